@@ -1,0 +1,35 @@
+// Child process for the crash-hook tests: installs the hooks the way the
+// program does, then dies the way it is told to.
+#include "app/crashhooks.h"
+#include "app/runtimelog.h"
+
+#include <QCoreApplication>
+
+#include <csignal>
+#include <cstring>
+#include <exception>
+
+int main(int argc, char* argv[])
+{
+    qInstallMessageHandler(runtimeMessageHandler);
+    installCrashHooks();
+    std::set_terminate(terminateHandler);
+    const char* mode = argc > 1 ? argv[1] : "";
+    if (std::strcmp(mode, "segv") == 0) {
+        volatile int* p = reinterpret_cast<volatile int*>(0x10);
+        *p = 1;
+    } else if (std::strcmp(mode, "terminate") == 0) {
+        std::terminate();
+    } else if (std::strcmp(mode, "fpe") == 0) {
+        std::raise(SIGFPE);
+    } else if (std::strcmp(mode, "logdirs") == 0) {
+        // Before the application object the log goes to the working directory.
+        writeRuntimeLog(QStringLiteral("probe before app %1").arg(QString::fromLocal8Bit(argc > 2 ? argv[2] : "")));
+        QCoreApplication app(argc, argv);
+        writeRuntimeLog(QStringLiteral("probe after app %1").arg(QString::fromLocal8Bit(argc > 2 ? argv[2] : "")));
+    } else if (std::strcmp(mode, "fatal") == 0) {
+        QCoreApplication app(argc, argv);
+        qFatal("probe fatal");
+    }
+    return 0;
+}

@@ -1,0 +1,178 @@
+#include "app/runtimelog.h"
+#include "logtestutil.h"
+
+#include <QDateTime>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QRegularExpression kTimestamp(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}\\.\\d{3} "));
+
+struct ProbeRun {
+    int exitCode = -1;
+    QProcess::ExitStatus status = QProcess::NormalExit;
+};
+
+ProbeRun runProbe(const QStringList& args, const QString& workingDir = QString())
+{
+    // Without an application object the probe logs into its working directory.
+    QProcess process;
+    process.setWorkingDirectory(workingDir.isEmpty() ? QFileInfo(QStringLiteral(CRASHPROBE_PATH)).absolutePath()
+                                                     : workingDir);
+    process.start(QStringLiteral(CRASHPROBE_PATH), args);
+    process.waitForFinished(30000);
+    return {process.exitCode(), process.exitStatus()};
+}
+
+QString probeLogPath()
+{
+    return QDir(QFileInfo(QStringLiteral(CRASHPROBE_PATH)).absolutePath()).filePath(QStringLiteral("halvoran_runtime.log"));
+}
+
+class PerfEnv {
+public:
+    explicit PerfEnv(const char* value)
+    {
+        if (value)
+            qputenv("HALVORAN_ENABLE_PERF_LOG", value);
+        else
+            qunsetenv("HALVORAN_ENABLE_PERF_LOG");
+    }
+    ~PerfEnv() { qunsetenv("HALVORAN_ENABLE_PERF_LOG"); }
+};
+
+} // namespace
+
+TEST(RuntimeLog, LineHasMillisecondTimestampAndText)
+{
+    const QString token = uniqueToken();
+    writeRuntimeLog(QStringLiteral("[START] %1").arg(token));
+    const QStringList lines = logLinesWith(applicationLogPath(), token);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(kTimestamp.match(lines[0]).hasMatch()) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral(" [START] ") + token));
+}
+
+TEST(RuntimeLog, MessageHandlerWritesLevelWords)
+{
+    const QString token = uniqueToken();
+    qInstallMessageHandler(runtimeMessageHandler);
+    qInfo("[LOAD_TRACE] info %s", qPrintable(token));
+    qWarning("warn %s", qPrintable(token));
+    qCritical("crit %s", qPrintable(token));
+    qDebug("debug %s", qPrintable(token));
+    qInstallMessageHandler(nullptr);
+    const QStringList lines = logLinesWith(applicationLogPath(), token);
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral(" [INFO] [LOAD_TRACE] info ") + token));
+    EXPECT_TRUE(lines[1].endsWith(QStringLiteral(" [WARN] warn ") + token));
+    EXPECT_TRUE(lines[2].endsWith(QStringLiteral(" [CRIT] crit ") + token));
+    EXPECT_TRUE(lines[3].endsWith(QStringLiteral(" [DEBUG] debug ") + token));
+    EXPECT_EQ(runtimeLevelWord(QtFatalMsg), QStringLiteral("FATAL"));
+    EXPECT_EQ(runtimeLevelWord(static_cast<QtMsgType>(42)), QStringLiteral("INFO"));
+}
+
+TEST(RuntimeLog, UnwritableDirectoryDropsLineSilently)
+{
+    // No crash, no exception: the line is simply lost.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString blocker = dir.filePath(QStringLiteral("halvoran_runtime.log"));
+    QDir().mkpath(blocker); // a directory where the file would be
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    EXPECT_NO_THROW(writeRuntimeLog(QStringLiteral("lost line")));
+    QDir::setCurrent(cwd);
+}
+
+TEST(RuntimeLog, FallsBackToWorkingDirectoryBeforeApplicationExists)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString token = uniqueToken();
+    const ProbeRun run = runProbe({QStringLiteral("logdirs"), token}, dir.path());
+    EXPECT_EQ(run.exitCode, 0);
+    const QStringList before = logLinesWith(dir.filePath(QStringLiteral("halvoran_runtime.log")), token);
+    ASSERT_EQ(before.size(), 1);
+    EXPECT_TRUE(before[0].contains(QStringLiteral("probe before app")));
+    const QStringList after = logLinesWith(probeLogPath(), token);
+    ASSERT_EQ(after.size(), 1);
+    EXPECT_TRUE(after[0].contains(QStringLiteral("probe after app")));
+}
+
+TEST(PerfLog, WritesOnlyWhenEnabledAndAtThreshold)
+{
+    struct Case {
+        const char* env;
+        qint64 elapsed;
+        qint64 threshold;
+        bool expected;
+    };
+    const Case cases[] = {
+        {nullptr, 500, 20, false}, {"0", 500, 20, false},  {"abc", 500, 20, false}, {"", 500, 20, false},
+        {"1", 19, 20, false},      {"1", 20, 20, true},    {"1", 21, 20, true},     {"-3", 40, 35, true},
+    };
+    for (const Case& c : cases) {
+        PerfEnv env(c.env);
+        const QString token = uniqueToken();
+        logPerfTiming(QStringLiteral("DXF export ") + token, c.elapsed, c.threshold);
+        const QStringList lines = logLinesWith(applicationLogPath(), token);
+        ASSERT_EQ(lines.size(), c.expected ? 1 : 0) << (c.env ? c.env : "(unset)") << " " << c.elapsed;
+        if (c.expected) {
+            EXPECT_TRUE(kTimestamp.match(lines[0]).hasMatch());
+            EXPECT_TRUE(lines[0].endsWith(QStringLiteral(" [PERF] DXF export %1: %2 ms").arg(token).arg(c.elapsed)))
+                << lines[0].toStdString();
+        }
+    }
+}
+
+TEST(CrashHooks, TerminateLogsAndExitsWithStatusOne)
+{
+    const QStringList before = logLinesWith(probeLogPath(), QStringLiteral("[TERMINATE]"));
+    const ProbeRun run = runProbe({QStringLiteral("terminate")});
+    EXPECT_EQ(run.status, QProcess::NormalExit);
+    EXPECT_EQ(run.exitCode, 1);
+    const QStringList after = logLinesWith(probeLogPath(), QStringLiteral("[TERMINATE] std::terminate invoked"));
+    EXPECT_EQ(after.size(), before.size() + 1);
+}
+
+TEST(CrashHooks, SegfaultLeavesExactlyOneLine)
+{
+    const QString marker = QStringLiteral("[UNHANDLED_EXCEPTION]");
+    const int before = logLinesWith(probeLogPath(), marker).size();
+    const ProbeRun run = runProbe({QStringLiteral("segv")});
+    EXPECT_EQ(run.status, QProcess::CrashExit);
+    const QStringList lines = logLinesWith(probeLogPath(), marker);
+    ASSERT_EQ(lines.size(), before + 1);
+    // Signal 11 as the code; the probe writes to address 0x10.
+    const QRegularExpression pattern(
+        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}\\.\\d{3} \\[UNHANDLED_EXCEPTION\\] code=0xb address=0x10$"));
+    EXPECT_TRUE(pattern.match(lines.last()).hasMatch()) << lines.last().toStdString();
+}
+
+TEST(CrashHooks, CrashTimestampMatchesLocalTime)
+{
+    const int before = logLinesWith(probeLogPath(), QStringLiteral("code=0x8 ")).size();
+    const QDateTime start = QDateTime::currentDateTime().addSecs(-1);
+    runProbe({QStringLiteral("fpe")});
+    const QDateTime end = QDateTime::currentDateTime().addSecs(1);
+    const QStringList lines = logLinesWith(probeLogPath(), QStringLiteral("code=0x8 "));
+    ASSERT_EQ(lines.size(), before + 1);
+    const QDateTime stamp = QDateTime::fromString(lines.last().section(QLatin1Char(' '), 0, 0), Qt::ISODateWithMs);
+    ASSERT_TRUE(stamp.isValid());
+    EXPECT_GE(stamp, start);
+    EXPECT_LE(stamp, end);
+}
+
+TEST(CrashHooks, FatalMessageLogsAndAborts)
+{
+    const QString marker = QStringLiteral("[FATAL] probe fatal");
+    const int before = logLinesWith(probeLogPath(), marker).size();
+    const ProbeRun run = runProbe({QStringLiteral("fatal")});
+    EXPECT_EQ(run.status, QProcess::CrashExit);
+    EXPECT_EQ(logLinesWith(probeLogPath(), marker).size(), before + 1);
+}
