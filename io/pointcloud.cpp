@@ -1,0 +1,240 @@
+// ASC point clouds: text parse, KD-tree spacing estimate, and surface
+// reconstruction (signed distance volume, zero contour) through VTK.
+
+#include "io/pointcloud.h"
+
+#include "io/bufferedfile.h"
+#include "io/meshimport.h"
+#include "io/vtkmessages.h"
+
+#include <nanoflann.hpp>
+
+#include <vtkCleanPolyData.h>
+#include <vtkContourFilter.h>
+#include <vtkPoints.h>
+#include <vtkPolyData.h>
+#include <vtkReverseSense.h>
+#include <vtkSmartPointer.h>
+#include <vtkSurfaceReconstructionFilter.h>
+#include <vtkTriangleFilter.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace {
+
+constexpr std::size_t kReconstructionPointLimit = 1200000;
+constexpr std::size_t kSpacingSamples = 4096;
+// The reconstruction samples a regular volume and indexes it with int; a
+// cloud of near-duplicate points spread far apart would ask for billions of
+// voxels. Above this budget the sampling is made coarser.
+constexpr double kMaxVoxels = double(1u << 27);
+
+using KdTree = nanoflann::KDTreeSingleIndexAdaptor<nanoflann::L2_Simple_Adaptor<float, NfPointCloud>, NfPointCloud,
+                                                   3, std::uint32_t>;
+
+bool fail(std::string* error, const char* message)
+{
+    if (error)
+        *error = message;
+    return false;
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// Next number of the line, stream-extraction style: leading blanks skipped,
+// an optional '+' accepted, locale-independent.
+bool readDouble(const char*& p, const char* end, double& value)
+{
+    while (p != end && isBlank(*p))
+        ++p;
+    if (p != end && *p == '+' && end - p > 1 && p[1] != '-' && p[1] != '+')
+        ++p;
+    const auto result = std::from_chars(p, end, value);
+    if (result.ec != std::errc())
+        return false;
+    p = result.ptr;
+    return true;
+}
+
+struct Bounds {
+    Vec3f lo, hi;
+};
+
+Bounds boundsOf(const std::vector<Vec3f>& points)
+{
+    Bounds b{points.front(), points.front()};
+    for (const Vec3f& p : points) {
+        b.lo = {std::min(b.lo.x, p.x), std::min(b.lo.y, p.y), std::min(b.lo.z, p.z)};
+        b.hi = {std::max(b.hi.x, p.x), std::max(b.hi.y, p.y), std::max(b.hi.z, p.z)};
+    }
+    return b;
+}
+
+double diagonal(const Bounds& b)
+{
+    const double dx = double(b.hi.x) - b.lo.x, dy = double(b.hi.y) - b.lo.y, dz = double(b.hi.z) - b.lo.z;
+    return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+// Spacing such that the filter's volume (bounds grown by two samples on
+// every side) stays within the voxel budget.
+double withinVoxelBudget(const Bounds& b, double spacing)
+{
+    for (int round = 0; round < 64; ++round) {
+        double voxels = 1.0;
+        for (int a = 0; a < 3; ++a)
+            voxels *= std::floor((double(b.hi[a]) - b.lo[a] + 4.0 * spacing) / spacing);
+        if (voxels <= kMaxVoxels)
+            break;
+        spacing *= std::max(std::cbrt(voxels / kMaxVoxels), 1.01);
+    }
+    return spacing;
+}
+
+} // namespace
+
+bool readAscPoints(const std::string& path, std::vector<Vec3f>& points, std::string* error)
+{
+    points.clear();
+    BufferedFile file(path);
+    if (!file.isOpen())
+        return fail(error, "Failed to open ASC file.");
+    points.reserve(100000);
+    std::string line;
+    std::string_view raw;
+    while (file.nextLine(raw)) {
+        std::size_t first = 0;
+        while (first < raw.size() && isBlank(raw[first]))
+            ++first;
+        if (first == raw.size() || raw[first] == '#')
+            continue;
+        line.assign(raw.substr(first));
+        std::replace(line.begin(), line.end(), ',', ' ');
+        const char* p = line.data();
+        const char* end = p + line.size();
+        double x, y, z;
+        if (!readDouble(p, end, x) || !readDouble(p, end, y) || !readDouble(p, end, z))
+            continue;
+        const Vec3f point{float(x), float(y), float(z)};
+        // "nan", "inf" or a value beyond float range is no usable sample.
+        if (!std::isfinite(point.x) || !std::isfinite(point.y) || !std::isfinite(point.z))
+            continue;
+        points.push_back(point);
+    }
+    if (points.size() < 3)
+        return fail(error, "ASC file needs at least 3 points.");
+    return true;
+}
+
+float medianPointSpacing(const std::vector<Vec3f>& points)
+{
+    const std::size_t n = points.size();
+    if (n < 4)
+        return 0.0f;
+    const NfPointCloud cloud{points};
+    const KdTree tree(3, cloud, nanoflann::KDTreeSingleIndexAdaptorParams(16));
+    const std::size_t samples = std::min(n, kSpacingSamples);
+    const std::size_t stride = std::max<std::size_t>(n / samples, 1);
+    std::vector<float> distances;
+    distances.reserve(samples);
+    for (std::size_t i = 0; i < n && distances.size() < samples; i += stride) {
+        std::uint32_t index[2];
+        float squared[2];
+        const float query[3] = {points[i].x, points[i].y, points[i].z};
+        // The first neighbour is the point itself (or a duplicate of it).
+        if (tree.knnSearch(query, 2, index, squared) == 2)
+            distances.push_back(std::sqrt(std::max(squared[1], 0.0f)));
+    }
+    if (distances.empty())
+        return 0.0f;
+    const auto middle = distances.begin() + std::ptrdiff_t(distances.size() / 2);
+    std::nth_element(distances.begin(), middle, distances.end());
+    return *middle;
+}
+
+std::size_t reconstructionStride(std::size_t pointCount)
+{
+    if (pointCount <= kReconstructionPointLimit)
+        return 1;
+    return std::max<std::size_t>(pointCount / kReconstructionPointLimit, 1);
+}
+
+double reconstructionSampleSpacing(const std::vector<Vec3f>& keptPoints)
+{
+    if (keptPoints.empty())
+        return 0.0001;
+    const Bounds bounds = boundsOf(keptPoints);
+    const double spacing = medianPointSpacing(keptPoints);
+    const double sample = spacing > 1e-6 ? 1.75 * spacing : std::max(diagonal(bounds) / 300.0, 0.0001);
+    return withinVoxelBudget(bounds, sample);
+}
+
+bool reconstructSurface(const std::vector<Vec3f>& points, std::vector<Vec3f>& vertices, std::vector<Triangle>& faces,
+                        std::string* error)
+{
+    vertices.clear();
+    faces.clear();
+    if (points.size() < 3)
+        return fail(error, "ASC file needs at least 3 points.");
+
+    const std::size_t stride = reconstructionStride(points.size());
+    std::vector<Vec3f> kept;
+    kept.reserve(points.size() / stride + 1);
+    for (std::size_t i = 0; i < points.size(); i += stride)
+        kept.push_back(points[i]);
+    const double spacing = reconstructionSampleSpacing(kept);
+
+    auto cloudPoints = vtkSmartPointer<vtkPoints>::New();
+    cloudPoints->SetDataTypeToDouble();
+    cloudPoints->SetNumberOfPoints(vtkIdType(kept.size()));
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        cloudPoints->SetPoint(vtkIdType(i), kept[i].x, kept[i].y, kept[i].z);
+    auto cloud = vtkSmartPointer<vtkPolyData>::New();
+    cloud->SetPoints(cloudPoints);
+
+    VtkMessageSink sink;
+    auto surface = vtkSmartPointer<vtkSurfaceReconstructionFilter>::New();
+    sink.watch(surface);
+    surface->SetInputData(cloud);
+    surface->SetNeighborhoodSize(24);
+    surface->SetSampleSpacing(spacing);
+
+    auto contour = vtkSmartPointer<vtkContourFilter>::New();
+    sink.watch(contour);
+    contour->SetInputConnection(surface->GetOutputPort());
+    contour->SetNumberOfContours(1);
+    contour->SetValue(0, 0.0);
+
+    // The contour of the reconstructed field comes out inside-out.
+    auto reverse = vtkSmartPointer<vtkReverseSense>::New();
+    sink.watch(reverse);
+    reverse->SetInputConnection(contour->GetOutputPort());
+    reverse->ReverseCellsOn();
+    reverse->ReverseNormalsOn();
+
+    auto triangles = vtkSmartPointer<vtkTriangleFilter>::New();
+    sink.watch(triangles);
+    triangles->SetInputConnection(reverse->GetOutputPort());
+    triangles->PassVertsOff();
+    triangles->PassLinesOff();
+
+    auto clean = vtkSmartPointer<vtkCleanPolyData>::New();
+    sink.watch(clean);
+    clean->SetInputConnection(triangles->GetOutputPort());
+    clean->Update();
+    return polyDataToMesh(clean->GetOutput(), vertices, faces, error);
+}
+
+bool importAsc(const std::string& path, std::vector<Vec3f>& vertices, std::vector<Triangle>& faces,
+               std::string* error)
+{
+    std::vector<Vec3f> points;
+    if (!readAscPoints(path, points, error))
+        return false;
+    return reconstructSurface(points, vertices, faces, error);
+}

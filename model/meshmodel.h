@@ -1,0 +1,99 @@
+#pragma once
+
+#include "model/meshtypes.h"
+#include "model/sharedarray.h"
+
+#include <QVector3D>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct Rotation3;
+
+// The one in-memory triangle mesh: the working arrays, the arrays as loaded
+// (for reset), a reduced copy for rendering, the triangle list slicing walks,
+// and a few result caches that every geometry change drops.
+//
+// Arrays share storage between copies of the model until one side writes, so
+// copying a model (load hand-back, worker tasks) is cheap. Copying a model
+// copies every member, caches and revision included.
+class MeshModel {
+public:
+    // One 3D segment of a section cut, a wire line or a hole loop.
+    struct SliceSegment3D {
+        Vec3f p0;
+        Vec3f p1;
+    };
+
+    MeshModel() = default;
+    MeshModel(const MeshModel& other);
+    MeshModel& operator=(const MeshModel& other);
+    MeshModel(MeshModel&& other) noexcept;
+    MeshModel& operator=(MeshModel&& other) noexcept;
+    ~MeshModel();
+
+    // --- data, in this order -------------------------------------------------
+    SharedArray<Vec3f> vertices;          // working positions; alignment moves them in place
+    SharedArray<Triangle> faces;          // working triangles
+    SharedArray<Vec3f> loadedVertices;    // as loaded, for alignment reset
+    SharedArray<Triangle> loadedFaces;    // as loaded
+    SharedArray<Vec3f> displayVertices;   // render mesh
+    SharedArray<Triangle> displayFaces;   // render mesh, at most 400,000 triangles
+    SharedArray<Triangle> sliceFaces;     // what slicing walks; falls back to faces when empty
+    std::string sourcePath;               // UTF-8
+    bool axisSliceCacheValid = false;
+    std::int32_t axisSliceCacheAxis = -1;
+    float axisSliceCachePosition = 0.0f;
+    float axisSliceCacheThickness = 0.0f;
+    std::vector<SliceSegment3D> axisSliceCacheSegments;
+    bool featureEdgeCacheValid = false;
+    float featureEdgeCacheAngle = -1.0f;
+    std::vector<SliceSegment3D> featureEdgeCache;
+    std::uint64_t geometryRevision = 0;   // bumped by every cache update and alignment
+    bool repaired = false;
+
+    // --- shared queries --------------------------------------------------------
+    bool hasMesh() const { return !vertices.empty() && !faces.empty(); }
+    Vec3f boundsMin() const;
+    Vec3f boundsMax() const;
+    Vec3f extents() const;
+    Vec3f centroid() const;
+
+    // Drops both result caches and this model's VTK poly-data cache entry.
+    void clearDerivedState();
+    // clearDerivedState, render mesh rebuild (200,000-triangle target),
+    // sliceFaces = faces, geometryRevision + 1.
+    void updateCaches();
+
+    // Render mesh reduction: plain copy up to targetFaces triangles, grid vertex
+    // clustering above, never more than kDisplayFaceCap triangles.
+    static constexpr std::size_t kDisplayFaceTarget = 200000;
+    static constexpr std::size_t kDisplayFaceCap = 400000;
+    void buildDisplayMesh(const SharedArray<Triangle>& sourceFaces, std::size_t targetFaces,
+                          SharedArray<Vec3f>& outVertices, SharedArray<Triangle>& outFaces) const;
+
+    // --- import (io/) -------------------------------------------------------------
+    // Replaces the mesh with the file's content; on failure the model is left
+    // exactly as it was and error (when given) receives the message.
+    bool load(const std::string& path, std::string* error = nullptr);
+
+    // --- bounding-box alignment ----------------------------------------------------
+    bool autoAlignOnImport(std::string* message = nullptr);
+    bool computeObbAlignment(Rotation3* rotation, std::string* message = nullptr) const;
+    void computePrincipalAxes(Rotation3* rotation, QVector3D* centroidOut = nullptr, QVector3D* majorAxis = nullptr,
+                              QVector3D* minorAxis = nullptr) const;
+    void applyRotation(const Rotation3& rotation);
+
+    // --- slicing ---------------------------------------------------------------------
+    // Plane perpendicular to world axis (0 X, 1 Y, 2 Z) at position. Band
+    // thickness 0 cuts exactly; a positive band walks the triangles near the
+    // plane. Uses and replaces the one-entry axis-slice cache.
+    std::vector<SliceSegment3D> sliceAxis(int axis, float position, float bandThickness);
+    // Any plane; the normal need not be unit length. No cache.
+    std::vector<SliceSegment3D> slicePlane(const QVector3D& normal, const QVector3D& origin,
+                                           float bandThickness) const;
+
+    // The triangle list slicing reads.
+    const SharedArray<Triangle>& slicingFaces() const { return sliceFaces.empty() ? faces : sliceFaces; }
+};

@@ -1,0 +1,185 @@
+// Plane sections of the working mesh: VTK's cutter for exact cuts (its search
+// tree kept alive with the cached poly data), our own triangle walk for band
+// cuts and as the fallback when the exact cut comes back empty.
+#include "model/meshmodel.h"
+#include "model/polydatacache.h"
+
+#include <vtkCellArray.h>
+#include <vtkCompositeDataIterator.h>
+#include <vtkCompositeDataSet.h>
+#include <vtkPlane.h>
+#include <vtkPlaneCutter.h>
+#include <vtkPolyData.h>
+#include <vtkSmartPointer.h>
+#include <vtkStripper.h>
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+
+namespace {
+
+using Segments = std::vector<MeshModel::SliceSegment3D>;
+
+float length(const Vec3f& a, const Vec3f& b)
+{
+    const Vec3f d = b - a;
+    return std::sqrt(dot(d, d));
+}
+
+void collectStrippedLines(vtkPolyData* poly, Segments& out)
+{
+    if (!poly || !poly->GetPoints() || poly->GetNumberOfPoints() < 1)
+        return;
+    vtkCellArray* lines = poly->GetLines();
+    if (!lines || lines->GetNumberOfCells() < 1)
+        return;
+    out.reserve(out.size() + std::size_t(4 * lines->GetNumberOfCells()));
+    vtkPoints* points = poly->GetPoints();
+    const auto read = [points](vtkIdType id) {
+        double p[3];
+        points->GetPoint(id, p);
+        return Vec3f(float(p[0]), float(p[1]), float(p[2]));
+    };
+    vtkIdType n = 0;
+    const vtkIdType* ids = nullptr;
+    for (lines->InitTraversal(); lines->GetNextCell(n, ids);) {
+        for (vtkIdType k = 0; k + 1 < n; ++k) {
+            const Vec3f a = read(ids[k]);
+            const Vec3f b = read(ids[k + 1]);
+            if (length(a, b) > 2e-6f)
+                out.push_back({a, b});
+        }
+    }
+}
+
+// Exact section through VTK. False when no poly data could be built.
+bool exactSection(const MeshModel& model, const SharedArray<Triangle>& faces, const double normal[3],
+                  const double origin[3], Segments& out)
+{
+    std::shared_ptr<PlaneCutterState> state = cachedPlaneCutter(&model, model.vertices, faces);
+    if (!state)
+        return false;
+    std::lock_guard<std::mutex> lock(state->mutex);
+    state->plane->SetNormal(normal[0], normal[1], normal[2]);
+    state->plane->SetOrigin(origin[0], origin[1], origin[2]);
+    state->cutter->Modified();
+    state->stripper->Update();
+    vtkDataObject* result = state->stripper->GetOutputDataObject(0);
+    if (auto* poly = vtkPolyData::SafeDownCast(result)) {
+        collectStrippedLines(poly, out);
+    } else if (auto* composite = vtkCompositeDataSet::SafeDownCast(result)) {
+        // The cutter hands back one piece per worker thread.
+        vtkSmartPointer<vtkCompositeDataIterator> it;
+        it.TakeReference(composite->NewIterator());
+        for (it->InitTraversal(); !it->IsDoneWithTraversal(); it->GoToNextItem())
+            collectStrippedLines(vtkPolyData::SafeDownCast(it->GetCurrentDataObject()), out);
+    }
+    return true;
+}
+
+// Walks every triangle near the plane; offsetOf gives a vertex's signed
+// distance from the plane.
+template <class Offset>
+void bandWalk(const SharedArray<Vec3f>& vertices, const SharedArray<Triangle>& faces, float h, Offset offsetOf,
+              Segments& out)
+{
+    const float e = std::max(h * 0.1f + 0.0001f, 1e-6f);
+    const float t = h > 0.0f ? h : e;
+    const float mergeSq = (4.0f * e) * (4.0f * e);
+    const std::size_t vertexCount = vertices.size();
+    const Vec3f* v = vertices.data();
+    out.reserve(out.size() + faces.size() / 10 + 64);
+
+    for (const Triangle& tri : faces) {
+        if (!tri.inRange(vertexCount))
+            continue;
+        const Vec3f corner[3] = {v[tri[0]], v[tri[1]], v[tri[2]]};
+        const float d[3] = {offsetOf(corner[0]), offsetOf(corner[1]), offsetOf(corner[2])};
+        if ((d[0] > t && d[1] > t && d[2] > t) || (d[0] < -t && d[1] < -t && d[2] < -t))
+            continue;
+
+        Vec3f taken[3];
+        int count = 0;
+        const auto offer = [&](const Vec3f& p) {
+            if (count == 3)
+                return;
+            for (int i = 0; i < count; ++i) {
+                const Vec3f q = taken[i] - p;
+                if (dot(q, q) <= mergeSq)
+                    return;
+            }
+            taken[count++] = p;
+        };
+        for (int k = 0; k < 3; ++k) {
+            const Vec3f& a = corner[k];
+            const Vec3f& b = corner[(k + 1) % 3];
+            const float da = d[k], db = d[(k + 1) % 3];
+            if (std::fabs(da) <= e)
+                offer(a);
+            if (std::fabs(db) <= e)
+                offer(b);
+            if ((da < -e && db > e) || (da > e && db < -e))
+                offer(a + (b - a) * (da / (da - db)));
+        }
+        if (count >= 2 && length(taken[0], taken[1]) > 2.0f * e)
+            out.push_back({taken[0], taken[1]});
+    }
+}
+
+} // namespace
+
+std::vector<MeshModel::SliceSegment3D> MeshModel::sliceAxis(int axis, float position, float bandThickness)
+{
+    if (axisSliceCacheValid && axisSliceCacheAxis == axis && std::fabs(axisSliceCachePosition - position) < 1e-6f
+        && std::fabs(axisSliceCacheThickness - bandThickness) < 1e-6f)
+        return axisSliceCacheSegments;
+
+    const SharedArray<Triangle>& tris = slicingFaces();
+    if (vertices.empty() || tris.empty() || axis < 0 || axis > 2)
+        return {};
+
+    const float h = std::max(bandThickness, 0.0f) * 0.5f;
+    Segments result;
+    if (h <= 1e-8f) {
+        double normal[3] = {0, 0, 0}, origin[3] = {0, 0, 0};
+        normal[axis] = 1.0;
+        origin[axis] = double(position);
+        if (!exactSection(*this, tris, normal, origin, result)) {
+            axisSliceCacheValid = false;
+            return {};
+        }
+    }
+    if (h > 1e-8f || result.empty())
+        bandWalk(vertices, tris, h, [axis, position](const Vec3f& p) { return p[axis] - position; }, result);
+
+    axisSliceCacheValid = true;
+    axisSliceCacheAxis = axis;
+    axisSliceCachePosition = position;
+    axisSliceCacheThickness = bandThickness;
+    axisSliceCacheSegments = result;
+    return result;
+}
+
+std::vector<MeshModel::SliceSegment3D> MeshModel::slicePlane(const QVector3D& normal, const QVector3D& origin,
+                                                             float bandThickness) const
+{
+    const SharedArray<Triangle>& tris = slicingFaces();
+    if (vertices.empty() || tris.empty() || normal.length() <= 1e-8f)
+        return {};
+    const QVector3D n = normal.normalized();
+    const float h = std::max(bandThickness, 0.0f) * 0.5f;
+    Segments result;
+    if (h <= 1e-8f) {
+        const double nd[3] = {n.x(), n.y(), n.z()};
+        const double od[3] = {origin.x(), origin.y(), origin.z()};
+        if (!exactSection(*this, tris, nd, od, result))
+            return {};
+    }
+    if (h > 1e-8f || result.empty()) {
+        const Vec3f nf{n.x(), n.y(), n.z()};
+        const Vec3f of{origin.x(), origin.y(), origin.z()};
+        bandWalk(vertices, tris, h, [nf, of](const Vec3f& p) { return dot(p - of, nf); }, result);
+    }
+    return result;
+}
