@@ -1,0 +1,88 @@
+#pragma once
+
+#include "bench/syntheticscan.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QMessageBox>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QToolBar>
+#include <QWidget>
+
+// The action of a window whose text, mnemonics removed, equals text.
+inline QAction* findAction(QWidget* window, const QString& text)
+{
+    for (QAction* action : window->findChildren<QAction*>())
+        if (!action->isSeparator() && QString(action->text()).remove(QLatin1Char('&')) == text)
+            return action;
+    return nullptr;
+}
+
+inline QAbstractButton* findButton(QWidget* window, const QString& text)
+{
+    for (QAbstractButton* button : window->findChildren<QAbstractButton*>())
+        if (button->text() == text)
+            return button;
+    return nullptr;
+}
+
+inline QToolBar* findToolbar(QWidget* window, const QString& title)
+{
+    for (QToolBar* bar : window->findChildren<QToolBar*>())
+        if (bar->windowTitle() == title)
+            return bar;
+    return nullptr;
+}
+
+// Texts of a toolbar's entries in order; "|" stands for a separator.
+inline QStringList toolbarLayout(QToolBar* bar)
+{
+    QStringList texts;
+    for (QAction* action : bar->actions())
+        texts << (action->isSeparator() ? QStringLiteral("|") : action->text());
+    return texts;
+}
+
+// Closes every message box that appears (modal ones included, since the
+// timer also fires inside their event loop) and records what they said.
+class MessageBoxCatcher : public QObject {
+public:
+    MessageBoxCatcher()
+    {
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, this, [this]() { sweep(); });
+        timer_.start();
+    }
+
+    QStringList titles;
+    QStringList texts;
+
+private:
+    void sweep()
+    {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(widget);
+            if (!box || !box->isVisible())
+                continue;
+            titles << box->windowTitle();
+            texts << box->text();
+            box->done(QMessageBox::Ok);
+        }
+    }
+
+    QTimer timer_;
+};
+
+// A small synthetic scan as binary STL; returns its triangle count.
+inline std::size_t writeSyntheticStl(const QString& path, std::size_t triangles = 20000)
+{
+    SyntheticScanOptions options;
+    options.targetTriangles = triangles;
+    const SyntheticScan scan = makeSyntheticScan(options);
+    if (!writeBinaryStl(path.toStdString(), scan.vertices, scan.faces))
+        return 0;
+    return scan.faces.size();
+}

@@ -1,0 +1,350 @@
+#pragma once
+
+#include "model/meshmodel.h"
+#include "model/sectionlines.h"
+
+#include <QFutureWatcher>
+#include <QLineF>
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <QVector3D>
+
+#include <memory>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QProgressBar;
+class QProgressDialog;
+class QPushButton;
+class QScrollArea;
+class QSlider;
+class QStackedWidget;
+class QTimer;
+class QToolBar;
+class QVBoxLayout;
+
+// The single window: owns the working mesh and turns user commands into core
+// calls. Long work runs on the global thread pool; one operation at a time.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    struct LoadResult {
+        bool success = false;
+        QString errorMessage;
+        QString filePath;
+        std::shared_ptr<MeshModel> mesh;
+        qint32 requestId = 0;
+    };
+
+    // Pages of the right-hand stacked widget.
+    enum RightPage { SectionPage = 0, WireframePage = 1 };
+
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    void beginAsyncLoad(const QString& path);
+    bool runReleaseSmokeTest(const QString& meshPath, const QString& outputDir, QString& error);
+
+    bool beginBusyOperation(const QString& modeText);
+    void endBusyOperation();
+
+    // Restarts the wireframe preview debounce (clamped to 20..400 ms), or
+    // rebuilds at once for a delay below 1 ms.
+    void scheduleWireframePreview(int delayMs);
+
+    const MeshModel& model() const { return model_; }
+    bool isLoadInProgress() const { return loadInProgress_; }
+    bool isBusy() const { return busy_; }
+    bool isAligned() const { return aligned_; }
+    QString modeText() const;
+
+    // The empty containers the 3D views and the section canvas are placed in.
+    QWidget* mainViewHost() const { return mainViewHost_; }
+    QWidget* sectionCanvasHost() const { return sectionCanvasHost_; }
+    QWidget* wireViewHost() const { return wireViewHost_; }
+
+public slots:
+    // File
+    void onLoadMesh();
+    void onSaveSession();
+    void onLoadSession();
+    void onExportDxf();
+    void onExportSvg();
+    void onExportWireframeDxf();
+    void onExport2DDrawing();
+    // Edit and alignment
+    void onUndoAlignment();
+    void onRedoAlignment();
+    void onAutoFlatAlign();
+    void onAutoAlignX();
+    void onAutoAlignY();
+    void onAutoAlignZ();
+    void onFlipXSide();
+    void onFlipYSide();
+    void onFlipZSide();
+    void onSwapXYAxes();
+    void onRectSnapAlign();
+    void onResetAlignment();
+    void onArrowPlusX();
+    void onArrowMinusX();
+    void onArrowPlusY();
+    void onArrowMinusY();
+    void onArrowPlus45();
+    void onArrowMinus45();
+    void onArrowPlus90();
+    void onArrowMinus90();
+    void onFineTuneApply();
+    void onFacePicked(const QVector3D& normal, const QVector3D& inPlaneRef);
+    void onArrowsShown();
+    void onArrowPicked(const QVector3D& normal, const QVector3D& inPlaneRef, float angleDeg, const QString& label);
+    // View
+    void onFitAll();
+    void onViewAlongX();
+    void onViewAlongY();
+    void onViewAlongZ();
+    void onViewIsometric();
+    void onUseOrthographicProjection();
+    void onUsePerspectiveProjection();
+    void onModelColor();
+    void onBackgroundColor();
+    void onContourColor();
+    // Tools and analysis
+    void onMeasure3D();
+    void onMeasurement3DResult(float distance, const QVector3D& first, const QVector3D& second);
+    void onCurvatureToggled(bool on);
+    void onShowAlignmentControlsToggled(bool on);
+    void onSliceStack();
+    void onLoadComparisonSlice();
+    void onFitPrimitive();
+    void onAddDatum();
+    void onClearDatums();
+    // Repair
+    void onRepairMesh();
+    void onDetectHoles();
+    void onFillHoles();
+    // Slicing
+    void onSliceAxisChanged(int index);
+    void onSliceSliderChanged(int value);
+    void onSliceExactChanged(double value);
+    void onBandThicknessChanged(double value);
+    void onQualityPresetChanged(int index);
+    void onKeepRatioChanged(int value);
+    void onSmooth2DChanged(int value);
+    void onKeepVectorToggled(bool on);
+    void onClearKeptVectors();
+    void onStartSurfaceBuildPick();
+    void onClearSurfaceBuildPlane();
+    void onSurfaceBuildPlanePicked(const QVector3D& normal, const QVector3D& inPlaneRef, const QVector3D& point);
+    // 2D page
+    void onShow2DSection();
+    void onShow3DWireframe();
+    void on2DModeChanged(int index);
+    void onGenerate2DDrawing();
+    void onEdgeAngleChanged(double degrees);
+    void onDrawToolTriggered();
+    void onMeasureToolTriggered();
+    void onEraserSizeChanged(int index);
+    // Wireframe
+    void onWireframeToolbarToggled(bool on);
+    void onWireMeasureToggled(bool on);
+    void onWireSnapToggled(bool on);
+    void onWireSelectToggled(bool on);
+    void onWireDeleteSelected();
+    void onWireKeepTopCount();
+    void onWireClearMeasure();
+    void onWireComplexityChanged(int value);
+    void onWireCleanupChanged(int index);
+    void onWireExportModeChanged(int index);
+    void onWireSegmentPicked(int index, const QVector3D& start, const QVector3D& end);
+
+private slots:
+    void endAsyncLoad();
+    void onLoadCanceled();
+    void onCancelInteraction();
+    void onSliceDebounceTimeout();
+    void onSliceComputeFinished();
+    void onWirePreviewDebounceTimeout();
+    void onLatticeComputeFinished();
+    void onZThresholdSliderChanged(int value);
+    void onZThresholdSpinChanged(double value);
+
+private:
+    // Construction, one builder per region.
+    void buildMenus();
+    void buildMainToolbar();
+    QWidget* buildLeftPane();
+    QWidget* buildBottomControls();
+    QWidget* buildRightPane();
+    QWidget* buildTopBar();
+    QWidget* buildSliceRow();
+    QWidget* buildDrawingControls();
+    QWidget* buildInformationPanel();
+    QWidget* buildLayerSwitches();
+    void buildDrawToolbar();
+    void buildMeasureToolbar();
+    void buildWireframeToolbar();
+    QAction* addCommand(QToolBar* bar, const QString& text, void (MainWindow::*slot)());
+
+    // Status and enabled state.
+    void updateStatusPanel();
+    void setMeshCommandsEnabled(bool enabled);
+    void setSliceControlsEnabled(bool enabled);
+    void setMode(const QString& text);
+    void showRightPage(RightPage page);
+    void updateRightPaneVisibility();
+    void updateWireframeControls(bool building, const QString& statusText);
+    void applyLayerVisibility(const QString& layer, bool on);
+
+    // Load pipeline.
+    void closeLoadProgress();
+    void releaseLoadCursor();
+    void showLoadError(const QString& message);
+    static LoadResult runLoadTask(const QString& path, qint32 requestId);
+
+    // Hooks of the section, view and wireframe families.
+    void refresh2DSection();
+    void refresh3DViews();
+    void updateSliceRangeForAxis();
+    void invalidateSectionState();
+    void resetWireframePreviewState();
+    void startSliceDebounce();
+
+    // Smoke-test helpers.
+    bool waitForIdle(int timeoutMs);
+    // waitForIdle that reports the smoke test's time-out text.
+    bool waitIdle(QString& error, int timeoutMs = 120000);
+    bool clickButton(const QString& text, QString& error);
+    bool triggerAction(const QString& text, QString& error);
+    bool triggerToolbarAction(QToolBar* bar, const QString& text, QString& error);
+
+    bool isWireframePageShown() const;
+
+    MeshModel model_;
+    bool aligned_ = false;
+    bool loadInProgress_ = false;
+    bool loadCursorPushed_ = false;
+    qint32 loadRequestCounter_ = 0;
+    bool busy_ = false;
+
+    // Interactive picking (alignment) and the section's surface plane.
+    bool alignPickActive_ = false;
+    bool alignFacePicked_ = false;
+    bool surfaceBuildActive_ = false;
+
+    SectionLines sectionLines_;
+    bool sliceInFlight_ = false;
+
+    QFutureWatcher<LoadResult>* loadWatcher_ = nullptr;
+    QPointer<QProgressDialog> loadProgress_;
+    QFutureWatcher<QList<QLineF>>* sliceWatcher_ = nullptr;
+    QFutureWatcher<std::vector<MeshModel::SliceSegment3D>>* latticeWatcher_ = nullptr;
+    QTimer* sliceDebounceTimer_ = nullptr;
+    QTimer* wirePreviewTimer_ = nullptr;
+
+    // Menus.
+    QAction* openAction_ = nullptr;
+    QAction* saveSessionAction_ = nullptr;
+    QAction* loadSessionAction_ = nullptr;
+    QAction* undoAction_ = nullptr;
+    QAction* redoAction_ = nullptr;
+    QAction* orthographicAction_ = nullptr;
+    QAction* perspectiveAction_ = nullptr;
+    QAction* wireframeModeAction_ = nullptr;
+    QAction* measure3DAction_ = nullptr;
+    QAction* curvatureAction_ = nullptr;
+    QAction* showBottomControlsAction_ = nullptr;
+
+    // Main toolbar.
+    QToolBar* mainToolbar_ = nullptr;
+    QList<QAction*> alignmentActions_; // the ten, in toolbar order
+    QList<QAction*> colorActions_;
+    QAction* exportDxfAction_ = nullptr;
+    QAction* exportSvgAction_ = nullptr;
+    QAction* export2DDrawingAction_ = nullptr;
+    QAction* wireframeAction_ = nullptr;
+    QAction* exportWireframeDxfAction_ = nullptr;
+
+    // Left pane.
+    QWidget* mainViewHost_ = nullptr;
+    QScrollArea* bottomControls_ = nullptr;
+    QDoubleSpinBox* bandThicknessSpin_ = nullptr;
+    QComboBox* qualityCombo_ = nullptr;
+    QComboBox* alignTargetCombo_ = nullptr;
+    QCheckBox* pickOnMeshCheck_ = nullptr;
+    QPushButton* surfaceBuildButton_ = nullptr;
+    QPushButton* surfaceClearButton_ = nullptr;
+    QComboBox* rectSideCombo_ = nullptr;
+    QComboBox* edgeAxisCombo_ = nullptr;
+    QDoubleSpinBox* rectTrimSpin_ = nullptr;
+    QSlider* keepRatioSlider_ = nullptr;
+    QLabel* keepRatioLabel_ = nullptr;
+    QSlider* smooth2DSlider_ = nullptr;
+    QLabel* smooth2DLabel_ = nullptr;
+    QPushButton* keepVectorButton_ = nullptr;
+    QDoubleSpinBox* edgeAngleSpin_ = nullptr;
+    QSlider* fineTuneX_ = nullptr;
+    QSlider* fineTuneY_ = nullptr;
+    QSlider* fineTuneZ_ = nullptr;
+
+    // Right pane.
+    QPushButton* show2DButton_ = nullptr;
+    QPushButton* showWireButton_ = nullptr;
+    QComboBox* modeCombo_ = nullptr;
+    QComboBox* sliceAxisCombo_ = nullptr;
+    QWidget* sliceRow_ = nullptr;
+    QSlider* sliceSlider_ = nullptr;
+    QDoubleSpinBox* sliceExactSpin_ = nullptr;
+    QWidget* drawingControls_ = nullptr;
+    QComboBox* drawingViewCombo_ = nullptr;
+    QSlider* zThresholdSlider_ = nullptr;
+    QDoubleSpinBox* zThresholdSpin_ = nullptr;
+    QSlider* minSizeSlider_ = nullptr;
+    QSlider* detailSlider_ = nullptr;
+    QCheckBox* boundaryCheck_ = nullptr;
+    QCheckBox* sharpEdgesCheck_ = nullptr;
+    QCheckBox* hiddenLinesCheck_ = nullptr;
+    QStackedWidget* rightStack_ = nullptr;
+    QWidget* sectionCanvasHost_ = nullptr;
+    QWidget* wireViewHost_ = nullptr;
+
+    // Toolbars of the right pane.
+    QToolBar* drawToolbar_ = nullptr;
+    QToolBar* measureToolbar_ = nullptr;
+    QToolBar* wireToolbar_ = nullptr;
+    QAction* snapAction_ = nullptr;
+    QComboBox* brushCombo_ = nullptr;
+    QAction* wireMeasureAction_ = nullptr;
+    QAction* wireSnapAction_ = nullptr;
+    QAction* wireSelectAction_ = nullptr;
+    QAction* wireDeleteAction_ = nullptr;
+    QAction* wireKeepTopAction_ = nullptr;
+    QAction* wireClearMeasureAction_ = nullptr;
+    QSlider* wireComplexitySlider_ = nullptr;
+    QLabel* wireComplexityLabel_ = nullptr;
+    QComboBox* wireCleanupCombo_ = nullptr;
+    QComboBox* wireExportCombo_ = nullptr;
+    QLabel* wireBuildLabel_ = nullptr;
+    QProgressBar* wireBuildProgress_ = nullptr;
+    QAction* wireBuildLabelAction_ = nullptr;
+    QAction* wireBuildProgressAction_ = nullptr;
+
+    // Information panel.
+    QLabel* modeLabel_ = nullptr;
+    QLabel* fileLabel_ = nullptr;
+    QLabel* typeLabel_ = nullptr;
+    QLabel* verticesLabel_ = nullptr;
+    QLabel* facesLabel_ = nullptr;
+    QLabel* extentsLabel_ = nullptr;
+    QLabel* alignmentLabel_ = nullptr;
+    QCheckBox* layerContourCheck_ = nullptr;
+    QCheckBox* layerAnnotationCheck_ = nullptr;
+    QCheckBox* layerMeasurementCheck_ = nullptr;
+    QCheckBox* layerKeptCheck_ = nullptr;
+};
