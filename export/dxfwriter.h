@@ -1,0 +1,59 @@
+#pragma once
+
+#include "model/sectionannotation.h"
+#include "model/sectionlines.h"
+
+#include <QList>
+#include <QPointF>
+#include <QSet>
+#include <QString>
+#include <QTextStream>
+
+#include <functional>
+#include <vector>
+
+// Minimal ASCII DXF: entity templates with Qt's default number formatting
+// (6 significant digits) and z written as a literal 0.
+class DxfWriter {
+public:
+    explicit DxfWriter(QTextStream& stream) : out_(stream) {}
+
+    void beginEntities();
+    void endFile();
+    // HEADER declaring millimetres, for files meant for CAD import as drawings.
+    void writeMillimetreHeader();
+
+    void line(const QPointF& a, const QPointF& b, const QString& layer);
+    void circle(const QPointF& centre, double radius, const QString& layer);
+    void point(const QPointF& p, const QString& layer);
+    // Nothing for an empty text.
+    void text(const QPointF& position, const QString& text, const QString& layer);
+    void polyline(const QList<QPointF>& points, bool closed, const QString& layer);
+
+private:
+    void pair(const char* code, const QString& value);
+    void pair(const char* code, double value);
+    QTextStream& out_;
+};
+
+// Writes one annotation's entities.
+void writeDxfAnnotation(DxfWriter& writer, const SectionAnnotation& annotation);
+
+// What a section export contains: the visible line indices (ascending), the
+// kept indices and the annotations.
+struct SectionDxfContent {
+    const SectionLines* lines = nullptr;
+    std::vector<int> visibleIndices;
+    QSet<int> keptIndices;
+    QList<SectionAnnotation> annotations;
+};
+
+// Called before items 0, 64, 128, ... with the item counter; return false to
+// stop. The writer then returns false and the caller discards the file.
+using ExportProgress = std::function<bool(int item)>;
+
+// The whole file: ENTITIES with every line and annotation, ENDSEC, EOF.
+bool writeSectionDxf(QTextStream& stream, const SectionDxfContent& content, const ExportProgress& progress = {});
+
+// Every polyline as one LWPOLYLINE on "SLICE", after a millimetre HEADER.
+void writePolylineDxf(QTextStream& stream, const QList<QList<QPointF>>& polylines, double closeTolerance);

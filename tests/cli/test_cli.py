@@ -1,0 +1,116 @@
+"""Drives halvoran-cli end to end on generated meshes and reads the DXF back."""
+import json
+import math
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+import ezdxf
+
+CLI = sys.argv.pop(1)
+
+
+def write_cylinder(path, radius=10.0, height=40.0, segments=96):
+    pts = [(radius * math.cos(2 * math.pi * i / segments), radius * math.sin(2 * math.pi * i / segments))
+           for i in range(segments)]
+    tris = []
+    for i in range(segments):
+        a, b = pts[i], pts[(i + 1) % segments]
+        tris.append(((a[0], a[1], 0), (b[0], b[1], 0), (b[0], b[1], height)))
+        tris.append(((a[0], a[1], 0), (b[0], b[1], height), (a[0], a[1], height)))
+        tris.append(((0, 0, 0), (b[0], b[1], 0), (a[0], a[1], 0)))
+        tris.append(((0, 0, height), (a[0], a[1], height), (b[0], b[1], height)))
+    with open(path, "w") as f:
+        f.write("solid cyl\n")
+        for t in tris:
+            f.write(" facet normal 0 0 0\n  outer loop\n")
+            for v in t:
+                f.write("   vertex %.6f %.6f %.6f\n" % v)
+            f.write("  endloop\n endfacet\n")
+        f.write("endsolid cyl\n")
+    return 2 * segments * radius * math.sin(math.pi / segments)
+
+
+def run(*args):
+    return subprocess.run([CLI, *args], capture_output=True, text=True, timeout=300)
+
+
+class Cli(unittest.TestCase):
+    def setUp(self):
+        self.tmp = tempfile.TemporaryDirectory()
+        self.dir = self.tmp.name
+        self.scan = os.path.join(self.dir, "cyl inder.stl")
+        self.perimeter = write_cylinder(self.scan)
+
+    def tearDown(self):
+        self.tmp.cleanup()
+
+    def test_info_json_has_the_documented_keys(self):
+        r = run("info", self.scan, "--json")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        info = json.loads(r.stdout)
+        self.assertEqual(set(info), {"file", "format", "vertices", "triangles", "renderVertices", "renderTriangles",
+                                     "loadedBoundsMin", "loadedBoundsMax", "boundsMin", "boundsMax", "extents",
+                                     "alignment", "alignmentMessage"})
+        self.assertEqual(info["format"], "stl")
+        self.assertEqual(info["alignment"], "obb")
+        self.assertAlmostEqual(info["extents"][0], 40.0, places=2)
+        self.assertAlmostEqual(info["loadedBoundsMax"][2], 40.0, places=4)
+
+    def test_cross_section_lines_add_up_to_the_circumference(self):
+        out = os.path.join(self.dir, "sec.dxf")
+        r = run("section", self.scan, "-o", out, "--axis", "x", "--smooth", "0")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        doc = ezdxf.readfile(out)
+        lines = list(doc.modelspace().query("LINE"))
+        self.assertGreater(len(lines), 10)
+        self.assertIn("%d vectors" % len(lines), r.stdout)
+        total = sum(math.dist(l.dxf.start, l.dxf.end) for l in lines)
+        self.assertAlmostEqual(total, self.perimeter, delta=self.perimeter * 0.002)
+
+    def test_plane_outside_the_part_writes_an_empty_section(self):
+        out = os.path.join(self.dir, "empty.dxf")
+        r = run("section", self.scan, "-o", out, "--at", "500")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("0 vectors", r.stdout)
+        with open(out) as f:
+            self.assertEqual(f.read(), "0\nSECTION\n2\nENTITIES\n0\nENDSEC\n0\nEOF\n")
+
+    def test_polylines_give_one_closed_lwpolyline_in_millimetres(self):
+        out = os.path.join(self.dir, "poly.dxf")
+        r = run("section", self.scan, "-o", out, "--axis", "x", "--polylines", "--smooth", "0")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        doc = ezdxf.readfile(out)
+        self.assertEqual(doc.header.get("$INSUNITS"), 4)
+        polys = list(doc.modelspace().query("LWPOLYLINE"))
+        self.assertEqual(len(polys), 1)
+        self.assertTrue(polys[0].closed)
+        pts = [p[:2] for p in polys[0].get_points()]
+        length = sum(math.dist(pts[i], pts[(i + 1) % len(pts)]) for i in range(len(pts)))
+        self.assertAlmostEqual(length, self.perimeter, delta=self.perimeter * 0.002)
+
+    def test_missing_file_fails_without_writing(self):
+        out = os.path.join(self.dir, "none.dxf")
+        r = run("section", os.path.join(self.dir, "nope.stl"), "-o", out)
+        self.assertNotEqual(r.returncode, 0)
+        self.assertIn("File not found: ", r.stderr)
+        self.assertFalse(os.path.exists(out))
+
+    def test_unwritable_output_fails_cleanly(self):
+        out = os.path.join(self.dir, "no-such-dir", "x.dxf")
+        r = run("section", self.scan, "-o", out)
+        self.assertNotEqual(r.returncode, 0)
+        self.assertIn("Failed to write DXF file", r.stderr)
+
+    def test_bad_options_print_usage(self):
+        for args in (["section", self.scan], ["section", self.scan, "-o", "x.dxf", "--axis", "w"], ["frobnicate"],
+                     ["section", self.scan, "-o", "x.dxf", "--at", "1", "--at-fraction", "0.5"]):
+            r = run(*args)
+            self.assertEqual(r.returncode, 2, args)
+            self.assertIn("usage:", r.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main()

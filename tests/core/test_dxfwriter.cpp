@@ -1,0 +1,118 @@
+#include "export/dxfwriter.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString render(const std::function<void(DxfWriter&)>& body)
+{
+    QString text;
+    QTextStream s(&text);
+    DxfWriter w(s);
+    body(w);
+    s.flush();
+    return text;
+}
+
+int count(const QString& text, const QString& entity)
+{
+    return text.count(QStringLiteral("0\n") + entity + QLatin1Char('\n'));
+}
+
+SectionAnnotation annotation(const QString& kind, QList<QPointF> points, bool closed = false, QString label = {})
+{
+    SectionAnnotation a;
+    a.kind = kind;
+    a.points = std::move(points);
+    a.closed = closed;
+    a.label = std::move(label);
+    return a;
+}
+
+} // namespace
+
+TEST(DxfWriter, LineTemplateAndNumberFormat)
+{
+    const QString text = render([](DxfWriter& w) { w.line({1234567.0, 0.5}, {1.0 / 3.0, -12.5}, "SLICE"); });
+    EXPECT_EQ(text, QStringLiteral("0\nLINE\n8\nSLICE\n10\n1.23457e+06\n20\n0.5\n30\n0\n11\n0.333333\n21\n-12.5\n31\n0\n"));
+}
+
+TEST(DxfWriter, TextOnlyWhenNotEmpty)
+{
+    EXPECT_TRUE(render([](DxfWriter& w) { w.text({1, 2}, QString(), "MEASURE"); }).isEmpty());
+    EXPECT_EQ(render([](DxfWriter& w) { w.text({1, 2}, "R5", "MEASURE"); }),
+              QStringLiteral("0\nTEXT\n8\nMEASURE\n10\n1\n20\n2\n30\n0\n40\n2.0\n1\nR5\n"));
+}
+
+TEST(DxfWriter, AnnotationRulesFallThroughInOrder)
+{
+    const auto write = [](const SectionAnnotation& a) {
+        return render([&](DxfWriter& w) { writeDxfAnnotation(w, a); });
+    };
+    const QList<QPointF> tri{{0, 0}, {10, 0}, {0, 10}};
+    EXPECT_EQ(count(write(annotation("polygon", tri, true)), "LINE"), 3);
+    EXPECT_EQ(count(write(annotation("polygon", tri, false)), "LINE"), 2);
+    const QString angle4 = write(annotation("measure_angle", tri + QList<QPointF>{{5, 5}}, false, "45"));
+    EXPECT_EQ(count(angle4, "LINE"), 3);
+    EXPECT_EQ(count(angle4, "TEXT"), 0);
+    EXPECT_EQ(count(write(annotation("measure_angle", {{0, 0}, {1, 1}}, false, "x")), "LINE"), 1);
+    const QString angle3 = write(annotation("measure_angle", tri, false, "90"));
+    EXPECT_EQ(count(angle3, "LINE"), 2);
+    EXPECT_EQ(count(angle3, "TEXT"), 1);
+
+    SectionAnnotation flatCircle = annotation("circle", {{0, 0}, {3, 0}});
+    EXPECT_EQ(count(write(flatCircle), "LINE"), 1);
+    flatCircle.radius = 2.5;
+    flatCircle.label = "R2.5";
+    flatCircle.isMeasurement = true;
+    const QString circle = write(flatCircle);
+    EXPECT_EQ(count(circle, "CIRCLE"), 1);
+    EXPECT_TRUE(circle.contains("8\nMEASURE\n"));
+
+    SectionAnnotation rect = annotation("rectangle", {});
+    rect.rect = QRectF(1, 2, 3, 4);
+    const QString r = write(rect);
+    EXPECT_EQ(count(r, "LINE"), 4);
+    EXPECT_TRUE(r.startsWith("0\nLINE\n8\nANNOTATION\n10\n1\n20\n2\n30\n0\n11\n4\n21\n2\n"));
+
+    const QString point = write(annotation("point_label", {{7, 8}}, false, "P1"));
+    EXPECT_EQ(count(point, "POINT"), 1);
+    EXPECT_EQ(count(point, "TEXT"), 1);
+}
+
+TEST(DxfWriter, SectionFileSkipsErasedAndMarksKept)
+{
+    const SectionLines lines{QLineF(0, 0, 1, 0), QLineF(1, 0, 1, 1), QLineF(1, 1, 0, 1)};
+    SectionDxfContent content;
+    content.lines = &lines;
+    content.visibleIndices = {0, 2, 7};
+    content.keptIndices = {2};
+    QString text;
+    QTextStream s(&text);
+    ASSERT_TRUE(writeSectionDxf(s, content));
+    s.flush();
+    EXPECT_TRUE(text.startsWith("0\nSECTION\n2\nENTITIES\n"));
+    EXPECT_TRUE(text.endsWith("0\nENDSEC\n0\nEOF\n"));
+    EXPECT_EQ(count(text, "LINE"), 2);
+    EXPECT_EQ(text.count("8\nKEEP\n"), 1);
+    EXPECT_EQ(text.count("8\nSLICE\n"), 1);
+}
+
+TEST(DxfWriter, ProgressIsAskedEvery64ItemsAndCanStop)
+{
+    SectionLines lines;
+    for (int i = 0; i < 200; ++i)
+        lines.append(QLineF(i, 0, i + 1, 0));
+    SectionDxfContent content;
+    content.lines = &lines;
+    for (int i = 0; i < 200; ++i)
+        content.visibleIndices.push_back(i);
+    QList<int> asked;
+    QString text;
+    QTextStream s(&text);
+    EXPECT_TRUE(writeSectionDxf(s, content, [&](int item) { asked << item; return true; }));
+    EXPECT_EQ(asked, (QList<int>{0, 64, 128, 192}));
+    QString stopped;
+    QTextStream s2(&stopped);
+    EXPECT_FALSE(writeSectionDxf(s2, content, [](int item) { return item < 64; }));
+}
