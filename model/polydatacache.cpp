@@ -125,8 +125,10 @@ std::shared_ptr<PlaneCutterState> cachedPlaneCutter(const MeshModel* model, cons
     state->cutter = vtkSmartPointer<vtkPlaneCutter>::New();
     state->cutter->SetInputData(polyData);
     state->cutter->SetPlane(state->plane);
-    state->cutter->SetBuildTree(true);
-    state->cutter->SetBuildHierarchy(true);
+    // A one-off cut (batch export, first slice after a load) is cheaper
+    // without the tree; the slicing code switches it on for repeated cuts.
+    state->cutter->SetBuildTree(false);
+    state->cutter->SetBuildHierarchy(false);
     state->cutter->SetComputeNormals(false);
     state->cutter->SetInterpolateAttributes(false);
     state->cutter->SetGeneratePolygons(false);

@@ -32,6 +32,7 @@ struct PlaneCutterState {
     vtkSmartPointer<vtkPlane> plane;
     vtkSmartPointer<vtkPlaneCutter> cutter;
     vtkSmartPointer<vtkStripper> stripper;
+    int cuts = 0; // cuts made so far; the search tree pays off from the second one
 };
 
 // The cutter for the model's cached poly data (built on first use). Null when

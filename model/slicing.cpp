@@ -63,6 +63,10 @@ bool exactSection(const MeshModel& model, const SharedArray<Triangle>& faces, co
     std::lock_guard<std::mutex> lock(state->mutex);
     state->plane->SetNormal(normal[0], normal[1], normal[2]);
     state->plane->SetOrigin(origin[0], origin[1], origin[2]);
+    if (state->cuts++ == 1) {
+        state->cutter->SetBuildTree(true);
+        state->cutter->SetBuildHierarchy(true);
+    }
     state->cutter->Modified();
     state->stripper->Update();
     vtkDataObject* result = state->stripper->GetOutputDataObject(0);

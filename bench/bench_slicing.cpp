@@ -1,0 +1,90 @@
+// Alignment on import and axis slices of large synthetic scans: every slice
+// position is new, so each iteration is a cache miss of the one-entry cache.
+#include "bench/syntheticscan.h"
+#include "model/meshmodel.h"
+#include "model/sectionpostprocess.h"
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+
+namespace {
+
+// Aligned models by triangle count, built once per process.
+const MeshModel& alignedScan(std::size_t triangles)
+{
+    static std::map<std::size_t, std::unique_ptr<MeshModel>> cache;
+    auto& slot = cache[triangles];
+    if (!slot) {
+        SyntheticScanOptions options;
+        options.targetTriangles = triangles;
+        SyntheticScan scan = makeSyntheticScan(options);
+        slot = std::make_unique<MeshModel>();
+        slot->vertices.assign(std::move(scan.vertices));
+        slot->faces.assign(std::move(scan.faces));
+        slot->updateCaches();
+        slot->autoAlignOnImport();
+    }
+    return *slot;
+}
+
+void BM_AutoAlignOnImport(benchmark::State& state)
+{
+    SyntheticScanOptions options;
+    options.targetTriangles = std::size_t(state.range(0)) * 1000;
+    const SyntheticScan scan = makeSyntheticScan(options);
+    for (auto _ : state) {
+        state.PauseTiming();
+        MeshModel model;
+        model.vertices.assign(scan.vertices);
+        model.faces.assign(scan.faces);
+        state.ResumeTiming();
+        model.autoAlignOnImport();
+        benchmark::DoNotOptimize(model.geometryRevision);
+    }
+}
+BENCHMARK(BM_AutoAlignOnImport)->ArgName("ktri")->Arg(500)->Arg(2000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// range(0): thousand triangles; range(1): band in tenths of a mm.
+void BM_SliceAndPostProcess(benchmark::State& state)
+{
+    MeshModel model = alignedScan(std::size_t(state.range(0)) * 1000);
+    const float band = float(state.range(1)) / 10.0f;
+    const float lo = model.boundsMin().z, hi = model.boundsMax().z;
+    model.sliceAxis(2, 0.5f * (lo + hi), band); // first cut builds poly data and tree
+    int step = 0;
+    std::size_t segments = 0;
+    for (auto _ : state) {
+        const float position = lo + (hi - lo) * (0.05f + 0.09f * float(step++ % 10) + 0.0001f * float(step));
+        const auto raw = model.sliceAxis(2, position, band);
+        SectionPostProcessSettings settings;
+        settings.bandThickness = band;
+        const SectionLines lines = postProcessSection(raw, 2, settings);
+        segments = raw.size();
+        benchmark::DoNotOptimize(lines.size());
+    }
+    state.counters["raw_segments"] = double(segments);
+}
+BENCHMARK(BM_SliceAndPostProcess)
+    ->ArgNames({"ktri", "band_x10"})
+    ->Args({500, 0})
+    ->Args({500, 8})
+    ->Args({2000, 0})
+    ->Args({2000, 8})
+    ->Unit(benchmark::kMillisecond);
+
+void BM_FirstExactCutAfterLoad(benchmark::State& state)
+{
+    const MeshModel& source = alignedScan(std::size_t(state.range(0)) * 1000);
+    for (auto _ : state) {
+        state.PauseTiming();
+        MeshModel model = source;
+        model.updateCaches();
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(model.sliceAxis(2, 0.0f, 0.0f).size());
+    }
+}
+BENCHMARK(BM_FirstExactCutAfterLoad)->ArgName("ktri")->Arg(2000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
