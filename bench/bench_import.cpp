@@ -110,14 +110,8 @@ MeshModel& scanModel(std::size_t triangles)
 {
     static std::map<std::size_t, std::unique_ptr<MeshModel>> models;
     auto& slot = models[triangles];
-    if (!slot) {
-        SyntheticScanOptions options;
-        options.targetTriangles = triangles;
-        SyntheticScan scan = makeSyntheticScan(options);
-        slot = std::make_unique<MeshModel>();
-        slot->vertices.assign(std::move(scan.vertices));
-        slot->faces.assign(std::move(scan.faces));
-    }
+    if (!slot)
+        slot = std::make_unique<MeshModel>(makeSyntheticModel(triangles));
     return *slot;
 }
 

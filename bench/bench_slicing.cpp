@@ -17,12 +17,7 @@ const MeshModel& alignedScan(std::size_t triangles)
     static std::map<std::size_t, std::unique_ptr<MeshModel>> cache;
     auto& slot = cache[triangles];
     if (!slot) {
-        SyntheticScanOptions options;
-        options.targetTriangles = triangles;
-        SyntheticScan scan = makeSyntheticScan(options);
-        slot = std::make_unique<MeshModel>();
-        slot->vertices.assign(std::move(scan.vertices));
-        slot->faces.assign(std::move(scan.faces));
+        slot = std::make_unique<MeshModel>(makeSyntheticModel(triangles));
         slot->updateCaches();
         slot->autoAlignOnImport();
     }

@@ -115,6 +115,17 @@ SyntheticScan makeSyntheticScan(const SyntheticScanOptions& options)
     return scan;
 }
 
+MeshModel makeSyntheticModel(std::size_t triangles)
+{
+    SyntheticScanOptions options;
+    options.targetTriangles = triangles;
+    SyntheticScan scan = makeSyntheticScan(options);
+    MeshModel model;
+    model.vertices.assign(std::move(scan.vertices));
+    model.faces.assign(std::move(scan.faces));
+    return model;
+}
+
 bool writeBinaryStl(const std::string& path, const std::vector<Vec3f>& vertices, const std::vector<Triangle>& faces)
 {
     FILE* f = std::fopen(path.c_str(), "wb");

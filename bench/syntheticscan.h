@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/meshtypes.h"
+#include "model/meshmodel.h"
 
 #include <cstdint>
 #include <string>
@@ -24,6 +24,9 @@ struct SyntheticScan {
 };
 
 SyntheticScan makeSyntheticScan(const SyntheticScanOptions& options = {});
+
+// The scan as a model's working arrays (no caches built, not aligned).
+MeshModel makeSyntheticModel(std::size_t triangles);
 
 // Little-endian binary STL; false when the file cannot be written.
 bool writeBinaryStl(const std::string& path, const std::vector<Vec3f>& vertices, const std::vector<Triangle>& faces);

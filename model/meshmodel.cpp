@@ -69,30 +69,33 @@ MeshModel::~MeshModel()
     polydatacache::removeEntry(this);
 }
 
-Vec3f MeshModel::boundsMin() const
+namespace {
+
+// Component-wise extreme of all points; (0, 0, 0) for none.
+template <class Pick>
+Vec3f extremeCorner(const SharedArray<Vec3f>& points, Pick pick)
 {
-    if (vertices.empty())
+    if (points.empty())
         return {};
-    Vec3f m = vertices[0];
-    for (const Vec3f& v : vertices) {
-        m.x = std::min(m.x, v.x);
-        m.y = std::min(m.y, v.y);
-        m.z = std::min(m.z, v.z);
+    Vec3f m = points[0];
+    for (const Vec3f& v : points) {
+        m.x = pick(m.x, v.x);
+        m.y = pick(m.y, v.y);
+        m.z = pick(m.z, v.z);
     }
     return m;
 }
 
+} // namespace
+
+Vec3f MeshModel::boundsMin() const
+{
+    return extremeCorner(vertices, [](float a, float b) { return std::min(a, b); });
+}
+
 Vec3f MeshModel::boundsMax() const
 {
-    if (vertices.empty())
-        return {};
-    Vec3f m = vertices[0];
-    for (const Vec3f& v : vertices) {
-        m.x = std::max(m.x, v.x);
-        m.y = std::max(m.y, v.y);
-        m.z = std::max(m.z, v.z);
-    }
-    return m;
+    return extremeCorner(vertices, [](float a, float b) { return std::max(a, b); });
 }
 
 Vec3f MeshModel::extents() const

@@ -169,22 +169,6 @@ void copyEntry(const MeshModel* from, const MeshModel* to)
     table[to] = std::move(copy);
 }
 
-void moveEntry(const MeshModel* from, const MeshModel* to)
-{
-    if (from == to)
-        return;
-    std::lock_guard<std::mutex> lock(cacheMutex());
-    auto& table = cacheTable();
-    auto it = table.find(from);
-    if (it == table.end()) {
-        table.erase(to);
-        return;
-    }
-    Entry moved = std::move(it->second);
-    table.erase(it);
-    table[to] = std::move(moved);
-}
-
 std::size_t entryCount()
 {
     std::lock_guard<std::mutex> lock(cacheMutex());

@@ -43,7 +43,6 @@ std::shared_ptr<PlaneCutterState> cachedPlaneCutter(const MeshModel* model, cons
 namespace polydatacache {
 void removeEntry(const MeshModel* model);
 void copyEntry(const MeshModel* from, const MeshModel* to);
-void moveEntry(const MeshModel* from, const MeshModel* to);
 // Number of live entries; for tests.
 std::size_t entryCount();
 } // namespace polydatacache
