@@ -51,7 +51,8 @@ void BM_SliceAndPostProcess(benchmark::State& state)
     int step = 0;
     std::size_t segments = 0;
     for (auto _ : state) {
-        const float position = lo + (hi - lo) * (0.05f + 0.09f * float(step++ % 10) + 0.0001f * float(step));
+        ++step;
+        const float position = lo + (hi - lo) * (0.05f + 0.09f * float(step % 10) + 0.0001f * float(step));
         const auto raw = model.sliceAxis(2, position, band);
         SectionPostProcessSettings settings;
         settings.bandThickness = band;
