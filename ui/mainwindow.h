@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/meshmodel.h"
+#include "model/sectionrequest.h"
 #include "model/sectionlines.h"
 
 #include <QFutureWatcher>
@@ -28,6 +29,7 @@ class QStackedWidget;
 class QTimer;
 class QToolBar;
 class QVBoxLayout;
+class Section2DWidget;
 
 // The single window: owns the working mesh and turns user commands into core
 // calls. Long work runs on the global thread pool; one operation at a time.
@@ -69,6 +71,7 @@ public:
     QWidget* mainViewHost() const { return mainViewHost_; }
     QWidget* sectionCanvasHost() const { return sectionCanvasHost_; }
     QWidget* wireViewHost() const { return wireViewHost_; }
+    Section2DWidget* sectionCanvas() const { return section2D_; }
 
 public slots:
     // File
@@ -176,6 +179,17 @@ private slots:
     void onZThresholdSpinChanged(double value);
 
 private:
+    // What the current sectionLines_ were computed from.
+    struct SectionCacheKey {
+        int axis = -1;
+        float position = 0.0f;
+        float band = 0.0f;
+        float keep = -1.0f; // never matches until a section was made
+        std::uint64_t revision = 0;
+        bool surface = false;
+        QVector3D normal{0, 0, 1}, origin{0, 0, 0}, u{1, 0, 0}, v{0, 1, 0};
+    };
+
     // Construction, one builder per region.
     void buildMenus();
     void buildMainToolbar();
@@ -215,6 +229,14 @@ private:
     void invalidateSectionState();
     void resetWireframePreviewState();
     void startSliceDebounce();
+    SectionRequest currentSectionRequest() const;
+    SectionCacheKey keyFor(const SectionRequest& request) const;
+    bool keyMatches(const SectionRequest& request) const;
+    void acceptSection(const SectionLines& lines, const SectionRequest& request);
+    int positionToSliderValue(double position) const;
+    void updateSlicePlaneIndicator();
+    void exitSurfaceBuildMode(bool refresh);
+    void handSectionToCanvas();
 
     // Smoke-test helpers.
     bool waitForIdle(int timeoutMs);
@@ -240,6 +262,16 @@ private:
 
     SectionLines sectionLines_;
     bool sliceInFlight_ = false;
+    bool slicePending_ = false;
+    int sliceTokenCounter_ = 0;
+    int sliceTokenStarted_ = 0;
+    bool updatingSliceControls_ = false; // the window itself is moving the slice controls
+    QVector3D surfacePlaneNormal_{0, 0, 1};
+    QVector3D surfacePlaneOrigin_{0, 0, 0};
+    QVector3D surfacePlaneU_{1, 0, 0};
+    QVector3D surfacePlaneV_{0, 1, 0};
+
+    SectionCacheKey sectionKey_;
 
     QFutureWatcher<LoadResult>* loadWatcher_ = nullptr;
     QPointer<QProgressDialog> loadProgress_;
@@ -312,6 +344,7 @@ private:
     QCheckBox* hiddenLinesCheck_ = nullptr;
     QStackedWidget* rightStack_ = nullptr;
     QWidget* sectionCanvasHost_ = nullptr;
+    Section2DWidget* section2D_ = nullptr;
     QWidget* wireViewHost_ = nullptr;
 
     // Toolbars of the right pane.

@@ -1,6 +1,7 @@
 // Right pane: page switches, slice row, drawing controls, the stacked 2D and
 // wireframe pages, information panel and layer switches.
 #include "ui/mainwindow.h"
+#include "ui/section2dwidget.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -86,11 +87,14 @@ QWidget* MainWindow::buildRightPane()
 
     rightStack_ = new QStackedWidget(pane);
     rightStack_->setObjectName(QStringLiteral("rightStack"));
-    // Section2DWidget goes into page 0, the wireframe OcctMeshView into page 1.
+    // The section canvas sits in page 0, the wireframe OcctMeshView goes into page 1.
     sectionCanvasHost_ = new QWidget(rightStack_);
     sectionCanvasHost_->setObjectName(QStringLiteral("sectionCanvasHost"));
     new QVBoxLayout(sectionCanvasHost_);
     sectionCanvasHost_->layout()->setContentsMargins(0, 0, 0, 0);
+    section2D_ = new Section2DWidget(sectionCanvasHost_);
+    section2D_->setObjectName(QStringLiteral("section2D"));
+    sectionCanvasHost_->layout()->addWidget(section2D_);
     wireViewHost_ = new QWidget(rightStack_);
     wireViewHost_->setObjectName(QStringLiteral("wireViewHost"));
     new QVBoxLayout(wireViewHost_);

@@ -1,7 +1,8 @@
 // The 2D page: slice/drawing mode, drawing generation, draw and measure
-// tools, kept vectors and layers. The canvas work arrives with
-// Section2DWidget and the drawing extraction.
+// tools, kept vectors and layers. The canvas itself is Section2DWidget;
+// the draw tools and drawing extraction are still stubs here.
 #include "ui/mainwindow.h"
+#include "ui/section2dwidget.h"
 
 #include <QComboBox>
 
@@ -19,4 +20,8 @@ void MainWindow::onMeasureToolTriggered() {}
 void MainWindow::onEraserSizeChanged(int) {}
 void MainWindow::onKeepVectorToggled(bool) {}
 void MainWindow::onClearKeptVectors() {}
-void MainWindow::applyLayerVisibility(const QString&, bool) {}
+void MainWindow::applyLayerVisibility(const QString& layer, bool on)
+{
+    if (section2D_)
+        section2D_->setLayerVisible(layer, on);
+}
