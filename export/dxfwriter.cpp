@@ -85,6 +85,11 @@ void DxfWriter::polyline(const QList<QPointF>& points, bool closed, const QStrin
     }
 }
 
+void writeDxfText(QTextStream& stream, const QPointF& position, const QString& text, const QString& layer)
+{
+    DxfWriter(stream).text(position, text, layer);
+}
+
 namespace {
 
 void writeChain(DxfWriter& w, const QList<QPointF>& pts, bool closed, const QString& layer)

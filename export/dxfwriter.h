@@ -36,6 +36,9 @@ private:
     QTextStream& out_;
 };
 
+// One TEXT entity on layer, or nothing when text is empty.
+void writeDxfText(QTextStream& stream, const QPointF& position, const QString& text, const QString& layer);
+
 // Writes one annotation's entities.
 void writeDxfAnnotation(DxfWriter& writer, const SectionAnnotation& annotation);
 

@@ -66,6 +66,9 @@ public:
     bool isBusy() const { return busy_; }
     bool isAligned() const { return aligned_; }
     QString modeText() const;
+    const SectionLines& sectionLines() const { return sectionLines_; }
+    // Background slice tasks started since construction.
+    int sliceTasksStarted() const { return sliceTasksStarted_; }
 
     // The empty containers the 3D views and the section canvas are placed in.
     QWidget* mainViewHost() const { return mainViewHost_; }
@@ -179,17 +182,6 @@ private slots:
     void onZThresholdSpinChanged(double value);
 
 private:
-    // What the current sectionLines_ were computed from.
-    struct SectionCacheKey {
-        int axis = -1;
-        float position = 0.0f;
-        float band = 0.0f;
-        float keep = -1.0f; // never matches until a section was made
-        std::uint64_t revision = 0;
-        bool surface = false;
-        QVector3D normal{0, 0, 1}, origin{0, 0, 0}, u{1, 0, 0}, v{0, 1, 0};
-    };
-
     // Construction, one builder per region.
     void buildMenus();
     void buildMainToolbar();
@@ -230,8 +222,6 @@ private:
     void resetWireframePreviewState();
     void startSliceDebounce();
     SectionRequest currentSectionRequest() const;
-    SectionCacheKey keyFor(const SectionRequest& request) const;
-    bool keyMatches(const SectionRequest& request) const;
     void acceptSection(const SectionLines& lines, const SectionRequest& request);
     int positionToSliderValue(double position) const;
     void updateSlicePlaneIndicator();
@@ -265,6 +255,7 @@ private:
     bool slicePending_ = false;
     int sliceTokenCounter_ = 0;
     int sliceTokenStarted_ = 0;
+    int sliceTasksStarted_ = 0;
     bool updatingSliceControls_ = false; // the window itself is moving the slice controls
     QVector3D surfacePlaneNormal_{0, 0, 1};
     QVector3D surfacePlaneOrigin_{0, 0, 0};

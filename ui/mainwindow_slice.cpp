@@ -21,19 +21,6 @@
 #include <cmath>
 #include <memory>
 
-namespace {
-
-bool near(float a, float b)
-{
-    return std::fabs(a - b) <= 1e-6f;
-}
-
-bool near(const QVector3D& a, const QVector3D& b)
-{
-    return near(a.x(), b.x()) && near(a.y(), b.y()) && near(a.z(), b.z());
-}
-
-} // namespace
 
 SectionRequest MainWindow::currentSectionRequest() const
 {
@@ -52,41 +39,11 @@ SectionRequest MainWindow::currentSectionRequest() const
     return r;
 }
 
-MainWindow::SectionCacheKey MainWindow::keyFor(const SectionRequest& r) const
-{
-    SectionCacheKey key;
-    key.surface = r.surface;
-    key.band = r.bandThickness;
-    key.keep = r.keepRatio;
-    key.revision = model_.geometryRevision;
-    if (r.surface) {
-        key.normal = r.normal;
-        key.origin = r.origin;
-        key.u = r.u;
-        key.v = r.v;
-    } else {
-        key.axis = r.axis;
-        key.position = r.position;
-    }
-    return key;
-}
-
-bool MainWindow::keyMatches(const SectionRequest& r) const
-{
-    const SectionCacheKey& k = sectionKey_;
-    if (k.revision != model_.geometryRevision || k.surface != r.surface || !near(k.band, r.bandThickness)
-        || !near(k.keep, r.keepRatio))
-        return false;
-    if (r.surface)
-        return near(k.normal, r.normal) && near(k.origin, r.origin) && near(k.u, r.u) && near(k.v, r.v);
-    return k.axis == r.axis && near(k.position, r.position);
-}
-
 void MainWindow::acceptSection(const SectionLines& lines, const SectionRequest& request)
 {
     sectionLines_ = lines;
     handSectionToCanvas();
-    sectionKey_ = keyFor(request);
+    sectionKey_ = sectionCacheKey(request, model_.geometryRevision);
 }
 
 void MainWindow::refresh2DSection()
@@ -102,7 +59,7 @@ void MainWindow::refresh2DSection()
     if (modeCombo_ && modeCombo_->currentIndex() == 1) // the 2D drawing is shown
         return;
     const SectionRequest request = currentSectionRequest();
-    if (keyMatches(request) && !sectionLines_.isEmpty()) {
+    if (sectionCacheKeyMatches(sectionKey_, request, model_.geometryRevision) && !sectionLines_.isEmpty()) {
         handSectionToCanvas();
         logPerfTiming(QStringLiteral("2D slice refresh (cache hit)"), timer.elapsed(), 8);
         return;
@@ -142,6 +99,7 @@ void MainWindow::onSliceDebounceTimeout()
     sliceTokenStarted_ = ++sliceTokenCounter_;
     slicePending_ = false;
     sliceInFlight_ = true;
+    ++sliceTasksStarted_;
     // Copying shares the arrays and the poly-data cache entry until either side changes.
     auto copy = std::make_shared<MeshModel>(model_);
     sliceWatcher_->setProperty("sliceToken", QVariant(sliceTokenStarted_));
