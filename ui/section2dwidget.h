@@ -17,7 +17,8 @@ class QPainter;
 
 // The 2D view of the current section: section lines, kept lines, the
 // comparison overlay, annotations and a scale bar, drawn y-up. The user pans
-// with the middle button and zooms about the cursor with the wheel.
+// with the middle button and zooms about the cursor with the wheel; the left
+// button drives the sketch and measure tools (numbers in sketch::Tool).
 class Section2DWidget : public QWidget {
     Q_OBJECT
 
@@ -27,6 +28,8 @@ public:
     static constexpr double kMaxZoom = 80.0;
     static constexpr double kWheelFactor = 1.12;
     static constexpr int kViewMargin = 12;
+    // Picking, snapping and handle grabbing reach this far.
+    static constexpr double kPickRadiusPx = 10.0;
 
     explicit Section2DWidget(QWidget* parent = nullptr);
 
@@ -50,6 +53,34 @@ public:
 
     int selectedSegmentIndex() const { return selectedSegment; }
     void setSelectedSegment(int index);
+    int selectedAnnotationIndex() const { return selectedAnnotation; }
+    void setSelectedAnnotation(int index);
+
+    // Changing the tool drops the shape in progress; the annotation
+    // selection survives only into the Select tool.
+    void setTool(int newTool);
+    int currentTool() const { return tool; }
+    void setSnapEnabled(bool on);
+    bool isSnapEnabled() const { return snapEnabled; }
+    // 0 small, 1 medium, 2 large; clamped.
+    void setEraserSize(int index);
+    int eraserSize() const { return eraserSizeIndex; }
+    double eraserRadiusPixels() const { return eraserRadiusPx; }
+    void setKeepVectorMode(bool on);
+    bool isKeepVectorMode() const { return keepVectorMode; }
+    const QList<QPointF>& pendingPointList() const { return pendingPoints; }
+
+    void undoLastAnnotation();
+    // Removes the selected annotation, or else erases the selected segment;
+    // false when nothing was selected.
+    bool deleteSelected();
+    void clearAnnotations();
+    // Turns the selected sketch (not a measurement) into section segments.
+    bool mergeSelectedAnnotation();
+    static SectionLines annotationToLines(const SectionAnnotation& annotation);
+
+    // Pick radius in section units.
+    double pickRadius() const;
 
     // name: "contour", "annotation", "measurement" or "kept"; anything else
     // only repaints.
@@ -76,18 +107,45 @@ public:
     static QColor keptColor() { return QColor(255, 64, 64); }
     static QString emptyHint() { return QStringLiteral("Load a scan and move the slice slider."); }
 
+signals:
+    // Annotations were added, removed, moved or merged.
+    void annotationsChanged();
+    // Segments were added by a merge or erased, kept or unkept by a tool.
+    void segmentMarksChanged();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     void updateContentBounds();
     void paintAnnotation(QPainter& painter, const SectionAnnotation& annotation, bool highlighted) const;
     void paintAnnotationLabel(QPainter& painter, const SectionAnnotation& annotation, const QColor& colour) const;
+    void paintShapeInProgress(QPainter& painter) const;
+    void paintToolOverlay(QPainter& painter) const;
     void paintScaleBar(QPainter& painter) const;
+
+    // Tool steps (section2dwidget_tools.cpp).
+    QPointF snapped(const QPointF& p) const;
+    void leftPress(const QPoint& pixel);
+    void rightPress();
+    void addPendingPoint(const QPointF& p);
+    void finishPending();
+    // p, when given, is appended first unless it repeats the last point.
+    void finishMeasurement(const QPointF* p);
+    void appendAndSelect(const SectionAnnotation& record);
+    void pickAt(const QPointF& p);
+    bool startHandleDrag(const QPointF& p);
+    void dragHandleTo(const QPointF& p);
+    void eraseAt(const QPointF& p);
+    void eraseSegment(int index);
+    void applyDragRectangle(bool keep);
+    bool traceAt(const QPointF& p, bool offset);
+    bool radiusAt(const QPointF& p);
 
     SectionLines segments;
     QRectF bounds{-1.0, -1.0, 2.0, 2.0};
