@@ -1,4 +1,5 @@
 #include "model/sectionsketch.h"
+#include "model/vec2.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,20 +13,9 @@ namespace {
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kPi = 3.14159265358979323846;
 
-double dot(const QPointF& a, const QPointF& b)
-{
-    return a.x() * b.x() + a.y() * b.y();
-}
-
-double cross(const QPointF& a, const QPointF& b)
-{
-    return a.x() * b.y() - a.y() * b.x();
-}
-
-double length(const QPointF& v)
-{
-    return std::hypot(v.x(), v.y());
-}
+using vec2::cross;
+using vec2::dot;
+using vec2::length;
 
 QString twoDecimals(double value)
 {

@@ -1,6 +1,7 @@
 // Tracing a contour chain through a picked section segment, offsetting it
 // and fitting a circle to it.
 #include "model/sectionsketch.h"
+#include "model/vec2.h"
 
 #include "model/pointweldgrid.h"
 
@@ -18,20 +19,9 @@ constexpr int kMaxWalkSteps = 4096;
 constexpr int kMaxSimplifiedChain = 4096;
 constexpr int kMaxRadiusTriples = 1500;
 
-double dot(const QPointF& a, const QPointF& b)
-{
-    return a.x() * b.x() + a.y() * b.y();
-}
-
-double cross(const QPointF& a, const QPointF& b)
-{
-    return a.x() * b.y() - a.y() * b.x();
-}
-
-double length(const QPointF& v)
-{
-    return std::hypot(v.x(), v.y());
-}
+using vec2::cross;
+using vec2::dot;
+using vec2::length;
 
 // Drops points that repeat the previous one, then interior points lying on
 // the chord between the last kept point and the next one. Comparing with the
