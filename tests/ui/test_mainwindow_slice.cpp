@@ -6,6 +6,7 @@
 #include "uitestutil.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QSemaphore>
 #include <QSlider>
@@ -72,6 +73,7 @@ private slots:
     void burstOfMovesStartsOneTask();
     void movesDuringATaskGiveOneFollowUpWithTheFinalPosition();
     void drawingModeSuppressesRefresh();
+    void screenshotForReview();
 
 private:
     QString status() const { return window_->statusBar()->currentMessage(); }
@@ -197,6 +199,17 @@ void TestMainWindowSlice::drawingModeSuppressesRefresh()
     // Back on the section page the new axis is cut.
     mode->setCurrentIndex(0);
     QCOMPARE(window_->sectionLines(), expectedSection(*window_, true));
+}
+
+// Not a check: leaves a picture of the loaded window next to the test binary
+// for a person to look at.
+void TestMainWindowSlice::screenshotForReview()
+{
+    window_->resize(1400, 800);
+    QTest::qWait(200);
+    const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/screenshots");
+    QDir().mkpath(dir);
+    QVERIFY(window_->grab().save(dir + QStringLiteral("/window_section.png")));
 }
 
 QTEST_MAIN(TestMainWindowSlice)
