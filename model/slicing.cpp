@@ -53,6 +53,33 @@ void collectStrippedLines(vtkPolyData* poly, Segments& out)
     }
 }
 
+bool lexLess(const Vec3f& a, const Vec3f& b)
+{
+    if (a.x != b.x)
+        return a.x < b.x;
+    if (a.y != b.y)
+        return a.y < b.y;
+    return a.z < b.z;
+}
+
+// The cutter splits the work over threads and returns one piece per thread,
+// so segment order and direction depend on scheduling. A fixed order makes
+// the same cut give the same section (and the same exported file) every time.
+void canonicalOrder(Segments& segments, std::size_t from)
+{
+    for (std::size_t i = from; i < segments.size(); ++i)
+        if (lexLess(segments[i].p1, segments[i].p0))
+            std::swap(segments[i].p0, segments[i].p1);
+    std::sort(segments.begin() + std::ptrdiff_t(from), segments.end(),
+              [](const MeshModel::SliceSegment3D& a, const MeshModel::SliceSegment3D& b) {
+                  if (lexLess(a.p0, b.p0))
+                      return true;
+                  if (lexLess(b.p0, a.p0))
+                      return false;
+                  return lexLess(a.p1, b.p1);
+              });
+}
+
 // Exact section through VTK. False when no poly data could be built.
 bool exactSection(const MeshModel& model, const SharedArray<Triangle>& faces, const double normal[3],
                   const double origin[3], Segments& out)
@@ -60,6 +87,7 @@ bool exactSection(const MeshModel& model, const SharedArray<Triangle>& faces, co
     std::shared_ptr<PlaneCutterState> state = cachedPlaneCutter(&model, model.vertices, faces);
     if (!state)
         return false;
+    const std::size_t first = out.size();
     std::lock_guard<std::mutex> lock(state->mutex);
     state->plane->SetNormal(normal[0], normal[1], normal[2]);
     state->plane->SetOrigin(origin[0], origin[1], origin[2]);
@@ -79,6 +107,7 @@ bool exactSection(const MeshModel& model, const SharedArray<Triangle>& faces, co
         for (it->InitTraversal(); !it->IsDoneWithTraversal(); it->GoToNextItem())
             collectStrippedLines(vtkPolyData::SafeDownCast(it->GetCurrentDataObject()), out);
     }
+    canonicalOrder(out, first);
     return true;
 }
 

@@ -1,3 +1,4 @@
+#include "bench/syntheticscan.h"
 #include "model/meshmodel.h"
 #include "model/polydatacache.h"
 #include "model/sectionlines.h"
@@ -107,6 +108,26 @@ TEST(SliceAxis, RepeatedExactCutsReuseThePolyData)
     EXPECT_EQ(cachedPlaneCutter(&m, m.vertices, m.slicingFaces()), cutterBefore);
     m.updateCaches();
     EXPECT_NE(cachedPlaneCutter(&m, m.vertices, m.slicingFaces()), cutterBefore);
+}
+
+// The cutter works on several threads; the section must not depend on how
+// they were scheduled, or the same cut exports a different file each time.
+TEST(SliceAxis, ExactCutIsTheSameEveryTime)
+{
+    MeshModel model = makeSyntheticModel(200000);
+    model.updateCaches();
+    const float mid = 0.5f * (model.boundsMin().z + model.boundsMax().z);
+    const auto first = model.sliceAxis(2, mid, 0.0f);
+    ASSERT_GT(first.size(), 100u);
+    for (int round = 0; round < 6; ++round) {
+        model.sliceAxis(2, mid + 1.0f + float(round), 0.0f); // evicts the one-entry cache
+        const auto again = model.sliceAxis(2, mid, 0.0f);
+        ASSERT_EQ(again.size(), first.size());
+        for (std::size_t i = 0; i < first.size(); ++i) {
+            ASSERT_EQ(again[i].p0, first[i].p0) << i;
+            ASSERT_EQ(again[i].p1, first[i].p1) << i;
+        }
+    }
 }
 
 TEST(BandWalk, VertexOnPlanePlusCrossingMakesOneSegment)
