@@ -55,6 +55,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->addWidget(buildLeftPane());
     splitter->addWidget(buildRightPane());
+    placeWireView();
     splitter->setSizes({700, 700});
     setCentralWidget(splitter);
 

@@ -29,6 +29,7 @@ class QStackedWidget;
 class QTimer;
 class QToolBar;
 class QVBoxLayout;
+class OcctMeshView;
 class Section2DWidget;
 
 // The single window: owns the working mesh and turns user commands into core
@@ -371,4 +372,20 @@ private:
     QCheckBox* layerAnnotationCheck_ = nullptr;
     QCheckBox* layerMeasurementCheck_ = nullptr;
     QCheckBox* layerKeptCheck_ = nullptr;
+
+    // --- 3D views: the main view in the left pane, the second one on the
+    // wireframe page; camera and colour commands go to both.
+public:
+    OcctMeshView* mainView() const { return mainView_; }
+    OcctMeshView* wireView() const { return wireView_; }
+
+private:
+    void createViews();
+    void placeWireView();
+    void connectMainViewSignals();
+    // The slice-plane indicator of the main view; hidden when show is false.
+    void setSliceIndicatorOnView(bool show, int axis, double position);
+    OcctMeshView* mainView_ = nullptr;
+    OcctMeshView* wireView_ = nullptr;
+    QColor contourColor_{116, 199, 236};
 };

@@ -43,17 +43,3 @@ void MainWindow::scheduleWireframePreview(int delayMs)
     }
     onWirePreviewDebounceTimeout();
 }
-
-void MainWindow::refresh3DViews()
-{
-    // The view calls (mesh hand-over, density, snap, long-feature flag,
-    // measure mode) join here once OcctMeshView is in place.
-    if (!model_.hasMesh()) {
-        resetWireframePreviewState();
-        return;
-    }
-    if (isWireframePageShown())
-        scheduleWireframePreview(0);
-    else
-        updateWireframeControls(false, QString());
-}

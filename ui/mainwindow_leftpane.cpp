@@ -1,5 +1,6 @@
 // Left pane: the main 3D view, the repair row and the bottom controls.
 #include "ui/mainwindow.h"
+#include "ui/occtmeshview.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -67,13 +68,14 @@ QWidget* MainWindow::buildLeftPane()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
 
-    // The main OcctMeshView is placed into this host.
     mainViewHost_ = new QWidget(pane);
     mainViewHost_->setObjectName(QStringLiteral("mainViewHost"));
     auto* hostLayout = new QVBoxLayout(mainViewHost_);
     hostLayout->setContentsMargins(0, 0, 0, 0);
     mainViewHost_->setMinimumSize(200, 150);
     layout->addWidget(mainViewHost_, 3);
+    createViews();
+    hostLayout->addWidget(mainView_);
 
     auto* repairRow = new QWidget(pane);
     auto* repairLayout = new QHBoxLayout(repairRow);

@@ -1,6 +1,7 @@
 // Opening a scan: the load task on the thread pool and the hand-back that
 // installs the new mesh.
 #include "ui/mainwindow.h"
+#include "ui/occtmeshview.h"
 
 #include "app/automation.h"
 
@@ -192,6 +193,8 @@ void MainWindow::endAsyncLoad()
         alignFacePicked_ = false;
 
         trace(QStringLiteral("step 3: updateSliceBounds..."));
+        mainView_->clearAlignPick();
+        mainView_->setSurfacePick(false);
         updateSliceRangeForAxis();
 
         trace(QStringLiteral("step 4: staying in current view mode..."));

@@ -176,7 +176,11 @@ void MainWindow::updateSliceRangeForAxis()
 
 void MainWindow::updateSlicePlaneIndicator()
 {
-    // The 3D view draws the plane once it exists; nothing to hand it yet.
+    if (!model_.hasMesh() || surfaceBuildActive_ || !sliceAxisCombo_ || !sliceExactSpin_) {
+        setSliceIndicatorOnView(false, 0, 0.0);
+        return;
+    }
+    setSliceIndicatorOnView(true, std::clamp(sliceAxisCombo_->currentIndex(), 0, 2), sliceExactSpin_->value());
 }
 
 void MainWindow::exitSurfaceBuildMode(bool refresh)

@@ -1,6 +1,7 @@
 // Status panel, enabled state of the mesh commands, page switching and the
 // window-wide Escape.
 #include "ui/mainwindow.h"
+#include "ui/occtmeshview.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -79,7 +80,9 @@ void MainWindow::onShowAlignmentControlsToggled(bool on)
 
 void MainWindow::onCancelInteraction()
 {
-    // The 3D view's arrows, pick and measure modes go with the view itself.
+    // The window's shortcut takes Escape before the view sees it.
+    if (mainView_)
+        mainView_->cancelInteraction();
     measure3DAction_->setChecked(false);
     alignPickActive_ = false;
     alignFacePicked_ = false;

@@ -196,3 +196,11 @@ double Section2DWidget::unitsPerPixel() const
     const QPointF unit = inverse.map(QPointF(1.0, 0.0)) - inverse.map(QPointF(0.0, 0.0));
     return std::max(std::hypot(unit.x(), unit.y()), 1e-9);
 }
+
+void Section2DWidget::setContourPenColor(const QColor& colour)
+{
+    if (!colour.isValid() || colour == contourPen)
+        return;
+    contourPen = colour;
+    update();
+}

@@ -100,7 +100,9 @@ public:
     double unitsPerPixel() const;
 
     static QColor backgroundColor() { return QColor(20, 22, 40); }
-    static QColor contourColor() { return QColor(116, 199, 236); }
+    static QColor contourColor() { return QColor(116, 199, 236); } // until the user picks one
+    void setContourPenColor(const QColor& colour);
+    QColor contourPenColor() const { return contourPen; }
     static QColor annotationColor() { return QColor(243, 139, 168); }
     static QColor measurementColor() { return QColor(166, 227, 161); }
     static QColor selectionColor() { return QColor(255, 0, 255); }
@@ -176,6 +178,7 @@ private:
     int handleDragAnnotation = -1;
     int handleDragPoint = -1;
     bool handleDragging = false;
+    QColor contourPen = contourColor();
     bool showContour = true;
     bool showAnnotation = true;
     bool showMeasurement = true;

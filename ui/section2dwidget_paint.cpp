@@ -47,7 +47,7 @@ void Section2DWidget::paintEvent(QPaintEvent*)
     painter.setTransform(paintTransform);
     painter.setBrush(Qt::NoBrush);
 
-    const QPen contourPen = cosmeticPen(contourColor(), 1.3);
+    const QPen contourLinePen = cosmeticPen(contourPen, 1.3);
     const QPen keptPen = cosmeticPen(keptColor(), 2.4);
     const QPen selectedPen = cosmeticPen(selectionColor(), 2.6);
     for (int i = 0; i < segments.size(); ++i) {
@@ -59,7 +59,7 @@ void Section2DWidget::paintEvent(QPaintEvent*)
         if (i == selectedSegment)
             painter.setPen(selectedPen);
         else
-            painter.setPen(kept ? keptPen : contourPen);
+            painter.setPen(kept ? keptPen : contourLinePen);
         painter.drawLine(segments[i]);
     }
 

@@ -2,6 +2,7 @@
 // middle-button pan, erased segments, layer switches and the empty state.
 #include "ui/mainwindow.h"
 #include "ui/section2dwidget.h"
+#include "uitestutil.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -450,6 +451,18 @@ void TestSection2DWidget::windowHostsCanvasAndDrivesLayers()
         box->setChecked(true);
         QVERIFY2(canvas->isLayerVisible(layer), entry.layer);
     }
+    // "Contour Color" recolours the section lines (automation answers the dialog).
+    qputenv("HALVORAN_AUTOMATION", "1");
+    qputenv("HALVORAN_AUTOMATION_CONTOUR_COLOR", "#ff8000");
+    findAction(&window, QStringLiteral("Contour Color"))->setEnabled(true);
+    findAction(&window, QStringLiteral("Contour Color"))->trigger();
+    qunsetenv("HALVORAN_AUTOMATION");
+    qunsetenv("HALVORAN_AUTOMATION_CONTOUR_COLOR");
+    QCOMPARE(canvas->contourPenColor(), QColor(255, 128, 0));
+    canvas->setSectionLines(rectangleOutline());
+    canvas->resize(400, 300);
+    QVERIFY(countColour(canvas->grab().toImage(), QColor(255, 128, 0)) > 100);
+    QCOMPARE(countColour(canvas->grab().toImage(), Section2DWidget::contourColor()), 0);
 }
 
 QTEST_MAIN(TestSection2DWidget)
