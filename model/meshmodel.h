@@ -90,6 +90,11 @@ public:
     // thickness 0 cuts exactly; a positive band walks the triangles near the
     // plane. Uses and replaces the one-entry axis-slice cache.
     std::vector<SliceSegment3D> sliceAxis(int axis, float position, float bandThickness);
+    // Builds the whole-mesh cutter and its search tree (about a second per two
+    // million triangles) so that later exact cuts of this geometry, by this
+    // model or any copy sharing its caches, take milliseconds. For a worker
+    // thread; cuts made meanwhile do not wait for it.
+    void warmSliceCutter() const;
     // Any plane; the normal need not be unit length. No cache.
     std::vector<SliceSegment3D> slicePlane(const QVector3D& normal, const QVector3D& origin,
                                            float bandThickness) const;

@@ -12,11 +12,15 @@
 
 namespace {
 
-struct Entry {
+// What copies of one geometry share: the poly data and the cutter with its
+// search tree. A copy made for a worker task builds into the same object, so
+// the live model profits from what the worker built.
+struct SharedCut {
+    std::mutex mutex; // held while building
     std::size_t vertexCount = 0;
     std::size_t faceCount = 0;
     vtkSmartPointer<vtkPolyData> polyData;
-    std::shared_ptr<PlaneCutterState> cutter;
+    std::shared_ptr<PlaneCutterState> cutter; // tree built, ready to cut
 };
 
 std::mutex& cacheMutex()
@@ -25,10 +29,51 @@ std::mutex& cacheMutex()
     return m;
 }
 
-std::unordered_map<const MeshModel*, Entry>& cacheTable()
+std::unordered_map<const MeshModel*, std::shared_ptr<SharedCut>>& cacheTable()
 {
-    static std::unordered_map<const MeshModel*, Entry> table;
+    static std::unordered_map<const MeshModel*, std::shared_ptr<SharedCut>> table;
     return table;
+}
+
+std::shared_ptr<SharedCut> sharedFor(const MeshModel* model)
+{
+    std::lock_guard<std::mutex> lock(cacheMutex());
+    std::shared_ptr<SharedCut>& slot = cacheTable()[model];
+    if (!slot)
+        slot = std::make_shared<SharedCut>();
+    return slot;
+}
+
+// Caller holds shared.mutex.
+vtkSmartPointer<vtkPolyData> polyDataLocked(SharedCut& shared, const SharedArray<Vec3f>& vertices,
+                                            const SharedArray<Triangle>& faces)
+{
+    if (shared.polyData && shared.vertexCount == vertices.size() && shared.faceCount == faces.size())
+        return shared.polyData;
+    shared.polyData = toPolyData(vertices, faces);
+    shared.vertexCount = vertices.size();
+    shared.faceCount = faces.size();
+    shared.cutter.reset();
+    return shared.polyData;
+}
+
+std::shared_ptr<PlaneCutterState> newCutter(vtkPolyData* polyData, bool buildTree)
+{
+    auto state = std::make_shared<PlaneCutterState>();
+    state->polyData = polyData;
+    state->plane = vtkSmartPointer<vtkPlane>::New();
+    state->cutter = vtkSmartPointer<vtkPlaneCutter>::New();
+    state->cutter->SetInputData(polyData);
+    state->cutter->SetPlane(state->plane);
+    state->cutter->SetBuildTree(buildTree);
+    state->cutter->SetBuildHierarchy(buildTree);
+    state->cutter->SetComputeNormals(false);
+    state->cutter->SetInterpolateAttributes(false);
+    state->cutter->SetGeneratePolygons(false);
+    state->stripper = vtkSmartPointer<vtkStripper>::New();
+    state->stripper->SetInputConnection(state->cutter->GetOutputPort());
+    state->stripper->SetMaximumLength(1000000);
+    return state;
 }
 
 } // namespace
@@ -86,64 +131,54 @@ vtkSmartPointer<vtkPolyData> cachedPolyData(const MeshModel* model, const Shared
 {
     if (!model || vertices.empty() || faces.empty())
         return nullptr;
-    {
-        std::lock_guard<std::mutex> lock(cacheMutex());
-        auto it = cacheTable().find(model);
-        if (it != cacheTable().end() && it->second.vertexCount == vertices.size()
-            && it->second.faceCount == faces.size() && it->second.polyData)
-            return it->second.polyData;
-    }
-    // The expensive build runs outside the lock; a concurrent build of the
-    // same entry is harmless, the later insert wins.
-    vtkSmartPointer<vtkPolyData> built = toPolyData(vertices, faces);
-    if (built) {
-        std::lock_guard<std::mutex> lock(cacheMutex());
-        Entry& entry = cacheTable()[model];
-        entry.vertexCount = vertices.size();
-        entry.faceCount = faces.size();
-        entry.polyData = built;
-        entry.cutter.reset();
-    }
-    return built;
+    const std::shared_ptr<SharedCut> shared = sharedFor(model);
+    std::lock_guard<std::mutex> lock(shared->mutex);
+    return polyDataLocked(*shared, vertices, faces);
 }
 
 std::shared_ptr<PlaneCutterState> cachedPlaneCutter(const MeshModel* model, const SharedArray<Vec3f>& vertices,
                                                     const SharedArray<Triangle>& faces)
 {
-    vtkSmartPointer<vtkPolyData> polyData = cachedPolyData(model, vertices, faces);
+    if (!model || vertices.empty() || faces.empty())
+        return nullptr;
+    const std::shared_ptr<SharedCut> shared = sharedFor(model);
+    std::lock_guard<std::mutex> lock(shared->mutex);
+    vtkSmartPointer<vtkPolyData> polyData = polyDataLocked(*shared, vertices, faces);
     if (!polyData)
         return nullptr;
+    if (!shared->cutter) {
+        auto state = newCutter(polyData, true);
+        // One cut builds the tree now, not in the first cut a user waits for.
+        const double* b = polyData->GetBounds();
+        state->plane->SetNormal(0.0, 0.0, 1.0);
+        state->plane->SetOrigin(0.5 * (b[0] + b[1]), 0.5 * (b[2] + b[3]), 0.5 * (b[4] + b[5]));
+        state->stripper->Update();
+        shared->cutter = state;
+    }
+    return shared->cutter;
+}
+
+std::shared_ptr<PlaneCutterState> readyPlaneCutter(const MeshModel* model, const SharedArray<Vec3f>& vertices,
+                                                   const SharedArray<Triangle>& faces)
+{
+    std::shared_ptr<SharedCut> shared;
     {
         std::lock_guard<std::mutex> lock(cacheMutex());
         auto it = cacheTable().find(model);
-        if (it != cacheTable().end() && it->second.polyData == polyData && it->second.cutter)
-            return it->second.cutter;
+        if (it == cacheTable().end())
+            return nullptr;
+        shared = it->second;
     }
-    auto state = std::make_shared<PlaneCutterState>();
-    state->polyData = polyData;
-    state->plane = vtkSmartPointer<vtkPlane>::New();
-    state->cutter = vtkSmartPointer<vtkPlaneCutter>::New();
-    state->cutter->SetInputData(polyData);
-    state->cutter->SetPlane(state->plane);
-    // A one-off cut (batch export, first slice after a load) is cheaper
-    // without the tree; the slicing code switches it on for repeated cuts.
-    state->cutter->SetBuildTree(false);
-    state->cutter->SetBuildHierarchy(false);
-    state->cutter->SetComputeNormals(false);
-    state->cutter->SetInterpolateAttributes(false);
-    state->cutter->SetGeneratePolygons(false);
-    state->stripper = vtkSmartPointer<vtkStripper>::New();
-    state->stripper->SetInputConnection(state->cutter->GetOutputPort());
-    state->stripper->SetMaximumLength(1000000);
+    std::unique_lock<std::mutex> lock(shared->mutex, std::try_to_lock);
+    if (!lock.owns_lock() || !shared->cutter || shared->vertexCount != vertices.size()
+        || shared->faceCount != faces.size())
+        return nullptr;
+    return shared->cutter;
+}
 
-    std::lock_guard<std::mutex> lock(cacheMutex());
-    auto it = cacheTable().find(model);
-    if (it != cacheTable().end() && it->second.polyData == polyData) {
-        if (!it->second.cutter)
-            it->second.cutter = state;
-        return it->second.cutter;
-    }
-    return state; // entry vanished meanwhile: use it once, uncached
+std::shared_ptr<PlaneCutterState> oneOffPlaneCutter(vtkPolyData* polyData)
+{
+    return polyData ? newCutter(polyData, false) : nullptr;
 }
 
 namespace polydatacache {
@@ -160,13 +195,10 @@ void copyEntry(const MeshModel* from, const MeshModel* to)
         return;
     std::lock_guard<std::mutex> lock(cacheMutex());
     auto& table = cacheTable();
-    auto it = table.find(from);
-    if (it == table.end()) {
-        table.erase(to);
-        return;
-    }
-    Entry copy = it->second;
-    table[to] = std::move(copy);
+    std::shared_ptr<SharedCut>& source = table[from];
+    if (!source)
+        source = std::make_shared<SharedCut>(); // so that both sides build into one place
+    table[to] = source;
 }
 
 std::size_t entryCount()

@@ -9,12 +9,14 @@
 #include <vtkCompositeDataSet.h>
 #include <vtkPlane.h>
 #include <vtkPlaneCutter.h>
+#include <vtkPoints.h>
 #include <vtkPolyData.h>
 #include <vtkSmartPointer.h>
 #include <vtkStripper.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <mutex>
 
 namespace {
@@ -80,24 +82,14 @@ void canonicalOrder(Segments& segments, std::size_t from)
               });
 }
 
-// Exact section through VTK. False when no poly data could be built.
-bool exactSection(const MeshModel& model, const SharedArray<Triangle>& faces, const double normal[3],
-                  const double origin[3], Segments& out)
+void runCutter(PlaneCutterState& state, const double normal[3], const double origin[3], Segments& out)
 {
-    std::shared_ptr<PlaneCutterState> state = cachedPlaneCutter(&model, model.vertices, faces);
-    if (!state)
-        return false;
-    const std::size_t first = out.size();
-    std::lock_guard<std::mutex> lock(state->mutex);
-    state->plane->SetNormal(normal[0], normal[1], normal[2]);
-    state->plane->SetOrigin(origin[0], origin[1], origin[2]);
-    if (state->cuts++ == 1) {
-        state->cutter->SetBuildTree(true);
-        state->cutter->SetBuildHierarchy(true);
-    }
-    state->cutter->Modified();
-    state->stripper->Update();
-    vtkDataObject* result = state->stripper->GetOutputDataObject(0);
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.plane->SetNormal(normal[0], normal[1], normal[2]);
+    state.plane->SetOrigin(origin[0], origin[1], origin[2]);
+    state.cutter->Modified();
+    state.stripper->Update();
+    vtkDataObject* result = state.stripper->GetOutputDataObject(0);
     if (auto* poly = vtkPolyData::SafeDownCast(result)) {
         collectStrippedLines(poly, out);
     } else if (auto* composite = vtkCompositeDataSet::SafeDownCast(result)) {
@@ -106,6 +98,77 @@ bool exactSection(const MeshModel& model, const SharedArray<Triangle>& faces, co
         it.TakeReference(composite->NewIterator());
         for (it->InitTraversal(); !it->IsDoneWithTraversal(); it->GoToNextItem())
             collectStrippedLines(vtkPolyData::SafeDownCast(it->GetCurrentDataObject()), out);
+    }
+}
+
+// Poly data of just the triangles that touch the plane. Vertex ids keep their
+// relative order, so the cutter computes every edge point exactly as it would
+// on the whole mesh. Null when no triangle touches the plane.
+vtkSmartPointer<vtkPolyData> touchingTriangles(const SharedArray<Vec3f>& vertices, const SharedArray<Triangle>& faces,
+                                               const double normal[3], const double origin[3])
+{
+    const std::size_t vertexCount = vertices.size();
+    const Vec3f* v = vertices.data();
+    const auto side = [&](const Vec3f& p) {
+        return (double(p.x) - origin[0]) * normal[0] + (double(p.y) - origin[1]) * normal[1]
+               + (double(p.z) - origin[2]) * normal[2];
+    };
+    std::vector<std::uint32_t> picked;
+    for (std::size_t i = 0; i < faces.size(); ++i) {
+        const Triangle& t = faces[i];
+        if (!t.inRange(vertexCount))
+            continue;
+        const double d0 = side(v[t[0]]), d1 = side(v[t[1]]), d2 = side(v[t[2]]);
+        if (std::min({d0, d1, d2}) <= 0.0 && std::max({d0, d1, d2}) >= 0.0)
+            picked.push_back(std::uint32_t(i));
+    }
+    if (picked.empty())
+        return nullptr;
+
+    std::vector<std::uint32_t> used;
+    used.reserve(picked.size() * 3);
+    for (std::uint32_t i : picked)
+        for (int k = 0; k < 3; ++k)
+            used.push_back(faces[i][k]);
+    std::sort(used.begin(), used.end());
+    used.erase(std::unique(used.begin(), used.end()), used.end());
+    const auto localId = [&used](std::uint32_t global) {
+        return vtkIdType(std::lower_bound(used.begin(), used.end(), global) - used.begin());
+    };
+
+    auto points = vtkSmartPointer<vtkPoints>::New();
+    points->SetDataTypeToDouble();
+    points->SetNumberOfPoints(vtkIdType(used.size()));
+    for (std::size_t i = 0; i < used.size(); ++i) {
+        const Vec3f& p = v[used[i]];
+        points->SetPoint(vtkIdType(i), p.x, p.y, p.z);
+    }
+    auto polys = vtkSmartPointer<vtkCellArray>::New();
+    polys->AllocateExact(vtkIdType(picked.size()), vtkIdType(picked.size() * 3));
+    for (std::uint32_t i : picked) {
+        const vtkIdType ids[3] = {localId(faces[i][0]), localId(faces[i][1]), localId(faces[i][2])};
+        polys->InsertNextCell(3, ids);
+    }
+    auto polyData = vtkSmartPointer<vtkPolyData>::New();
+    polyData->SetPoints(points);
+    polyData->SetPolys(polys);
+    return polyData;
+}
+
+// Exact section through VTK's cutter: the model's cutter with its search tree
+// once a worker has built it, else a cutter over the few triangles the plane
+// touches (one pass over the faces; no whole-mesh poly data on the
+// interface thread or for a one-off batch cut). False for an empty mesh.
+bool exactSection(const MeshModel& model, const SharedArray<Triangle>& faces, const double normal[3],
+                  const double origin[3], Segments& out)
+{
+    if (model.vertices.empty() || faces.empty())
+        return false;
+    const std::size_t first = out.size();
+    if (std::shared_ptr<PlaneCutterState> ready = readyPlaneCutter(&model, model.vertices, faces)) {
+        runCutter(*ready, normal, origin, out);
+    } else if (vtkSmartPointer<vtkPolyData> touching = touchingTriangles(model.vertices, faces, normal, origin)) {
+        runCutter(*oneOffPlaneCutter(touching), normal, origin, out);
     }
     canonicalOrder(out, first);
     return true;
@@ -215,4 +278,9 @@ std::vector<MeshModel::SliceSegment3D> MeshModel::slicePlane(const QVector3D& no
         bandWalk(vertices, tris, h, [nf, of](const Vec3f& p) { return dot(p - of, nf); }, result);
     }
     return result;
+}
+
+void MeshModel::warmSliceCutter() const
+{
+    cachedPlaneCutter(this, vertices, slicingFaces());
 }

@@ -220,6 +220,8 @@ private:
     void refresh3DViews();
     void updateSliceRangeForAxis();
     void invalidateSectionState();
+    // After every geometry change: builds the fast exact cutter off the interface thread.
+    void startSliceCutterWarmUp();
     void resetWireframePreviewState();
     void startSliceDebounce();
     SectionRequest currentSectionRequest() const;

@@ -208,6 +208,7 @@ void MainWindow::endAsyncLoad()
 
         trace(QStringLiteral("step 7: refresh2DSection..."));
         refresh2DSection();
+        startSliceCutterWarmUp();
 
         trace(QStringLiteral("step 8: updateStatusPanel..."));
         updateStatusPanel();

@@ -15,6 +15,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStatusBar>
+#include <QThreadPool>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -121,6 +122,16 @@ void MainWindow::onSliceComputeFinished()
         slicePending_ = false;
         sliceDebounceTimer_->start(20);
     }
+}
+
+void MainWindow::startSliceCutterWarmUp()
+{
+    if (!model_.hasMesh())
+        return;
+    // The copy shares the model's cutter cache: what it builds serves the
+    // live model and every later slice task. Cuts made meanwhile don't wait.
+    auto copy = std::make_shared<const MeshModel>(model_);
+    QThreadPool::globalInstance()->start([copy]() { copy->warmSliceCutter(); });
 }
 
 void MainWindow::invalidateSectionState()

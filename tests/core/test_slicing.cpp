@@ -130,6 +130,40 @@ TEST(SliceAxis, ExactCutIsTheSameEveryTime)
     }
 }
 
+// Before a worker has built the whole-mesh cutter, cuts go through the few
+// triangles the plane touches; both ways must give the very same section, or
+// a slider back at an earlier position would show different lines.
+TEST(SliceAxis, CutsBeforeAndAfterTheWarmUpAgree)
+{
+    MeshModel cold = makeSyntheticModel(150000);
+    MeshModel warm = makeSyntheticModel(150000);
+    cold.updateCaches();
+    warm.updateCaches();
+    warm.warmSliceCutter();
+    ASSERT_TRUE(readyPlaneCutter(&warm, warm.vertices, warm.slicingFaces()));
+    EXPECT_FALSE(readyPlaneCutter(&cold, cold.vertices, cold.slicingFaces()));
+    for (int axis = 0; axis < 3; ++axis) {
+        const float lo = cold.boundsMin()[axis], hi = cold.boundsMax()[axis];
+        for (float f : {0.13f, 0.5f, 0.77f}) {
+            const float at = lo + f * (hi - lo);
+            const auto a = cold.sliceAxis(axis, at, 0.0f);
+            const auto b = warm.sliceAxis(axis, at, 0.0f);
+            ASSERT_GT(a.size(), 50u);
+            ASSERT_EQ(a.size(), b.size()) << axis << " " << f;
+            for (std::size_t i = 0; i < a.size(); ++i) {
+                ASSERT_EQ(a[i].p0, b[i].p0) << axis << " " << f << " " << i;
+                ASSERT_EQ(a[i].p1, b[i].p1) << axis << " " << f << " " << i;
+            }
+        }
+    }
+    // A copy made before the warm-up profits from it: both share one cache.
+    MeshModel live = makeSyntheticModel(20000);
+    live.updateCaches();
+    const MeshModel workerCopy(live);
+    workerCopy.warmSliceCutter();
+    EXPECT_TRUE(readyPlaneCutter(&live, live.vertices, live.slicingFaces()));
+}
+
 TEST(BandWalk, VertexOnPlanePlusCrossingMakesOneSegment)
 {
     MeshModel m;
