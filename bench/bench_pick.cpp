@@ -36,13 +36,7 @@ const PickScene& scene(std::size_t triangles)
     SyntheticScanOptions options;
     options.targetTriangles = triangles;
     SyntheticScan scan = makeSyntheticScan(options);
-    Vec3f lo = scan.vertices[0], hi = scan.vertices[0];
-    for (const Vec3f& v : scan.vertices)
-        for (int a = 0; a < 3; ++a) {
-            lo[a] = std::min(lo[a], v[a]);
-            hi[a] = std::max(hi[a], v[a]);
-        }
-    const Vec3f centre = (lo + hi) * 0.5f;
+    const Vec3f centre = boundingBoxCentre(scan);
     std::mt19937 rng(5);
     std::uniform_real_distribution<float> r(-1.0f, 1.0f);
     for (int i = 0; i < 64; ++i) {

@@ -163,3 +163,16 @@ bool writeBinaryStl(const std::string& path, const std::vector<Vec3f>& vertices,
     }
     return std::fclose(f) == 0 && ok;
 }
+
+Vec3f boundingBoxCentre(const SyntheticScan& scan)
+{
+    if (scan.vertices.empty())
+        return Vec3f();
+    Vec3f lo = scan.vertices[0], hi = scan.vertices[0];
+    for (const Vec3f& v : scan.vertices)
+        for (int a = 0; a < 3; ++a) {
+            lo[a] = std::min(lo[a], v[a]);
+            hi[a] = std::max(hi[a], v[a]);
+        }
+    return (lo + hi) * 0.5f;
+}

@@ -25,6 +25,9 @@ struct SyntheticScan {
 
 SyntheticScan makeSyntheticScan(const SyntheticScanOptions& options = {});
 
+// Centre of the scan's axis-aligned bounding box.
+Vec3f boundingBoxCentre(const SyntheticScan& scan);
+
 // The scan as a model's working arrays (no caches built, not aligned).
 MeshModel makeSyntheticModel(std::size_t triangles);
 

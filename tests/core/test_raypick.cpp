@@ -57,13 +57,7 @@ TEST(RayPickIndex, AgreesWithTheLinearPassOnAScan)
     RayPickIndex index;
     index.build(vertices, faces);
 
-    Vec3f lo = scan.vertices[0], hi = scan.vertices[0];
-    for (const Vec3f& v : scan.vertices)
-        for (int a = 0; a < 3; ++a) {
-            lo[a] = std::min(lo[a], v[a]);
-            hi[a] = std::max(hi[a], v[a]);
-        }
-    const Vec3f centre = (lo + hi) * 0.5f;
+    const Vec3f centre = boundingBoxCentre(scan);
     std::mt19937 rng(11);
     std::uniform_real_distribution<float> unitRange(-1.0f, 1.0f);
     int hits = 0;
