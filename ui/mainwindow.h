@@ -383,6 +383,8 @@ public:
 
 private:
     void createViews();
+    // Both views and the two menu entries.
+    void setProjection(bool orthographic);
     void placeWireView();
     void connectMainViewSignals();
     // The slice-plane indicator of the main view; hidden when show is false.

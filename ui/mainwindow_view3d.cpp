@@ -133,24 +133,24 @@ void MainWindow::onViewIsometric()
 
 void MainWindow::onUseOrthographicProjection()
 {
-    mainView_->setOrthographic(true);
-    wireView_->setOrthographic(true);
-    if (orthographicAction_)
-        orthographicAction_->setChecked(true);
-    if (perspectiveAction_)
-        perspectiveAction_->setChecked(false);
-    statusBar()->showMessage(QStringLiteral("Projection: Orthographic"));
+    setProjection(true);
 }
 
 void MainWindow::onUsePerspectiveProjection()
 {
-    mainView_->setOrthographic(false);
-    wireView_->setOrthographic(false);
-    if (perspectiveAction_)
-        perspectiveAction_->setChecked(true);
+    setProjection(false);
+}
+
+void MainWindow::setProjection(bool orthographic)
+{
+    mainView_->setOrthographic(orthographic);
+    wireView_->setOrthographic(orthographic);
     if (orthographicAction_)
-        orthographicAction_->setChecked(false);
-    statusBar()->showMessage(QStringLiteral("Projection: Perspective"));
+        orthographicAction_->setChecked(orthographic);
+    if (perspectiveAction_)
+        perspectiveAction_->setChecked(!orthographic);
+    statusBar()->showMessage(orthographic ? QStringLiteral("Projection: Orthographic")
+                                          : QStringLiteral("Projection: Perspective"));
 }
 
 void MainWindow::onModelColor()
