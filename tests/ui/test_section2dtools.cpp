@@ -7,11 +7,15 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
 
 #include <cmath>
 #include <memory>
@@ -97,6 +101,7 @@ private slots:
     void windowCommandsReportStatus();
     void windowMergeCopiesSegments();
     void windowBrushKeepAndSnapControls();
+    void snapshotSavesTheCanvas();
 
 private:
     QPoint pixelOf(const QPointF& p) const { return canvas_->viewTransform().map(p).toPoint(); }
@@ -810,6 +815,44 @@ void TestSection2DTools::windowBrushKeepAndSnapControls()
     snap->trigger();
     QVERIFY(!canvas->isSnapEnabled());
     QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Snap disabled"));
+}
+
+void TestSection2DTools::snapshotSavesTheCanvas()
+{
+    QTemporaryDir out;
+    qputenv("HALVORAN_AUTOMATION", "1");
+    qputenv("HALVORAN_AUTOMATION_OUTPUT_DIR", QFile::encodeName(out.path()));
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    Section2DWidget* canvas = window.sectionCanvas();
+    canvas->setSectionLines({QLineF(0, 0, 10, 0), QLineF(10, 0, 10, 6)});
+    QToolBar* measure = findToolbar(&window, QStringLiteral("Measure Tools"));
+    QVERIFY(measure);
+    QAction* snapshot = nullptr;
+    for (QAction* action : measure->actions())
+        if (action->text() == QLatin1String("Snapshot"))
+            snapshot = action;
+    QVERIFY(snapshot);
+
+    // No path given: the default name in the output folder, the canvas as drawn.
+    snapshot->trigger();
+    const QString saved = out.filePath(QStringLiteral("snapshot.bmp"));
+    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Snapshot saved to %1").arg(saved));
+    const QImage image(saved);
+    QCOMPARE(image.size(), canvas->size() * canvas->devicePixelRatio());
+    QCOMPARE(image.pixelColor(1, 1), Section2DWidget::backgroundColor());
+
+    // A folder in the way of the file: the hint, and nothing claimed saved.
+    const QString blocked = out.filePath(QStringLiteral("taken.png"));
+    QVERIFY(QDir().mkpath(blocked));
+    qputenv("HALVORAN_AUTOMATION_SNAPSHOT", QFile::encodeName(blocked));
+    MessageBoxCatcher boxes;
+    snapshot->trigger();
+    QCOMPARE(boxes.texts, QStringList{QStringLiteral("Failed to save snapshot. Try BMP if PNG/JPEG codecs are unavailable.")});
+    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Snapshot export failed"));
+    for (const char* name : {"HALVORAN_AUTOMATION", "HALVORAN_AUTOMATION_OUTPUT_DIR", "HALVORAN_AUTOMATION_SNAPSHOT"})
+        qunsetenv(name);
 }
 
 QTEST_MAIN(TestSection2DTools)
