@@ -20,7 +20,8 @@ void Section2DWidget::setSectionLines(const SectionLines& lines)
     segments = lines;
     keptSet.clear();
     erasedSet.clear();
-    selectedSegment = -1; // indices of the old lines mean nothing now
+    if (selectedSegment >= segments.size())
+        selectedSegment = -1;
     updateContentBounds();
     update();
 }
