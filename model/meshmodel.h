@@ -85,6 +85,24 @@ public:
                               QVector3D* minorAxis = nullptr) const;
     void applyRotation(const Rotation3& rotation);
 
+    // --- interactive alignment (alignmentcommands.cpp) ---------------------------------
+    // Each returns false with a one-sentence message and leaves the model
+    // unchanged when it cannot run; on success the caches are up to date.
+    // Face normal onto +target axis, the (snapped) reference onto the in-plane
+    // axis, twisted, then seated: minimum 0 on the target axis, others centred.
+    bool alignToPickedFace(const QVector3D& normal, const QVector3D& inPlaneRef, int targetAxis, float twistDegrees,
+                           std::string* error = nullptr);
+    // Least-spread direction onto the target axis, greatest spread in-plane, twisted.
+    bool alignPrincipalAxes(int targetAxis, float twistDegrees, std::string* error = nullptr);
+    // Turn about a world axis through the centroid, then seated on Z.
+    bool flipAboutAxis(int axis, float angleDegrees, std::string* error = nullptr);
+    // Exchanges X and Y (winding reversed, so no mirror shows), seated on Z.
+    bool swapXYAxes(std::string* error = nullptr);
+    // Back to the loaded arrays, then autoAlignOnImport; fallbackMessage as there.
+    bool resetAlignment(std::string* fallbackMessage = nullptr, std::string* error = nullptr);
+    // Small turns about world X, then Y, then Z through the centroid.
+    void applyFineTune(float xDegrees, float yDegrees, float zDegrees);
+
     // --- slicing ---------------------------------------------------------------------
     // Plane perpendicular to world axis (0 X, 1 Y, 2 Z) at position. Band
     // thickness 0 cuts exactly; a positive band walks the triangles near the

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/alignmenthistory.h"
 #include "model/meshmodel.h"
 #include "model/sectionrequest.h"
 #include "model/sectionlines.h"
@@ -66,6 +67,9 @@ public:
     bool isLoadInProgress() const { return loadInProgress_; }
     bool isBusy() const { return busy_; }
     bool isAligned() const { return aligned_; }
+    const AlignmentHistory& alignmentHistory() const { return alignmentHistory_; }
+    bool isAlignPickActive() const { return alignPickActive_; }
+    bool isAlignFacePicked() const { return alignFacePicked_; }
     QString modeText() const;
     const SectionLines& sectionLines() const { return sectionLines_; }
     // Background slice tasks started since construction.
@@ -251,6 +255,27 @@ private:
     // Interactive picking (alignment) and the section's surface plane.
     bool alignPickActive_ = false;
     bool alignFacePicked_ = false;
+    int alignTargetAxis_ = 2;
+    QVector3D alignPickedNormal_{0, 0, 1};
+    QVector3D alignPickedRef_{1, 0, 0};
+    AlignmentHistory alignmentHistory_;
+    const void* historyMeshId_ = nullptr; // loaded arrays the history belongs to
+
+    // Alignment commands (mainwindow_alignment*.cpp).
+    // After every mesh change: views, section, slice bounds, status panel.
+    void refreshAfterGeometryChange(bool clearPick);
+    // Undo entry before a change; repair commands pass withFaces.
+    void pushUndoSnapshot(bool withFaces = false);
+    void updateUndoRedoActions();
+    void startAlignPick(int axis);
+    int currentAlignTarget() const;
+    bool applyPickedFaceAlignment(int axis, float angleDeg, const QString& label);
+    bool applyPrincipalAxisOrientation(int axis, float angleDeg, const QString& label);
+    void applyArrow(float angleDeg, const QString& label);
+    void applyFlip(int axis);
+    void stepAlignmentHistory(bool undo);
+    // Drops history entries of a previously loaded mesh.
+    void syncHistoryWithMesh();
     bool surfaceBuildActive_ = false;
 
     SectionLines sectionLines_;

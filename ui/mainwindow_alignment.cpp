@@ -1,31 +1,341 @@
-// Alignment commands: automatic, picked-face and arrow alignment, flips, the
-// X/Y swap, fine tune and the undo history. Their bodies arrive with the
-// alignment history; until then the commands do nothing.
+// Alignment commands: pick-and-arrow alignment onto X, Y or Z, the arrow
+// buttons, flips, the X/Y swap, fine tune and the reset to the loaded pose.
+// Every change takes the busy guard and leaves an undo entry first.
 #include "ui/mainwindow.h"
+#include "ui/occtmeshview.h"
 
-void MainWindow::onUndoAlignment() {}
-void MainWindow::onRedoAlignment() {}
+#include "model/alignmentcommands.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QMessageBox>
+#include <QSlider>
+#include <QStatusBar>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+namespace {
+
+QString axisLetter(int axis)
+{
+    return QString(QChar(u'X' + std::clamp(axis, 0, 2)));
+}
+
+void warn(QWidget* parent, const QString& title, const std::string& message, const QString& fallback = QString())
+{
+    QMessageBox::warning(parent, title, message.empty() ? fallback : QString::fromStdString(message));
+}
+
+} // namespace
+
+int MainWindow::currentAlignTarget() const
+{
+    return alignTargetCombo_ ? std::clamp(alignTargetCombo_->currentIndex(), 0, 2) : alignTargetAxis_;
+}
+
+// --- pick and arrows -------------------------------------------------------------
+
+void MainWindow::startAlignPick(int axis)
+{
+    if (loadInProgress_ || busy_) {
+        statusBar()->showMessage(QStringLiteral("Please wait for the current operation to finish."));
+        return;
+    }
+    if (!model_.hasMesh())
+        return;
+    alignTargetCombo_->setCurrentIndex(axis);
+    alignTargetAxis_ = axis;
+    alignFacePicked_ = false;
+    mainView_->clearAlignPick();
+    mainView_->setAlignTargetAxis(axis);
+    alignPickActive_ = true;
+
+    const QString letter = axisLetter(axis);
+    const bool direct = !pickOnMeshCheck_ || pickOnMeshCheck_->isChecked();
+    if (direct) {
+        mainView_->setSurfacePick(true);
+    } else {
+        mainView_->setSurfacePick(false);
+        mainView_->startAlignPick(axis);
+    }
+    setMode(QStringLiteral("Align Pick (%1)").arg(letter));
+    statusBar()->showMessage(
+        direct ? QStringLiteral("ALIGN -> %1: click a surface, then choose +%1 direction with the angle arrows.").arg(letter)
+               : QStringLiteral("ALIGN -> %1: click a plane overlay, then choose +%1 direction with the angle arrows.")
+                     .arg(letter));
+}
+
+void MainWindow::onAutoAlignX()
+{
+    startAlignPick(0);
+}
+
+void MainWindow::onAutoAlignY()
+{
+    startAlignPick(1);
+}
+
+void MainWindow::onAutoAlignZ()
+{
+    startAlignPick(2);
+}
+
+void MainWindow::onFacePicked(const QVector3D& normal, const QVector3D& inPlaneRef)
+{
+    alignFacePicked_ = true;
+    alignPickedNormal_ = normal;
+    alignPickedRef_ = inPlaneRef;
+    alignTargetCombo_->setCurrentIndex(alignTargetAxis_);
+    statusBar()->showMessage(
+        QStringLiteral("ALIGN -> %1: face selected. Pick +%1 with arrows, click a second point for exact direction, "
+                       "or use Rect Snap.")
+            .arg(axisLetter(alignTargetAxis_)));
+}
+
+void MainWindow::onArrowsShown()
+{
+    statusBar()->showMessage(
+        QStringLiteral("ALIGN -> %1: pick +%1 direction (0, +/-45, +/-90, +/-135, 180) or click a second point on-plane "
+                       "for exact.")
+            .arg(axisLetter(alignTargetAxis_)));
+}
+
+void MainWindow::onArrowPicked(const QVector3D& normal, const QVector3D& inPlaneRef, float angleDeg, const QString& label)
+{
+    if (!model_.hasMesh())
+        return;
+    alignPickedNormal_ = normal;
+    alignPickedRef_ = inPlaneRef;
+    alignFacePicked_ = true;
+    alignTargetCombo_->setCurrentIndex(alignTargetAxis_);
+    applyPickedFaceAlignment(alignTargetAxis_, angleDeg, label);
+    alignPickActive_ = false;
+    alignFacePicked_ = false;
+}
+
+bool MainWindow::applyPickedFaceAlignment(int axis, float angleDeg, const QString& label)
+{
+    if (!model_.hasMesh() || !alignFacePicked_)
+        return false;
+    const QString previousMode = modeText();
+    if (!beginBusyOperation(QStringLiteral("Aligning")))
+        return false;
+    pushUndoSnapshot();
+    std::string error;
+    const bool ok = model_.alignToPickedFace(alignPickedNormal_, alignPickedRef_, axis, angleDeg, &error);
+    if (ok) {
+        aligned_ = true;
+        refreshAfterGeometryChange(true);
+    } else {
+        setMode(previousMode);
+    }
+    endBusyOperation();
+    if (!ok) {
+        warn(this, QStringLiteral("Alignment"), error);
+        return false;
+    }
+    statusBar()->showMessage(QStringLiteral("Applied %1 using picked face on %2 axis").arg(label, axisLetter(axis)));
+    return true;
+}
+
+bool MainWindow::applyPrincipalAxisOrientation(int axis, float angleDeg, const QString& label)
+{
+    if (!model_.hasMesh())
+        return false;
+    const QString previousMode = modeText();
+    if (!beginBusyOperation(QStringLiteral("Aligning")))
+        return false;
+    pushUndoSnapshot();
+    std::string error;
+    const bool ok = model_.alignPrincipalAxes(axis, angleDeg, &error);
+    if (ok) {
+        aligned_ = true;
+        refreshAfterGeometryChange(true);
+    } else {
+        setMode(previousMode);
+    }
+    endBusyOperation();
+    if (!ok) {
+        warn(this, QStringLiteral("Alignment"), error);
+        return false;
+    }
+    statusBar()->showMessage(QStringLiteral("Applied %1 orientation on %2 axis").arg(label, axisLetter(axis)));
+    return true;
+}
+
+void MainWindow::applyArrow(float angleDeg, const QString& label)
+{
+    const int axis = currentAlignTarget();
+    if (alignPickActive_ && !alignFacePicked_) {
+        statusBar()->showMessage(QStringLiteral("Pick a surface in 3D first, then choose arrow direction."));
+        return;
+    }
+    if (!applyPickedFaceAlignment(axis, angleDeg, label))
+        applyPrincipalAxisOrientation(axis, angleDeg, label);
+}
+
+void MainWindow::onArrowPlusX()
+{
+    applyArrow(0.0f, QStringLiteral("+X"));
+}
+
+void MainWindow::onArrowMinusX()
+{
+    applyArrow(180.0f, QStringLiteral("-X"));
+}
+
+void MainWindow::onArrowPlusY()
+{
+    applyArrow(90.0f, QStringLiteral("+Y"));
+}
+
+void MainWindow::onArrowMinusY()
+{
+    applyArrow(-90.0f, QStringLiteral("-Y"));
+}
+
+void MainWindow::onArrowPlus45()
+{
+    applyArrow(45.0f, QStringLiteral("+45"));
+}
+
+void MainWindow::onArrowMinus45()
+{
+    applyArrow(-45.0f, QStringLiteral("-45"));
+}
+
+// +/-90 on the diagonal row: a quarter turn is what +Y and -Y already give.
+void MainWindow::onArrowPlus90()
+{
+    applyArrow(135.0f, QStringLiteral("+90"));
+}
+
+void MainWindow::onArrowMinus90()
+{
+    applyArrow(-135.0f, QStringLiteral("-90"));
+}
+
+// --- presets -----------------------------------------------------------------------
+
+void MainWindow::applyFlip(int axis)
+{
+    if (!model_.hasMesh())
+        return;
+    const QString letter = axisLetter(axis);
+    const QString title = QStringLiteral("Flip 180 %1").arg(letter);
+    const QString previousMode = modeText();
+    if (!beginBusyOperation(title))
+        return;
+    pushUndoSnapshot();
+    std::string error;
+    const bool ok = model_.flipAboutAxis(axis, 180.0f, &error);
+    if (ok) {
+        aligned_ = true;
+        refreshAfterGeometryChange(true);
+    } else {
+        setMode(previousMode);
+    }
+    endBusyOperation();
+    if (!ok) {
+        warn(this, title, error, QStringLiteral("Failed to rotate 180° around %1.").arg(letter));
+        return;
+    }
+    statusBar()->showMessage(QStringLiteral("Applied preset: 180° around %1").arg(letter));
+}
+
+void MainWindow::onFlipXSide()
+{
+    applyFlip(0);
+}
+
+void MainWindow::onFlipYSide()
+{
+    applyFlip(1);
+}
+
+void MainWindow::onFlipZSide()
+{
+    applyFlip(2);
+}
+
+void MainWindow::onSwapXYAxes()
+{
+    if (!model_.hasMesh())
+        return;
+    const QString previousMode = modeText();
+    if (!beginBusyOperation(QStringLiteral("Swap X/Y")))
+        return;
+    // The swap reverses every triangle, so undo needs the faces as well.
+    pushUndoSnapshot(true);
+    std::string error;
+    const bool ok = model_.swapXYAxes(&error);
+    if (ok) {
+        aligned_ = true;
+        refreshAfterGeometryChange(true);
+    } else {
+        setMode(previousMode);
+    }
+    endBusyOperation();
+    if (!ok) {
+        warn(this, QStringLiteral("Swap X<->Y"), error, QStringLiteral("Failed to swap X and Y axes."));
+        return;
+    }
+    statusBar()->showMessage(QStringLiteral("Applied preset: swapped X and Y axes"));
+}
+
+void MainWindow::onFineTuneApply()
+{
+    if (!model_.hasMesh())
+        return;
+    const float x = float(fineTuneX_->value()) * kFineTuneDegreesPerStep;
+    const float y = float(fineTuneY_->value()) * kFineTuneDegreesPerStep;
+    const float z = float(fineTuneZ_->value()) * kFineTuneDegreesPerStep;
+    if (std::fabs(x) < 0.01f && std::fabs(y) < 0.01f && std::fabs(z) < 0.01f) {
+        statusBar()->showMessage(QStringLiteral("No fine-tune rotation to apply"));
+        return;
+    }
+    if (!beginBusyOperation(QStringLiteral("Fine Tune")))
+        return;
+    pushUndoSnapshot();
+    model_.applyFineTune(x, y, z);
+    for (QSlider* slider : {fineTuneX_, fineTuneY_, fineTuneZ_})
+        slider->setValue(0);
+    refreshAfterGeometryChange(true);
+    endBusyOperation();
+    statusBar()->showMessage(QStringLiteral("Fine-tune rotation applied: X=%1 Y=%2 Z=%3 deg")
+                                 .arg(double(x), 0, 'f', 2)
+                                 .arg(double(y), 0, 'f', 2)
+                                 .arg(double(z), 0, 'f', 2));
+}
+
+void MainWindow::onResetAlignment()
+{
+    if (!model_.hasMesh())
+        return;
+    const QString previousMode = modeText();
+    if (!beginBusyOperation(QStringLiteral("Resetting Alignment")))
+        return;
+    // The loaded faces replace the working ones; after a repair they differ.
+    pushUndoSnapshot(!model_.faces.sharesStorageWith(model_.loadedFaces));
+    std::string fallback, error;
+    const bool ok = model_.resetAlignment(&fallback, &error);
+    if (ok) {
+        aligned_ = true;
+        refreshAfterGeometryChange(true);
+    } else {
+        setMode(previousMode);
+    }
+    endBusyOperation();
+    if (!ok)
+        statusBar()->showMessage(QString::fromStdString(error));
+    else if (fallback.empty())
+        statusBar()->showMessage(QStringLiteral("Alignment reset and auto-aligned (minimum OBB)"));
+    else
+        statusBar()->showMessage(QStringLiteral("Alignment reset (OBB fallback): %1").arg(QString::fromStdString(fallback)));
+}
+
+// Their geometry lives with the flat-face and rectangle-snap alignments.
 void MainWindow::onAutoFlatAlign() {}
-void MainWindow::onAutoAlignX() {}
-void MainWindow::onAutoAlignY() {}
-void MainWindow::onAutoAlignZ() {}
-void MainWindow::onFlipXSide() {}
-void MainWindow::onFlipYSide() {}
-void MainWindow::onFlipZSide() {}
-void MainWindow::onSwapXYAxes() {}
 void MainWindow::onRectSnapAlign() {}
-void MainWindow::onResetAlignment() {}
-
-void MainWindow::onArrowPlusX() {}
-void MainWindow::onArrowMinusX() {}
-void MainWindow::onArrowPlusY() {}
-void MainWindow::onArrowMinusY() {}
-void MainWindow::onArrowPlus45() {}
-void MainWindow::onArrowMinus45() {}
-void MainWindow::onArrowPlus90() {}
-void MainWindow::onArrowMinus90() {}
-void MainWindow::onFineTuneApply() {}
-
-void MainWindow::onFacePicked(const QVector3D&, const QVector3D&) {}
-void MainWindow::onArrowsShown() {}
-void MainWindow::onArrowPicked(const QVector3D&, const QVector3D&, float, const QString&) {}

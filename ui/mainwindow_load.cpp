@@ -191,6 +191,9 @@ void MainWindow::endAsyncLoad()
         aligned_ = true;
         alignPickActive_ = false;
         alignFacePicked_ = false;
+        // Undo entries hold the previous scan's vertices.
+        alignmentHistory_.clear();
+        updateUndoRedoActions();
 
         trace(QStringLiteral("step 3: updateSliceBounds..."));
         mainView_->clearAlignPick();
