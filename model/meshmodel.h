@@ -103,6 +103,15 @@ public:
     // Small turns about world X, then Y, then Z through the centroid.
     void applyFineTune(float xDegrees, float yDegrees, float zDegrees);
 
+    // --- flat-face and rectangle alignment (flatfaceorient.cpp, rectanglesnap.cpp) ----
+    // Largest flat face onto z = 0 at the bottom, one side of its rectangle
+    // (edge 0 Right, 1 Left, 2 Top, 3 Bottom) facing +X or +Y (lockAxis 0, 1).
+    bool autoOrientFlatFace(int edge, int lockAxis, float trimPercent, std::string* error = nullptr);
+    // Plane normal onto the target axis, the trimmed outline squared up with
+    // the in-plane axis, then the side twist (0 Right, 1 Left, 2 Top, 3 Bottom).
+    bool rectangleSnap(const QVector3D& normal, int targetAxis, int side, float trimPercent,
+                       std::string* error = nullptr);
+
     // --- slicing ---------------------------------------------------------------------
     // Plane perpendicular to world axis (0 X, 1 Y, 2 Z) at position. Band
     // thickness 0 cuts exactly; a positive band walks the triangles near the

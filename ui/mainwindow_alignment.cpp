@@ -1,5 +1,6 @@
 // Alignment commands: pick-and-arrow alignment onto X, Y or Z, the arrow
 // buttons, flips, the X/Y swap, fine tune and the reset to the loaded pose.
+// Auto Orient and Rect Snap are in mainwindow_alignment_auto.cpp.
 // Every change takes the busy guard and leaves an undo entry first.
 #include "ui/mainwindow.h"
 #include "ui/occtmeshview.h"
@@ -335,7 +336,3 @@ void MainWindow::onResetAlignment()
     else
         statusBar()->showMessage(QStringLiteral("Alignment reset (OBB fallback): %1").arg(QString::fromStdString(fallback)));
 }
-
-// Their geometry lives with the flat-face and rectangle-snap alignments.
-void MainWindow::onAutoFlatAlign() {}
-void MainWindow::onRectSnapAlign() {}
