@@ -1,5 +1,6 @@
 // halvoran-cli: the geometry core without a window, for batch conversion.
 #include "export/dxfwriter.h"
+#include "export/slicestackdxf.h"
 #include "model/meshmodel.h"
 #include "model/qualitypresets.h"
 #include "model/sectionpostprocess.h"
@@ -16,6 +17,7 @@
 #include <QTextStream>
 
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <unistd.h>
@@ -27,7 +29,11 @@ const char* const kUsage =
     "  halvoran-cli info SCAN [--json]\n"
     "  halvoran-cli section SCAN -o OUT.dxf [--axis x|y|z] [--at MM | --at-fraction F] [--band MM]\n"
     "                       [--keep PERCENT] [--smooth S] [--quality fast|balanced|high] [--no-align]\n"
-    "                       [--polylines]\n";
+    "                       [--polylines]\n"
+    "  halvoran-cli stack SCAN -o OUT.dxf --count N [--axis x|y|z] [--band MM]\n"
+    "                     [--keep PERCENT] [--smooth S] [--quality fast|balanced|high] [--no-align]\n"
+    "      N evenly spaced raw cuts (2..200), one layer SLICE_<i> each; --keep, --smooth and\n"
+    "      --quality are accepted like for section but do not change the raw cuts.\n";
 
 int usage()
 {
@@ -133,9 +139,10 @@ struct SectionOptions {
     int quality = 1;
     bool align = true;
     bool polylines = false;
+    std::optional<int> count; // stack only
 };
 
-bool parseSection(const QStringList& args, SectionOptions& o)
+bool parseSection(const QStringList& args, SectionOptions& o, bool stack = false)
 {
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
@@ -154,6 +161,8 @@ bool parseSection(const QStringList& args, SectionOptions& o)
         };
         QString text;
         double d = 0;
+        if (stack && (a == QLatin1String("--at") || a == QLatin1String("--at-fraction")))
+            return false; // a stack places its own cuts
         if (a == QLatin1String("-o") || a == QLatin1String("--output")) {
             if (!value(o.output))
                 return false;
@@ -192,15 +201,20 @@ bool parseSection(const QStringList& args, SectionOptions& o)
                 return false;
         } else if (a == QLatin1String("--no-align")) {
             o.align = false;
-        } else if (a == QLatin1String("--polylines")) {
+        } else if (a == QLatin1String("--polylines") && !stack) {
             o.polylines = true;
+        } else if (a == QLatin1String("--count") && stack) {
+            if (!number(d) || d != std::floor(d) || d < 2 || d > 200)
+                return false;
+            o.count = int(d);
+
         } else if (!a.startsWith(QLatin1Char('-')) && o.scan.isEmpty()) {
             o.scan = a;
         } else {
             return false;
         }
     }
-    return !o.scan.isEmpty() && !o.output.isEmpty() && !(o.at && o.atFraction);
+    return !o.scan.isEmpty() && !o.output.isEmpty() && !(o.at && o.atFraction) && (!stack || o.count);
 }
 
 int runSection(const QStringList& args)
@@ -279,6 +293,49 @@ int runSection(const QStringList& args)
     return 0;
 }
 
+// The window's "Slice Stack" for the same scan, axis and band, byte for byte.
+int runStack(const QStringList& args)
+{
+    SectionOptions o;
+    if (!parseSection(args, o, true))
+        return usage();
+    MeshModel model;
+    if (!loadScan(o.scan, model))
+        return 1;
+    if (o.align) {
+        progress("Aligning");
+        model.autoAlignOnImport(nullptr);
+    }
+    SliceStackRequest request;
+    request.axis = o.axis;
+    request.bandThickness = float(o.band);
+    request.count = *o.count;
+
+    QSaveFile file(o.output);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        std::fprintf(stderr, "Failed to write DXF file: %s\n", qPrintable(file.errorString()));
+        return 1;
+    }
+    QTextStream stream(&file);
+    qsizetype written = 0;
+    writeSliceStackDxf(
+        stream, model, request,
+        [&request](int done) {
+            if (stderrIsTerminal())
+                std::fprintf(stderr, "Cutting slice %d of %d...\n", done + 1, request.count);
+            return true;
+        },
+        &written);
+    stream.flush();
+    if (stream.status() != QTextStream::Ok || !file.commit()) {
+        std::fprintf(stderr, "Failed to write DXF file: %s\n", qPrintable(file.errorString()));
+        return 1;
+    }
+    std::printf("%d slices, %lld vectors written to %s\n", request.count, static_cast<long long>(written),
+                qPrintable(o.output));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -294,5 +351,7 @@ int main(int argc, char* argv[])
         return runInfo(args);
     if (command == QLatin1String("section"))
         return runSection(args);
+    if (command == QLatin1String("stack"))
+        return runStack(args);
     return usage();
 }

@@ -104,9 +104,60 @@ class Cli(unittest.TestCase):
         self.assertNotEqual(r.returncode, 0)
         self.assertIn("Failed to write DXF file", r.stderr)
 
+    def test_stack_cuts_evenly_spaced_layers_along_the_axis(self):
+        out = os.path.join(self.dir, "stack.dxf")
+        r = run("stack", self.scan, "-o", out, "--count", "3", "--axis", "z", "--no-align")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        doc = ezdxf.readfile(out)
+        by_layer = {}
+        for e in doc.modelspace():
+            self.assertEqual(e.dxftype(), "LINE")
+            by_layer.setdefault(e.dxf.layer, []).append(e)
+        self.assertEqual(sorted(by_layer), ["SLICE_1", "SLICE_2", "SLICE_3"])
+        total = 0
+        for layer, lines in by_layer.items():
+            # Raw cuts of the 40 mm cylinder at z = 10, 20, 30: the full polygon every time.
+            length = sum(math.dist(l.dxf.start, l.dxf.end) for l in lines)
+            self.assertAlmostEqual(length, self.perimeter, delta=self.perimeter * 1e-4, msg=layer)
+            for l in lines:
+                self.assertEqual(l.dxf.start.z, 0)
+            total += len(lines)
+        self.assertIn("3 slices, %d vectors" % total, r.stdout)
+
+    def test_stack_along_x_maps_to_y_z_and_ignores_clean_up_options(self):
+        plain = os.path.join(self.dir, "plain.dxf")
+        tuned = os.path.join(self.dir, "tuned.dxf")
+        r = run("stack", self.scan, "-o", plain, "--count", "4", "--axis", "x", "--no-align")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        r = run("stack", self.scan, "-o", tuned, "--count", "4", "--axis", "x", "--no-align",
+                "--keep", "50", "--smooth", "90", "--quality", "fast")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        with open(plain, "rb") as a, open(tuned, "rb") as b:
+            self.assertEqual(a.read(), b.read())
+        doc = ezdxf.readfile(plain)
+        heights = [p for l in doc.modelspace().query("LINE") for p in (l.dxf.start.y, l.dxf.end.y)]
+        self.assertAlmostEqual(min(heights), 0.0, places=4)
+        self.assertAlmostEqual(max(heights), 40.0, places=4)
+
+    def test_stack_failures_leave_no_file(self):
+        out = os.path.join(self.dir, "none.dxf")
+        r = run("stack", os.path.join(self.dir, "nope.stl"), "-o", out, "--count", "3")
+        self.assertNotEqual(r.returncode, 0)
+        self.assertIn("File not found: ", r.stderr)
+        self.assertFalse(os.path.exists(out))
+        r = run("stack", self.scan, "-o", os.path.join(self.dir, "no-such-dir", "x.dxf"), "--count", "3")
+        self.assertNotEqual(r.returncode, 0)
+        self.assertIn("Failed to write DXF file", r.stderr)
+
     def test_bad_options_print_usage(self):
         for args in (["section", self.scan], ["section", self.scan, "-o", "x.dxf", "--axis", "w"], ["frobnicate"],
-                     ["section", self.scan, "-o", "x.dxf", "--at", "1", "--at-fraction", "0.5"]):
+                     ["section", self.scan, "-o", "x.dxf", "--at", "1", "--at-fraction", "0.5"],
+                     ["section", self.scan, "-o", "x.dxf", "--count", "3"],
+                     ["stack", self.scan, "-o", "x.dxf"], ["stack", self.scan, "-o", "x.dxf", "--count", "1"],
+                     ["stack", self.scan, "-o", "x.dxf", "--count", "2.5"],
+                     ["stack", self.scan, "-o", "x.dxf", "--count", "201"],
+                     ["stack", self.scan, "-o", "x.dxf", "--count", "3", "--at", "5"],
+                     ["stack", self.scan, "-o", "x.dxf", "--count", "3", "--polylines"]):
             r = run(*args)
             self.assertEqual(r.returncode, 2, args)
             self.assertIn("usage:", r.stderr)
