@@ -2,9 +2,11 @@
 // cache, and a debounced background path whose late results are recognised by
 // a token and dropped.
 #include "ui/mainwindow.h"
+#include "ui/occtmeshview.h"
 #include "ui/section2dwidget.h"
 
 #include "app/runtimelog.h"
+#include "model/planeframe.h"
 #include "model/qualitypresets.h"
 
 #include <QComboBox>
@@ -203,6 +205,8 @@ void MainWindow::exitSurfaceBuildMode(bool refresh)
     surfacePlaneV_ = QVector3D(0, 1, 0);
     if (surfaceClearButton_)
         surfaceClearButton_->setEnabled(false);
+    if (mainView_)
+        mainView_->setSurfacePlanePick(false);
     if (refresh && model_.hasMesh()) {
         updateSlicePlaneIndicator();
         refresh2DSection();
@@ -295,9 +299,65 @@ void MainWindow::onQualityPresetChanged(int index)
     }
 }
 
-void MainWindow::onStartSurfaceBuildPick() {}
-void MainWindow::onClearSurfaceBuildPlane() {}
-void MainWindow::onSurfaceBuildPlanePicked(const QVector3D&, const QVector3D&, const QVector3D&) {}
+void MainWindow::onStartSurfaceBuildPick()
+{
+    if (loadInProgress_ || busy_) {
+        statusBar()->showMessage(QStringLiteral("Please wait for the current operation to finish."));
+        return;
+    }
+    if (!model_.hasMesh() || !mainView_)
+        return;
+    // One pick mode at a time: arrows, face alignment and measuring go off.
+    mainView_->clearAlignPick();
+    mainView_->setSurfacePick(false);
+    mainView_->setMeasureMode(false);
+    alignPickActive_ = false;
+    alignFacePicked_ = false;
+    if (measure3DAction_) {
+        const QSignalBlocker block(measure3DAction_);
+        measure3DAction_->setChecked(false);
+    }
+    mainView_->setSurfacePlanePick(true);
+    setMode(QStringLiteral("Surface Pick"));
+    statusBar()->showMessage(
+        QStringLiteral("Surface CAD: click a mesh face to sketch/build directly from that surface plane."));
+}
+
+void MainWindow::onSurfaceBuildPlanePicked(const QVector3D& normal, const QVector3D& inPlaneRef,
+                                           const QVector3D& point)
+{
+    if (!model_.hasMesh() || !mainView_)
+        return;
+    const PlaneFrame frame = buildPlaneFrame(normal, inPlaneRef);
+    surfaceBuildActive_ = true;
+    surfacePlaneNormal_ = frame.n;
+    surfacePlaneU_ = frame.u;
+    surfacePlaneV_ = frame.v;
+    surfacePlaneOrigin_ = point;
+    if (surfaceClearButton_)
+        surfaceClearButton_->setEnabled(true);
+    mainView_->setSurfacePick(false);
+    mainView_->setSurfacePlanePick(false);
+    setMode(QStringLiteral("Surface CAD"));
+    updateSlicePlaneIndicator(); // hidden while the section lives in the picked plane
+    refresh2DSection();
+    statusBar()->showMessage(QStringLiteral("Surface CAD plane set at (%1, %2, %3). 2D tools now build from that "
+                                            "picked face.")
+                                 .arg(double(point.x()), 0, 'f', 2)
+                                 .arg(double(point.y()), 0, 'f', 2)
+                                 .arg(double(point.z()), 0, 'f', 2));
+}
+
+void MainWindow::onClearSurfaceBuildPlane()
+{
+    if (!surfaceBuildActive_) {
+        statusBar()->showMessage(QStringLiteral("Surface CAD plane is already cleared."));
+        return;
+    }
+    exitSurfaceBuildMode(true);
+    setMode(QStringLiteral("Axis Slice"));
+    statusBar()->showMessage(QStringLiteral("Surface CAD plane cleared. Restored axis slice mode."));
+}
 
 void MainWindow::handSectionToCanvas()
 {

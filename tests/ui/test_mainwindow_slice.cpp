@@ -1,5 +1,6 @@
 // The window's section refresh: synchronous refreshes with their cache, and
 // the debounced background path during slider drags.
+#include "model/planeframe.h"
 #include "model/sectionrequest.h"
 #include "ui/mainwindow.h"
 #include "ui/section2dwidget.h"
@@ -8,6 +9,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
+#include <QPushButton>
 #include <QSemaphore>
 #include <QSlider>
 #include <QStatusBar>
@@ -15,6 +17,8 @@
 #include <QTest>
 #include <QThreadPool>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -73,6 +77,7 @@ private slots:
     void burstOfMovesStartsOneTask();
     void movesDuringATaskGiveOneFollowUpWithTheFinalPosition();
     void drawingModeSuppressesRefresh();
+    void surfacePlaneReplacesTheAxisSlice();
     void screenshotForReview();
 
 private:
@@ -198,6 +203,70 @@ void TestMainWindowSlice::drawingModeSuppressesRefresh()
     QCOMPARE(window_->sectionLines(), before);
     // Back on the section page the new axis is cut.
     mode->setCurrentIndex(0);
+    QCOMPARE(window_->sectionLines(), expectedSection(*window_, true));
+}
+
+void TestMainWindowSlice::surfacePlaneReplacesTheAxisSlice()
+{
+    // The "Clear" next to "Build On Surface" (the draw toolbar has one too).
+    QAbstractButton* build = findButton(window_.get(), QStringLiteral("Build On Surface"));
+    QPushButton* clear = nullptr;
+    for (QPushButton* button : build->parentWidget()->findChildren<QPushButton*>())
+        if (button->text() == QLatin1String("Clear"))
+            clear = button;
+    QVERIFY(clear && !clear->isEnabled());
+    findButton(window_.get(), QStringLiteral("Build On Surface"))->click();
+    QCOMPARE(window_->modeText(), QStringLiteral("Surface Pick"));
+    QCOMPARE(status(), QStringLiteral("Surface CAD: click a mesh face to sketch/build directly from that surface plane."));
+
+    // A plane standing in the part's middle, tilted about Z: not an axis plane.
+    const double mid = axisMiddle(2);
+    const QVector3D normal(1, 1, 0), reference(0, 0, 1), point(0.5f, -0.25f, float(mid));
+    window_->onSurfaceBuildPlanePicked(normal, reference, point);
+    QCOMPARE(window_->modeText(), QStringLiteral("Surface CAD"));
+    QVERIFY(clear->isEnabled());
+    QCOMPARE(status(), QStringLiteral("Surface CAD plane set at (0.50, -0.25, %1). 2D tools now build from that "
+                                      "picked face.")
+                           .arg(mid, 0, 'f', 2));
+
+    SectionRequest request;
+    request.surface = true;
+    const PlaneFrame frame = buildPlaneFrame(normal, reference);
+    request.normal = frame.n;
+    request.origin = point;
+    request.u = frame.u;
+    request.v = frame.v;
+    // The reference (world Z) becomes the section's x direction.
+    QVERIFY(std::abs(frame.u.z() - 1.0f) < 1e-5f);
+    request.keepRatio = float(window_->findChild<QSlider*>(QStringLiteral("keepRatioSlider"))->value()) / 100.0f;
+    request.smoothStrength = window_->findChild<QSlider*>(QStringLiteral("smooth2DSlider"))->value();
+    MeshModel copy = window_->model();
+    const SectionLines expected = computeSectionLines(copy, request);
+    QVERIFY(expected.size() > 10);
+    QCOMPARE(window_->sectionLines(), expected);
+    // In the plane's own frame x runs along world Z: the section spans the part's height.
+    double lo = 1e9, hi = -1e9;
+    for (const QLineF& l : expected) {
+        lo = std::min({lo, l.x1(), l.x2()});
+        hi = std::max({hi, l.x1(), l.x2()});
+    }
+    const double height = double(window_->model().boundsMax()[2] - window_->model().boundsMin()[2]);
+    QVERIFY(std::abs((hi - lo) - height) < 0.05 * height);
+
+    clear->click();
+    QCOMPARE(status(), QStringLiteral("Surface CAD plane cleared. Restored axis slice mode."));
+    QCOMPARE(window_->modeText(), QStringLiteral("Axis Slice"));
+    QVERIFY(!clear->isEnabled());
+    QCOMPARE(window_->sectionLines(), expectedSection(*window_, true));
+    window_->onClearSurfaceBuildPlane();
+    QCOMPARE(status(), QStringLiteral("Surface CAD plane is already cleared."));
+
+    // Moving the slider also ends the mode; the axis slice comes back.
+    window_->onSurfaceBuildPlanePicked(normal, reference, point);
+    QVERIFY(clear->isEnabled());
+    slider_->setValue(300);
+    QVERIFY(!clear->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("Slice complete")), 10000);
     QCOMPARE(window_->sectionLines(), expectedSection(*window_, true));
 }
 
