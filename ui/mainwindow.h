@@ -2,6 +2,7 @@
 
 #include "model/alignmenthistory.h"
 #include "model/meshmodel.h"
+#include "io/sessionfile.h"
 #include "model/sectionrequest.h"
 #include "model/sectionlines.h"
 
@@ -226,6 +227,8 @@ private:
     void invalidateSectionState();
     // After every geometry change: builds the fast exact cutter off the interface thread.
     void startSliceCutterWarmUp();
+    // What a session file stores, read from the controls.
+    SessionSettings currentSessionSettings() const;
     void resetWireframePreviewState();
     void startSliceDebounce();
     SectionRequest currentSectionRequest() const;
