@@ -1,8 +1,12 @@
 // Analysis commands of the window that report on the whole mesh.
 #include "model/primitivefit.h"
 #include "ui/mainwindow.h"
+#include "ui/occtmeshview.h"
 #include "uitestutil.h"
 
+#include <QAction>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -13,6 +17,8 @@ class TestMainWindowAnalysis : public QObject {
 
 private slots:
     void fitPrimitiveReportsTheBestShape();
+    void datumPlanesAtTheSlicePosition();
+    void measurementModeAndDistanceReport();
 };
 
 void TestMainWindowAnalysis::fitPrimitiveReportsTheBestShape()
@@ -50,6 +56,73 @@ void TestMainWindowAnalysis::fitPrimitiveReportsTheBestShape()
     qunsetenv("HALVORAN_AUTOMATION");
     QVERIFY(boxes.titles.isEmpty());
     QVERIFY(window.statusBar()->currentMessage().startsWith(QStringLiteral("Primitive fit: ")));
+}
+
+void TestMainWindowAnalysis::datumPlanesAtTheSlicePosition()
+{
+    MainWindow window;
+    {
+        MessageBoxCatcher boxes;
+        window.onAddDatum();
+        QCOMPARE(boxes.titles, QStringList{QStringLiteral("Datum")});
+        QCOMPARE(boxes.texts, QStringList{QStringLiteral("No mesh loaded.")});
+    }
+    QTemporaryDir dir;
+    const QString scan = dir.filePath(QStringLiteral("scan.stl"));
+    QVERIFY(writeSyntheticStl(scan, 20000) > 0);
+    window.beginAsyncLoad(scan);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.isLoadInProgress(), 60000);
+
+    qputenv("HALVORAN_AUTOMATION", "1");
+    qputenv("HALVORAN_AUTOMATION_DATUM_AXIS", " Y ");
+    window.findChild<QComboBox*>(QStringLiteral("sliceAxisCombo"))->setCurrentIndex(1);
+    window.findChild<QDoubleSpinBox*>(QStringLiteral("sliceExactSpin"))->setValue(-3.456);
+    const double shown = window.findChild<QDoubleSpinBox*>(QStringLiteral("sliceExactSpin"))->value();
+    window.onAddDatum();
+    const QString label = QStringLiteral("Datum Y=%1").arg(shown, 0, 'f', 2);
+    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Added datum plane: %1").arg(label));
+    const auto& datums = window.mainView()->datumPlanes();
+    QCOMPARE(datums.size(), 1);
+    QCOMPARE(datums[0].label, label);
+    QCOMPARE(datums[0].normal, QVector3D(0, 1, 0));
+    QCOMPARE(datums[0].point.y(), float(shown));
+    QCOMPARE(datums[0].point.x(), window.model().centroid().x);
+
+    qputenv("HALVORAN_AUTOMATION_DATUM_AXIS", "");
+    window.onAddDatum();
+    window.onAddDatum();
+    QCOMPARE(datums.size(), 3);
+    QVERIFY(window.mainView()->datumPlanes()[1].label.startsWith(QStringLiteral("Datum Z=")));
+    window.onAddDatum(); // a fourth is not added
+    QCOMPARE(window.mainView()->datumPlanes().size(), 3);
+    window.onClearDatums();
+    QVERIFY(window.mainView()->datumPlanes().isEmpty());
+    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Datum planes cleared"));
+    qunsetenv("HALVORAN_AUTOMATION");
+    qunsetenv("HALVORAN_AUTOMATION_DATUM_AXIS");
+}
+
+void TestMainWindowAnalysis::measurementModeAndDistanceReport()
+{
+    QTemporaryDir dir;
+    const QString scan = dir.filePath(QStringLiteral("scan.stl"));
+    QVERIFY(writeSyntheticStl(scan, 20000) > 0);
+    MainWindow window;
+    window.beginAsyncLoad(scan);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.isLoadInProgress(), 60000);
+    QAction* measure = findAction(&window, QStringLiteral("3D Measurement"));
+    QVERIFY(measure && measure->isEnabled());
+    measure->trigger();
+    QVERIFY(window.mainView()->measureMode());
+    QCOMPARE(window.modeText(), QStringLiteral("3D Measure"));
+    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("3D Measurement: click two points on the mesh"));
+    emit window.mainView()->measurement3D(12.3456f, QVector3D(1, 2, 3), QVector3D(-4.5f, 0.125f, 9));
+    QCOMPARE(window.statusBar()->currentMessage(),
+             QStringLiteral("3D Distance: 12.346 mm  (1.00,2.00,3.00) -> (-4.50,0.13,9.00)"));
+    measure->trigger();
+    QVERIFY(!window.mainView()->measureMode());
+    QCOMPARE(window.modeText(), QStringLiteral("Navigation"));
+    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("3D Measurement disabled"));
 }
 
 QTEST_MAIN(TestMainWindowAnalysis)
