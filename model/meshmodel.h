@@ -5,7 +5,9 @@
 
 #include <QVector3D>
 
+#include <atomic>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -125,6 +127,14 @@ public:
     // Any plane; the normal need not be unit length. No cache.
     std::vector<SliceSegment3D> slicePlane(const QVector3D& normal, const QVector3D& origin,
                                            float bandThickness) const;
+
+    // --- holes (holes.cpp) ---------------------------------------------------------------
+    // Open boundary loops, each as its vertex indices in walking order.
+    std::vector<std::vector<std::uint32_t>> findBoundaryLoops() const;
+    // Closes every listed loop not in keepOpen: a patch through MeshFix when it
+    // is next to the application, else the loop triangulated directly.
+    bool fillSelectedHoles(const std::vector<std::vector<std::uint32_t>>& holes, const std::set<std::uint32_t>& keepOpen,
+                           std::string* error = nullptr, std::atomic<int>* progress = nullptr);
 
     // The triangle list slicing reads.
     const SharedArray<Triangle>& slicingFaces() const { return sliceFaces.empty() ? faces : sliceFaces; }

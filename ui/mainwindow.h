@@ -15,6 +15,7 @@
 #include <QVector3D>
 
 #include <memory>
+#include <set>
 #include <vector>
 
 class QAction;
@@ -141,6 +142,7 @@ public slots:
     void onRepairMesh();
     void onDetectHoles();
     void onFillHoles();
+    void onHoleWireSegmentPicked(int index, const QVector3D& start, const QVector3D& end);
     // Slicing
     void onSliceAxisChanged(int index);
     void onSliceSliderChanged(int value);
@@ -420,4 +422,23 @@ private:
     OcctMeshView* mainView_ = nullptr;
     OcctMeshView* wireView_ = nullptr;
     QColor contourColor_{116, 199, 236};
+
+    // --- holes (mainwindow_repair.cpp): the detected loops shown in the main
+    // view; clicked loops stay open when the rest are filled.
+public:
+    const std::vector<std::vector<std::uint32_t>>& holeList() const { return holes_; }
+    const std::set<std::uint32_t>& keepOpenHoles() const { return keepOpenHoles_; }
+    bool isHoleMode() const { return holeMode_; }
+
+private:
+    // Loops of the current faces; the list is dropped when the faces changed.
+    void ensureHoleListCurrent();
+    void leaveHoleMode();
+    std::vector<std::vector<std::uint32_t>> holes_;
+    std::set<std::uint32_t> keepOpenHoles_;
+    std::vector<std::uint32_t> holeSegmentMap_; // hole of each shown segment
+    const void* holeFacesId_ = nullptr;
+    std::size_t holeFacesCount_ = 0;
+    bool holeMode_ = false;
+    QMetaObject::Connection holePickConnection_;
 };

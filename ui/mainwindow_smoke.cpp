@@ -250,14 +250,54 @@ bool MainWindow::runReleaseSmokeTest(const QString& meshPath, const QString& out
     onFitPrimitive();
     qInfo().noquote() << QStringLiteral("[SMOKE_STEP] datum and primitive complete");
 
-    // Holes. Hole detection keeps no boundary loops yet, so none can
-    // be found after removing a face.
+    // Holes: opening one more by dropping the last triangle guarantees a loop.
     if (model_.faces.size() < 5) {
         error = QStringLiteral("Sample mesh is too small for hole smoke testing.");
         return false;
     }
-    error = QStringLiteral("Boundary loop detection failed after removing a face.");
-    return false;
+    model_.faces.edit().pop_back();
+    model_.updateCaches();
+    refreshAfterGeometryChange(false);
+    if (!waitIdle(error))
+        return false;
+    if (!clickButton(QStringLiteral("Detect Holes"), error))
+        return false;
+    if (holes_.empty()) {
+        error = QStringLiteral("Boundary loop detection failed after removing a face.");
+        return false;
+    }
+    if (!clickButton(QStringLiteral("Fill Holes"), error) || !waitIdle(error))
+        return false;
+    qInfo().noquote() << QStringLiteral("[SMOKE_STEP] detect fill holes complete");
+
+    // Repair.
+    if (model_.faces.size() <= 4) {
+        error = QStringLiteral("Mesh is too small for repair smoke testing.");
+        return false;
+    }
+    model_.faces.edit().pop_back();
+    model_.updateCaches();
+    refreshAfterGeometryChange(false);
+    if (!waitIdle(error))
+        return false;
+    if (!clickButton(QStringLiteral("Repair Mesh"), error) || !waitIdle(error, 180000))
+        return false;
+    qInfo().noquote() << QStringLiteral("[SMOKE_STEP] repair complete");
+
+    // Files the earlier steps must have written.
+    const QStringList expected{QStringLiteral("section.dxf"),   QStringLiteral("section.svg"),
+                               QStringLiteral("drawing_top.svg"), QStringLiteral("wireframe.dxf"),
+                               QStringLiteral("session.hvs"),   QStringLiteral("snapshot.bmp"),
+                               QStringLiteral("slicestack.dxf")};
+    for (const QString& name : expected) {
+        const QString path = QDir(outputDir).filePath(name);
+        if (!QFileInfo::exists(path)) {
+            error = QStringLiteral("Expected output missing: %1").arg(path);
+            return false;
+        }
+    }
+    qInfo().noquote() << QStringLiteral("[SMOKE_STEP] output verification complete");
+    return true;
 }
 
 bool MainWindow::waitIdle(QString& error, int timeoutMs)
