@@ -3,6 +3,7 @@
 #include "ui/mainwindow.h"
 
 #include "app/automation.h"
+#include "model/curvature.h"
 #include "model/primitivefit.h"
 #include "ui/occtmeshview.h"
 
@@ -30,7 +31,20 @@ void MainWindow::onMeasurement3DResult(float distance, const QVector3D& a, const
                                  .arg(QString::number(double(distance), 'f', 3), c(a.x()), c(a.y()), c(a.z()),
                                       c(b.x()), c(b.y()), c(b.z())));
 }
-void MainWindow::onCurvatureToggled(bool) {}
+void MainWindow::onCurvatureToggled(bool on)
+{
+    if (!model_.hasMesh())
+        return;
+    for (OcctMeshView* view : {mainView_, wireView_}) {
+        if (!view)
+            continue;
+        if (on)
+            view->setHeatValues(computeCurvature(model_));
+        view->setHeatEnabled(on);
+    }
+    statusBar()->showMessage(on ? QStringLiteral("3D analytics heatmap enabled")
+                                : QStringLiteral("3D analytics heatmap disabled"));
+}
 void MainWindow::onAddDatum()
 {
     if (!mainView_ || !model_.hasMesh()) {

@@ -127,6 +127,14 @@ public:
     void setLongFeatureMode(bool on);
     bool longFeatureMode() const { return longFeatureMode_; }
 
+    // Curvature heat, one value in [0, 1] per render-mesh vertex, drawn as
+    // coloured points over the surface (blue low, red high) while enabled.
+    // A new mesh drops the values.
+    void setHeatValues(std::vector<float> values);
+    const std::vector<float>& heatValues() const { return heatValues_; }
+    void setHeatEnabled(bool on);
+    bool heatEnabled() const { return heatEnabled_; }
+
     bool addDatumPlane(const DatumPlane& plane); // at most three
     void clearDatumPlanes();
     const QList<DatumPlane>& datumPlanes() const { return datumPlanes_; }
@@ -243,6 +251,18 @@ private:
     unsigned meshVao_ = 0, meshVbo_ = 0;
     unsigned bgVao_ = 0, bgVbo_ = 0;
     unsigned flatVao_ = 0, flatVbo_ = 0;
+
+    // Heat overlay (occtmeshview_heat.cpp).
+    void initHeatGL();
+    void releaseHeatGL();
+    void drawHeat(const QMatrix4x4& mvp);
+    std::vector<float> heatValues_;
+    bool heatEnabled_ = false;
+    bool heatUploadPending_ = false;
+    int heatPointCount_ = 0;
+    bool heatProgramOk_ = false;
+    QOpenGLShaderProgram* heatProgram_ = nullptr;
+    unsigned heatVao_ = 0, heatVbo_ = 0;
 
     // Slice plane indicator.
     bool sliceVisible_ = false;

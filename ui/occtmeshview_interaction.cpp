@@ -142,6 +142,11 @@ void OcctMeshView::cancelInteraction()
 
 void OcctMeshView::pickMeshChanged()
 {
+    // Heat values are per vertex of the mesh that was shown.
+    heatValues_.clear();
+    heatEnabled_ = false;
+    heatUploadPending_ = false;
+    heatPointCount_ = 0;
     pickIndex_.reset();
     pickIndexBuilding_ = false;
     ++pickGeneration_;

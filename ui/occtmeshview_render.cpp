@@ -174,6 +174,7 @@ void OcctMeshView::initializeGL()
 
     glBindVertexArray(0);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
+    initHeatGL();
 
     // A new context needs the whole mesh again.
     meshBufferAllocated_ = false;
@@ -216,6 +217,7 @@ void OcctMeshView::cleanupGL()
     delete flatProgram_;
     meshProgram_ = bgProgram_ = flatProgram_ = nullptr;
     meshProgramOk_ = bgProgramOk_ = flatProgramOk_ = false;
+    releaseHeatGL();
     meshBufferAllocated_ = false;
     readyCount_ = 0;
     glReady_ = false;
@@ -350,6 +352,8 @@ void OcctMeshView::paintGL()
         if (wireframe_)
             glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     }
+    if (hasMesh_ && heatEnabled_)
+        drawHeat(mvp);
 
     // Translucent planes test depth against the mesh but leave it unchanged.
     if (flatProgramOk_ && hasMesh_ && (sliceVisible_ || !datumPlanes_.isEmpty())) {

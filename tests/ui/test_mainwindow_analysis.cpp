@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QImage>
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -19,6 +20,7 @@ private slots:
     void fitPrimitiveReportsTheBestShape();
     void datumPlanesAtTheSlicePosition();
     void measurementModeAndDistanceReport();
+    void curvatureHeatmapColoursTheSurface();
 };
 
 void TestMainWindowAnalysis::fitPrimitiveReportsTheBestShape()
@@ -123,6 +125,48 @@ void TestMainWindowAnalysis::measurementModeAndDistanceReport()
     QVERIFY(!window.mainView()->measureMode());
     QCOMPARE(window.modeText(), QStringLiteral("Navigation"));
     QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("3D Measurement disabled"));
+}
+
+void TestMainWindowAnalysis::curvatureHeatmapColoursTheSurface()
+{
+    QTemporaryDir dir;
+    const QString scan = dir.filePath(QStringLiteral("scan.stl"));
+    QVERIFY(writeSyntheticStl(scan, 20000) > 0);
+    MainWindow window;
+    window.resize(1400, 800);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.beginAsyncLoad(scan);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.isLoadInProgress(), 60000);
+    OcctMeshView* view = window.mainView();
+    const QImage before = view->grabFramebuffer();
+
+    QAction* heat = findAction(&window, QStringLiteral("Curvature Heatmap"));
+    QVERIFY(heat && heat->isEnabled());
+    heat->trigger();
+    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("3D analytics heatmap enabled"));
+    QVERIFY(view->heatEnabled());
+    QCOMPARE(view->heatValues().size(), window.model().displayVertices.size());
+    // Creases and hole rims are the hottest; flat faces stay cool.
+    const auto maxIt = std::max_element(view->heatValues().begin(), view->heatValues().end());
+    QCOMPARE(*maxIt, 1.0f);
+
+    // The flat faces now show the cool end of the ramp (strongly blue pixels).
+    const QImage after = view->grabFramebuffer();
+    const auto blueish = [](const QImage& image) {
+        int n = 0;
+        for (int y = 0; y < image.height(); y += 2)
+            for (int x = 0; x < image.width(); x += 2) {
+                const QColor c = image.pixelColor(x, y);
+                n += c.blue() > 180 && c.red() < 120 && c.green() < 150;
+            }
+        return n;
+    };
+    QVERIFY2(blueish(after) > blueish(before) + 500, qPrintable(QStringLiteral("%1 vs %2").arg(blueish(after)).arg(blueish(before))));
+
+    heat->trigger();
+    QVERIFY(!view->heatEnabled());
+    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("3D analytics heatmap disabled"));
 }
 
 QTEST_MAIN(TestMainWindowAnalysis)
