@@ -14,8 +14,10 @@
 #include <QString>
 #include <QVector3D>
 
+#include <functional>
 #include <memory>
 #include <set>
+#include <string>
 #include <vector>
 
 class QAction;
@@ -271,6 +273,10 @@ private:
     void refreshAfterGeometryChange(bool clearPick);
     // Undo entry before a change; repair commands pass withFaces.
     void pushUndoSnapshot(bool withFaces = false);
+    // One alignment-type geometry change: busy guard, undo entry, the
+    // operation, the refresh after it, a warning on failure. True on success.
+    bool runGeometryCommand(const QString& busyLabel, const QString& failureTitle, const QString& fallback,
+                            bool undoWithFaces, const std::function<bool(std::string*)>& operation);
     void updateUndoRedoActions();
     void startAlignPick(int axis);
     int currentAlignTarget() const;

@@ -24,11 +24,6 @@ QString axisLetter(int axis)
     return QString(QChar(u'X' + std::clamp(axis, 0, 2)));
 }
 
-void warn(QWidget* parent, const QString& title, const std::string& message, const QString& fallback = QString())
-{
-    QMessageBox::warning(parent, title, message.empty() ? fallback : QString::fromStdString(message));
-}
-
 } // namespace
 
 int MainWindow::currentAlignTarget() const
@@ -118,50 +113,25 @@ void MainWindow::onArrowPicked(const QVector3D& normal, const QVector3D& inPlane
 
 bool MainWindow::applyPickedFaceAlignment(int axis, float angleDeg, const QString& label)
 {
-    if (!model_.hasMesh() || !alignFacePicked_)
+    if (!alignFacePicked_)
         return false;
-    const QString previousMode = modeText();
-    if (!beginBusyOperation(QStringLiteral("Aligning")))
+    const bool ok = runGeometryCommand(QStringLiteral("Aligning"), QStringLiteral("Alignment"), QString(), false,
+                                       [&](std::string* error) {
+                                           return model_.alignToPickedFace(alignPickedNormal_, alignPickedRef_, axis,
+                                                                           angleDeg, error);
+                                       });
+    if (!ok)
         return false;
-    pushUndoSnapshot();
-    std::string error;
-    const bool ok = model_.alignToPickedFace(alignPickedNormal_, alignPickedRef_, axis, angleDeg, &error);
-    if (ok) {
-        aligned_ = true;
-        refreshAfterGeometryChange(true);
-    } else {
-        setMode(previousMode);
-    }
-    endBusyOperation();
-    if (!ok) {
-        warn(this, QStringLiteral("Alignment"), error);
-        return false;
-    }
     statusBar()->showMessage(QStringLiteral("Applied %1 using picked face on %2 axis").arg(label, axisLetter(axis)));
     return true;
 }
 
 bool MainWindow::applyPrincipalAxisOrientation(int axis, float angleDeg, const QString& label)
 {
-    if (!model_.hasMesh())
+    const bool ok = runGeometryCommand(QStringLiteral("Aligning"), QStringLiteral("Alignment"), QString(), false,
+                                       [&](std::string* error) { return model_.alignPrincipalAxes(axis, angleDeg, error); });
+    if (!ok)
         return false;
-    const QString previousMode = modeText();
-    if (!beginBusyOperation(QStringLiteral("Aligning")))
-        return false;
-    pushUndoSnapshot();
-    std::string error;
-    const bool ok = model_.alignPrincipalAxes(axis, angleDeg, &error);
-    if (ok) {
-        aligned_ = true;
-        refreshAfterGeometryChange(true);
-    } else {
-        setMode(previousMode);
-    }
-    endBusyOperation();
-    if (!ok) {
-        warn(this, QStringLiteral("Alignment"), error);
-        return false;
-    }
     statusBar()->showMessage(QStringLiteral("Applied %1 orientation on %2 axis").arg(label, axisLetter(axis)));
     return true;
 }
@@ -222,27 +192,11 @@ void MainWindow::onArrowMinus90()
 
 void MainWindow::applyFlip(int axis)
 {
-    if (!model_.hasMesh())
-        return;
     const QString letter = axisLetter(axis);
     const QString title = QStringLiteral("Flip 180 %1").arg(letter);
-    const QString previousMode = modeText();
-    if (!beginBusyOperation(title))
+    if (!runGeometryCommand(title, title, QStringLiteral("Failed to rotate 180° around %1.").arg(letter), false,
+                            [&](std::string* error) { return model_.flipAboutAxis(axis, 180.0f, error); }))
         return;
-    pushUndoSnapshot();
-    std::string error;
-    const bool ok = model_.flipAboutAxis(axis, 180.0f, &error);
-    if (ok) {
-        aligned_ = true;
-        refreshAfterGeometryChange(true);
-    } else {
-        setMode(previousMode);
-    }
-    endBusyOperation();
-    if (!ok) {
-        warn(this, title, error, QStringLiteral("Failed to rotate 180° around %1.").arg(letter));
-        return;
-    }
     statusBar()->showMessage(QStringLiteral("Applied preset: 180° around %1").arg(letter));
 }
 
@@ -263,26 +217,11 @@ void MainWindow::onFlipZSide()
 
 void MainWindow::onSwapXYAxes()
 {
-    if (!model_.hasMesh())
-        return;
-    const QString previousMode = modeText();
-    if (!beginBusyOperation(QStringLiteral("Swap X/Y")))
-        return;
     // The swap reverses every triangle, so undo needs the faces as well.
-    pushUndoSnapshot(true);
-    std::string error;
-    const bool ok = model_.swapXYAxes(&error);
-    if (ok) {
-        aligned_ = true;
-        refreshAfterGeometryChange(true);
-    } else {
-        setMode(previousMode);
-    }
-    endBusyOperation();
-    if (!ok) {
-        warn(this, QStringLiteral("Swap X<->Y"), error, QStringLiteral("Failed to swap X and Y axes."));
+    if (!runGeometryCommand(QStringLiteral("Swap X/Y"), QStringLiteral("Swap X<->Y"),
+                            QStringLiteral("Failed to swap X and Y axes."), true,
+                            [&](std::string* error) { return model_.swapXYAxes(error); }))
         return;
-    }
     statusBar()->showMessage(QStringLiteral("Applied preset: swapped X and Y axes"));
 }
 

@@ -4,6 +4,7 @@
 #include "ui/occtmeshview.h"
 
 #include <QAction>
+#include <QMessageBox>
 #include <QStatusBar>
 
 void MainWindow::syncHistoryWithMesh()
@@ -85,4 +86,27 @@ void MainWindow::onUndoAlignment()
 void MainWindow::onRedoAlignment()
 {
     stepAlignmentHistory(false);
+}
+
+bool MainWindow::runGeometryCommand(const QString& busyLabel, const QString& failureTitle, const QString& fallback,
+                                    bool undoWithFaces, const std::function<bool(std::string*)>& operation)
+{
+    if (!model_.hasMesh())
+        return false;
+    const QString previousMode = modeText();
+    if (!beginBusyOperation(busyLabel))
+        return false;
+    pushUndoSnapshot(undoWithFaces);
+    std::string error;
+    const bool ok = operation(&error);
+    if (ok) {
+        aligned_ = true;
+        refreshAfterGeometryChange(true);
+    } else {
+        setMode(previousMode);
+    }
+    endBusyOperation();
+    if (!ok) // the undo entry stays: the user may still step back past it
+        QMessageBox::warning(this, failureTitle, error.empty() ? fallback : QString::fromStdString(error));
+    return ok;
 }
