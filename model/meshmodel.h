@@ -128,6 +128,11 @@ public:
     std::vector<SliceSegment3D> slicePlane(const QVector3D& normal, const QVector3D& origin,
                                            float bandThickness) const;
 
+    // --- wireframe (featureedges.cpp) -------------------------------------------------
+    // Open borders and edges whose two triangle normals differ by more than
+    // the angle (degrees, clamped to 0..180); uses the feature-edge cache.
+    std::vector<SliceSegment3D> featureEdges(float angleDegrees);
+
     // --- holes (holes.cpp) ---------------------------------------------------------------
     // Open boundary loops, each as its vertex indices in walking order.
     std::vector<std::vector<std::uint32_t>> findBoundaryLoops() const;

@@ -2,6 +2,7 @@
 
 #include "model/alignmenthistory.h"
 #include "model/meshmodel.h"
+#include "model/lattice.h"
 #include "io/sessionfile.h"
 #include "model/sectionrequest.h"
 #include "model/sectionlines.h"
@@ -428,6 +429,51 @@ private:
     OcctMeshView* mainView_ = nullptr;
     OcctMeshView* wireView_ = nullptr;
     QColor contourColor_{116, 199, 236};
+
+    // --- wireframe lattice (mainwindow_wireframe.cpp): computed once per mesh
+    // state on a worker, thinned by the complexity slider without recomputing.
+public:
+    const std::vector<MeshModel::SliceSegment3D>& latticeSegments() const { return latticeSegments_; }
+    const LatticeLanes& latticeLanes() const { return latticeLanes_; }
+    bool isLatticeCacheValid() const;
+    bool isLatticeJobRunning() const;
+    // Lattice jobs started since construction.
+    int latticeJobsStarted() const { return latticeJobsStarted_; }
+    const std::vector<std::uint32_t>& selectedLatticeSegments() const { return selectedLatticeSegments_; }
+
+private:
+    struct LatticeCacheKey {
+        bool valid = false;
+        std::size_t vertexCount = 0;
+        std::size_t faceCount = 0;
+        std::uint64_t revision = 0;
+        Vec3f boxMin;
+        Vec3f boxMax;
+    };
+    void refreshWireframePreview();
+    void invalidateWireCaches();
+    void setWireBuildBusy(bool busy, const QString& message);
+    bool isLatticeMode() const;
+    int wireComplexity() const;
+    void clearWireSelection();
+    // Lattice segments running the same way as the picked one within the lane tolerance.
+    std::vector<std::uint32_t> latticeLaneMatching(const Vec3f& a, const Vec3f& b) const;
+    std::vector<MeshModel::SliceSegment3D> latticeSegments_;
+    LatticeLanes latticeLanes_;
+    LatticeCacheKey latticeCacheKey_;
+    LatticeCacheKey latticeLaunchKey_;
+    std::vector<std::uint32_t> wireDisplayToLattice_;
+    std::vector<std::uint32_t> selectedLatticeSegments_;
+    bool latticePending_ = false;
+    std::uint32_t latticeGeneration_ = 0;
+    std::uint32_t latticeJobGeneration_ = 0;
+    qint64 latticeJobStartMs_ = 0;
+    int latticeJobsStarted_ = 0;
+    bool wireHasSelection_ = false;
+    Vec3f wirePickStart_;
+    Vec3f wirePickEnd_;
+    int wireSelectedDisplayIndex_ = -1;
+    int wireSelectedSourceIndex_ = -1;
 
     // --- holes (mainwindow_repair.cpp): the detected loops shown in the main
     // view; clicked loops stay open when the rest are filled.

@@ -1,0 +1,67 @@
+// The wireframe lattice of a 2 M-triangle scan: the background build (360
+// exact cuts, chaining, lanes) and the slider's cheap re-selection.
+#include "bench/syntheticscan.h"
+#include "model/lattice.h"
+#include "model/meshmodel.h"
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+
+const MeshModel& alignedScan2M()
+{
+    static std::unique_ptr<MeshModel> model;
+    if (!model) {
+        model = std::make_unique<MeshModel>(makeSyntheticModel(2000000));
+        model->updateCaches();
+        model->autoAlignOnImport();
+    }
+    return *model;
+}
+
+// range(0): 1 with the whole-mesh cutter already built (the window warms it
+// after every load), 0 when the build has to build it first.
+void BM_LatticeBuild(benchmark::State& state)
+{
+    std::size_t segments = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        // A fresh copy with new arrays has no cutter yet.
+        MeshModel copy = alignedScan2M();
+        copy.vertices.edit();
+        if (state.range(0) != 0)
+            copy.warmSliceCutter();
+        state.ResumeTiming();
+        LatticeSegments lattice = computeLatticeSegments(copy);
+        LatticeLanes lanes;
+        buildLatticeLanes(lattice, lanes, copy.boundsMin(), copy.boundsMax());
+        segments = lattice.size();
+        benchmark::DoNotOptimize(lanes.alongX.size());
+    }
+    state.counters["segments"] = double(segments);
+}
+BENCHMARK(BM_LatticeBuild)->ArgName("warm")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+void BM_LatticeSelection(benchmark::State& state)
+{
+    const MeshModel& model = alignedScan2M();
+    static LatticeSegments lattice;
+    static LatticeLanes lanes;
+    if (lattice.empty()) {
+        lattice = computeLatticeSegments(model);
+        buildLatticeLanes(lattice, lanes, model.boundsMin(), model.boundsMax());
+    }
+    std::vector<std::uint32_t> map;
+    std::size_t shown = 0;
+    for (auto _ : state) {
+        shown = selectLatticeForDisplay(lattice, lanes, model.boundsMin(), model.boundsMax(), int(state.range(0)), map)
+                    .size();
+        benchmark::DoNotOptimize(shown);
+    }
+    state.counters["shown"] = double(shown);
+}
+BENCHMARK(BM_LatticeSelection)->ArgName("complexity")->Arg(10)->Arg(70)->Arg(100)->Unit(benchmark::kMillisecond);
+
+} // namespace
