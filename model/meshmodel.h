@@ -12,6 +12,7 @@
 #include <vector>
 
 struct Rotation3;
+struct DrawingOptions;
 
 // The one in-memory triangle mesh: the working arrays, the arrays as loaded
 // (for reset), a reduced copy for rendering, the triangle list slicing walks,
@@ -26,6 +27,16 @@ public:
     struct SliceSegment3D {
         Vec3f p0;
         Vec3f p1;
+    };
+
+    // One classified projected edge of a 2D drawing (drawingedges.h lists the
+    // type values).
+    struct DrawingEdge2D {
+        float x1 = 0.0f;
+        float y1 = 0.0f;
+        float x2 = 0.0f;
+        float y2 = 0.0f;
+        std::int32_t type = 0;
     };
 
     MeshModel() = default;
@@ -140,6 +151,10 @@ public:
     // is next to the application, else the loop triangulated directly.
     bool fillSelectedHoles(const std::vector<std::vector<std::uint32_t>>& holes, const std::set<std::uint32_t>& keepOpen,
                            std::string* error = nullptr, std::atomic<int>* progress = nullptr);
+
+    // --- 2D drawing (drawingedges.cpp) ---------------------------------------------------
+    // Empty when there is no mesh or the filters fail; never throws.
+    std::vector<DrawingEdge2D> computeDrawingEdges(const DrawingOptions& options) const;
 
     // The triangle list slicing reads.
     const SharedArray<Triangle>& slicingFaces() const { return sliceFaces.empty() ? faces : sliceFaces; }

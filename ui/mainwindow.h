@@ -37,6 +37,7 @@ class QToolBar;
 class QVBoxLayout;
 class OcctMeshView;
 class Section2DWidget;
+struct DrawingExportContext;
 
 // The single window: owns the working mesh and turns user commands into core
 // calls. Long work runs on the global thread pool; one operation at a time.
@@ -193,6 +194,12 @@ private slots:
     void onZThresholdSpinChanged(double value);
 
 private:
+    // 2D drawing (mainwindow_drawing.cpp).
+    DrawingOptions drawingOptionsForView(int view) const;
+    // Runs the extraction behind the modal progress dialog; false when cancelled.
+    bool computeDrawingWithProgress(const DrawingOptions& options, std::vector<MeshModel::DrawingEdge2D>& edges);
+    // Asks for the path and writes; false when nothing was written.
+    bool saveDrawingFile(const DrawingExportContext& context, int view);
     // Construction, one builder per region.
     void buildMenus();
     void buildMainToolbar();

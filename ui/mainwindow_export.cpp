@@ -182,8 +182,6 @@ void MainWindow::onExportSvg()
     statusBar()->showMessage(QStringLiteral("Exported SVG: %1").arg(path));
 }
 
-void MainWindow::onExport2DDrawing() {}
-
 void MainWindow::onSliceStack()
 {
     if (!model_.hasMesh()) {

@@ -51,8 +51,10 @@ void MainWindow::on2DModeChanged(int index)
         refresh2DSection();
 }
 
-void MainWindow::onGenerate2DDrawing() {}
-void MainWindow::onEdgeAngleChanged(double) {}
+void MainWindow::onEdgeAngleChanged(double degrees)
+{
+    statusBar()->showMessage(QStringLiteral("Feature edge angle: %1 deg").arg(degrees, 0, 'f', 1));
+}
 
 void MainWindow::onDrawToolTriggered()
 {
