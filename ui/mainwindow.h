@@ -3,6 +3,7 @@
 #include "model/alignmenthistory.h"
 #include "model/meshmodel.h"
 #include "model/lattice.h"
+#include "export/dxfwriter.h"
 #include "io/sessionfile.h"
 #include "model/sectionrequest.h"
 #include "model/sectionlines.h"
@@ -200,6 +201,10 @@ private:
     bool computeDrawingWithProgress(const DrawingOptions& options, std::vector<MeshModel::DrawingEdge2D>& edges);
     // Asks for the path and writes; false when nothing was written.
     bool saveDrawingFile(const DrawingExportContext& context, int view);
+    // The visible section lines, kept marks and annotations for a section
+    // export, after the entity check; false (with its message) when there is
+    // nothing to write or the user declined.
+    bool gatherSectionExport(const QString& formatName, SectionDxfContent& content);
     // Construction, one builder per region.
     void buildMenus();
     void buildMainToolbar();

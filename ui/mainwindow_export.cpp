@@ -23,16 +23,14 @@
 
 #include <algorithm>
 
-void MainWindow::onExportDxf()
+bool MainWindow::gatherSectionExport(const QString& formatName, SectionDxfContent& content)
 {
     const QList<int> visible = section2D_ ? section2D_->visibleSegmentIndices() : QList<int>();
     const QList<SectionAnnotation> annotations = section2D_ ? section2D_->annotations() : QList<SectionAnnotation>();
     if (visible.isEmpty() && annotations.isEmpty()) {
         QMessageBox::warning(this, QStringLiteral("Export"), QStringLiteral("No slice data or annotations to export."));
-        return;
+        return false;
     }
-
-    SectionDxfContent content;
     content.lines = &sectionLines_;
     content.keptIndices = section2D_->keptIndices();
     content.annotations = annotations;
@@ -44,10 +42,18 @@ void MainWindow::onExportDxf()
         content.visibleIndices.push_back(index);
         visibleLines.append(sectionLines_[index]);
     }
-    if (!validateExportEntities(this, visibleLines, annotations, QStringLiteral("DXF"))) {
-        statusBar()->showMessage(QStringLiteral("DXF export canceled by validation."));
-        return;
+    if (!validateExportEntities(this, visibleLines, annotations, formatName)) {
+        statusBar()->showMessage(QStringLiteral("%1 export canceled by validation.").arg(formatName));
+        return false;
     }
+    return true;
+}
+
+void MainWindow::onExportDxf()
+{
+    SectionDxfContent content;
+    if (!gatherSectionExport(QStringLiteral("DXF"), content))
+        return;
 
     QElapsedTimer timer;
     timer.start();
@@ -62,7 +68,7 @@ void MainWindow::onExportDxf()
     }
     QTextStream out(&file);
 
-    const int total = std::max<int>(1, int(content.visibleIndices.size()) + int(annotations.size()));
+    const int total = std::max<int>(1, int(content.visibleIndices.size()) + int(content.annotations.size()));
     QProgressDialog progress(QStringLiteral("Exporting DXF..."), QStringLiteral("Cancel"), 0, total, this);
     progress.setWindowTitle(QStringLiteral("Export"));
     progress.setWindowModality(Qt::WindowModal);
@@ -113,29 +119,9 @@ void setUpExportProgress(QProgressDialog& progress)
 
 void MainWindow::onExportSvg()
 {
-    const QList<int> visible = section2D_ ? section2D_->visibleSegmentIndices() : QList<int>();
-    const QList<SectionAnnotation> annotations = section2D_ ? section2D_->annotations() : QList<SectionAnnotation>();
-    if (visible.isEmpty() && annotations.isEmpty()) {
-        QMessageBox::warning(this, QStringLiteral("Export"), QStringLiteral("No slice data or annotations to export."));
-        return;
-    }
-
     SectionDxfContent content;
-    content.lines = &sectionLines_;
-    content.keptIndices = section2D_->keptIndices();
-    content.annotations = annotations;
-    SectionLines visibleLines;
-    visibleLines.reserve(visible.size());
-    for (int index : visible) {
-        if (index < 0 || index >= sectionLines_.size())
-            continue;
-        content.visibleIndices.push_back(index);
-        visibleLines.append(sectionLines_[index]);
-    }
-    if (!validateExportEntities(this, visibleLines, annotations, QStringLiteral("SVG"))) {
-        statusBar()->showMessage(QStringLiteral("SVG export canceled by validation."));
+    if (!gatherSectionExport(QStringLiteral("SVG"), content))
         return;
-    }
 
     QElapsedTimer timer;
     timer.start();
@@ -154,7 +140,7 @@ void MainWindow::onExportSvg()
     }
     QTextStream out(&file);
 
-    const int total = std::max<int>(1, int(content.visibleIndices.size()) + int(annotations.size()));
+    const int total = std::max<int>(1, int(content.visibleIndices.size()) + int(content.annotations.size()));
     QProgressDialog progress(QStringLiteral("Exporting SVG..."), QStringLiteral("Cancel"), 0, total, this);
     setUpExportProgress(progress);
     const bool finished = writeSectionSvg(out, content, [&progress](int item) {
