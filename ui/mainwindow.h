@@ -36,6 +36,8 @@ class QStackedWidget;
 class QTimer;
 class QToolBar;
 class QVBoxLayout;
+class QElapsedTimer;
+class QTextStream;
 class OcctMeshView;
 class Section2DWidget;
 struct DrawingExportContext;
@@ -205,6 +207,10 @@ private:
     // export, after the entity check; false (with its message) when there is
     // nothing to write or the user declined.
     bool gatherSectionExport(const QString& formatName, SectionDxfContent& content);
+    // Writes one section file behind the export progress dialog; a cancel or
+    // a failed write leaves no file behind.
+    void writeSectionFile(const QString& format, const QString& path, const QElapsedTimer& timer,
+                          const std::function<bool(QTextStream&, const ExportProgress&)>& write, int items);
     // Construction, one builder per region.
     void buildMenus();
     void buildMainToolbar();

@@ -23,6 +23,21 @@
 
 #include <algorithm>
 
+namespace {
+
+// The modal progress dialog every section file export shows.
+void setUpExportProgress(QProgressDialog& progress)
+{
+    progress.setWindowTitle(QStringLiteral("Export"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.show();
+}
+
+} // namespace
+
 bool MainWindow::gatherSectionExport(const QString& formatName, SectionDxfContent& content)
 {
     const QList<int> visible = section2D_ ? section2D_->visibleSegmentIndices() : QList<int>();
@@ -61,61 +76,47 @@ void MainWindow::onExportDxf()
                                                 QStringLiteral("DXF Files (*.dxf)"), "HALVORAN_AUTOMATION_EXPORT_DXF");
     if (path.isEmpty())
         return;
+    writeSectionFile(QStringLiteral("DXF"), path, timer, [&content](QTextStream& out, const ExportProgress& progress) {
+        return writeSectionDxf(out, content, progress);
+    }, int(content.visibleIndices.size()) + int(content.annotations.size()));
+}
+
+
+void MainWindow::writeSectionFile(const QString& format, const QString& path, const QElapsedTimer& timer,
+                                  const std::function<bool(QTextStream&, const ExportProgress&)>& write, int items)
+{
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        QMessageBox::critical(this, QStringLiteral("Export"), QStringLiteral("Failed to write DXF file."));
+        QMessageBox::critical(this, QStringLiteral("Export"), QStringLiteral("Failed to write %1 file.").arg(format));
         return;
     }
     QTextStream out(&file);
-
-    const int total = std::max<int>(1, int(content.visibleIndices.size()) + int(content.annotations.size()));
-    QProgressDialog progress(QStringLiteral("Exporting DXF..."), QStringLiteral("Cancel"), 0, total, this);
-    progress.setWindowTitle(QStringLiteral("Export"));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(0);
-    progress.setAutoClose(false);
-    progress.setAutoReset(false);
-    progress.show();
-
-    const bool finished = writeSectionDxf(out, content, [&progress](int item) {
+    const int total = std::max(1, items);
+    QProgressDialog progress(QStringLiteral("Exporting %1...").arg(format), QStringLiteral("Cancel"), 0, total, this);
+    setUpExportProgress(progress);
+    const bool finished = write(out, [&progress](int item) {
         progress.setValue(item);
         QCoreApplication::processEvents();
         return !progress.wasCanceled();
     });
+    out.flush();
     if (!finished) {
-        out.flush();
         file.close();
         file.remove();
-        statusBar()->showMessage(QStringLiteral("DXF export canceled."));
+        statusBar()->showMessage(QStringLiteral("%1 export canceled.").arg(format));
         return;
     }
     progress.setValue(total);
-    out.flush();
     if (out.status() != QTextStream::Ok || file.error() != QFileDevice::NoError) {
         file.close();
-        file.remove(); // a truncated DXF would only fail later, inside the CAD tool
-        QMessageBox::critical(this, QStringLiteral("Export"), QStringLiteral("Failed to write DXF file."));
+        file.remove(); // a truncated file would only fail later, inside the CAD tool
+        QMessageBox::critical(this, QStringLiteral("Export"), QStringLiteral("Failed to write %1 file.").arg(format));
         return;
     }
     file.close();
-    logPerfTiming(QStringLiteral("DXF export"), timer.elapsed(), 35);
-    statusBar()->showMessage(QStringLiteral("Exported DXF: %1").arg(path));
+    logPerfTiming(QStringLiteral("%1 export").arg(format), timer.elapsed(), 35);
+    statusBar()->showMessage(QStringLiteral("Exported %1: %2").arg(format, path));
 }
-
-namespace {
-
-// The modal progress dialog every section file export shows.
-void setUpExportProgress(QProgressDialog& progress)
-{
-    progress.setWindowTitle(QStringLiteral("Export"));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(0);
-    progress.setAutoClose(false);
-    progress.setAutoReset(false);
-    progress.show();
-}
-
-} // namespace
 
 void MainWindow::onExportSvg()
 {
@@ -133,39 +134,9 @@ void MainWindow::onExportSvg()
         QMessageBox::warning(this, QStringLiteral("Export"), QStringLiteral("Nothing visible to export."));
         return;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        QMessageBox::critical(this, QStringLiteral("Export"), QStringLiteral("Failed to write SVG file."));
-        return;
-    }
-    QTextStream out(&file);
-
-    const int total = std::max<int>(1, int(content.visibleIndices.size()) + int(content.annotations.size()));
-    QProgressDialog progress(QStringLiteral("Exporting SVG..."), QStringLiteral("Cancel"), 0, total, this);
-    setUpExportProgress(progress);
-    const bool finished = writeSectionSvg(out, content, [&progress](int item) {
-        progress.setValue(item);
-        QCoreApplication::processEvents();
-        return !progress.wasCanceled();
-    });
-    if (!finished) {
-        out.flush();
-        file.close();
-        file.remove();
-        statusBar()->showMessage(QStringLiteral("SVG export canceled."));
-        return;
-    }
-    progress.setValue(total);
-    out.flush();
-    if (out.status() != QTextStream::Ok || file.error() != QFileDevice::NoError) {
-        file.close();
-        file.remove();
-        QMessageBox::critical(this, QStringLiteral("Export"), QStringLiteral("Failed to write SVG file."));
-        return;
-    }
-    file.close();
-    logPerfTiming(QStringLiteral("SVG export"), timer.elapsed(), 35);
-    statusBar()->showMessage(QStringLiteral("Exported SVG: %1").arg(path));
+    writeSectionFile(QStringLiteral("SVG"), path, timer, [&content](QTextStream& out, const ExportProgress& progress) {
+        return writeSectionSvg(out, content, progress);
+    }, int(content.visibleIndices.size()) + int(content.annotations.size()));
 }
 
 void MainWindow::onSliceStack()
