@@ -28,17 +28,6 @@ constexpr int kLoadTimeoutMs = 60000;
 const char* const kEnv[] = {"HALVORAN_AUTOMATION", "HALVORAN_AUTOMATION_OUTPUT_DIR", "HALVORAN_AUTOMATION_DRAWING_VIEW",
                             "HALVORAN_AUTOMATION_DRAWING_EXPORT"};
 
-QJsonObject readBackDxf(const QString& path)
-{
-    QProcess process;
-    process.start(QStringLiteral(SYSTEM_PYTHON3), {QStringLiteral(DXF_SUMMARY_SCRIPT), path});
-    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
-        qWarning() << "ezdxf could not read" << path << process.readAllStandardError();
-        return {};
-    }
-    return QJsonDocument::fromJson(process.readAllStandardOutput()).object();
-}
-
 struct SvgSummary {
     QStringList groupIds;
     int lines = 0;
@@ -262,7 +251,7 @@ void TestMainWindowDrawing::exportFrontAsDxfReadsBackInEzdxf()
     qputenv("HALVORAN_AUTOMATION_DRAWING_EXPORT", QFile::encodeName(path));
     findAction(window_.get(), QStringLiteral("2D Drawing"))->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path), 60000);
-    const QJsonObject summary = readBackDxf(path);
+    const QJsonObject summary = readDxfSummary(path);
     QVERIFY(!summary.isEmpty());
     QCOMPARE(summary.value(QStringLiteral("units")).toInt(), 4);
     const QJsonObject counts = summary.value(QStringLiteral("counts")).toObject();

@@ -24,18 +24,6 @@ namespace {
 
 constexpr int kLoadTimeoutMs = 60000;
 
-// ezdxf's view of a file: entity counts by "TYPE/LAYER", texts and lines.
-QJsonObject readBack(const QString& path)
-{
-    QProcess process;
-    process.start(QStringLiteral(SYSTEM_PYTHON3), {QStringLiteral(DXF_SUMMARY_SCRIPT), path});
-    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
-        qWarning() << "ezdxf could not read" << path << process.readAllStandardError();
-        return {};
-    }
-    return QJsonDocument::fromJson(process.readAllStandardOutput()).object();
-}
-
 int count(const QJsonObject& summary, const char* key)
 {
     return summary.value(QStringLiteral("counts")).toObject().value(QString::fromLatin1(key)).toInt();
@@ -129,7 +117,7 @@ void TestMainWindowExport::annotationsAloneExport()
     QVERIFY(bytes.startsWith("0\nSECTION\n2\nENTITIES\n"));
     QVERIFY(bytes.endsWith("0\nENDSEC\n0\nEOF\n"));
 
-    const QJsonObject summary = readBack(defaultPath());
+    const QJsonObject summary = readDxfSummary(defaultPath());
     QCOMPARE(count(summary, "POINT/MEASURE"), 1);
     QCOMPARE(count(summary, "TEXT/MEASURE"), 1);
     QCOMPARE(summary.value(QStringLiteral("counts")).toObject().size(), 2);
@@ -158,7 +146,7 @@ void TestMainWindowExport::sectionWithErasedKeptAndAnnotations()
     window_->onExportDxf();
     QCOMPARE(status(), QStringLiteral("Exported DXF: %1").arg(defaultPath()));
 
-    const QJsonObject summary = readBack(defaultPath());
+    const QJsonObject summary = readDxfSummary(defaultPath());
     QCOMPARE(count(summary, "LINE/SLICE"), int(lines.size()) - 5);
     QCOMPARE(count(summary, "LINE/KEEP"), 2);
     // 3 polygon sides, 4 rectangle sides, 1 line.

@@ -28,30 +28,6 @@ namespace {
 
 constexpr int kLoadTimeoutMs = 60000;
 
-QJsonObject runSummary(const QString& script, const QString& path)
-{
-    QProcess process;
-    process.start(QStringLiteral(SYSTEM_PYTHON3), {script, path});
-    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
-        qWarning() << "could not read" << path << process.readAllStandardError();
-        return {};
-    }
-    return QJsonDocument::fromJson(process.readAllStandardOutput()).object();
-}
-
-// ezdxf's view of a DXF: entity counts by "TYPE/LAYER", texts and lines in file order.
-QJsonObject readDxf(const QString& path)
-{
-    return runSummary(QStringLiteral(DXF_SUMMARY_SCRIPT), path);
-}
-
-// xml.etree's view of an SVG: viewBox, counts by "tag/colour", the elements.
-QJsonObject readSvg(const QString& path)
-{
-    return runSummary(QFileInfo(QStringLiteral(DXF_SUMMARY_SCRIPT)).dir().filePath(QStringLiteral("svg_summary.py")),
-                      path);
-}
-
 int count(const QJsonObject& summary, const char* key)
 {
     return summary.value(QStringLiteral("counts")).toObject().value(QString::fromLatin1(key)).toInt();
@@ -195,7 +171,7 @@ void TestMainWindowSectionFiles::svgSectionWithErasedKeptAndAnnotations()
     const QString path = outPath("section.svg");
     QCOMPARE(status(), QStringLiteral("Exported SVG: %1").arg(path));
 
-    const QJsonObject svg = readSvg(path);
+    const QJsonObject svg = readSvgSummary(path);
     QCOMPARE(svg.value(QStringLiteral("root")).toString(), QStringLiteral("{http://www.w3.org/2000/svg}svg"));
     QCOMPARE(count(svg, "line/#f7e45b"), int(lines.size()) - 5);
     QCOMPARE(count(svg, "line/#ff4040"), 2);
@@ -224,7 +200,7 @@ void TestMainWindowSectionFiles::svgFlipsYInTheViewBox()
     window_->sectionCanvas()->setAnnotations({annotation("line", {QPointF(-2, 3), QPointF(8, 13)}),
                                               annotation("point_label", {QPointF(0, 20)}, false, QStringLiteral("A"))});
     window_->onExportSvg();
-    const QJsonObject svg = readSvg(outPath("section.svg"));
+    const QJsonObject svg = readSvgSummary(outPath("section.svg"));
     // x -2..8, section y 3..20: the top of the picture is SVG y -20.
     QCOMPARE(svg.value(QStringLiteral("viewBox")).toString(), QStringLiteral("-2 -20 10 17"));
     const QJsonArray elements = svg.value(QStringLiteral("elements")).toArray();
@@ -307,7 +283,7 @@ void TestMainWindowSectionFiles::stackCutsAtEvenlySpacedPositions()
     const QString path = outPath("slicestack.dxf");
     QCOMPARE(status(), QStringLiteral("Slice stack exported: 3 slices -> %1").arg(path));
 
-    const QJsonObject dxf = readDxf(path);
+    const QJsonObject dxf = readDxfSummary(path);
     const QJsonObject counts = dxf.value(QStringLiteral("counts")).toObject();
     QCOMPARE(counts.keys(), (QStringList{"LINE/SLICE_1", "LINE/SLICE_2", "LINE/SLICE_3"}));
     // Each cut crosses the four side faces once; the lines come slice by slice.
@@ -351,7 +327,7 @@ void TestMainWindowSectionFiles::stackWindowAndCommandLineWriteTheSameBytes()
     QFile windowFile(outPath("slicestack.dxf"));
     QVERIFY(windowFile.open(QIODevice::ReadOnly));
     const QByteArray fromWindow = windowFile.readAll();
-    QCOMPARE(readDxf(windowFile.fileName()).value(QStringLiteral("counts")).toObject().size(), 4);
+    QCOMPARE(readDxfSummary(windowFile.fileName()).value(QStringLiteral("counts")).toObject().size(), 4);
 
     const QString cliOut = outPath("cli.dxf");
     QProcess cli;

@@ -24,17 +24,6 @@ namespace {
 constexpr int kLoadTimeoutMs = 60000;
 constexpr int kLatticeTimeoutMs = 120000;
 
-QJsonObject readBack(const QString& path)
-{
-    QProcess process;
-    process.start(QStringLiteral(SYSTEM_PYTHON3), {QStringLiteral(DXF_SUMMARY_SCRIPT), path});
-    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
-        qWarning() << "ezdxf could not read" << path << process.readAllStandardError();
-        return {};
-    }
-    return QJsonDocument::fromJson(process.readAllStandardOutput()).object();
-}
-
 // A plain box as binary STL, twelve triangles.
 bool writeBoxStl(const QString& path, float sx, float sy, float sz)
 {
@@ -191,7 +180,7 @@ void TestMainWindowWireframe::exportWritesWhatIsShown()
     QCOMPARE(status(), QStringLiteral("Exported wireframe DXF (X/Y lattice vectors): %1 entities -> %2")
                            .arg(shown.size())
                            .arg(path));
-    const QJsonObject summary = readBack(path);
+    const QJsonObject summary = readDxfSummary(path);
     QVERIFY(!summary.isEmpty());
     const QJsonObject counts = summary.value(QStringLiteral("counts")).toObject();
     QCOMPARE(counts.size(), 1);
@@ -214,7 +203,7 @@ void TestMainWindowWireframe::exportWithoutLatticeComputesTheFullOne()
     findAction(window_.get(), QStringLiteral("Export Wireframe DXF"))->trigger();
     const std::size_t full = computeLatticeSegments(window_->model()).size();
     QVERIFY(full > 0);
-    const QJsonObject summary = readBack(outDir_->filePath(QStringLiteral("wireframe.dxf")));
+    const QJsonObject summary = readDxfSummary(outDir_->filePath(QStringLiteral("wireframe.dxf")));
     QCOMPARE(summary.value(QStringLiteral("counts")).toObject().value(QStringLiteral("LINE/WIRE_LATTICE")).toInt(),
              int(full));
     QCOMPARE(window_->latticeJobsStarted(), 0);

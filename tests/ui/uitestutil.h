@@ -3,6 +3,12 @@
 #include "bench/syntheticscan.h"
 
 #include <QAbstractButton>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QDebug>
 #include <QAction>
 #include <QApplication>
 #include <QMessageBox>
@@ -86,3 +92,30 @@ inline std::size_t writeSyntheticStl(const QString& path, std::size_t triangles 
         return 0;
     return scan.faces.size();
 }
+
+#if defined(SYSTEM_PYTHON3) && defined(DXF_SUMMARY_SCRIPT)
+// An independent reader's view of a written file, as JSON: ezdxf for DXF
+// (counts by "TYPE/LAYER", texts, lines), xml.etree for SVG. Empty when the
+// reader refuses the file.
+inline QJsonObject readBackWith(const QString& script, const QString& path)
+{
+    QProcess process;
+    process.start(QStringLiteral(SYSTEM_PYTHON3), {script, path});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+        qWarning() << "could not read" << path << process.readAllStandardError();
+        return {};
+    }
+    return QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+}
+
+inline QJsonObject readDxfSummary(const QString& path)
+{
+    return readBackWith(QStringLiteral(DXF_SUMMARY_SCRIPT), path);
+}
+
+inline QJsonObject readSvgSummary(const QString& path)
+{
+    return readBackWith(QFileInfo(QStringLiteral(DXF_SUMMARY_SCRIPT)).dir().filePath(QStringLiteral("svg_summary.py")),
+                        path);
+}
+#endif
