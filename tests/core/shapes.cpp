@@ -1,6 +1,8 @@
 #include "shapes.h"
 
 #include <cmath>
+#include <map>
+#include <tuple>
 
 namespace shapes {
 
@@ -108,6 +110,24 @@ void transform(MeshModel& model, const Rotation3& r, Vec3f t)
     model.vertices.assign(std::move(moved));
     model.loadedVertices = model.vertices;
     model.updateCaches();
+}
+
+void weldExact(std::vector<Vec3f>& vertices, std::vector<Triangle>& faces)
+{
+    std::map<std::tuple<float, float, float>, std::uint32_t> index;
+    std::vector<Vec3f> out;
+    std::vector<std::uint32_t> remap(vertices.size());
+    for (std::size_t i = 0; i < vertices.size(); ++i) {
+        const auto key = std::make_tuple(vertices[i].x, vertices[i].y, vertices[i].z);
+        const auto found = index.emplace(key, std::uint32_t(out.size()));
+        if (found.second)
+            out.push_back(vertices[i]);
+        remap[i] = found.first->second;
+    }
+    for (Triangle& t : faces)
+        for (int c = 0; c < 3; ++c)
+            t[c] = remap[t[c]];
+    vertices = out;
 }
 
 double signedVolume(const MeshModel& model)

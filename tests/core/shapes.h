@@ -3,6 +3,8 @@
 #include "model/meshmodel.h"
 #include "model/rotation.h"
 
+#include <vector>
+
 // Closed, outward-wound test solids built in memory.
 namespace shapes {
 
@@ -15,6 +17,10 @@ MeshModel plate(float sx, float sy, int n);
 
 // Moves every vertex (and the loaded copy) by p -> R p + t, then updateCaches.
 void transform(MeshModel& model, const Rotation3& r, Vec3f t);
+
+// Merges corners with identical coordinates (box() keeps them apart per side),
+// so neighbouring triangles share their vertices.
+void weldExact(std::vector<Vec3f>& vertices, std::vector<Triangle>& faces);
 
 // Signed volume of a closed mesh; flips sign under a mirror.
 double signedVolume(const MeshModel& model);

@@ -25,32 +25,13 @@ struct Arrays {
     std::vector<Triangle> faces;
 };
 
-// shapes::box keeps separate corners per side; the loop tests need them shared.
-void weld(std::vector<Vec3f>& vertices, std::vector<Triangle>& faces)
-{
-    std::map<std::tuple<float, float, float>, std::uint32_t> index;
-    std::vector<Vec3f> out;
-    std::vector<std::uint32_t> remap(vertices.size());
-    for (std::size_t i = 0; i < vertices.size(); ++i) {
-        const auto key = std::make_tuple(vertices[i].x, vertices[i].y, vertices[i].z);
-        const auto found = index.emplace(key, std::uint32_t(out.size()));
-        if (found.second)
-            out.push_back(vertices[i]);
-        remap[i] = found.first->second;
-    }
-    for (Triangle& t : faces)
-        for (int c = 0; c < 3; ++c)
-            t[c] = remap[t[c]];
-    vertices = out;
-}
-
 // The box's triangles minus those lying in the plane z = top.
 Arrays boxWithoutTop(Vec3f size, int n = 1)
 {
     const MeshModel box = shapes::box(size, n);
     std::vector<Triangle> all = box.faces.vec();
     Arrays out{box.vertices.vec(), {}};
-    weld(out.vertices, all);
+    shapes::weldExact(out.vertices, all);
     for (const Triangle& t : all) {
         const bool top = out.vertices[t[0]].z == size.z && out.vertices[t[1]].z == size.z &&
                          out.vertices[t[2]].z == size.z;
@@ -123,7 +104,7 @@ TEST(BoundaryLoops, ClosedBoxHasNone)
     const MeshModel box = shapes::box({5, 5, 5}, 3);
     std::vector<Vec3f> vertices = box.vertices.vec();
     std::vector<Triangle> faces = box.faces.vec();
-    weld(vertices, faces);
+    shapes::weldExact(vertices, faces);
     EXPECT_TRUE(holes::findBoundaryLoops(vertices, faces).empty());
     EXPECT_EQ(holes::countBoundaryEdges(faces, vertices.size()), 0u);
 }

@@ -25,30 +25,11 @@ struct Box {
     std::vector<Triangle> faces;
 };
 
-// shapes::box keeps separate corners per side; the loop tests need them shared.
-void weld(std::vector<Vec3f>& vertices, std::vector<Triangle>& faces)
-{
-    std::map<std::tuple<float, float, float>, std::uint32_t> index;
-    std::vector<Vec3f> out;
-    std::vector<std::uint32_t> remap(vertices.size());
-    for (std::size_t i = 0; i < vertices.size(); ++i) {
-        const auto key = std::make_tuple(vertices[i].x, vertices[i].y, vertices[i].z);
-        const auto found = index.emplace(key, std::uint32_t(out.size()));
-        if (found.second)
-            out.push_back(vertices[i]);
-        remap[i] = found.first->second;
-    }
-    for (Triangle& t : faces)
-        for (int c = 0; c < 3; ++c)
-            t[c] = remap[t[c]];
-    vertices = out;
-}
-
 Box closedBox()
 {
     const MeshModel m = shapes::box({2, 3, 4});
     Box b{m.vertices.vec(), m.faces.vec()};
-    weld(b.vertices, b.faces);
+    shapes::weldExact(b.vertices, b.faces);
     return b;
 }
 
