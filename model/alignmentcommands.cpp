@@ -1,6 +1,7 @@
 // Picked-face and principal-axis alignment, 180-degree flips, the X/Y swap,
 // fine tune and the reset to the loaded pose.
 #include "model/alignmentcommands.h"
+#include "model/commandchecks.h"
 #include "model/hugepages.h"
 
 #include <QMatrix3x3>
@@ -14,16 +15,8 @@ namespace {
 
 constexpr float kSnapCosine = 0.72f;
 
-void setMessage(std::string* out, const char* text)
-{
-    if (out)
-        *out = text;
-}
-
-bool finite(const QVector3D& v)
-{
-    return std::isfinite(v.x()) && std::isfinite(v.y()) && std::isfinite(v.z());
-}
+using commandchecks::finite;
+using commandchecks::setMessage;
 
 // Rests the part on the target axis: its minimum there becomes 0 and the
 // other two axes are centred on 0. One pass for the bounds, one to move.
@@ -92,18 +85,8 @@ QVector3D snapPickedReference(const QVector3D& normal, const QVector3D& pickedRe
 bool MeshModel::alignToPickedFace(const QVector3D& normal, const QVector3D& inPlaneRef, int targetAxis,
                                   float twistDegrees, std::string* error)
 {
-    if (!hasMesh()) {
-        setMessage(error, "No mesh loaded.");
+    if (!commandchecks::meshAxisAndNormal(*this, targetAxis, normal, error))
         return false;
-    }
-    if (targetAxis < 0 || targetAxis > 2) {
-        setMessage(error, "Invalid target axis index.");
-        return false;
-    }
-    if (!finite(normal) || normal.length() < 1e-8f) {
-        setMessage(error, "Picked face normal is invalid.");
-        return false;
-    }
     Rotation3 principal;
     computePrincipalAxes(&principal);
     const QVector3D reference = snapPickedReference(normal, inPlaneRef, principal);
@@ -115,14 +98,8 @@ bool MeshModel::alignToPickedFace(const QVector3D& normal, const QVector3D& inPl
 
 bool MeshModel::alignPrincipalAxes(int targetAxis, float twistDegrees, std::string* error)
 {
-    if (!hasMesh()) {
-        setMessage(error, "No mesh loaded.");
+    if (!commandchecks::meshAndAxis(*this, targetAxis, error))
         return false;
-    }
-    if (targetAxis < 0 || targetAxis > 2) {
-        setMessage(error, "Invalid target axis index.");
-        return false;
-    }
     QVector3D major, minor;
     computePrincipalAxes(nullptr, nullptr, &major, &minor);
     if (!finite(major) || !finite(minor) || major.length() < 1e-6f || minor.length() < 1e-6f) {
@@ -136,14 +113,8 @@ bool MeshModel::alignPrincipalAxes(int targetAxis, float twistDegrees, std::stri
 
 bool MeshModel::flipAboutAxis(int axis, float angleDegrees, std::string* error)
 {
-    if (!hasMesh()) {
-        setMessage(error, "No mesh loaded.");
+    if (!commandchecks::meshAndAxis(*this, axis, error))
         return false;
-    }
-    if (axis < 0 || axis > 2) {
-        setMessage(error, "Invalid target axis index.");
-        return false;
-    }
     applyRotation(axisAngleRotation(basisAxis(axis), angleDegrees * 0.017453292f));
     // Always seated for Z: the part keeps resting on the XY plane.
     seatOnAxis(*this, 2);

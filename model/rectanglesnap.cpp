@@ -1,5 +1,6 @@
 // Rectangle snap: a plane normal onto the target axis, and the part turned
 // about it so that its trimmed outline is squared up with the in-plane axis.
+#include "model/commandchecks.h"
 #include "model/flatfaceorient.h"
 
 #include <algorithm>
@@ -11,33 +12,15 @@ namespace {
 constexpr float kMaxTrimFraction = 0.22f;
 constexpr std::size_t kMinPoints = 16;
 
-void setMessage(std::string* out, const char* text)
-{
-    if (out)
-        *out = text;
-}
-
-bool finite(const QVector3D& v)
-{
-    return std::isfinite(v.x()) && std::isfinite(v.y()) && std::isfinite(v.z());
-}
+using commandchecks::finite;
+using commandchecks::setMessage;
 
 } // namespace
 
 bool MeshModel::rectangleSnap(const QVector3D& normal, int targetAxis, int side, float trimPercent, std::string* error)
 {
-    if (!hasMesh()) {
-        setMessage(error, "No mesh loaded.");
+    if (!commandchecks::meshAxisAndNormal(*this, targetAxis, normal, error))
         return false;
-    }
-    if (targetAxis < 0 || targetAxis > 2) {
-        setMessage(error, "Invalid target axis index.");
-        return false;
-    }
-    if (!finite(normal) || normal.length() < 1e-8f) {
-        setMessage(error, "Picked face normal is invalid.");
-        return false;
-    }
     if (vertices.size() < kMinPoints) {
         setMessage(error, "Not enough points for rectangle snap.");
         return false;
