@@ -138,10 +138,10 @@ void writeDxfAnnotation(DxfWriter& w, const SectionAnnotation& a)
     }
 }
 
-bool writeSectionDxf(QTextStream& stream, const SectionDxfContent& content, const ExportProgress& progress)
+bool visitSectionContent(const SectionDxfContent& content, const ExportProgress& progress,
+                         const std::function<void(const QLineF&, bool kept)>& line,
+                         const std::function<void(const SectionAnnotation&)>& annotation)
 {
-    DxfWriter w(stream);
-    w.beginEntities();
     int item = 0;
     const auto keepGoing = [&]() { return !progress || item % 64 != 0 || progress(item); };
     if (content.lines) {
@@ -150,19 +150,32 @@ bool writeSectionDxf(QTextStream& stream, const SectionDxfContent& content, cons
                 continue;
             if (!keepGoing())
                 return false;
-            const QLineF& l = content.lines->at(index);
-            w.line(l.p1(), l.p2(), content.keptIndices.contains(index) ? QStringLiteral("KEEP") : QStringLiteral("SLICE"));
+            line(content.lines->at(index), content.keptIndices.contains(index));
             ++item;
         }
     }
     for (const SectionAnnotation& a : content.annotations) {
         if (!keepGoing())
             return false;
-        writeDxfAnnotation(w, a);
+        annotation(a);
         ++item;
     }
-    w.endFile();
     return true;
+}
+
+bool writeSectionDxf(QTextStream& stream, const SectionDxfContent& content, const ExportProgress& progress)
+{
+    DxfWriter w(stream);
+    w.beginEntities();
+    const bool finished = visitSectionContent(
+        content, progress,
+        [&w](const QLineF& l, bool kept) {
+            w.line(l.p1(), l.p2(), kept ? QStringLiteral("KEEP") : QStringLiteral("SLICE"));
+        },
+        [&w](const SectionAnnotation& a) { writeDxfAnnotation(w, a); });
+    if (finished)
+        w.endFile();
+    return finished;
 }
 
 void writePolylineDxf(QTextStream& stream, const QList<QList<QPointF>>& polylines, double closeTolerance)

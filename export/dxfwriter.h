@@ -55,6 +55,13 @@ struct SectionDxfContent {
 // stop. The writer then returns false and the caller discards the file.
 using ExportProgress = std::function<bool(int item)>;
 
+// Every visible line (ascending index, with its kept flag), then every
+// annotation, asking progress before items 0, 64, 128, ... as the file
+// exports do. False when progress said stop.
+bool visitSectionContent(const SectionDxfContent& content, const ExportProgress& progress,
+                         const std::function<void(const QLineF&, bool kept)>& line,
+                         const std::function<void(const SectionAnnotation&)>& annotation);
+
 // The whole file: ENTITIES with every line and annotation, ENDSEC, EOF.
 bool writeSectionDxf(QTextStream& stream, const SectionDxfContent& content, const ExportProgress& progress = {});
 

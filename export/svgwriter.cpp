@@ -166,25 +166,11 @@ bool writeSectionSvg(QTextStream& stream, const SectionDxfContent& content, cons
            << Num{w} << ' ' << Num{h} << "\">\n";
 
     SvgElements svg(stream);
-    int item = 0;
-    const auto keepGoing = [&]() { return !progress || item % 64 != 0 || progress(item); };
-    if (content.lines) {
-        for (int index : content.visibleIndices) {
-            if (index < 0 || index >= content.lines->size())
-                continue;
-            if (!keepGoing())
-                return false;
-            const QLineF& l = content.lines->at(index);
-            svg.line(l.p1(), l.p2(), content.keptIndices.contains(index) ? kKeptColour : kLineColour, "0.8");
-            ++item;
-        }
-    }
-    for (const SectionAnnotation& a : content.annotations) {
-        if (!keepGoing())
-            return false;
-        writeAnnotation(svg, a);
-        ++item;
-    }
-    stream << "</svg>\n";
-    return true;
+    const bool finished = visitSectionContent(
+        content, progress,
+        [&svg](const QLineF& l, bool kept) { svg.line(l.p1(), l.p2(), kept ? kKeptColour : kLineColour, "0.8"); },
+        [&svg](const SectionAnnotation& a) { writeAnnotation(svg, a); });
+    if (finished)
+        stream << "</svg>\n";
+    return finished;
 }
