@@ -24,21 +24,6 @@ namespace {
 
 constexpr int kLoadTimeoutMs = 60000;
 
-int count(const QJsonObject& summary, const char* key)
-{
-    return summary.value(QStringLiteral("counts")).toObject().value(QString::fromLatin1(key)).toInt();
-}
-
-SectionAnnotation annotation(const char* kind, QList<QPointF> points, bool measurement = false, QString label = {})
-{
-    SectionAnnotation a;
-    a.kind = QString::fromLatin1(kind);
-    a.points = std::move(points);
-    a.isMeasurement = measurement;
-    a.label = std::move(label);
-    return a;
-}
-
 } // namespace
 
 class TestMainWindowExport : public QObject {

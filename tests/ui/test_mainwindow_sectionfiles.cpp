@@ -28,21 +28,6 @@ namespace {
 
 constexpr int kLoadTimeoutMs = 60000;
 
-int count(const QJsonObject& summary, const char* key)
-{
-    return summary.value(QStringLiteral("counts")).toObject().value(QString::fromLatin1(key)).toInt();
-}
-
-SectionAnnotation annotation(const char* kind, QList<QPointF> points, bool measurement = false, QString label = {})
-{
-    SectionAnnotation a;
-    a.kind = QString::fromLatin1(kind);
-    a.points = std::move(points);
-    a.isMeasurement = measurement;
-    a.label = std::move(label);
-    return a;
-}
-
 // Square pyramid, base 40 x 40, 100 high: the cut at fraction t of the
 // height is a square of side 40 (1 - t).
 bool writePyramidStl(const QString& path)

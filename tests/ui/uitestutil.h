@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bench/syntheticscan.h"
+#include "model/sectionannotation.h"
 
 #include <QAbstractButton>
 #include <QDir>
@@ -93,7 +94,25 @@ inline std::size_t writeSyntheticStl(const QString& path, std::size_t triangles 
     return scan.faces.size();
 }
 
+// A sketch or measurement record with just the fields most tests set.
+inline SectionAnnotation annotation(const char* kind, QList<QPointF> points, bool measurement = false,
+                                    QString label = {})
+{
+    SectionAnnotation a;
+    a.kind = QString::fromLatin1(kind);
+    a.points = std::move(points);
+    a.isMeasurement = measurement;
+    a.label = std::move(label);
+    return a;
+}
+
 #if defined(SYSTEM_PYTHON3) && defined(DXF_SUMMARY_SCRIPT)
+// Entities of one "TYPE/LAYER" in a read-back summary.
+inline int count(const QJsonObject& summary, const char* key)
+{
+    return summary.value(QStringLiteral("counts")).toObject().value(QString::fromLatin1(key)).toInt();
+}
+
 // An independent reader's view of a written file, as JSON: ezdxf for DXF
 // (counts by "TYPE/LAYER", texts, lines), xml.etree for SVG. Empty when the
 // reader refuses the file.
