@@ -1,7 +1,7 @@
 #include "app/commandline.h"
 #include "app/crashhooks.h"
 #include "app/runtimelog.h"
-#include "ui/mainwindow.h"
+#include "ui/mainwindow/mainwindow.h"
 
 #include <QApplication>
 #include <QDir>

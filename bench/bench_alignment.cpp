@@ -3,9 +3,9 @@
 // range(0) = 1 takes the undo entry, so the first write pays the one copy of
 // the vertex array that keeping the old pose needs; 0 shows the change alone.
 #include "bench/syntheticscan.h"
-#include "model/alignmentcommands.h"
-#include "model/alignmenthistory.h"
-#include "model/meshmodel.h"
+#include "model/align/alignmentcommands.h"
+#include "model/align/alignmenthistory.h"
+#include "model/mesh/meshmodel.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,6 @@
 // Whole-mesh analysis run on the interface thread.
 #include "bench/syntheticscan.h"
-#include "model/primitivefit.h"
+#include "model/analysis/primitivefit.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,8 +2,8 @@
 // auto-aligned pose (the copy shares the arrays, so only the command's own
 // writes are paid for).
 #include "bench/syntheticscan.h"
-#include "model/flatfaceorient.h"
-#include "model/meshmodel.h"
+#include "model/align/flatfaceorient.h"
+#include "model/mesh/meshmodel.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,8 +2,8 @@
 // (VTK smoothing and decimation included) and the headless part after the
 // filters (depth grid, classification, clutter filter, chaining) on its own.
 #include "bench/syntheticscan.h"
-#include "model/drawingedges.h"
-#include "model/meshmodel.h"
+#include "model/drawing/drawingedges.h"
+#include "model/mesh/meshmodel.h"
 
 #include <benchmark/benchmark.h>
 

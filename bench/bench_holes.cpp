@@ -2,8 +2,8 @@
 // the loop walk alone, the headless fill, and the model operation the Fill
 // Holes command runs (array copies and cache rebuild included).
 #include "bench/syntheticscan.h"
-#include "model/holes.h"
-#include "model/meshmodel.h"
+#include "model/repair/holes.h"
+#include "model/mesh/meshmodel.h"
 
 #include <benchmark/benchmark.h>
 

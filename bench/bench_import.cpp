@@ -6,7 +6,7 @@
 #include "io/meshimport.h"
 #include "io/prechecks.h"
 #include "io/vtkpipeline.h"
-#include "model/meshmodel.h"
+#include "model/mesh/meshmodel.h"
 
 #include <vtkPolyData.h>
 

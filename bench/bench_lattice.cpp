@@ -1,8 +1,8 @@
 // The wireframe lattice of a 2 M-triangle scan: the background build (360
 // exact cuts, chaining, lanes) and the slider's cheap re-selection.
 #include "bench/syntheticscan.h"
-#include "model/lattice.h"
-#include "model/meshmodel.h"
+#include "model/wireframe/lattice.h"
+#include "model/mesh/meshmodel.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,7 +2,7 @@
 // The first click after a mesh change takes the linear Möller–Trumbore pass
 // and starts the index build on the thread pool; later clicks use the index.
 #include "bench/syntheticscan.h"
-#include "model/raypick.h"
+#include "model/mesh/raypick.h"
 
 #include <benchmark/benchmark.h>
 

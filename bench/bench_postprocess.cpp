@@ -2,8 +2,8 @@
 // chaining) on synthetic raw cuts of growing size, to show it scales linearly,
 // and on the real cut of a 2 M-triangle scan, which is what a slider drag pays.
 #include "bench/syntheticscan.h"
-#include "model/meshmodel.h"
-#include "model/sectionpostprocess.h"
+#include "model/mesh/meshmodel.h"
+#include "model/section/sectionpostprocess.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,8 +2,8 @@
 // slice task (a model copy) and writing a large section as DXF.
 #include "bench/syntheticscan.h"
 #include "export/dxfwriter.h"
-#include "model/meshmodel.h"
-#include "model/sectionrequest.h"
+#include "model/mesh/meshmodel.h"
+#include "model/section/sectionrequest.h"
 
 #include <benchmark/benchmark.h>
 

@@ -4,7 +4,7 @@
 #include "export/dxflinereader.h"
 #include "export/slicestackdxf.h"
 #include "export/svgwriter.h"
-#include "model/meshmodel.h"
+#include "model/mesh/meshmodel.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,8 +1,8 @@
 // Alignment on import and axis slices of large synthetic scans: every slice
 // position is new, so each iteration is a cache miss of the one-entry cache.
 #include "bench/syntheticscan.h"
-#include "model/meshmodel.h"
-#include "model/sectionpostprocess.h"
+#include "model/mesh/meshmodel.h"
+#include "model/section/sectionpostprocess.h"
 
 #include <benchmark/benchmark.h>
 

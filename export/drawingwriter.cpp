@@ -1,6 +1,6 @@
 #include "export/drawingwriter.h"
 
-#include "model/drawingedges.h"
+#include "model/drawing/drawingedges.h"
 
 #include <QFile>
 

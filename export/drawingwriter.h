@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/meshmodel.h"
+#include "model/mesh/meshmodel.h"
 
 #include <QString>
 #include <QTextStream>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/sectionlines.h"
+#include "model/section/sectionlines.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/sectionannotation.h"
-#include "model/sectionlines.h"
+#include "model/section/sectionannotation.h"
+#include "model/section/sectionlines.h"
 
 #include <QList>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "export/dxfwriter.h"
-#include "model/slicestack.h"
+#include "model/section/slicestack.h"
 
 #include <QTextStream>
 

@@ -3,7 +3,7 @@
 
 #include "io/fileaccess.h"
 #include "io/meshimport.h"
-#include "model/meshmodel.h"
+#include "model/mesh/meshmodel.h"
 
 #include <exception>
 #include <new>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/meshtypes.h"
+#include "model/mesh/meshtypes.h"
 
 #include <cstddef>
 #include <string>

@@ -5,7 +5,7 @@
 #include "io/prechecks.h"
 #include "io/vtkmessages.h"
 #include "io/vtkpipeline.h"
-#include "model/hugepages.h"
+#include "model/mesh/hugepages.h"
 
 #include <vtkAbstractPolyDataReader.h>
 #include <vtkCellArray.h>

@@ -1,10 +1,10 @@
 // halvoran-cli: the geometry core without a window, for batch conversion.
 #include "export/dxfwriter.h"
 #include "export/slicestackdxf.h"
-#include "model/meshmodel.h"
-#include "model/qualitypresets.h"
-#include "model/sectionpostprocess.h"
-#include "model/sectionrequest.h"
+#include "model/mesh/meshmodel.h"
+#include "model/section/qualitypresets.h"
+#include "model/section/sectionpostprocess.h"
+#include "model/section/sectionrequest.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,9 +1,9 @@
 // Local stand-in for the external MeshFix program: meshfix <input.stl> <output.stl>.
 // Closes every boundary loop, drops degenerate and repeated triangles, makes
 // the winding consistent and writes a binary STL. Exit 0 on success.
-#include "model/holes.h"
-#include "model/meshfixrunner.h"
-#include "model/repairtools.h"
+#include "model/repair/holes.h"
+#include "model/repair/meshfixrunner.h"
+#include "model/repair/repairtools.h"
 
 #include <QString>
 

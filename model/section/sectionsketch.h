@@ -1,0 +1,98 @@
+#pragma once
+
+#include "model/section/sectionannotation.h"
+#include "model/section/sectionlines.h"
+
+#include <QList>
+#include <QPointF>
+#include <QSet>
+#include <QString>
+
+#include <optional>
+
+// Geometry behind the section sketch tools: the records each tool makes,
+// snapping, tracing a contour chain through a picked segment and offsetting
+// it. Distances are in section units; the canvas converts its pixel radii.
+namespace sketch {
+
+// Canvas tool numbers.
+enum Tool : int {
+    NavigationTool = 0,
+    LineTool = 1,
+    CircleTool = 2,
+    RectTool = 3,
+    PolygonTool = 4,
+    SelectTool = 5,
+    EraserTool = 6,
+    AreaEraserTool = 7,
+    TraceTool = 8,
+    OffsetTool = 9,
+    LengthTool = 10,
+    RadiusTool = 11,
+    ArcTool = 12,
+    AngleTool = 13,
+    PointTool = 14,
+};
+
+bool isMeasureTool(int tool);
+// Kinds drawn and bounded as a circle (center, radius).
+bool isCircleKind(const QString& kind);
+// Tools whose record needs this many points before it finishes by itself
+// (0: never on a click, as for Polygon).
+int pointsToFinish(int tool);
+
+struct Circle {
+    QPointF center;
+    double radius = 0.0;
+};
+
+// None for (nearly) collinear points and for radii below 1e-6.
+std::optional<Circle> circleThrough(const QPointF& a, const QPointF& b, const QPointF& c);
+
+QPointF closestPointOnSegment(const QPointF& p, const QLineF& line);
+double distanceToSegment(const QPointF& p, const QLineF& line);
+
+// "%1 mm" with two decimals.
+QString millimetres(double value);
+
+// The record a finished tool makes of its points; an empty kind when the
+// points do not make one (too few, collinear circle points).
+SectionAnnotation buildToolRecord(int tool, const QList<QPointF>& points);
+
+// The annotation as straight lines: what merging adds to the section and
+// what snapping and picking see.
+SectionLines annotationToLines(const SectionAnnotation& annotation);
+
+// Distance from p to what is drawn of the annotation; kinds without lines
+// (point labels) count their points.
+double distanceToAnnotation(const QPointF& p, const SectionAnnotation& annotation);
+
+// Nearest segment not erased, or -1; its distance in *distance.
+int nearestSegment(const QPointF& p, const SectionLines& segments, const QSet<int>& erased, double* distance);
+
+// p moved to the nearest end or closest point of a segment not erased or of
+// an annotation line, if one lies within radius. skipAnnotation (>= 0) is
+// left out, so a point being dragged does not snap to its own annotation.
+QPointF snapPoint(const QPointF& p, double radius, const SectionLines& segments, const QSet<int>& erased,
+                  const QList<SectionAnnotation>& annotations, int skipAnnotation = -1);
+
+struct Chain {
+    QList<QPointF> points;
+    bool closed = false;
+};
+
+// The connected run of section segments through segment picked; pickRadius
+// sets the weld tolerance of the ends (0.8 of it) and the closing distance.
+Chain traceChain(const SectionLines& segments, const QSet<int>& erased, int picked, double pickRadius);
+
+bool chainCloses(const QList<QPointF>& points, double pickRadius);
+
+// The chain moved one section unit towards the side of click; no points
+// when the chain segment nearest to click has no direction.
+Chain offsetChain(const QList<QPointF>& chain, const QPointF& click, double pickRadius);
+
+// A "measure_radius" fitted to the chain points around click, or nothing
+// when no circle fits well enough.
+std::optional<SectionAnnotation> fitRadius(const QList<QPointF>& chain, const QPointF& click, double pickRadius);
+
+} // namespace sketch

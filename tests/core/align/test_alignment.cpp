@@ -1,0 +1,190 @@
+#include "model/mesh/meshmodel.h"
+#include "model/align/rotation.h"
+#include "tests/core/fixtures/shapes.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+namespace {
+
+void expectNear(const QVector3D& a, const QVector3D& b, float tol = 1e-5f)
+{
+    EXPECT_NEAR(a.x(), b.x(), tol);
+    EXPECT_NEAR(a.y(), b.y(), tol);
+    EXPECT_NEAR(a.z(), b.z(), tol);
+}
+
+Rotation3 randomRotation(std::mt19937& rng)
+{
+    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+    std::uniform_real_distribution<float> angle(0.0f, 6.2831853f);
+    return axisAngleRotation(QVector3D(u(rng), u(rng), u(rng)), angle(rng));
+}
+
+} // namespace
+
+TEST(AlignmentMath, NormalizedOrFallsBackInOrder)
+{
+    expectNear(normalizedOr(QVector3D(0, 3, 4), QVector3D(1, 0, 0)), QVector3D(0, 0.6f, 0.8f));
+    expectNear(normalizedOr(QVector3D(0, 0, 0), QVector3D(0, 0, 5)), QVector3D(0, 0, 1));
+    expectNear(normalizedOr(QVector3D(0, 0, 0), QVector3D(0, 0, 0)), QVector3D(1, 0, 0));
+}
+
+TEST(AlignmentMath, ProjectOntoPlaneUsesFallbackWhenParallel)
+{
+    expectNear(projectOntoPlane(QVector3D(1, 0, 1), QVector3D(0, 0, 2), QVector3D(0, 1, 0)), QVector3D(1, 0, 0));
+    expectNear(projectOntoPlane(QVector3D(0, 0, 3), QVector3D(0, 0, 1), QVector3D(0, 2, 1)), QVector3D(0, 1, 0));
+}
+
+TEST(AlignmentMath, AxisAngleTurnsCounterClockwise)
+{
+    const Rotation3 r = axisAngleRotation(QVector3D(0, 0, 1), 3.1415927f / 2.0f);
+    expectNear(r.apply(QVector3D(1, 0, 0)), QVector3D(0, 1, 0));
+    EXPECT_NEAR(r.determinant(), 1.0f, 1e-6f);
+}
+
+TEST(AlignmentMath, RotationBetweenReachesTargetIncludingOpposite)
+{
+    const QVector3D dirs[] = {{1, 2, 3}, {0, 0, -1}, {0, 0, 1}, {-1, 0, 0}, {0, -5, 0}, {0.05f, 0, -1}};
+    for (int t = 0; t < 3; ++t)
+        for (const QVector3D& d : dirs) {
+            const Rotation3 r = rotationBetween(d, t);
+            expectNear(r.apply(d.normalized()), basisAxis(t), 2e-5f);
+            EXPECT_NEAR(r.determinant(), 1.0f, 1e-5f);
+        }
+}
+
+TEST(AlignmentMath, BuildAxisAlignmentMapsNormalAndReference)
+{
+    const QVector3D n(0.3f, -0.5f, 0.8f);
+    const QVector3D ref(1, 1, 0);
+    for (int t = 0; t < 3; ++t) {
+        const Rotation3 r = buildAxisAlignment(n, t, ref, 0.0f);
+        expectNear(r.apply(n.normalized()), basisAxis(t), 2e-5f);
+        const QVector3D w = t == 0 ? QVector3D(0, 1, 0) : QVector3D(1, 0, 0);
+        expectNear(r.apply(projectOntoPlane(ref, n, QVector3D(1, 0, 0))), w, 2e-5f);
+    }
+    // A twist of 90 degrees about Z turns the reference from X to Y.
+    const Rotation3 twisted = buildAxisAlignment(QVector3D(0, 0, 1), 2, QVector3D(1, 0, 0), 90.0f);
+    expectNear(twisted.apply(QVector3D(1, 0, 0)), QVector3D(0, 1, 0));
+}
+
+TEST(AutoAlign, RotatedBoxComesBackSortedCentredAndUnmirrored)
+{
+    std::mt19937 rng(11);
+    for (int trial = 0; trial < 8; ++trial) {
+        MeshModel m = shapes::box({20, 100, 60}, 4);
+        const double volume = shapes::signedVolume(m);
+        shapes::transform(m, randomRotation(rng), {37, -12, 500});
+        std::string message = "unchanged";
+        ASSERT_TRUE(m.autoAlignOnImport(&message));
+        EXPECT_TRUE(message.empty()) << message;
+        const Vec3f e = m.extents();
+        EXPECT_NEAR(e.x, 100.0f, 0.05f);
+        EXPECT_NEAR(e.y, 60.0f, 0.05f);
+        EXPECT_NEAR(e.z, 20.0f, 0.05f);
+        const Vec3f c = m.centroid();
+        EXPECT_NEAR(c.x, 0.0f, 1e-3f);
+        EXPECT_NEAR(c.y, 0.0f, 1e-3f);
+        EXPECT_NEAR(c.z, 0.0f, 1e-3f);
+        EXPECT_NEAR(shapes::signedVolume(m), volume, std::fabs(volume) * 1e-4);
+        // The loaded pose is kept for a later reset.
+        EXPECT_FALSE(m.loadedVertices == m.vertices);
+    }
+}
+
+TEST(AutoAlign, FlatPlateEndsWithNormalOnZ)
+{
+    std::mt19937 rng(5);
+    for (int trial = 0; trial < 4; ++trial) {
+        MeshModel m = shapes::plate(80, 30, 6);
+        shapes::transform(m, randomRotation(rng), {1, 2, 3});
+        std::string message;
+        ASSERT_TRUE(m.autoAlignOnImport(&message));
+        const Vec3f e = m.extents();
+        EXPECT_NEAR(e.x, 80.0f, 0.05f);
+        EXPECT_NEAR(e.y, 30.0f, 0.05f);
+        EXPECT_NEAR(e.z, 0.0f, 0.01f);
+    }
+}
+
+TEST(AutoAlign, TwoVerticesFallBackAndStillCentre)
+{
+    MeshModel m;
+    m.vertices.assign(std::vector<Vec3f>{{10, 20, 30}, {14, 20, 30}});
+    m.faces.assign(std::vector<Triangle>{{0, 1, 1}});
+    std::string message;
+    ASSERT_TRUE(m.autoAlignOnImport(&message));
+    EXPECT_EQ(message, "OBB auto-align fallback: Not enough points for OBB alignment.");
+    EXPECT_EQ(m.vertices[0], Vec3f(-2, 0, 0));
+    EXPECT_EQ(m.vertices[1], Vec3f(2, 0, 0));
+}
+
+TEST(AutoAlign, ThreeVerticesUseTheBox)
+{
+    MeshModel m;
+    m.vertices.assign(std::vector<Vec3f>{{0, 0, 0}, {0, 10, 0}, {0, 0, 4}});
+    m.faces.assign(std::vector<Triangle>{{0, 1, 2}});
+    std::string message = "x";
+    ASSERT_TRUE(m.autoAlignOnImport(&message));
+    EXPECT_TRUE(message.empty()) << message;
+    EXPECT_GT(m.extents().x, m.extents().y);
+    EXPECT_NEAR(m.extents().z, 0.0f, 1e-4f);
+}
+
+TEST(AutoAlign, NoMeshIsRefusedAndLeavesModelAlone)
+{
+    MeshModel m;
+    m.vertices.assign(std::vector<Vec3f>{{1, 2, 3}});
+    std::string message;
+    EXPECT_FALSE(m.autoAlignOnImport(&message));
+    EXPECT_EQ(message, "No mesh loaded.");
+    EXPECT_EQ(m.vertices[0], Vec3f(1, 2, 3));
+    EXPECT_EQ(m.geometryRevision, 0u);
+}
+
+TEST(AutoAlign, ObbFailureReasonsAreReported)
+{
+    MeshModel m;
+    Rotation3 r;
+    std::string message;
+    EXPECT_FALSE(m.computeObbAlignment(&r, &message));
+    EXPECT_EQ(message, "Not enough points for OBB alignment.");
+    // All points on one spot: the box has no axes.
+    m.vertices.assign(std::vector<Vec3f>(5, Vec3f(3, 3, 3)));
+    m.faces.assign(std::vector<Triangle>{{0, 1, 2}});
+    EXPECT_FALSE(m.computeObbAlignment(&r, &message));
+    EXPECT_EQ(message, "VTK OBB produced a degenerate orientation.");
+    std::string aligned;
+    EXPECT_TRUE(m.autoAlignOnImport(&aligned));
+    EXPECT_EQ(aligned, "OBB auto-align fallback: VTK OBB produced a degenerate orientation.");
+    EXPECT_EQ(m.vertices[0], Vec3f(0, 0, 0));
+}
+
+TEST(AutoAlign, PrincipalAxesOfElongatedCloud)
+{
+    MeshModel m = shapes::box({10, 200, 40}, 3);
+    Rotation3 r;
+    QVector3D c, major, minor;
+    m.computePrincipalAxes(&r, &c, &major, &minor);
+    EXPECT_NEAR(std::fabs(major.y()), 1.0f, 1e-4f);
+    EXPECT_NEAR(std::fabs(minor.x()), 1.0f, 1e-4f);
+    EXPECT_NEAR(r.determinant(), 1.0f, 1e-5f);
+    EXPECT_NEAR(c.y(), 100.0f, 1e-3f);
+}
+
+TEST(AutoAlign, ApplyRotationTurnsAboutCentroidAndBumpsRevision)
+{
+    MeshModel m = shapes::box({10, 10, 10}, 1);
+    const std::uint64_t revision = m.geometryRevision;
+    const Vec3f before = m.centroid();
+    m.applyRotation(axisAngleRotation(QVector3D(0, 0, 1), 0.7f));
+    const Vec3f after = m.centroid();
+    EXPECT_NEAR(after.x, before.x, 1e-4f);
+    EXPECT_NEAR(after.y, before.y, 1e-4f);
+    EXPECT_EQ(m.geometryRevision, revision + 1);
+    EXPECT_EQ(m.displayVertices.size(), m.vertices.size());
+    EXPECT_NEAR(m.displayVertices[3].x, m.vertices[3].x, 1e-5f);
+}

@@ -1,0 +1,405 @@
+#include "model/align/alignmentcommands.h"
+#include "model/align/alignmenthistory.h"
+#include "model/mesh/meshmodel.h"
+#include "model/align/rotation.h"
+#include "tests/core/fixtures/shapes.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <vector>
+
+namespace {
+
+constexpr float kDeg = 3.1415927f / 180.0f;
+
+// Every vertex, by index, where the expected map sends its original position.
+void expectMapped(const MeshModel& m, const std::vector<Vec3f>& original, const std::function<Vec3f(Vec3f)>& expected,
+                  float tol = 2e-3f)
+{
+    ASSERT_EQ(m.vertices.size(), original.size());
+    int failures = 0;
+    for (std::size_t i = 0; i < original.size() && failures < 5; ++i) {
+        const Vec3f e = expected(original[i]);
+        const Vec3f a = m.vertices[i];
+        if (std::fabs(a.x - e.x) > tol || std::fabs(a.y - e.y) > tol || std::fabs(a.z - e.z) > tol) {
+            ADD_FAILURE() << "vertex " << i << " at (" << a.x << ", " << a.y << ", " << a.z << "), expected (" << e.x
+                          << ", " << e.y << ", " << e.z << ")";
+            ++failures;
+        }
+    }
+}
+
+QVector3D q(Vec3f v)
+{
+    return {v.x, v.y, v.z};
+}
+
+// 20 x 100 x 60 box in a fixed arbitrary pose; original holds its
+// axis-aligned vertices by index.
+MeshModel tiltedBox(std::vector<Vec3f>* original, Rotation3* pose)
+{
+    MeshModel m = shapes::box({20, 100, 60}, 3);
+    *original = m.vertices.vec();
+    *pose = axisAngleRotation(QVector3D(1, 2, 3), 1.1f);
+    shapes::transform(m, *pose, {37, -12, 500});
+    return m;
+}
+
+} // namespace
+
+TEST(PickedFaceAlignment, FaceNormalOnTargetAxisReferenceInPlaneAndSeated)
+{
+    std::vector<Vec3f> o;
+    Rotation3 pose;
+    MeshModel m = tiltedBox(&o, &pose);
+    const double volume = shapes::signedVolume(m);
+    // The box's top face (normal +Z before the pose), reference along its long edge (Y).
+    std::string error;
+    ASSERT_TRUE(m.alignToPickedFace(pose.apply({0, 0, 1}), pose.apply({0, 1, 0}), 0, 0.0f, &error)) << error;
+    // Z onto X, Y onto Y (in-plane target for X), so X onto -Z; min x = 0, y and z centred.
+    expectMapped(m, o, [](Vec3f p) { return Vec3f(p.z, p.y - 50.0f, 10.0f - p.x); });
+    EXPECT_NEAR(shapes::signedVolume(m), volume, std::fabs(volume) * 1e-4);
+}
+
+TEST(PickedFaceAlignment, TwistTurnsAboutTargetAxis)
+{
+    std::vector<Vec3f> o;
+    Rotation3 pose;
+    MeshModel m = tiltedBox(&o, &pose);
+    ASSERT_TRUE(m.alignToPickedFace(pose.apply({0, 0, 1}), pose.apply({0, 1, 0}), 2, 90.0f));
+    // Normal Z stays on Z, reference Y goes to X and the twist turns it back
+    // to +Y: the box's own orientation. Seated on Z: min z 0, x and y centred.
+    expectMapped(m, o, [](Vec3f p) { return Vec3f(p.x - 10.0f, p.y - 50.0f, p.z); });
+    // Without the twist the long edge lies on X.
+    MeshModel plain = tiltedBox(&o, &pose);
+    ASSERT_TRUE(plain.alignToPickedFace(pose.apply({0, 0, 1}), pose.apply({0, 1, 0}), 2, 0.0f));
+    EXPECT_NEAR(plain.extents().x, 100.0f, 1e-3f);
+    EXPECT_NEAR(plain.extents().y, 20.0f, 1e-3f);
+}
+
+TEST(PickedFaceAlignment, SlightlyOffPickSnapsToThePartsAxis)
+{
+    std::vector<Vec3f> o;
+    Rotation3 pose;
+    MeshModel m = tiltedBox(&o, &pose);
+    // 20 degrees off the long edge in the face plane: still the long edge.
+    const QVector3D picked(std::sin(20.0f * kDeg), std::cos(20.0f * kDeg), 0.0f);
+    ASSERT_TRUE(m.alignToPickedFace(pose.apply({0, 0, 1}), pose.apply(picked), 2, 0.0f));
+    expectMapped(m, o, [](Vec3f p) { return Vec3f(p.y - 50.0f, 10.0f - p.x, p.z); });
+}
+
+TEST(PickedFaceAlignment, ReferenceSnappingThreshold)
+{
+    const Rotation3 rows = Rotation3::identity();
+    const QVector3D n(0, 0, 1);
+    const auto at = [](float deg) { return QVector3D(std::cos(deg * kDeg), std::sin(deg * kDeg), 0.0f); };
+    auto expectDir = [](const QVector3D& a, const QVector3D& b) {
+        EXPECT_NEAR(a.x(), b.x(), 1e-5f);
+        EXPECT_NEAR(a.y(), b.y(), 1e-5f);
+        EXPECT_NEAR(a.z(), b.z(), 1e-5f);
+    };
+    expectDir(snapPickedReference(n, at(40.0f), rows), QVector3D(1, 0, 0));
+    expectDir(snapPickedReference(n, at(170.0f), rows), QVector3D(-1, 0, 0)); // keeps the picked sense
+    expectDir(snapPickedReference(n, at(-60.0f), rows), QVector3D(0, -1, 0));
+    // 45 degrees is farther than 44 from both X and Y: used as picked.
+    expectDir(snapPickedReference(n, at(45.0f), rows), at(45.0f));
+    // The picked direction is flattened into the face plane first.
+    expectDir(snapPickedReference(n, QVector3D(0.2f, 1.0f, 5.0f), rows), QVector3D(0, 1, 0));
+}
+
+TEST(PickedFaceAlignment, RefusalsLeaveModelUnchanged)
+{
+    MeshModel empty;
+    std::string error;
+    EXPECT_FALSE(empty.alignToPickedFace({0, 0, 1}, {1, 0, 0}, 2, 0.0f, &error));
+    EXPECT_EQ(error, "No mesh loaded.");
+
+    MeshModel m = shapes::box({10, 20, 30}, 1);
+    const std::vector<Vec3f> before = m.vertices.vec();
+    const std::uint64_t revision = m.geometryRevision;
+    EXPECT_FALSE(m.alignToPickedFace({0, 0, 1}, {1, 0, 0}, 3, 0.0f, &error));
+    EXPECT_EQ(error, "Invalid target axis index.");
+    EXPECT_FALSE(m.alignToPickedFace({0, 0, 1}, {1, 0, 0}, -1, 0.0f, &error));
+    EXPECT_EQ(error, "Invalid target axis index.");
+    EXPECT_FALSE(m.alignToPickedFace({0, 0, 1e-9f}, {1, 0, 0}, 2, 0.0f, &error));
+    EXPECT_EQ(error, "Picked face normal is invalid.");
+    EXPECT_EQ(m.vertices.vec(), before);
+    EXPECT_EQ(m.geometryRevision, revision);
+}
+
+TEST(PrincipalAxisAlignment, LeastSpreadOnTargetGreatestInPlaneThenTwist)
+{
+    std::vector<Vec3f> o;
+    Rotation3 pose;
+    MeshModel m = tiltedBox(&o, &pose);
+    ASSERT_TRUE(m.alignPrincipalAxes(2, 0.0f));
+    Vec3f e = m.extents();
+    EXPECT_NEAR(e.x, 100.0f, 0.01f);
+    EXPECT_NEAR(e.y, 60.0f, 0.01f);
+    EXPECT_NEAR(e.z, 20.0f, 0.01f);
+
+    // A 45-degree twist spreads the 100 x 60 footprint diagonally.
+    MeshModel t = tiltedBox(&o, &pose);
+    ASSERT_TRUE(t.alignPrincipalAxes(2, 45.0f));
+    e = t.extents();
+    const float diagonal = (100.0f + 60.0f) / std::sqrt(2.0f);
+    EXPECT_NEAR(e.x, diagonal, 0.01f);
+    EXPECT_NEAR(e.y, diagonal, 0.01f);
+    EXPECT_NEAR(e.z, 20.0f, 0.01f);
+
+    MeshModel onX = tiltedBox(&o, &pose);
+    ASSERT_TRUE(onX.alignPrincipalAxes(0, 0.0f));
+    EXPECT_NEAR(onX.extents().x, 20.0f, 0.01f);
+    EXPECT_NEAR(onX.extents().y, 100.0f, 0.01f);
+}
+
+TEST(Flip, HalfTurnKeepsExtentsNegatesTheOtherTwoAxesAndSeatsOnZ)
+{
+    for (int axis = 0; axis < 3; ++axis) {
+        MeshModel m = shapes::box({20, 100, 60}, 3);
+        const std::vector<Vec3f> o = m.vertices.vec();
+        const double volume = shapes::signedVolume(m);
+        std::string error;
+        ASSERT_TRUE(m.flipAboutAxis(axis, 180.0f, &error)) << error;
+        EXPECT_NEAR(shapes::signedVolume(m), volume, std::fabs(volume) * 1e-4) << "mirrored about axis " << axis;
+        const Vec3f e = m.extents();
+        EXPECT_NEAR(e.x, 20.0f, 1e-3f);
+        EXPECT_NEAR(e.y, 100.0f, 1e-3f);
+        EXPECT_NEAR(e.z, 60.0f, 1e-3f);
+        // The turn axis keeps its sense, the other two are negated; then seated.
+        expectMapped(m, o, [axis](Vec3f p) {
+            Vec3f r(axis == 0 ? p.x : 20.0f - p.x, axis == 1 ? p.y : 100.0f - p.y, axis == 2 ? p.z : 60.0f - p.z);
+            return Vec3f(r.x - 10.0f, r.y - 50.0f, r.z);
+        });
+    }
+}
+
+TEST(Flip, TwiceIsTheOriginalPoseSeated)
+{
+    MeshModel m = shapes::box({20, 100, 60}, 2);
+    const std::vector<Vec3f> o = m.vertices.vec();
+    ASSERT_TRUE(m.flipAboutAxis(1, 180.0f));
+    ASSERT_TRUE(m.flipAboutAxis(1, 180.0f));
+    expectMapped(m, o, [](Vec3f p) { return Vec3f(p.x - 10.0f, p.y - 50.0f, p.z); });
+}
+
+TEST(SwapXY, ExchangesExtentsWithoutTurningTheMeshInsideOut)
+{
+    MeshModel m = shapes::box({20, 100, 60}, 3);
+    const std::vector<Vec3f> o = m.vertices.vec();
+    const std::vector<Triangle> faces = m.faces.vec();
+    const double volume = shapes::signedVolume(m);
+    ASSERT_TRUE(m.swapXYAxes());
+    const Vec3f e = m.extents();
+    EXPECT_NEAR(e.x, 100.0f, 1e-4f);
+    EXPECT_NEAR(e.y, 20.0f, 1e-4f);
+    EXPECT_NEAR(e.z, 60.0f, 1e-4f);
+    expectMapped(m, o, [](Vec3f p) { return Vec3f(p.y - 50.0f, p.x - 10.0f, p.z); }, 1e-4f);
+    EXPECT_NEAR(shapes::signedVolume(m), volume, std::fabs(volume) * 1e-5);
+    ASSERT_EQ(m.faces.size(), faces.size());
+    EXPECT_EQ(m.faces[5], Triangle(faces[5][0], faces[5][2], faces[5][1]));
+    // The as-loaded arrays are not touched.
+    EXPECT_EQ(m.loadedFaces.vec(), faces);
+    EXPECT_EQ(m.loadedVertices.vec(), o);
+}
+
+TEST(FineTune, ComposesXThenYThenZAboutTheCentroid)
+{
+    MeshModel m = shapes::box({20, 100, 60}, 2);
+    const std::vector<Vec3f> o = m.vertices.vec();
+    const Vec3f c = m.centroid();
+    m.applyFineTune(1.5f, -0.8f, 2.0f);
+    const Rotation3 r = axisAngleRotation({0, 0, 1}, 2.0f * kDeg) * axisAngleRotation({0, 1, 0}, -0.8f * kDeg) *
+                        axisAngleRotation({1, 0, 0}, 1.5f * kDeg);
+    expectMapped(m, o, [&](Vec3f p) {
+        const QVector3D d = r.apply(q(p - c));
+        return Vec3f(c.x + d.x(), c.y + d.y(), c.z + d.z());
+    });
+    EXPECT_NEAR(fineTuneRotation(1.5f, -0.8f, 2.0f).determinant(), 1.0f, 1e-6f);
+    // One slider step is 0.02 degrees.
+    EXPECT_FLOAT_EQ(1 * kFineTuneDegreesPerStep, 0.02f);
+}
+
+TEST(AlignmentHistory, FineTuneUndoRestoresExactlyAndRedoReapplies)
+{
+    MeshModel m = shapes::box({20, 100, 60}, 3);
+    AlignmentHistory history;
+    const std::vector<Vec3f> before = m.vertices.vec();
+    history.record(m);
+    m.applyFineTune(1.0f, -2.0f, 0.5f);
+    const std::vector<Vec3f> after = m.vertices.vec();
+    ASSERT_NE(after, before);
+    EXPECT_TRUE(history.canUndo());
+    EXPECT_FALSE(history.canRedo());
+
+    const std::uint64_t revision = m.geometryRevision;
+    m.sliceAxis(2, 30.0f, 0.0f);
+    ASSERT_TRUE(m.axisSliceCacheValid);
+    ASSERT_TRUE(history.undo(m));
+    EXPECT_EQ(m.vertices.vec(), before);
+    EXPECT_GT(m.geometryRevision, revision);
+    EXPECT_FALSE(m.axisSliceCacheValid);
+    EXPECT_EQ(m.displayVertices.vec(), before); // render mesh rebuilt (small mesh: same vertices)
+    EXPECT_EQ(history.undoCount(), 0u);
+    EXPECT_EQ(history.redoCount(), 1u);
+
+    ASSERT_TRUE(history.redo(m));
+    EXPECT_EQ(m.vertices.vec(), after);
+    EXPECT_EQ(history.undoCount(), 1u);
+    EXPECT_EQ(history.redoCount(), 0u);
+    EXPECT_FALSE(history.redo(m));
+    EXPECT_EQ(m.vertices.vec(), after);
+}
+
+TEST(AlignmentHistory, KeepsTenEntriesAndTheFirstStateIsLost)
+{
+    MeshModel m = shapes::box({20, 100, 60}, 1);
+    AlignmentHistory history;
+    std::vector<std::vector<Vec3f>> states{m.vertices.vec()};
+    for (int i = 0; i < 11; ++i) {
+        history.record(m);
+        m.applyFineTune(0.5f, 0.0f, 0.0f);
+        states.push_back(m.vertices.vec());
+    }
+    EXPECT_EQ(history.undoCount(), 10u);
+    int undone = 0;
+    while (history.undo(m))
+        ++undone;
+    EXPECT_EQ(undone, 10);
+    EXPECT_EQ(m.vertices.vec(), states[1]);
+    EXPECT_NE(m.vertices.vec(), states[0]);
+    // Redo has no limit: every entry comes back.
+    EXPECT_EQ(history.redoCount(), 10u);
+    while (history.redo(m)) {
+    }
+    EXPECT_EQ(m.vertices.vec(), states[11]);
+}
+
+TEST(AlignmentHistory, NewCommandAfterUndoDropsRedo)
+{
+    MeshModel m = shapes::box({20, 100, 60}, 1);
+    AlignmentHistory history;
+    history.record(m);
+    m.flipAboutAxis(0, 180.0f);
+    history.record(m);
+    m.flipAboutAxis(1, 180.0f);
+    ASSERT_TRUE(history.undo(m));
+    EXPECT_TRUE(history.canRedo());
+    history.record(m);
+    m.swapXYAxes();
+    EXPECT_FALSE(history.canRedo());
+    EXPECT_EQ(history.undoCount(), 2u);
+}
+
+TEST(AlignmentHistory, EntriesWithFacesRestoreTopologyBothWays)
+{
+    MeshModel m = shapes::box({20, 100, 60}, 2);
+    const std::vector<Vec3f> vertsBefore = m.vertices.vec();
+    const std::vector<Triangle> facesBefore = m.faces.vec();
+    AlignmentHistory history;
+    history.record(m, true);
+    // A "repair" that drops triangles and moves a vertex.
+    std::vector<Triangle> fewer(facesBefore.begin(), facesBefore.end() - 4);
+    m.faces.assign(fewer);
+    m.vertices.edit()[0] = Vec3f(-5, -5, -5);
+    m.updateCaches();
+
+    ASSERT_TRUE(history.undo(m));
+    EXPECT_EQ(m.faces.vec(), facesBefore);
+    EXPECT_EQ(m.vertices.vec(), vertsBefore);
+    EXPECT_EQ(m.sliceFaces.vec(), facesBefore);
+    ASSERT_TRUE(history.redo(m));
+    EXPECT_EQ(m.faces.vec(), fewer);
+    EXPECT_EQ(m.vertices[0], Vec3f(-5, -5, -5));
+}
+
+TEST(AlignmentHistory, VertexOnlyEntryLeavesFacesAlone)
+{
+    MeshModel m = shapes::box({20, 100, 60}, 1);
+    AlignmentHistory history;
+    history.record(m);
+    const std::vector<Triangle> faces = m.faces.vec();
+    m.flipAboutAxis(2, 180.0f);
+    std::vector<Triangle> changed = faces;
+    changed.pop_back();
+    m.faces.assign(changed);
+    ASSERT_TRUE(history.undo(m));
+    EXPECT_EQ(m.faces.vec(), changed);
+    EXPECT_TRUE(history.redoEntries().back().faces.empty());
+}
+
+TEST(AlignmentHistory, NothingToUndoOrNoMesh)
+{
+    MeshModel m = shapes::box({10, 10, 10}, 1);
+    AlignmentHistory history;
+    EXPECT_FALSE(history.undo(m));
+    EXPECT_FALSE(history.redo(m));
+    history.record(m);
+    MeshModel empty;
+    EXPECT_FALSE(history.undo(empty));
+    EXPECT_EQ(history.undoCount(), 1u);
+}
+
+TEST(ResetAlignment, RestoresTheLoadedArraysThenAutoAligns)
+{
+    std::vector<Vec3f> o;
+    Rotation3 pose;
+    MeshModel m = tiltedBox(&o, &pose);
+    MeshModel reference = m;
+    ASSERT_TRUE(reference.autoAlignOnImport());
+    const std::vector<Vec3f> loaded = m.loadedVertices.vec();
+
+    ASSERT_TRUE(m.autoAlignOnImport());
+    ASSERT_TRUE(m.flipAboutAxis(0, 180.0f));
+    ASSERT_TRUE(m.swapXYAxes());
+    m.applyFineTune(1.0f, 1.0f, 1.0f);
+    const std::uint64_t revision = m.geometryRevision;
+    std::string fallback = "x", error;
+    ASSERT_TRUE(m.resetAlignment(&fallback, &error)) << error;
+    EXPECT_TRUE(fallback.empty()) << fallback;
+    EXPECT_EQ(m.vertices.vec(), reference.vertices.vec());
+    EXPECT_EQ(m.faces.vec(), reference.faces.vec());
+    EXPECT_EQ(m.loadedVertices.vec(), loaded);
+    EXPECT_GT(m.geometryRevision, revision);
+    EXPECT_EQ(m.displayFaces.size(), m.faces.size());
+    EXPECT_EQ(m.sliceFaces.vec(), m.faces.vec());
+}
+
+TEST(ResetAlignment, WithoutLoadedArraysNothingChanges)
+{
+    MeshModel m;
+    m.vertices.assign(std::vector<Vec3f>{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+    m.faces.assign(std::vector<Triangle>{{0, 1, 2}});
+    std::string error;
+    EXPECT_FALSE(m.resetAlignment(nullptr, &error));
+    EXPECT_EQ(error, "No mesh loaded.");
+    EXPECT_EQ(m.vertices[1], Vec3f(1, 0, 0));
+}
+
+TEST(AlignmentCommands, EveryChangeBumpsRevisionAndDropsCaches)
+{
+    MeshModel m = shapes::box({20, 100, 60}, 2);
+    const std::vector<std::function<bool(MeshModel&)>> ops = {
+        [](MeshModel& x) { return x.alignToPickedFace({0, 1, 0}, {1, 0, 0}, 2, 0.0f); },
+        [](MeshModel& x) { return x.alignPrincipalAxes(1, 45.0f); },
+        [](MeshModel& x) { return x.flipAboutAxis(0, 180.0f); },
+        [](MeshModel& x) { return x.swapXYAxes(); },
+        [](MeshModel& x) { x.applyFineTune(0.0f, 1.0f, 0.0f); return true; },
+        [](MeshModel& x) { return x.resetAlignment(); },
+    };
+    for (std::size_t i = 0; i < ops.size(); ++i) {
+        const float z = 0.5f * (m.boundsMin().z + m.boundsMax().z);
+        ASSERT_FALSE(m.sliceAxis(2, z, 0.0f).empty());
+        ASSERT_TRUE(m.axisSliceCacheValid);
+        const std::uint64_t revision = m.geometryRevision;
+        ASSERT_TRUE(ops[i](m)) << "operation " << i;
+        EXPECT_GT(m.geometryRevision, revision) << "operation " << i;
+        EXPECT_FALSE(m.axisSliceCacheValid) << "operation " << i;
+        // The render mesh matches the moved vertices (small mesh: copied as is).
+        ASSERT_EQ(m.displayVertices.size(), m.vertices.size()) << "operation " << i;
+        EXPECT_NEAR(m.displayVertices[7].x, m.vertices[7].x, 1e-4f) << "operation " << i;
+        EXPECT_NEAR(m.displayVertices[7].z, m.vertices[7].z, 1e-4f) << "operation " << i;
+    }
+}

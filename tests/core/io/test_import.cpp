@@ -1,0 +1,513 @@
+// Loading by extension, and the STL, OBJ and PLY readers with damaged input.
+
+#include "io/meshimport.h"
+#include "tests/core/fixtures/meshfixtures.h"
+#include "model/mesh/meshmodel.h"
+
+#include <vtkCellArray.h>
+#include <vtkPoints.h>
+#include <vtkPolyData.h>
+#include <vtkSmartPointer.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <limits>
+
+#ifdef __unix__
+#include <sys/stat.h>
+#endif
+
+using fixtures::TempDir;
+
+namespace {
+
+const std::string kSupported = " (supported: .stl, .obj, .ply, .step, .stp, .3mf, .asc)";
+
+struct Loaded {
+    bool ok = false;
+    std::string error;
+    MeshModel model;
+};
+
+Loaded load(const std::string& path)
+{
+    Loaded r;
+    r.ok = r.model.load(path, &r.error);
+    return r;
+}
+
+void expectBounds(const MeshModel& m, Vec3f lo, Vec3f hi)
+{
+    const Vec3f a = m.boundsMin(), b = m.boundsMax();
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_FLOAT_EQ(a[k], lo[k]) << "min axis " << k;
+        EXPECT_FLOAT_EQ(b[k], hi[k]) << "max axis " << k;
+    }
+}
+
+double area(const MeshModel& m)
+{
+    double sum = 0.0;
+    for (const Triangle& t : m.faces) {
+        const Vec3f n = cross(m.vertices[t[1]] - m.vertices[t[0]], m.vertices[t[2]] - m.vertices[t[0]]);
+        sum += 0.5 * std::sqrt(double(dot(n, n)));
+    }
+    return sum;
+}
+
+const fixtures::Mesh kCube = fixtures::box({-1, 2, 3}, {4, 5, 10});
+
+} // namespace
+
+// --- dispatch -----------------------------------------------------------------
+
+TEST(ImportDispatch, MissingFileIsReportedBeforeTheExtension)
+{
+    TempDir dir;
+    const std::string path = dir.path("nothing here.xyz");
+    const Loaded r = load(path);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, "File not found: " + path);
+}
+
+TEST(ImportDispatch, UnknownExtensionIsNamedLowerCased)
+{
+    TempDir dir;
+    const std::string path = dir.path("part.XyZ");
+    fixtures::writeText(path, "whatever");
+    EXPECT_EQ(load(path).error, "Unsupported format: .xyz" + kSupported);
+}
+
+TEST(ImportDispatch, FileWithoutExtensionGetsAnEmptyOne)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir.path("folder.stl"));
+    for (const std::string& path : {dir.path("scan"), dir.path("folder.stl/scan")}) {
+        fixtures::writeText(path, "solid x\nendsolid x\n");
+        EXPECT_EQ(load(path).error, "Unsupported format: " + kSupported) << path;
+    }
+}
+
+TEST(ImportDispatch, UpperCaseExtensionLoadsAsStl)
+{
+    TempDir dir;
+    const std::string path = dir.path("PART.STL");
+    fixtures::writeBinaryStl(path, kCube);
+    const Loaded r = load(path);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.model.faces.size(), 12u);
+}
+
+TEST(ImportDispatch, DirectoryNamedLikeAMeshFailsCleanly)
+{
+    TempDir dir;
+    const std::string path = dir.path("scan.stl");
+    std::filesystem::create_directory(path);
+    const Loaded r = load(path);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, "Cannot open a folder as a mesh: " + path);
+#ifdef __unix__
+    // A named pipe would block the reader forever.
+    const std::string pipe = dir.path("pipe.obj");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ(load(pipe).error, "Not a regular file: " + pipe);
+#endif
+}
+
+TEST(ImportDispatch, SuccessStoresTheMeshItsCopyAndCaches)
+{
+    TempDir dir;
+    const std::string path = dir.path("cube.stl");
+    fixtures::writeBinaryStl(path, kCube);
+    MeshModel m;
+    m.repaired = true;
+    const std::uint64_t revision = m.geometryRevision;
+    std::string error = "untouched";
+    ASSERT_TRUE(m.load(path, &error));
+    EXPECT_EQ(error, "untouched");
+    EXPECT_EQ(m.sourcePath, path);
+    EXPECT_FALSE(m.repaired);
+    EXPECT_EQ(m.geometryRevision, revision + 1);
+    EXPECT_EQ(m.loadedVertices, m.vertices);
+    EXPECT_EQ(m.loadedFaces, m.faces);
+    EXPECT_EQ(m.displayFaces, m.faces);
+    EXPECT_EQ(m.sliceFaces, m.faces);
+    expectBounds(m, {-1, 2, 3}, {4, 5, 10});
+}
+
+TEST(ImportDispatch, FailuresLeaveTheModelExactlyAsItWas)
+{
+    TempDir dir;
+    const std::string good = dir.path("good.stl");
+    fixtures::writeBinaryStl(good, kCube);
+    MeshModel m;
+    ASSERT_TRUE(m.load(good));
+    m.repaired = true;
+    const MeshModel before = m;
+
+    std::filesystem::create_directory(dir.path("dir.ply"));
+    fixtures::writeText(dir.path("garbage.stl"), "this is not a mesh\n");
+    fixtures::writeText(dir.path("garbage.obj"), "hello\nf x y z\n");
+    fixtures::writeText(dir.path("garbage.ply"), "ply\nformat ascii 1.0\nelement vertex 9\nproperty float x\nend_header\n1\n");
+    fixtures::writeText(dir.path("garbage.step"), "ISO-10303-21;\nnonsense\n");
+    fixtures::writeText(dir.path("garbage.3mf"), "not a zip archive");
+    fixtures::writeText(dir.path("garbage.asc"), "1 2\n");
+    fixtures::writeBinaryStl(dir.path("short.stl"), kCube, 13);
+    fixtures::writeText(dir.path("unknown.abc"), "x");
+    for (const char* name : {"missing.stl", "dir.ply", "garbage.stl", "garbage.obj", "garbage.ply", "garbage.step",
+                             "garbage.3mf", "garbage.asc", "short.stl", "unknown.abc"}) {
+        SCOPED_TRACE(name);
+        std::string error;
+        EXPECT_FALSE(m.load(dir.path(name), &error));
+        EXPECT_FALSE(error.empty());
+        fixtures::expectSameState(m, before);
+    }
+    // No error text wanted: still a clean failure.
+    EXPECT_FALSE(m.load(dir.path("garbage.stl"), nullptr));
+    fixtures::expectSameState(m, before);
+}
+
+TEST(ImportDispatch, Utf8PathsWithSpacesReachEveryReader)
+{
+    TempDir dir;
+    const std::string folder = dir.path("Größe Teil – Ω");
+    std::filesystem::create_directory(folder);
+    const std::string base = folder + "/scan ünïcødé 1";
+    fixtures::writeBinaryStl(base + ".stl", kCube);
+    fixtures::writeText(base + ".obj", fixtures::objCubeOfQuads(2.0f));
+    fixtures::writeAsciiPly(base + ".ply", kCube);
+    fixtures::writeStepBox(base + ".step", 1, 2, 3);
+    fixtures::write3mf(base + ".3mf", {{kCube, false}});
+    fixtures::writeText(base + ".asc", fixtures::ascText(fixtures::spherePoints(500, 5.0f)));
+    for (const char* ext : {".stl", ".obj", ".ply", ".step", ".3mf", ".asc"}) {
+        const Loaded r = load(base + ext);
+        EXPECT_TRUE(r.ok) << ext << ": " << r.error;
+        EXPECT_TRUE(r.model.hasMesh()) << ext;
+        EXPECT_EQ(r.model.sourcePath, base + ext);
+    }
+}
+
+// --- poly data conversion ------------------------------------------------------------
+
+TEST(ImportPolyData, MissingPartsGiveTheirMessages)
+{
+    std::vector<Vec3f> v;
+    std::vector<Triangle> f;
+    std::string error;
+    EXPECT_FALSE(polyDataToMesh(nullptr, v, f, &error));
+    EXPECT_EQ(error, "VTK loader produced null polydata.");
+
+    auto empty = vtkSmartPointer<vtkPolyData>::New();
+    EXPECT_FALSE(polyDataToMesh(empty, v, f, &error));
+    EXPECT_EQ(error, "No vertices were found in the mesh.");
+
+    auto pointsOnly = vtkSmartPointer<vtkPolyData>::New();
+    auto points = vtkSmartPointer<vtkPoints>::New();
+    points->InsertNextPoint(0, 0, 0);
+    pointsOnly->SetPoints(points);
+    EXPECT_FALSE(polyDataToMesh(pointsOnly, v, f, &error));
+    EXPECT_EQ(error, "No triangle faces were found in the mesh.");
+}
+
+TEST(ImportPolyData, OnlyValidThreePointCellsBecomeTrianglesInOrder)
+{
+    auto points = vtkSmartPointer<vtkPoints>::New();
+    points->SetDataTypeToDouble();
+    points->InsertNextPoint(0.1, 0.2, 0.3);
+    points->InsertNextPoint(1.0 + 1e-12, 0, 0);
+    points->InsertNextPoint(0, 1, 0);
+    points->InsertNextPoint(1, 1, 0);
+    auto polys = vtkSmartPointer<vtkCellArray>::New();
+    const vtkIdType quad[4] = {0, 1, 3, 2}, past[3] = {0, 1, 4}, negative[3] = {-1, 1, 2}, first[3] = {2, 1, 0},
+                    second[3] = {1, 3, 2};
+    polys->InsertNextCell(4, quad);
+    polys->InsertNextCell(3, first);
+    polys->InsertNextCell(3, past);
+    polys->InsertNextCell(3, negative);
+    polys->InsertNextCell(3, second);
+    auto polyData = vtkSmartPointer<vtkPolyData>::New();
+    polyData->SetPoints(points);
+    polyData->SetPolys(polys);
+
+    std::vector<Vec3f> v;
+    std::vector<Triangle> f;
+    std::string error;
+    ASSERT_TRUE(polyDataToMesh(polyData, v, f, &error)) << error;
+    ASSERT_EQ(v.size(), 4u);
+    EXPECT_EQ(v[0], (Vec3f{0.1f, 0.2f, 0.3f})); // doubles narrowed, point order kept
+    EXPECT_EQ(v[1], (Vec3f{1, 0, 0}));
+    ASSERT_EQ(f.size(), 2u);
+    EXPECT_EQ(f[0], (Triangle{2, 1, 0})); // the cell's own point order
+    EXPECT_EQ(f[1], (Triangle{1, 3, 2}));
+
+    auto onlyBad = vtkSmartPointer<vtkCellArray>::New();
+    onlyBad->InsertNextCell(4, quad);
+    onlyBad->InsertNextCell(3, past);
+    polyData->SetPolys(onlyBad);
+    EXPECT_FALSE(polyDataToMesh(polyData, v, f, &error));
+    EXPECT_EQ(error, "No valid triangle mesh data found.");
+}
+
+// --- STL ------------------------------------------------------------------------
+
+TEST(ImportStl, BinaryCubeIsMergedWithItsExactGeometry)
+{
+    TempDir dir;
+    fixtures::writeBinaryStl(dir.path("cube.stl"), kCube);
+    const Loaded r = load(dir.path("cube.stl"));
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.model.vertices.size(), 8u);
+    EXPECT_EQ(r.model.faces.size(), 12u);
+    expectBounds(r.model, {-1, 2, 3}, {4, 5, 10});
+    // Winding kept: outward triangles enclose +5 x 3 x 7.
+    EXPECT_NEAR(fixtures::signedVolume(r.model), 105.0, 1e-3);
+}
+
+TEST(ImportStl, AsciiGivesTheSameMeshAsBinary)
+{
+    TempDir dir;
+    fixtures::writeBinaryStl(dir.path("b.stl"), kCube);
+    fixtures::writeAsciiStl(dir.path("a.stl"), kCube);
+    const Loaded a = load(dir.path("a.stl")), b = load(dir.path("b.stl"));
+    ASSERT_TRUE(a.ok) << a.error;
+    ASSERT_TRUE(b.ok) << b.error;
+    EXPECT_EQ(a.model.vertices, b.model.vertices);
+    EXPECT_EQ(a.model.faces, b.model.faces);
+}
+
+TEST(ImportStl, HeaderCountBeyondTheDataIsReportedAsTruncation)
+{
+    TempDir dir;
+    fixtures::writeBinaryStl(dir.path("short.stl"), kCube, 13);
+    EXPECT_EQ(load(dir.path("short.stl")).error,
+              "Truncated binary STL: the header declares 13 triangles but the file holds 12.");
+    fixtures::writeBinaryStl(dir.path("absurd.stl"), kCube, 0xFFFFFFFFLL);
+    EXPECT_EQ(load(dir.path("absurd.stl")).error,
+              "Truncated binary STL: the header declares 4294967295 triangles but the file holds 12.");
+    // Cut in the middle of the last record.
+    std::vector<unsigned char> bytes = fixtures::readBytes(dir.path("short.stl"));
+    bytes.resize(84 + 50 * 11 + 30);
+    bytes[80] = 12;
+    fixtures::writeBytes(dir.path("cut.stl"), bytes);
+    EXPECT_EQ(load(dir.path("cut.stl")).error,
+              "Truncated binary STL: the header declares 12 triangles but the file holds 11.");
+}
+
+TEST(ImportStl, ZeroHeaderCountStillReadsEveryRecord)
+{
+    TempDir dir;
+    fixtures::writeBinaryStl(dir.path("zero.stl"), kCube, 0);
+    const Loaded r = load(dir.path("zero.stl"));
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.model.faces.size(), 12u);
+}
+
+TEST(ImportStl, GarbageEmptyAndTruncatedTextFail)
+{
+    TempDir dir;
+    fixtures::writeText(dir.path("garbage.stl"), "this is not an stl file\nat all\n");
+    fixtures::writeText(dir.path("empty.stl"), "");
+    fixtures::writeText(dir.path("tiny.stl"), "abc");
+    fixtures::writeText(dir.path("cut.stl"), "solid t\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0");
+    for (const char* name : {"garbage.stl", "empty.stl", "tiny.stl", "cut.stl"})
+        EXPECT_EQ(load(dir.path(name)).error, "No vertices were found in the mesh.") << name;
+}
+
+TEST(ImportStl, NonFiniteCoordinatesAreDroppedWithTheirTriangles)
+{
+    // A NaN or infinite corner makes its triangle unusable; the vertex and
+    // the triangle are removed, the rest of the mesh loads unchanged.
+    TempDir dir;
+    fixtures::Mesh m = kCube;
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    m.vertices.insert(m.vertices.end(), {{nan, 0, 0}, {0, inf, 0}, {1, 1, 1}});
+    m.faces.insert(m.faces.end(), {{8, 0, 1}, {9, 2, 3}, {10, 8, 4}});
+    fixtures::writeBinaryStl(dir.path("nan.stl"), m);
+    const Loaded r = load(dir.path("nan.stl"));
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.model.faces.size(), 12u);
+    for (const Vec3f& p : r.model.vertices)
+        EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z));
+    for (const Triangle& t : r.model.faces)
+        EXPECT_TRUE(t.inRange(r.model.vertices.size()));
+    expectBounds(r.model, {-1, 2, 3}, {4, 5, 10});
+
+    fixtures::Mesh allBroken;
+    allBroken.vertices = {{nan, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    allBroken.faces = {{0, 1, 2}};
+    fixtures::writeBinaryStl(dir.path("broken.stl"), allBroken);
+    EXPECT_EQ(load(dir.path("broken.stl")).error, "No vertices were found in the mesh.");
+}
+
+// --- OBJ ------------------------------------------------------------------------
+
+TEST(ImportObj, QuadsAreSplitIntoTwoTrianglesEach)
+{
+    TempDir dir;
+    fixtures::writeText(dir.path("cube.obj"), fixtures::objCubeOfQuads(2.0f));
+    const Loaded r = load(dir.path("cube.obj"));
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.model.vertices.size(), 8u);
+    EXPECT_EQ(r.model.faces.size(), 12u);
+    expectBounds(r.model, {0, 0, 0}, {2, 2, 2});
+    EXPECT_NEAR(area(r.model), 24.0, 1e-4);                   // the quads are covered, not overlapped
+    EXPECT_NEAR(fixtures::signedVolume(r.model), 8.0, 1e-4); // and keep their outward winding
+}
+
+TEST(ImportObj, NegativeIndicesCountBackFromTheLastVertex)
+{
+    TempDir dir;
+    fixtures::writeText(dir.path("neg.obj"), "v 0 0 0\nv 3 0 0\nv 0 4 0\nf -3 -2 -1\n");
+    const Loaded r = load(dir.path("neg.obj"));
+    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_EQ(r.model.faces.size(), 1u);
+    EXPECT_NEAR(area(r.model), 6.0, 1e-5);
+}
+
+TEST(ImportObj, FacesPastTheVertexListAreDropped)
+{
+    TempDir dir;
+    fixtures::writeText(dir.path("oor.obj"),
+                        "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0\nf 1 2 3\nf 1 2 99\nf -1 -2 -10\nf 0 1 2\nf 2 4 3\n");
+    const Loaded r = load(dir.path("oor.obj"));
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.model.vertices.size(), 4u);
+    EXPECT_EQ(r.model.faces.size(), 2u);
+    expectBounds(r.model, {0, 0, 0}, {1, 1, 0});
+
+    fixtures::writeText(dir.path("none.obj"), "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 7\n");
+    EXPECT_EQ(load(dir.path("none.obj")).error, "No vertices were found in the mesh.");
+}
+
+TEST(ImportObj, BadTextureOrNormalIndicesAreRefused)
+{
+    TempDir dir;
+    const std::string head = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\n";
+    fixtures::writeText(dir.path("vt.obj"), head + "f 1/1/1 2/99/1 3/1/1\n");
+    EXPECT_EQ(load(dir.path("vt.obj")).error,
+              "Malformed OBJ file: the face on line 6 refers to texture coordinate 99, but the file defines only 1.");
+    fixtures::writeText(dir.path("vn.obj"), head + "f 1//1 2//1 3//7\n");
+    EXPECT_EQ(load(dir.path("vn.obj")).error,
+              "Malformed OBJ file: the face on line 6 refers to normal 7, but the file defines only 1.");
+    fixtures::writeText(dir.path("v.obj"), head + "f 1/1 2/1 3/1\nf 1/1 2/1 9/1\n");
+    EXPECT_EQ(load(dir.path("v.obj")).error,
+              "Malformed OBJ file: the face on line 7 refers to vertex 9, but the file defines only 3.");
+    // Valid references to texture coordinates and normals load normally.
+    fixtures::writeText(dir.path("ok.obj"), head + "vt 1 0\nvt 0 1\nf 1/1/1 2/2/1 3/3/1\n");
+    const Loaded ok = load(dir.path("ok.obj"));
+    ASSERT_TRUE(ok.ok) << ok.error;
+    EXPECT_EQ(ok.model.faces.size(), 1u);
+}
+
+TEST(ImportObj, LinesPointsAndGarbageYieldNoTriangles)
+{
+    TempDir dir;
+    fixtures::writeText(dir.path("lines.obj"), "v 0 0 0\nv 1 0 0\nv 0 1 0\nl 1 2 3\np 1\n");
+    EXPECT_EQ(load(dir.path("lines.obj")).error, "No vertices were found in the mesh.");
+    fixtures::writeText(dir.path("garbage.obj"), "hello world\nf x y z\n");
+    EXPECT_EQ(load(dir.path("garbage.obj")).error, "No vertices were found in the mesh.");
+}
+
+// --- PLY ------------------------------------------------------------------------
+
+TEST(ImportPly, AsciiAndBinaryCubesLoadTheSame)
+{
+    TempDir dir;
+    fixtures::writeAsciiPly(dir.path("a.ply"), kCube);
+    fixtures::writeBinaryPly(dir.path("b.ply"), kCube);
+    const Loaded a = load(dir.path("a.ply")), b = load(dir.path("b.ply"));
+    ASSERT_TRUE(a.ok) << a.error;
+    ASSERT_TRUE(b.ok) << b.error;
+    EXPECT_EQ(a.model.faces.size(), 12u);
+    expectBounds(a.model, {-1, 2, 3}, {4, 5, 10});
+    EXPECT_NEAR(fixtures::signedVolume(a.model), 105.0, 1e-3);
+    EXPECT_EQ(a.model.vertices, b.model.vertices);
+    EXPECT_EQ(a.model.faces, b.model.faces);
+}
+
+TEST(ImportPly, QuadFaceBecomesTwoTriangles)
+{
+    TempDir dir;
+    fixtures::writeText(dir.path("quad.ply"),
+                        "ply\nformat ascii 1.0\nelement vertex 4\nproperty float x\nproperty float y\n"
+                        "property float z\nelement face 1\nproperty list uchar int vertex_indices\nend_header\n"
+                        "0 0 0\n2 0 0\n2 3 0\n0 3 0\n4 0 1 2 3\n");
+    const Loaded r = load(dir.path("quad.ply"));
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.model.faces.size(), 2u);
+    EXPECT_NEAR(area(r.model), 6.0, 1e-5);
+}
+
+TEST(ImportPly, MoreElementsDeclaredThanPresentAreRefused)
+{
+    TempDir dir;
+    const std::string header = "ply\nformat ascii 1.0\nelement vertex 10\nproperty float x\nproperty float y\n"
+                               "property float z\nelement face 5\nproperty list uchar int vertex_indices\nend_header\n";
+    fixtures::writeText(dir.path("more.ply"), header + "0 0 0\n1 0 0\n0 1 0\n1 1 0\n3 0 1 2\n3 1 3 2\n");
+    EXPECT_EQ(load(dir.path("more.ply")).error, "Malformed PLY file: the data ends in vertex 6 of 10 declared.");
+
+    fixtures::writeText(dir.path("huge.ply"),
+                        "ply\nformat binary_little_endian 1.0\nelement vertex 1000000000\nproperty float x\n"
+                        "property float y\nproperty float z\nelement face 1000000000\n"
+                        "property list uchar int vertex_indices\nend_header\n");
+    EXPECT_EQ(load(dir.path("huge.ply")).error,
+              "Malformed PLY file: the data ends in vertex 0 of 1000000000 declared.");
+
+    std::vector<unsigned char> bytes;
+    fixtures::writeBinaryPly(dir.path("full.ply"), kCube);
+    bytes = fixtures::readBytes(dir.path("full.ply"));
+    bytes.resize(bytes.size() - 7);
+    fixtures::writeBytes(dir.path("cut.ply"), bytes);
+    EXPECT_EQ(load(dir.path("cut.ply")).error, "Malformed PLY file: the data ends in face 11 of 12 declared.");
+}
+
+TEST(ImportPly, FaceIndicesOutsideTheVertexListAreRefused)
+{
+    TempDir dir;
+    const std::string header = "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+                               "property float z\nelement face 2\nproperty list uchar int vertex_indices\nend_header\n"
+                               "0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n";
+    fixtures::writeText(dir.path("big.ply"), header + "3 0 1 500000\n");
+    EXPECT_EQ(load(dir.path("big.ply")).error,
+              "Malformed PLY file: face 1 refers to vertex 500000, but the file has 3 vertices.");
+    fixtures::writeText(dir.path("neg.ply"), header + "3 0 -1 2\n");
+    EXPECT_EQ(load(dir.path("neg.ply")).error,
+              "Malformed PLY file: face 1 refers to vertex -1, but the file has 3 vertices.");
+    fixtures::writeText(dir.path("blank.ply"), header + "\n");
+    EXPECT_EQ(load(dir.path("blank.ply")).error, "Malformed PLY file: face 1 has too few values.");
+}
+
+TEST(ImportPly, StructuresTheReaderCannotHandleAreRefused)
+{
+    TempDir dir;
+    fixtures::writeText(dir.path("order.ply"),
+                        "ply\nformat ascii 1.0\nelement face 1\nproperty list uchar int vertex_indices\n"
+                        "element vertex 3\nproperty float x\nproperty float y\nproperty float z\nend_header\n"
+                        "3 0 1 2\n0 0 0\n1 0 0\n0 1 0\n");
+    EXPECT_EQ(load(dir.path("order.ply")).error, "Malformed PLY file: faces come before the vertices.");
+
+    std::string corners = "ply\nformat ascii 1.0\nelement vertex 300\nproperty float x\nproperty float y\n"
+                          "property float z\nelement face 1\nproperty list int int vertex_indices\nend_header\n";
+    for (int i = 0; i < 300; ++i)
+        corners += std::to_string(i) + " " + std::to_string(i % 7) + " 0\n";
+    corners += "300";
+    for (int i = 0; i < 300; ++i)
+        corners += " " + std::to_string(i);
+    fixtures::writeText(dir.path("corners.ply"), corners + "\n");
+    EXPECT_EQ(load(dir.path("corners.ply")).error,
+              "Malformed PLY file: face 0 has 300 corners (at most 255 are supported).");
+
+    fixtures::writeText(dir.path("type.ply"), "ply\nformat ascii 1.0\nelement vertex 1\nproperty quad x\nend_header\n1\n");
+    EXPECT_EQ(load(dir.path("type.ply")).error, "Malformed PLY file: unreadable property line.");
+    fixtures::writeText(dir.path("open.ply"), "ply\nformat ascii 1.0\nelement vertex 1\nproperty float x\n");
+    EXPECT_EQ(load(dir.path("open.ply")).error, "Malformed PLY file: the header does not end.");
+}
+
+TEST(ImportPly, NotAPlyFileFindsNoVertices)
+{
+    TempDir dir;
+    fixtures::writeText(dir.path("text.ply"), "not a ply at all\n");
+    EXPECT_EQ(load(dir.path("text.ply")).error, "No vertices were found in the mesh.");
+}

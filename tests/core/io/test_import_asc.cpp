@@ -1,0 +1,187 @@
+// ASC point clouds: parsing, spacing estimate, surface reconstruction.
+
+#include "io/pointcloud.h"
+#include "tests/core/fixtures/meshfixtures.h"
+#include "model/mesh/meshmodel.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using fixtures::TempDir;
+
+namespace {
+
+std::vector<Vec3f> parse(const TempDir& dir, const std::string& text, std::string* error = nullptr)
+{
+    const std::string path = dir.path("cloud.asc");
+    fixtures::writeText(path, text);
+    std::vector<Vec3f> points;
+    std::string message;
+    readAscPoints(path, points, &message);
+    if (error)
+        *error = message;
+    return points;
+}
+
+// Regular square grid of n x n points, spacing h, in the z = 0 plane.
+std::vector<Vec3f> grid(int n, float h)
+{
+    std::vector<Vec3f> p;
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i)
+            p.emplace_back(float(i) * h, float(j) * h, 0.0f);
+    return p;
+}
+
+} // namespace
+
+TEST(ImportAscParse, CommasAndBlanksSeparateAlikeOtherSeparatorsDoNot)
+{
+    TempDir dir;
+    const auto points = parse(dir, "1,2,3\n1 2 3\n1\t2 ,3\n4;5;6\n7, 8, 9, 10, 11\n");
+    ASSERT_EQ(points.size(), 4u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(points[i], (Vec3f{1, 2, 3}));
+    EXPECT_EQ(points[3], (Vec3f{7, 8, 9})); // further columns ignored
+}
+
+TEST(ImportAscParse, CommentsBlankAndShortLinesAreSkipped)
+{
+    TempDir dir;
+    const auto points = parse(dir, "# header 1 2 3\n   # 4 5 6\n\n  \t \r\n1.5 2.5\n-1e2 +2 3.25\r\n0 0 0\n1 1 1");
+    ASSERT_EQ(points.size(), 3u);
+    EXPECT_EQ(points[0], (Vec3f{-100.0f, 2.0f, 3.25f}));
+    EXPECT_EQ(points[2], (Vec3f{1, 1, 1})); // last line without a line feed
+}
+
+TEST(ImportAscParse, NonFiniteValuesAreSkipped)
+{
+    TempDir dir;
+    const auto points = parse(dir, "nan 1 2\ninf 0 0\n1e999 0 0\n1 2 3\n4 5 6\n7 8 9\n");
+    ASSERT_EQ(points.size(), 3u);
+    EXPECT_EQ(points[0], (Vec3f{1, 2, 3}));
+}
+
+TEST(ImportAscParse, TooFewPointsAndMissingFileFail)
+{
+    TempDir dir;
+    std::string error;
+    parse(dir, "1 2 3\n4 5 6\n", &error);
+    EXPECT_EQ(error, "ASC file needs at least 3 points.");
+
+    std::vector<Vec3f> points;
+    EXPECT_FALSE(readAscPoints(dir.path("missing.asc"), points, &error));
+    EXPECT_EQ(error, "Failed to open ASC file.");
+
+    MeshModel m;
+    fixtures::writeText(dir.path("two.asc"), "1 2 3\n4 5 6\n# 7 8 9\n");
+    EXPECT_FALSE(m.load(dir.path("two.asc"), &error));
+    EXPECT_EQ(error, "ASC file needs at least 3 points.");
+    std::vector<Vec3f> v;
+    std::vector<Triangle> f;
+    EXPECT_FALSE(reconstructSurface({{0, 0, 0}, {1, 0, 0}}, v, f, &error));
+    EXPECT_EQ(error, "ASC file needs at least 3 points.");
+}
+
+TEST(ImportAscSpacing, MedianNearestNeighbourDistance)
+{
+    EXPECT_FLOAT_EQ(medianPointSpacing(grid(40, 0.5f)), 0.5f);
+    // Fewer than four points: no estimate.
+    EXPECT_EQ(medianPointSpacing({{0, 0, 0}, {1, 0, 0}, {3, 0, 0}}), 0.0f);
+    // Coincident points are each other's nearest neighbour.
+    EXPECT_EQ(medianPointSpacing(std::vector<Vec3f>(100, Vec3f{1, 2, 3})), 0.0f);
+    // Half the points 1 apart, half 3 apart: the upper median of an even count.
+    std::vector<Vec3f> line;
+    for (int i = 0; i < 4; ++i)
+        line.emplace_back(float(i), 0.0f, 0.0f);
+    for (int i = 0; i < 4; ++i)
+        line.emplace_back(100.0f + 3.0f * float(i), 0.0f, 0.0f);
+    EXPECT_FLOAT_EQ(medianPointSpacing(line), 3.0f);
+}
+
+TEST(ImportAscSpacing, LargeCloudsAreSampledAndThinned)
+{
+    // A 200 x 200 grid is sampled at every ninth point only, same answer.
+    EXPECT_FLOAT_EQ(medianPointSpacing(grid(200, 0.25f)), 0.25f);
+    EXPECT_EQ(reconstructionStride(1200000), 1u);
+    EXPECT_EQ(reconstructionStride(2000000), 1u);
+    EXPECT_EQ(reconstructionStride(2399999), 1u);
+    EXPECT_EQ(reconstructionStride(2400000), 2u);
+    EXPECT_EQ(reconstructionStride(3700000), 3u);
+}
+
+TEST(ImportAscSpacing, SampleSpacingFollowsThePointSpacing)
+{
+    EXPECT_NEAR(reconstructionSampleSpacing(grid(30, 0.4f)), 1.75 * 0.4, 1e-5);
+    // All points coincide: spacing and diagonal are 0.
+    EXPECT_DOUBLE_EQ(reconstructionSampleSpacing(std::vector<Vec3f>(50, Vec3f{4, 5, 6})), 0.0001);
+    // Mostly duplicates: no spacing estimate, a three-hundredth of the diagonal.
+    std::vector<Vec3f> dupes(50, Vec3f{0, 0, 0});
+    dupes.insert(dupes.end(), 50, Vec3f{30, 40, 0});
+    EXPECT_NEAR(reconstructionSampleSpacing(dupes), 50.0 / 300.0, 1e-6);
+}
+
+TEST(ImportAscSpacing, SampledVolumeStaysBounded)
+{
+    // Two dense clusters a metre apart: the point spacing would ask for
+    // 10^17 voxels (and overflow the filter's int indices).
+    std::vector<Vec3f> far = grid(10, 0.0001f);
+    for (const Vec3f& p : grid(10, 0.0001f))
+        far.push_back(p + Vec3f{1000, 1000, 1000});
+    const double spacing = reconstructionSampleSpacing(far);
+    double voxels = 1.0;
+    for (int a = 0; a < 3; ++a) {
+        const double extent = double(far.back()[a]) - double(far.front()[a]);
+        voxels *= std::floor((extent + 4 * spacing) / spacing);
+    }
+    EXPECT_LE(voxels, double(1u << 27));
+    EXPECT_GT(voxels, double(1u << 26)); // coarsened no more than needed
+}
+
+TEST(ImportAscReconstruct, SphereBecomesAnOutwardClosedSurface)
+{
+    TempDir dir;
+    const float radius = 10.0f;
+    fixtures::writeText(dir.path("ball.asc"), fixtures::ascText(fixtures::spherePoints(3000, radius)));
+    MeshModel m;
+    std::string error;
+    ASSERT_TRUE(m.load(dir.path("ball.asc"), &error)) << error;
+    ASSERT_GT(m.faces.size(), 500u);
+    for (const Vec3f& p : m.vertices)
+        EXPECT_NEAR(std::sqrt(dot(p, p)), radius, 0.6f);
+    // Wound outward after the flip, enclosing about the ball's volume.
+    const double volume = 4.0 / 3.0 * M_PI * radius * radius * radius;
+    EXPECT_NEAR(fixtures::signedVolume(m) / volume, 1.0, 0.1);
+    EXPECT_EQ(m.loadedFaces, m.faces);
+}
+
+TEST(ImportAscReconstruct, DegenerateCloudsGiveAFlatPatchAroundThePoints)
+{
+    // Coincident or collinear points have no surface, but VTK's tangent-plane
+    // estimate still picks a plane and the zero contour is a flat patch of it,
+    // within the sampled volume (the points' bounds plus two samples).
+    std::vector<Vec3f> v;
+    std::vector<Triangle> f;
+    std::string error;
+    ASSERT_TRUE(reconstructSurface(std::vector<Vec3f>(40, Vec3f{1, 1, 1}), v, f, &error)) << error;
+    ASSERT_FALSE(f.empty());
+    for (const Vec3f& p : v)
+        for (int a = 0; a < 3; ++a)
+            EXPECT_NEAR(p[a], 1.0f, 2.5e-4f); // sample spacing 0.0001
+
+    std::vector<Vec3f> line;
+    for (int i = 0; i < 40; ++i)
+        line.emplace_back(float(i), 0.0f, 0.0f);
+    ASSERT_TRUE(reconstructSurface(line, v, f, &error)) << error;
+    ASSERT_FALSE(f.empty());
+    const float sample = 1.75f; // 1.75 x the unit spacing
+    Vec3f normal = cross(v[f[0][1]] - v[f[0][0]], v[f[0][2]] - v[f[0][0]]);
+    normal = normal * (1.0f / std::sqrt(dot(normal, normal)));
+    EXPECT_NEAR(normal.x, 0.0f, 1e-4f); // the plane contains the line
+    for (const Vec3f& p : v) {
+        EXPECT_NEAR(dot(p, normal), 0.0f, 1e-3f);
+        EXPECT_GE(p.x, -2 * sample - 1e-3f);
+        EXPECT_LE(p.x, 39 + 2 * sample + 1e-3f);
+    }
+}

@@ -1,0 +1,197 @@
+// STEP tessellation and 3MF mesh objects.
+
+#include "io/meshimport.h"
+#include "tests/core/fixtures/meshfixtures.h"
+#include "model/mesh/meshmodel.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <set>
+
+using fixtures::TempDir;
+
+namespace {
+
+struct Loaded {
+    bool ok = false;
+    std::string error;
+    MeshModel model;
+};
+
+Loaded load(const std::string& path)
+{
+    Loaded r;
+    r.ok = r.model.load(path, &r.error);
+    return r;
+}
+
+bool startsWith(const std::string& text, const std::string& prefix)
+{
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+} // namespace
+
+// --- STEP -----------------------------------------------------------------------
+
+TEST(ImportStep, BoxBecomesTwoTrianglesPerFaceWithUnsharedCorners)
+{
+    TempDir dir;
+    fixtures::writeStepBox(dir.path("box.step"), 10, 20, 30);
+    const Loaded r = load(dir.path("box.step"));
+    ASSERT_TRUE(r.ok) << r.error;
+    // Six planar faces, each with its own four corners.
+    EXPECT_EQ(r.model.faces.size(), 12u);
+    EXPECT_EQ(r.model.vertices.size(), 24u);
+    const Vec3f lo = r.model.boundsMin(), hi = r.model.boundsMax();
+    EXPECT_FLOAT_EQ(lo.x, 0.0f);
+    EXPECT_FLOAT_EQ(lo.y, 0.0f);
+    EXPECT_FLOAT_EQ(lo.z, 0.0f);
+    EXPECT_FLOAT_EQ(hi.x, 10.0f);
+    EXPECT_FLOAT_EQ(hi.y, 20.0f);
+    EXPECT_FLOAT_EQ(hi.z, 30.0f);
+    // Every vertex is a corner of the box.
+    for (const Vec3f& p : r.model.vertices)
+        for (int a = 0; a < 3; ++a)
+            EXPECT_TRUE(p[a] == lo[a] || p[a] == hi[a]);
+}
+
+TEST(ImportStep, CylinderIsTessellatedWithinTheAbsoluteDeflection)
+{
+    TempDir dir;
+    const double r = 10.0;
+    fixtures::writeStepCylinder(dir.path("cyl.step"), r, 20.0);
+    const Loaded loaded = load(dir.path("cyl.step"));
+    ASSERT_TRUE(loaded.ok) << loaded.error;
+    const MeshModel& m = loaded.model;
+    std::set<long> angles;
+    for (const Vec3f& p : m.vertices) {
+        const double radius = std::hypot(p.x, p.y);
+        EXPECT_LE(radius, r + 1e-4);
+        EXPECT_TRUE(std::abs(p.z) < 1e-5 || std::abs(p.z - 20.0f) < 1e-5 || std::abs(radius - r) < 1e-4);
+        if (std::abs(radius - r) < 1e-4)
+            angles.insert(std::lround(std::atan2(p.y, p.x) * 1e4));
+    }
+    // Chord sagitta r (1 - cos(pi / n)) <= 0.1 needs n >= 23 segments.
+    EXPECT_GE(angles.size(), 23u);
+    // Still a plain tessellation, not a dense one.
+    EXPECT_LT(m.faces.size(), 2000u);
+}
+
+TEST(ImportStep, StpAndStepTakeTheSameImporter)
+{
+    TempDir dir;
+    fixtures::writeStepBox(dir.path("a.step"), 3, 4, 5);
+    std::filesystem::copy_file(dir.path("a.step"), dir.path("a.STP"));
+    const Loaded step = load(dir.path("a.step")), stp = load(dir.path("a.STP"));
+    ASSERT_TRUE(step.ok) << step.error;
+    ASSERT_TRUE(stp.ok) << stp.error;
+    EXPECT_EQ(step.model.vertices, stp.model.vertices);
+    EXPECT_EQ(step.model.faces, stp.model.faces);
+}
+
+TEST(ImportStep, TwoSolidsGiveOneSoupWithOffsetIndices)
+{
+    TempDir dir;
+    fixtures::writeStepTwoBoxes(dir.path("two.step"), 5, 20);
+    const Loaded r = load(dir.path("two.step"));
+    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_EQ(r.model.faces.size(), 24u);
+    ASSERT_EQ(r.model.vertices.size(), 48u);
+    // The first solid's triangles use the first 24 vertices, the second's the rest.
+    for (std::size_t i = 0; i < 24; ++i) {
+        const Triangle& t = r.model.faces[i];
+        const bool second = i >= 12;
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_EQ(t[k] >= 24u, second) << "triangle " << i;
+            EXPECT_EQ(r.model.vertices[t[k]].x >= 20.0f, second) << "triangle " << i;
+        }
+    }
+    EXPECT_FLOAT_EQ(r.model.boundsMax().x, 25.0f);
+}
+
+TEST(ImportStep, DamagedFilesFailWithTheirMessages)
+{
+    TempDir dir;
+    fixtures::writeText(dir.path("empty.step"), "");
+    fixtures::writeText(dir.path("garbage.stp"), "this is not STEP\n");
+    for (const char* name : {"empty.step", "garbage.stp"})
+        EXPECT_EQ(load(dir.path(name)).error, "Failed to read STEP file.") << name;
+
+    fixtures::writeText(dir.path("nogeometry.step"),
+                        "ISO-10303-21;\nHEADER;\nFILE_DESCRIPTION(('empty'),'2;1');\n"
+                        "FILE_NAME('empty.step','2024-01-01T00:00:00',(''),(''),'','','');\n"
+                        "FILE_SCHEMA(('AUTOMOTIVE_DESIGN { 1 0 10303 214 1 1 1 1 }'));\nENDSEC;\n"
+                        "DATA;\nENDSEC;\nEND-ISO-10303-21;\n");
+    EXPECT_EQ(load(dir.path("nogeometry.step")).error, "STEP file contains no geometry.");
+
+    // A valid file cut in half.
+    fixtures::writeStepBox(dir.path("box.step"), 1, 1, 1);
+    std::vector<unsigned char> bytes = fixtures::readBytes(dir.path("box.step"));
+    bytes.resize(bytes.size() / 2);
+    fixtures::writeBytes(dir.path("cut.step"), bytes);
+    const Loaded cut = load(dir.path("cut.step"));
+    EXPECT_FALSE(cut.ok);
+    EXPECT_TRUE(cut.error == "Failed to read STEP file." || cut.error == "STEP file contains no geometry."
+                || cut.error == "No triangulated geometry found in STEP file.")
+        << cut.error;
+}
+
+// --- 3MF ------------------------------------------------------------------------
+
+TEST(Import3mf, SecondObjectIndicesAreOffsetByTheFirstObjectsVertices)
+{
+    TempDir dir;
+    const fixtures::Mesh cube = fixtures::box({0, 0, 0}, {1, 2, 3});
+    fixtures::Mesh triangle;
+    triangle.vertices = {{5, 5, 5}, {6, 5, 5}, {5, 6, 5}};
+    triangle.faces = {{0, 1, 2}};
+    fixtures::write3mf(dir.path("two.3mf"), {{cube, false}, {triangle, false}});
+    const Loaded r = load(dir.path("two.3mf"));
+    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_EQ(r.model.vertices.size(), 11u);
+    ASSERT_EQ(r.model.faces.size(), 13u);
+    for (std::size_t i = 0; i < 12; ++i)
+        EXPECT_EQ(r.model.faces[i], cube.faces[i]);
+    EXPECT_EQ(r.model.faces[12], (Triangle{8, 9, 10}));
+    EXPECT_EQ(r.model.vertices[9], (Vec3f{6, 5, 5}));
+    EXPECT_NEAR(fixtures::signedVolume(r.model.vertices.vec(), cube.faces), 6.0, 1e-5);
+}
+
+TEST(Import3mf, BuildItemTransformsAreNotApplied)
+{
+    TempDir dir;
+    const fixtures::Mesh cube = fixtures::box({0, 0, 0}, {1, 1, 1});
+    fixtures::write3mf(dir.path("moved.3mf"), {{cube, true}});
+    const Loaded r = load(dir.path("moved.3mf"));
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_FLOAT_EQ(r.model.boundsMin().x, 0.0f);
+    EXPECT_FLOAT_EQ(r.model.boundsMax().x, 1.0f);
+}
+
+TEST(Import3mf, PackageWithoutMeshesHasNoMeshData)
+{
+    TempDir dir;
+    fixtures::write3mf(dir.path("empty.3mf"), {});
+    EXPECT_EQ(load(dir.path("empty.3mf")).error, "No mesh data found in 3MF file.");
+}
+
+TEST(Import3mf, DamagedPackagesReportTheLibraryMessage)
+{
+    TempDir dir;
+    fixtures::writeText(dir.path("text.3mf"), "this is not a zip archive");
+    fixtures::writeText(dir.path("empty.3mf"), "");
+    fixtures::write3mf(dir.path("good.3mf"), {{fixtures::box({0, 0, 0}, {1, 1, 1}), false}});
+    std::vector<unsigned char> bytes = fixtures::readBytes(dir.path("good.3mf"));
+    bytes.resize(bytes.size() / 2);
+    fixtures::writeBytes(dir.path("cut.3mf"), bytes);
+    EXPECT_EQ(load(dir.path("text.3mf")).error, "3MF load error: Could not read ZIP file");
+    for (const char* name : {"text.3mf", "empty.3mf", "cut.3mf"}) {
+        const Loaded r = load(dir.path(name));
+        EXPECT_FALSE(r.ok) << name;
+        EXPECT_TRUE(startsWith(r.error, "3MF load error: ")) << name << ": " << r.error;
+        EXPECT_GT(r.error.size(), std::string("3MF load error: ").size()) << name;
+    }
+}

@@ -1,0 +1,312 @@
+// Render mesh reduction: copy up to the target, grid clustering above it.
+
+#include "bench/syntheticscan.h"
+#include "tests/core/fixtures/meshfixtures.h"
+#include "model/mesh/meshmodel.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <random>
+#include <set>
+
+namespace {
+
+constexpr std::size_t kTarget = MeshModel::kDisplayFaceTarget;
+
+MeshModel modelOf(std::vector<Vec3f> v, std::vector<Triangle> f)
+{
+    MeshModel m;
+    m.vertices.assign(std::move(v));
+    m.faces.assign(std::move(f));
+    return m;
+}
+
+// Square grid of unit cells in the z = 0 plane, wound towards +z, cut off
+// after exactly the given number of triangles.
+MeshModel plate(std::size_t triangles)
+{
+    const auto n = std::uint32_t(std::ceil(std::sqrt(double(triangles) / 2.0)));
+    std::vector<Vec3f> v;
+    for (std::uint32_t j = 0; j <= n; ++j)
+        for (std::uint32_t i = 0; i <= n; ++i)
+            v.emplace_back(float(i), float(j), 0.0f);
+    std::vector<Triangle> f;
+    for (std::uint32_t j = 0; j < n && f.size() < triangles; ++j)
+        for (std::uint32_t i = 0; i < n && f.size() < triangles; ++i) {
+            const std::uint32_t a = j * (n + 1) + i, b = a + 1, c = a + n + 1, d = c + 1;
+            f.emplace_back(a, b, d);
+            if (f.size() < triangles)
+                f.emplace_back(a, d, c);
+        }
+    return modelOf(std::move(v), std::move(f));
+}
+
+float plateSide(const MeshModel& m)
+{
+    return m.boundsMax().x;
+}
+
+struct Display {
+    SharedArray<Vec3f> vertices;
+    SharedArray<Triangle> faces;
+};
+
+Display reduce(const MeshModel& m, std::size_t target = kTarget)
+{
+    Display d;
+    m.buildDisplayMesh(m.faces, target, d.vertices, d.faces);
+    return d;
+}
+
+Vec3f unitNormal(const SharedArray<Vec3f>& v, const Triangle& t)
+{
+    Vec3f n = cross(v[t[1]] - v[t[0]], v[t[2]] - v[t[0]]);
+    return n * (1.0f / std::sqrt(dot(n, n)));
+}
+
+bool finite(const Vec3f& p)
+{
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+
+} // namespace
+
+TEST(MeshModelDisplay, EmptyInputGivesEmptyRenderMesh)
+{
+    MeshModel noFaces = modelOf({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {});
+    Display d = reduce(noFaces);
+    EXPECT_TRUE(d.vertices.empty());
+    EXPECT_TRUE(d.faces.empty());
+
+    MeshModel noVertices = modelOf({}, {{0, 1, 2}});
+    d = reduce(noVertices);
+    EXPECT_TRUE(d.vertices.empty());
+    EXPECT_TRUE(d.faces.empty());
+}
+
+TEST(MeshModelDisplay, OldRenderMeshIsReplaced)
+{
+    Display d;
+    d.vertices.assign(std::vector<Vec3f>(5, Vec3f{9, 9, 9}));
+    d.faces.assign(std::vector<Triangle>(5, Triangle{0, 1, 2}));
+    MeshModel empty;
+    empty.buildDisplayMesh(empty.faces, kTarget, d.vertices, d.faces);
+    EXPECT_TRUE(d.vertices.empty());
+    EXPECT_TRUE(d.faces.empty());
+}
+
+TEST(MeshModelDisplay, ExactlyTargetTrianglesAreCopiedUnreduced)
+{
+    const MeshModel m = plate(kTarget);
+    ASSERT_EQ(m.faces.size(), kTarget);
+    const Display d = reduce(m);
+    EXPECT_EQ(d.faces, m.faces);
+    EXPECT_EQ(d.vertices, m.vertices);
+    // A copy shares the storage until either side writes.
+    EXPECT_TRUE(d.faces.sharesStorageWith(m.faces));
+}
+
+TEST(MeshModelDisplay, OneTriangleAboveTargetIsClustered)
+{
+    const MeshModel m = plate(kTarget + 1);
+    const Display d = reduce(m);
+    ASSERT_FALSE(d.faces.empty());
+    EXPECT_FALSE(d.faces.sharesStorageWith(m.faces));
+    // At this density the grid has one cell per plate vertex, except that the
+    // last column and row clamp into the cells before them and collapse.
+    EXPECT_LT(d.faces.size(), m.faces.size());
+    EXPECT_LT(d.vertices.size(), m.vertices.size());
+    const float side = plateSide(m);
+    for (const Vec3f& p : d.vertices) {
+        EXPECT_GE(p.x, 0.0f);
+        EXPECT_LE(p.x, side);
+        EXPECT_GE(p.y, 0.0f);
+        EXPECT_LE(p.y, side);
+        EXPECT_EQ(p.z, 0.0f);
+    }
+}
+
+TEST(MeshModelDisplay, ClusteredScanKeepsShapeAndWinding)
+{
+    SyntheticScanOptions options;
+    options.targetTriangles = 600000;
+    options.tilted = false;
+    options.holes = 0;
+    const SyntheticScan scan = makeSyntheticScan(options);
+    const MeshModel m = modelOf(scan.vertices, scan.faces);
+    // A lower target keeps the result clear of the hard cap.
+    const Display d = reduce(m, 100000);
+
+    ASSERT_GT(d.faces.size(), 100000u);
+    EXPECT_LE(d.faces.size(), MeshModel::kDisplayFaceCap);
+    // Bounds shrink by about one grid cell (~0.6 mm here) at most.
+    Vec3f lo = d.vertices[0], hi = d.vertices[0];
+    for (const Vec3f& p : d.vertices) {
+        lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
+        hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
+    }
+    const Vec3f srcLo = m.boundsMin(), srcHi = m.boundsMax();
+    for (int a = 0; a < 3; ++a) {
+        EXPECT_NEAR(lo[a], srcLo[a], 0.75f) << "axis " << a;
+        EXPECT_NEAR(hi[a], srcHi[a], 0.75f) << "axis " << a;
+    }
+    // Winding kept: the reduced block encloses (nearly) the same volume with
+    // the same, outward, sign.
+    const double before = fixtures::signedVolume(scan.vertices, scan.faces);
+    const double after = fixtures::signedVolume(d.vertices.vec(), d.faces.vec());
+    ASSERT_GT(before, 0.0);
+    EXPECT_NEAR(after / before, 1.0, 0.03);
+    // No triangle twice, none degenerate.
+    std::set<std::array<std::uint32_t, 3>> seen;
+    for (const Triangle& t : d.faces) {
+        std::array<std::uint32_t, 3> key{t[0], t[1], t[2]};
+        std::sort(key.begin(), key.end());
+        EXPECT_TRUE(key[0] != key[1] && key[1] != key[2]);
+        EXPECT_TRUE(seen.insert(key).second);
+    }
+}
+
+TEST(MeshModelDisplay, NeverMoreThanTheHardCap)
+{
+    // Random triangles filling a cube: almost every vertex gets its own cell,
+    // so nearly nothing collapses and the cap has to stop the walk.
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<float> u(0.0f, 1.0f);
+    std::vector<Vec3f> v(1500000);
+    for (Vec3f& p : v)
+        p = {u(rng), u(rng), u(rng)};
+    std::vector<Triangle> f;
+    for (std::uint32_t i = 0; i + 2 < v.size(); i += 3)
+        f.emplace_back(i, i + 1, i + 2);
+    const MeshModel m = modelOf(std::move(v), std::move(f));
+    const Display d = reduce(m);
+    EXPECT_EQ(d.faces.size(), MeshModel::kDisplayFaceCap);
+}
+
+TEST(MeshModelDisplay, FlatMeshStillReducesIntoCellZeroAlongTheFlatAxis)
+{
+    MeshModel m = plate(500000);
+    const Display d = reduce(m);
+    ASSERT_FALSE(d.faces.empty());
+    EXPECT_LT(d.faces.size(), 300000u);
+    for (const Vec3f& p : d.vertices)
+        EXPECT_EQ(p.z, 0.0f);
+    // All normals still point along +z: the flat axis did not scramble the winding.
+    for (std::size_t i = 0; i < d.faces.size(); i += 997)
+        EXPECT_GT(unitNormal(d.vertices, d.faces[i]).z, 0.99f);
+}
+
+TEST(MeshModelDisplay, CollapsedTrianglesVanishAndCellDuplicatesAppearOnce)
+{
+    // Flat 100 x 100 square: area estimate 20,000, cell edge 0.3162, 317 cells
+    // per axis of 100/317 mm. Cell (i, j) has its centre at ((i + .5) s, (j + .5) s).
+    const float s = 100.0f / 317.0f;
+    auto in = [s](int i, int j, float dx = 0.0f, float dy = 0.0f) {
+        return Vec3f{(float(i) + 0.5f + dx) * s, (float(j) + 0.5f + dy) * s, 0.0f};
+    };
+    std::vector<Vec3f> v = {{0, 0, 0}, {100, 100, 0}, {100, 0, 0}};
+    std::vector<Triangle> f;
+    // Filler within the single cell at the origin: every one of them vanishes.
+    while (f.size() < kTarget + 10) {
+        const auto b = std::uint32_t(v.size());
+        v.push_back(in(0, 0, -0.3f, -0.3f));
+        v.push_back(in(0, 0, 0.3f, -0.3f));
+        v.push_back(in(0, 0, 0.0f, 0.3f));
+        f.emplace_back(b, b + 1, b + 2);
+    }
+    auto add = [&](Vec3f a, Vec3f b, Vec3f c) {
+        const auto base = std::uint32_t(v.size());
+        v.insert(v.end(), {a, b, c});
+        f.emplace_back(base, base + 1, base + 2);
+    };
+    add(in(10, 10), in(12, 10), in(10, 12));                                     // kept
+    add(in(10, 10, 0.2f, 0.1f), in(12, 10, -0.2f, 0.1f), in(10, 12, 0.1f, -0.2f)); // same cells: dropped
+    add(in(12, 10, 0.1f), in(10, 12, 0.1f), in(10, 10, 0.1f));                   // same cells, rotated: dropped
+    add(in(20, 20), in(20, 20, 0.2f), in(22, 20));                               // two cells only: vanishes
+    const MeshModel m = modelOf(std::move(v), std::move(f));
+    const Display d = reduce(m);
+
+    ASSERT_EQ(d.faces.size(), 1u);
+    const Triangle t = d.faces[0];
+    // Corners are the means of everything clustered into the three cells.
+    EXPECT_NEAR(d.vertices[t[0]].x, (10.5f + 0.2f / 3 + 0.1f / 3) * s, 1e-3f);
+    EXPECT_NEAR(d.vertices[t[1]].x, (12.5f - 0.2f / 3 + 0.1f / 3) * s, 1e-3f);
+    EXPECT_NEAR(d.vertices[t[2]].y, (12.5f - 0.2f / 3) * s, 1e-3f);
+    // The first triangle's winding (+z normal) survives.
+    EXPECT_GT(unitNormal(d.vertices, t).z, 0.99f);
+}
+
+TEST(MeshModelDisplay, OutOfRangeIndexIsSkipped)
+{
+    // Reduced path.
+    MeshModel big = plate(kTarget + 1000);
+    std::vector<Triangle> f = big.faces.vec();
+    const auto n = std::uint32_t(big.vertices.size());
+    f.insert(f.begin(), Triangle{0, n, 5000});
+    big.faces.assign(std::move(f));
+    Display d = reduce(big);
+    ASSERT_FALSE(d.faces.empty());
+    for (const Triangle& t : d.faces)
+        EXPECT_TRUE(t.inRange(d.vertices.size()));
+
+    // Copy path: the valid triangles are all there, the broken one is not.
+    MeshModel small = modelOf({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}, {{0, 1, 2}, {1, 4, 2}, {1, 3, 2}});
+    d = reduce(small);
+    EXPECT_EQ(d.vertices, small.vertices);
+    ASSERT_EQ(d.faces.size(), 2u);
+    EXPECT_EQ(d.faces[0], (Triangle{0, 1, 2}));
+    EXPECT_EQ(d.faces[1], (Triangle{1, 3, 2}));
+}
+
+TEST(MeshModelDisplay, NonFiniteVertexDoesNotPoisonTheRenderMesh)
+{
+    // A NaN or infinite vertex joins no cell: its triangles leave the render
+    // mesh, every other cell keeps a finite mean.
+    MeshModel m = plate(kTarget + 1000);
+    const float side = plateSide(m);
+    const auto row = std::size_t(side) + 1;
+    std::vector<Vec3f> v = m.vertices.vec();
+    // Inside the plate, where the grid keeps every row and column apart.
+    v[150 * row + 150].x = std::numeric_limits<float>::quiet_NaN();
+    v[200 * row + 77].y = std::numeric_limits<float>::infinity();
+    m.vertices.assign(std::move(v));
+    const Display d = reduce(m);
+    const Display clean = reduce(plate(kTarget + 1000));
+    // Only the few triangles around the two broken vertices are missing.
+    EXPECT_LT(d.faces.size(), clean.faces.size());
+    EXPECT_GE(d.faces.size() + 12, clean.faces.size());
+    for (const Vec3f& p : d.vertices)
+        EXPECT_TRUE(finite(p));
+    for (const Vec3f& p : d.vertices)
+        EXPECT_LE(p.x, side);
+}
+
+TEST(MeshModelDisplay, ExtremeCoordinatesStillGiveAValidRenderMesh)
+{
+    // Extents overflow to infinity in float: the grid degenerates to a single
+    // cell per axis instead of computing with NaN.
+    MeshModel m = plate(kTarget + 10);
+    std::vector<Vec3f> v = m.vertices.vec();
+    v.push_back({-3e38f, -3e38f, 0.0f});
+    v.push_back({3e38f, 3e38f, 3e38f});
+    m.vertices.assign(std::move(v));
+    const Display d = reduce(m);
+    EXPECT_LE(d.faces.size(), MeshModel::kDisplayFaceCap);
+    for (const Triangle& t : d.faces)
+        EXPECT_TRUE(t.inRange(d.vertices.size()));
+}
+
+TEST(MeshModelDisplay, UpdateCachesBuildsTheReducedRenderMesh)
+{
+    MeshModel m = plate(kTarget + 20000);
+    const std::uint64_t revision = m.geometryRevision;
+    m.updateCaches();
+    EXPECT_EQ(m.geometryRevision, revision + 1);
+    EXPECT_FALSE(m.displayFaces.empty());
+    EXPECT_LT(m.displayFaces.size(), m.faces.size());
+    EXPECT_EQ(m.sliceFaces, m.faces);
+}

@@ -1,0 +1,936 @@
+#include "model/mesh/pointweldgrid.h"
+#include "model/section/qualitypresets.h"
+#include "model/section/sectionpostprocess.h"
+#include "tests/core/fixtures/shapes.h"
+
+#include <gtest/gtest.h>
+
+#include <QRectF>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <set>
+
+namespace {
+
+using Segments = std::vector<MeshModel::SliceSegment3D>;
+
+constexpr double kPi = 3.14159265358979323846;
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+MeshModel::SliceSegment3D seg(float x0, float y0, float x1, float y1, float z = 0.0f)
+{
+    return {Vec3f(x0, y0, z), Vec3f(x1, y1, z)};
+}
+
+// Deterministic noise, identical on every platform.
+class Noise {
+public:
+    explicit Noise(std::uint32_t seed) : state_(seed * 2654435761u + 1u) {}
+    double uniform(double lo, double hi)
+    {
+        state_ ^= state_ << 13;
+        state_ ^= state_ >> 17;
+        state_ ^= state_ << 5;
+        return lo + (hi - lo) * (double(state_) / 4294967295.0);
+    }
+
+private:
+    std::uint32_t state_;
+};
+
+double totalLength(const SectionLines& lines)
+{
+    double sum = 0.0;
+    for (const QLineF& l : lines)
+        sum += l.length();
+    return sum;
+}
+
+double polylineLength(const SectionPolyline& p)
+{
+    double sum = 0.0;
+    for (qsizetype i = 0; i + 1 < p.size(); ++i)
+        sum += QLineF(p[i], p[i + 1]).length();
+    return sum;
+}
+
+QRectF boundsOf(const SectionLines& lines)
+{
+    QRectF r;
+    for (const QLineF& l : lines)
+        r = r.united(QRectF(l.p1(), l.p2()).normalized());
+    return r;
+}
+
+double distance(const QPointF& a, const QPointF& b)
+{
+    return QLineF(a, b).length();
+}
+
+// Undirected line as a sortable key, for comparing line sets regardless of order.
+std::set<std::array<double, 4>> undirected(const SectionLines& lines)
+{
+    std::set<std::array<double, 4>> out;
+    for (const QLineF& l : lines) {
+        std::array<double, 4> a{l.x1(), l.y1(), l.x2(), l.y2()};
+        std::array<double, 4> b{l.x2(), l.y2(), l.x1(), l.y1()};
+        out.insert(std::min(a, b));
+    }
+    return out;
+}
+
+// Polyline from p0 to p1 in pieces of about `piece` mm.
+void appendRun(SectionLines& out, QPointF p0, QPointF p1, double piece)
+{
+    const int n = std::max(1, int(std::lround(QLineF(p0, p1).length() / piece)));
+    for (int k = 0; k < n; ++k)
+        out.append(QLineF(p0 + (p1 - p0) * (double(k) / n), p0 + (p1 - p0) * (double(k + 1) / n)));
+}
+
+// A circle of radius r traced by n segments, as a raw 3D cut in the z = 5 plane.
+Segments circleCut(double r, int n)
+{
+    Segments out;
+    for (int i = 0; i < n; ++i) {
+        const double a0 = 2.0 * kPi * i / n;
+        const double a1 = 2.0 * kPi * (i + 1) / n;
+        out.push_back({Vec3f(float(r * std::cos(a0)), float(r * std::sin(a0)), 5.0f),
+                       Vec3f(float(r * std::cos(a1)), float(r * std::sin(a1)), 5.0f)});
+    }
+    return out;
+}
+
+// What a band cut of a 100 x 60 rectangle looks like: 0.4 mm pieces of the
+// outline, each `copies` times with independent jitter, zigzagging across the
+// true edge by +-amplitude, in shuffled order and direction.
+SectionLines noisyBandRectangle(std::uint32_t seed, double amplitude, int copies)
+{
+    Noise noise(seed);
+    const QPointF corners[4] = {{0, 0}, {100, 0}, {100, 60}, {0, 60}};
+    std::vector<QPointF> outline;
+    for (int side = 0; side < 4; ++side) {
+        const QPointF a = corners[side];
+        const QPointF b = corners[(side + 1) % 4];
+        const int n = int(QLineF(a, b).length() / 0.4);
+        for (int k = 0; k < n; ++k)
+            outline.push_back(a + (b - a) * (double(k) / n));
+    }
+    SectionLines lines;
+    const std::size_t count = outline.size();
+    for (int copy = 0; copy < copies; ++copy) {
+        std::vector<QPointF> points;
+        for (std::size_t i = 0; i < count; ++i) {
+            const double zig = (i % 2 == 0 ? amplitude : -amplitude);
+            points.push_back(outline[i] + QPointF(noise.uniform(-amplitude, amplitude) + zig,
+                                                  noise.uniform(-amplitude, amplitude) - zig));
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            QLineF l(points[i], points[(i + 1) % count]);
+            if (noise.uniform(0, 1) < 0.5)
+                l = QLineF(l.p2(), l.p1());
+            lines.append(l);
+        }
+    }
+    for (qsizetype i = lines.size() - 1; i > 0; --i)
+        lines.swapItemsAt(i, qsizetype(noise.uniform(0, double(i) + 0.999)));
+    return lines;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+
+TEST(PostProcessKeepLongest, KeepsTheSevenLongestOfTenInInputOrder)
+{
+    const float lengths[10] = {5, 1, 9, 3, 7, 2, 10, 4, 8, 6};
+    Segments in;
+    for (int i = 0; i < 10; ++i)
+        in.push_back(seg(float(i), 0, float(i), lengths[i]));
+    const Segments out = keepLongestSegments(in, 0.7f);
+    ASSERT_EQ(out.size(), 7u);
+    const float expected[7] = {5, 9, 7, 10, 4, 8, 6};
+    for (int i = 0; i < 7; ++i)
+        EXPECT_FLOAT_EQ(out[std::size_t(i)].p1.y, expected[i]) << i;
+}
+
+TEST(PostProcessKeepLongest, SegmentsTyingTheThresholdAllSurvive)
+{
+    Segments in;
+    for (int i = 0; i < 10; ++i)
+        in.push_back(seg(0, float(i), i < 8 ? 2.0f : 1.0f, float(i)));
+    const Segments out = keepLongestSegments(in, 0.5f);
+    ASSERT_EQ(out.size(), 8u);
+    for (int i = 0; i < 8; ++i)
+        EXPECT_FLOAT_EQ(out[std::size_t(i)].p0.y, float(i));
+}
+
+TEST(PostProcessKeepLongest, HalfCountsRoundAwayFromZero)
+{
+    Segments in;
+    for (int i = 0; i < 5; ++i)
+        in.push_back(seg(0, 0, float(i + 1), 0));
+    EXPECT_EQ(keepLongestSegments(in, 0.5f).size(), 3u); // 2.5 -> 3
+}
+
+TEST(PostProcessKeepLongest, RatioOneKeepsEverythingUnchanged)
+{
+    Segments in{seg(0, 0, 1, 0), seg(0, 0, 0, 0), seg(5, 5, 5, 6)};
+    for (float ratio : {1.0f, 0.9995f, 3.0f}) {
+        const Segments out = keepLongestSegments(in, ratio);
+        ASSERT_EQ(out.size(), in.size()) << ratio;
+        for (std::size_t i = 0; i < in.size(); ++i)
+            EXPECT_TRUE(out[i].p0 == in[i].p0 && out[i].p1 == in[i].p1);
+    }
+}
+
+TEST(PostProcessKeepLongest, TinyRatioStillKeepsTheLongest)
+{
+    Segments in;
+    for (int i = 0; i < 10; ++i)
+        in.push_back(seg(0, 0, float(i == 4 ? 50 : i + 1), 0));
+    for (float ratio : {0.0f, -1.0f}) {
+        const Segments out = keepLongestSegments(in, ratio);
+        ASSERT_EQ(out.size(), 1u);
+        EXPECT_FLOAT_EQ(out[0].p1.x, 50.0f);
+    }
+}
+
+TEST(PostProcessKeepLongest, EmptyAndNonFiniteInputAreHarmless)
+{
+    EXPECT_TRUE(keepLongestSegments({}, 0.5f).empty());
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    Segments in{seg(0, 0, nan, 0), seg(0, 0, 3, 0), seg(0, 0, 1, 0), seg(0, 0, 2, 0)};
+    const Segments out = keepLongestSegments(in, 0.5f);
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_FLOAT_EQ(out[0].p1.x, 3.0f);
+    EXPECT_FLOAT_EQ(out[1].p1.x, 2.0f);
+    EXPECT_EQ(keepLongestSegments(in, nan).size(), in.size());
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(PostProcessSanitize, DropsOnlyTheNonFiniteAndDegenerateLines)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const SectionLines in{QLineF(0, 0, 1, 0), QLineF(kNaN, 0, 1, 1), QLineF(2, 2, 3, 3), QLineF(0, 0, inf, 1),
+                          QLineF(4, 4, 4, 4 + 5e-8), QLineF(5, 5, 5, 6)};
+    const SectionLines out = sanitizeSectionLines(in);
+    ASSERT_EQ(out.size(), 3);
+    EXPECT_EQ(out[0], in[0]);
+    EXPECT_EQ(out[1], in[2]);
+    EXPECT_EQ(out[2], in[5]);
+}
+
+TEST(PostProcessSanitize, StatisticsUseUpperMedianAndLargerSide)
+{
+    const SectionLines in{QLineF(0, 0, 4, 0), QLineF(0, 0, 1, 0), QLineF(0, 0, 0, 3), QLineF(10, 2, 12, 2),
+                          QLineF(kNaN, 0, 100, 100)};
+    const SectionStatistics stats = sectionStatistics(in);
+    EXPECT_EQ(stats.validCount, 4);
+    EXPECT_DOUBLE_EQ(stats.medianLength, 3.0); // sorted 1 2 3 4, index 2
+    EXPECT_DOUBLE_EQ(stats.extent, 12.0);
+    EXPECT_EQ(sectionStatistics({}).validCount, 0);
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(PostProcessWeldGrid, WeldsWithinRadiusAndAddsBeyond)
+{
+    PointWeldGrid grid(0.5);
+    EXPECT_EQ(grid.weld({0, 0}), 0);
+    EXPECT_EQ(grid.weld({0.3, 0.3}), 0);
+    EXPECT_EQ(grid.weld({0.5, 0}), 0); // exactly on the radius still welds
+    EXPECT_EQ(grid.weld({0.6, 0}), 1);
+    EXPECT_EQ(grid.weld({-0.2, -0.2}), 0); // across the cell boundary at zero
+    EXPECT_EQ(grid.nodeCount(), 2);
+    EXPECT_EQ(grid.node(1), QPointF(0.6, 0)); // nodes keep their first position
+}
+
+TEST(PostProcessWeldGrid, NearestNodeWinsAndLaterWinsTies)
+{
+    PointWeldGrid grid(1.0);
+    grid.insert({0.2, 0.5});
+    grid.insert({0.8, 0.5});
+    grid.insert({0.6, 0.5});
+    EXPECT_EQ(grid.weld({0.75, 0.5}), 1);
+    PointWeldGrid tie(1.0);
+    tie.insert({0.25, 0.5});
+    tie.insert({0.75, 0.5});
+    EXPECT_EQ(tie.weld({0.5, 0.5}), 1);
+}
+
+TEST(PostProcessWeldGrid, CellSizeHasAFloorAndZeroRadiusWeldsOnlyIdenticalPoints)
+{
+    PointWeldGrid grid(0.0);
+    EXPECT_DOUBLE_EQ(grid.cellSize(), 1e-6);
+    EXPECT_EQ(grid.weld({1, 1}), 0);
+    EXPECT_EQ(grid.weld({1, 1}), 0);
+    EXPECT_EQ(grid.weld({1, 1 + 1e-9}), 1);
+    EXPECT_DOUBLE_EQ(PointWeldGrid(0.25).cellSize(), 0.25);
+}
+
+TEST(PostProcessWeldGrid, MatchesABruteForceSearch)
+{
+    Noise noise(3);
+    const double r = 0.7;
+    PointWeldGrid grid(r);
+    std::vector<QPointF> nodes;
+    for (int i = 0; i < 3000; ++i) {
+        const QPointF p(noise.uniform(-20, 20), noise.uniform(-20, 20));
+        int expected = -1;
+        double best = 0.0;
+        for (int n = 0; n < int(nodes.size()); ++n) {
+            const QPointF d = nodes[std::size_t(n)] - p;
+            const double d2 = d.x() * d.x() + d.y() * d.y();
+            if (d2 <= r * r && (expected < 0 || d2 < best)) {
+                expected = n;
+                best = d2;
+            }
+        }
+        if (expected < 0) {
+            expected = int(nodes.size());
+            nodes.push_back(p);
+        }
+        ASSERT_EQ(grid.weld(p), expected) << i;
+    }
+}
+
+TEST(PostProcessWeldGrid, NonFiniteAndHugeCoordinatesDoNotCrash)
+{
+    PointWeldGrid grid(0.1);
+    EXPECT_EQ(grid.weld({kNaN, 0}), 0);
+    EXPECT_EQ(grid.weld({kNaN, 0}), 1); // NaN never welds
+    EXPECT_EQ(grid.weld({1e300, -1e300}), 2);
+    EXPECT_EQ(grid.weld({1e300, -1e300}), 2);
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(PostProcessBandCleanup, CollinearSegmentsMergeIntoOneLine)
+{
+    const SectionLines out = cleanupBandSection({QLineF(0, 0, 10, 0), QLineF(20, 0, 10, 0)}, true);
+    ASSERT_EQ(out.size(), 1);
+    EXPECT_EQ(undirected(out), undirected({QLineF(0, 0, 20, 0)}));
+}
+
+TEST(PostProcessBandCleanup, TenDegreeBendMergesInBandModeButNotInExactMode)
+{
+    const double a = 10.0 * kPi / 180.0;
+    const SectionLines in{QLineF(0, 0, 10, 0), QLineF(10, 0, 10 + 10 * std::cos(a), 10 * std::sin(a))};
+    EXPECT_EQ(cleanupBandSection(in, true).size(), 1);
+    EXPECT_EQ(cleanupBandSection(in, false).size(), 2);
+
+    const double b = 20.0 * kPi / 180.0;
+    const SectionLines sharper{QLineF(0, 0, 10, 0), QLineF(10, 0, 10 + 10 * std::cos(b), 10 * std::sin(b))};
+    EXPECT_EQ(cleanupBandSection(sharper, true).size(), 2);
+}
+
+TEST(PostProcessBandCleanup, DuplicatesAndJunctionsSurviveAsSingleLines)
+{
+    // A T: the stem and the two halves of the bar meet at a degree-3 node.
+    const SectionLines in{QLineF(0, 0, 5, 0), QLineF(5, 0, 10, 0), QLineF(5, 0, 5, 5), QLineF(5, 5, 5, 0),
+                          QLineF(10, 0, 5, 0)};
+    const SectionLines out = cleanupBandSection(in, true);
+    EXPECT_EQ(undirected(out), undirected({QLineF(0, 0, 5, 0), QLineF(5, 0, 10, 0), QLineF(5, 0, 5, 5)}));
+}
+
+namespace {
+
+// Two 1 mm-piece runs along y = 0 from 0 to 100 with a gap between them.
+SectionLines gappedRuns(double gapStart, double gapEnd)
+{
+    SectionLines lines;
+    appendRun(lines, {0, 0}, {gapStart, 0}, 1.0);
+    appendRun(lines, {gapEnd, 0}, {100, 0}, 1.0);
+    return lines;
+}
+
+} // namespace
+
+TEST(PostProcessBandCleanup, BridgesFacingEndsAcrossHalfAMillimetre)
+{
+    // m = 1, E = 100: r = 0.35 (the ends do not weld), bridge distance 6.
+    const SectionLines out = cleanupBandSection(gappedRuns(49.75, 50.25), true);
+    EXPECT_EQ(undirected(out),
+              undirected({QLineF(0, 0, 49.75, 0), QLineF(50.25, 0, 100, 0), QLineF(49.75, 0, 50.25, 0)}));
+}
+
+TEST(PostProcessBandCleanup, DoesNotBridgeInExactModeOrBeyondTheBridgeDistance)
+{
+    EXPECT_EQ(cleanupBandSection(gappedRuns(49.75, 50.25), false).size(), 2);
+    EXPECT_EQ(cleanupBandSection(gappedRuns(45.0, 55.0), true).size(), 2);
+}
+
+TEST(PostProcessBandCleanup, DoesNotBridgeEndsPointingTheSameWay)
+{
+    // Two parallel runs 0.5 mm apart, both ending towards +x: the ends face
+    // neither towards nor away from each other, but their directions agree.
+    SectionLines in;
+    appendRun(in, {0, 0}, {100, 0}, 1.0);
+    appendRun(in, {0, 0.5}, {100, 0.5}, 1.0);
+    const SectionLines out = cleanupBandSection(in, true);
+    EXPECT_EQ(undirected(out), undirected({QLineF(0, 0, 100, 0), QLineF(0, 0.5, 100, 0.5)}));
+}
+
+TEST(PostProcessBandCleanup, GapsWithinAFifthOfTheWeldRadiusCloseByWeldingNotBridging)
+{
+    // r = 0.35: ends 0.06 apart weld into one node, so no bridge line appears.
+    const SectionLines out = cleanupBandSection(gappedRuns(49.97, 50.03), true);
+    ASSERT_EQ(out.size(), 1);
+    EXPECT_NEAR(out[0].length(), 100.0, 0.05);
+}
+
+TEST(PostProcessBandCleanup, ReturnsItsInputWhenNothingUsableRemains)
+{
+    const SectionLines one{QLineF(kNaN, 0, 1, 1)};
+    EXPECT_EQ(cleanupBandSection(one, true), one);
+    const SectionLines allBad{QLineF(kNaN, 0, 1, 1), QLineF(0, 0, 0, 0)};
+    EXPECT_EQ(cleanupBandSection(allBad, true), allBad);
+    // Every line shorter than the weld radius collapses: the sanitised input comes back.
+    const SectionLines tiny{QLineF(0, 0, 0.001, 0), QLineF(kNaN, 0, 0, 0), QLineF(50, 50, 50, 50.001)};
+    EXPECT_EQ(cleanupBandSection(tiny, true), sanitizeSectionLines(tiny));
+}
+
+TEST(PostProcessBandCleanup, NoisyBandRectangleCollapsesToFewLines)
+{
+    // 800 zigzag pieces: the straight runs merge into the four sides.
+    const SectionLines in = noisyBandRectangle(11, 0.02, 1);
+    const SectionLines out = cleanupBandSection(in, true);
+    EXPECT_EQ(out.size(), 4);
+    EXPECT_NEAR(totalLength(out), 320.0, 320.0 * 0.005);
+    const QRectF b = boundsOf(out);
+    EXPECT_NEAR(b.width(), 100.0, 0.1);
+    EXPECT_NEAR(b.height(), 60.0, 0.1);
+    const QList<SectionPolyline> chains = chainSegmentsToPolylines(out, 1e-6);
+    ASSERT_EQ(chains.size(), 1);
+    EXPECT_EQ(chains[0].first(), chains[0].last());
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// A 0.1 mm zigzag along y = 0 from x = 0 to 40 in 1 mm steps.
+SectionLines zigzag()
+{
+    SectionLines lines;
+    for (int i = 0; i < 40; ++i)
+        lines.append(QLineF(i, (i % 2 ? 0.05 : -0.05), i + 1, ((i + 1) % 2 ? 0.05 : -0.05)));
+    return lines;
+}
+
+// Largest |y| of the end points with lo < x < hi.
+double maxAbsY(const SectionLines& lines, double lo, double hi)
+{
+    double m = 0.0;
+    for (const QLineF& l : lines)
+        for (const QPointF& p : {l.p1(), l.p2()})
+            if (p.x() > lo && p.x() < hi)
+                m = std::max(m, std::abs(p.y()));
+    return m;
+}
+
+} // namespace
+
+TEST(PostProcessGraphSmoothing, StrengthZeroOrTooFewLinesReturnTheInput)
+{
+    const SectionLines in = zigzag();
+    EXPECT_EQ(smoothSectionGraph(in, 0), in);
+    const SectionLines two{QLineF(0, 0, 1, 0), QLineF(kNaN, 0, 2, 2)};
+    EXPECT_EQ(smoothSectionGraph(two, 50), two);
+}
+
+TEST(PostProcessGraphSmoothing, FlattensZigzagButKeepsEndsInPlace)
+{
+    const SectionLines in = zigzag();
+    const SectionLines out = smoothSectionGraph(in, 100);
+    ASSERT_EQ(out.size(), in.size());
+    // The interior flattens; the two open ends are locked.
+    EXPECT_LT(maxAbsY(out, 4.5, 35.5), 0.005);
+    EXPECT_EQ(out.first().p1(), in.first().p1());
+    EXPECT_EQ(out.last().p2(), in.last().p2());
+}
+
+TEST(PostProcessGraphSmoothing, StrongerSmoothingFlattensMore)
+{
+    const SectionLines in = zigzag();
+    EXPECT_LT(maxAbsY(smoothSectionGraph(in, 100), 4.5, 35.5), maxAbsY(smoothSectionGraph(in, 5), 4.5, 35.5));
+    EXPECT_LT(maxAbsY(smoothSectionGraph(in, 5), 4.5, 35.5), maxAbsY(in, 4.5, 35.5));
+}
+
+TEST(PostProcessGraphSmoothing, SquareCornersAreLockedAndNoNodeStraysBeyondTheLimit)
+{
+    // A 20 mm square in 1 mm pieces with a wobble: corners must stay exact.
+    SectionLines in;
+    const QPointF c[4] = {{0, 0}, {20, 0}, {20, 20}, {0, 20}};
+    for (int s = 0; s < 4; ++s)
+        appendRun(in, c[s], c[(s + 1) % 4], 1.0);
+    for (QLineF& l : in) {
+        // Shift the shared interior points consistently: wobble by position.
+        const auto wobble = [](QPointF p) {
+            const bool corner = (p.x() == 0 || p.x() == 20) && (p.y() == 0 || p.y() == 20);
+            return corner ? p : p + QPointF(0.03 * std::sin(p.x() * 7 + p.y() * 3), 0.03 * std::cos(p.x() * 5 + p.y()));
+        };
+        l = QLineF(wobble(l.p1()), wobble(l.p2()));
+    }
+    const int strength = 100;
+    const SectionLines out = smoothSectionGraph(in, strength);
+    ASSERT_EQ(out.size(), in.size());
+    std::set<std::pair<double, double>> points;
+    for (const QLineF& l : out) {
+        points.insert({l.x1(), l.y1()});
+        points.insert({l.x2(), l.y2()});
+    }
+    for (const QPointF& corner : c)
+        EXPECT_EQ(points.count({corner.x(), corner.y()}), 1u) << corner.x() << "," << corner.y();
+
+    // Deviation limit: max((0.0012 s + 0.0009) E, (0.3 s + 0.22) m) with s = 1.
+    const SectionStatistics st = sectionStatistics(in);
+    const double limit = std::max(0.0021 * st.extent, 0.52 * st.medianLength);
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        EXPECT_LE(distance(out[i].p1(), in[i].p1()), limit + 1e-9);
+        EXPECT_LE(distance(out[i].p2(), in[i].p2()), limit + 1e-9);
+    }
+}
+
+TEST(PostProcessGraphSmoothing, DropsNaNLinesAndRepeatedEdges)
+{
+    SectionLines in = zigzag();
+    in.insert(3, QLineF(kNaN, 1, 2, 3));
+    in.append(QLineF(in[5].p2(), in[5].p1()));
+    const SectionLines out = smoothSectionGraph(in, 35);
+    EXPECT_EQ(out.size(), 40);
+    for (const QLineF& l : out)
+        EXPECT_TRUE(isValidSectionLine(l));
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(PostProcessChaining, ClosedSquareBecomesOneClosedPolyline)
+{
+    const SectionLines square{QLineF(10, 0, 10, 10), QLineF(0, 0, 10, 0), QLineF(0, 10, 10, 10),
+                              QLineF(0, 10, 0, 0)};
+    const QList<SectionPolyline> chains = chainSegmentsToPolylines(square, 0.01);
+    ASSERT_EQ(chains.size(), 1);
+    const SectionPolyline& p = chains[0];
+    ASSERT_EQ(p.size(), 5);
+    EXPECT_EQ(p.first(), p.last());
+    EXPECT_DOUBLE_EQ(polylineLength(p), 40.0);
+}
+
+TEST(PostProcessChaining, OpenPathIsWalkedFromAnEndInOneChain)
+{
+    // Shuffled and reversed pieces of the path (0,0) -> (3,0) -> (3,2) -> (5,2).
+    const SectionLines path{QLineF(3, 2, 3, 1), QLineF(1, 0, 0, 0), QLineF(3, 2, 5, 2), QLineF(2, 0, 3, 0),
+                            QLineF(1, 0, 2, 0), QLineF(3, 0, 3, 1)};
+    const QList<SectionPolyline> chains = chainSegmentsToPolylines(path, 0.01);
+    ASSERT_EQ(chains.size(), 1);
+    ASSERT_EQ(chains[0].size(), 7);
+    // (0, 0) is the first open end in weld order.
+    EXPECT_EQ(chains[0].first(), QPointF(0, 0));
+    EXPECT_EQ(chains[0].last(), QPointF(5, 2));
+}
+
+TEST(PostProcessChaining, JunctionContinuesStraightAhead)
+{
+    const SectionLines cross{QLineF(-1, 0, 0, 0), QLineF(0, -1, 0, 0), QLineF(0, 0, 1, 0), QLineF(0, 0, 0, 1)};
+    const QList<SectionPolyline> chains = chainSegmentsToPolylines(cross, 0.01);
+    // The end at (-1, 0) comes first and runs straight through; the stubs left
+    // at the junction follow in adjacency order.
+    ASSERT_EQ(chains.size(), 3);
+    EXPECT_EQ(chains[0], (SectionPolyline{{-1, 0}, {0, 0}, {1, 0}}));
+    EXPECT_EQ(chains[1], (SectionPolyline{{0, 0}, {0, -1}}));
+    EXPECT_EQ(chains[2], (SectionPolyline{{0, 0}, {0, 1}}));
+}
+
+TEST(PostProcessChaining, JoinsEndsWithinToleranceAndSkipsDuplicateEdges)
+{
+    const SectionLines in{QLineF(0, 0, 1, 0), QLineF(1.0005, 0, 2, 0), QLineF(1, 0, 0, 0)};
+    const QList<SectionPolyline> joined = chainSegmentsToPolylines(in, 0.001);
+    ASSERT_EQ(joined.size(), 1);
+    EXPECT_EQ(joined[0].size(), 3);
+    EXPECT_EQ(chainSegmentsToPolylines(in, 0.0001).size(), 2);
+}
+
+TEST(PostProcessChaining, NothingUsableGivesNoPolylines)
+{
+    EXPECT_TRUE(chainSegmentsToPolylines({}, 0.1).isEmpty());
+    EXPECT_TRUE(chainSegmentsToPolylines({QLineF(kNaN, 0, 1, 1), QLineF(0, 0, 0.01, 0)}, 0.1).isEmpty());
+    // A zero or negative tolerance is raised to 1e-6, not trusted.
+    EXPECT_EQ(chainSegmentsToPolylines({QLineF(0, 0, 1, 0)}, -5.0).size(), 1);
+}
+
+TEST(PostProcessChaining, JoinToleranceFollowsMedianExtentAndFloor)
+{
+    SectionLines in;
+    appendRun(in, {0, 0}, {100, 0}, 1.0);
+    EXPECT_NEAR(estimateJoinTolerance(in, 0.0021, 0.8, 0.02), 0.8, 1e-9); // median wins
+    EXPECT_NEAR(estimateJoinTolerance(in, 0.01, 0.3, 0.006), 1.0, 1e-9);  // extent wins
+    EXPECT_DOUBLE_EQ(estimateJoinTolerance(in, 0.00095, 0.003, 0.5), 0.5); // floor wins
+    EXPECT_DOUBLE_EQ(estimateJoinTolerance({}, 0.0021, 0.8, 0.0), 1e-6);
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(PostProcessDensify, SplitsEachPieceIntoCeilLengthOverStepParts)
+{
+    const SectionPolyline in{{0, 0}, {1, 0}, {1, 0}, {1, 2}};
+    const SectionPolyline out = densifyPolyline(in, 0.3);
+    // ceil(1 / 0.3) = 4, the repeated point adds nothing, ceil(2 / 0.3) = 7.
+    ASSERT_EQ(out.size(), 1 + 4 + 7);
+    EXPECT_EQ(out[0], QPointF(0, 0));
+    EXPECT_NEAR(out[1].x(), 0.25, 1e-12);
+    EXPECT_EQ(out[4], QPointF(1, 0));
+    EXPECT_NEAR(out[5].y(), 2.0 / 7.0, 1e-12);
+    EXPECT_EQ(out.last(), QPointF(1, 2));
+}
+
+TEST(PostProcessDensify, CapsAtSixteenPartsAndIgnoresBadSteps)
+{
+    const SectionPolyline in{{0, 0}, {100, 0}};
+    EXPECT_EQ(densifyPolyline(in, 0.1).size(), 17);
+    EXPECT_EQ(densifyPolyline(in, 200.0).size(), 2);
+    EXPECT_EQ(densifyPolyline(in, 0.0), in);
+    EXPECT_EQ(densifyPolyline(in, kNaN), in);
+    EXPECT_EQ(densifyPolyline({{1, 1}}, 0.1).size(), 1);
+}
+
+namespace {
+
+// An L: 10 mm along x, then 10 mm up, densified to 0.5 mm spacing.
+SectionPolyline densifiedL()
+{
+    return densifyPolyline({{0, 0}, {10, 0}, {10, 10}}, 0.5);
+}
+
+} // namespace
+
+TEST(PostProcessRelax, RoundsTheCornerButNeverMovesTheEnds)
+{
+    const SectionPolyline in = densifiedL();
+    const SectionPolyline out = relaxPolylineCorners(in, 100, false);
+    ASSERT_EQ(out.size(), in.size());
+    EXPECT_EQ(out.first(), in.first());
+    EXPECT_EQ(out.last(), in.last());
+    const qsizetype corner = in.indexOf(QPointF(10, 0));
+    ASSERT_GT(corner, 0);
+    EXPECT_LT(out[corner].x(), 10.0); // pulled inside the corner
+    EXPECT_GT(out[corner].y(), 0.0);
+}
+
+TEST(PostProcessRelax, RespectsTheDeviationLimit)
+{
+    Noise noise(9);
+    SectionPolyline in;
+    for (int i = 0; i < 60; ++i)
+        in.append(QPointF(i * 0.5, noise.uniform(-0.6, 0.6)));
+    for (int strength : {1, 35, 100}) {
+        const SectionPolyline out = relaxPolylineCorners(in, strength, true);
+        const double s = strength / 100.0;
+        const double spacing = polylineLength(in) / double(in.size() - 1);
+        const double limit = std::max((1.05 * s + 0.35) * spacing, 0.006);
+        double moved = 0.0;
+        for (qsizetype i = 0; i < in.size(); ++i) {
+            EXPECT_LE(distance(out[i], in[i]), limit + 1e-9) << strength << " " << i;
+            moved = std::max(moved, distance(out[i], in[i]));
+        }
+        EXPECT_GT(moved, 0.0);
+        EXPECT_EQ(out.first(), in.first());
+        EXPECT_EQ(out.last(), in.last());
+    }
+}
+
+TEST(PostProcessRelax, StraightAndGentleRunsStayPut)
+{
+    const SectionPolyline straight{{0, 0}, {0.3, 0.3}, {1, 1}, {4, 4}};
+    EXPECT_EQ(relaxPolylineCorners(straight, 100, false), straight);
+    // A 70 degree bend: gentle for a thin (exact) section, a corner for a band.
+    const double a = 70.0 * kPi / 180.0;
+    const SectionPolyline bend{{-1, 0}, {0, 0}, {std::cos(a), std::sin(a)}};
+    EXPECT_EQ(relaxPolylineCorners(bend, 100, true), bend);
+    EXPECT_NE(relaxPolylineCorners(bend, 100, false), bend);
+}
+
+TEST(PostProcessRelax, StrengthZeroOrShortPolylinesAreReturnedAsIs)
+{
+    const SectionPolyline in = densifiedL();
+    EXPECT_EQ(relaxPolylineCorners(in, 0, false), in);
+    const SectionPolyline two{{0, 0}, {1, 1}};
+    EXPECT_EQ(relaxPolylineCorners(two, 100, false), two);
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(PostProcessChainAndSmooth, StrengthZeroChainsWithoutMovingAnything)
+{
+    SectionLines in{QLineF(10, 0, 10, 10), QLineF(0, 0, 10, 0), QLineF(0, 10, 10, 10), QLineF(0, 10, 0, 0),
+                    QLineF(kNaN, 0, 0, 0)};
+    for (bool band : {true, false}) {
+        const SectionLines out = chainAndSmoothSection(in, 0, band);
+        EXPECT_EQ(out.size(), 4);
+        EXPECT_EQ(undirected(out), undirected(sanitizeSectionLines(in)));
+        // Re-emitted as one chain: consecutive lines share their end points.
+        for (qsizetype i = 0; i + 1 < out.size(); ++i)
+            EXPECT_EQ(out[i].p2(), out[i + 1].p1());
+    }
+}
+
+TEST(PostProcessChainAndSmooth, PositiveStrengthDensifiesAndRoundsCorners)
+{
+    SectionLines square;
+    const QPointF c[4] = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
+    for (int s = 0; s < 4; ++s)
+        appendRun(square, c[s], c[(s + 1) % 4], 1.0);
+    const SectionLines out = chainAndSmoothSection(square, 55, true);
+    EXPECT_GT(out.size(), 40);
+    EXPECT_LT(totalLength(out), 40.0);
+    EXPECT_GT(totalLength(out), 30.0);
+    const QList<SectionPolyline> chains = chainSegmentsToPolylines(out, 1e-6);
+    ASSERT_EQ(chains.size(), 1);
+    EXPECT_EQ(chains[0].first(), chains[0].last());
+}
+
+TEST(PostProcessChainAndSmooth, FallsBackToTheSanitisedInput)
+{
+    const SectionLines one{QLineF(0, 0, 1, 0), QLineF(kNaN, 0, 1, 0)};
+    EXPECT_EQ(chainAndSmoothSection(one, 35, true), sanitizeSectionLines(one));
+    const SectionLines bad{QLineF(kNaN, 0, 1, 0)};
+    EXPECT_EQ(chainAndSmoothSection(bad, 35, true), bad);
+    // Lines shorter than the join tolerance weld shut: nothing chains.
+    const SectionLines tiny{QLineF(0, 0, 0.001, 0), QLineF(9, 9, 9.001, 9)};
+    EXPECT_EQ(chainAndSmoothSection(tiny, 35, false), tiny);
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(PostProcessPipeline, RunsTheStagesInOrder)
+{
+    Segments raw = circleCut(20.0, 200);
+    raw.push_back(seg(0, 0, 0.05f, 0.0f, 5.0f)); // short stray, removed by the keep ratio
+    for (float band : {0.0f, 0.8f}) {
+        SectionPostProcessSettings s;
+        s.keepRatio = 0.9f;
+        s.smoothStrength = 80;
+        s.bandThickness = band;
+        const bool isBand = band > 0.0f;
+        const int strength = isBand ? 80 : 55;
+        SectionLines expected = toSectionLines(keepLongestSegments(raw, 0.9f), 2);
+        expected = isBand ? cleanupBandSection(expected, true) : sanitizeSectionLines(expected);
+        expected = chainAndSmoothSection(smoothSectionGraph(expected, strength), strength, isBand);
+        EXPECT_EQ(postProcessSection(raw, 2, s), expected) << band;
+
+        s.smoothAndChain = false;
+        const SectionLines cleaned = toSectionLines(keepLongestSegments(raw, 0.9f), 2);
+        EXPECT_EQ(postProcessSection(raw, 2, s), isBand ? cleanupBandSection(cleaned, true) : cleaned);
+    }
+}
+
+TEST(PostProcessPipeline, ExactCutAtEightySmoothsAsIfFiftyFive)
+{
+    Noise noise(21);
+    Segments raw = circleCut(15.0, 300);
+    for (auto& s : raw) {
+        s.p0.x += float(noise.uniform(-0.02, 0.02));
+        s.p1.y += float(noise.uniform(-0.02, 0.02));
+    }
+    SectionPostProcessSettings s;
+    s.smoothStrength = 80;
+    const SectionLines at80 = postProcessSection(raw, 2, s);
+    s.smoothStrength = 55;
+    EXPECT_EQ(at80, postProcessSection(raw, 2, s));
+    s.smoothStrength = 35;
+    EXPECT_NE(at80, postProcessSection(raw, 2, s));
+    // A band cut uses the full strength.
+    s.bandThickness = 0.5f;
+    s.smoothStrength = 80;
+    const SectionLines band80 = postProcessSection(raw, 2, s);
+    s.smoothStrength = 55;
+    EXPECT_NE(band80, postProcessSection(raw, 2, s));
+}
+
+TEST(PostProcessPipeline, ExactCircleComesOutAsOneClosedChainWithItsCircumference)
+{
+    const double r = 20.0;
+    const int n = 720;
+    const double perimeter = 2.0 * n * r * std::sin(kPi / n);
+    for (int strength : {0, 35, 100}) {
+        SectionPostProcessSettings s;
+        s.smoothStrength = strength;
+        const SectionLines out = postProcessSection(circleCut(r, n), 2, s);
+        const QList<SectionPolyline> chains = chainSegmentsToPolylines(out, 1e-6);
+        ASSERT_EQ(chains.size(), 1) << strength;
+        EXPECT_EQ(chains[0].first(), chains[0].last());
+        EXPECT_NEAR(totalLength(out), perimeter, perimeter * 0.001) << strength;
+        for (const QLineF& l : out)
+            EXPECT_NEAR(QLineF(QPointF(0, 0), l.p1()).length(), r, 0.01);
+    }
+}
+
+TEST(PostProcessPipeline, BandCircleBecomesAClosedPolygonOnTheCircle)
+{
+    // Band cleanup merges runs bending less than 14 degrees, so the 720-gon
+    // becomes a coarse polygon whose corners stay on the circle.
+    const double r = 20.0;
+    for (int strength : {0, 35, 100}) {
+        SectionPostProcessSettings s;
+        s.bandThickness = 0.8f;
+        s.smoothStrength = strength;
+        const SectionLines out = postProcessSection(circleCut(r, 720), 2, s);
+        const QList<SectionPolyline> chains = chainSegmentsToPolylines(out, 1e-6);
+        ASSERT_EQ(chains.size(), 1) << strength;
+        EXPECT_EQ(chains[0].first(), chains[0].last());
+        for (const QLineF& l : out)
+            EXPECT_LE(QLineF(QPointF(0, 0), l.p1()).length(), r + 1e-3); // smoothing only pulls inwards
+        if (strength == 0) {
+            EXPECT_NEAR(totalLength(out), 2.0 * kPi * r, 2.0 * kPi * r * 0.015);
+            for (const QLineF& l : out)
+                EXPECT_NEAR(QLineF(QPointF(0, 0), l.p1()).length(), r, 1e-3);
+        }
+    }
+}
+
+TEST(PostProcessPipeline, NoisyBandCutComesOutAsFewLongPolylines)
+{
+    // Every piece twice (both copies weld into degree-4 nodes) with a 0.03 mm zigzag.
+    const SectionLines in = noisyBandRectangle(4, 0.03, 2);
+    SectionPostProcessSettings s;
+    s.bandThickness = 0.8f;
+    const SectionLines out = postProcessProjectedSection(in, s);
+    const QList<SectionPolyline> chains = chainSegmentsToPolylines(out, 1e-6);
+    ASSERT_GE(chains.size(), 1);
+    EXPECT_LE(chains.size(), 2);
+    double longest = 0.0;
+    for (const SectionPolyline& c : chains)
+        longest = std::max(longest, polylineLength(c));
+    EXPECT_GT(longest, 300.0);
+    EXPECT_NEAR(totalLength(out), 320.0, 320.0 * 0.03);
+    const QRectF b = boundsOf(out);
+    EXPECT_NEAR(b.width(), 100.0, 0.3);
+    EXPECT_NEAR(b.height(), 60.0, 0.3);
+}
+
+TEST(PostProcessPipeline, RealBandCutOfACylinderBecomesOneRing)
+{
+    MeshModel m = shapes::cylinder(10.0f, 40.0f, 128, 8);
+    const Segments raw = m.sliceAxis(2, 17.3f, 0.8f);
+    ASSERT_FALSE(raw.empty());
+    for (int strength : {0, 35}) {
+        SectionPostProcessSettings s;
+        s.bandThickness = 0.8f;
+        s.smoothStrength = strength;
+        const SectionLines out = postProcessSection(raw, 2, s);
+        const QList<SectionPolyline> chains = chainSegmentsToPolylines(out, 1e-6);
+        ASSERT_EQ(chains.size(), 1) << strength;
+        EXPECT_EQ(chains[0].first(), chains[0].last());
+        if (strength == 0) {
+            EXPECT_NEAR(totalLength(out), 2.0 * kPi * 10.0, 2.0 * kPi * 10.0 * 0.015);
+        }
+    }
+}
+
+TEST(PostProcessPipeline, BadInputNeverCrashesOrEmptiesAValidSection)
+{
+    SectionPostProcessSettings s;
+    EXPECT_TRUE(postProcessSection({}, 2, s).isEmpty());
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    Segments raw = circleCut(5.0, 64);
+    raw[7].p0.x = nan;
+    for (float band : {0.0f, 1.0f, nan}) {
+        s.bandThickness = band;
+        const SectionLines out = postProcessSection(raw, 2, s);
+        EXPECT_FALSE(out.isEmpty());
+        for (const QLineF& l : out)
+            EXPECT_TRUE(isValidSectionLine(l));
+    }
+    s.bandThickness = 0.0f;
+    EXPECT_TRUE(postProcessSection(Segments{seg(nan, 0, 1, 1)}, 2, s).isEmpty());
+    EXPECT_EQ(postProcessSection(Segments{seg(0, 0, 1, 1)}, 7, s).size(), 1); // out-of-range axis maps as Z
+}
+
+TEST(PostProcessPipeline, GarbageThroughEveryStageYieldsOnlyValidLines)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    Noise noise(77);
+    for (int round = 0; round < 40; ++round) {
+        // Clustered points so that welding, duplicates and junctions all occur.
+        SectionLines in;
+        const int count = 5 + round * 7;
+        const double spread = round % 3 == 0 ? 0.05 : (round % 3 == 1 ? 5.0 : 500.0);
+        for (int i = 0; i < count; ++i) {
+            const auto pick = [&]() {
+                return QPointF(std::round(noise.uniform(-spread, spread) * 4.0) / 4.0,
+                               std::round(noise.uniform(-spread, spread) * 4.0) / 4.0);
+            };
+            QLineF l(pick(), pick());
+            const double r = noise.uniform(0, 1);
+            if (r < 0.05)
+                l.setP1(QPointF(kNaN, 1));
+            else if (r < 0.08)
+                l.setP2(QPointF(2, inf));
+            else if (r < 0.12)
+                l.setP2(l.p1());
+            else if (r < 0.15)
+                l.setP2(QPointF(1e200, -1e200));
+            in.append(l);
+        }
+        const auto check = [&](const SectionLines& out, const char* stage) {
+            if (sanitizeSectionLines(in).isEmpty())
+                return;
+            EXPECT_FALSE(out.isEmpty()) << stage << " round " << round;
+            for (const QLineF& l : out)
+                EXPECT_TRUE(std::isfinite(l.x1()) && std::isfinite(l.y1()) && std::isfinite(l.x2())
+                            && std::isfinite(l.y2()))
+                    << stage << " round " << round;
+        };
+        for (bool band : {true, false}) {
+            check(cleanupBandSection(in, band), "cleanup");
+            check(smoothSectionGraph(in, 100), "smooth");
+            check(chainAndSmoothSection(in, 100, band), "chain");
+            SectionPostProcessSettings s;
+            s.bandThickness = band ? 1.0f : 0.0f;
+            s.smoothStrength = 100;
+            check(postProcessProjectedSection(in, s), "pipeline");
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(PostProcessQualityPresets, TableHoldsTheThreePresets)
+{
+    const QualityPreset& fast = kQualityPresets[0];
+    EXPECT_STREQ(fast.name, "Fast");
+    EXPECT_EQ(fast.keepPercent, 70);
+    EXPECT_EQ(fast.smoothStrength, 15);
+    EXPECT_EQ(fast.wireComplexity, 40);
+    EXPECT_EQ(fast.wireCleanupIndex, 2);
+    EXPECT_DOUBLE_EQ(fast.edgeAngleDegrees, 45.0);
+    const QualityPreset& balanced = kQualityPresets[1];
+    EXPECT_STREQ(balanced.name, "Balanced");
+    EXPECT_EQ(balanced.keepPercent, 100);
+    EXPECT_EQ(balanced.smoothStrength, 35);
+    EXPECT_EQ(balanced.wireComplexity, 70);
+    EXPECT_EQ(balanced.wireCleanupIndex, 1);
+    EXPECT_DOUBLE_EQ(balanced.edgeAngleDegrees, 30.0);
+    const QualityPreset& high = kQualityPresets[2];
+    EXPECT_STREQ(high.name, "High Quality");
+    EXPECT_EQ(high.keepPercent, 100);
+    EXPECT_EQ(high.smoothStrength, 55);
+    EXPECT_EQ(high.wireComplexity, 100);
+    EXPECT_EQ(high.wireCleanupIndex, 0);
+    EXPECT_DOUBLE_EQ(high.edgeAngleDegrees, 20.0);
+    EXPECT_EQ(kDefaultQualityPresetIndex, 1);
+}
+
+TEST(PostProcessQualityPresets, IndicesAboveTwoMeanHighQuality)
+{
+    EXPECT_STREQ(qualityPresetForIndex(0).name, "Fast");
+    EXPECT_STREQ(qualityPresetForIndex(1).name, "Balanced");
+    EXPECT_STREQ(qualityPresetForIndex(2).name, "High Quality");
+    EXPECT_STREQ(qualityPresetForIndex(3).name, "High Quality");
+    EXPECT_STREQ(qualityPresetForIndex(1000).name, "High Quality");
+    EXPECT_STREQ(qualityPresetForIndex(-1).name, "Fast");
+}

@@ -1,0 +1,302 @@
+#include "model/section/sectionsketch.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+bool samePoint(const QPointF& a, const QPointF& b, double tolerance = 1e-9)
+{
+    return std::abs(a.x() - b.x()) <= tolerance && std::abs(a.y() - b.y()) <= tolerance;
+}
+
+bool containsPoint(const QList<QPointF>& points, const QPointF& p)
+{
+    return std::any_of(points.begin(), points.end(), [&](const QPointF& q) { return samePoint(q, p, 1e-6); });
+}
+
+// Polyline of n chords along an arc of the circle (centre, radius).
+SectionLines arcSegments(const QPointF& centre, double radius, double from, double to, int n)
+{
+    SectionLines lines;
+    for (int i = 0; i < n; ++i) {
+        const double a0 = from + (to - from) * i / n;
+        const double a1 = from + (to - from) * (i + 1) / n;
+        lines.append(QLineF(centre + radius * QPointF(std::cos(a0), std::sin(a0)),
+                            centre + radius * QPointF(std::cos(a1), std::sin(a1))));
+    }
+    return lines;
+}
+
+} // namespace
+
+TEST(SectionSketch, CircleThroughThreePoints)
+{
+    const auto circle = sketch::circleThrough(QPointF(1, 0), QPointF(0, 1), QPointF(-1, 0));
+    ASSERT_TRUE(circle.has_value());
+    EXPECT_TRUE(samePoint(circle->center, QPointF(0, 0)));
+    EXPECT_NEAR(circle->radius, 1.0, 1e-12);
+
+    const auto offCentre = sketch::circleThrough(QPointF(7, 2), QPointF(2, 7), QPointF(-3, 2));
+    ASSERT_TRUE(offCentre.has_value());
+    EXPECT_TRUE(samePoint(offCentre->center, QPointF(2, 2)));
+    EXPECT_NEAR(offCentre->radius, 5.0, 1e-12);
+}
+
+TEST(SectionSketch, CollinearOrCoincidentPointsMakeNoCircle)
+{
+    EXPECT_FALSE(sketch::circleThrough(QPointF(0, 0), QPointF(1, 1), QPointF(3, 3)).has_value());
+    EXPECT_FALSE(sketch::circleThrough(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2)).has_value());
+    // A finite but microscopic circle is no circle either.
+    EXPECT_FALSE(sketch::circleThrough(QPointF(0, 0), QPointF(1e-7, 0), QPointF(0, 1e-7)).has_value());
+}
+
+TEST(SectionSketch, LineAndLengthRecords)
+{
+    const SectionAnnotation line = sketch::buildToolRecord(sketch::LineTool, {QPointF(1, 2), QPointF(4, 6)});
+    EXPECT_EQ(line.kind, "line");
+    EXPECT_EQ(line.points, (QList<QPointF>{QPointF(1, 2), QPointF(4, 6)}));
+    EXPECT_FALSE(line.isMeasurement);
+    EXPECT_TRUE(line.label.isEmpty());
+
+    const SectionAnnotation length = sketch::buildToolRecord(sketch::LengthTool, {QPointF(0, 0), QPointF(3, 4)});
+    EXPECT_EQ(length.kind, "measure_length");
+    EXPECT_TRUE(length.isMeasurement);
+    EXPECT_EQ(length.label, "5.00 mm");
+    EXPECT_EQ(sketch::buildToolRecord(sketch::LengthTool, {QPointF(0, 0), QPointF(12.345, 0)}).label, "12.35 mm");
+
+    EXPECT_TRUE(sketch::buildToolRecord(sketch::LineTool, {QPointF(1, 2)}).kind.isEmpty());
+}
+
+TEST(SectionSketch, RectangleIsNormalised)
+{
+    const SectionAnnotation rect = sketch::buildToolRecord(sketch::RectTool, {QPointF(5, 1), QPointF(2, 4)});
+    EXPECT_EQ(rect.kind, "rectangle");
+    EXPECT_EQ(rect.rect, QRectF(2, 1, 3, 3));
+    EXPECT_TRUE(rect.points.isEmpty());
+}
+
+TEST(SectionSketch, CircleRecordsKeepTheClicks)
+{
+    const QList<QPointF> clicks{QPointF(7, 2), QPointF(2, 7), QPointF(-3, 2)};
+    const SectionAnnotation circle = sketch::buildToolRecord(sketch::CircleTool, clicks);
+    EXPECT_EQ(circle.kind, "circle");
+    EXPECT_EQ(circle.points, clicks);
+    EXPECT_TRUE(samePoint(circle.center, QPointF(2, 2)));
+    EXPECT_NEAR(circle.radius, 5.0, 1e-12);
+    EXPECT_FALSE(circle.isMeasurement);
+
+    const SectionAnnotation radius = sketch::buildToolRecord(sketch::RadiusTool, clicks);
+    EXPECT_EQ(radius.kind, "measure_radius");
+    EXPECT_TRUE(radius.isMeasurement);
+    EXPECT_EQ(radius.label, "R 5.00 mm");
+
+    EXPECT_TRUE(sketch::buildToolRecord(sketch::CircleTool, {QPointF(0, 0), QPointF(1, 0), QPointF(2, 0)}).kind.isEmpty());
+    EXPECT_TRUE(sketch::buildToolRecord(sketch::RadiusTool, {QPointF(0, 0), QPointF(1, 0), QPointF(2, 0)}).kind.isEmpty());
+}
+
+TEST(SectionSketch, ArcLengthUsesTheShortWayBetweenOuterClicks)
+{
+    const SectionAnnotation half =
+        sketch::buildToolRecord(sketch::ArcTool, {QPointF(1, 0), QPointF(0, 1), QPointF(-1, 0)});
+    EXPECT_EQ(half.kind, "measure_arc");
+    EXPECT_EQ(half.label, "Arc 3.14 mm");
+
+    // Radius 2, a quarter turn: length pi.
+    const SectionAnnotation quarter = sketch::buildToolRecord(
+        sketch::ArcTool, {QPointF(2, 0), QPointF(std::sqrt(2.0), std::sqrt(2.0)), QPointF(0, 2)});
+    EXPECT_EQ(quarter.label, "Arc 3.14 mm");
+}
+
+TEST(SectionSketch, AngleLabels)
+{
+    EXPECT_EQ(sketch::buildToolRecord(sketch::AngleTool, {QPointF(1, 0), QPointF(0, 0), QPointF(0, 1)}).label,
+              "90.00 deg");
+    EXPECT_EQ(sketch::buildToolRecord(sketch::AngleTool, {QPointF(-3, 1), QPointF(0, 1), QPointF(5, 1)}).label,
+              "180.00 deg");
+    const SectionAnnotation degenerate =
+        sketch::buildToolRecord(sketch::AngleTool, {QPointF(2, 2), QPointF(2, 2), QPointF(5, 1)});
+    EXPECT_EQ(degenerate.kind, "measure_angle");
+    EXPECT_EQ(degenerate.points.size(), 3);
+    EXPECT_TRUE(degenerate.label.isEmpty());
+}
+
+TEST(SectionSketch, PointLabelAndPolygon)
+{
+    const SectionAnnotation point = sketch::buildToolRecord(sketch::PointTool, {QPointF(3.1, -4)});
+    EXPECT_EQ(point.kind, "point_label");
+    EXPECT_EQ(point.label, "(3.10, -4.00)");
+    EXPECT_TRUE(point.isMeasurement);
+
+    EXPECT_TRUE(sketch::buildToolRecord(sketch::PolygonTool, {QPointF(0, 0), QPointF(1, 0)}).kind.isEmpty());
+    const SectionAnnotation polygon =
+        sketch::buildToolRecord(sketch::PolygonTool, {QPointF(0, 0), QPointF(1, 0), QPointF(1, 1)});
+    EXPECT_EQ(polygon.kind, "polygon");
+    EXPECT_TRUE(polygon.closed);
+    EXPECT_EQ(polygon.points.size(), 3);
+}
+
+TEST(SectionSketch, AnnotationLines)
+{
+    SectionAnnotation rect;
+    rect.kind = "rectangle";
+    rect.rect = QRectF(1, 2, 4, 3);
+    const SectionLines sides = sketch::annotationToLines(rect);
+    ASSERT_EQ(sides.size(), 4);
+    double perimeter = 0.0;
+    for (int i = 0; i < 4; ++i) {
+        perimeter += sides[i].length();
+        EXPECT_TRUE(samePoint(sides[i].p2(), sides[(i + 1) % 4].p1())); // one closed loop
+    }
+    EXPECT_NEAR(perimeter, 14.0, 1e-12);
+
+    SectionAnnotation circle;
+    circle.kind = "circle";
+    circle.center = QPointF(3, -1);
+    circle.radius = 2.0;
+    const SectionLines chords = sketch::annotationToLines(circle);
+    ASSERT_EQ(chords.size(), 96);
+    EXPECT_TRUE(samePoint(chords.first().p1(), chords.last().p2()));
+    for (const QLineF& chord : chords)
+        EXPECT_NEAR(QLineF(circle.center, chord.p1()).length(), 2.0, 1e-12);
+
+    SectionAnnotation angle;
+    angle.kind = "measure_angle";
+    angle.points = {QPointF(1, 0), QPointF(0, 0), QPointF(0, 1)};
+    EXPECT_EQ(sketch::annotationToLines(angle).size(), 2);
+
+    SectionAnnotation polygon;
+    polygon.kind = "polygon";
+    polygon.points = {QPointF(0, 0), QPointF(1, 0), QPointF(1, 1)};
+    polygon.closed = true;
+    const SectionLines edges = sketch::annotationToLines(polygon);
+    ASSERT_EQ(edges.size(), 3);
+    EXPECT_EQ(edges.last(), QLineF(QPointF(1, 1), QPointF(0, 0)));
+
+    SectionAnnotation point;
+    point.kind = "point_label";
+    point.points = {QPointF(1, 1)};
+    EXPECT_TRUE(sketch::annotationToLines(point).isEmpty());
+}
+
+TEST(SectionSketch, SnapToNearestEndOrLineWithinRadius)
+{
+    const SectionLines segments{QLineF(0, 0, 10, 0), QLineF(0, 5, 10, 5)};
+    // Past the end of the first segment: its end is the nearest candidate.
+    EXPECT_EQ(sketch::snapPoint(QPointF(10.6, -0.4), 1.0, segments, {}, {}), QPointF(10, 0));
+    EXPECT_EQ(sketch::snapPoint(QPointF(11.2, 0.3), 1.0, segments, {}, {}), QPointF(11.2, 0.3));
+    // Beside the line: the foot of the perpendicular.
+    EXPECT_TRUE(samePoint(sketch::snapPoint(QPointF(4, 0.7), 1.0, segments, {}, {}), QPointF(4, 0)));
+    // Erased segments are not snapped to.
+    EXPECT_EQ(sketch::snapPoint(QPointF(4, 0.7), 1.0, segments, {0}, {}), QPointF(4, 0.7));
+
+    SectionAnnotation circle;
+    circle.kind = "circle";
+    circle.center = QPointF(20, 0);
+    circle.radius = 3.0;
+    const QPointF onCircle = sketch::snapPoint(QPointF(23.5, 0), 1.0, segments, {}, {circle});
+    EXPECT_NEAR(onCircle.x(), 23.0, 1e-9);
+    EXPECT_NEAR(onCircle.y(), 0.0, 1e-9);
+    EXPECT_EQ(sketch::snapPoint(QPointF(23.5, 0), 1.0, segments, {}, {circle}, 0), QPointF(23.5, 0));
+}
+
+TEST(SectionSketch, TraceFollowsAClosedOutlineInAnyOrder)
+{
+    // A 10 x 6 rectangle in eight pieces, shuffled and partly reversed, and
+    // an unrelated segment that must not join.
+    const SectionLines segments{QLineF(12, 6, 12, 9), QLineF(2, 3, 7, 3),   QLineF(2, 9, 7, 9),
+                                QLineF(12, 3, 7, 3),  QLineF(40, 40, 50, 50), QLineF(2, 6, 2, 9),
+                                QLineF(12, 9, 7, 9),  QLineF(2, 3, 2, 6),   QLineF(12, 3, 12, 6)};
+    const sketch::Chain chain = sketch::traceChain(segments, {}, 1, 0.1);
+    EXPECT_TRUE(chain.closed);
+    // The closed flag draws the last edge: no repeated end point, which would
+    // export as a zero-length line.
+    EXPECT_FALSE(samePoint(chain.points.first(), chain.points.last()));
+    for (const QPointF& corner : {QPointF(2, 3), QPointF(12, 3), QPointF(12, 9), QPointF(2, 9)})
+        EXPECT_TRUE(containsPoint(chain.points, corner));
+    // Midpoints on straight runs are simplified away; only the picked
+    // segment's own end may remain, as the chain starts there.
+    for (const QPointF& midpoint : {QPointF(12, 6), QPointF(2, 6), QPointF(7, 9)})
+        EXPECT_FALSE(containsPoint(chain.points, midpoint));
+    EXPECT_LE(chain.points.size(), 5);
+    EXPECT_FALSE(containsPoint(chain.points, QPointF(45, 45)));
+}
+
+TEST(SectionSketch, TraceStopsAtOpenEndsAndSkipsErased)
+{
+    const SectionLines segments{QLineF(0, 0, 5, 0), QLineF(5, 0, 5, 5), QLineF(5, 5, 0, 5)};
+    const sketch::Chain open = sketch::traceChain(segments, {}, 1, 0.1);
+    EXPECT_FALSE(open.closed);
+    EXPECT_EQ(open.points.size(), 4);
+    EXPECT_TRUE(samePoint(open.points.first(), QPointF(0, 0)) || samePoint(open.points.first(), QPointF(0, 5)));
+
+    const sketch::Chain cut = sketch::traceChain(segments, {2}, 1, 0.1);
+    EXPECT_EQ(cut.points.size(), 3);
+    EXPECT_FALSE(containsPoint(cut.points, QPointF(0, 5)));
+}
+
+TEST(SectionSketch, TraceWeldsSmallGapsAndPrefersStraightOn)
+{
+    // Gaps of 0.05 weld (tolerance 0.8 x 0.1); at (10, 0) the walk goes on
+    // straight rather than up the branch.
+    const SectionLines segments{QLineF(0, 0, 5, 0), QLineF(5.05, 0, 10, 0), QLineF(10, 0, 10, 4),
+                                QLineF(10, 0, 15, 0)};
+    const sketch::Chain chain = sketch::traceChain(segments, {}, 0, 0.1);
+    ASSERT_EQ(chain.points.size(), 2);
+    EXPECT_TRUE(containsPoint(chain.points, QPointF(15, 0)));
+    EXPECT_TRUE(containsPoint(chain.points, QPointF(0, 0)));
+}
+
+TEST(SectionSketch, OffsetMovesOneUnitTowardsTheClick)
+{
+    const QList<QPointF> chain{QPointF(0, 0), QPointF(10, 0), QPointF(20, 0), QPointF(30, 0)};
+    const sketch::Chain above = sketch::offsetChain(chain, QPointF(15, 5), 0.5);
+    ASSERT_EQ(above.points.size(), 4);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(samePoint(above.points[i], chain[i] + QPointF(0, 1)));
+    EXPECT_FALSE(above.closed);
+
+    const sketch::Chain below = sketch::offsetChain(chain, QPointF(25, -0.2), 0.5);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(samePoint(below.points[i], chain[i] - QPointF(0, 1)));
+}
+
+TEST(SectionSketch, OffsetCornerMovesAlongTheBisector)
+{
+    const QList<QPointF> corner{QPointF(0, 0), QPointF(10, 0), QPointF(10, 10)};
+    // Inside the corner: left of the first segment.
+    const sketch::Chain inside = sketch::offsetChain(corner, QPointF(5, 2), 0.5);
+    ASSERT_EQ(inside.points.size(), 3);
+    EXPECT_TRUE(samePoint(inside.points[0], QPointF(0, 1)));
+    EXPECT_TRUE(samePoint(inside.points[1], QPointF(10 - std::sqrt(0.5), std::sqrt(0.5))));
+    EXPECT_TRUE(samePoint(inside.points[2], QPointF(9, 10)));
+
+    // A zero-length nearest segment gives no side.
+    EXPECT_TRUE(sketch::offsetChain({QPointF(1, 1), QPointF(1, 1)}, QPointF(2, 2), 0.5).points.isEmpty());
+}
+
+TEST(SectionSketch, RadiusFitFindsTheArc)
+{
+    const SectionLines arc = arcSegments(QPointF(4, -2), 10.0, 0.0, kPi * 0.8, 40);
+    const sketch::Chain chain = sketch::traceChain(arc, {}, 20, 0.1);
+    ASSERT_GE(chain.points.size(), 3);
+    const auto fit = sketch::fitRadius(chain.points, arc[20].center() + QPointF(0.05, 0.05), 0.1);
+    ASSERT_TRUE(fit.has_value());
+    EXPECT_EQ(fit->kind, "measure_radius");
+    EXPECT_EQ(fit->label, "R 10.00 mm");
+    EXPECT_TRUE(samePoint(fit->center, QPointF(4, -2), 1e-6));
+    EXPECT_EQ(fit->points.size(), 3);
+    EXPECT_TRUE(fit->isMeasurement);
+}
+
+TEST(SectionSketch, RadiusFitRejectsCornersAndLines)
+{
+    // A sharp corner of two long legs is not a circle within tolerance.
+    const QList<QPointF> corner{QPointF(0, 0), QPointF(10, 0), QPointF(20, 0), QPointF(20, 10), QPointF(20, 20)};
+    EXPECT_FALSE(sketch::fitRadius(corner, QPointF(19, 1), 0.1).has_value());
+    EXPECT_FALSE(sketch::fitRadius({QPointF(0, 0), QPointF(1, 0), QPointF(2, 0)}, QPointF(1, 0), 0.1).has_value());
+}

@@ -1,0 +1,143 @@
+// Slice stacks: where the cuts go and how they land in the DXF.
+#include "export/slicestackdxf.h"
+#include "model/section/slicestack.h"
+#include "tests/core/fixtures/shapes.h"
+
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+
+namespace {
+
+double totalLength(const SectionLines& lines)
+{
+    double sum = 0;
+    for (const QLineF& l : lines)
+        sum += l.length();
+    return sum;
+}
+
+// Two 40 x 30 boxes stacked along Z with a gap: z 0..30 and 70..100.
+MeshModel boxesWithGap()
+{
+    MeshModel a = shapes::box({40, 30, 30});
+    std::vector<Vec3f> v(a.vertices.begin(), a.vertices.end());
+    std::vector<Triangle> f(a.faces.begin(), a.faces.end());
+    const auto base = std::uint32_t(v.size());
+    for (const Vec3f& p : a.vertices)
+        v.push_back({p.x, p.y, p.z + 70.0f});
+    for (const Triangle& t : a.faces)
+        f.push_back({t[0] + base, t[1] + base, t[2] + base});
+    MeshModel m;
+    m.vertices.assign(std::move(v));
+    m.faces.assign(std::move(f));
+    m.loadedVertices = m.vertices;
+    m.loadedFaces = m.faces;
+    m.updateCaches();
+    return m;
+}
+
+// LINE count per layer in a DXF text.
+std::map<QString, int> layerCounts(const QString& dxf)
+{
+    std::map<QString, int> counts;
+    const QStringList lines = dxf.split(QLatin1Char('\n'));
+    for (int i = 0; i + 2 < lines.size(); ++i)
+        if (lines[i] == QLatin1String("LINE") && lines[i + 1] == QLatin1String("8"))
+            ++counts[lines[i + 2]];
+    return counts;
+}
+
+} // namespace
+
+TEST(SliceStack, ThreeSlicesOfAHundredMillimetrePartAtQuarters)
+{
+    MeshModel box = shapes::box({40, 30, 100}, 4);
+    SliceStackRequest request;
+    request.count = 3;
+    const std::vector<float> at = sliceStackPositions(box, request);
+    ASSERT_EQ(at.size(), 3u);
+    EXPECT_FLOAT_EQ(at[0], 25.0f);
+    EXPECT_FLOAT_EQ(at[1], 50.0f);
+    EXPECT_FLOAT_EQ(at[2], 75.0f);
+    for (float p : at) {
+        const SectionLines lines = sliceStackSection(box, request, p);
+        EXPECT_NEAR(totalLength(lines), 140.0, 1e-3); // the 40 x 30 outline
+        for (const QLineF& l : lines) {
+            EXPECT_GE(l.x1(), -1e-4);
+            EXPECT_LE(l.x1(), 40 + 1e-4);
+            EXPECT_LE(l.y2(), 30 + 1e-4);
+        }
+    }
+}
+
+TEST(SliceStack, SectionCoordinatesFollowTheAxis)
+{
+    MeshModel cyl = shapes::cylinder(10, 40, 64);
+    SliceStackRequest request;
+    request.axis = 0; // X: lines in (y, z)
+    request.count = 4;
+    const std::vector<float> at = sliceStackPositions(cyl, request);
+    ASSERT_EQ(at.size(), 4u);
+    EXPECT_FLOAT_EQ(at[0], -10.0f + 20.0f / 5.0f);
+    const SectionLines lines = sliceStackSection(cyl, request, at[1]);
+    ASSERT_FALSE(lines.isEmpty());
+    double maxV = 0;
+    for (const QLineF& l : lines)
+        maxV = std::max({maxV, l.y1(), l.y2()});
+    EXPECT_NEAR(maxV, 40.0, 1e-4); // the second section coordinate is z
+}
+
+TEST(SliceStack, DxfHasOneLayerPerSliceAndNoneForAMiss)
+{
+    MeshModel model = boxesWithGap();
+    SliceStackRequest request;
+    request.count = 3; // 25 and 75 hit the boxes, 50 falls into the gap
+    QString text;
+    QTextStream s(&text);
+    qsizetype written = -1;
+    ASSERT_TRUE(writeSliceStackDxf(s, model, request, {}, &written));
+    s.flush();
+    EXPECT_TRUE(text.startsWith(QStringLiteral("0\nSECTION\n2\nENTITIES\n")));
+    EXPECT_TRUE(text.endsWith(QStringLiteral("0\nENDSEC\n0\nEOF\n")));
+    const std::map<QString, int> counts = layerCounts(text);
+    ASSERT_EQ(counts.size(), 2u);
+    EXPECT_GT(counts.at(QStringLiteral("SLICE_1")), 3);
+    EXPECT_EQ(counts.at(QStringLiteral("SLICE_1")), counts.at(QStringLiteral("SLICE_3")));
+    EXPECT_EQ(written, counts.at(QStringLiteral("SLICE_1")) * 2);
+    // Only LINEs, every z a literal 0.
+    EXPECT_EQ(text.count(QStringLiteral("\n0\nLINE\n")) + (text.startsWith(QStringLiteral("0\nLINE")) ? 1 : 0),
+              int(written));
+    EXPECT_FALSE(text.contains(QStringLiteral("CIRCLE")));
+}
+
+TEST(SliceStack, StoppingBeforeASliceEndsTheFileUnfinished)
+{
+    MeshModel box = shapes::box({10, 10, 10});
+    SliceStackRequest request;
+    request.count = 5;
+    QList<int> asked;
+    QString text;
+    QTextStream s(&text);
+    EXPECT_FALSE(writeSliceStackDxf(s, box, request, [&](int done) {
+        asked.append(done);
+        return done < 2;
+    }));
+    EXPECT_EQ(asked, (QList<int>{0, 1, 2}));
+    s.flush();
+    EXPECT_FALSE(text.contains(QStringLiteral("EOF")));
+    EXPECT_FALSE(text.contains(QStringLiteral("SLICE_3")));
+}
+
+TEST(SliceStack, EmptyModelWritesAnEmptyStack)
+{
+    MeshModel empty;
+    QString text;
+    QTextStream s(&text);
+    EXPECT_TRUE(writeSliceStackDxf(s, empty, SliceStackRequest{}));
+    s.flush();
+    EXPECT_EQ(text, QStringLiteral("0\nSECTION\n2\nENTITIES\n0\nENDSEC\n0\nEOF\n"));
+}

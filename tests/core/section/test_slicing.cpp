@@ -1,0 +1,222 @@
+#include "bench/syntheticscan.h"
+#include "model/mesh/meshmodel.h"
+#include "model/mesh/polydatacache.h"
+#include "model/section/sectionlines.h"
+#include "tests/core/fixtures/shapes.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+double totalLength(const std::vector<MeshModel::SliceSegment3D>& segments)
+{
+    double sum = 0.0;
+    for (const auto& s : segments) {
+        const Vec3f d = s.p1 - s.p0;
+        sum += std::sqrt(double(dot(d, d)));
+    }
+    return sum;
+}
+
+// Perimeter of the regular polygon a tessellated circle really is.
+double polygonPerimeter(double r, int n)
+{
+    return 2.0 * n * r * std::sin(M_PI / n);
+}
+
+} // namespace
+
+TEST(SliceAxis, CylinderCrossSectionHasItsCircumference)
+{
+    MeshModel m = shapes::cylinder(10.0f, 40.0f, 64, 3);
+    for (float band : {0.0f, 0.8f}) {
+        m.clearDerivedState();
+        const auto cut = m.sliceAxis(2, 20.5f, band);
+        EXPECT_NEAR(totalLength(cut), polygonPerimeter(10.0, 64), 0.05) << "band " << band;
+        for (const auto& s : cut) {
+            EXPECT_NEAR(s.p0.z, 20.5f, 1e-4f);
+            EXPECT_NEAR(std::hypot(s.p0.x, s.p0.y), 10.0f, 0.1f);
+        }
+    }
+}
+
+TEST(SliceAxis, BoxSectionIsItsRectangle)
+{
+    MeshModel m = shapes::box({50, 30, 20}, 3);
+    const auto cut = m.sliceAxis(0, 12.3f, 0.0f);
+    EXPECT_NEAR(totalLength(cut), 2.0 * (30 + 20), 1e-3);
+    const SectionLines lines = toSectionLines(cut, 0);
+    QRectF bounds;
+    for (const QLineF& l : lines)
+        bounds = bounds.united(QRectF(l.p1(), l.p2()).normalized());
+    EXPECT_NEAR(bounds.width(), 30.0, 1e-4);
+    EXPECT_NEAR(bounds.height(), 20.0, 1e-4);
+}
+
+TEST(SliceAxis, PlaneThroughVertexRowStillFindsTheSection)
+{
+    // Grid lines at z = 0, 5, 10, ...: the plane runs through a row of vertices.
+    MeshModel m = shapes::box({20, 20, 20}, 4);
+    const auto cut = m.sliceAxis(2, 10.0f, 0.0f);
+    EXPECT_NEAR(totalLength(cut), 80.0, 0.01);
+}
+
+TEST(SliceAxis, PlaneMissingTheMeshGivesNothing)
+{
+    MeshModel m = shapes::box({10, 10, 10}, 2);
+    EXPECT_TRUE(m.sliceAxis(2, 50.0f, 0.0f).empty());
+    EXPECT_TRUE(m.sliceAxis(2, -3.0f, 2.0f).empty());
+    EXPECT_TRUE(m.sliceAxis(3, 5.0f, 0.0f).empty());
+    EXPECT_TRUE(m.sliceAxis(-1, 5.0f, 0.0f).empty());
+    EXPECT_TRUE(MeshModel().sliceAxis(2, 0.0f, 0.0f).empty());
+}
+
+TEST(SliceAxis, NearlyEqualPositionIsServedFromCache)
+{
+    MeshModel m = shapes::cylinder(5.0f, 10.0f, 32);
+    const auto first = m.sliceAxis(2, 5.0f, 0.0f);
+    ASSERT_FALSE(first.empty());
+    EXPECT_TRUE(m.axisSliceCacheValid);
+    EXPECT_EQ(m.axisSliceCacheAxis, 2);
+    // Change the geometry behind the cache's back: a cache hit still returns the old cut.
+    std::vector<Vec3f> moved = m.vertices.vec();
+    for (Vec3f& v : moved)
+        v.x += 100.0f;
+    m.vertices.assign(moved);
+    const auto second = m.sliceAxis(2, 5.0000005f, 0.0f);
+    ASSERT_EQ(second.size(), first.size());
+    EXPECT_EQ(second[0].p0.x, first[0].p0.x);
+    // After a cache update the same request is recomputed.
+    m.updateCaches();
+    EXPECT_FALSE(m.axisSliceCacheValid);
+    const auto third = m.sliceAxis(2, 5.0f, 0.0f);
+    ASSERT_FALSE(third.empty());
+    EXPECT_GT(third[0].p0.x, 90.0f);
+}
+
+TEST(SliceAxis, RepeatedExactCutsReuseThePolyData)
+{
+    MeshModel m = shapes::cylinder(5.0f, 10.0f, 32);
+    m.sliceAxis(2, 2.0f, 0.0f);
+    auto before = cachedPolyData(&m, m.vertices, m.slicingFaces());
+    auto cutterBefore = cachedPlaneCutter(&m, m.vertices, m.slicingFaces());
+    m.sliceAxis(2, 3.0f, 0.0f);
+    m.sliceAxis(2, 4.0f, 0.0f);
+    EXPECT_EQ(cachedPolyData(&m, m.vertices, m.slicingFaces()).Get(), before.Get());
+    EXPECT_EQ(cachedPlaneCutter(&m, m.vertices, m.slicingFaces()), cutterBefore);
+    m.updateCaches();
+    EXPECT_NE(cachedPlaneCutter(&m, m.vertices, m.slicingFaces()), cutterBefore);
+}
+
+// The cutter works on several threads; the section must not depend on how
+// they were scheduled, or the same cut exports a different file each time.
+TEST(SliceAxis, ExactCutIsTheSameEveryTime)
+{
+    MeshModel model = makeSyntheticModel(200000);
+    model.updateCaches();
+    const float mid = 0.5f * (model.boundsMin().z + model.boundsMax().z);
+    const auto first = model.sliceAxis(2, mid, 0.0f);
+    ASSERT_GT(first.size(), 100u);
+    for (int round = 0; round < 6; ++round) {
+        model.sliceAxis(2, mid + 1.0f + float(round), 0.0f); // evicts the one-entry cache
+        const auto again = model.sliceAxis(2, mid, 0.0f);
+        ASSERT_EQ(again.size(), first.size());
+        for (std::size_t i = 0; i < first.size(); ++i) {
+            ASSERT_EQ(again[i].p0, first[i].p0) << i;
+            ASSERT_EQ(again[i].p1, first[i].p1) << i;
+        }
+    }
+}
+
+// Before a worker has built the whole-mesh cutter, cuts go through the few
+// triangles the plane touches; both ways must give the very same section, or
+// a slider back at an earlier position would show different lines.
+TEST(SliceAxis, CutsBeforeAndAfterTheWarmUpAgree)
+{
+    MeshModel cold = makeSyntheticModel(150000);
+    MeshModel warm = makeSyntheticModel(150000);
+    cold.updateCaches();
+    warm.updateCaches();
+    warm.warmSliceCutter();
+    ASSERT_TRUE(readyPlaneCutter(&warm, warm.vertices, warm.slicingFaces()));
+    EXPECT_FALSE(readyPlaneCutter(&cold, cold.vertices, cold.slicingFaces()));
+    for (int axis = 0; axis < 3; ++axis) {
+        const float lo = cold.boundsMin()[axis], hi = cold.boundsMax()[axis];
+        for (float f : {0.13f, 0.5f, 0.77f}) {
+            const float at = lo + f * (hi - lo);
+            const auto a = cold.sliceAxis(axis, at, 0.0f);
+            const auto b = warm.sliceAxis(axis, at, 0.0f);
+            ASSERT_GT(a.size(), 50u);
+            ASSERT_EQ(a.size(), b.size()) << axis << " " << f;
+            for (std::size_t i = 0; i < a.size(); ++i) {
+                ASSERT_EQ(a[i].p0, b[i].p0) << axis << " " << f << " " << i;
+                ASSERT_EQ(a[i].p1, b[i].p1) << axis << " " << f << " " << i;
+            }
+        }
+    }
+    // A copy made before the warm-up profits from it: both share one cache.
+    MeshModel live = makeSyntheticModel(20000);
+    live.updateCaches();
+    const MeshModel workerCopy(live);
+    workerCopy.warmSliceCutter();
+    EXPECT_TRUE(readyPlaneCutter(&live, live.vertices, live.slicingFaces()));
+}
+
+TEST(BandWalk, VertexOnPlanePlusCrossingMakesOneSegment)
+{
+    MeshModel m;
+    m.vertices.assign(std::vector<Vec3f>{{0, 0, 0}, {10, 0, -5}, {10, 0, 5}});
+    m.faces.assign(std::vector<Triangle>{{0, 1, 2}});
+    const auto cut = m.slicePlane(QVector3D(0, 0, 1), QVector3D(0, 0, 0), 0.5f);
+    ASSERT_EQ(cut.size(), 1u);
+    EXPECT_NEAR(totalLength(cut), 10.0, 1e-4);
+}
+
+TEST(BandWalk, TriangleInThePlaneOffersItsFirstSeparatedVertices)
+{
+    MeshModel m;
+    m.vertices.assign(std::vector<Vec3f>{{0, 0, 0}, {0.00001f, 0, 0}, {4, 3, 0}});
+    m.faces.assign(std::vector<Triangle>{{0, 1, 2}});
+    const auto cut = m.sliceAxis(2, 0.0f, 1.0f);
+    ASSERT_EQ(cut.size(), 1u);
+    EXPECT_EQ(cut[0].p0, Vec3f(0, 0, 0));
+    EXPECT_EQ(cut[0].p1, Vec3f(4, 3, 0));
+}
+
+TEST(BandWalk, OutOfRangeTrianglesAreSkipped)
+{
+    MeshModel m;
+    m.vertices.assign(std::vector<Vec3f>{{0, 0, -1}, {10, 0, 1}, {0, 10, 1}});
+    m.faces.assign(std::vector<Triangle>{{0, 1, 7}, {0, 1, 2}});
+    const auto cut = m.sliceAxis(2, 0.0f, 0.5f);
+    EXPECT_EQ(cut.size(), 1u);
+}
+
+TEST(SlicePlane, ObliquePlaneThroughCylinderIsAnEllipse)
+{
+    MeshModel m = shapes::cylinder(10.0f, 100.0f, 128, 20);
+    const float tilt = 0.5f; // radians away from the axis
+    const QVector3D normal(std::sin(tilt), 0.0f, std::cos(tilt));
+    const auto cut = m.slicePlane(normal * 3.0f, QVector3D(0, 0, 50), 0.0f);
+    // Ellipse with semi-axes r and r / cos(tilt) (Ramanujan's perimeter).
+    const double a = 10.0 / std::cos(tilt), b = 10.0;
+    const double h = (a - b) * (a - b) / ((a + b) * (a + b));
+    const double perimeter = M_PI * (a + b) * (1 + 3 * h / (10 + std::sqrt(4 - 3 * h)));
+    EXPECT_NEAR(totalLength(cut), perimeter, perimeter * 0.003);
+    for (const auto& s : cut)
+        EXPECT_NEAR(dot(s.p0 - Vec3f(0, 0, 50), Vec3f(normal.x(), normal.y(), normal.z())), 0.0f, 1e-3f);
+    EXPECT_TRUE(m.slicePlane(QVector3D(0, 0, 0), QVector3D(0, 0, 50), 0.0f).empty());
+    EXPECT_FALSE(m.axisSliceCacheValid);
+}
+
+TEST(SectionLines, AxisAndPlaneMappings)
+{
+    const std::vector<MeshModel::SliceSegment3D> seg{{{1, 2, 3}, {4, 5, 6}}};
+    EXPECT_EQ(toSectionLines(seg, 0).at(0), QLineF(2, 3, 5, 6));
+    EXPECT_EQ(toSectionLines(seg, 1).at(0), QLineF(1, 3, 4, 6));
+    EXPECT_EQ(toSectionLines(seg, 2).at(0), QLineF(1, 2, 4, 5));
+    const QLineF plane = toSectionLines(seg, QVector3D(1, 1, 1), QVector3D(0, 1, 0), QVector3D(0, 0, 1)).at(0);
+    EXPECT_EQ(plane, QLineF(1, 2, 4, 5));
+}

@@ -1,0 +1,284 @@
+// The window as built: start state, menus, toolbars, timers, the bottom
+// controls switch and Escape.
+#include "ui/mainwindow/mainwindow.h"
+
+#include "tests/ui/common/uitestutil.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+// "text [shortcut] {flags}" per entry, "|" for separators.
+QStringList menuLayout(QMenu* menu)
+{
+    QStringList entries;
+    for (QAction* action : menu->actions()) {
+        if (action->isSeparator()) {
+            entries << QStringLiteral("|");
+            continue;
+        }
+        QString entry = action->text();
+        if (!action->shortcut().isEmpty())
+            entry += QStringLiteral(" [%1]").arg(action->shortcut().toString());
+        QString flags;
+        if (action->isCheckable())
+            flags += action->isChecked() ? QStringLiteral("checked") : QStringLiteral("checkable");
+        if (!action->isEnabled())
+            flags += flags.isEmpty() ? QStringLiteral("disabled") : QStringLiteral(",disabled");
+        if (!flags.isEmpty())
+            entry += QStringLiteral(" {%1}").arg(flags);
+        entries << entry;
+    }
+    return entries;
+}
+
+const QStringList kMeshCommands = {
+    "Auto Orient", "Auto X", "Auto Y", "Auto Z", "Flip 180 X", "Flip 180 Y", "Flip 180 Z", "Swap X<->Y", "Rect Snap",
+    "Reset Alignment", "Model Color", "Background Color", "Contour Color", "Export DXF", "Export SVG", "2D Drawing",
+    "Wireframe", "Export Wireframe DXF", "3D Measurement", "Curvature Heatmap",
+};
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        window_ = std::make_unique<MainWindow>();
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
+    void cleanup() { window_.reset(); }
+
+    void startStateShowsNoMesh();
+    void meshCommandsDisabledWithoutMesh();
+    void menusHaveEntriesShortcutsAndStates();
+    void mainToolbarOrder();
+    void pageToolbarsAndSharedSnap();
+    void timersAreSingleShotDebounces();
+    void wireframePreviewDelayIsClamped();
+    void busyGuardStopsPendingDebounces();
+    void bottomControlsToggleReports();
+    void escapeCancels();
+
+private:
+    template <class T>
+    T* child(const char* name)
+    {
+        return window_->findChild<T*>(QString::fromLatin1(name));
+    }
+    QString label(const char* name) { return child<QLabel>(name)->text(); }
+
+    std::unique_ptr<MainWindow> window_;
+};
+
+void TestMainWindow::startStateShowsNoMesh()
+{
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Halvoran 2.0"));
+    QCOMPARE(window_->size(), QSize(1400, 800));
+    QCOMPARE(window_->statusBar()->currentMessage(), QStringLiteral("Ready - Load STL/ASC scan data to begin"));
+    QCOMPARE(label("fileLabel"), QStringLiteral("No file loaded"));
+    for (const char* name : {"typeLabel", "verticesLabel", "facesLabel", "extentsLabel"})
+        QCOMPARE(label(name), QStringLiteral("-"));
+    QCOMPARE(label("alignmentLabel"), QStringLiteral("Not aligned"));
+    QCOMPARE(window_->modeText(), QStringLiteral("Navigation"));
+    QVERIFY(!findAction(window_.get(), "Undo Alignment")->isEnabled());
+    QVERIFY(!findAction(window_.get(), "Redo Alignment")->isEnabled());
+    QVERIFY(!window_->model().hasMesh());
+    QVERIFY(!window_->isLoadInProgress());
+    QVERIFY(!window_->isBusy());
+    QVERIFY(!child<QScrollArea>("bottomControls")->isVisible());
+    QVERIFY(window_->styleSheet().startsWith(QStringLiteral("\nQMainWindow { background: #1f2233; color: #e6e8ef; }\n")));
+    QVERIFY(window_->styleSheet().endsWith(
+        QStringLiteral("\nQStatusBar { background: #171a29; border-top: 1px solid #2f3651; }\n")));
+    QCOMPARE(window_->styleSheet().count(QLatin1Char('\n')), 16);
+}
+
+void TestMainWindow::meshCommandsDisabledWithoutMesh()
+{
+    for (const QString& text : kMeshCommands) {
+        QAction* action = findAction(window_.get(), text);
+        QVERIFY2(action, qPrintable(text));
+        QVERIFY2(!action->isEnabled(), qPrintable(text));
+    }
+    QVERIFY(!findButton(window_.get(), "Build On Surface")->isEnabled());
+    QVERIFY(!child<QComboBox>("qualityCombo")->isEnabled());
+    // The surface-plane Clear is the push button, not the draw toolbar's Clear.
+    for (QPushButton* button : window_->findChildren<QPushButton*>())
+        if (button->text() == QStringLiteral("Clear"))
+            QVERIFY(!button->isEnabled());
+    // Loading stays possible.
+    QVERIFY(findAction(window_.get(), "Open Scan...")->isEnabled());
+    QVERIFY(findAction(window_.get(), "Load Scan")->isEnabled());
+}
+
+void TestMainWindow::menusHaveEntriesShortcutsAndStates()
+{
+    QStringList titles;
+    QList<QStringList> menus;
+    for (QAction* action : window_->menuBar()->actions()) {
+        titles << action->text();
+        menus << menuLayout(action->menu());
+    }
+    QCOMPARE(titles, (QStringList{"&File", "&Edit", "&View", "&Tools"}));
+    QCOMPARE(menus[0], (QStringList{"&Open Scan... [Ctrl+O]", "|", "&Save Session... [Ctrl+S]",
+                                    "&Load Session... [Ctrl+Shift+S]", "|", "Export &DXF...", "Export S&VG...",
+                                    "Export &Wireframe DXF..."}));
+    QCOMPARE(menus[1], (QStringList{"&Undo Alignment [Ctrl+Z] {disabled}", "&Redo Alignment [Ctrl+Y] {disabled}"}));
+    QCOMPARE(menus[2], (QStringList{"&Fit All [F]", "|", "View Along &X [1]", "View Along &Y [2]", "View Along &Z [3]",
+                                    "|", "View &Isometric [4]", "|", "&Orthographic Projection {checked}",
+                                    "&Perspective Projection {checkable}", "|", "&Wireframe Mode [W] {checkable}"}));
+    QCOMPARE(menus[3], (QStringList{"3D &Measurement {checkable,disabled}", "Curvature &Heatmap {checkable,disabled}",
+                                    "|", "Show &Bottom Controls {checkable}", "|", "&Slice Stack...",
+                                    "&Compare Slice...", "&Fit Primitive", "|", "Add &Datum Plane...",
+                                    "C&lear Datum Planes"}));
+}
+
+void TestMainWindow::mainToolbarOrder()
+{
+    QToolBar* bar = findToolbar(window_.get(), "Main Toolbar");
+    QVERIFY(bar);
+    QCOMPARE(toolbarLayout(bar),
+             (QStringList{"Load Scan", "|", "Auto Orient", "Auto X", "Auto Y", "Auto Z", "Flip 180 X", "Flip 180 Y",
+                          "Flip 180 Z", "Swap X<->Y", "Rect Snap", "Reset Alignment", "|", "Model Color",
+                          "Background Color", "Contour Color", "|", "Export DXF", "Export SVG", "2D Drawing", "|",
+                          "Wireframe", "Export Wireframe DXF"}));
+    QVERIFY(findAction(window_.get(), "Wireframe")->isCheckable());
+}
+
+void TestMainWindow::pageToolbarsAndSharedSnap()
+{
+    QToolBar* draw = findToolbar(window_.get(), "Draw Tools");
+    QToolBar* measure = findToolbar(window_.get(), "Measure Tools");
+    QToolBar* wire = findToolbar(window_.get(), "Wireframe Tools");
+    QVERIFY(draw && measure && wire);
+    QStringList drawTexts = toolbarLayout(draw);
+    drawTexts.replace(drawTexts.indexOf(QString()), QStringLiteral("<brush>"));
+    QCOMPARE(drawTexts, (QStringList{"Line", "Circle", "Rect", "Polygon", "|", "Trace", "Offset", "|", "Select",
+                                     "Eraser", "Area Eraser", "|", "Snap", "|", "<brush>", "|", "Undo", "Delete",
+                                     "Merge", "Clear"}));
+    QCOMPARE(toolbarLayout(measure),
+             (QStringList{"Length", "Radius", "Arc", "Angle", "|", "Point", "|", "Snap", "|", "Snapshot"}));
+    const QStringList wireTexts = toolbarLayout(wire);
+    QCOMPARE(wireTexts.mid(0, 7),
+             (QStringList{"Measure", "Snap", "Select Line", "Delete Line", "Keep N...", "Clear Measure", "|"}));
+
+    QAction* drawSnap = draw->actions().at(12);
+    QAction* measureSnap = measure->actions().at(7);
+    QCOMPARE(drawSnap, measureSnap);
+    QVERIFY(drawSnap->isCheckable());
+    QVERIFY(!drawSnap->isChecked());
+
+    QAction* wireSnap = wire->actions().at(1);
+    QVERIFY(wireSnap != drawSnap);
+    QVERIFY(wireSnap->isCheckable() && wireSnap->isChecked());
+    QVERIFY(wire->actions().at(0)->isCheckable() && !wire->actions().at(0)->isChecked());
+    QVERIFY(wire->actions().at(2)->isCheckable());
+
+    auto* brush = child<QComboBox>("brushCombo");
+    QCOMPARE(brush->count(), 3);
+    QCOMPARE(brush->currentText(), QStringLiteral("Brush: Medium"));
+    auto* cleanup = child<QComboBox>("wireCleanupCombo");
+    QCOMPARE(cleanup->currentText(), QStringLiteral("CAD Clean"));
+    auto* exportCombo = child<QComboBox>("wireExportCombo");
+    QCOMPARE(exportCombo->itemText(0), QStringLiteral("Long Feature Polylines"));
+    QCOMPARE(exportCombo->currentText(), QStringLiteral("X/Y Lattice Vectors"));
+    auto* complexity = child<QSlider>("wireComplexitySlider");
+    QCOMPARE(complexity->minimum(), 10);
+    QCOMPARE(complexity->maximum(), 100);
+    QCOMPARE(complexity->value(), 70);
+}
+
+void TestMainWindow::timersAreSingleShotDebounces()
+{
+    QList<int> intervals;
+    for (QTimer* timer : window_->findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly)) {
+        QVERIFY(timer->isSingleShot());
+        QVERIFY(!timer->isActive());
+        intervals << timer->interval();
+    }
+    std::sort(intervals.begin(), intervals.end());
+    QCOMPARE(intervals, (QList<int>{60, 80}));
+}
+
+void TestMainWindow::wireframePreviewDelayIsClamped()
+{
+    QTimer* preview = nullptr;
+    for (QTimer* timer : window_->findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly))
+        if (timer->interval() == 80)
+            preview = timer;
+    QVERIFY(preview);
+    window_->scheduleWireframePreview(5);
+    QVERIFY(preview->isActive());
+    QCOMPARE(preview->interval(), 20);
+    window_->scheduleWireframePreview(1000);
+    QCOMPARE(preview->interval(), 400);
+    window_->scheduleWireframePreview(150);
+    QCOMPARE(preview->interval(), 150);
+    preview->stop();
+    // No delay: the rebuild runs at once instead of arming the timer.
+    window_->scheduleWireframePreview(0);
+    QVERIFY(!preview->isActive());
+}
+
+void TestMainWindow::busyGuardStopsPendingDebounces()
+{
+    window_->scheduleWireframePreview(300);
+    child<QSlider>("smooth2DSlider")->setValue(50); // arms the slice debounce
+    const auto active = [this]() {
+        int count = 0;
+        for (QTimer* timer : window_->findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly))
+            count += timer->isActive() ? 1 : 0;
+        return count;
+    };
+    QCOMPARE(active(), 2);
+    QVERIFY(window_->beginBusyOperation(QStringLiteral("Fine Tune")));
+    QCOMPARE(active(), 0);
+    window_->endBusyOperation();
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestMainWindow::bottomControlsToggleReports()
+{
+    QAction* toggle = findAction(window_.get(), "Show Bottom Controls");
+    auto* bottom = child<QScrollArea>("bottomControls");
+    toggle->trigger();
+    QVERIFY(bottom->isVisible());
+    QCOMPARE(window_->statusBar()->currentMessage(), QStringLiteral("Bottom controls shown"));
+    toggle->trigger();
+    QVERIFY(!bottom->isVisible());
+    QCOMPARE(window_->statusBar()->currentMessage(), QStringLiteral("Bottom controls hidden"));
+}
+
+void TestMainWindow::escapeCancels()
+{
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    QTest::keyClick(window_.get(), Qt::Key_Escape);
+    QCOMPARE(window_->statusBar()->currentMessage(), QStringLiteral("Cancelled"));
+
+    QAction* measure = findAction(window_.get(), "3D Measurement");
+    measure->setEnabled(true);
+    measure->setChecked(true);
+    window_->statusBar()->clearMessage();
+    QTest::keyClick(window_.get(), Qt::Key_Escape);
+    QVERIFY(!measure->isChecked());
+    QCOMPARE(window_->statusBar()->currentMessage(), QStringLiteral("Cancelled"));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "test_mainwindow.moc"

@@ -1,0 +1,332 @@
+// The 2D drawing from the window: Generate into the 2D view, the export
+// command in automation and through its preview, and the files read back.
+#include "ui/mainwindow/mainwindow.h"
+#include "ui/section2d/section2dwidget.h"
+#include "tests/ui/common/uitestutil.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QInputDialog>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QXmlStreamReader>
+
+#include <memory>
+
+namespace {
+
+constexpr int kLoadTimeoutMs = 60000;
+const char* const kEnv[] = {"HALVORAN_AUTOMATION", "HALVORAN_AUTOMATION_OUTPUT_DIR", "HALVORAN_AUTOMATION_DRAWING_VIEW",
+                            "HALVORAN_AUTOMATION_DRAWING_EXPORT"};
+
+struct SvgSummary {
+    QStringList groupIds;
+    int lines = 0;
+    QRectF viewBox;
+    bool linesInsideViewBox = true;
+    bool wellFormed = false;
+};
+
+SvgSummary readSvg(const QString& path)
+{
+    SvgSummary s;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return s;
+    QXmlStreamReader xml(&file);
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (!xml.isStartElement())
+            continue;
+        const auto a = xml.attributes();
+        if (xml.name() == QLatin1String("svg")) {
+            const QStringList box = a.value(QLatin1String("viewBox")).toString().split(QLatin1Char(' '));
+            if (box.size() == 4)
+                s.viewBox = QRectF(box[0].toDouble(), box[1].toDouble(), box[2].toDouble(), box[3].toDouble());
+        } else if (xml.name() == QLatin1String("g")) {
+            s.groupIds << a.value(QLatin1String("id")).toString();
+        } else if (xml.name() == QLatin1String("line")) {
+            ++s.lines;
+            for (const char* end : {"1", "2"}) {
+                const QPointF p(a.value(QLatin1String("x") + QLatin1String(end)).toDouble(),
+                                a.value(QLatin1String("y") + QLatin1String(end)).toDouble());
+                if (!s.viewBox.adjusted(-1e-3, -1e-3, 1e-3, 1e-3).contains(p))
+                    s.linesInsideViewBox = false;
+            }
+        }
+    }
+    s.wellFormed = !xml.hasError();
+    return s;
+}
+
+} // namespace
+
+class TestMainWindowDrawing : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        scanPath_ = dir_.filePath(QStringLiteral("part.stl"));
+        QVERIFY(writeSyntheticStl(scanPath_, 30000) > 0);
+    }
+    void init()
+    {
+        outDir_ = std::make_unique<QTemporaryDir>();
+        qputenv("HALVORAN_AUTOMATION", "1");
+        qputenv("HALVORAN_AUTOMATION_OUTPUT_DIR", QFile::encodeName(outDir_->path()));
+        window_ = std::make_unique<MainWindow>();
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
+    void cleanup()
+    {
+        window_.reset();
+        for (const char* name : kEnv)
+            qunsetenv(name);
+    }
+
+    void commandsWithoutMeshWarn();
+    void generateShowsTheDrawingInThe2DView();
+    void hiddenLinesAreErasedInThe2DView();
+    void openMeshGetsTheRepairHintFirst();
+    void exportWritesTopSvgInAutomation();
+    void exportFrontAsDxfReadsBackInEzdxf();
+    void unwritablePathIsReported();
+    void previewShowsCountsAndSaves();
+
+private:
+    void load()
+    {
+        window_->beginAsyncLoad(scanPath_);
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+        QVERIFY(window_->model().hasMesh());
+    }
+    void switchToDrawingMode()
+    {
+        auto* combo = window_->findChild<QComboBox*>(QStringLiteral("modeCombo"));
+        QVERIFY(combo);
+        combo->setCurrentIndex(combo->findText(QStringLiteral("2D Drawing")));
+        QTRY_VERIFY(window_->findChild<QWidget*>(QStringLiteral("drawingControls"))->isVisible());
+    }
+    QString status() const { return window_->statusBar()->currentMessage(); }
+
+    QTemporaryDir dir_;
+    std::unique_ptr<QTemporaryDir> outDir_;
+    QString scanPath_;
+    std::unique_ptr<MainWindow> window_;
+};
+
+void TestMainWindowDrawing::commandsWithoutMeshWarn()
+{
+    MessageBoxCatcher boxes;
+    switchToDrawingMode();
+    QAbstractButton* generate = findButton(window_.get(), QStringLiteral("Generate"));
+    QVERIFY(generate);
+    generate->click();
+    // The toolbar action is disabled without a mesh; the command still refuses.
+    QVERIFY(!findAction(window_.get(), QStringLiteral("2D Drawing"))->isEnabled());
+    window_->onExport2DDrawing();
+    QTRY_COMPARE(boxes.texts.size(), 2);
+    QCOMPARE(boxes.titles, (QStringList{QStringLiteral("2D Drawing"), QStringLiteral("2D Drawing")}));
+    QCOMPARE(boxes.texts, (QStringList{QStringLiteral("No mesh loaded."), QStringLiteral("No mesh loaded.")}));
+    QVERIFY(QDir(outDir_->path()).entryList(QDir::Files).isEmpty());
+}
+
+void TestMainWindowDrawing::generateShowsTheDrawingInThe2DView()
+{
+    MessageBoxCatcher boxes;
+    load();
+    switchToDrawingMode();
+    findButton(window_.get(), QStringLiteral("Generate"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("2D Drawing (Top)")), 60000);
+    QVERIFY2(boxes.texts.isEmpty(), qPrintable(boxes.texts.join(QLatin1Char('|'))));
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("^2D Drawing \\(Top\\): (\\d+) feature, (\\d+) contour edges$")).match(status());
+    QVERIFY2(m.hasMatch(), qPrintable(status()));
+    const SectionLines& lines = window_->sectionCanvas()->sectionLines();
+    QVERIFY(m.captured(1).toInt() > 0);
+    QCOMPARE(m.captured(1).toInt() + m.captured(2).toInt(), int(lines.size()));
+    QVERIFY(window_->sectionCanvas()->erasedIndices().isEmpty());
+
+    // The drawing lies within the part's footprint seen from the top.
+    const Vec3f lo = window_->model().boundsMin(), hi = window_->model().boundsMax();
+    for (const QLineF& line : lines)
+        for (const QPointF& p : {line.p1(), line.p2()}) {
+            QVERIFY(p.x() >= lo.x - 0.5 && p.x() <= hi.x + 0.5);
+            QVERIFY(p.y() >= lo.y - 0.5 && p.y() <= hi.y + 0.5);
+        }
+
+    // A different view is drawn in its own plane.
+    QComboBox* viewCombo = nullptr;
+    for (QComboBox* combo : window_->findChildren<QComboBox*>())
+        if (combo->findText(QStringLiteral("Front (XZ)")) >= 0)
+            viewCombo = combo;
+    QVERIFY(viewCombo);
+    viewCombo->setCurrentIndex(1);
+    findButton(window_.get(), QStringLiteral("Generate"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("2D Drawing (Front)")), 60000);
+    for (const QLineF& line : window_->sectionCanvas()->sectionLines())
+        QVERIFY(line.p1().y() >= lo.z - 0.5 && line.p1().y() <= hi.z + 0.5);
+}
+
+void TestMainWindowDrawing::hiddenLinesAreErasedInThe2DView()
+{
+    MessageBoxCatcher boxes;
+    load();
+    switchToDrawingMode();
+    QCheckBox* hidden = nullptr;
+    for (QCheckBox* box : window_->findChildren<QCheckBox*>())
+        if (box->text() == QLatin1String("Hidden lines"))
+            hidden = box;
+    QVERIFY(hidden);
+    QVERIFY(!hidden->isChecked());
+    hidden->setChecked(true);
+    findButton(window_.get(), QStringLiteral("Generate"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("2D Drawing (Top)")), 60000);
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("(\\d+) feature, (\\d+) contour")).match(status());
+    QVERIFY(m.hasMatch());
+    const QSet<int> erased = window_->sectionCanvas()->erasedIndices();
+    const int total = int(window_->sectionCanvas()->sectionLines().size());
+    // The synthetic part's underside has creases and holes that the top hides.
+    QVERIFY(!erased.isEmpty());
+    QCOMPARE(m.captured(1).toInt() + m.captured(2).toInt() + int(erased.size()), total);
+    for (int index : erased)
+        QVERIFY(index >= 0 && index < total);
+}
+
+void TestMainWindowDrawing::openMeshGetsTheRepairHintFirst()
+{
+    load();
+    for (const char* name : kEnv)
+        qunsetenv(name);
+    MessageBoxCatcher boxes;
+    switchToDrawingMode();
+    findButton(window_.get(), QStringLiteral("Generate"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("2D Drawing (Top)")), 60000);
+    QCOMPARE(boxes.titles, QStringList{QStringLiteral("2D Drawing")});
+    const QRegularExpressionMatch m = QRegularExpression(
+        QStringLiteral("^This mesh has (\\d+) boundary edges \\(holes\\)\\. Running Repair Mesh first may produce "
+                       "cleaner 2D drawings\\.$")).match(boxes.texts.value(0));
+    QVERIFY2(m.hasMatch(), qPrintable(boxes.texts.value(0)));
+    QVERIFY(m.captured(1).toInt() > 0);
+    QVERIFY(!window_->sectionCanvas()->sectionLines().isEmpty());
+}
+
+void TestMainWindowDrawing::exportWritesTopSvgInAutomation()
+{
+    MessageBoxCatcher boxes;
+    load();
+    findAction(window_.get(), QStringLiteral("2D Drawing"))->trigger();
+    const QString path = QDir(outDir_->path()).filePath(QStringLiteral("drawing_top.svg"));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path), 60000);
+    QVERIFY2(boxes.texts.isEmpty(), qPrintable(boxes.texts.join(QLatin1Char('|'))));
+    const SvgSummary svg = readSvg(path);
+    QVERIFY(svg.wellFormed);
+    QCOMPARE(svg.groupIds, (QStringList{"hidden", "contours", "features", "boundaries", "silhouette"}));
+    QVERIFY(svg.lines > 0);
+    QVERIFY(svg.linesInsideViewBox);
+    QVERIFY2(status().startsWith(QStringLiteral("Exported 2D drawing: %1 (").arg(QFileInfo(path).absoluteFilePath())),
+             qPrintable(status()));
+    QVERIFY(status().endsWith(QStringLiteral(" (%1 edges)").arg(svg.lines)));
+}
+
+void TestMainWindowDrawing::exportFrontAsDxfReadsBackInEzdxf()
+{
+    MessageBoxCatcher boxes;
+    load();
+    const QString path = QDir(outDir_->path()).filePath(QStringLiteral("front.DXF"));
+    qputenv("HALVORAN_AUTOMATION_DRAWING_VIEW", "1");
+    qputenv("HALVORAN_AUTOMATION_DRAWING_EXPORT", QFile::encodeName(path));
+    findAction(window_.get(), QStringLiteral("2D Drawing"))->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path), 60000);
+    const QJsonObject summary = readDxfSummary(path);
+    QVERIFY(!summary.isEmpty());
+    QCOMPARE(summary.value(QStringLiteral("units")).toInt(), 4);
+    const QJsonObject counts = summary.value(QStringLiteral("counts")).toObject();
+    QVERIFY(counts.value(QStringLiteral("LINE/FEATURE")).toInt() > 0);
+    for (const QString& key : counts.keys())
+        QVERIFY2(key == QLatin1String("LINE/FEATURE") || key == QLatin1String("LINE/CONTOUR"), qPrintable(key));
+    // Front view: drawing y is world z, not flipped.
+    const Vec3f lo = window_->model().boundsMin(), hi = window_->model().boundsMax();
+    const QJsonArray lines = summary.value(QStringLiteral("lines")).toArray();
+    QVERIFY(!lines.isEmpty());
+    for (const QJsonValue& v : lines) {
+        const QJsonArray l = v.toArray();
+        QVERIFY(l[1].toDouble() >= lo.z - 0.5 && l[1].toDouble() <= hi.z + 0.5);
+        QVERIFY(l[0].toDouble() >= lo.x - 0.5 && l[0].toDouble() <= hi.x + 0.5);
+    }
+}
+
+void TestMainWindowDrawing::unwritablePathIsReported()
+{
+    MessageBoxCatcher boxes;
+    load();
+    qputenv("HALVORAN_AUTOMATION_DRAWING_EXPORT", "/proc/halvoran-no-such/x.svg");
+    findAction(window_.get(), QStringLiteral("2D Drawing"))->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!boxes.texts.isEmpty(), 60000);
+    QCOMPARE(boxes.titles.first(), QStringLiteral("Export"));
+    QCOMPARE(boxes.texts.first(), QStringLiteral("Failed to write file."));
+    QVERIFY(!status().startsWith(QStringLiteral("Exported")));
+}
+
+void TestMainWindowDrawing::previewShowsCountsAndSaves()
+{
+    load();
+    for (const char* name : kEnv)
+        qunsetenv(name);
+    const QString path = QDir(outDir_->path()).filePath(QStringLiteral("chosen.svg"));
+    QString countsText;
+    bool sawViewChoice = false;
+    // Answer the view question with "Right (YZ)", then save from the preview.
+    QTimer driver;
+    driver.setInterval(20);
+    connect(&driver, &QTimer::timeout, this, [&]() {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* input = qobject_cast<QInputDialog*>(w); input && input->isVisible()) {
+                sawViewChoice = input->labelText() == QLatin1String("Projection view:");
+                input->setTextValue(QStringLiteral("Right (YZ)"));
+                input->accept();
+                return;
+            }
+            if (auto* dialog = qobject_cast<QDialog*>(w);
+                dialog && dialog->isVisible() && dialog->windowTitle() == QLatin1String("2D Drawing Preview")) {
+                if (auto* label = dialog->findChild<QLabel*>(QStringLiteral("drawingCounts")))
+                    countsText = label->text();
+                // Answer the save question from the environment from here on.
+                qputenv("HALVORAN_AUTOMATION", "1");
+                qputenv("HALVORAN_AUTOMATION_DRAWING_EXPORT", QFile::encodeName(path));
+                findButton(dialog, QStringLiteral("Save SVG / DXF"))->click();
+                return;
+            }
+        }
+    });
+    driver.start();
+    window_->onExport2DDrawing();
+    driver.stop();
+    QVERIFY(sawViewChoice);
+    QVERIFY(QFile::exists(path));
+    const QRegularExpressionMatch m = QRegularExpression(
+        QStringLiteral("^Silhouette: 0  \\|  Feature: (\\d+)  \\|  Contour: (\\d+)  \\|  Hidden: 0$")).match(countsText);
+    QVERIFY2(m.hasMatch(), qPrintable(countsText));
+    const SvgSummary svg = readSvg(path);
+    QCOMPARE(svg.lines, m.captured(1).toInt() + m.captured(2).toInt());
+    // Right view: drawing x is world y.
+    const Vec3f lo = window_->model().boundsMin(), hi = window_->model().boundsMax();
+    QVERIFY(svg.viewBox.left() < lo.y + 1.0 && svg.viewBox.right() > hi.y - 1.0);
+    QVERIFY(svg.viewBox.width() < (hi.y - lo.y) * 1.2 + 1.0);
+}
+
+QTEST_MAIN(TestMainWindowDrawing)
+#include "test_mainwindow_drawing.moc"

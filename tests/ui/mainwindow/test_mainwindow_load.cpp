@@ -1,0 +1,399 @@
+// Loading a scan: the worker load, the hand-back, failures, cancel, the
+// one-operation rule and the trace lines in the runtime log.
+#include "ui/mainwindow/mainwindow.h"
+
+#include "app/runtimelog.h"
+#include "tests/ui/common/uitestutil.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+constexpr int kLoadTimeoutMs = 60000;
+
+const QStringList kMeshCommands = {
+    "Auto Orient", "Auto X", "Auto Y", "Auto Z", "Flip 180 X", "Flip 180 Y", "Flip 180 Z", "Swap X<->Y", "Rect Snap",
+    "Reset Alignment", "Model Color", "Background Color", "Contour Color", "Export DXF", "Export SVG", "2D Drawing",
+    "Wireframe", "Export Wireframe DXF", "3D Measurement", "Curvature Heatmap",
+};
+
+void clearAutomation()
+{
+    for (const char* name : {"HALVORAN_AUTOMATION", "HALVORAN_AUTOMATION_OUTPUT_DIR", "HALVORAN_AUTOMATION_OPEN_MESH"})
+        qunsetenv(name);
+}
+
+QProgressDialog* visibleProgress(QWidget* window)
+{
+    for (QProgressDialog* dialog : window->findChildren<QProgressDialog*>())
+        if (dialog->isVisible())
+            return dialog;
+    return nullptr;
+}
+
+} // namespace
+
+class TestMainWindowLoad : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        scanPath_ = dir_.filePath(QStringLiteral("scan.stl"));
+        triangles_ = writeSyntheticStl(scanPath_);
+        QVERIFY(triangles_ > 0);
+        otherPath_ = dir_.filePath(QStringLiteral("other.stl"));
+        QVERIFY(writeSyntheticStl(otherPath_, 6000) > 0);
+    }
+    void init()
+    {
+        clearAutomation();
+        window_ = std::make_unique<MainWindow>();
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
+    void cleanup()
+    {
+        if (window_)
+            QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+        window_.reset();
+        clearAutomation();
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    void loadStartShowsProgressAndDisablesCommands();
+    void loadInstallsAlignedMesh();
+    void openCommandLoadsAutomationPath();
+    void missingFileShowsLoadErrorAndKeepsMesh();
+    void missingFileInAutomationDoesNotBlock();
+    void secondRequestWhileLoadingIsRefused();
+    void cancelThenLateResultChangesNothing();
+    void cancelKeepsEarlierMesh();
+    void busyGuardRefusesSecondOperation();
+    void busyGuardRefusesDuringLoad();
+    void loadTraceReachesRuntimeLog();
+    void smokeTestNeedsAnExistingMesh();
+    void smokeTestLoadsThroughOpenCommand();
+
+private:
+    void loadAndWait(const QString& path)
+    {
+        window_->beginAsyncLoad(path);
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+    }
+    QString status() const { return window_->statusBar()->currentMessage(); }
+    QString label(const char* name) const
+    {
+        return window_->findChild<QLabel*>(QString::fromLatin1(name))->text();
+    }
+    void expectMeshCommandsEnabled(bool enabled)
+    {
+        for (const QString& text : kMeshCommands)
+            QVERIFY2(findAction(window_.get(), text)->isEnabled() == enabled, qPrintable(text));
+        QCOMPARE(findButton(window_.get(), "Build On Surface")->isEnabled(), enabled);
+        QCOMPARE(window_->findChild<QComboBox*>(QStringLiteral("qualityCombo"))->isEnabled(), enabled);
+    }
+
+    QTemporaryDir dir_;
+    QString scanPath_;
+    QString otherPath_;
+    std::size_t triangles_ = 0;
+    std::unique_ptr<MainWindow> window_;
+};
+
+void TestMainWindowLoad::loadStartShowsProgressAndDisablesCommands()
+{
+    loadAndWait(otherPath_);
+    expectMeshCommandsEnabled(true);
+
+    window_->beginAsyncLoad(scanPath_);
+    // Nothing has been handed back before the event loop runs again.
+    QVERIFY(window_->isLoadInProgress());
+    QCOMPARE(status(), QStringLiteral("Loading scan.stl ..."));
+    QCOMPARE(window_->modeText(), QStringLiteral("Loading"));
+    expectMeshCommandsEnabled(false);
+    QVERIFY(!window_->findChild<QSlider*>(QStringLiteral("sliceSlider"))->isEnabled());
+    QVERIFY(QApplication::overrideCursor());
+    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    QProgressDialog* progress = visibleProgress(window_.get());
+    QVERIFY(progress);
+    QCOMPARE(progress->windowTitle(), QStringLiteral("Loading"));
+    QCOMPARE(progress->labelText(), QStringLiteral("Loading scan file..."));
+    QCOMPARE(progress->windowModality(), Qt::ApplicationModal);
+    QCOMPARE(progress->minimum(), 0);
+    QCOMPARE(progress->maximum(), 0);
+
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+    QVERIFY(!visibleProgress(window_.get()));
+    QVERIFY(!QApplication::overrideCursor());
+    QVERIFY(window_->findChild<QSlider*>(QStringLiteral("sliceSlider"))->isEnabled());
+}
+
+void TestMainWindowLoad::loadInstallsAlignedMesh()
+{
+    auto* exportCombo = window_->findChild<QComboBox*>(QStringLiteral("wireExportCombo"));
+    exportCombo->setCurrentIndex(0);
+    loadAndWait(scanPath_);
+
+    const MeshModel& model = window_->model();
+    QVERIFY(model.hasMesh());
+    QCOMPARE(model.faces.size(), triangles_);
+    const QString vertices = QString::number(model.vertices.size());
+    const QString faces = QString::number(model.faces.size());
+    QCOMPARE(status(), QStringLiteral("Loaded scan.stl (%1 vertices, render %2 faces) - auto-aligned (minimum OBB)")
+                           .arg(vertices, faces));
+    QCOMPARE(window_->modeText(), QStringLiteral("Axis Slice"));
+    QVERIFY(window_->isAligned());
+    QCOMPARE(label("fileLabel"), QStringLiteral("scan.stl"));
+    QCOMPARE(label("typeLabel"), QStringLiteral("Mesh"));
+    // Below the render reduction target the render mesh is the mesh.
+    QCOMPARE(label("verticesLabel"), QStringLiteral("%1 (render %1)").arg(vertices));
+    QCOMPARE(label("facesLabel"), QStringLiteral("%1 (render %1)").arg(faces));
+    QVERIFY2(QRegularExpression(QStringLiteral("^\\d+\\.\\d x \\d+\\.\\d x \\d+\\.\\d mm$"))
+                 .match(label("extentsLabel"))
+                 .hasMatch(),
+             qPrintable(label("extentsLabel")));
+    QCOMPARE(label("alignmentLabel"), QStringLiteral("Aligned"));
+    QCOMPARE(exportCombo->currentText(), QStringLiteral("X/Y Lattice Vectors"));
+    expectMeshCommandsEnabled(true);
+    QVERIFY(!findAction(window_.get(), "Undo Alignment")->isEnabled());
+}
+
+void TestMainWindowLoad::openCommandLoadsAutomationPath()
+{
+    qputenv("HALVORAN_AUTOMATION", "1");
+    qputenv("HALVORAN_AUTOMATION_OPEN_MESH", QFile::encodeName(otherPath_));
+    findAction(window_.get(), "Open Scan...")->trigger();
+    QVERIFY(window_->isLoadInProgress());
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+    QVERIFY(window_->model().hasMesh());
+    QCOMPARE(label("fileLabel"), QStringLiteral("other.stl"));
+
+    // Automation without a path: the command does nothing.
+    qunsetenv("HALVORAN_AUTOMATION_OPEN_MESH");
+    window_->statusBar()->showMessage(QStringLiteral("before"));
+    findAction(window_.get(), "Load Scan")->trigger();
+    QVERIFY(!window_->isLoadInProgress());
+    QCOMPARE(status(), QStringLiteral("before"));
+}
+
+void TestMainWindowLoad::missingFileShowsLoadErrorAndKeepsMesh()
+{
+    loadAndWait(scanPath_);
+    const std::size_t vertices = window_->model().vertices.size();
+
+    const QString missing = dir_.filePath(QStringLiteral("missing.stl"));
+    MessageBoxCatcher boxes;
+    loadAndWait(missing);
+    QTRY_COMPARE(boxes.titles.size(), 1);
+    QCOMPARE(boxes.titles.first(), QStringLiteral("Load Error"));
+    QCOMPARE(boxes.texts.first(), QStringLiteral("File not found: ") + missing);
+    QTRY_COMPARE(status(), QStringLiteral("Load failed"));
+    QCOMPARE(window_->model().vertices.size(), vertices);
+    QCOMPARE(label("fileLabel"), QStringLiteral("scan.stl"));
+    QCOMPARE(window_->modeText(), QStringLiteral("Navigation"));
+    expectMeshCommandsEnabled(true);
+}
+
+void TestMainWindowLoad::missingFileInAutomationDoesNotBlock()
+{
+    qputenv("HALVORAN_AUTOMATION", "1");
+    const QString missing = dir_.filePath(QStringLiteral("absent.obj"));
+    loadAndWait(missing);
+    // The hand-back returned with the box still open.
+    QCOMPARE(status(), QStringLiteral("Load failed"));
+    QMessageBox* shown = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
+            shown = box;
+    QVERIFY(shown);
+    QCOMPARE(shown->windowTitle(), QStringLiteral("Load Error"));
+    QCOMPARE(shown->text(), QStringLiteral("File not found: ") + missing);
+    shown->close();
+    QVERIFY(!window_->model().hasMesh());
+    QCOMPARE(label("fileLabel"), QStringLiteral("No file loaded"));
+    expectMeshCommandsEnabled(false);
+}
+
+void TestMainWindowLoad::secondRequestWhileLoadingIsRefused()
+{
+    qputenv("HALVORAN_AUTOMATION", "1");
+    qputenv("HALVORAN_AUTOMATION_OPEN_MESH", QFile::encodeName(otherPath_));
+    window_->beginAsyncLoad(scanPath_);
+    findAction(window_.get(), "Open Scan...")->trigger();
+    QCOMPARE(status(), QStringLiteral("Please wait for the current operation to finish."));
+    findAction(window_.get(), "Load Scan")->trigger();
+    QCOMPARE(status(), QStringLiteral("Please wait for the current operation to finish."));
+
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+    // The first request is the one that landed.
+    QCOMPARE(label("fileLabel"), QStringLiteral("scan.stl"));
+    QCOMPARE(window_->model().faces.size(), triangles_);
+}
+
+void TestMainWindowLoad::cancelThenLateResultChangesNothing()
+{
+    window_->beginAsyncLoad(scanPath_);
+    QProgressDialog* progress = visibleProgress(window_.get());
+    QVERIFY(progress);
+    QPushButton* cancel = progress->findChild<QPushButton*>();
+    QVERIFY(cancel);
+    QCOMPARE(cancel->text(), QStringLiteral("Cancel"));
+    cancel->click();
+
+    QCOMPARE(status(), QStringLiteral("Load canceled."));
+    QCOMPARE(window_->modeText(), QStringLiteral("Navigation"));
+    QVERIFY(!QApplication::overrideCursor());
+    // The worker still runs; a new load waits for its result to be dropped.
+    QVERIFY(window_->isLoadInProgress());
+
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+    QVERIFY(!window_->model().hasMesh());
+    QCOMPARE(status(), QStringLiteral("Load canceled."));
+    QCOMPARE(label("fileLabel"), QStringLiteral("No file loaded"));
+    QVERIFY(!window_->isAligned());
+    QVERIFY(!visibleProgress(window_.get()));
+    QVERIFY(!QApplication::overrideCursor());
+    expectMeshCommandsEnabled(false);
+    QVERIFY(window_->findChild<QSlider*>(QStringLiteral("sliceSlider"))->isEnabled());
+}
+
+void TestMainWindowLoad::cancelKeepsEarlierMesh()
+{
+    loadAndWait(otherPath_);
+    const std::size_t faces = window_->model().faces.size();
+    window_->beginAsyncLoad(scanPath_);
+    visibleProgress(window_.get())->findChild<QPushButton*>()->click();
+    expectMeshCommandsEnabled(true);
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+    QCOMPARE(window_->model().faces.size(), faces);
+    QCOMPARE(label("fileLabel"), QStringLiteral("other.stl"));
+    QCOMPARE(status(), QStringLiteral("Load canceled."));
+    expectMeshCommandsEnabled(true);
+}
+
+void TestMainWindowLoad::busyGuardRefusesSecondOperation()
+{
+    loadAndWait(otherPath_);
+    QVERIFY(window_->beginBusyOperation(QStringLiteral("Repairing Mesh")));
+    QVERIFY(window_->isBusy());
+    QCOMPARE(window_->modeText(), QStringLiteral("Repairing Mesh"));
+    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    expectMeshCommandsEnabled(false);
+
+    QVERIFY(!window_->beginBusyOperation(QStringLiteral("Aligning")));
+    QCOMPARE(status(), QStringLiteral("Please wait for the current operation to finish."));
+    QCOMPARE(window_->modeText(), QStringLiteral("Repairing Mesh"));
+    window_->statusBar()->clearMessage();
+    findAction(window_.get(), "Open Scan...")->trigger();
+    QCOMPARE(status(), QStringLiteral("Please wait for the current operation to finish."));
+    QVERIFY(!window_->isLoadInProgress());
+
+    window_->endBusyOperation();
+    QVERIFY(!window_->isBusy());
+    QVERIFY(!QApplication::overrideCursor());
+    expectMeshCommandsEnabled(true);
+    // A second release is harmless and pops nothing.
+    window_->endBusyOperation();
+    QVERIFY(!QApplication::overrideCursor());
+
+    // An empty mode text leaves the label alone; without a mesh the
+    // commands stay off afterwards.
+    auto fresh = std::make_unique<MainWindow>();
+    QVERIFY(fresh->beginBusyOperation(QString()));
+    QCOMPARE(fresh->modeText(), QStringLiteral("Navigation"));
+    fresh->endBusyOperation();
+    QVERIFY(!findAction(fresh.get(), "Auto Orient")->isEnabled());
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestMainWindowLoad::busyGuardRefusesDuringLoad()
+{
+    window_->beginAsyncLoad(otherPath_);
+    QVERIFY(!window_->beginBusyOperation(QStringLiteral("Aligning")));
+    QCOMPARE(status(), QStringLiteral("Please wait for the current operation to finish."));
+    QVERIFY(!window_->isBusy());
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+    QVERIFY(window_->beginBusyOperation(QStringLiteral("Aligning")));
+    window_->endBusyOperation();
+}
+
+void TestMainWindowLoad::loadTraceReachesRuntimeLog()
+{
+    const QString logPath = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("halvoran_runtime.log"));
+    QFile before(logPath);
+    const qint64 offset = before.exists() ? before.size() : 0;
+
+    const QtMessageHandler previous = qInstallMessageHandler(runtimeMessageHandler);
+    window_->beginAsyncLoad(scanPath_);
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+    qInstallMessageHandler(previous);
+
+    QFile log(logPath);
+    QVERIFY(log.open(QIODevice::ReadOnly | QIODevice::Text));
+    QVERIFY(log.seek(offset));
+    QStringList traces;
+    for (const QString& line : QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'))) {
+        const int at = line.indexOf(QStringLiteral("[INFO] [LOAD_TRACE] "));
+        if (at > 0)
+            traces << line.mid(at + 20);
+    }
+    const MeshModel& model = window_->model();
+    QCOMPARE(traces, (QStringList{
+                         QStringLiteral("mesh assigned, verts=%1 faces=%2 displayVerts=%1 displayFaces=%2")
+                             .arg(model.vertices.size())
+                             .arg(model.faces.size()),
+                         "step 1: autoAlignOnImport...",
+                         "step 2: autoAlign done",
+                         "step 3: updateSliceBounds...",
+                         "step 4: staying in current view mode...",
+                         "step 5: wireExportModeCombo...",
+                         "step 6: refresh3DViews...",
+                         "step 7: refresh2DSection...",
+                         "step 8: updateStatusPanel...",
+                     }));
+}
+
+void TestMainWindowLoad::smokeTestNeedsAnExistingMesh()
+{
+    QString error;
+    const QString missing = dir_.filePath(QStringLiteral("nope.stl"));
+    QVERIFY(!window_->runReleaseSmokeTest(missing, dir_.filePath(QStringLiteral("out")), error));
+    QCOMPARE(error, QStringLiteral("Smoke mesh not found: ") + missing);
+    QVERIFY(!window_->runReleaseSmokeTest(QString(), dir_.filePath(QStringLiteral("out")), error));
+    QCOMPARE(error, QStringLiteral("Smoke mesh not found: "));
+    QVERIFY(!QDir(dir_.filePath(QStringLiteral("out"))).exists());
+}
+
+void TestMainWindowLoad::smokeTestLoadsThroughOpenCommand()
+{
+    const QString out = dir_.filePath(QStringLiteral("smoke"));
+    QDir().mkpath(out + QStringLiteral("/stale"));
+    QString error;
+    // The later steps depend on commands still to come; the load step must
+    // have run either way, and a failure always names its reason.
+    const bool passed = window_->runReleaseSmokeTest(scanPath_, out, error);
+    QVERIFY(passed || !error.isEmpty());
+    QVERIFY(window_->model().hasMesh());
+    QCOMPARE(label("fileLabel"), QStringLiteral("scan.stl"));
+    QVERIFY(QDir(out).exists());
+    QVERIFY(!QDir(out + QStringLiteral("/stale")).exists());
+    QCOMPARE(qEnvironmentVariable("HALVORAN_AUTOMATION_OUTPUT_DIR"), out);
+    qunsetenv("HALVORAN_AUTOMATION_OUTPUT_DIR");
+}
+
+QTEST_MAIN(TestMainWindowLoad)
+#include "test_mainwindow_load.moc"

@@ -1,0 +1,260 @@
+// The window's panels: control ranges and defaults, page switching, the
+// slice/drawing mode and the Z-threshold coupling.
+#include "ui/mainwindow/mainwindow.h"
+
+#include "tests/ui/common/uitestutil.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QTest>
+
+#include <memory>
+
+class TestMainWindowPanels : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        window_ = std::make_unique<MainWindow>();
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
+    void cleanup() { window_.reset(); }
+
+    void bottomControlsRangesAndDefaults();
+    void rightPaneControlsRangesAndDefaults();
+    void wireframeKeyAndTogglesSwitchPages();
+    void modeComboSwitchesDrawingControls();
+    void zThresholdSliderDrivesSpin_data();
+    void zThresholdSliderDrivesSpin();
+    void zThresholdSpinDrivesSlider_data();
+    void zThresholdSpinDrivesSlider();
+
+private:
+    template <class T>
+    T* child(const char* name)
+    {
+        return window_->findChild<T*>(QString::fromLatin1(name));
+    }
+
+    std::unique_ptr<MainWindow> window_;
+};
+
+void TestMainWindowPanels::bottomControlsRangesAndDefaults()
+{
+    auto* band = child<QDoubleSpinBox>("bandThicknessSpin");
+    QCOMPARE(band->decimals(), 1);
+    QCOMPARE(band->minimum(), 0.0);
+    QCOMPARE(band->maximum(), 50.0);
+    QCOMPARE(band->value(), 0.0);
+    QCOMPARE(band->suffix(), QStringLiteral(" mm"));
+    auto* quality = child<QComboBox>("qualityCombo");
+    QCOMPARE(quality->count(), 3);
+    QCOMPARE(quality->currentText(), QStringLiteral("Balanced"));
+    QCOMPARE(child<QComboBox>("alignTargetCombo")->currentText(), QStringLiteral("Z"));
+    auto* pick = qobject_cast<QCheckBox*>(findButton(window_.get(), "Pick directly on mesh"));
+    QVERIFY(pick && pick->isChecked());
+
+    QDoubleSpinBox* trim = nullptr;
+    QDoubleSpinBox* angle = child<QDoubleSpinBox>("edgeAngleSpin");
+    for (auto* spin : window_->findChildren<QDoubleSpinBox*>())
+        if (spin->suffix() == QStringLiteral(" %"))
+            trim = spin;
+    QVERIFY(trim);
+    QCOMPARE(trim->maximum(), 15.0);
+    QCOMPARE(trim->singleStep(), 0.5);
+    QCOMPARE(trim->value(), 2.0);
+    QCOMPARE(angle->minimum(), 1.0);
+    QCOMPARE(angle->maximum(), 90.0);
+    QCOMPARE(angle->singleStep(), 5.0);
+    QCOMPARE(angle->value(), 30.0);
+    QCOMPARE(angle->suffix(), QStringLiteral(" deg"));
+
+    auto* keep = child<QSlider>("keepRatioSlider");
+    QCOMPARE(keep->minimum(), 5);
+    QCOMPARE(keep->value(), 100);
+    auto* smooth = child<QSlider>("smooth2DSlider");
+    QCOMPARE(smooth->value(), 35);
+    // The value labels follow their sliders.
+    keep->setValue(85);
+    smooth->setValue(20);
+    QStringList labels;
+    for (QLabel* l : window_->findChildren<QLabel*>())
+        labels << l->text();
+    QVERIFY(labels.contains(QStringLiteral("85%")));
+    QVERIFY(labels.contains(QStringLiteral("20%")));
+
+    for (const char* name : {"fineTuneX", "fineTuneY", "fineTuneZ"}) {
+        auto* slider = child<QSlider>(name);
+        QVERIFY(slider);
+        QCOMPARE(slider->minimum(), -100);
+        QCOMPARE(slider->maximum(), 100);
+        QCOMPARE(slider->value(), 0);
+    }
+    for (const char* text : {"+X", "-X", "+Y", "-Y", "+45", "-45", "+90", "-90", "Apply Fine-Tune",
+                             "Keep Vector Select", "Clear Kept Vectors", "Repair Mesh", "Detect Holes", "Fill Holes"})
+        QVERIFY2(findButton(window_.get(), text), text);
+    QVERIFY(findButton(window_.get(), "Keep Vector Select")->isCheckable());
+}
+
+void TestMainWindowPanels::rightPaneControlsRangesAndDefaults()
+{
+    auto* slider = child<QSlider>("sliceSlider");
+    QCOMPARE(slider->minimum(), 0);
+    QCOMPARE(slider->maximum(), 1000);
+    QCOMPARE(slider->value(), 500);
+    auto* exact = child<QDoubleSpinBox>("sliceExactSpin");
+    QCOMPARE(exact->decimals(), 2);
+    QCOMPARE(exact->minimum(), -1e9);
+    QCOMPARE(exact->maximum(), 1e9);
+    QCOMPARE(exact->suffix(), QStringLiteral(" mm"));
+    auto* axis = child<QComboBox>("sliceAxisCombo");
+    QCOMPARE(axis->count(), 3);
+    QCOMPARE(axis->currentText(), QStringLiteral("Z"));
+    auto* mode = child<QComboBox>("modeCombo");
+    QCOMPARE(mode->itemText(0), QStringLiteral("2D Slice"));
+    QCOMPARE(mode->itemText(1), QStringLiteral("2D Drawing"));
+    auto* zSlider = child<QSlider>("zThresholdSlider");
+    auto* zSpin = child<QDoubleSpinBox>("zThresholdSpin");
+    QCOMPARE(zSlider->value(), 30);
+    QCOMPARE(zSpin->value(), 0.5);
+    QCOMPARE(zSpin->minimum(), 0.01);
+    QCOMPARE(zSpin->maximum(), 2000.0);
+    auto* stack = child<QStackedWidget>("rightStack");
+    QCOMPARE(stack->count(), 2);
+    QCOMPARE(stack->widget(0), window_->sectionCanvasHost());
+    QCOMPARE(stack->widget(1), window_->wireViewHost());
+    QCOMPARE(stack->currentIndex(), 0);
+    QStringList checked;
+    QStringList unchecked;
+    for (QCheckBox* check : window_->findChildren<QCheckBox*>())
+        (check->isChecked() ? checked : unchecked) << check->text();
+    for (const char* text : {"Contour", "Annot", "Measure", "Kept", "Boundary", "Sharp Edges", "Pick directly on mesh"})
+        QVERIFY2(checked.contains(QString::fromLatin1(text)), text);
+    QCOMPARE(unchecked, QStringList{QStringLiteral("Hidden lines")});
+}
+
+void TestMainWindowPanels::wireframeKeyAndTogglesSwitchPages()
+{
+    auto* stack = child<QStackedWidget>("rightStack");
+    QToolBar* draw = findToolbar(window_.get(), "Draw Tools");
+    QToolBar* measure = findToolbar(window_.get(), "Measure Tools");
+    QToolBar* wire = findToolbar(window_.get(), "Wireframe Tools");
+    QAbstractButton* show2D = findButton(window_.get(), "2D");
+    QAbstractButton* show3D = findButton(window_.get(), "3D Wireframe");
+    const auto onWirePage = [&](bool wirePage) {
+        QCOMPARE(stack->currentIndex(), wirePage ? 1 : 0);
+        QCOMPARE(wire->isVisible(), wirePage);
+        QCOMPARE(draw->isVisible(), !wirePage);
+        QCOMPARE(measure->isVisible(), !wirePage);
+        QCOMPARE(show3D->isChecked(), wirePage);
+        QCOMPARE(show2D->isChecked(), !wirePage);
+        QAbstractButton* active = wirePage ? show3D : show2D;
+        QAbstractButton* inactive = wirePage ? show2D : show3D;
+        QVERIFY(active->styleSheet().contains(QStringLiteral("font-weight: bold")));
+        QVERIFY(inactive->styleSheet().contains(QStringLiteral("color: #888")));
+        QCOMPARE(findAction(window_.get(), "Wireframe Mode")->isChecked(), wirePage);
+    };
+    onWirePage(false);
+
+    QTest::mouseClick(show3D, Qt::LeftButton);
+    onWirePage(true);
+    QTest::mouseClick(show2D, Qt::LeftButton);
+    onWirePage(false);
+    // Clicking the current page's toggle keeps it current.
+    QTest::mouseClick(show2D, Qt::LeftButton);
+    onWirePage(false);
+
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    QTest::keyClick(window_.get(), Qt::Key_W);
+    onWirePage(true);
+    QTest::keyClick(window_.get(), Qt::Key_W);
+    onWirePage(false);
+}
+
+void TestMainWindowPanels::modeComboSwitchesDrawingControls()
+{
+    auto* mode = child<QComboBox>("modeCombo");
+    QWidget* drawing = child<QWidget>("drawingControls");
+    QWidget* sliceRow = child<QSlider>("sliceSlider")->parentWidget();
+    QVERIFY(!drawing->isVisible());
+    QVERIFY(sliceRow->isVisible());
+    mode->setCurrentIndex(1);
+    QVERIFY(drawing->isVisible());
+    QVERIFY(!sliceRow->isVisible());
+    // The wireframe page hides both.
+    QTest::mouseClick(findButton(window_.get(), "3D Wireframe"), Qt::LeftButton);
+    QVERIFY(!drawing->isVisible());
+    QVERIFY(!sliceRow->isVisible());
+    QTest::mouseClick(findButton(window_.get(), "2D"), Qt::LeftButton);
+    QVERIFY(drawing->isVisible());
+    mode->setCurrentIndex(0);
+    QVERIFY(!drawing->isVisible());
+    QVERIFY(sliceRow->isVisible());
+}
+
+void TestMainWindowPanels::zThresholdSliderDrivesSpin_data()
+{
+    QTest::addColumn<int>("slider");
+    QTest::addColumn<double>("millimetres");
+    QTest::newRow("0") << 0 << 0.01;
+    QTest::newRow("20") << 20 << 0.11;     // 10^(1.0602 - 2) = 0.1149
+    QTest::newRow("30") << 30 << 0.39;     // 10^(1.5903 - 2) = 0.3893
+    QTest::newRow("60") << 60 << 15.16;    // 10^(3.1806 - 2) = 15.157
+    QTest::newRow("100") << 100 << 1999.86; // 10^3.301
+}
+
+void TestMainWindowPanels::zThresholdSliderDrivesSpin()
+{
+    QFETCH(int, slider);
+    QFETCH(double, millimetres);
+    auto* zSlider = child<QSlider>("zThresholdSlider");
+    auto* zSpin = child<QDoubleSpinBox>("zThresholdSpin");
+    zSlider->setValue(slider == 0 ? 1 : 0); // make the next change a real one
+    QSignalSpy spinChanges(zSpin, &QDoubleSpinBox::valueChanged);
+    QSignalSpy sliderChanges(zSlider, &QSlider::valueChanged);
+    zSlider->setValue(slider);
+    QCOMPARE(sliderChanges.count(), 1);
+    QCOMPARE(spinChanges.count(), 0);
+    QCOMPARE(zSpin->value(), millimetres);
+    QCOMPARE(zSlider->value(), slider);
+}
+
+void TestMainWindowPanels::zThresholdSpinDrivesSlider_data()
+{
+    QTest::addColumn<double>("millimetres");
+    QTest::addColumn<int>("slider");
+    QTest::newRow("min") << 0.01 << 0;
+    QTest::newRow("0.5") << 0.5 << 32;   // (log10 0.5 + 2) / 5.301 = 0.3205
+    QTest::newRow("1") << 1.0 << 38;     // 2 / 5.301 = 0.3773
+    QTest::newRow("10") << 10.0 << 57;   // 3 / 5.301 = 0.5659
+    QTest::newRow("250") << 250.0 << 83; // 4.3979 / 5.301 = 0.8296
+    QTest::newRow("max") << 2000.0 << 100;
+}
+
+void TestMainWindowPanels::zThresholdSpinDrivesSlider()
+{
+    QFETCH(double, millimetres);
+    QFETCH(int, slider);
+    auto* zSlider = child<QSlider>("zThresholdSlider");
+    auto* zSpin = child<QDoubleSpinBox>("zThresholdSpin");
+    zSpin->setValue(millimetres == 3.0 ? 4.0 : 3.0);
+    QSignalSpy spinChanges(zSpin, &QDoubleSpinBox::valueChanged);
+    QSignalSpy sliderChanges(zSlider, &QSlider::valueChanged);
+    zSpin->setValue(millimetres);
+    QCOMPARE(spinChanges.count(), 1);
+    QCOMPARE(sliderChanges.count(), 0);
+    QCOMPARE(zSlider->value(), slider);
+    QCOMPARE(zSpin->value(), millimetres);
+}
+
+QTEST_MAIN(TestMainWindowPanels)
+#include "test_mainwindow_panels.moc"

@@ -1,0 +1,445 @@
+// "Export SVG", "Slice Stack" and the comparison overlay from the window:
+// SVGs are read back with Python's XML parser, DXFs with ezdxf, and the
+// overlay is fed our own exports as well as files no CAD tool would write.
+#include "ui/mainwindow/mainwindow.h"
+#include "ui/section2d/section2dwidget.h"
+#include "tests/ui/common/uitestutil.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QProgressDialog>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
+
+namespace {
+
+constexpr int kLoadTimeoutMs = 60000;
+
+// Square pyramid, base 40 x 40, 100 high: the cut at fraction t of the
+// height is a square of side 40 (1 - t).
+bool writePyramidStl(const QString& path)
+{
+    const std::vector<Vec3f> v{{0, 0, 0}, {40, 0, 0}, {40, 40, 0}, {0, 40, 0}, {20, 20, 100}};
+    const std::vector<Triangle> f{{0, 1, 4}, {1, 2, 4}, {2, 3, 4}, {3, 0, 4}, {0, 2, 1}, {0, 3, 2}};
+    return writeBinaryStl(path.toStdString(), v, f);
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), qint64(bytes.size()));
+}
+
+QByteArray dxfLine(const char* x1, const char* y1, const char* x2, const char* y2)
+{
+    return QByteArray("0\nLINE\n8\nREF\n10\n") + x1 + "\n20\n" + y1 + "\n30\n0\n11\n" + x2 + "\n21\n" + y2
+           + "\n31\n0\n";
+}
+
+} // namespace
+
+class TestMainWindowSectionFiles : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        scanPath_ = dir_.filePath(QStringLiteral("scan part.stl"));
+        QVERIFY(writeSyntheticStl(scanPath_, 30000) > 0);
+        pyramidPath_ = dir_.filePath(QStringLiteral("pyramid.stl"));
+        QVERIFY(writePyramidStl(pyramidPath_));
+    }
+    void init()
+    {
+        outDir_ = std::make_unique<QTemporaryDir>();
+        qputenv("HALVORAN_AUTOMATION", "1");
+        qputenv("HALVORAN_AUTOMATION_OUTPUT_DIR", QFile::encodeName(outDir_->path()));
+        window_ = std::make_unique<MainWindow>();
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
+    void cleanup()
+    {
+        window_.reset();
+        for (const char* name : {"HALVORAN_AUTOMATION", "HALVORAN_AUTOMATION_OUTPUT_DIR", "HALVORAN_AUTOMATION_EXPORT_DXF",
+                                 "HALVORAN_AUTOMATION_EXPORT_SVG", "HALVORAN_AUTOMATION_SLICE_STACK",
+                                 "HALVORAN_AUTOMATION_SLICE_STACK_COUNT", "HALVORAN_AUTOMATION_COMPARE_DXF"})
+            qunsetenv(name);
+    }
+
+    void svgNothingToExportWarns();
+    void svgSectionWithErasedKeptAndAnnotations();
+    void svgFlipsYInTheViewBox();
+    void svgNothingVisibleWarns();
+    void svgValidationRefusalWritesNothing();
+    void svgCancelLeavesNoFile();
+    void svgUnwritablePathFailsCleanly();
+
+    void stackWithoutMeshWarns();
+    void stackCutsAtEvenlySpacedPositions();
+    void stackCancelLeavesNoFile();
+    void stackWindowAndCommandLineWriteTheSameBytes();
+
+    void compareWithoutMeshWarns();
+    void compareReloadsOurOwnExport();
+    void compareRefusesFilesWithoutLines();
+    void compareSkipsNonFiniteLines();
+    void compareKeepsTheCompletePartOfATruncatedFile();
+    void compareMissingFileFailsCleanly();
+
+private:
+    void load(const QString& path)
+    {
+        window_->beginAsyncLoad(path);
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+        QVERIFY(window_->model().hasMesh());
+    }
+    QString status() const { return window_->statusBar()->currentMessage(); }
+    QString outPath(const char* name) const { return outDir_->filePath(QString::fromLatin1(name)); }
+    void cancelProgressNamed(const QString& label)
+    {
+        QTimer::singleShot(0, window_.get(), [this, label]() {
+            for (QProgressDialog* dialog : window_->findChildren<QProgressDialog*>())
+                if (dialog->isVisible() && dialog->labelText() == label)
+                    dialog->cancel();
+        });
+    }
+
+    QTemporaryDir dir_;
+    std::unique_ptr<QTemporaryDir> outDir_;
+    QString scanPath_, pyramidPath_;
+    std::unique_ptr<MainWindow> window_;
+};
+
+void TestMainWindowSectionFiles::svgNothingToExportWarns()
+{
+    MessageBoxCatcher boxes;
+    window_->onExportSvg();
+    QCOMPARE(boxes.titles, QStringList{QStringLiteral("Export")});
+    QCOMPARE(boxes.texts, QStringList{QStringLiteral("No slice data or annotations to export.")});
+    QVERIFY(!QFile::exists(outPath("section.svg")));
+}
+
+void TestMainWindowSectionFiles::svgSectionWithErasedKeptAndAnnotations()
+{
+    load(scanPath_);
+    Section2DWidget* canvas = window_->sectionCanvas();
+    const SectionLines lines = window_->sectionLines();
+    QVERIFY(lines.size() >= 10);
+    canvas->setErasedIndices({0, 1, 2});
+    canvas->setKeptIndices({2, 3, 4}); // 2 is erased: gone, not kept
+
+    SectionAnnotation closedPolygon = annotation("polygon", {QPointF(0, 0), QPointF(5, 0), QPointF(5, 5)});
+    closedPolygon.closed = true;
+    SectionAnnotation circle = annotation("circle", {}, false, QStringLiteral("R4"));
+    circle.center = QPointF(1, 1);
+    circle.radius = 4;
+    canvas->setAnnotations({closedPolygon, circle,
+                            annotation("measure_length", {QPointF(0, 0), QPointF(0, 9)}, true, QStringLiteral("9.00 mm")),
+                            annotation("point_label", {QPointF(2, 2)}, true)});
+    window_->onExportSvg();
+    const QString path = outPath("section.svg");
+    QCOMPARE(status(), QStringLiteral("Exported SVG: %1").arg(path));
+
+    const QJsonObject svg = readSvgSummary(path);
+    QCOMPARE(svg.value(QStringLiteral("root")).toString(), QStringLiteral("{http://www.w3.org/2000/svg}svg"));
+    QCOMPARE(count(svg, "line/#f7e45b"), int(lines.size()) - 5);
+    QCOMPARE(count(svg, "line/#ff4040"), 2);
+    QCOMPARE(count(svg, "polyline/#f38ba8"), 1);
+    QCOMPARE(count(svg, "circle/#f38ba8"), 1);
+    QCOMPARE(count(svg, "text/#f38ba8"), 1);
+    QCOMPARE(count(svg, "line/#00cc00"), 1);
+    QCOMPARE(count(svg, "text/#00cc00"), 1); // the unlabelled point writes only its marker
+    QCOMPARE(count(svg, "circle/#00cc00"), 1);
+
+    // Every section line element is a visible line with y negated.
+    const QJsonArray elements = svg.value(QStringLiteral("elements")).toArray();
+    int checked = 0;
+    for (int index = 3; index < lines.size(); ++index) {
+        const QJsonObject a = elements[index - 3].toObject().value(QStringLiteral("attrib")).toObject();
+        const QLineF& l = lines[index];
+        QVERIFY(std::abs(a.value(QStringLiteral("x1")).toString().toDouble() - l.x1()) <= 1e-5 * (1 + std::abs(l.x1())));
+        QVERIFY(std::abs(a.value(QStringLiteral("y2")).toString().toDouble() + l.y2()) <= 1e-5 * (1 + std::abs(l.y2())));
+        ++checked;
+    }
+    QCOMPARE(checked, int(lines.size()) - 3);
+}
+
+void TestMainWindowSectionFiles::svgFlipsYInTheViewBox()
+{
+    window_->sectionCanvas()->setAnnotations({annotation("line", {QPointF(-2, 3), QPointF(8, 13)}),
+                                              annotation("point_label", {QPointF(0, 20)}, false, QStringLiteral("A"))});
+    window_->onExportSvg();
+    const QJsonObject svg = readSvgSummary(outPath("section.svg"));
+    // x -2..8, section y 3..20: the top of the picture is SVG y -20.
+    QCOMPARE(svg.value(QStringLiteral("viewBox")).toString(), QStringLiteral("-2 -20 10 17"));
+    const QJsonArray elements = svg.value(QStringLiteral("elements")).toArray();
+    QCOMPARE(elements.size(), 3); // line (unlabelled: no text), marker, text
+    QCOMPARE(elements[0].toObject().value(QStringLiteral("attrib")).toObject().value(QStringLiteral("y2")).toString(),
+             QStringLiteral("-13"));
+    const QJsonObject text = elements[2].toObject();
+    QCOMPARE(text.value(QStringLiteral("text")).toString(), QStringLiteral("A"));
+    QCOMPARE(text.value(QStringLiteral("attrib")).toObject().value(QStringLiteral("font-size")).toString(),
+             QStringLiteral("2.5"));
+}
+
+void TestMainWindowSectionFiles::svgNothingVisibleWarns()
+{
+    window_->sectionCanvas()->setAnnotations({annotation("polygon", {})});
+    MessageBoxCatcher boxes;
+    window_->onExportSvg();
+    QCOMPARE(boxes.texts, QStringList{QStringLiteral("Nothing visible to export.")});
+    QCOMPARE(boxes.titles, QStringList{QStringLiteral("Export")});
+    QVERIFY(!QFile::exists(outPath("section.svg")));
+}
+
+void TestMainWindowSectionFiles::svgValidationRefusalWritesNothing()
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    window_->sectionCanvas()->setAnnotations({annotation("line", {QPointF(0, 0), QPointF(inf, 1)}),
+                                              annotation("line", {QPointF(0, 0), QPointF(1, 1)})});
+    MessageBoxCatcher boxes; // answers neither Yes nor No: not Yes
+    window_->onExportSvg();
+    QCOMPARE(boxes.titles, QStringList{QStringLiteral("Export Validation")});
+    QCOMPARE(boxes.texts.value(0), QStringLiteral("SVG export found potential issues:\n- Non-finite entities: 1\n"
+                                                  "- Zero-length entities: 0\n\nContinue anyway?"));
+    QCOMPARE(status(), QStringLiteral("SVG export canceled by validation."));
+    QVERIFY(!QFile::exists(outPath("section.svg")));
+}
+
+void TestMainWindowSectionFiles::svgCancelLeavesNoFile()
+{
+    load(scanPath_);
+    cancelProgressNamed(QStringLiteral("Exporting SVG..."));
+    window_->onExportSvg();
+    QCOMPARE(status(), QStringLiteral("SVG export canceled."));
+    QVERIFY(!QFile::exists(outPath("section.svg")));
+}
+
+void TestMainWindowSectionFiles::svgUnwritablePathFailsCleanly()
+{
+    window_->sectionCanvas()->setAnnotations({annotation("line", {QPointF(0, 0), QPointF(1, 1)})});
+    const QString taken = outPath("taken.svg");
+    QVERIFY(QDir().mkpath(taken));
+    qputenv("HALVORAN_AUTOMATION_EXPORT_SVG", QFile::encodeName(taken));
+    MessageBoxCatcher boxes;
+    window_->onExportSvg();
+    QCOMPARE(boxes.texts, QStringList{QStringLiteral("Failed to write SVG file.")});
+}
+
+void TestMainWindowSectionFiles::stackWithoutMeshWarns()
+{
+    MessageBoxCatcher boxes;
+    window_->onSliceStack();
+    QCOMPARE(boxes.titles, QStringList{QStringLiteral("Slice Stack")});
+    QCOMPARE(boxes.texts, QStringList{QStringLiteral("No mesh loaded.")});
+    QVERIFY(!QFile::exists(outPath("slicestack.dxf")));
+}
+
+void TestMainWindowSectionFiles::stackCutsAtEvenlySpacedPositions()
+{
+    load(pyramidPath_);
+    // The automatic pose may put the pyramid's axis along any world axis.
+    const Vec3f extents = window_->model().extents();
+    int axis = 0;
+    for (int a = 1; a < 3; ++a)
+        if (extents[a] > extents[axis])
+            axis = a;
+    QVERIFY(std::abs(extents[axis] - 100.0f) < 1e-3f);
+    window_->findChild<QComboBox*>(QStringLiteral("sliceAxisCombo"))->setCurrentIndex(axis);
+    window_->findChild<QDoubleSpinBox*>(QStringLiteral("bandThicknessSpin"))->setValue(0.0);
+    qputenv("HALVORAN_AUTOMATION_SLICE_STACK_COUNT", "3");
+    window_->onSliceStack();
+    const QString path = outPath("slicestack.dxf");
+    QCOMPARE(status(), QStringLiteral("Slice stack exported: 3 slices -> %1").arg(path));
+
+    const QJsonObject dxf = readDxfSummary(path);
+    const QJsonObject counts = dxf.value(QStringLiteral("counts")).toObject();
+    QCOMPARE(counts.keys(), (QStringList{"LINE/SLICE_1", "LINE/SLICE_2", "LINE/SLICE_3"}));
+    // Each cut crosses the four side faces once; the lines come slice by slice.
+    const QJsonArray lines = dxf.value(QStringLiteral("lines")).toArray();
+    QCOMPARE(lines.size(), 12);
+    QList<double> perimeters;
+    for (int slice = 0; slice < 3; ++slice) {
+        QCOMPARE(count(dxf, QStringLiteral("LINE/SLICE_%1").arg(slice + 1).toLatin1().constData()), 4);
+        double sum = 0;
+        for (int i = 0; i < 4; ++i) {
+            const QJsonArray l = lines[slice * 4 + i].toArray();
+            sum += std::hypot(l[2].toDouble() - l[0].toDouble(), l[3].toDouble() - l[1].toDouble());
+        }
+        perimeters << sum;
+    }
+    // Cuts at a quarter, half and three quarters of the height (either end up).
+    QVERIFY2(std::abs(perimeters[1] - 80.0) < 0.01, qPrintable(QString::number(perimeters[1])));
+    const double low = std::min(perimeters[0], perimeters[2]), high = std::max(perimeters[0], perimeters[2]);
+    QVERIFY2(std::abs(low - 40.0) < 0.01 && std::abs(high - 120.0) < 0.01,
+             qPrintable(QStringLiteral("%1 %2").arg(low).arg(high)));
+}
+
+void TestMainWindowSectionFiles::stackCancelLeavesNoFile()
+{
+    load(scanPath_);
+    cancelProgressNamed(QStringLiteral("Building slice stack DXF..."));
+    window_->onSliceStack();
+    QCOMPARE(status(), QStringLiteral("Slice stack export canceled."));
+    QVERIFY(!QFile::exists(outPath("slicestack.dxf")));
+    QVERIFY(!window_->isBusy());
+}
+
+void TestMainWindowSectionFiles::stackWindowAndCommandLineWriteTheSameBytes()
+{
+    load(scanPath_);
+    window_->findChild<QComboBox*>(QStringLiteral("sliceAxisCombo"))->setCurrentIndex(0);
+    auto* band = window_->findChild<QDoubleSpinBox*>(QStringLiteral("bandThicknessSpin"));
+    band->setValue(0.8);
+    qputenv("HALVORAN_AUTOMATION_SLICE_STACK_COUNT", "4");
+    window_->onSliceStack();
+    QFile windowFile(outPath("slicestack.dxf"));
+    QVERIFY(windowFile.open(QIODevice::ReadOnly));
+    const QByteArray fromWindow = windowFile.readAll();
+    QCOMPARE(readDxfSummary(windowFile.fileName()).value(QStringLiteral("counts")).toObject().size(), 4);
+
+    const QString cliOut = outPath("cli.dxf");
+    QProcess cli;
+    cli.start(QStringLiteral(HALVORAN_CLI_PATH),
+              {QStringLiteral("stack"), scanPath_, QStringLiteral("-o"), cliOut, QStringLiteral("--count"),
+               QStringLiteral("4"), QStringLiteral("--axis"), QStringLiteral("x"), QStringLiteral("--band"),
+               QString::number(band->value(), 'g', 17)});
+    QVERIFY(cli.waitForFinished(120000));
+    QCOMPARE(cli.exitCode(), 0);
+    QFile cliFile(cliOut);
+    QVERIFY(cliFile.open(QIODevice::ReadOnly));
+    const QByteArray fromCli = cliFile.readAll();
+    QCOMPARE(fromCli.size(), fromWindow.size());
+    QVERIFY(fromCli == fromWindow);
+}
+
+void TestMainWindowSectionFiles::compareWithoutMeshWarns()
+{
+    MessageBoxCatcher boxes;
+    window_->onLoadComparisonSlice();
+    QCOMPARE(boxes.titles, QStringList{QStringLiteral("Compare")});
+    QCOMPARE(boxes.texts, QStringList{QStringLiteral("No mesh loaded.")});
+}
+
+void TestMainWindowSectionFiles::compareReloadsOurOwnExport()
+{
+    load(scanPath_);
+    Section2DWidget* canvas = window_->sectionCanvas();
+    const int sectionCount = int(window_->sectionLines().size());
+    canvas->setErasedIndices({0});
+    SectionAnnotation rect = annotation("rectangle", {});
+    rect.rect = QRectF(0, 0, 3, 2);
+    SectionAnnotation circle = annotation("circle", {}, false, QStringLiteral("R4"));
+    circle.center = QPointF(1, 1);
+    circle.radius = 4;
+    canvas->setAnnotations({rect, circle, annotation("point_label", {QPointF(2, 2)}, true, QStringLiteral("P"))});
+    window_->onExportDxf();
+    QVERIFY(QFile::exists(outPath("section.dxf")));
+
+    // The default comparison file is the default export.
+    window_->onLoadComparisonSlice();
+    const int expected = sectionCount - 1 + 4; // visible section lines + rectangle sides
+    QCOMPARE(status(), QStringLiteral("Comparison overlay loaded: %1 segments").arg(expected));
+    const SectionLines overlay = canvas->comparisonOverlay();
+    QCOMPARE(int(overlay.size()), expected);
+    const QLineF second = window_->sectionLines()[1];
+    QVERIFY(std::abs(overlay[0].x1() - second.x1()) <= 1e-5 * (1 + std::abs(second.x1())));
+    QVERIFY(std::abs(overlay[0].y2() - second.y2()) <= 1e-5 * (1 + std::abs(second.y2())));
+    QCOMPARE(overlay.last(), QLineF(0, 2, 0, 0));
+
+    // The overlay survives a new section.
+    auto* exact = window_->findChild<QDoubleSpinBox*>(QStringLiteral("sliceExactSpin"));
+    exact->setValue(exact->value() + 1.0);
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->isBusy(), 10000);
+    QCOMPARE(int(canvas->comparisonOverlay().size()), expected);
+}
+
+void TestMainWindowSectionFiles::compareRefusesFilesWithoutLines()
+{
+    load(scanPath_);
+    Section2DWidget* canvas = window_->sectionCanvas();
+    const SectionLines before{QLineF(0, 0, 1, 1)};
+    canvas->setComparisonLines(before);
+
+    QByteArray garbage(256 * 1024, '\0');
+    for (int i = 0; i < garbage.size(); ++i)
+        garbage[i] = char((i * 7919 + 13) % 251);
+    QByteArray hugeLine(8 << 20, 'L'); // one 8 MB "line" with no break
+    const QList<QByteArray> files{garbage, hugeLine,
+                                  "0\nSECTION\n2\nENTITIES\n0\nCIRCLE\n8\n0\n10\n1\n20\n1\n30\n0\n40\n2\n0\nENDSEC\n0\nEOF\n",
+                                  QByteArray()};
+    int n = 0;
+    for (const QByteArray& bytes : files) {
+        const QString path = outPath("bad") + QString::number(n++) + QStringLiteral(".dxf");
+        writeFile(path, bytes);
+        qputenv("HALVORAN_AUTOMATION_COMPARE_DXF", QFile::encodeName(path));
+        MessageBoxCatcher boxes;
+        window_->onLoadComparisonSlice();
+        QCOMPARE(boxes.titles, QStringList{QStringLiteral("Compare")});
+        QCOMPARE(boxes.texts, QStringList{QStringLiteral("No LINE entities found in DXF.")});
+        QCOMPARE(canvas->comparisonOverlay(), before); // a failed load keeps the old overlay
+    }
+}
+
+void TestMainWindowSectionFiles::compareSkipsNonFiniteLines()
+{
+    load(scanPath_);
+    const QString path = outPath("nan.dxf");
+    writeFile(path, dxfLine("nan", "0", "1", "1") + dxfLine("0", "0", "inf", "1"));
+    qputenv("HALVORAN_AUTOMATION_COMPARE_DXF", QFile::encodeName(path));
+    {
+        MessageBoxCatcher boxes;
+        window_->onLoadComparisonSlice();
+        QCOMPARE(boxes.texts,
+                 QStringList{QStringLiteral("No usable LINE entities in DXF: 2 with non-finite coordinates.")});
+        QVERIFY(window_->sectionCanvas()->comparisonOverlay().isEmpty());
+    }
+    writeFile(path, dxfLine("nan", "0", "1", "1") + dxfLine("1", "2", "3", "4"));
+    window_->onLoadComparisonSlice();
+    QCOMPARE(status(), QStringLiteral("Comparison overlay loaded: 1 segments (1 with non-finite coordinates skipped)"));
+    QCOMPARE(window_->sectionCanvas()->comparisonOverlay(), (SectionLines{QLineF(1, 2, 3, 4)}));
+    // Painting the overlay after such a file must not trip over anything.
+    window_->sectionCanvas()->repaint();
+}
+
+void TestMainWindowSectionFiles::compareKeepsTheCompletePartOfATruncatedFile()
+{
+    load(scanPath_);
+    QByteArray bytes = dxfLine("1", "2", "3", "4") + dxfLine("5", "6", "7", "8");
+    bytes.truncate(bytes.lastIndexOf("21\n"));
+    const QString path = outPath("cut.dxf");
+    writeFile(path, bytes);
+    qputenv("HALVORAN_AUTOMATION_COMPARE_DXF", QFile::encodeName(path));
+    window_->onLoadComparisonSlice();
+    QCOMPARE(status(), QStringLiteral("Comparison overlay loaded: 1 segments"));
+    QCOMPARE(window_->sectionCanvas()->comparisonOverlay(), (SectionLines{QLineF(1, 2, 3, 4)}));
+}
+
+void TestMainWindowSectionFiles::compareMissingFileFailsCleanly()
+{
+    load(scanPath_);
+    qputenv("HALVORAN_AUTOMATION_COMPARE_DXF", QFile::encodeName(outPath("missing.dxf")));
+    MessageBoxCatcher boxes;
+    window_->onLoadComparisonSlice();
+    QCOMPARE(boxes.titles, QStringList{QStringLiteral("Compare")});
+    QCOMPARE(boxes.texts, QStringList{QStringLiteral("Failed to read comparison file.")});
+}
+
+QTEST_MAIN(TestMainWindowSectionFiles)
+#include "test_mainwindow_sectionfiles.moc"

@@ -1,0 +1,171 @@
+// The window's two 3D views: where they sit, the mesh hand-over after a load,
+// the slice-plane indicator, and the camera and colour commands on both.
+#include "ui/mainwindow/mainwindow.h"
+#include "ui/view3d/occtmeshview.h"
+
+#include "tests/ui/common/uitestutil.h"
+
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLayout>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+constexpr int kLoadTimeoutMs = 60000;
+
+void clearAutomation()
+{
+    for (const char* name : {"HALVORAN_AUTOMATION", "HALVORAN_AUTOMATION_OUTPUT_DIR", "HALVORAN_AUTOMATION_MODEL_COLOR",
+                             "HALVORAN_AUTOMATION_BACKGROUND_COLOR", "HALVORAN_AUTOMATION_CONTOUR_COLOR"})
+        qunsetenv(name);
+}
+
+} // namespace
+
+class TestMainWindowView3D : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+    QString scanPath_;
+    std::unique_ptr<MainWindow> window_;
+
+    QString status() const { return window_->statusBar()->currentMessage(); }
+    void loadScan()
+    {
+        window_->beginAsyncLoad(scanPath_);
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+        QVERIFY(window_->model().hasMesh());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        scanPath_ = dir_.filePath(QStringLiteral("scan.stl"));
+        QVERIFY(writeSyntheticStl(scanPath_, 20000) > 0);
+    }
+
+    void init()
+    {
+        clearAutomation();
+        window_ = std::make_unique<MainWindow>();
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
+
+    void cleanup()
+    {
+        window_.reset();
+        clearAutomation();
+    }
+
+    void viewsSitInTheirHosts()
+    {
+        QVERIFY(window_->mainView());
+        QCOMPARE(window_->mainView()->parentWidget(), window_->mainViewHost());
+        QVERIFY(window_->mainViewHost()->layout()->indexOf(window_->mainView()) >= 0);
+        QTRY_COMPARE(window_->wireView()->parentWidget(), window_->wireViewHost());
+        QVERIFY(window_->wireViewHost()->layout()->indexOf(window_->wireView()) >= 0);
+        QVERIFY(!window_->mainView()->hasMesh());
+    }
+
+    void loadHandsTheRenderMeshToTheMainView()
+    {
+        loadScan();
+        OcctMeshView* view = window_->mainView();
+        QVERIFY(view->hasMesh());
+        QCOMPARE(std::size_t(view->triangleCount()), window_->model().displayFaces.size());
+        // The fit follows the aligned (recentred) model.
+        QVERIFY(view->camera().fitDistance > 2.0f * 60.0f);
+        // Only the shown page's view holds a mesh.
+        QVERIFY(!window_->wireView()->hasMesh());
+        window_->onShow3DWireframe();
+        QVERIFY(window_->wireView()->hasMesh());
+        window_->onShow2DSection();
+        QVERIFY(!window_->wireView()->hasMesh());
+    }
+
+    void sliceIndicatorFollowsTheControls()
+    {
+        QVERIFY(!window_->mainView()->isSlicePlaneIndicatorVisible());
+        loadScan();
+        OcctMeshView* view = window_->mainView();
+        QVERIFY(view->isSlicePlaneIndicatorVisible());
+        auto* axis = window_->findChild<QComboBox*>(QStringLiteral("sliceAxisCombo"));
+        auto* exact = window_->findChild<QDoubleSpinBox*>(QStringLiteral("sliceExactSpin"));
+        QCOMPARE(view->slicePlaneIndicatorAxis(), axis->currentIndex());
+        axis->setCurrentIndex(0);
+        QCOMPARE(view->slicePlaneIndicatorAxis(), 0);
+        const double target = exact->minimum() + 0.25 * (exact->maximum() - exact->minimum());
+        exact->setValue(target);
+        QVERIFY(std::fabs(view->slicePlaneIndicatorPosition() - float(exact->value())) < 1e-4f);
+    }
+
+    void projectionCommandsReachBothViews()
+    {
+        QAction* perspective = findAction(window_.get(), QStringLiteral("Perspective Projection"));
+        QAction* orthographic = findAction(window_.get(), QStringLiteral("Orthographic Projection"));
+        QVERIFY(perspective && orthographic);
+        perspective->trigger();
+        QVERIFY(!window_->mainView()->isOrthographic());
+        QVERIFY(!window_->wireView()->isOrthographic());
+        QCOMPARE(status(), QStringLiteral("Projection: Perspective"));
+
+        window_->onViewIsometric();
+        QVERIFY(window_->mainView()->isOrthographic());
+        QVERIFY(window_->wireView()->isOrthographic());
+        QVERIFY(orthographic->isChecked());
+        QVERIFY(!perspective->isChecked());
+        QCOMPARE(window_->mainView()->camera().azimuth, 45.0f);
+        QCOMPARE(window_->wireView()->camera().azimuth, 45.0f);
+        QCOMPARE(status(), QStringLiteral("View: Isometric"));
+    }
+
+    void cameraCommandsActOnTheMainView()
+    {
+        loadScan();
+        OcctMeshView* view = window_->mainView();
+        window_->onViewAlongZ();
+        QCOMPARE(view->camera().elevation, 89.0f);
+        window_->onViewAlongY();
+        QCOMPARE(view->camera().azimuth, 90.0f);
+        QCOMPARE(view->camera().elevation, 0.0f);
+        window_->onFitAll();
+        QCOMPARE(view->camera().azimuth, 225.0f);
+        QCOMPARE(view->camera().elevation, 25.0f);
+        QCOMPARE(view->camera().distance, view->camera().fitDistance);
+    }
+
+    void colourCommandsReadTheAutomationColours()
+    {
+        qputenv("HALVORAN_AUTOMATION", "1");
+        qputenv("HALVORAN_AUTOMATION_MODEL_COLOR", "#ff0000");
+        window_->onModelColor();
+        QCOMPARE(window_->mainView()->modelColor().name(), QStringLiteral("#ff0000"));
+        QCOMPARE(window_->wireView()->modelColor().name(), QStringLiteral("#ff0000"));
+        QCOMPARE(status(), QStringLiteral("Model color changed to #ff0000"));
+
+        // No or an unreadable value: the documented default.
+        qputenv("HALVORAN_AUTOMATION_MODEL_COLOR", "not a colour");
+        window_->onModelColor();
+        QCOMPARE(window_->mainView()->modelColor().name(), QStringLiteral("#6ec8ff"));
+
+        window_->onBackgroundColor();
+        const QVector3D bottom = window_->wireView()->backgroundBottom();
+        QCOMPARE(QColor::fromRgbF(bottom.x(), bottom.y(), bottom.z()).name(), QStringLiteral("#10161f"));
+        QCOMPARE(status(), QStringLiteral("Background color changed to #10161f"));
+
+        qputenv("HALVORAN_AUTOMATION_CONTOUR_COLOR", "#123456");
+        window_->onContourColor();
+        QCOMPARE(status(), QStringLiteral("Contour color changed to #123456"));
+    }
+};
+
+QTEST_MAIN(TestMainWindowView3D)
+#include "test_mainwindow_view3d.moc"

@@ -1,0 +1,244 @@
+// The wireframe page: the lattice built in the background, thinned by the
+// complexity slider, stale results dropped, lane deletion and the DXF export.
+#include "ui/mainwindow/mainwindow.h"
+#include "ui/view3d/occtmeshview.h"
+#include "tests/ui/common/uitestutil.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+constexpr int kLoadTimeoutMs = 60000;
+constexpr int kLatticeTimeoutMs = 120000;
+
+// A plain box as binary STL, twelve triangles.
+bool writeBoxStl(const QString& path, float sx, float sy, float sz)
+{
+    std::vector<Vec3f> v;
+    for (int i = 0; i < 8; ++i)
+        v.push_back({(i & 1) ? sx : 0.0f, (i & 2) ? sy : 0.0f, (i & 4) ? sz : 0.0f});
+    const std::vector<Triangle> f{{0, 2, 1}, {1, 2, 3}, {4, 5, 6}, {5, 7, 6}, {0, 1, 4}, {1, 5, 4},
+                                  {2, 6, 3}, {3, 6, 7}, {0, 4, 2}, {2, 4, 6}, {1, 3, 5}, {3, 7, 5}};
+    return writeBinaryStl(path.toStdString(), v, f);
+}
+
+bool inside(const Vec3f& p, const Vec3f& lo, const Vec3f& hi, float slack)
+{
+    for (int a = 0; a < 3; ++a)
+        if (p[a] < lo[a] - slack || p[a] > hi[a] + slack)
+            return false;
+    return true;
+}
+
+} // namespace
+
+class TestMainWindowWireframe : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        scanPath_ = dir_.filePath(QStringLiteral("scan.stl"));
+        QVERIFY(writeSyntheticStl(scanPath_, 30000) > 0);
+        boxPath_ = dir_.filePath(QStringLiteral("long box.stl"));
+        QVERIFY(writeBoxStl(boxPath_, 300.0f, 20.0f, 10.0f));
+    }
+    void init()
+    {
+        outDir_ = std::make_unique<QTemporaryDir>();
+        qputenv("HALVORAN_AUTOMATION", "1");
+        qputenv("HALVORAN_AUTOMATION_OUTPUT_DIR", QFile::encodeName(outDir_->path()));
+        window_ = std::make_unique<MainWindow>();
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
+    void cleanup()
+    {
+        window_.reset();
+        qunsetenv("HALVORAN_AUTOMATION");
+        qunsetenv("HALVORAN_AUTOMATION_OUTPUT_DIR");
+    }
+
+    void wireframePageBuildsAndShowsTheLattice();
+    void complexityThinsWithoutRecomputing();
+    void staleLatticeIsDroppedAfterNewLoad();
+    void exportWritesWhatIsShown();
+    void exportWithoutLatticeComputesTheFullOne();
+    void exportWithoutMeshWarns();
+    void selectedLaneIsDeletedWhole();
+
+private:
+    void load(const QString& path)
+    {
+        window_->beginAsyncLoad(path);
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+        QVERIFY(window_->model().hasMesh());
+    }
+    void showWireframe()
+    {
+        QAbstractButton* button = findButton(window_.get(), QStringLiteral("3D Wireframe"));
+        QVERIFY(button);
+        button->click();
+        QTRY_VERIFY_WITH_TIMEOUT(window_->isLatticeCacheValid(), kLatticeTimeoutMs);
+        QTRY_VERIFY(!window_->wireView()->wireSegments().empty());
+    }
+    QSlider* slider() const { return window_->findChild<QSlider*>(QStringLiteral("wireComplexitySlider")); }
+    // What the slider value should show, from the window's lattice.
+    std::vector<MeshModel::SliceSegment3D> expectedAt(int complexity) const
+    {
+        std::vector<std::uint32_t> map;
+        return selectLatticeForDisplay(window_->latticeSegments(), window_->latticeLanes(), window_->model().boundsMin(),
+                                       window_->model().boundsMax(), complexity, map);
+    }
+    QString status() const { return window_->statusBar()->currentMessage(); }
+
+    QTemporaryDir dir_;
+    std::unique_ptr<QTemporaryDir> outDir_;
+    QString scanPath_;
+    QString boxPath_;
+    std::unique_ptr<MainWindow> window_;
+};
+
+void TestMainWindowWireframe::wireframePageBuildsAndShowsTheLattice()
+{
+    load(scanPath_);
+    QCOMPARE(window_->latticeJobsStarted(), 0); // nothing is built while the section page is up
+    showWireframe();
+    QCOMPARE(window_->latticeJobsStarted(), 1);
+    QVERIFY(!window_->latticeLanes().alongX.empty());
+    QVERIFY(!window_->latticeLanes().alongY.empty());
+    // Only the lattice is drawn, and it is the 70 % selection of the lattice.
+    QVERIFY(!window_->wireView()->isMeshVisible());
+    const auto expected = expectedAt(70);
+    const auto& shown = window_->wireView()->wireSegments();
+    QCOMPARE(shown.size(), expected.size());
+    QVERIFY(shown.front().p0 == expected.front().p0 && shown.back().p1 == expected.back().p1);
+    const Vec3f lo = window_->model().boundsMin(), hi = window_->model().boundsMax();
+    for (const auto& s : window_->latticeSegments())
+        QVERIFY(inside(s.p0, lo, hi, 0.01f) && inside(s.p1, lo, hi, 0.01f));
+}
+
+void TestMainWindowWireframe::complexityThinsWithoutRecomputing()
+{
+    load(scanPath_);
+    showWireframe();
+    const std::size_t at70 = window_->wireView()->wireSegments().size();
+    slider()->setValue(100);
+    QCOMPARE(status(), QStringLiteral("Wireframe complexity: 100% (lane spacing ~5.0 mm)"));
+    QTRY_COMPARE(window_->wireView()->wireSegments().size(), expectedAt(100).size());
+    QVERIFY(window_->wireView()->wireSegments().size() > at70);
+    slider()->setValue(10);
+    QCOMPARE(status(), QStringLiteral("Wireframe complexity: 10% (lane spacing ~45.5 mm)"));
+    QTRY_COMPARE(window_->wireView()->wireSegments().size(), expectedAt(10).size());
+    QVERIFY(window_->wireView()->wireSegments().size() < at70);
+    QCOMPARE(window_->latticeJobsStarted(), 1);
+}
+
+void TestMainWindowWireframe::staleLatticeIsDroppedAfterNewLoad()
+{
+    load(scanPath_);
+    findButton(window_.get(), QStringLiteral("3D Wireframe"))->click();
+    QVERIFY(window_->isLatticeJobRunning());
+    // A different part arrives while the first lattice is still being built.
+    load(boxPath_);
+    QTRY_VERIFY_WITH_TIMEOUT(window_->isLatticeCacheValid(), kLatticeTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->isLatticeJobRunning(), kLatticeTimeoutMs);
+    QVERIFY(window_->isLatticeCacheValid());
+    QCOMPARE(window_->latticeJobsStarted(), 2);
+    // Every line lies on the box now loaded, none on the earlier scan.
+    const Vec3f lo = window_->model().boundsMin(), hi = window_->model().boundsMax();
+    QVERIFY(!window_->latticeSegments().empty());
+    for (const auto& s : window_->latticeSegments())
+        QVERIFY(inside(s.p0, lo, hi, 0.01f) && inside(s.p1, lo, hi, 0.01f));
+    for (const auto& s : window_->wireView()->wireSegments())
+        QVERIFY(inside(s.p0, lo, hi, 0.01f) && inside(s.p1, lo, hi, 0.01f));
+}
+
+void TestMainWindowWireframe::exportWritesWhatIsShown()
+{
+    load(scanPath_);
+    showWireframe();
+    MessageBoxCatcher boxes;
+    findAction(window_.get(), QStringLiteral("Export Wireframe DXF"))->trigger();
+    QVERIFY(boxes.texts.isEmpty());
+    const QString path = outDir_->filePath(QStringLiteral("wireframe.dxf"));
+    const auto& shown = window_->wireView()->wireSegments();
+    QCOMPARE(status(), QStringLiteral("Exported wireframe DXF (X/Y lattice vectors): %1 entities -> %2")
+                           .arg(shown.size())
+                           .arg(path));
+    const QJsonObject summary = readDxfSummary(path);
+    QVERIFY(!summary.isEmpty());
+    const QJsonObject counts = summary.value(QStringLiteral("counts")).toObject();
+    QCOMPARE(counts.size(), 1);
+    QCOMPARE(counts.value(QStringLiteral("LINE/WIRE_LATTICE")).toInt(), int(shown.size()));
+    const QJsonArray lines = summary.value(QStringLiteral("lines")).toArray();
+    for (int i : {0, int(shown.size()) / 2, int(shown.size()) - 1}) {
+        const QJsonArray line = lines.at(i).toArray();
+        QVERIFY(std::fabs(line.at(0).toDouble() - shown[i].p0.x) < 1e-3);
+        QVERIFY(std::fabs(line.at(1).toDouble() - shown[i].p0.y) < 1e-3);
+        QVERIFY(std::fabs(line.at(2).toDouble() - shown[i].p1.x) < 1e-3);
+        QVERIFY(std::fabs(line.at(3).toDouble() - shown[i].p1.y) < 1e-3);
+    }
+}
+
+void TestMainWindowWireframe::exportWithoutLatticeComputesTheFullOne()
+{
+    load(scanPath_);
+    // The section page never started a lattice: the export builds it itself,
+    // at full density, without a complexity selection.
+    findAction(window_.get(), QStringLiteral("Export Wireframe DXF"))->trigger();
+    const std::size_t full = computeLatticeSegments(window_->model()).size();
+    QVERIFY(full > 0);
+    const QJsonObject summary = readDxfSummary(outDir_->filePath(QStringLiteral("wireframe.dxf")));
+    QCOMPARE(summary.value(QStringLiteral("counts")).toObject().value(QStringLiteral("LINE/WIRE_LATTICE")).toInt(),
+             int(full));
+    QCOMPARE(window_->latticeJobsStarted(), 0);
+}
+
+void TestMainWindowWireframe::exportWithoutMeshWarns()
+{
+    MessageBoxCatcher boxes;
+    window_->onExportWireframeDxf();
+    QCOMPARE(boxes.titles, QStringList{QStringLiteral("Export")});
+    QCOMPARE(boxes.texts, QStringList{QStringLiteral("No mesh loaded.")});
+    QVERIFY(!QFile::exists(outDir_->filePath(QStringLiteral("wireframe.dxf"))));
+}
+
+void TestMainWindowWireframe::selectedLaneIsDeletedWhole()
+{
+    load(scanPath_);
+    showWireframe();
+    const auto shown = window_->wireView()->wireSegments();
+    const auto& s = shown.front();
+    window_->onWireSegmentPicked(0, QVector3D(s.p0.x, s.p0.y, s.p0.z), QVector3D(s.p1.x, s.p1.y, s.p1.z));
+    const std::vector<std::uint32_t> lane = window_->selectedLatticeSegments();
+    QVERIFY(!lane.empty());
+    QVERIFY(status().startsWith(QStringLiteral("Selected full lattice line: %1 segments").arg(lane.size())));
+    QVERIFY(window_->wireView()->selectedWireSegments().contains(0));
+    const std::size_t before = window_->latticeSegments().size();
+    window_->onWireDeleteSelected();
+    QCOMPARE(status(), QStringLiteral("Deleted full lattice line (%1 segment(s)).").arg(lane.size()));
+    QVERIFY(window_->latticeSegments().size() < before);
+    // The deleted lane's geometry is gone from the lattice.
+    for (const auto& t : window_->latticeSegments())
+        QVERIFY(!(t.p0 == s.p0 && t.p1 == s.p1));
+    window_->onWireDeleteSelected();
+    QCOMPARE(status(), QStringLiteral("No wire segment selected to delete."));
+}
+
+QTEST_MAIN(TestMainWindowWireframe)
+#include "test_mainwindow_wireframe.moc"

@@ -1,0 +1,117 @@
+// The polling loop behind modal progress dialogs: results, live GUI events,
+// Cancel, and exceptions from the task.
+#include "ui/mainwindow/pollingloop.h"
+
+#include <QProgressDialog>
+#include <QTest>
+#include <QTimer>
+
+#include <atomic>
+#include <stdexcept>
+#include <vector>
+
+class TestPollingLoop : public QObject {
+    Q_OBJECT
+
+private slots:
+    void returnsTaskResult();
+    void guiEventsRunWhileTaskWaits();
+    void cancelEndsPollingButTaskCompletes();
+    void voidTaskAndProgressCallback();
+    void taskExceptionReachesCaller();
+};
+
+void TestPollingLoop::returnsTaskResult()
+{
+    bool canceled = true;
+    const std::vector<int> values = runPollingLoop(
+        []() {
+            std::vector<int> v(1000);
+            for (int i = 0; i < 1000; ++i)
+                v[i] = i * i;
+            return v;
+        },
+        nullptr, &canceled);
+    QCOMPARE(values.size(), std::size_t(1000));
+    QCOMPARE(values[999], 999 * 999);
+    QVERIFY(!canceled);
+}
+
+void TestPollingLoop::guiEventsRunWhileTaskWaits()
+{
+    // The task can only finish once a GUI-thread timer has fired, so a loop
+    // that stopped processing events would never return.
+    std::atomic<bool> released{false};
+    QTimer::singleShot(50, [&released]() { released = true; });
+    const int result = runPollingLoop([&released]() {
+        while (!released)
+            QThread::msleep(2);
+        return 42;
+    });
+    QCOMPARE(result, 42);
+}
+
+void TestPollingLoop::cancelEndsPollingButTaskCompletes()
+{
+    QProgressDialog progress(QStringLiteral("Working..."), QStringLiteral("Cancel"), 0, 0);
+    progress.setMinimumDuration(0);
+    progress.show();
+    std::atomic<bool> cancelPressed{false};
+    std::atomic<bool> canceledSeen{false};
+    std::atomic<bool> finished{false};
+    // Cancel from the GUI thread while the task runs; the task then ends on
+    // its own, after the loop has stopped polling.
+    QTimer::singleShot(30, &progress, [&]() {
+        progress.cancel();
+        cancelPressed = true;
+    });
+    bool canceled = false;
+    const int result = runPollingLoop(
+        [&]() {
+            while (!cancelPressed)
+                QThread::msleep(2);
+            canceledSeen = true;
+            QThread::msleep(20);
+            finished = true;
+            return 7;
+        },
+        &progress, &canceled);
+    QVERIFY(canceled);
+    QVERIFY(canceledSeen);
+    QVERIFY(finished);
+    QCOMPARE(result, 7);
+}
+
+void TestPollingLoop::voidTaskAndProgressCallback()
+{
+    std::atomic<int> steps{0};
+    std::atomic<bool> released{false};
+    int polls = 0;
+    runPollingLoop(
+        [&]() {
+            while (!released)
+                QThread::msleep(2);
+            steps = 3;
+        },
+        nullptr, nullptr,
+        [&]() {
+            if (++polls == 3)
+                released = true;
+        });
+    QCOMPARE(steps.load(), 3);
+    QVERIFY(polls >= 3);
+}
+
+void TestPollingLoop::taskExceptionReachesCaller()
+{
+    bool caught = false;
+    try {
+        runPollingLoop([]() -> int { throw std::runtime_error("task failed"); });
+    } catch (const std::runtime_error& e) {
+        caught = QString::fromLatin1(e.what()) == QStringLiteral("task failed");
+    }
+    QVERIFY(caught);
+}
+
+QTEST_MAIN(TestPollingLoop)
+#include "test_pollingloop.moc"

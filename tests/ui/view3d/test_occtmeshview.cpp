@@ -1,0 +1,726 @@
+// The 3D view: camera maths, the vertex array, the chunked upload, what the
+// GL image shows, ray picking, and every pick workflow's signal.
+#include "ui/view3d/occtmeshview.h"
+
+#include "bench/syntheticscan.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QOpenGLContext>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+constexpr float kH = 10.0f; // half size of the test cube
+
+// Outward-wound cube about the origin. Faces 2 and 3 are the top (+Z);
+// the default camera (azimuth 225, elevation 25) sees top, -X and -Y.
+MeshModel cubeModel(float h = kH)
+{
+    MeshModel m;
+    m.vertices.assign(std::vector<Vec3f>{{-h, -h, -h}, {h, -h, -h}, {h, h, -h}, {-h, h, -h},
+                                         {-h, -h, h},  {h, -h, h},  {h, h, h},  {-h, h, h}});
+    m.faces.assign(std::vector<Triangle>{{0, 2, 1}, {0, 3, 2}, {4, 5, 6}, {4, 6, 7}, {0, 1, 5}, {0, 5, 4},
+                                         {3, 7, 6}, {3, 6, 2}, {0, 4, 7}, {0, 7, 3}, {1, 2, 6}, {1, 6, 5}});
+    return m;
+}
+
+// A zigzag strip of n triangles in the XY plane about the origin.
+MeshModel stripModel(int n)
+{
+    MeshModel m;
+    std::vector<Vec3f> v;
+    std::vector<Triangle> f;
+    const int columns = n / 2 + 2;
+    for (int i = 0; i < columns; ++i) {
+        const float x = -50.0f + 100.0f * float(i) / float(columns - 1);
+        v.push_back({x, -5.0f, 0.0f});
+        v.push_back({x, 5.0f, 0.0f});
+    }
+    for (int i = 0; i < n; ++i)
+        f.push_back(Triangle(std::uint32_t(i), std::uint32_t(i + 1), std::uint32_t(i + 2)));
+    m.vertices.assign(std::move(v));
+    m.faces.assign(std::move(f));
+    return m;
+}
+
+// An aligned synthetic scan with its render mesh, as after a load.
+MeshModel scanModel(std::size_t triangles)
+{
+    MeshModel m = makeSyntheticModel(triangles);
+    m.updateCaches();
+    m.autoAlignOnImport();
+    return m;
+}
+
+QVector3D qv(const Vec3f& v) { return QVector3D(v.x, v.y, v.z); }
+
+void sendMouse(QWidget* w, QEvent::Type type, const QPointF& pos, Qt::MouseButton button, Qt::MouseButtons buttons)
+{
+    QMouseEvent event(type, pos, w->mapToGlobal(pos), button, buttons, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &event);
+}
+
+void click(QWidget* w, const QPointF& pos)
+{
+    sendMouse(w, QEvent::MouseButtonPress, pos, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(w, QEvent::MouseButtonRelease, pos, Qt::LeftButton, Qt::NoButton);
+}
+
+void drag(QWidget* w, const QPointF& from, const QPointF& to, Qt::MouseButton button)
+{
+    sendMouse(w, QEvent::MouseButtonPress, from, button, button);
+    sendMouse(w, QEvent::MouseMove, to, Qt::NoButton, button);
+    sendMouse(w, QEvent::MouseButtonRelease, to, button, Qt::NoButton);
+}
+
+void sendKey(QWidget* w, int key)
+{
+    QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &event);
+}
+
+bool fuzzyVec(const QVector3D& a, const QVector3D& b, float tolerance = 1e-4f)
+{
+    return (a - b).length() <= tolerance;
+}
+
+QPointF projected(const OcctMeshView& view, const QVector3D& world)
+{
+    QPointF p;
+    if (!view.worldToScreen(world, &p))
+        qFatal("point behind the eye");
+    return p;
+}
+
+int channelDistance(const QColor& a, const QColor& b)
+{
+    return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue());
+}
+
+// Bounding box of the pixels that differ from black, triad corner excluded.
+QRect litBox(const QImage& image)
+{
+    QRect box;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            if (x < 130 && y > image.height() - 130)
+                continue;
+            if (channelDistance(image.pixelColor(x, y), Qt::black) > 24)
+                box |= QRect(x, y, 1, 1);
+        }
+    return box;
+}
+
+QStringList capturedLog;
+void captureMessages(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    capturedLog << message;
+}
+
+} // namespace
+
+class TestOcctMeshView : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<OcctMeshView> view_;
+    bool coreContext_ = false;
+
+    void requireGl()
+    {
+        if (!coreContext_)
+            QSKIP("No OpenGL 3.3 core context on this display; GL image checks need one (camera and pick maths still run).");
+    }
+
+private slots:
+    void init()
+    {
+        view_ = std::make_unique<OcctMeshView>();
+        view_->resize(480, 360);
+        view_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view_.get()));
+        const QSurfaceFormat fmt = view_->context() ? view_->context()->format() : QSurfaceFormat();
+        coreContext_ = view_->isGlReady() && fmt.version() >= qMakePair(3, 3) &&
+                       fmt.profile() == QSurfaceFormat::CoreProfile;
+    }
+
+    void cleanup() { view_.reset(); }
+
+    // --- camera ----------------------------------------------------------------
+
+    void eyeFollowsAzimuthAndElevation()
+    {
+        OrbitCamera camera;
+        camera.target = QVector3D(1, 2, 3);
+        camera.distance = 10.0f;
+        camera.azimuth = 90.0f;
+        camera.elevation = 0.0f;
+        QVERIFY(fuzzyVec(camera.eye(), QVector3D(1, 12, 3)));
+        camera.azimuth = 225.0f;
+        camera.elevation = 25.0f;
+        const double a = 225.0 * M_PI / 180.0, e = 25.0 * M_PI / 180.0;
+        const QVector3D expected = QVector3D(1, 2, 3) + 10.0f * QVector3D(float(std::cos(a) * std::cos(e)),
+                                                                          float(std::sin(a) * std::cos(e)),
+                                                                          float(std::sin(e)));
+        QVERIFY(fuzzyVec(camera.eye(), expected));
+        // The view matrix puts the target straight ahead at the distance.
+        QVERIFY(fuzzyVec(camera.viewMatrix().map(camera.target), QVector3D(0, 0, -10), 1e-3f));
+        // Looking straight down still has a usable up vector.
+        camera.elevation = 90.0f;
+        QVERIFY(fuzzyVec(camera.eye(), QVector3D(1, 2, 13), 1e-3f));
+        QVERIFY(std::fabs(QVector3D::dotProduct(camera.up(), camera.forward())) < 1e-3f);
+        QVERIFY(std::fabs(camera.up().length() - 1.0f) < 1e-4f);
+    }
+
+    void elevationWrapsAndNaNFallsBack()
+    {
+        OrbitCamera wrapped, reference;
+        wrapped.elevation = 190.0f;
+        reference.elevation = -170.0f;
+        QCOMPARE(wrapped.usedElevation(), -170.0f);
+        QVERIFY(fuzzyVec(wrapped.eye(), reference.eye(), 1e-3f));
+        QVERIFY(fuzzyVec(wrapped.up(), reference.up(), 1e-5f));
+
+        OrbitCamera nan;
+        nan.azimuth = std::nanf("");
+        nan.elevation = std::nanf("");
+        nan.distance = std::nanf("");
+        QVERIFY(fuzzyVec(nan.eye(), QVector3D(1, 0, 0)));
+    }
+
+    void zeroRadiusMeshUsesUnitDistance()
+    {
+        MeshModel m;
+        m.vertices.assign(std::vector<Vec3f>{{0, 0, 0}, {0, 0, 0}, {0, 0, 0}});
+        m.faces.assign(std::vector<Triangle>{{0, 1, 2}});
+        view_->setMesh(m);
+        QVERIFY(view_->hasMesh());
+        QCOMPARE(view_->camera().distance, 0.0f);
+        QCOMPARE(view_->camera().fitDistance, 0.0f);
+        OrbitCamera unit = view_->camera();
+        unit.distance = 1.0f;
+        QCOMPARE(view_->projectionMatrix(), unit.projectionMatrix(view_->width(), view_->height(), 0.0f));
+        QVERIFY(fuzzyVec(view_->camera().eye(), unit.eye()));
+        view_->viewIsometric();
+        QCOMPARE(view_->camera().distance, 1.0f);
+        QCOMPARE(view_->camera().azimuth, 45.0f);
+        QVERIFY(std::fabs(view_->camera().elevation - 35.264389f) < 1e-5f);
+    }
+
+    void orthographicMatchesPerspectiveAtTheTarget()
+    {
+        view_->setMesh(cubeModel());
+        // A point in the plane through the target, across the view direction,
+        // lands on the same pixel in both projections.
+        const QVector3D right = QVector3D::crossProduct(view_->camera().forward(), view_->camera().up()).normalized();
+        const QVector3D point = 6.0f * right + 4.0f * view_->camera().up();
+        view_->setOrthographic(true);
+        const QPointF ortho = projected(*view_, point);
+        view_->setOrthographic(false);
+        const QPointF persp = projected(*view_, point);
+        QVERIFY2(QLineF(ortho, persp).length() < 0.5, qPrintable(QStringLiteral("%1,%2 vs %3,%4")
+                                                               .arg(ortho.x()).arg(ortho.y()).arg(persp.x()).arg(persp.y())));
+        // Behind the eye there is no screen point in perspective.
+        QPointF unused;
+        QVERIFY(!view_->worldToScreen(view_->camera().eye() - 5.0f * view_->camera().forward(), &unused));
+    }
+
+    // --- vertex array ---------------------------------------------------------------
+
+    void vertexNormalsAreAreaWeighted()
+    {
+        // A large triangle in XY (normal +Z, area 50) and a small one in XZ
+        // (normal -Y, area 0.5) share vertex 0; a third face has a bad index.
+        MeshModel m;
+        m.vertices.assign(std::vector<Vec3f>{{0, 0, 0}, {10, 0, 0}, {0, 10, 0}, {1, 0, 0}, {0, 0, 1}});
+        m.faces.assign(std::vector<Triangle>{{0, 1, 2}, {0, 3, 4}, {0, 1, 77}});
+        view_->setMesh(m);
+        QCOMPARE(view_->triangleCount(), 2);
+        const std::vector<float>& data = view_->cpuVertexData();
+        QCOMPARE(int(data.size()), 2 * OcctMeshView::kFloatsPerTriangle);
+        const QVector3D expected = (QVector3D(0, 0, 100) + QVector3D(0, -1, 0)).normalized();
+        QVERIFY(fuzzyVec(QVector3D(data[3], data[4], data[5]), expected, 1e-5f));
+        // Second vertex of the second triangle: position (1, 0, 0), only the small face.
+        QVERIFY(fuzzyVec(QVector3D(data[24], data[25], data[26]), QVector3D(1, 0, 0)));
+        QVERIFY(fuzzyVec(QVector3D(data[27], data[28], data[29]), QVector3D(0, -1, 0), 1e-5f));
+        QVERIFY(fuzzyVec(view_->meshBoundsMax(), QVector3D(10, 10, 1)));
+        QVERIFY(fuzzyVec(view_->modelCenter(), QVector3D(11.0f / 5, 10.0f / 5, 1.0f / 5)));
+    }
+
+    void wireframeThinningKeepsEveryStepthFace()
+    {
+        view_->setWireframeComplexity(4);
+        QCOMPARE(view_->wireframeComplexity(), 5);
+        view_->setWireframeComplexity(120);
+        QCOMPARE(view_->wireframeComplexity(), 100);
+
+        view_->setWireframeComplexity(5);
+        const MeshModel m = stripModel(1000);
+        view_->setMesh(m, true);
+        QVERIFY(view_->isWireframe());
+        QCOMPARE(view_->triangleCount(), 250); // target 300, step ceil(1000 / 300) = 4
+        const std::vector<float>& data = view_->cpuVertexData();
+        // Second kept triangle is face 4: its first corner is vertex 4.
+        const Vec3f v4 = m.vertices[4];
+        QVERIFY(fuzzyVec(QVector3D(data[18], data[19], data[20]), qv(v4)));
+        // Shaded mode ignores the complexity.
+        view_->setMesh(m, false);
+        QCOMPARE(view_->triangleCount(), 1000);
+    }
+
+    void emptyMeshClearsTheView()
+    {
+        view_->setMesh(cubeModel());
+        view_->setSurfacePlanePick(true);
+        QVERIFY(view_->hasMesh());
+        view_->setMesh(MeshModel());
+        QVERIFY(!view_->hasMesh());
+        QCOMPARE(view_->triangleCount(), 0);
+        QVERIFY(!view_->surfacePlanePick());
+        QVERIFY(!view_->rayPick(QPointF(240, 180)));
+    }
+
+    void driverStringsAndShaderSummaryAreLogged()
+    {
+        capturedLog.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(captureMessages);
+        OcctMeshView fresh;
+        fresh.resize(100, 80);
+        fresh.show();
+        const bool exposed = QTest::qWaitForWindowExposed(&fresh);
+        fresh.grabFramebuffer();
+        qInstallMessageHandler(previous);
+        QVERIFY(exposed);
+        requireGl();
+        const auto has = [](const QString& prefix) {
+            for (const QString& line : capturedLog)
+                if (line.startsWith(prefix))
+                    return true;
+            return false;
+        };
+        QVERIFY(has(QStringLiteral("GL_VERSION:  ")));
+        QVERIFY(has(QStringLiteral("GL_RENDERER: ")));
+        QVERIFY(has(QStringLiteral("GL_VENDOR:   ")));
+        QVERIFY(has(QStringLiteral("Mesh shader OK: vs=true fs=true link=true")));
+        QVERIFY(has(QStringLiteral("BG shader OK: vs=true fs=true link=true")));
+    }
+
+    // --- upload -----------------------------------------------------------------------
+
+    void fiftyThousandTrianglesUploadAtOnce()
+    {
+        requireGl();
+        view_->setMesh(stripModel(50000));
+        QVERIFY(!view_->isProgressiveUpload());
+        QCOMPARE(view_->readyTriangleCount(), 0);
+        view_->grabFramebuffer();
+        QCOMPARE(view_->readyTriangleCount(), 50000);
+        QVERIFY(!view_->holdsCpuVertexData());
+    }
+
+    void oneMoreTriangleUploadsOverTwoFrames()
+    {
+        requireGl();
+        view_->setMesh(stripModel(50001));
+        QVERIFY(view_->isProgressiveUpload());
+        view_->grabFramebuffer();
+        QCOMPARE(view_->readyTriangleCount(), 50000);
+        QVERIFY(view_->holdsCpuVertexData());
+        view_->grabFramebuffer();
+        QCOMPARE(view_->readyTriangleCount(), 50001);
+        QVERIFY(!view_->holdsCpuVertexData());
+    }
+
+    // --- image ------------------------------------------------------------------------
+
+    void backgroundGradientRunsFromBottomToDarkerTop()
+    {
+        view_->setBackgroundColor(Qt::white);
+        QVERIFY(fuzzyVec(view_->backgroundTop(), QVector3D(0.45f, 0.45f, 0.45f), 1e-6f));
+        requireGl();
+        view_->setBackgroundColor(QColor(200, 100, 50));
+        const QImage image = view_->grabFramebuffer();
+        const QColor top = image.pixelColor(image.width() / 2, 0);
+        const QColor bottom = image.pixelColor(image.width() / 2, image.height() - 1);
+        QVERIFY2(channelDistance(top, QColor(90, 45, 22)) <= 6, qPrintable(top.name()));
+        QVERIFY2(channelDistance(bottom, QColor(200, 100, 50)) <= 6, qPrintable(bottom.name()));
+        const QColor middle = image.pixelColor(image.width() / 2, image.height() / 2);
+        QVERIFY(middle.red() > top.red() + 30 && middle.red() < bottom.red() - 30);
+    }
+
+    void meshCoversTheCentreAndTakesTheModelColour()
+    {
+        requireGl();
+        const QImage empty = view_->grabFramebuffer();
+        view_->setMesh(cubeModel());
+        view_->setModelColor(QColor(230, 40, 40));
+        const QImage red = view_->grabFramebuffer();
+        const QPoint centre(red.width() / 2, red.height() / 2);
+        QVERIFY(channelDistance(red.pixelColor(centre), empty.pixelColor(centre)) > 60);
+        const QColor r = red.pixelColor(centre);
+        QVERIFY2(r.red() > r.green() + 60 && r.red() > r.blue() + 60, qPrintable(r.name()));
+        view_->setModelColor(QColor(40, 40, 230));
+        const QColor b = view_->grabFramebuffer().pixelColor(centre);
+        QVERIFY2(b.blue() > b.red() + 60 && b.blue() > b.green() + 60, qPrintable(b.name()));
+        // Corners of the view stay background.
+        QVERIFY(channelDistance(red.pixelColor(2, 2), empty.pixelColor(2, 2)) < 8);
+    }
+
+    void orthographicAndPerspectiveShowTheSameSize()
+    {
+        requireGl();
+        view_->setBackgroundColor(Qt::black);
+        view_->setMesh(cubeModel());
+        view_->setOrthographic(true);
+        const QRect ortho = litBox(view_->grabFramebuffer());
+        view_->setOrthographic(false);
+        const QRect persp = litBox(view_->grabFramebuffer());
+        QVERIFY(ortho.width() > 150);
+        const double ratio = double(persp.width()) / double(ortho.width());
+        QVERIFY2(ratio > 0.9 && ratio < 1.15, qPrintable(QString::number(ratio)));
+    }
+
+    void wireframeDrawsLinesNotFilledFaces()
+    {
+        requireGl();
+        view_->setBackgroundColor(Qt::black);
+        view_->setMesh(cubeModel());
+        const QImage shaded = view_->grabFramebuffer();
+        view_->setMesh(cubeModel(), true);
+        const QImage wire = view_->grabFramebuffer();
+        const QRect box = litBox(shaded);
+        int filledShaded = 0, filledWire = 0;
+        for (int y = box.top(); y <= box.bottom(); ++y)
+            for (int x = box.left(); x <= box.right(); ++x) {
+                filledShaded += channelDistance(shaded.pixelColor(x, y), Qt::black) > 24;
+                filledWire += channelDistance(wire.pixelColor(x, y), Qt::black) > 24;
+            }
+        // Edges only: a thin fraction of the silhouette, but clearly drawn.
+        QVERIFY2(filledWire < filledShaded / 4 && filledWire > 800,
+                 qPrintable(QStringLiteral("%1 vs %2").arg(filledWire).arg(filledShaded)));
+    }
+
+    // --- picking -----------------------------------------------------------------------
+
+    void clickOnATriangleReturnsItsIndexAndNormal()
+    {
+        view_->setMesh(cubeModel());
+        const QVector3D centroid = (QVector3D(-kH, -kH, kH) + QVector3D(kH, -kH, kH) + QVector3D(kH, kH, kH)) / 3.0f;
+        const auto hit = view_->rayPick(projected(*view_, centroid));
+        QVERIFY(hit.has_value());
+        QCOMPARE(hit->triangle, 2);
+        QVERIFY(fuzzyVec(hit->normal, QVector3D(0, 0, 1), 1e-5f));
+        QVERIFY(fuzzyVec(hit->point, centroid, 0.1f));
+        // A side face seen from -Y.
+        const QVector3D side = (QVector3D(-kH, -kH, -kH) + QVector3D(kH, -kH, -kH) + QVector3D(kH, -kH, kH)) / 3.0f;
+        const auto sideHit = view_->rayPick(projected(*view_, side));
+        QVERIFY(sideHit.has_value());
+        QCOMPARE(sideHit->triangle, 4);
+        QVERIFY(fuzzyVec(sideHit->normal, QVector3D(0, -1, 0), 1e-5f));
+
+        QVERIFY(!view_->rayPick(QPointF(3, 3)).has_value());
+        // The first picks test every triangle; later ones use the index.
+        QVERIFY(view_->waitForPickIndex(10000));
+        QCOMPARE(view_->rayPick(projected(*view_, side))->triangle, 4);
+        QVERIFY(!view_->rayPick(QPointF(3, 3)).has_value());
+        view_->setOrthographic(false);
+        QVERIFY(view_->rayPick(projected(*view_, centroid)).has_value());
+        QCOMPARE(view_->rayPick(projected(*view_, centroid))->triangle, 2);
+    }
+
+    void surfacePlanePickEmitsAndEnds()
+    {
+        view_->setMesh(cubeModel());
+        QSignalSpy spy(view_.get(), &OcctMeshView::surfaceBuildPlanePicked);
+        view_->setSurfacePlanePick(true);
+        QCOMPARE(view_->cursor().shape(), Qt::CrossCursor);
+        click(view_.get(), QPointF(3, 3)); // misses: nothing, the pick stays armed
+        QCOMPARE(spy.count(), 0);
+        QVERIFY(view_->surfacePlanePick());
+
+        const QPointF at = projected(*view_, QVector3D(2, -2, kH));
+        const auto expected = view_->rayPick(at);
+        click(view_.get(), at);
+        QCOMPARE(spy.count(), 1);
+        const QVector3D normal = spy[0][0].value<QVector3D>();
+        const QVector3D ref = spy[0][1].value<QVector3D>();
+        QVERIFY(fuzzyVec(normal, QVector3D(0, 0, 1), 1e-5f));
+        QVERIFY(std::fabs(ref.length() - 1.0f) < 1e-5f);
+        QVERIFY(std::fabs(QVector3D::dotProduct(ref, normal)) < 1e-5f);
+        QVERIFY(fuzzyVec(spy[0][2].value<QVector3D>(), expected->point));
+        QVERIFY(!view_->surfacePlanePick());
+        QCOMPARE(view_->cursor().shape(), Qt::ArrowCursor);
+    }
+
+    void clickRuleIsThreePixels()
+    {
+        view_->setMesh(cubeModel());
+        QSignalSpy spy(view_.get(), &OcctMeshView::surfaceBuildPlanePicked);
+        const QPointF at = projected(*view_, QVector3D(0, 0, kH));
+        view_->setSurfacePlanePick(true);
+        drag(view_.get(), at, at + QPointF(4, 0), Qt::LeftButton);
+        QCOMPARE(spy.count(), 0);
+        drag(view_.get(), at, at + QPointF(2, 1), Qt::LeftButton);
+        QCOMPARE(spy.count(), 1);
+    }
+
+    void facePickShowsTheCompassAndArrowsEmit()
+    {
+        view_->setMesh(cubeModel());
+        QSignalSpy faceSpy(view_.get(), &OcctMeshView::facePicked);
+        QSignalSpy shownSpy(view_.get(), &OcctMeshView::arrowsShown);
+        QSignalSpy arrowSpy(view_.get(), &OcctMeshView::arrowPicked);
+        view_->setAlignTargetAxis(0);
+        view_->setSurfacePick(true);
+        click(view_.get(), projected(*view_, QVector3D(kH / 3, -kH / 3, kH)));
+        QCOMPARE(faceSpy.count(), 1);
+        QCOMPARE(shownSpy.count(), 1);
+        const QVector3D normal = faceSpy[0][0].value<QVector3D>();
+        const QVector3D ref = faceSpy[0][1].value<QVector3D>();
+        QVERIFY(fuzzyVec(normal, QVector3D(0, 0, 1), 1e-5f));
+        QVERIFY(std::fabs(QVector3D::dotProduct(ref, normal)) < 1e-5f);
+        QCOMPARE(view_->alignPickMode(), 4);
+
+        const auto arrows = view_->compassArrows();
+        QCOMPARE(arrows.size(), 8);
+        QStringList labels;
+        for (const auto& arrow : arrows)
+            labels << arrow.label;
+        QCOMPARE(labels, (QStringList{"+X (0)", "+X (+45)", "+X (+90)", "+X (+135)", "-X (180)", "+X (-135)",
+                                      "+X (-90)", "+X (-45)"}));
+        // The +90 arrow turns the reference a quarter about the normal.
+        QVERIFY(fuzzyVec(arrows[2].direction, QVector3D::crossProduct(normal, ref), 1e-5f));
+
+        QVERIFY(arrows[2].visible);
+        click(view_.get(), arrows[2].base + 0.9 * (arrows[2].tip - arrows[2].base));
+        QCOMPARE(arrowSpy.count(), 1);
+        QVERIFY(fuzzyVec(arrowSpy[0][0].value<QVector3D>(), normal));
+        QVERIFY(fuzzyVec(arrowSpy[0][1].value<QVector3D>(), ref));
+        QCOMPARE(arrowSpy[0][2].toFloat(), 90.0f);
+        QCOMPARE(arrowSpy[0][3].toString(), QStringLiteral("+X (+90)"));
+        QCOMPARE(view_->alignPickMode(), 0);
+    }
+
+    void exactDirectionClickGivesItsAngle()
+    {
+        view_->setMesh(cubeModel());
+        view_->setAlignTargetAxis(1);
+        view_->setSurfacePick(true);
+        const QPointF first = projected(*view_, QVector3D(kH / 3, -kH / 3, kH));
+        const QPointF second = projected(*view_, QVector3D(-0.7f * kH, 0.7f * kH, kH));
+        const auto a = view_->rayPick(first);
+        const auto b = view_->rayPick(second);
+        QVERIFY(a && b);
+        QSignalSpy faceSpy(view_.get(), &OcctMeshView::facePicked);
+        QSignalSpy arrowSpy(view_.get(), &OcctMeshView::arrowPicked);
+        click(view_.get(), first);
+        QCOMPARE(faceSpy.count(), 1);
+        const QVector3D n = faceSpy[0][0].value<QVector3D>();
+        const QVector3D ref = faceSpy[0][1].value<QVector3D>();
+        click(view_.get(), second);
+        QCOMPARE(arrowSpy.count(), 1);
+        QVector3D v = b->point - a->point;
+        v = (v - QVector3D::dotProduct(v, n) * n).normalized();
+        const double expected = std::atan2(double(QVector3D::dotProduct(n, QVector3D::crossProduct(ref, v))),
+                                           double(QVector3D::dotProduct(ref, v))) * 180.0 / M_PI;
+        QVERIFY(std::fabs(arrowSpy[0][2].toFloat() - expected) < 1e-3);
+        QCOMPARE(arrowSpy[0][3].toString(), QStringLiteral("custom %1 deg").arg(expected, 0, 'f', 1));
+        QCOMPARE(view_->alignPickMode(), 0);
+    }
+
+    void candidatePlaneClickUsesTheBoxFace()
+    {
+        view_->setMesh(cubeModel());
+        QSignalSpy shownSpy(view_.get(), &OcctMeshView::arrowsShown);
+        QSignalSpy arrowSpy(view_.get(), &OcctMeshView::arrowPicked);
+        view_->startAlignPick(2);
+        QCOMPARE(view_->alignPickMode(), 3);
+        QCOMPARE(view_->candidatePlanes().size(), 6);
+        click(view_.get(), projected(*view_, QVector3D(0, 0, kH)));
+        QCOMPARE(shownSpy.count(), 1);
+        QCOMPARE(view_->alignPickMode(), 4);
+        const auto arrows = view_->compassArrows();
+        QCOMPARE(arrows[0].label, QStringLiteral("+Z (0)"));
+        click(view_.get(), arrows[0].base + 0.9 * (arrows[0].tip - arrows[0].base));
+        QCOMPARE(arrowSpy.count(), 1);
+        QVERIFY(fuzzyVec(arrowSpy[0][0].value<QVector3D>(), QVector3D(0, 0, 1)));
+        QVERIFY(fuzzyVec(arrowSpy[0][1].value<QVector3D>(), QVector3D(1, 0, 0)));
+        QCOMPARE(arrowSpy[0][2].toFloat(), 0.0f);
+    }
+
+    void escapeInCompassModeEmitsNothing()
+    {
+        view_->setMesh(cubeModel());
+        view_->startAlignPick(0);
+        click(view_.get(), projected(*view_, QVector3D(0, 0, kH)));
+        QCOMPARE(view_->alignPickMode(), 4);
+        QSignalSpy arrowSpy(view_.get(), &OcctMeshView::arrowPicked);
+        sendKey(view_.get(), Qt::Key_Escape);
+        QCOMPARE(view_->alignPickMode(), 0);
+        QVERIFY(view_->compassArrows().isEmpty());
+        QCOMPARE(arrowSpy.count(), 0);
+    }
+
+    void measurementReportsTheTwoPoints()
+    {
+        view_->setMesh(cubeModel());
+        QSignalSpy spy(view_.get(), &OcctMeshView::measurement3D);
+        view_->setMeasureMode(true);
+        const QPointF p1 = projected(*view_, QVector3D(-5, -5, kH));
+        const QPointF p2 = projected(*view_, QVector3D(6, 4, kH));
+        const auto a = view_->rayPick(p1), b = view_->rayPick(p2);
+        click(view_.get(), p1);
+        QCOMPARE(spy.count(), 0);
+        click(view_.get(), p2);
+        QCOMPARE(spy.count(), 1);
+        QVERIFY(std::fabs(spy[0][0].toFloat() - (b->point - a->point).length()) < 1e-4f);
+        QVERIFY(fuzzyVec(spy[0][1].value<QVector3D>(), a->point));
+        QVERIFY(fuzzyVec(spy[0][2].value<QVector3D>(), b->point));
+
+        // Same spot twice: zero.
+        click(view_.get(), p1);
+        click(view_.get(), p1);
+        QCOMPARE(spy.count(), 2);
+        QCOMPARE(spy[1][0].toFloat(), 0.0f);
+
+        // Snapped points are mesh vertices.
+        view_->setSnapEnabled(true);
+        click(view_.get(), p1);
+        click(view_.get(), p2);
+        QCOMPARE(spy.count(), 3);
+        QVERIFY(fuzzyVec(spy[2][1].value<QVector3D>(), QVector3D(-kH, -kH, kH)));
+        QVERIFY(fuzzyVec(spy[2][2].value<QVector3D>(), QVector3D(kH, kH, kH)));
+        QVERIFY(std::fabs(spy[2][0].toFloat() - std::sqrt(8.0f) * kH) < 1e-4f);
+    }
+
+    void wireSegmentPickAndDelete()
+    {
+        view_->setMesh(cubeModel());
+        const std::vector<MeshModel::SliceSegment3D> segments = {
+            {{-kH, -kH, kH}, {kH, -kH, kH}}, {{kH, -kH, kH}, {kH, kH, kH}}, {{-kH, -kH, kH}, {-kH, kH, kH}}};
+        view_->setWireSegments(segments);
+        QSignalSpy pickSpy(view_.get(), &OcctMeshView::wireSegmentPicked);
+        QSignalSpy deleteSpy(view_.get(), &OcctMeshView::wireDeleteRequested);
+        sendKey(view_.get(), Qt::Key_Delete);
+        QCOMPARE(deleteSpy.count(), 0);
+
+        view_->setWireSelectMode(true);
+        click(view_.get(), projected(*view_, QVector3D(kH, 0, kH)) + QPointF(3, 2));
+        QCOMPARE(pickSpy.count(), 1);
+        QCOMPARE(pickSpy[0][0].toInt(), 1);
+        QVERIFY(fuzzyVec(pickSpy[0][1].value<QVector3D>(), QVector3D(kH, -kH, kH)));
+        QVERIFY(fuzzyVec(pickSpy[0][2].value<QVector3D>(), QVector3D(kH, kH, kH)));
+        QCOMPARE(view_->selectedWireSegment(), 1);
+        sendKey(view_.get(), Qt::Key_Backspace);
+        QCOMPARE(deleteSpy.count(), 1);
+    }
+
+    // --- navigation ------------------------------------------------------------------
+
+    void dragsOrbitPanAndRespectPendingPicks()
+    {
+        view_->setMesh(cubeModel());
+        const QPointF from(240, 180);
+        const float azimuth = view_->camera().azimuth;
+        view_->setSurfacePlanePick(true);
+        drag(view_.get(), from, from + QPointF(40, 0), Qt::LeftButton);
+        QCOMPARE(view_->camera().azimuth, azimuth);
+        drag(view_.get(), from, from + QPointF(40, 0), Qt::MiddleButton);
+        QVERIFY(std::fabs(view_->camera().azimuth - OrbitCamera::wrapDegrees(azimuth - 12.0f)) < 1e-4f);
+        view_->setSurfacePlanePick(false);
+        drag(view_.get(), from, from + QPointF(0, 20), Qt::LeftButton);
+        QVERIFY(std::fabs(view_->camera().elevation - (25.0f + 6.0f)) < 1e-4f);
+
+        // Right drag: the point under the pointer moves with it.
+        const QPointF before = projected(*view_, QVector3D(0, 0, 0));
+        drag(view_.get(), from, from + QPointF(30, -20), Qt::RightButton);
+        const QPointF after = projected(*view_, QVector3D(0, 0, 0));
+        QVERIFY2(QLineF(after, before + QPointF(30, -20)).length() < 0.5,
+                 qPrintable(QStringLiteral("%1,%2").arg(after.x() - before.x()).arg(after.y() - before.y())));
+    }
+
+    void wheelZoomStopsAtOneHundredth()
+    {
+        view_->setMesh(cubeModel());
+        const float start = view_->camera().distance;
+        const auto wheel = [this](int delta) {
+            QWheelEvent event(QPointF(240, 180), view_->mapToGlobal(QPointF(240, 180)), QPoint(), QPoint(0, delta),
+                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(view_.get(), &event);
+        };
+        wheel(-120);
+        QVERIFY(std::fabs(view_->camera().distance - 1.1f * start) < 1e-3f);
+        for (int i = 0; i < 200; ++i)
+            wheel(120);
+        QCOMPARE(view_->camera().distance, 0.01f);
+    }
+
+    void triadClickLooksAlongTheAxis()
+    {
+        view_->setMesh(cubeModel());
+        click(view_.get(), view_->triadTip(2));
+        QCOMPARE(view_->camera().elevation, 89.0f);
+        click(view_.get(), view_->triadTip(0));
+        QVERIFY(std::fabs(view_->camera().azimuth) < 1e-4f);
+        QVERIFY(std::fabs(view_->camera().elevation) < 1e-4f);
+        view_->fitAll();
+        QCOMPARE(view_->camera().azimuth, 225.0f);
+    }
+
+    // --- look at it -----------------------------------------------------------------
+
+    void screenshotsOfAScan()
+    {
+        requireGl();
+        const QString dir = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("screenshots"));
+        QVERIFY(QDir().mkpath(dir));
+        view_->resize(800, 600);
+        const MeshModel scan = scanModel(200000);
+        view_->setMesh(scan);
+        const Vec3f lo = scan.boundsMin(), hi = scan.boundsMax();
+        view_->setSlicePlaneIndicator(2, 0.5f * (lo.z + hi.z), qv(lo), qv(hi));
+        QImage last;
+        const auto save = [&](const QString& name) {
+            QImage image;
+            for (int i = 0; i < 10 && view_->readyTriangleCount() < view_->triangleCount(); ++i)
+                view_->grabFramebuffer();
+            image = view_->grabFramebuffer();
+            QVERIFY(image.save(QDir(dir).filePath(name)));
+            const QPoint centre(image.width() / 2, image.height() / 2);
+            QVERIFY(channelDistance(image.pixelColor(centre), image.pixelColor(centre.x(), 2)) > 20);
+            QVERIFY(image != last);
+            last = image;
+        };
+        save(QStringLiteral("scan_orthographic.png"));
+        view_->setOrthographic(false);
+        save(QStringLiteral("scan_perspective.png"));
+        view_->setOrthographic(true);
+        view_->viewIsometric();
+        save(QStringLiteral("scan_isometric.png"));
+        view_->setWireframeComplexity(30);
+        view_->setMesh(scan, true);
+        view_->hideSlicePlaneIndicator();
+        save(QStringLiteral("scan_wireframe.png"));
+        view_->setMesh(scan, false);
+        view_->setModelColor(QColor(0x6e, 0xc8, 0xff));
+        view_->setBackgroundColor(QColor(0x10, 0x16, 0x1f));
+        view_->setAlignTargetAxis(0);
+        view_->setSurfacePick(true);
+        click(view_.get(), QPointF(400, 300));
+        save(QStringLiteral("scan_compass.png"));
+        view_->startAlignPick(2);
+        save(QStringLiteral("scan_candidate_planes.png"));
+    }
+};
+
+QTEST_MAIN(TestOcctMeshView)
+#include "test_occtmeshview.moc"

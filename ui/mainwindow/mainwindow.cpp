@@ -1,0 +1,82 @@
+#include "ui/mainwindow/mainwindow.h"
+
+#include <QApplication>
+#include <QKeySequence>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace {
+
+const char* const kWindowStyle = R"(
+QMainWindow { background: #1f2233; color: #e6e8ef; }
+QWidget { background: #1f2233; color: #e6e8ef; }
+QToolBar { background: #181b2a; border: 1px solid #2e334d; spacing: 2px; }
+QToolButton { background: transparent; color: #dde3ff; border: 1px solid transparent; padding: 4px 6px; }
+QToolButton:hover { border: 1px solid #5a6eb8; background: #2a3150; }
+QToolButton:checked { border: 1px solid #6ea1ff; background: #334274; }
+QPushButton { background: #2a2f47; border: 1px solid #454f77; padding: 4px 10px; }
+QPushButton:checked { background: #3a4c8a; border: 1px solid #7ea0ff; }
+QPushButton:hover { background: #31395b; }
+QLineEdit, QComboBox, QDoubleSpinBox { background: #171a29; border: 1px solid #3a4265; padding: 2px 4px; }
+QSlider::groove:horizontal { border: 1px solid #414c76; height: 6px; background: #171a29; }
+QSlider::handle:horizontal { background: #85a8ff; border: 1px solid #c2d5ff; width: 10px; margin: -4px 0; }
+QGroupBox { border: 1px solid #394264; margin-top: 8px; }
+QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 4px; color: #c8d4ff; }
+QStatusBar { background: #171a29; border-top: 1px solid #2f3651; }
+)";
+
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
+{
+    setWindowTitle(QStringLiteral("Halvoran 2.0"));
+    resize(1400, 800);
+    setStyleSheet(QString::fromLatin1(kWindowStyle));
+
+    // Timers and watchers exist before any control can fire a handler.
+    sliceDebounceTimer_ = new QTimer(this);
+    sliceDebounceTimer_->setSingleShot(true);
+    sliceDebounceTimer_->setInterval(60);
+    connect(sliceDebounceTimer_, &QTimer::timeout, this, &MainWindow::onSliceDebounceTimeout);
+    wirePreviewTimer_ = new QTimer(this);
+    wirePreviewTimer_->setSingleShot(true);
+    wirePreviewTimer_->setInterval(80);
+    connect(wirePreviewTimer_, &QTimer::timeout, this, &MainWindow::onWirePreviewDebounceTimeout);
+    sliceWatcher_ = new QFutureWatcher<QList<QLineF>>(this);
+    connect(sliceWatcher_, &QFutureWatcherBase::finished, this, &MainWindow::onSliceComputeFinished);
+    latticeWatcher_ = new QFutureWatcher<std::vector<MeshModel::SliceSegment3D>>(this);
+    connect(latticeWatcher_, &QFutureWatcherBase::finished, this, &MainWindow::onLatticeComputeFinished);
+
+    buildMenus();
+    buildMainToolbar();
+
+    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->addWidget(buildLeftPane());
+    splitter->addWidget(buildRightPane());
+    placeWireView();
+    splitter->setSizes({700, 700});
+    setCentralWidget(splitter);
+
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &MainWindow::onCancelInteraction);
+
+    showRightPage(SectionPage);
+    updateWireframeControls(false, QString());
+    setMeshCommandsEnabled(false);
+    statusBar()->showMessage(QStringLiteral("Ready - Load STL/ASC scan data to begin"));
+    updateStatusPanel();
+}
+
+MainWindow::~MainWindow()
+{
+    // A load still running on the pool must not call back into a dead window.
+    if (loadWatcher_)
+        loadWatcher_->disconnect(this);
+    sliceWatcher_->disconnect(this);
+    latticeWatcher_->disconnect(this);
+    releaseLoadCursor();
+    if (busy_)
+        QApplication::restoreOverrideCursor();
+}

@@ -1,0 +1,163 @@
+// Toolbars of the right pane: draw and measure tools on the 2D page, the
+// wireframe tools on the wireframe page.
+#include "ui/mainwindow/mainwindow.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QSlider>
+#include <QStatusBar>
+#include <QToolBar>
+
+namespace {
+
+// Section canvas tool numbers carried by the tool actions.
+struct ToolEntry {
+    const char* text;
+    int tool;
+};
+
+QToolBar* makeToolbar(QWidget* parent, const QString& title, const QString& name)
+{
+    auto* bar = new QToolBar(title, parent);
+    bar->setObjectName(name);
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    return bar;
+}
+
+} // namespace
+
+void MainWindow::buildDrawToolbar()
+{
+    drawToolbar_ = makeToolbar(this, QStringLiteral("Draw Tools"), QStringLiteral("drawToolbar"));
+    const auto addTools = [this](std::initializer_list<ToolEntry> tools) {
+        for (const ToolEntry& entry : tools) {
+            QAction* action = drawToolbar_->addAction(QString::fromLatin1(entry.text));
+            action->setCheckable(true);
+            action->setData(entry.tool);
+            connect(action, &QAction::triggered, this, &MainWindow::onDrawToolTriggered);
+        }
+    };
+    addTools({{"Line", 1}, {"Circle", 2}, {"Rect", 3}, {"Polygon", 4}});
+    drawToolbar_->addSeparator();
+    addTools({{"Trace", 8}, {"Offset", 9}});
+    drawToolbar_->addSeparator();
+    addTools({{"Select", 5}, {"Eraser", 6}, {"Area Eraser", 7}});
+    drawToolbar_->addSeparator();
+
+    // One action on both 2D toolbars, handled once.
+    snapAction_ = drawToolbar_->addAction(QStringLiteral("Snap"));
+    snapAction_->setCheckable(true);
+    connect(snapAction_, &QAction::triggered, this, &MainWindow::onDrawToolTriggered);
+    drawToolbar_->addSeparator();
+
+    brushCombo_ = new QComboBox(drawToolbar_);
+    brushCombo_->setObjectName(QStringLiteral("brushCombo"));
+    brushCombo_->addItems({QStringLiteral("Brush: Small"), QStringLiteral("Brush: Medium"), QStringLiteral("Brush: Large")});
+    brushCombo_->setCurrentIndex(1);
+    connect(brushCombo_, &QComboBox::currentIndexChanged, this, &MainWindow::onEraserSizeChanged);
+    drawToolbar_->addWidget(brushCombo_);
+    drawToolbar_->addSeparator();
+
+    for (const char* text : {"Undo", "Delete", "Merge", "Clear"})
+        addCommand(drawToolbar_, QString::fromLatin1(text), &MainWindow::onDrawToolTriggered);
+}
+
+void MainWindow::buildMeasureToolbar()
+{
+    measureToolbar_ = makeToolbar(this, QStringLiteral("Measure Tools"), QStringLiteral("measureToolbar"));
+    const auto addTool = [this](const ToolEntry& entry) {
+        QAction* action = measureToolbar_->addAction(QString::fromLatin1(entry.text));
+        action->setCheckable(true);
+        action->setData(entry.tool);
+        connect(action, &QAction::triggered, this, &MainWindow::onMeasureToolTriggered);
+    };
+    for (const ToolEntry& entry : {ToolEntry{"Length", 10}, ToolEntry{"Radius", 11}, ToolEntry{"Arc", 12},
+                                   ToolEntry{"Angle", 13}})
+        addTool(entry);
+    measureToolbar_->addSeparator();
+    addTool({"Point", 14});
+    measureToolbar_->addSeparator();
+    measureToolbar_->addAction(snapAction_);
+    measureToolbar_->addSeparator();
+    addCommand(measureToolbar_, QStringLiteral("Snapshot"), &MainWindow::onMeasureToolTriggered);
+}
+
+void MainWindow::buildWireframeToolbar()
+{
+    wireToolbar_ = makeToolbar(this, QStringLiteral("Wireframe Tools"), QStringLiteral("wireToolbar"));
+
+    wireMeasureAction_ = wireToolbar_->addAction(QStringLiteral("Measure"));
+    wireMeasureAction_->setCheckable(true);
+    connect(wireMeasureAction_, &QAction::toggled, this, &MainWindow::onWireMeasureToggled);
+    wireSnapAction_ = wireToolbar_->addAction(QStringLiteral("Snap"));
+    wireSnapAction_->setCheckable(true);
+    wireSnapAction_->setChecked(true);
+    connect(wireSnapAction_, &QAction::toggled, this, &MainWindow::onWireSnapToggled);
+    wireSelectAction_ = wireToolbar_->addAction(QStringLiteral("Select Line"));
+    wireSelectAction_->setCheckable(true);
+    connect(wireSelectAction_, &QAction::toggled, this, &MainWindow::onWireSelectToggled);
+    wireDeleteAction_ = addCommand(wireToolbar_, QStringLiteral("Delete Line"), &MainWindow::onWireDeleteSelected);
+    wireKeepTopAction_ = addCommand(wireToolbar_, QStringLiteral("Keep N..."), &MainWindow::onWireKeepTopCount);
+    wireClearMeasureAction_ = addCommand(wireToolbar_, QStringLiteral("Clear Measure"), &MainWindow::onWireClearMeasure);
+    wireToolbar_->addSeparator();
+
+    wireToolbar_->addWidget(new QLabel(QStringLiteral("Simple"), wireToolbar_));
+    wireComplexitySlider_ = new QSlider(Qt::Horizontal, wireToolbar_);
+    wireComplexitySlider_->setObjectName(QStringLiteral("wireComplexitySlider"));
+    wireComplexitySlider_->setRange(10, 100);
+    wireComplexitySlider_->setValue(70);
+    wireComplexitySlider_->setFixedWidth(160);
+    connect(wireComplexitySlider_, &QSlider::valueChanged, this, &MainWindow::onWireComplexityChanged);
+    wireToolbar_->addWidget(wireComplexitySlider_);
+    wireComplexityLabel_ = new QLabel(QStringLiteral("70%"), wireToolbar_);
+    wireToolbar_->addWidget(wireComplexityLabel_);
+    wireToolbar_->addWidget(new QLabel(QStringLiteral("Complex"), wireToolbar_));
+    wireToolbar_->addSeparator();
+
+    wireToolbar_->addWidget(new QLabel(QStringLiteral("Cleanup"), wireToolbar_));
+    wireCleanupCombo_ = new QComboBox(wireToolbar_);
+    wireCleanupCombo_->setObjectName(QStringLiteral("wireCleanupCombo"));
+    wireCleanupCombo_->addItems({QStringLiteral("Balanced"), QStringLiteral("CAD Clean"), QStringLiteral("Aggressive")});
+    wireCleanupCombo_->setCurrentIndex(1);
+    connect(wireCleanupCombo_, &QComboBox::currentIndexChanged, this, &MainWindow::onWireCleanupChanged);
+    wireToolbar_->addWidget(wireCleanupCombo_);
+    wireToolbar_->addSeparator();
+
+    wireToolbar_->addWidget(new QLabel(QStringLiteral("Export"), wireToolbar_));
+    wireExportCombo_ = new QComboBox(wireToolbar_);
+    wireExportCombo_->setObjectName(QStringLiteral("wireExportCombo"));
+    wireExportCombo_->addItems({QStringLiteral("Long Feature Polylines"), QStringLiteral("X/Y Lattice Vectors")});
+    wireExportCombo_->setCurrentIndex(1);
+    connect(wireExportCombo_, &QComboBox::currentIndexChanged, this, &MainWindow::onWireExportModeChanged);
+    wireToolbar_->addWidget(wireExportCombo_);
+    wireToolbar_->addSeparator();
+
+    wireBuildLabel_ = new QLabel(QStringLiteral("Wire Build"), wireToolbar_);
+    wireBuildLabel_->setObjectName(QStringLiteral("wireBuildLabel"));
+    wireBuildLabel_->setFixedWidth(130);
+    wireBuildLabelAction_ = wireToolbar_->addWidget(wireBuildLabel_);
+    wireBuildProgress_ = new QProgressBar(wireToolbar_);
+    wireBuildProgress_->setRange(0, 0);
+    wireBuildProgress_->setFixedWidth(80);
+    wireBuildProgress_->setTextVisible(false);
+    wireBuildProgressAction_ = wireToolbar_->addWidget(wireBuildProgress_);
+}
+
+void MainWindow::updateWireframeControls(bool building, const QString& statusText)
+{
+    wireBuildLabelAction_->setVisible(building);
+    wireBuildProgressAction_->setVisible(building);
+    // Wire edits wait for the build and for any other long operation.
+    const bool enable = !building && model_.hasMesh() && !busy_ && !loadInProgress_;
+    wireComplexitySlider_->setEnabled(enable);
+    wireCleanupCombo_->setEnabled(enable);
+    wireExportCombo_->setEnabled(enable);
+    wireSelectAction_->setEnabled(enable);
+    wireDeleteAction_->setEnabled(enable);
+    wireKeepTopAction_->setEnabled(enable);
+    if (!statusText.isEmpty())
+        statusBar()->showMessage(statusText);
+}
