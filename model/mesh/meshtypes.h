@@ -1,11 +1,18 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Element types of every mesh array: positions in the file's own units
 // (treated as millimetres), triangles as three vertex indices in the file's
 // winding order. An index at or beyond the vertex count can occur in imported
 // data; every consumer skips such a triangle.
+
+// A world axis. The values are the array index of the coordinate, so an Axis
+// converts to the component it names.
+enum class Axis : int { X = 0, Y = 1, Z = 2 };
+
+inline constexpr int axisIndex(Axis axis) { return static_cast<int>(axis); }
 
 struct Vec3f {
     float x = 0.0f;
@@ -17,6 +24,8 @@ struct Vec3f {
 
     float operator[](int axis) const { return axis == 0 ? x : (axis == 1 ? y : z); }
     float& operator[](int axis) { return axis == 0 ? x : (axis == 1 ? y : z); }
+    float operator[](Axis axis) const { return (*this)[axisIndex(axis)]; }
+    float& operator[](Axis axis) { return (*this)[axisIndex(axis)]; }
 
     friend constexpr Vec3f operator+(Vec3f a, Vec3f b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
     friend constexpr Vec3f operator-(Vec3f a, Vec3f b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
