@@ -1,0 +1,83 @@
+// halvoran-cli info: formats, counts, and bounds before and after the pose.
+#include "app/cli/commands.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace cli {
+namespace {
+
+QJsonArray toJson(const Vec3f& v)
+{
+    return QJsonArray{double(v.x), double(v.y), double(v.z)};
+}
+
+QString vecText(const Vec3f& v)
+{
+    return QStringLiteral("%1 %2 %3").arg(double(v.x)).arg(double(v.y)).arg(double(v.z));
+}
+
+int runInfo(const QStringList& args)
+{
+    QString scan;
+    bool json = false;
+    for (const QString& a : args) {
+        if (a == QLatin1String("--json"))
+            json = true;
+        else if (!a.startsWith(QLatin1Char('-')) && scan.isEmpty())
+            scan = a;
+        else
+            return usage();
+    }
+    if (scan.isEmpty())
+        return usage();
+    MeshModel model;
+    if (!loadScan(scan, model))
+        return 1;
+    const Vec3f loadedMin = model.boundsMin(), loadedMax = model.boundsMax();
+    progress("Aligning");
+    std::string fallback;
+    model.autoAlignOnImport(&fallback);
+    const auto renderOr = [](std::size_t render, std::size_t full) { return qint64(render ? render : full); };
+
+    QJsonObject o;
+    o.insert(QStringLiteral("file"), QFileInfo(scan).absoluteFilePath());
+    o.insert(QStringLiteral("format"), QFileInfo(scan).suffix().toLower());
+    o.insert(QStringLiteral("vertices"), qint64(model.vertices.size()));
+    o.insert(QStringLiteral("triangles"), qint64(model.faces.size()));
+    o.insert(QStringLiteral("renderVertices"), renderOr(model.displayVertices.size(), model.vertices.size()));
+    o.insert(QStringLiteral("renderTriangles"), renderOr(model.displayFaces.size(), model.faces.size()));
+    o.insert(QStringLiteral("loadedBoundsMin"), toJson(loadedMin));
+    o.insert(QStringLiteral("loadedBoundsMax"), toJson(loadedMax));
+    o.insert(QStringLiteral("boundsMin"), toJson(model.boundsMin()));
+    o.insert(QStringLiteral("boundsMax"), toJson(model.boundsMax()));
+    o.insert(QStringLiteral("extents"), toJson(model.extents()));
+    o.insert(QStringLiteral("alignment"), fallback.empty() ? QStringLiteral("obb") : QStringLiteral("fallback"));
+    o.insert(QStringLiteral("alignmentMessage"), QString::fromStdString(fallback));
+
+    QTextStream out(stdout);
+    if (json) {
+        out << QJsonDocument(o).toJson(QJsonDocument::Compact) << '\n';
+        return 0;
+    }
+    out << "File:        " << o.value("file").toString() << '\n'
+        << "Format:      " << o.value("format").toString() << '\n'
+        << "Vertices:    " << model.vertices.size() << " (render " << o.value("renderVertices").toInteger() << ")\n"
+        << "Triangles:   " << model.faces.size() << " (render " << o.value("renderTriangles").toInteger() << ")\n"
+        << "Loaded min:  " << vecText(loadedMin) << '\n'
+        << "Loaded max:  " << vecText(loadedMax) << '\n'
+        << "Aligned min: " << vecText(model.boundsMin()) << '\n'
+        << "Aligned max: " << vecText(model.boundsMax()) << '\n'
+        << "Extents:     " << vecText(model.extents()) << '\n'
+        << "Alignment:   "
+        << (fallback.empty() ? QStringLiteral("minimum OBB") : QString::fromStdString(fallback)) << '\n';
+    return 0;
+}
+
+} // namespace
+
+const Command kInfoCommand{"info", "  halvoran-cli info SCAN [--json]\n", runInfo};
+
+} // namespace cli

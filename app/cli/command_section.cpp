@@ -1,0 +1,97 @@
+// halvoran-cli section: the window's "Export DXF" for one cut.
+#include "app/cli/commands.h"
+#include "app/cli/sectionoptions.h"
+
+#include "export/dxfwriter.h"
+#include "model/section/qualitypresets.h"
+#include "model/section/sectionpostprocess.h"
+#include "model/section/sectionrequest.h"
+
+#include <QElapsedTimer>
+
+#include <cmath>
+#include <cstdio>
+
+namespace cli {
+namespace {
+
+int runSection(const QStringList& args)
+{
+    SectionOptions o;
+    if (!parseSectionOptions(args, o, false))
+        return usage();
+    QElapsedTimer clock;
+    clock.start();
+    MeshModel model;
+    if (!loadScan(o.scan, model))
+        return 1;
+    const qint64 loadMs = clock.restart();
+    if (o.align) {
+        progress("Aligning");
+        model.autoAlignOnImport(nullptr);
+    }
+    const qint64 alignMs = clock.restart();
+
+    const float lo = model.boundsMin()[o.axis], hi = model.boundsMax()[o.axis];
+    double position = 0.5 * (double(lo) + double(hi));
+    if (o.at)
+        position = *o.at;
+    else if (o.atFraction)
+        position = double(lo) + *o.atFraction * (double(hi) - double(lo));
+
+    progress("Cutting");
+    const QualityPreset& preset = qualityPresetForIndex(o.quality);
+    SectionRequest request;
+    request.axis = o.axis;
+    request.position = float(position);
+    request.bandThickness = float(o.band);
+    request.keepRatio = float(o.keep.value_or(preset.keepPercent)) / 100.0f;
+    request.smoothStrength = o.smooth.value_or(preset.smoothStrength);
+    // Cut and post-processing apart, for the timing report.
+    model.sliceAxis(o.axis, request.position, request.bandThickness);
+    const qint64 sliceMs = clock.restart();
+    const SectionLines lines = computeSectionLines(model, request); // served from the model's slice cache
+    const qint64 postMs = clock.restart();
+
+    qsizetype written = 0;
+    const bool ok = writeTextFileAtomically(o.output, "DXF", [&](QTextStream& stream) {
+        if (o.polylines) {
+            const bool band = std::abs(o.band) > 1e-8;
+            const double tol = band ? estimateJoinTolerance(lines, 0.0021, 0.8, 0.02)
+                                    : estimateJoinTolerance(lines, 0.00095, 0.3, 0.006);
+            const QList<SectionPolyline> chains = chainSegmentsToPolylines(lines, tol);
+            writePolylineDxf(stream, chains, tol);
+            written = chains.size();
+        } else {
+            SectionDxfContent content;
+            content.lines = &lines;
+            content.visibleIndices.resize(std::size_t(lines.size()));
+            for (int i = 0; i < int(lines.size()); ++i)
+                content.visibleIndices[std::size_t(i)] = i;
+            writeSectionDxf(stream, content);
+            written = lines.size();
+        }
+        return true;
+    });
+    if (!ok)
+        return 1;
+    const qint64 writeMs = clock.restart();
+    std::printf("%lld %s written to %s\n", static_cast<long long>(written),
+                o.polylines ? "polylines" : "vectors", qPrintable(o.output));
+    if (stderrIsTerminal() || qEnvironmentVariableIsSet("HALVORAN_CLI_TIMINGS"))
+        std::fprintf(stderr, "time ms: load %lld, align %lld, slice %lld, post-process %lld, write %lld\n",
+                     static_cast<long long>(loadMs), static_cast<long long>(alignMs), static_cast<long long>(sliceMs),
+                     static_cast<long long>(postMs), static_cast<long long>(writeMs));
+    return 0;
+}
+
+} // namespace
+
+const Command kSectionCommand{
+    "section",
+    "  halvoran-cli section SCAN -o OUT.dxf [--axis x|y|z] [--at MM | --at-fraction F] [--band MM]\n"
+    "                       [--keep PERCENT] [--smooth S] [--quality fast|balanced|high] [--no-align]\n"
+    "                       [--polylines]\n",
+    runSection};
+
+} // namespace cli
