@@ -2,6 +2,7 @@
 // million triangles. The STL files are written once per process into a
 // temporary directory.
 
+#include "io/meshload.h"
 #include "bench/syntheticscan.h"
 #include "io/meshimport.h"
 #include "io/prechecks.h"
@@ -145,7 +146,7 @@ void BM_LoadBinaryStl(benchmark::State& state)
         resetPeakRss();
         MeshModel m;
         std::string error;
-        if (!m.load(path, &error))
+        if (!loadMesh(m, path, &error))
             state.SkipWithError(error.c_str());
         peak = std::max(peak, statusMiB("VmHWM:"));
         state.counters["triangles"] = double(m.faces.size());
@@ -190,7 +191,7 @@ void BM_LoadPly(benchmark::State& state)
     for (auto _ : state) {
         MeshModel m;
         std::string error;
-        if (!m.load(path, &error))
+        if (!loadMesh(m, path, &error))
             state.SkipWithError(error.c_str());
     }
 }
@@ -210,7 +211,7 @@ void BM_LoadObj(benchmark::State& state)
     for (auto _ : state) {
         MeshModel m;
         std::string error;
-        if (!m.load(path, &error))
+        if (!loadMesh(m, path, &error))
             state.SkipWithError(error.c_str());
     }
 }

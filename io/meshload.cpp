@@ -1,5 +1,7 @@
-// MeshModel::load: choose the importer by extension, keep the model untouched
-// unless the importer succeeds.
+// Choose the importer by extension; keep the model untouched unless the
+// importer succeeds.
+
+#include "io/meshload.h"
 
 #include "io/fileaccess.h"
 #include "io/meshimport.h"
@@ -47,7 +49,7 @@ std::string lowerCaseExtension(const std::string& path)
     return ext;
 }
 
-bool MeshModel::load(const std::string& path, std::string* error)
+bool loadMesh(MeshModel& model, const std::string& path, std::string* error, Progress* progress)
 {
     std::error_code ec;
     const std::filesystem::path fsPath = pathFromUtf8(path);
@@ -86,12 +88,19 @@ bool MeshModel::load(const std::string& path, std::string* error)
         return fail(error, "Failed to load the file: " + path);
     }
 
-    vertices.assign(std::move(newVertices));
-    faces.assign(std::move(newFaces));
-    loadedVertices = vertices;
-    loadedFaces = faces;
-    updateCaches();
-    sourcePath = path;
-    repaired = false;
+    if (isCanceled(progress))
+        return fail(error, "Load canceled.");
+    MeshModel loaded;
+    loaded.vertices.assign(std::move(newVertices));
+    loaded.faces.assign(std::move(newFaces));
+    loaded.loadedVertices = loaded.vertices;
+    loaded.loadedFaces = loaded.faces;
+    loaded.updateCaches();
+    loaded.sourcePath = path;
+    if (isCanceled(progress))
+        return fail(error, "Load canceled.");
+    if (progress)
+        progress->setPercent(100);
+    model = std::move(loaded);
     return true;
 }

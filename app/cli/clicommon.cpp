@@ -1,3 +1,4 @@
+#include "io/meshload.h"
 #include "app/cli/clicommon.h"
 
 #include "app/cli/commands.h"
@@ -32,7 +33,7 @@ bool loadScan(const QString& path, MeshModel& model)
 {
     progress("Loading");
     std::string error;
-    if (!model.load(path.toUtf8().toStdString(), &error)) {
+    if (!loadMesh(model, path.toUtf8().toStdString(), &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return false;
     }

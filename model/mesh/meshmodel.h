@@ -86,11 +86,6 @@ public:
     void buildDisplayMesh(const SharedArray<Triangle>& sourceFaces, std::size_t targetFaces,
                           SharedArray<Vec3f>& outVertices, SharedArray<Triangle>& outFaces) const;
 
-    // --- import (io/) -------------------------------------------------------------
-    // Replaces the mesh with the file's content; on failure the model is left
-    // exactly as it was and error (when given) receives the message.
-    bool load(const std::string& path, std::string* error = nullptr);
-
     // --- bounding-box alignment ----------------------------------------------------
     bool autoAlignOnImport(std::string* message = nullptr);
     bool computeObbAlignment(Rotation3* rotation, std::string* message = nullptr) const;

@@ -1,5 +1,6 @@
 // Opening a scan: the load task on the thread pool and the hand-back that
 // installs the new mesh.
+#include "io/meshload.h"
 #include "ui/mainwindow/mainwindow.h"
 #include "ui/view3d/occtmeshview.h"
 
@@ -55,7 +56,7 @@ MainWindow::LoadResult MainWindow::runLoadTask(const QString& path, qint32 reque
     try {
         auto mesh = std::make_shared<MeshModel>();
         std::string error;
-        if (mesh->load(path.toUtf8().toStdString(), &error)) {
+        if (loadMesh(*mesh, path.toUtf8().toStdString(), &error)) {
             result.mesh = std::move(mesh);
             result.success = true;
         } else {

@@ -1,5 +1,6 @@
 // Loading by extension, and the STL, OBJ and PLY readers with damaged input.
 
+#include "io/meshload.h"
 #include "io/meshimport.h"
 #include "tests/core/fixtures/meshfixtures.h"
 #include "model/mesh/meshmodel.h"
@@ -34,7 +35,7 @@ struct Loaded {
 Loaded load(const std::string& path)
 {
     Loaded r;
-    r.ok = r.model.load(path, &r.error);
+    r.ok = loadMesh(r.model, path, &r.error);
     return r;
 }
 
@@ -125,7 +126,7 @@ TEST(ImportDispatch, SuccessStoresTheMeshItsCopyAndCaches)
     m.repaired = true;
     const std::uint64_t revision = m.geometryRevision;
     std::string error = "untouched";
-    ASSERT_TRUE(m.load(path, &error));
+    ASSERT_TRUE(loadMesh(m, path, &error));
     EXPECT_EQ(error, "untouched");
     EXPECT_EQ(m.sourcePath, path);
     EXPECT_FALSE(m.repaired);
@@ -143,7 +144,7 @@ TEST(ImportDispatch, FailuresLeaveTheModelExactlyAsItWas)
     const std::string good = dir.path("good.stl");
     fixtures::writeBinaryStl(good, kCube);
     MeshModel m;
-    ASSERT_TRUE(m.load(good));
+    ASSERT_TRUE(loadMesh(m, good));
     m.repaired = true;
     const MeshModel before = m;
 
@@ -160,12 +161,12 @@ TEST(ImportDispatch, FailuresLeaveTheModelExactlyAsItWas)
                              "garbage.3mf", "garbage.asc", "short.stl", "unknown.abc"}) {
         SCOPED_TRACE(name);
         std::string error;
-        EXPECT_FALSE(m.load(dir.path(name), &error));
+        EXPECT_FALSE(loadMesh(m, dir.path(name), &error));
         EXPECT_FALSE(error.empty());
         fixtures::expectSameState(m, before);
     }
     // No error text wanted: still a clean failure.
-    EXPECT_FALSE(m.load(dir.path("garbage.stl"), nullptr));
+    EXPECT_FALSE(loadMesh(m, dir.path("garbage.stl"), nullptr));
     fixtures::expectSameState(m, before);
 }
 

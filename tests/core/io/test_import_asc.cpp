@@ -1,5 +1,6 @@
 // ASC point clouds: parsing, spacing estimate, surface reconstruction.
 
+#include "io/meshload.h"
 #include "io/pointcloud.h"
 #include "tests/core/fixtures/meshfixtures.h"
 #include "model/mesh/meshmodel.h"
@@ -76,7 +77,7 @@ TEST(ImportAscParse, TooFewPointsAndMissingFileFail)
 
     MeshModel m;
     fixtures::writeText(dir.path("two.asc"), "1 2 3\n4 5 6\n# 7 8 9\n");
-    EXPECT_FALSE(m.load(dir.path("two.asc"), &error));
+    EXPECT_FALSE(loadMesh(m, dir.path("two.asc"), &error));
     EXPECT_EQ(error, "ASC file needs at least 3 points.");
     std::vector<Vec3f> v;
     std::vector<Triangle> f;
@@ -146,7 +147,7 @@ TEST(ImportAscReconstruct, SphereBecomesAnOutwardClosedSurface)
     fixtures::writeText(dir.path("ball.asc"), fixtures::ascText(fixtures::spherePoints(3000, radius)));
     MeshModel m;
     std::string error;
-    ASSERT_TRUE(m.load(dir.path("ball.asc"), &error)) << error;
+    ASSERT_TRUE(loadMesh(m, dir.path("ball.asc"), &error)) << error;
     ASSERT_GT(m.faces.size(), 500u);
     for (const Vec3f& p : m.vertices)
         EXPECT_NEAR(std::sqrt(dot(p, p)), radius, 0.6f);

@@ -1,5 +1,6 @@
 // STEP tessellation and 3MF mesh objects.
 
+#include "io/meshload.h"
 #include "io/meshimport.h"
 #include "tests/core/fixtures/meshfixtures.h"
 #include "model/mesh/meshmodel.h"
@@ -23,7 +24,7 @@ struct Loaded {
 Loaded load(const std::string& path)
 {
     Loaded r;
-    r.ok = r.model.load(path, &r.error);
+    r.ok = loadMesh(r.model, path, &r.error);
     return r;
 }
 
