@@ -1,6 +1,7 @@
 // The wireframe lattice of a 2 M-triangle scan: the background build (360
 // exact cuts, chaining, lanes) and the slider's cheap re-selection.
 #include "bench/syntheticscan.h"
+#include "model/section/slicecutter.h"
 #include "model/wireframe/lattice.h"
 #include "model/mesh/meshmodel.h"
 
@@ -21,8 +22,8 @@ const MeshModel& alignedScan2M()
     return *model;
 }
 
-// range(0): 1 with the whole-mesh cutter already built (the window warms it
-// after every load), 0 when the build has to build it first.
+// range(0): 1 with the slice cutter already built (the window builds it
+// after every geometry change), 0 when the lattice has to build it first.
 void BM_LatticeBuild(benchmark::State& state)
 {
     std::size_t segments = 0;
@@ -31,10 +32,11 @@ void BM_LatticeBuild(benchmark::State& state)
         // A fresh copy with new arrays has no cutter yet.
         MeshModel copy = alignedScan2M();
         copy.vertices.edit();
+        std::shared_ptr<const SliceCutter> cutter;
         if (state.range(0) != 0)
-            copy.warmSliceCutter();
+            cutter = SliceCutter::build(copy);
         state.ResumeTiming();
-        LatticeSegments lattice = computeLatticeSegments(copy);
+        LatticeSegments lattice = computeLatticeSegments(copy, cutter.get());
         LatticeLanes lanes;
         buildLatticeLanes(lattice, lanes, copy.boundsMin(), copy.boundsMax());
         segments = lattice.size();

@@ -4,6 +4,7 @@
 #include "export/dxfwriter.h"
 #include "model/mesh/meshmodel.h"
 #include "model/section/sectionrequest.h"
+#include "model/section/slicecutter.h"
 
 #include <benchmark/benchmark.h>
 
@@ -41,14 +42,14 @@ void BM_SliceTask(benchmark::State& state)
     SectionRequest request;
     request.bandThickness = float(state.range(0)) / 10.0f;
     request.position = 0.5f * (lo + hi);
-    live.warmSliceCutter(); // the window does this on a worker after every load
+    const auto cutter = SliceCutter::build(live); // the window builds it on a worker after every load
     int step = 0;
     std::size_t lines = 0;
     for (auto _ : state) {
         ++step;
         request.position = lo + (hi - lo) * (0.05f + 0.09f * float(step % 10) + 0.0001f * float(step));
         MeshModel copy(live);
-        lines = computeSectionLines(copy, request).size();
+        lines = computeSectionLines(copy, request, cutter.get()).size();
         benchmark::DoNotOptimize(lines);
     }
     state.counters["lines"] = double(lines);

@@ -54,7 +54,6 @@ void BM_SliceStackDxf(benchmark::State& state)
     MeshModel model = makeSyntheticModel(2000 * 1000);
     model.updateCaches();
     model.autoAlignOnImport();
-    model.warmSliceCutter(); // the window does this after every load
     SliceStackRequest request;
     request.count = 10;
     request.bandThickness = float(state.range(0)) / 10.0f;

@@ -2,9 +2,13 @@
 // position is new, so each iteration is a cache miss of the one-entry cache.
 #include "bench/syntheticscan.h"
 #include "model/mesh/meshmodel.h"
+#include "model/section/slicecutter.h"
 #include "model/section/sectionpostprocess.h"
 
 #include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <thread>
 
 #include <map>
 #include <memory>
@@ -42,20 +46,22 @@ void BM_AutoAlignOnImport(benchmark::State& state)
 BENCHMARK(BM_AutoAlignOnImport)->ArgName("ktri")->Arg(500)->Arg(2000)->Arg(5000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // range(0): thousand triangles; range(1): band in tenths of a mm;
-// range(2): 1 once the whole-mesh cutter is warm, 0 before (touching triangles).
+// range(2): 1 with the slice cutter built, 0 without (every triangle is
+// checked against the plane).
 void BM_SliceAndPostProcess(benchmark::State& state)
 {
     MeshModel model = alignedScan(std::size_t(state.range(0)) * 1000);
     const float band = float(state.range(1)) / 10.0f;
     const float lo = model.boundsMin().z, hi = model.boundsMax().z;
+    std::shared_ptr<const SliceCutter> cutter;
     if (state.range(2) != 0)
-        model.warmSliceCutter();
+        cutter = SliceCutter::build(model);
     int step = 0;
     std::size_t segments = 0;
     for (auto _ : state) {
         ++step;
         const float position = lo + (hi - lo) * (0.05f + 0.09f * float(step % 10) + 0.0001f * float(step));
-        const auto raw = model.sliceAxis(2, position, band);
+        const auto raw = model.sliceAxis(2, position, band, cutter.get());
         SectionPostProcessSettings settings;
         settings.bandThickness = band;
         const SectionLines lines = postProcessSection(raw, 2, settings);
@@ -77,8 +83,7 @@ BENCHMARK(BM_SliceAndPostProcess)
     ->Unit(benchmark::kMillisecond);
 
 // What a geometry change costs, on a fresh copy each time. range(1): 0 the
-// first exact cut (interface thread), 1 the worker's warm-up (whole-mesh poly
-// data and the cutter's search tree).
+// first exact cut (interface thread), 1 the worker's slice cutter build.
 void BM_AfterGeometryChange(benchmark::State& state)
 {
     const MeshModel& source = alignedScan(std::size_t(state.range(0)) * 1000);
@@ -90,7 +95,7 @@ void BM_AfterGeometryChange(benchmark::State& state)
         if (state.range(1) == 0)
             benchmark::DoNotOptimize(model.sliceAxis(2, 0.0f, 0.0f).size());
         else
-            model.warmSliceCutter();
+            benchmark::DoNotOptimize(SliceCutter::build(model));
     }
 }
 BENCHMARK(BM_AfterGeometryChange)
@@ -99,6 +104,25 @@ BENCHMARK(BM_AfterGeometryChange)
     ->Args({2000, 1})
     ->Args({5000, 1})
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(2);
+    ->Iterations(3);
+
+// A cancelled cutter build returns at its next check: the time from the
+// request to the return, with the cancel raised from another thread after
+// range(1) ms.
+void BM_CutterBuildCancel(benchmark::State& state)
+{
+    const MeshModel& source = alignedScan(std::size_t(state.range(0)) * 1000);
+    for (auto _ : state) {
+        Progress progress;
+        std::thread canceler([&progress, delay = state.range(1)]() {
+            std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+            progress.cancel();
+        });
+        const auto cutter = SliceCutter::build(source, &progress);
+        canceler.join();
+        benchmark::DoNotOptimize(cutter);
+    }
+}
+BENCHMARK(BM_CutterBuildCancel)->ArgNames({"ktri", "cancel_ms"})->Args({2000, 10})->Unit(benchmark::kMillisecond);
 
 } // namespace

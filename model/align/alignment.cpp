@@ -179,7 +179,7 @@ void MeshModel::applyRotation(const Rotation3& rotation)
     };
     turn(vertices);
     turn(displayVertices);
-    ++geometryRevision;
+    bumpGeometryRevision();
 }
 
 bool MeshModel::autoAlignOnImport(std::string* message)
@@ -204,6 +204,6 @@ bool MeshModel::autoAlignOnImport(std::string* message)
     for (Vec3f& v : vertices.edit())
         v = v - c;
     updateCaches();
-    ++geometryRevision;
+    bumpGeometryRevision();
     return true;
 }

@@ -167,7 +167,7 @@ bool MeshModel::resetAlignment(std::string* fallbackMessage, std::string* error)
     displayVertices.clear();
     displayFaces.clear();
     sliceFaces = faces;
-    ++geometryRevision;
+    bumpGeometryRevision();
     return autoAlignOnImport(fallbackMessage);
 }
 

@@ -396,7 +396,7 @@ void turnAboutFiniteCentroid(MeshModel& model, const Rotation3& rotation)
     turn(model.vertices);
     if (!model.displayVertices.sharesStorageWith(model.vertices))
         turn(model.displayVertices);
-    ++model.geometryRevision;
+    model.bumpGeometryRevision();
 }
 
 void seatOnAxis(MeshModel& model, int axis)

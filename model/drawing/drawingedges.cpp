@@ -1,6 +1,7 @@
 #include "model/drawing/drawingedges.h"
 
-#include "model/mesh/polydatacache.h"
+#include "model/mesh/polydata.h"
+#include "model/mesh/vtkprogress.h"
 
 #include <vtkCellArray.h>
 #include <vtkCellArrayIterator.h>
@@ -620,12 +621,13 @@ std::vector<DrawingEdge2D> chainAndSimplifyDrawingEdges(const std::vector<Drawin
     return out;
 }
 
-std::vector<MeshModel::DrawingEdge2D> MeshModel::computeDrawingEdges(const DrawingOptions& options) const
+std::vector<MeshModel::DrawingEdge2D> MeshModel::computeDrawingEdges(const DrawingOptions& options,
+                                                                     Progress* progress) const
 {
     if (!hasMesh())
         return {};
     vtkSmartPointer<vtkPolyData> poly = toPolyData(vertices, faces);
-    if (!poly)
+    if (!poly || isCanceled(progress))
         return {};
     if (options.smoothIterations > 0) {
         auto smooth = vtkSmartPointer<vtkSmoothPolyDataFilter>::New();
@@ -636,19 +638,30 @@ std::vector<MeshModel::DrawingEdge2D> MeshModel::computeDrawingEdges(const Drawi
         smooth->SetFeatureAngle(options.featureAngle);
         smooth->BoundarySmoothingOff();
         smooth->SetEdgeAngle(options.featureAngle);
+        watchVtkProgress(smooth, ProgressStage(progress, 5, 30));
         smooth->Update();
         poly = smooth->GetOutput();
+        if (isCanceled(progress))
+            return {};
     }
     if (options.decimation > 0.01f) {
         auto decimate = vtkSmartPointer<vtkQuadricDecimation>::New();
         decimate->SetInputData(poly);
         decimate->SetTargetReduction(options.decimation);
+        watchVtkProgress(decimate, ProgressStage(progress, 30, 85));
         decimate->Update();
         poly = decimate->GetOutput();
+        if (isCanceled(progress))
+            return {};
     }
     std::vector<Vec3f> outVertices;
     std::vector<Triangle> outFaces;
     if (!readBack(poly, outVertices, outFaces))
         return {};
-    return extractDrawingEdges(outVertices, outFaces, options);
+    std::vector<DrawingEdge2D> edges = extractDrawingEdges(outVertices, outFaces, options);
+    if (isCanceled(progress))
+        return {};
+    if (progress)
+        progress->setPercent(100);
+    return edges;
 }

@@ -1,73 +1,8 @@
 #include "model/mesh/meshmodel.h"
 
-#include "model/mesh/polydatacache.h"
 
 #include <algorithm>
 #include <limits>
-
-MeshModel::MeshModel(const MeshModel& other)
-    : vertices(other.vertices),
-      faces(other.faces),
-      loadedVertices(other.loadedVertices),
-      loadedFaces(other.loadedFaces),
-      displayVertices(other.displayVertices),
-      displayFaces(other.displayFaces),
-      sliceFaces(other.sliceFaces),
-      sourcePath(other.sourcePath),
-      axisSliceCacheValid(other.axisSliceCacheValid),
-      axisSliceCacheAxis(other.axisSliceCacheAxis),
-      axisSliceCachePosition(other.axisSliceCachePosition),
-      axisSliceCacheThickness(other.axisSliceCacheThickness),
-      axisSliceCacheSegments(other.axisSliceCacheSegments),
-      featureEdgeCacheValid(other.featureEdgeCacheValid),
-      featureEdgeCacheAngle(other.featureEdgeCacheAngle),
-      featureEdgeCache(other.featureEdgeCache),
-      geometryRevision(other.geometryRevision),
-      repaired(other.repaired)
-{
-    polydatacache::copyEntry(&other, this);
-}
-
-MeshModel& MeshModel::operator=(const MeshModel& other)
-{
-    if (this == &other)
-        return *this;
-    vertices = other.vertices;
-    faces = other.faces;
-    loadedVertices = other.loadedVertices;
-    loadedFaces = other.loadedFaces;
-    displayVertices = other.displayVertices;
-    displayFaces = other.displayFaces;
-    sliceFaces = other.sliceFaces;
-    sourcePath = other.sourcePath;
-    axisSliceCacheValid = other.axisSliceCacheValid;
-    axisSliceCacheAxis = other.axisSliceCacheAxis;
-    axisSliceCachePosition = other.axisSliceCachePosition;
-    axisSliceCacheThickness = other.axisSliceCacheThickness;
-    axisSliceCacheSegments = other.axisSliceCacheSegments;
-    featureEdgeCacheValid = other.featureEdgeCacheValid;
-    featureEdgeCacheAngle = other.featureEdgeCacheAngle;
-    featureEdgeCache = other.featureEdgeCache;
-    geometryRevision = other.geometryRevision;
-    repaired = other.repaired;
-    polydatacache::copyEntry(&other, this);
-    return *this;
-}
-
-MeshModel::MeshModel(MeshModel&& other) noexcept
-    : MeshModel(static_cast<const MeshModel&>(other))
-{
-}
-
-MeshModel& MeshModel::operator=(MeshModel&& other) noexcept
-{
-    return *this = static_cast<const MeshModel&>(other);
-}
-
-MeshModel::~MeshModel()
-{
-    polydatacache::removeEntry(this);
-}
 
 namespace {
 
@@ -132,7 +67,6 @@ void MeshModel::clearDerivedState()
     featureEdgeCacheValid = false;
     featureEdgeCacheAngle = -1.0f;
     featureEdgeCache.clear();
-    polydatacache::removeEntry(this);
 }
 
 void MeshModel::updateCaches()
@@ -140,5 +74,14 @@ void MeshModel::updateCaches()
     clearDerivedState();
     buildDisplayMesh(faces, kDisplayFaceTarget, displayVertices, displayFaces);
     sliceFaces = faces;
-    ++geometryRevision;
+    bumpGeometryRevision();
+}
+
+void MeshModel::bumpGeometryRevision()
+{
+    // Drawn from one process-wide sequence: two copies that change apart
+    // never end up with the same revision, so anything keyed by it (a slice
+    // cutter, a cached section) can never serve the wrong geometry.
+    static std::atomic<std::uint64_t> sequence{0};
+    geometryRevision = ++sequence;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/common/progress.h"
 #include "model/mesh/meshtypes.h"
 #include "model/mesh/sharedarray.h"
 
@@ -12,6 +13,7 @@
 #include <vector>
 
 struct Rotation3;
+class SliceCutter;
 struct DrawingOptions;
 
 // The one in-memory triangle mesh: the working arrays, the arrays as loaded
@@ -39,12 +41,6 @@ public:
         std::int32_t type = 0;
     };
 
-    MeshModel() = default;
-    MeshModel(const MeshModel& other);
-    MeshModel& operator=(const MeshModel& other);
-    MeshModel(MeshModel&& other) noexcept;
-    MeshModel& operator=(MeshModel&& other) noexcept;
-    ~MeshModel();
 
     // --- data, in this order -------------------------------------------------
     SharedArray<Vec3f> vertices;          // working positions; alignment moves them in place
@@ -63,7 +59,7 @@ public:
     bool featureEdgeCacheValid = false;
     float featureEdgeCacheAngle = -1.0f;
     std::vector<SliceSegment3D> featureEdgeCache;
-    std::uint64_t geometryRevision = 0;   // bumped by every cache update and alignment
+    std::uint64_t geometryRevision = 0;   // new value on every cache update and alignment
     bool repaired = false;
 
     // --- shared queries --------------------------------------------------------
@@ -73,8 +69,10 @@ public:
     Vec3f extents() const;
     Vec3f centroid() const;
 
-    // Drops both result caches and this model's VTK poly-data cache entry.
+    // Drops both result caches.
     void clearDerivedState();
+    // A revision no other geometry state of any model has had.
+    void bumpGeometryRevision();
     // clearDerivedState, render mesh rebuild (200,000-triangle target),
     // sliceFaces = faces, geometryRevision + 1.
     void updateCaches();
@@ -124,12 +122,10 @@ public:
     // Plane perpendicular to world axis (0 X, 1 Y, 2 Z) at position. Band
     // thickness 0 cuts exactly; a positive band walks the triangles near the
     // plane. Uses and replaces the one-entry axis-slice cache.
-    std::vector<SliceSegment3D> sliceAxis(int axis, float position, float bandThickness);
-    // Builds the whole-mesh cutter and its search tree (about a second per two
-    // million triangles) so that later exact cuts of this geometry, by this
-    // model or any copy sharing its caches, take milliseconds. For a worker
-    // thread; cuts made meanwhile do not wait for it.
-    void warmSliceCutter() const;
+    // An exact cut finds the triangles it touches through cutter when it was
+    // built for this geometry (section/slicecutter.h), else by walking them all.
+    std::vector<SliceSegment3D> sliceAxis(int axis, float position, float bandThickness,
+                                          const SliceCutter* cutter = nullptr);
     // Any plane; the normal need not be unit length. No cache.
     std::vector<SliceSegment3D> slicePlane(const QVector3D& normal, const QVector3D& origin,
                                            float bandThickness) const;
@@ -148,8 +144,9 @@ public:
                            std::string* error = nullptr, std::atomic<int>* progress = nullptr);
 
     // --- 2D drawing (drawingedges.cpp) ---------------------------------------------------
-    // Empty when there is no mesh or the filters fail; never throws.
-    std::vector<DrawingEdge2D> computeDrawingEdges(const DrawingOptions& options) const;
+    // Empty when there is no mesh, the filters fail, or progress is
+    // cancelled; never throws.
+    std::vector<DrawingEdge2D> computeDrawingEdges(const DrawingOptions& options, Progress* progress = nullptr) const;
 
     // The triangle list slicing reads.
     const SharedArray<Triangle>& slicingFaces() const { return sliceFaces.empty() ? faces : sliceFaces; }

@@ -1,7 +1,7 @@
 #include "model/repair/repair.h"
 
 #include "model/repair/meshfixrunner.h"
-#include "model/mesh/polydatacache.h"
+#include "model/mesh/polydata.h"
 
 #include <vtkCellArray.h>
 #include <vtkCleanPolyData.h>

@@ -48,7 +48,7 @@ bool sectionCacheKeyMatches(const SectionCacheKey& k, const SectionRequest& r, s
     return k.axis == std::clamp(r.axis, 0, 2) && near(k.position, r.position);
 }
 
-SectionLines computeSectionLines(MeshModel& model, const SectionRequest& request)
+SectionLines computeSectionLines(MeshModel& model, const SectionRequest& request, const SliceCutter* cutter)
 {
     SectionPostProcessSettings settings;
     settings.keepRatio = request.keepRatio;
@@ -60,6 +60,6 @@ SectionLines computeSectionLines(MeshModel& model, const SectionRequest& request
         return raw.empty() ? SectionLines() : postProcessSection(raw, request.origin, request.u, request.v, settings);
     }
     const int axis = std::clamp(request.axis, 0, 2);
-    const auto raw = model.sliceAxis(axis, request.position, request.bandThickness);
+    const auto raw = model.sliceAxis(axis, request.position, request.bandThickness, cutter);
     return raw.empty() ? SectionLines() : postProcessSection(raw, axis, settings);
 }

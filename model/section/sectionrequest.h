@@ -42,6 +42,7 @@ SectionCacheKey sectionCacheKey(const SectionRequest& request, std::uint64_t geo
 // background path, which always recomputes.
 bool sectionCacheKeyMatches(const SectionCacheKey& key, const SectionRequest& request, std::uint64_t geometryRevision);
 
-// Cuts the model (axis slices use and refresh its one-entry cache) and runs
+// Cuts the model (axis slices use and refresh its one-entry cache; exact ones
+// find their triangles through cutter when it serves this geometry) and runs
 // the post-processing chain.
-SectionLines computeSectionLines(MeshModel& model, const SectionRequest& request);
+SectionLines computeSectionLines(MeshModel& model, const SectionRequest& request, const SliceCutter* cutter = nullptr);

@@ -1,8 +1,8 @@
-// Plane sections of the working mesh: VTK's cutter for exact cuts (its search
-// tree kept alive with the cached poly data), our own triangle walk for band
-// cuts and as the fallback when the exact cut comes back empty.
+// Plane sections of the working mesh: VTK's cutter over the triangles the
+// plane touches for exact cuts, our own triangle walk for band cuts and as the
+// fallback when the exact cut comes back empty.
 #include "model/mesh/meshmodel.h"
-#include "model/mesh/polydatacache.h"
+#include "model/section/slicecutter.h"
 
 #include <vtkCellArray.h>
 #include <vtkCompositeDataIterator.h>
@@ -17,7 +17,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <mutex>
 
 namespace {
 
@@ -82,14 +81,24 @@ void canonicalOrder(Segments& segments, std::size_t from)
               });
 }
 
-void runCutter(PlaneCutterState& state, const double normal[3], const double origin[3], Segments& out)
+void runCutter(vtkPolyData* polyData, const double normal[3], const double origin[3], Segments& out)
 {
-    std::lock_guard<std::mutex> lock(state.mutex);
-    state.plane->SetNormal(normal[0], normal[1], normal[2]);
-    state.plane->SetOrigin(origin[0], origin[1], origin[2]);
-    state.cutter->Modified();
-    state.stripper->Update();
-    vtkDataObject* result = state.stripper->GetOutputDataObject(0);
+    auto plane = vtkSmartPointer<vtkPlane>::New();
+    plane->SetNormal(normal[0], normal[1], normal[2]);
+    plane->SetOrigin(origin[0], origin[1], origin[2]);
+    auto cutter = vtkSmartPointer<vtkPlaneCutter>::New();
+    cutter->SetInputData(polyData);
+    cutter->SetPlane(plane);
+    cutter->SetBuildTree(false);
+    cutter->SetBuildHierarchy(false);
+    cutter->SetComputeNormals(false);
+    cutter->SetInterpolateAttributes(false);
+    cutter->SetGeneratePolygons(false);
+    auto stripper = vtkSmartPointer<vtkStripper>::New();
+    stripper->SetInputConnection(cutter->GetOutputPort());
+    stripper->SetMaximumLength(1000000);
+    stripper->Update();
+    vtkDataObject* result = stripper->GetOutputDataObject(0);
     if (auto* poly = vtkPolyData::SafeDownCast(result)) {
         collectStrippedLines(poly, out);
     } else if (auto* composite = vtkCompositeDataSet::SafeDownCast(result)) {
@@ -101,11 +110,9 @@ void runCutter(PlaneCutterState& state, const double normal[3], const double ori
     }
 }
 
-// Poly data of just the triangles that touch the plane. Vertex ids keep their
-// relative order, so the cutter computes every edge point exactly as it would
-// on the whole mesh. Null when no triangle touches the plane.
-vtkSmartPointer<vtkPolyData> touchingTriangles(const SharedArray<Vec3f>& vertices, const SharedArray<Triangle>& faces,
-                                               const double normal[3], const double origin[3])
+// Every triangle that touches the plane (corners on it count), ascending.
+std::vector<std::uint32_t> touchingTriangles(const SharedArray<Vec3f>& vertices, const SharedArray<Triangle>& faces,
+                                             const double normal[3], const double origin[3])
 {
     const std::size_t vertexCount = vertices.size();
     const Vec3f* v = vertices.data();
@@ -122,9 +129,18 @@ vtkSmartPointer<vtkPolyData> touchingTriangles(const SharedArray<Vec3f>& vertice
         if (std::min({d0, d1, d2}) <= 0.0 && std::max({d0, d1, d2}) >= 0.0)
             picked.push_back(std::uint32_t(i));
     }
+    return picked;
+}
+
+// Poly data of the picked triangles. Vertex ids keep their relative order,
+// so the cutter computes every edge point exactly as it would on the whole
+// mesh. Null when nothing was picked.
+vtkSmartPointer<vtkPolyData> pickedPolyData(const SharedArray<Vec3f>& vertices, const SharedArray<Triangle>& faces,
+                                            const std::vector<std::uint32_t>& picked)
+{
     if (picked.empty())
         return nullptr;
-
+    const Vec3f* v = vertices.data();
     std::vector<std::uint32_t> used;
     used.reserve(picked.size() * 3);
     for (std::uint32_t i : picked)
@@ -155,21 +171,22 @@ vtkSmartPointer<vtkPolyData> touchingTriangles(const SharedArray<Vec3f>& vertice
     return polyData;
 }
 
-// Exact section through VTK's cutter: the model's cutter with its search tree
-// once a worker has built it, else a cutter over the few triangles the plane
-// touches (one pass over the faces; no whole-mesh poly data on the
-// interface thread or for a one-off batch cut). False for an empty mesh.
-bool exactSection(const MeshModel& model, const SharedArray<Triangle>& faces, const double normal[3],
-                  const double origin[3], Segments& out)
+// Exact section through VTK's cutter over the triangles the plane touches:
+// found through the cutter for axis planes when it serves this geometry,
+// else by one pass over the faces. False for an empty mesh.
+bool exactSection(const MeshModel& model, const SharedArray<Triangle>& faces, int axis, const SliceCutter* cutter,
+                  const double normal[3], const double origin[3], Segments& out)
 {
     if (model.vertices.empty() || faces.empty())
         return false;
     const std::size_t first = out.size();
-    if (std::shared_ptr<PlaneCutterState> ready = readyPlaneCutter(&model, model.vertices, faces)) {
-        runCutter(*ready, normal, origin, out);
-    } else if (vtkSmartPointer<vtkPolyData> touching = touchingTriangles(model.vertices, faces, normal, origin)) {
-        runCutter(*oneOffPlaneCutter(touching), normal, origin, out);
-    }
+    std::vector<std::uint32_t> picked;
+    if (cutter && axis >= 0 && cutter->serves(model))
+        cutter->trianglesTouching(model, axis, float(origin[axis]), picked);
+    else
+        picked = touchingTriangles(model.vertices, faces, normal, origin);
+    if (vtkSmartPointer<vtkPolyData> touching = pickedPolyData(model.vertices, faces, picked))
+        runCutter(touching, normal, origin, out);
     canonicalOrder(out, first);
     return true;
 }
@@ -225,7 +242,8 @@ void bandWalk(const SharedArray<Vec3f>& vertices, const SharedArray<Triangle>& f
 
 } // namespace
 
-std::vector<MeshModel::SliceSegment3D> MeshModel::sliceAxis(int axis, float position, float bandThickness)
+std::vector<MeshModel::SliceSegment3D> MeshModel::sliceAxis(int axis, float position, float bandThickness,
+                                                            const SliceCutter* cutter)
 {
     if (axisSliceCacheValid && axisSliceCacheAxis == axis && std::fabs(axisSliceCachePosition - position) < 1e-6f
         && std::fabs(axisSliceCacheThickness - bandThickness) < 1e-6f)
@@ -241,7 +259,7 @@ std::vector<MeshModel::SliceSegment3D> MeshModel::sliceAxis(int axis, float posi
         double normal[3] = {0, 0, 0}, origin[3] = {0, 0, 0};
         normal[axis] = 1.0;
         origin[axis] = double(position);
-        if (!exactSection(*this, tris, normal, origin, result)) {
+        if (!exactSection(*this, tris, axis, cutter, normal, origin, result)) {
             axisSliceCacheValid = false;
             return {};
         }
@@ -269,7 +287,7 @@ std::vector<MeshModel::SliceSegment3D> MeshModel::slicePlane(const QVector3D& no
     if (h <= 1e-8f) {
         const double nd[3] = {n.x(), n.y(), n.z()};
         const double od[3] = {origin.x(), origin.y(), origin.z()};
-        if (!exactSection(*this, tris, nd, od, result))
+        if (!exactSection(*this, tris, -1, nullptr, nd, od, result))
             return {};
     }
     if (h > 1e-8f || result.empty()) {
@@ -278,9 +296,4 @@ std::vector<MeshModel::SliceSegment3D> MeshModel::slicePlane(const QVector3D& no
         bandWalk(vertices, tris, h, [nf, of](const Vec3f& p) { return dot(p - of, nf); }, result);
     }
     return result;
-}
-
-void MeshModel::warmSliceCutter() const
-{
-    cachedPlaneCutter(this, vertices, slicingFaces());
 }

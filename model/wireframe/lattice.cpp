@@ -1,6 +1,7 @@
 #include "model/wireframe/lattice.h"
 
 #include "model/section/sectionpostprocess.h"
+#include "model/section/slicecutter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -60,7 +61,7 @@ QList<SectionPolyline> chainLines(const SectionLines& lines, double extentFactor
 
 } // namespace
 
-LatticeSegments computeLatticeSegments(const MeshModel& snapshot)
+LatticeSegments computeLatticeSegments(const MeshModel& snapshot, const SliceCutter* cutter, Progress* progress)
 {
     if (snapshot.vertices.empty() || snapshot.faces.empty())
         return {};
@@ -73,9 +74,15 @@ LatticeSegments computeLatticeSegments(const MeshModel& snapshot)
     const float minLength = float(std::max(2.5e-5 * d, 0.01));
 
     // Cuts update the one-entry slice cache; keep that off the snapshot. The
-    // copy shares the snapshot's arrays and its cutter.
+    // copy shares the snapshot's arrays.
     MeshModel work(snapshot);
-    work.warmSliceCutter();
+    std::shared_ptr<const SliceCutter> ownCutter;
+    if (!cutter || !cutter->serves(work)) {
+        ownCutter = SliceCutter::build(work, nullptr);
+        cutter = ownCutter.get();
+    }
+    if (isCanceled(progress))
+        return {};
 
     LatticeSegments result;
     for (int axis = 0; axis < 2; ++axis) {
@@ -85,8 +92,10 @@ LatticeSegments computeLatticeSegments(const MeshModel& snapshot)
         const double start = lo[axis] + 0.004 * e;
         const double span = (hi[axis] - 0.004 * e) - start;
         for (int i = 0; i < kLanesPerAxis; ++i) {
+            if (!ProgressStage(progress, axis * 45, axis * 45 + 45).step(std::size_t(i), kLanesPerAxis))
+                return {};
             const float p = float(start + (i + 0.5) / kLanesPerAxis * span);
-            const std::vector<Segment> cut = work.sliceAxis(axis, p, 0.0f);
+            const std::vector<Segment> cut = work.sliceAxis(axis, p, 0.0f, cutter);
             if (cut.empty())
                 continue;
             // Perpendicular to X the section is (y, z), perpendicular to Y (x, z).

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/common/progress.h"
 #include "model/mesh/meshmodel.h"
 
 #include <cstdint>
@@ -18,8 +19,11 @@ struct LatticeLanes {
 };
 
 // Full-density lattice of the mesh; reads the snapshot only (cuts go through a
-// private copy that shares its arrays). Empty for an empty or degenerate mesh.
-LatticeSegments computeLatticeSegments(const MeshModel& snapshot);
+// private copy that shares its arrays). The cuts use cutter when it serves the
+// snapshot's geometry, else one built here. Empty for an empty or degenerate
+// mesh, and when progress is cancelled (checked before every cut).
+LatticeSegments computeLatticeSegments(const MeshModel& snapshot, const SliceCutter* cutter = nullptr,
+                                       Progress* progress = nullptr);
 
 // Scattered crease edges turned into long straight lines parallel to X or Y.
 LatticeSegments dominantFeatureLines(const LatticeSegments& featureEdges);

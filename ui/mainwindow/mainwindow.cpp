@@ -1,5 +1,7 @@
 #include "ui/mainwindow/mainwindow.h"
 
+#include "model/section/slicecutter.h"
+
 #include <QApplication>
 #include <QKeySequence>
 #include <QShortcut>
@@ -44,10 +46,15 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     wirePreviewTimer_->setSingleShot(true);
     wirePreviewTimer_->setInterval(80);
     connect(wirePreviewTimer_, &QTimer::timeout, this, &MainWindow::onWirePreviewDebounceTimeout);
-    sliceWatcher_ = new QFutureWatcher<QList<QLineF>>(this);
-    connect(sliceWatcher_, &QFutureWatcherBase::finished, this, &MainWindow::onSliceComputeFinished);
-    latticeWatcher_ = new QFutureWatcher<std::vector<MeshModel::SliceSegment3D>>(this);
-    connect(latticeWatcher_, &QFutureWatcherBase::finished, this, &MainWindow::onLatticeComputeFinished);
+    sliceJob_ = std::make_unique<LatestJob<QList<QLineF>>>(
+        this, [this](const QList<QLineF>& lines) { onSliceComputeFinished(lines); });
+    cutterJob_ = std::make_unique<LatestJob<std::shared_ptr<const SliceCutter>>>(
+        this, [this](const std::shared_ptr<const SliceCutter>& cutter) {
+            // Built for the geometry the window still shows, or useless.
+            if (cutter && cutter->serves(model_))
+                sliceCutter_ = cutter;
+        });
+    createWireframeController();
 
     buildMenus();
     buildMainToolbar();
@@ -56,6 +63,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     splitter->addWidget(buildLeftPane());
     splitter->addWidget(buildRightPane());
     placeWireView();
+    wireframe_->setControls({wireView_, wireComplexitySlider_, wireComplexityLabel_, wireCleanupCombo_,
+                             wireExportCombo_, wireSelectAction_});
     splitter->setSizes({700, 700});
     setCentralWidget(splitter);
 
@@ -74,8 +83,8 @@ MainWindow::~MainWindow()
     // A load still running on the pool must not call back into a dead window.
     if (loadWatcher_)
         loadWatcher_->disconnect(this);
-    sliceWatcher_->disconnect(this);
-    latticeWatcher_->disconnect(this);
+    sliceJob_->detach();
+    cutterJob_->detach();
     releaseLoadCursor();
     if (busy_)
         QApplication::restoreOverrideCursor();

@@ -7,6 +7,8 @@
 #include "io/sessionfile.h"
 #include "model/section/sectionrequest.h"
 #include "model/section/sectionlines.h"
+#include "ui/mainwindow/latestjob.h"
+#include "ui/mainwindow/wireframecontroller.h"
 
 #include <QFutureWatcher>
 #include <QLineF>
@@ -40,6 +42,7 @@ class QElapsedTimer;
 class QTextStream;
 class OcctMeshView;
 class Section2DWidget;
+class SliceCutter;
 struct DrawingExportContext;
 
 // The single window: owns the working mesh and turns user commands into core
@@ -82,7 +85,10 @@ public:
     QString modeText() const;
     const SectionLines& sectionLines() const { return sectionLines_; }
     // Background slice tasks started since construction.
-    int sliceTasksStarted() const { return sliceTasksStarted_; }
+    int sliceTasksStarted() const { return sliceJob_->started(); }
+    // The exact-cut index for the current geometry; null until the worker
+    // that builds it after every geometry change is done.
+    const std::shared_ptr<const SliceCutter>& sliceCutter() const { return sliceCutter_; }
 
     // The empty containers the 3D views and the section canvas are placed in.
     QWidget* mainViewHost() const { return mainViewHost_; }
@@ -190,9 +196,7 @@ private slots:
     void onLoadCanceled();
     void onCancelInteraction();
     void onSliceDebounceTimeout();
-    void onSliceComputeFinished();
     void onWirePreviewDebounceTimeout();
-    void onLatticeComputeFinished();
     void onZThresholdSliderChanged(int value);
     void onZThresholdSpinChanged(double value);
 
@@ -252,7 +256,6 @@ private:
     void startSliceCutterWarmUp();
     // What a session file stores, read from the controls.
     SessionSettings currentSessionSettings() const;
-    void resetWireframePreviewState();
     void startSliceDebounce();
     SectionRequest currentSectionRequest() const;
     void acceptSection(const SectionLines& lines, const SectionRequest& request);
@@ -309,11 +312,11 @@ private:
     bool surfaceBuildActive_ = false;
 
     SectionLines sectionLines_;
-    bool sliceInFlight_ = false;
-    bool slicePending_ = false;
-    int sliceTokenCounter_ = 0;
-    int sliceTokenStarted_ = 0;
-    int sliceTasksStarted_ = 0;
+    // A fresh background section for the current controls.
+    void onSliceComputeFinished(const QList<QLineF>& lines);
+    std::unique_ptr<LatestJob<QList<QLineF>>> sliceJob_;
+    std::shared_ptr<const SliceCutter> sliceCutter_;
+    std::unique_ptr<LatestJob<std::shared_ptr<const SliceCutter>>> cutterJob_;
     bool updatingSliceControls_ = false; // the window itself is moving the slice controls
     QVector3D surfacePlaneNormal_{0, 0, 1};
     QVector3D surfacePlaneOrigin_{0, 0, 0};
@@ -324,8 +327,6 @@ private:
 
     QFutureWatcher<LoadResult>* loadWatcher_ = nullptr;
     QPointer<QProgressDialog> loadProgress_;
-    QFutureWatcher<QList<QLineF>>* sliceWatcher_ = nullptr;
-    QFutureWatcher<std::vector<MeshModel::SliceSegment3D>>* latticeWatcher_ = nullptr;
     QTimer* sliceDebounceTimer_ = nullptr;
     QTimer* wirePreviewTimer_ = nullptr;
 
@@ -448,50 +449,23 @@ private:
     OcctMeshView* wireView_ = nullptr;
     QColor contourColor_{116, 199, 236};
 
-    // --- wireframe lattice (mainwindow_wireframe.cpp): computed once per mesh
-    // state on a worker, thinned by the complexity slider without recomputing.
+    // --- wireframe page (wireframecontroller.cpp); the wire slots forward there.
 public:
-    const std::vector<MeshModel::SliceSegment3D>& latticeSegments() const { return latticeSegments_; }
-    const LatticeLanes& latticeLanes() const { return latticeLanes_; }
-    bool isLatticeCacheValid() const;
-    bool isLatticeJobRunning() const;
+    const WireframeController& wireframe() const { return *wireframe_; }
+    const std::vector<MeshModel::SliceSegment3D>& latticeSegments() const { return wireframe_->latticeSegments(); }
+    const LatticeLanes& latticeLanes() const { return wireframe_->latticeLanes(); }
+    bool isLatticeCacheValid() const { return wireframe_->isLatticeCacheValid(); }
+    bool isLatticeJobRunning() const { return wireframe_->isBuilding(); }
     // Lattice jobs started since construction.
-    int latticeJobsStarted() const { return latticeJobsStarted_; }
-    const std::vector<std::uint32_t>& selectedLatticeSegments() const { return selectedLatticeSegments_; }
+    int latticeJobsStarted() const { return wireframe_->buildsStarted(); }
+    const std::vector<std::uint32_t>& selectedLatticeSegments() const { return wireframe_->selectedLatticeSegments(); }
 
 private:
-    struct LatticeCacheKey {
-        bool valid = false;
-        std::size_t vertexCount = 0;
-        std::size_t faceCount = 0;
-        std::uint64_t revision = 0;
-        Vec3f boxMin;
-        Vec3f boxMax;
-    };
-    void refreshWireframePreview();
-    void invalidateWireCaches();
-    void setWireBuildBusy(bool busy, const QString& message);
-    bool isLatticeMode() const;
-    int wireComplexity() const;
-    void clearWireSelection();
-    // Lattice segments running the same way as the picked one within the lane tolerance.
-    std::vector<std::uint32_t> latticeLaneMatching(const Vec3f& a, const Vec3f& b) const;
-    std::vector<MeshModel::SliceSegment3D> latticeSegments_;
-    LatticeLanes latticeLanes_;
-    LatticeCacheKey latticeCacheKey_;
-    LatticeCacheKey latticeLaunchKey_;
-    std::vector<std::uint32_t> wireDisplayToLattice_;
-    std::vector<std::uint32_t> selectedLatticeSegments_;
-    bool latticePending_ = false;
-    std::uint32_t latticeGeneration_ = 0;
-    std::uint32_t latticeJobGeneration_ = 0;
-    qint64 latticeJobStartMs_ = 0;
-    int latticeJobsStarted_ = 0;
-    bool wireHasSelection_ = false;
-    Vec3f wirePickStart_;
-    Vec3f wirePickEnd_;
-    int wireSelectedDisplayIndex_ = -1;
-    int wireSelectedSourceIndex_ = -1;
+    void createWireframeController();
+    void refreshWireframePreview() { wireframe_->refreshPreview(); }
+    void invalidateWireCaches() { wireframe_->invalidate(); }
+    void resetWireframePreviewState() { wireframe_->resetPreview(); }
+    WireframeController* wireframe_ = nullptr;
 
     // --- holes (mainwindow_repair.cpp): the detected loops shown in the main
     // view; clicked loops stay open when the rest are filled.

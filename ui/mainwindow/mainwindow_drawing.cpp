@@ -65,7 +65,7 @@ bool MainWindow::computeDrawingWithProgress(const DrawingOptions& options,
 {
     if (!beginBusyOperation(QStringLiteral("2D Drawing")))
         return false;
-    QProgressDialog progress(QStringLiteral("Computing 2D drawing..."), QStringLiteral("Cancel"), 0, 0, this);
+    QProgressDialog progress(QStringLiteral("Computing 2D drawing..."), QStringLiteral("Cancel"), 0, 100, this);
     progress.setWindowTitle(QStringLiteral("2D Drawing"));
     progress.setWindowModality(Qt::ApplicationModal);
     progress.setMinimumDuration(0);
@@ -73,17 +73,18 @@ bool MainWindow::computeDrawingWithProgress(const DrawingOptions& options,
     // The copy shares the arrays; the modal dialog keeps commands from
     // changing the mesh meanwhile anyway.
     const MeshModel model = model_;
-    bool canceled = false;
+    Progress work;
     std::vector<MeshModel::DrawingEdge2D> result;
     try {
-        result = runPollingLoop([model, options]() { return model.computeDrawingEdges(options); }, &progress, &canceled);
+        result = runPollingLoop([model, options, &work]() { return model.computeDrawingEdges(options, &work); },
+                                &progress, &work);
     } catch (const std::exception& error) {
         qWarning().noquote() << QStringLiteral("[DRAWING] extraction failed: %1").arg(QString::fromLocal8Bit(error.what()));
         result.clear();
     }
     progress.close();
     endBusyOperation();
-    if (canceled) {
+    if (work.canceled()) {
         statusBar()->showMessage(QStringLiteral("2D Drawing canceled."));
         return false;
     }

@@ -114,7 +114,7 @@ void MainWindow::onRepairMesh()
                 o.model = std::move(*work);
             return o;
         },
-        &progress, nullptr, [&progress, progressValue]() { progress.setValue(progressValue->load()); });
+        nullptr, nullptr, [&progress, progressValue]() { progress.setValue(progressValue->load()); });
     progress.setValue(100);
     progress.close();
 

@@ -1,6 +1,5 @@
 // Slice controls and the section refresh: a synchronous path with a result
-// cache, and a debounced background path whose late results are recognised by
-// a token and dropped.
+// cache, and a debounced background path where the newest request wins.
 #include "ui/mainwindow/mainwindow.h"
 #include "ui/view3d/occtmeshview.h"
 #include "ui/section2d/section2dwidget.h"
@@ -8,6 +7,7 @@
 #include "app/runtimelog.h"
 #include "model/align/planeframe.h"
 #include "model/section/qualitypresets.h"
+#include "model/section/slicecutter.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -67,7 +67,7 @@ void MainWindow::refresh2DSection()
         logPerfTiming(QStringLiteral("2D slice refresh (cache hit)"), timer.elapsed(), 8);
         return;
     }
-    acceptSection(computeSectionLines(model_, request), request);
+    acceptSection(computeSectionLines(model_, request, sliceCutter_.get()), request);
     if (request.surface)
         statusBar()->showMessage(QStringLiteral("Surface CAD slice: %1 vectors (band %2 mm)")
                                      .arg(sectionLines_.size())
@@ -86,62 +86,42 @@ void MainWindow::onSliceDebounceTimeout()
         sliceDebounceTimer_->start(40);
         return;
     }
-    if (!model_.hasMesh() || !sliceWatcher_) {
+    if (!model_.hasMesh()) {
         refresh2DSection();
-        return;
-    }
-    if (sliceInFlight_ || sliceWatcher_->isRunning()) {
-        ++sliceTokenCounter_; // the running task's result is now stale
-        slicePending_ = true;
-        sliceInFlight_ = true;
-        sliceDebounceTimer_->start(30);
         return;
     }
     SectionRequest request = currentSectionRequest();
     request.smoothAndChain = true; // the task always smooths
-    sliceTokenStarted_ = ++sliceTokenCounter_;
-    slicePending_ = false;
-    sliceInFlight_ = true;
-    ++sliceTasksStarted_;
-    // Copying shares the arrays and the poly-data cache entry until either side changes.
+    // Copying shares the arrays until either side changes; the cutter is
+    // immutable and shared.
     auto copy = std::make_shared<MeshModel>(model_);
-    sliceWatcher_->setProperty("sliceToken", QVariant(sliceTokenStarted_));
-    sliceWatcher_->setFuture(
-        QtConcurrent::run([copy, request]() { return QList<QLineF>(computeSectionLines(*copy, request)); }));
+    sliceJob_->submit([copy, request, cutter = sliceCutter_](Progress&) {
+        return QList<QLineF>(computeSectionLines(*copy, request, cutter.get()));
+    });
 }
 
-void MainWindow::onSliceComputeFinished()
+void MainWindow::onSliceComputeFinished(const QList<QLineF>& lines)
 {
-    const int token = sliceWatcher_->property("sliceToken").toInt();
-    const QFuture<QList<QLineF>> future = sliceWatcher_->future();
-    const QList<QLineF> result = future.resultCount() > 0 ? future.result() : QList<QLineF>();
-    sliceInFlight_ = false;
-    if (token == sliceTokenCounter_ && !loadInProgress_ && !busy_) {
-        acceptSection(result, currentSectionRequest());
-        statusBar()->showMessage(QStringLiteral("Slice complete: %1 vectors").arg(result.size()));
-    }
-    if (slicePending_) {
-        slicePending_ = false;
-        sliceDebounceTimer_->start(20);
-    }
+    if (loadInProgress_ || busy_)
+        return;
+    acceptSection(lines, currentSectionRequest());
+    statusBar()->showMessage(QStringLiteral("Slice complete: %1 vectors").arg(lines.size()));
 }
 
 void MainWindow::startSliceCutterWarmUp()
 {
-    if (!model_.hasMesh())
+    sliceCutter_.reset();
+    if (!model_.hasMesh()) {
+        cutterJob_->cancel();
         return;
-    // The copy shares the model's cutter cache: what it builds serves the
-    // live model and every later slice task. Cuts made meanwhile don't wait.
+    }
     auto copy = std::make_shared<const MeshModel>(model_);
-    QThreadPool::globalInstance()->start([copy]() { copy->warmSliceCutter(); });
+    cutterJob_->submit([copy](Progress& progress) { return SliceCutter::build(*copy, &progress); });
 }
 
 void MainWindow::invalidateSectionState()
 {
-    ++sliceTokenCounter_;
-    sliceTokenStarted_ = 0;
-    slicePending_ = false;
-    sliceInFlight_ = sliceWatcher_ && sliceWatcher_->isRunning();
+    sliceJob_->cancel();
     sectionKey_ = SectionCacheKey();
 }
 

@@ -22,7 +22,7 @@ bool MainWindow::waitForIdle(int timeoutMs)
     QElapsedTimer timer;
     timer.start();
     const auto running = [this]() {
-        return loadInProgress_ || busy_ || sliceInFlight_ || sliceWatcher_->isRunning() || latticeWatcher_->isRunning();
+        return loadInProgress_ || busy_ || sliceJob_->isBusy() || cutterJob_->isBusy() || wireframe_->isBuilding();
     };
     while (running()) {
         if (timer.elapsed() > timeoutMs)

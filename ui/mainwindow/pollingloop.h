@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/common/progress.h"
+
 #include <QCoreApplication>
 #include <QException>
 #include <QPointer>
@@ -15,33 +17,33 @@
 
 inline constexpr unsigned long kPollingIntervalMs = 30;
 
-// Runs task on the global thread pool and keeps the GUI thread alive until it
-// ends: events are processed, the dialog's Cancel is checked and the thread
-// sleeps 30 ms between polls. Cancel only ends the polling; the task is never
-// interrupted, so on return it has finished and its result is complete.
-// canceled (when given) tells whether the dialog was cancelled; onPoll runs
-// once per poll (progress display). An exception thrown by the task is
-// rethrown here.
+// Runs task on the global thread pool and keeps the interface thread alive
+// until it ends: events are processed and the thread sleeps 30 ms between
+// polls. With a progress, the dialog (when given, range 0..100) shows its
+// percent, and the dialog's Cancel is passed on to it; the task, which
+// polls it, then returns early and says so through progress->canceled().
+// Either way the loop returns only once the task has ended, so its result
+// is complete and nothing runs on behind the caller's back. onPoll runs once
+// per poll. An exception thrown by the task is rethrown here.
 template <typename Task>
-auto runPollingLoop(Task&& task, QProgressDialog* progress = nullptr, bool* canceled = nullptr,
+auto runPollingLoop(Task&& task, QProgressDialog* dialog = nullptr, Progress* progress = nullptr,
                     const std::function<void()>& onPoll = {})
 {
     using Result = std::invoke_result_t<std::decay_t<Task>>;
-    const QPointer<QProgressDialog> dialog(progress);
+    const QPointer<QProgressDialog> watched(dialog);
     auto future = QtConcurrent::run(QThreadPool::globalInstance(), std::forward<Task>(task));
-    bool wasCanceled = false;
     while (!future.isFinished()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         if (onPoll)
             onPoll();
-        if (dialog && dialog->wasCanceled()) {
-            wasCanceled = true;
-            break;
+        if (watched && progress) {
+            if (watched->wasCanceled())
+                progress->cancel();
+            else if (watched->maximum() > 0)
+                watched->setValue(progress->percent());
         }
         QThread::msleep(kPollingIntervalMs);
     }
-    if (canceled)
-        *canceled = wasCanceled;
     try {
         future.waitForFinished();
         if constexpr (!std::is_void_v<Result>)

@@ -184,7 +184,7 @@ TEST(AutoAlign, ApplyRotationTurnsAboutCentroidAndBumpsRevision)
     const Vec3f after = m.centroid();
     EXPECT_NEAR(after.x, before.x, 1e-4f);
     EXPECT_NEAR(after.y, before.y, 1e-4f);
-    EXPECT_EQ(m.geometryRevision, revision + 1);
+    EXPECT_GT(m.geometryRevision, revision);
     EXPECT_EQ(m.displayVertices.size(), m.vertices.size());
     EXPECT_NEAR(m.displayVertices[3].x, m.vertices[3].x, 1e-5f);
 }

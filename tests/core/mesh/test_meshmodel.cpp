@@ -305,7 +305,7 @@ TEST(MeshModelDisplay, UpdateCachesBuildsTheReducedRenderMesh)
     MeshModel m = plate(kTarget + 20000);
     const std::uint64_t revision = m.geometryRevision;
     m.updateCaches();
-    EXPECT_EQ(m.geometryRevision, revision + 1);
+    EXPECT_GT(m.geometryRevision, revision);
     EXPECT_FALSE(m.displayFaces.empty());
     EXPECT_LT(m.displayFaces.size(), m.faces.size());
     EXPECT_EQ(m.sliceFaces, m.faces);

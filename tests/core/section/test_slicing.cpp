@@ -1,6 +1,6 @@
 #include "bench/syntheticscan.h"
 #include "model/mesh/meshmodel.h"
-#include "model/mesh/polydatacache.h"
+#include "model/section/slicecutter.h"
 #include "model/section/sectionlines.h"
 #include "tests/core/fixtures/shapes.h"
 
@@ -96,18 +96,65 @@ TEST(SliceAxis, NearlyEqualPositionIsServedFromCache)
     EXPECT_GT(third[0].p0.x, 90.0f);
 }
 
-TEST(SliceAxis, RepeatedExactCutsReuseThePolyData)
+// A cutter belongs to one geometry state: never to the model after a change,
+// and never to another copy that changed on its own, even though both copies
+// started from the same revision.
+TEST(SliceCutter, ServesOnlyTheGeometryItWasBuiltFor)
 {
-    MeshModel m = shapes::cylinder(5.0f, 10.0f, 32);
-    m.sliceAxis(2, 2.0f, 0.0f);
-    auto before = cachedPolyData(&m, m.vertices, m.slicingFaces());
-    auto cutterBefore = cachedPlaneCutter(&m, m.vertices, m.slicingFaces());
-    m.sliceAxis(2, 3.0f, 0.0f);
-    m.sliceAxis(2, 4.0f, 0.0f);
-    EXPECT_EQ(cachedPolyData(&m, m.vertices, m.slicingFaces()).Get(), before.Get());
-    EXPECT_EQ(cachedPlaneCutter(&m, m.vertices, m.slicingFaces()), cutterBefore);
+    MeshModel a = shapes::cylinder(5.0f, 10.0f, 32);
+    a.updateCaches();
+    MeshModel b = a;
+    const auto cutter = SliceCutter::build(a);
+    ASSERT_TRUE(cutter);
+    EXPECT_TRUE(cutter->serves(a));
+    EXPECT_TRUE(cutter->serves(b));
+    a.updateCaches();
+    b.applyFineTune(1.0f, 0.0f, 0.0f);
+    EXPECT_FALSE(cutter->serves(a));
+    EXPECT_FALSE(cutter->serves(b));
+    EXPECT_NE(a.geometryRevision, b.geometryRevision);
+    EXPECT_FALSE(SliceCutter::build(MeshModel()));
+    Progress canceled;
+    canceled.cancel();
+    EXPECT_FALSE(SliceCutter::build(a, &canceled));
+}
+
+// The index must find exactly the triangles a full pass finds, including at
+// positions that coincide with vertex coordinates and outside the mesh.
+TEST(SliceCutter, FindsExactlyTheTouchingTriangles)
+{
+    MeshModel m = makeSyntheticModel(60000);
     m.updateCaches();
-    EXPECT_NE(cachedPlaneCutter(&m, m.vertices, m.slicingFaces()), cutterBefore);
+    // A few long slivers across the part, which the index keeps apart.
+    std::vector<Vec3f> vertices = m.vertices.vec();
+    std::vector<Triangle> faces = m.faces.vec();
+    const Vec3f lo = m.boundsMin(), hi = m.boundsMax();
+    const auto base = std::uint32_t(vertices.size());
+    vertices.insert(vertices.end(), {lo, hi, {lo.x, hi.y, lo.z}});
+    faces.push_back({base, base + 1, base + 2});
+    m.vertices.assign(vertices);
+    m.faces.assign(faces);
+    m.updateCaches();
+    const auto cutter = SliceCutter::build(m);
+    ASSERT_TRUE(cutter);
+    for (int axis = 0; axis < 3; ++axis) {
+        std::vector<float> positions{lo[axis] - 1.0f, lo[axis], hi[axis], hi[axis] + 1.0f};
+        for (int k = 0; k < 40; ++k)
+            positions.push_back(m.vertices[std::size_t(k) * 997 % m.vertices.size()][axis]);
+        for (int k = 1; k < 20; ++k)
+            positions.push_back(lo[axis] + (hi[axis] - lo[axis]) * float(k) / 20.0f);
+        for (float p : positions) {
+            std::vector<std::uint32_t> found, expected;
+            cutter->trianglesTouching(m, axis, p, found);
+            for (std::uint32_t i = 0; i < m.faces.size(); ++i) {
+                const Triangle& t = m.faces[i];
+                const float a = m.vertices[t[0]][axis], b = m.vertices[t[1]][axis], c = m.vertices[t[2]][axis];
+                if (std::min({a, b, c}) <= p && std::max({a, b, c}) >= p)
+                    expected.push_back(i);
+            }
+            ASSERT_EQ(found, expected) << "axis " << axis << " at " << p;
+        }
+    }
 }
 
 // The cutter works on several threads; the section must not depend on how
@@ -130,24 +177,23 @@ TEST(SliceAxis, ExactCutIsTheSameEveryTime)
     }
 }
 
-// Before a worker has built the whole-mesh cutter, cuts go through the few
-// triangles the plane touches; both ways must give the very same section, or
-// a slider back at an earlier position would show different lines.
-TEST(SliceAxis, CutsBeforeAndAfterTheWarmUpAgree)
+// With the cutter the triangles come from the index, without it from a full
+// pass; both must give the very same section, or a slider back at an earlier
+// position would show different lines.
+TEST(SliceAxis, CutsWithAndWithoutTheCutterAgree)
 {
-    MeshModel cold = makeSyntheticModel(150000);
-    MeshModel warm = makeSyntheticModel(150000);
-    cold.updateCaches();
-    warm.updateCaches();
-    warm.warmSliceCutter();
-    ASSERT_TRUE(readyPlaneCutter(&warm, warm.vertices, warm.slicingFaces()));
-    EXPECT_FALSE(readyPlaneCutter(&cold, cold.vertices, cold.slicingFaces()));
+    MeshModel model = makeSyntheticModel(150000);
+    model.updateCaches();
+    const auto cutter = SliceCutter::build(model);
+    ASSERT_TRUE(cutter);
     for (int axis = 0; axis < 3; ++axis) {
-        const float lo = cold.boundsMin()[axis], hi = cold.boundsMax()[axis];
+        const float lo = model.boundsMin()[axis], hi = model.boundsMax()[axis];
         for (float f : {0.13f, 0.5f, 0.77f}) {
             const float at = lo + f * (hi - lo);
-            const auto a = cold.sliceAxis(axis, at, 0.0f);
-            const auto b = warm.sliceAxis(axis, at, 0.0f);
+            model.clearDerivedState();
+            const auto a = model.sliceAxis(axis, at, 0.0f);
+            model.clearDerivedState();
+            const auto b = model.sliceAxis(axis, at, 0.0f, cutter.get());
             ASSERT_GT(a.size(), 50u);
             ASSERT_EQ(a.size(), b.size()) << axis << " " << f;
             for (std::size_t i = 0; i < a.size(); ++i) {
@@ -156,12 +202,6 @@ TEST(SliceAxis, CutsBeforeAndAfterTheWarmUpAgree)
             }
         }
     }
-    // A copy made before the warm-up profits from it: both share one cache.
-    MeshModel live = makeSyntheticModel(20000);
-    live.updateCaches();
-    const MeshModel workerCopy(live);
-    workerCopy.warmSliceCutter();
-    EXPECT_TRUE(readyPlaneCutter(&live, live.vertices, live.slicingFaces()));
 }
 
 TEST(BandWalk, VertexOnPlanePlusCrossingMakesOneSegment)

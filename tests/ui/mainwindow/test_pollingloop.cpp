@@ -16,14 +16,14 @@ class TestPollingLoop : public QObject {
 private slots:
     void returnsTaskResult();
     void guiEventsRunWhileTaskWaits();
-    void cancelEndsPollingButTaskCompletes();
+    void cancelReachesTaskAndLoopWaitsForIt();
     void voidTaskAndProgressCallback();
     void taskExceptionReachesCaller();
 };
 
 void TestPollingLoop::returnsTaskResult()
 {
-    bool canceled = true;
+    Progress progress;
     const std::vector<int> values = runPollingLoop(
         []() {
             std::vector<int> v(1000);
@@ -31,10 +31,10 @@ void TestPollingLoop::returnsTaskResult()
                 v[i] = i * i;
             return v;
         },
-        nullptr, &canceled);
+        nullptr, &progress);
     QCOMPARE(values.size(), std::size_t(1000));
     QCOMPARE(values[999], 999 * 999);
-    QVERIFY(!canceled);
+    QVERIFY(!progress.canceled());
 }
 
 void TestPollingLoop::guiEventsRunWhileTaskWaits()
@@ -51,33 +51,28 @@ void TestPollingLoop::guiEventsRunWhileTaskWaits()
     QCOMPARE(result, 42);
 }
 
-void TestPollingLoop::cancelEndsPollingButTaskCompletes()
+void TestPollingLoop::cancelReachesTaskAndLoopWaitsForIt()
 {
-    QProgressDialog progress(QStringLiteral("Working..."), QStringLiteral("Cancel"), 0, 0);
-    progress.setMinimumDuration(0);
-    progress.show();
-    std::atomic<bool> cancelPressed{false};
-    std::atomic<bool> canceledSeen{false};
+    QProgressDialog dialog(QStringLiteral("Working..."), QStringLiteral("Cancel"), 0, 100);
+    dialog.setMinimumDuration(0);
+    dialog.show();
+    Progress progress;
     std::atomic<bool> finished{false};
-    // Cancel from the GUI thread while the task runs; the task then ends on
-    // its own, after the loop has stopped polling.
-    QTimer::singleShot(30, &progress, [&]() {
-        progress.cancel();
-        cancelPressed = true;
-    });
-    bool canceled = false;
+    // The task reports progress until it sees the dialog's Cancel, then
+    // needs a moment to wind down: the loop must wait for that too.
+    QTimer::singleShot(60, &dialog, [&]() { dialog.cancel(); });
     const int result = runPollingLoop(
         [&]() {
-            while (!cancelPressed)
-                QThread::msleep(2);
-            canceledSeen = true;
+            for (int i = 0; !progress.canceled(); i = (i + 1) % 100) {
+                progress.setPercent(i);
+                QThread::msleep(1);
+            }
             QThread::msleep(20);
             finished = true;
             return 7;
         },
-        &progress, &canceled);
-    QVERIFY(canceled);
-    QVERIFY(canceledSeen);
+        &dialog, &progress);
+    QVERIFY(progress.canceled());
     QVERIFY(finished);
     QCOMPARE(result, 7);
 }
