@@ -56,7 +56,7 @@ BENCHMARK(BM_FineTune)->ArgName("undo_entry")->Arg(0)->Arg(1)->Unit(benchmark::k
 
 void BM_Flip180(benchmark::State& state)
 {
-    runCommand(state, [](MeshModel& m) { m.flipAboutAxis(0, 180.0f); });
+    runCommand(state, [](MeshModel& m) { m.flipAboutAxis(Axis::X, 180.0f); });
 }
 BENCHMARK(BM_Flip180)->ArgName("undo_entry")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
@@ -64,14 +64,14 @@ void BM_PickedFaceAlignment(benchmark::State& state)
 {
     int turn = 0;
     runCommand(state, [&turn](MeshModel& m) {
-        m.alignToPickedFace(QVector3D(0, 1, 0), QVector3D(1, 0, 0), 2, float(45 * (turn++ % 8)));
+        m.alignToPickedFace(QVector3D(0, 1, 0), QVector3D(1, 0, 0), Axis::Z, float(45 * (turn++ % 8)));
     });
 }
 BENCHMARK(BM_PickedFaceAlignment)->ArgName("undo_entry")->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_PrincipalAxisAlignment(benchmark::State& state)
 {
-    runCommand(state, [](MeshModel& m) { m.alignPrincipalAxes(2, 45.0f); });
+    runCommand(state, [](MeshModel& m) { m.alignPrincipalAxes(Axis::Z, 45.0f); });
 }
 BENCHMARK(BM_PrincipalAxisAlignment)->ArgName("undo_entry")->Arg(1)->Unit(benchmark::kMillisecond);
 
@@ -94,7 +94,7 @@ void BM_UndoRedo(benchmark::State& state)
     MeshModel& model = alignedScan();
     AlignmentHistory history;
     history.record(model);
-    model.flipAboutAxis(1, 180.0f);
+    model.flipAboutAxis(Axis::Y, 180.0f);
     for (auto _ : state) {
         history.undo(model);
         history.redo(model);

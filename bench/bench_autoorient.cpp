@@ -44,7 +44,7 @@ void BM_AutoOrient(benchmark::State& state)
         state.PauseTiming();
         auto model = std::make_unique<MeshModel>(alignedScan());
         state.ResumeTiming();
-        benchmark::DoNotOptimize(model->autoOrientFlatFace(0, 0, 2.0f));
+        benchmark::DoNotOptimize(model->autoOrientFlatFace(0, Axis::X, 2.0f));
         state.PauseTiming();
         model.reset();
         state.ResumeTiming();
@@ -60,7 +60,7 @@ void BM_RectSnap(benchmark::State& state)
         QVector3D minor;
         model->computePrincipalAxes(nullptr, nullptr, nullptr, &minor);
         state.ResumeTiming();
-        benchmark::DoNotOptimize(model->rectangleSnap(minor, 2, 0, 2.0f));
+        benchmark::DoNotOptimize(model->rectangleSnap(minor, Axis::Z, 0, 2.0f));
         state.PauseTiming();
         model.reset();
         state.ResumeTiming();

@@ -38,7 +38,7 @@ void BM_DrawingModelOperation(benchmark::State& state)
 {
     const MeshModel& model = scan();
     // Arg 1: without the decimation, to split its share off.
-    DrawingOptions options = drawingOptionsFromPanel(0, 30, 50, 0.5, true, true, false);
+    DrawingOptions options = drawingOptionsFromPanel(DrawingView::Top, 30, 50, 0.5, true, true, false);
     if (state.range(0) == 1)
         options.decimation = 0.0f;
     std::vector<DrawingEdge2D> edges;
@@ -53,7 +53,7 @@ BENCHMARK(BM_DrawingModelOperation)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecon
 void BM_DrawingAfterFilters(benchmark::State& state)
 {
     const MeshModel& model = scan();
-    DrawingOptions options = drawingOptionsFromPanel(0, 30, 50, 0.5, true, true, state.range(0) != 0);
+    DrawingOptions options = drawingOptionsFromPanel(DrawingView::Top, 30, 50, 0.5, true, true, state.range(0) != 0);
     std::vector<DrawingEdge2D> edges;
     for (auto _ : state) {
         edges = extractDrawingEdges(model.vertices.vec(), model.faces.vec(), options);

@@ -56,7 +56,7 @@ void BM_PostProcessNoisyRings(benchmark::State& state)
     settings.bandThickness = state.range(1) ? 0.8f : 0.0f;
     std::size_t lines = 0;
     for (auto _ : state) {
-        const SectionLines out = postProcessSection(raw, 2, settings);
+        const SectionLines out = postProcessSection(raw, Axis::Z, settings);
         lines = std::size_t(out.size());
         benchmark::DoNotOptimize(out.constData());
     }
@@ -92,7 +92,7 @@ const Segments& scanCut(float band)
     auto it = cuts.find(band);
     if (it == cuts.end()) {
         const float mid = 0.5f * (model.boundsMin().z + model.boundsMax().z);
-        it = cuts.emplace(band, model.sliceAxis(2, mid, band)).first;
+        it = cuts.emplace(band, model.sliceAxis(Axis::Z, mid, band)).first;
     }
     return it->second;
 }
@@ -105,7 +105,7 @@ void BM_PostProcessScanCut(benchmark::State& state)
     settings.bandThickness = band;
     std::size_t lines = 0;
     for (auto _ : state) {
-        const SectionLines out = postProcessSection(raw, 2, settings);
+        const SectionLines out = postProcessSection(raw, Axis::Z, settings);
         lines = std::size_t(out.size());
         benchmark::DoNotOptimize(out.constData());
     }

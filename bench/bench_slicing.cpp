@@ -61,10 +61,10 @@ void BM_SliceAndPostProcess(benchmark::State& state)
     for (auto _ : state) {
         ++step;
         const float position = lo + (hi - lo) * (0.05f + 0.09f * float(step % 10) + 0.0001f * float(step));
-        const auto raw = model.sliceAxis(2, position, band, cutter.get());
+        const auto raw = model.sliceAxis(Axis::Z, position, band, cutter.get());
         SectionPostProcessSettings settings;
         settings.bandThickness = band;
-        const SectionLines lines = postProcessSection(raw, 2, settings);
+        const SectionLines lines = postProcessSection(raw, Axis::Z, settings);
         segments = raw.size();
         benchmark::DoNotOptimize(lines.size());
     }
@@ -93,7 +93,7 @@ void BM_AfterGeometryChange(benchmark::State& state)
         model.updateCaches();
         state.ResumeTiming();
         if (state.range(1) == 0)
-            benchmark::DoNotOptimize(model.sliceAxis(2, 0.0f, 0.0f).size());
+            benchmark::DoNotOptimize(model.sliceAxis(Axis::Z, 0.0f, 0.0f).size());
         else
             benchmark::DoNotOptimize(SliceCutter::build(model));
     }

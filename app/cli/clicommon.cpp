@@ -74,16 +74,16 @@ bool takeNumber(const QStringList& args, int& i, double& out)
     return ok;
 }
 
-int parseAxisName(const QString& text)
+std::optional<Axis> parseAxisName(const QString& text)
 {
     const QString axis = text.toLower();
     if (axis == QLatin1String("x"))
-        return 0;
+        return Axis::X;
     if (axis == QLatin1String("y"))
-        return 1;
+        return Axis::Y;
     if (axis == QLatin1String("z"))
-        return 2;
-    return -1;
+        return Axis::Z;
+    return std::nullopt;
 }
 
 } // namespace cli

@@ -7,6 +7,7 @@
 #include <QTextStream>
 
 #include <functional>
+#include <optional>
 
 // Shared plumbing of the halvoran-cli commands: one command per file, each a
 // function from its arguments to the process exit code.
@@ -40,7 +41,7 @@ bool writeTextFileAtomically(const QString& path, const char* format,
 bool takeValue(const QStringList& args, int& i, QString& out);
 // As takeValue, parsed as a number.
 bool takeNumber(const QStringList& args, int& i, double& out);
-// "x", "y" or "z" (any case) to 0, 1, 2; -1 otherwise.
-int parseAxisName(const QString& text);
+// "x", "y" or "z", any case; nothing otherwise.
+std::optional<Axis> parseAxisName(const QString& text);
 
 } // namespace cli

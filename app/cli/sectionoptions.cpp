@@ -18,8 +18,10 @@ bool parseSectionOptions(const QStringList& args, SectionOptions& o, bool stack)
             if (!takeValue(args, i, o.output))
                 return false;
         } else if (a == QLatin1String("--axis")) {
-            if (!takeValue(args, i, text) || (o.axis = parseAxisName(text)) < 0)
+            std::optional<Axis> axis;
+            if (!takeValue(args, i, text) || !(axis = parseAxisName(text)))
                 return false;
+            o.axis = *axis;
         } else if (a == QLatin1String("--at")) {
             if (!takeNumber(args, i, d))
                 return false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/mesh/meshtypes.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -10,7 +12,7 @@ namespace cli {
 // Options shared by section and stack: which scan, which cut, which clean-up.
 struct SectionOptions {
     QString scan, output;
-    int axis = 2;
+    Axis axis = Axis::Z;
     std::optional<double> at, atFraction;
     double band = 0.0;
     std::optional<int> keep, smooth;

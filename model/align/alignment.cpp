@@ -193,7 +193,7 @@ bool MeshModel::autoAlignOnImport(std::string* message)
     if (!computeObbAlignment(&r, &reason)) {
         QVector3D major, minor;
         computePrincipalAxes(nullptr, nullptr, &major, &minor);
-        r = buildAxisAlignment(minor, 2, major, 0.0f);
+        r = buildAxisAlignment(minor, Axis::Z, major, 0.0f);
         if (message)
             *message = "OBB auto-align fallback: " + reason;
     } else if (message) {

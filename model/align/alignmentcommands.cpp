@@ -2,6 +2,7 @@
 // fine tune and the reset to the loaded pose.
 #include "model/align/alignmentcommands.h"
 #include "model/align/commandchecks.h"
+#include "model/align/flatfaceorient.h"
 #include "model/mesh/hugepages.h"
 
 #include <QMatrix3x3>
@@ -17,32 +18,7 @@ constexpr float kSnapCosine = 0.72f;
 
 using commandchecks::finite;
 using commandchecks::setMessage;
-
-// Rests the part on the target axis: its minimum there becomes 0 and the
-// other two axes are centred on 0. One pass for the bounds, one to move.
-void seatOnAxis(MeshModel& model, int axis)
-{
-    if (model.vertices.empty())
-        return;
-    Vec3f lo(std::numeric_limits<float>::max(), std::numeric_limits<float>::max(), std::numeric_limits<float>::max());
-    Vec3f hi(std::numeric_limits<float>::lowest(), std::numeric_limits<float>::lowest(),
-             std::numeric_limits<float>::lowest());
-    for (const Vec3f& v : model.vertices) {
-        lo = Vec3f(std::min(lo.x, v.x), std::min(lo.y, v.y), std::min(lo.z, v.z));
-        hi = Vec3f(std::max(hi.x, v.x), std::max(hi.y, v.y), std::max(hi.z, v.z));
-    }
-    Vec3f shift;
-    for (int a = 0; a < 3; ++a)
-        shift[a] = a == axis ? -lo[a] : -0.5f * (lo[a] + hi[a]);
-    if (shift == Vec3f())
-        return;
-    for (Vec3f& v : model.vertices.edit())
-        v = v + shift;
-    // The render mesh follows so that it still matches until it is rebuilt.
-    if (!model.displayVertices.empty() && !model.displayVertices.sharesStorageWith(model.vertices))
-        for (Vec3f& v : model.displayVertices.edit())
-            v = v + shift;
-}
+using orientdetail::seatOnAxis;
 
 } // namespace
 
@@ -82,7 +58,7 @@ QVector3D snapPickedReference(const QVector3D& normal, const QVector3D& pickedRe
     return u;
 }
 
-bool MeshModel::alignToPickedFace(const QVector3D& normal, const QVector3D& inPlaneRef, int targetAxis,
+bool MeshModel::alignToPickedFace(const QVector3D& normal, const QVector3D& inPlaneRef, Axis targetAxis,
                                   float twistDegrees, std::string* error)
 {
     if (!commandchecks::meshAxisAndNormal(*this, targetAxis, normal, error))
@@ -96,7 +72,7 @@ bool MeshModel::alignToPickedFace(const QVector3D& normal, const QVector3D& inPl
     return true;
 }
 
-bool MeshModel::alignPrincipalAxes(int targetAxis, float twistDegrees, std::string* error)
+bool MeshModel::alignPrincipalAxes(Axis targetAxis, float twistDegrees, std::string* error)
 {
     if (!commandchecks::meshAndAxis(*this, targetAxis, error))
         return false;
@@ -111,13 +87,13 @@ bool MeshModel::alignPrincipalAxes(int targetAxis, float twistDegrees, std::stri
     return true;
 }
 
-bool MeshModel::flipAboutAxis(int axis, float angleDegrees, std::string* error)
+bool MeshModel::flipAboutAxis(Axis axis, float angleDegrees, std::string* error)
 {
     if (!commandchecks::meshAndAxis(*this, axis, error))
         return false;
     applyRotation(axisAngleRotation(basisAxis(axis), angleDegrees * 0.017453292f));
     // Always seated for Z: the part keeps resting on the XY plane.
-    seatOnAxis(*this, 2);
+    seatOnAxis(*this, Axis::Z);
     updateCaches();
     return true;
 }
@@ -148,7 +124,7 @@ bool MeshModel::swapXYAxes(std::string* error)
     for (const Triangle& t : faces)
         reversed.emplace_back(t.v[0], t.v[2], t.v[1]);
     faces.assign(std::move(reversed));
-    seatOnAxis(*this, 2);
+    seatOnAxis(*this, Axis::Z);
     updateCaches();
     return true;
 }

@@ -22,14 +22,14 @@ inline bool finite(const QVector3D& v)
     return std::isfinite(v.x()) && std::isfinite(v.y()) && std::isfinite(v.z());
 }
 
-// A mesh and a world axis index 0..2, or the message saying which is missing.
-inline bool meshAndAxis(const MeshModel& model, int axis, std::string* error)
+// A mesh and a world axis, or the message saying which is missing.
+inline bool meshAndAxis(const MeshModel& model, Axis axis, std::string* error)
 {
     if (!model.hasMesh()) {
         setMessage(error, "No mesh loaded.");
         return false;
     }
-    if (axis < 0 || axis > 2) {
+    if (axisIndex(axis) < 0 || axisIndex(axis) > 2) {
         setMessage(error, "Invalid target axis index.");
         return false;
     }
@@ -37,7 +37,7 @@ inline bool meshAndAxis(const MeshModel& model, int axis, std::string* error)
 }
 
 // meshAndAxis plus a usable picked normal.
-inline bool meshAxisAndNormal(const MeshModel& model, int axis, const QVector3D& normal, std::string* error)
+inline bool meshAxisAndNormal(const MeshModel& model, Axis axis, const QVector3D& normal, std::string* error)
 {
     if (!meshAndAxis(model, axis, error))
         return false;

@@ -399,7 +399,7 @@ void turnAboutFiniteCentroid(MeshModel& model, const Rotation3& rotation)
     model.bumpGeometryRevision();
 }
 
-void seatOnAxis(MeshModel& model, int axis)
+void seatOnAxis(MeshModel& model, Axis axis)
 {
     Vec3f lo(std::numeric_limits<float>::max(), std::numeric_limits<float>::max(), std::numeric_limits<float>::max());
     Vec3f hi = lo * -1.0f;
@@ -415,7 +415,7 @@ void seatOnAxis(MeshModel& model, int axis)
         return;
     Vec3f shift;
     for (int a = 0; a < 3; ++a)
-        shift[a] = a == axis ? -lo[a] : -0.5f * (lo[a] + hi[a]);
+        shift[a] = a == axisIndex(axis) ? -lo[a] : -0.5f * (lo[a] + hi[a]);
     if (shift == Vec3f())
         return;
     for (Vec3f& v : model.vertices.edit())
@@ -427,7 +427,7 @@ void seatOnAxis(MeshModel& model, int axis)
 
 } // namespace orientdetail
 
-bool MeshModel::autoOrientFlatFace(int edge, int lockAxis, float trimPercent, std::string* error)
+bool MeshModel::autoOrientFlatFace(int edge, Axis lockAxis, float trimPercent, std::string* error)
 {
     if (!hasMesh()) {
         setMessage(error, "No mesh loaded.");
@@ -438,7 +438,8 @@ bool MeshModel::autoOrientFlatFace(int edge, int lockAxis, float trimPercent, st
         return false;
     }
     edge = std::clamp(edge, 0, 3);
-    lockAxis = std::clamp(lockAxis, 0, 1);
+    if (lockAxis != Axis::X)
+        lockAxis = Axis::Y;
     if (!std::isfinite(trimPercent))
         trimPercent = 0.0f;
 
@@ -446,7 +447,7 @@ bool MeshModel::autoOrientFlatFace(int edge, int lockAxis, float trimPercent, st
     if (!detectFlatFace(vertices.data(), vertices.size(), faces.data(), faces.size(), &plane, error))
         return false;
     const QVector3D n = plane.normal;
-    const Rotation3 r1 = rotationBetween(n, 2);
+    const Rotation3 r1 = rotationBetween(n, Axis::Z);
 
     // In-plane coordinates on a right-handed pair (a, b, n).
     const QVector3D a = projectOntoPlane(QVector3D(1, 0, 0), n, QVector3D(0, 1, 0));
@@ -513,7 +514,7 @@ bool MeshModel::autoOrientFlatFace(int edge, int lockAxis, float trimPercent, st
         rotation = axisAngleRotation(w, kPi) * rotation;
 
     orientdetail::turnAboutFiniteCentroid(*this, rotation);
-    orientdetail::seatOnAxis(*this, 2);
+    orientdetail::seatOnAxis(*this, Axis::Z);
     updateCaches();
     return true;
 }

@@ -46,6 +46,6 @@ namespace orientdetail {
 void turnAboutFiniteCentroid(MeshModel& model, const Rotation3& rotation);
 
 // Minimum 0 along the axis, the other two centred on 0 (finite bounds).
-void seatOnAxis(MeshModel& model, int axis);
+void seatOnAxis(MeshModel& model, Axis axis);
 
 } // namespace orientdetail

@@ -17,7 +17,7 @@ using commandchecks::setMessage;
 
 } // namespace
 
-bool MeshModel::rectangleSnap(const QVector3D& normal, int targetAxis, int side, float trimPercent, std::string* error)
+bool MeshModel::rectangleSnap(const QVector3D& normal, Axis targetAxis, int side, float trimPercent, std::string* error)
 {
     if (!commandchecks::meshAxisAndNormal(*this, targetAxis, normal, error))
         return false;
@@ -31,8 +31,8 @@ bool MeshModel::rectangleSnap(const QVector3D& normal, int targetAxis, int side,
     // other axes in ascending order, so the in-plane reference axis (X, or Y
     // for target X) is always the first coordinate.
     const Rotation3 r1 = rotationBetween(normal, targetAxis);
-    const int i0 = targetAxis == 0 ? 1 : 0;
-    const int i1 = targetAxis == 2 ? 1 : 2;
+    const int i0 = targetAxis == Axis::X ? 1 : 0;
+    const int i1 = targetAxis == Axis::Z ? 1 : 2;
     double sx = 0, sy = 0, sz = 0;
     std::size_t finiteCount = 0;
     for (const Vec3f& v : vertices)

@@ -77,12 +77,12 @@ Rotation3 axisAngleRotation(const QVector3D& axis, float angleRadians)
     return r;
 }
 
-QVector3D basisAxis(int axis)
+QVector3D basisAxis(Axis axis)
 {
-    return {axis == 0 ? 1.0f : 0.0f, axis == 1 ? 1.0f : 0.0f, axis == 2 ? 1.0f : 0.0f};
+    return {axis == Axis::X ? 1.0f : 0.0f, axis == Axis::Y ? 1.0f : 0.0f, axis == Axis::Z ? 1.0f : 0.0f};
 }
 
-Rotation3 rotationBetween(const QVector3D& n, int targetAxis)
+Rotation3 rotationBetween(const QVector3D& n, Axis targetAxis)
 {
     const QVector3D e = basisAxis(targetAxis);
     const QVector3D nh = normalizedOr(n, e);
@@ -99,13 +99,13 @@ Rotation3 rotationBetween(const QVector3D& n, int targetAxis)
     return Rotation3::identity();
 }
 
-Rotation3 buildAxisAlignment(const QVector3D& n, int targetAxis, const QVector3D& reference, float twistDegrees)
+Rotation3 buildAxisAlignment(const QVector3D& n, Axis targetAxis, const QVector3D& reference, float twistDegrees)
 {
     const QVector3D e = basisAxis(targetAxis);
     const QVector3D nh = normalizedOr(n, e);
     const QVector3D u = projectOntoPlane(reference, nh, QVector3D(1, 0, 0));
     const Rotation3 r1 = rotationBetween(nh, targetAxis);
-    const QVector3D w = targetAxis == 0 ? QVector3D(0, 1, 0) : QVector3D(1, 0, 0);
+    const QVector3D w = targetAxis == Axis::X ? QVector3D(0, 1, 0) : QVector3D(1, 0, 0);
     const QVector3D uPrime = projectOntoPlane(r1.apply(u), e, w);
     const float phi = std::atan2(QVector3D::dotProduct(e, QVector3D::crossProduct(uPrime, w)),
                                  std::clamp(QVector3D::dotProduct(uPrime, w), -1.0f, 1.0f));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/mesh/meshtypes.h"
+
 #include <QVector3D>
 
 // A 3x3 single-precision rotation; a point p maps to R * p. For alignments the
@@ -28,12 +30,12 @@ QVector3D projectOntoPlane(const QVector3D& v, const QVector3D& normal, const QV
 // tip of the axis.
 Rotation3 axisAngleRotation(const QVector3D& axis, float angleRadians);
 
-// Basis axis 0, 1 or 2 as a unit vector.
-QVector3D basisAxis(int axis);
+// A world axis as a unit vector.
+QVector3D basisAxis(Axis axis);
 
 // Shortest rotation taking the direction n onto basis axis t.
-Rotation3 rotationBetween(const QVector3D& n, int targetAxis);
+Rotation3 rotationBetween(const QVector3D& n, Axis targetAxis);
 
 // Normal n onto +e_t, the reference direction r (flattened into n's plane)
 // onto the in-plane target (X, or Y when t is X), then a twist about e_t.
-Rotation3 buildAxisAlignment(const QVector3D& n, int targetAxis, const QVector3D& reference, float twistDegrees);
+Rotation3 buildAxisAlignment(const QVector3D& n, Axis targetAxis, const QVector3D& reference, float twistDegrees);

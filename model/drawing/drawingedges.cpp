@@ -239,7 +239,7 @@ bool readBack(vtkPolyData* poly, std::vector<Vec3f>& vertices, std::vector<Trian
 
 } // namespace
 
-DrawingOptions drawingOptionsFromPanel(int view, int minSizeSlider, int detailSlider, double zThreshold,
+DrawingOptions drawingOptionsFromPanel(DrawingView view, int minSizeSlider, int detailSlider, double zThreshold,
                                        bool includeBoundary, bool includeSharp, bool includeHidden)
 {
     const float m = static_cast<float>(minSizeSlider) / 100.0f;
@@ -261,20 +261,20 @@ DrawingOptions drawingOptionsFromPanel(int view, int minSizeSlider, int detailSl
     return o;
 }
 
-const char* drawingViewName(int view)
+const char* drawingViewName(DrawingView view)
 {
-    return view == 1 ? "Front" : (view == 2 ? "Right" : "Top");
+    return view == DrawingView::Front ? "Front" : (view == DrawingView::Right ? "Right" : "Top");
 }
 
-const char* drawingViewFileName(int view)
+const char* drawingViewFileName(DrawingView view)
 {
-    return view == 1 ? "front" : (view == 2 ? "right" : "top");
+    return view == DrawingView::Front ? "front" : (view == DrawingView::Right ? "right" : "top");
 }
 
-DrawingProjection drawingProjection(int view)
+DrawingProjection drawingProjection(DrawingView view)
 {
     DrawingProjection p;
-    p.view = (view == 1 || view == 2) ? view : 0;
+    p.view = drawingViewFromIndex(static_cast<int>(view));
     return p;
 }
 

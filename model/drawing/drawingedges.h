@@ -20,8 +20,21 @@ enum DrawingEdgeType : std::int32_t {
     kDrawingHidden = 4,
 };
 
+// The axis a drawing looks along; the values are the "View" combo's indices.
+enum class DrawingView : std::int32_t {
+    Top = 0,   // along -Z: (x, y)
+    Front = 1, // along +Y: (x, z)
+    Right = 2, // along -X: (y, z)
+};
+
+// A combo index as a view; anything out of range is Top.
+inline DrawingView drawingViewFromIndex(int index)
+{
+    return index == 1 ? DrawingView::Front : (index == 2 ? DrawingView::Right : DrawingView::Top);
+}
+
 struct DrawingOptions {
-    std::int32_t view = 0; // 0 Top (XY), 1 Front (XZ), 2 Right (YZ); anything else Top
+    DrawingView view = DrawingView::Top;
     std::int32_t smoothIterations = 3;
     float smoothRelaxation = 0.06f;
     float decimation = 0.225f;      // target reduction
@@ -39,21 +52,24 @@ struct DrawingOptions {
 };
 
 // The panel's sliders (0 .. 100) and controls turned into options.
-DrawingOptions drawingOptionsFromPanel(int view, int minSizeSlider, int detailSlider, double zThreshold,
+DrawingOptions drawingOptionsFromPanel(DrawingView view, int minSizeSlider, int detailSlider, double zThreshold,
                                        bool includeBoundary, bool includeSharp, bool includeHidden);
 
 // "Top", "Front", "Right" (status text) and "top", "front", "right" (file names).
-const char* drawingViewName(int view);
-const char* drawingViewFileName(int view);
+const char* drawingViewName(DrawingView view);
+const char* drawingViewFileName(DrawingView view);
 
 // (u, v, depth) of a point for a view; depth grows towards the viewer.
 struct DrawingProjection {
-    int view = 0;
-    float u(const Vec3f& p) const { return view == 1 ? p.x : (view == 2 ? p.y : p.x); }
-    float v(const Vec3f& p) const { return view == 1 ? p.z : (view == 2 ? p.z : p.y); }
-    float depth(const Vec3f& p) const { return view == 1 ? -p.y : (view == 2 ? p.x : p.z); }
+    DrawingView view = DrawingView::Top;
+    float u(const Vec3f& p) const { return view == DrawingView::Right ? p.y : p.x; }
+    float v(const Vec3f& p) const { return view == DrawingView::Top ? p.y : p.z; }
+    float depth(const Vec3f& p) const
+    {
+        return view == DrawingView::Front ? -p.y : (view == DrawingView::Right ? p.x : p.z);
+    }
 };
-DrawingProjection drawingProjection(int view);
+DrawingProjection drawingProjection(DrawingView view);
 
 // Largest depth per cell of the projected triangles.
 class DrawingDepthGrid {

@@ -96,12 +96,12 @@ public:
     // unchanged when it cannot run; on success the caches are up to date.
     // Face normal onto +target axis, the (snapped) reference onto the in-plane
     // axis, twisted, then seated: minimum 0 on the target axis, others centred.
-    bool alignToPickedFace(const QVector3D& normal, const QVector3D& inPlaneRef, int targetAxis, float twistDegrees,
+    bool alignToPickedFace(const QVector3D& normal, const QVector3D& inPlaneRef, Axis targetAxis, float twistDegrees,
                            std::string* error = nullptr);
     // Least-spread direction onto the target axis, greatest spread in-plane, twisted.
-    bool alignPrincipalAxes(int targetAxis, float twistDegrees, std::string* error = nullptr);
+    bool alignPrincipalAxes(Axis targetAxis, float twistDegrees, std::string* error = nullptr);
     // Turn about a world axis through the centroid, then seated on Z.
-    bool flipAboutAxis(int axis, float angleDegrees, std::string* error = nullptr);
+    bool flipAboutAxis(Axis axis, float angleDegrees, std::string* error = nullptr);
     // Exchanges X and Y (winding reversed, so no mirror shows), seated on Z.
     bool swapXYAxes(std::string* error = nullptr);
     // Back to the loaded arrays, then autoAlignOnImport; fallbackMessage as there.
@@ -111,20 +111,20 @@ public:
 
     // --- flat-face and rectangle alignment (flatfaceorient.cpp, rectanglesnap.cpp) ----
     // Largest flat face onto z = 0 at the bottom, one side of its rectangle
-    // (edge 0 Right, 1 Left, 2 Top, 3 Bottom) facing +X or +Y (lockAxis 0, 1).
-    bool autoOrientFlatFace(int edge, int lockAxis, float trimPercent, std::string* error = nullptr);
+    // (edge 0 Right, 1 Left, 2 Top, 3 Bottom) facing +X or +Y (lockAxis X or Y).
+    bool autoOrientFlatFace(int edge, Axis lockAxis, float trimPercent, std::string* error = nullptr);
     // Plane normal onto the target axis, the trimmed outline squared up with
     // the in-plane axis, then the side twist (0 Right, 1 Left, 2 Top, 3 Bottom).
-    bool rectangleSnap(const QVector3D& normal, int targetAxis, int side, float trimPercent,
+    bool rectangleSnap(const QVector3D& normal, Axis targetAxis, int side, float trimPercent,
                        std::string* error = nullptr);
 
     // --- slicing ---------------------------------------------------------------------
-    // Plane perpendicular to world axis (0 X, 1 Y, 2 Z) at position. Band
+    // Plane perpendicular to a world axis at position. Band
     // thickness 0 cuts exactly; a positive band walks the triangles near the
     // plane. Uses and replaces the one-entry axis-slice cache.
     // An exact cut finds the triangles it touches through cutter when it was
     // built for this geometry (section/slicecutter.h), else by walking them all.
-    std::vector<SliceSegment3D> sliceAxis(int axis, float position, float bandThickness,
+    std::vector<SliceSegment3D> sliceAxis(Axis axis, float position, float bandThickness,
                                           const SliceCutter* cutter = nullptr);
     // Any plane; the normal need not be unit length. No cache.
     std::vector<SliceSegment3D> slicePlane(const QVector3D& normal, const QVector3D& origin,

@@ -13,6 +13,15 @@
 enum class Axis : int { X = 0, Y = 1, Z = 2 };
 
 inline constexpr int axisIndex(Axis axis) { return static_cast<int>(axis); }
+// A combo index or file value as an axis: below 0 is X, above 2 is Z.
+inline constexpr Axis axisFromIndex(int index) { return index <= 0 ? Axis::X : (index >= 2 ? Axis::Z : Axis::Y); }
+// "X", "Y" or "Z"; "?" for a value outside the three.
+inline constexpr const char* axisName(Axis axis)
+{
+    return axis == Axis::X ? "X" : (axis == Axis::Y ? "Y" : (axis == Axis::Z ? "Z" : "?"));
+}
+// False for a value cast from an integer outside 0..2.
+inline constexpr bool isValidAxis(Axis axis) { return axisIndex(axis) >= 0 && axisIndex(axis) <= 2; }
 
 struct Vec3f {
     float x = 0.0f;

@@ -1,15 +1,15 @@
 #include "model/section/sectionlines.h"
 
-QPointF sectionPointForAxis(const Vec3f& p, int axis)
+QPointF sectionPointForAxis(const Vec3f& p, Axis axis)
 {
     switch (axis) {
-    case 0: return {double(p.y), double(p.z)};
-    case 1: return {double(p.x), double(p.z)};
+    case Axis::X: return {double(p.y), double(p.z)};
+    case Axis::Y: return {double(p.x), double(p.z)};
     default: return {double(p.x), double(p.y)};
     }
 }
 
-SectionLines toSectionLines(const std::vector<MeshModel::SliceSegment3D>& segments, int axis)
+SectionLines toSectionLines(const std::vector<MeshModel::SliceSegment3D>& segments, Axis axis)
 {
     SectionLines lines;
     lines.reserve(qsizetype(segments.size()));

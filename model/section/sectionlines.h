@@ -14,10 +14,10 @@ using SectionLines = QList<QLineF>;
 
 // Section coordinates of a 3D point cut along a world axis: along X the
 // point maps to (y, z), along Y to (x, z), along Z to (x, y).
-QPointF sectionPointForAxis(const Vec3f& p, int axis);
+QPointF sectionPointForAxis(const Vec3f& p, Axis axis);
 
 // Each segment becomes one line from the image of p0 to the image of p1.
-SectionLines toSectionLines(const std::vector<MeshModel::SliceSegment3D>& segments, int axis);
+SectionLines toSectionLines(const std::vector<MeshModel::SliceSegment3D>& segments, Axis axis);
 
 // Free plane with origin o and in-plane unit axes u, v: (dot(p - o, u), dot(p - o, v)).
 SectionLines toSectionLines(const std::vector<MeshModel::SliceSegment3D>& segments, const QVector3D& origin,

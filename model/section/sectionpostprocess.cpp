@@ -109,7 +109,7 @@ SectionLines postProcessProjectedSection(const SectionLines& projected, const Se
     return chainAndSmoothSection(lines, strength, band);
 }
 
-SectionLines postProcessSection(const std::vector<MeshModel::SliceSegment3D>& raw, int axis,
+SectionLines postProcessSection(const std::vector<MeshModel::SliceSegment3D>& raw, Axis axis,
                                 const SectionPostProcessSettings& settings)
 {
     return postProcessProjectedSection(toSectionLines(keepLongestSegments(raw, settings.keepRatio), axis), settings);

@@ -29,7 +29,7 @@ struct SectionPostProcessSettings {
 
 // Keep longest -> project -> band cleanup (band) or sanitise (exact) -> graph
 // smoothing -> chaining. Exact cuts smooth with at most strength 55.
-SectionLines postProcessSection(const std::vector<MeshModel::SliceSegment3D>& raw, int axis,
+SectionLines postProcessSection(const std::vector<MeshModel::SliceSegment3D>& raw, Axis axis,
                                 const SectionPostProcessSettings& settings);
 // The same for a free plane with origin and in-plane unit axes u, v.
 SectionLines postProcessSection(const std::vector<MeshModel::SliceSegment3D>& raw, const QVector3D& origin,

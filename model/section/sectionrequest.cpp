@@ -32,7 +32,7 @@ SectionCacheKey sectionCacheKey(const SectionRequest& r, std::uint64_t geometryR
         key.u = r.u;
         key.v = r.v;
     } else {
-        key.axis = std::clamp(r.axis, 0, 2);
+        key.axis = axisIndex(r.axis);
         key.position = r.position;
     }
     return key;
@@ -45,7 +45,7 @@ bool sectionCacheKeyMatches(const SectionCacheKey& k, const SectionRequest& r, s
         return false;
     if (r.surface)
         return near(k.normal, r.normal) && near(k.origin, r.origin) && near(k.u, r.u) && near(k.v, r.v);
-    return k.axis == std::clamp(r.axis, 0, 2) && near(k.position, r.position);
+    return k.axis == axisIndex(r.axis) && near(k.position, r.position);
 }
 
 SectionLines computeSectionLines(MeshModel& model, const SectionRequest& request, const SliceCutter* cutter)
@@ -59,7 +59,6 @@ SectionLines computeSectionLines(MeshModel& model, const SectionRequest& request
         const auto raw = model.slicePlane(request.normal, request.origin, request.bandThickness);
         return raw.empty() ? SectionLines() : postProcessSection(raw, request.origin, request.u, request.v, settings);
     }
-    const int axis = std::clamp(request.axis, 0, 2);
-    const auto raw = model.sliceAxis(axis, request.position, request.bandThickness, cutter);
-    return raw.empty() ? SectionLines() : postProcessSection(raw, axis, settings);
+    const auto raw = model.sliceAxis(request.axis, request.position, request.bandThickness, cutter);
+    return raw.empty() ? SectionLines() : postProcessSection(raw, request.axis, settings);
 }

@@ -12,7 +12,7 @@
 // the command-line tool all cut through this.
 struct SectionRequest {
     bool surface = false;            // free plane instead of an axis plane
-    int axis = 2;                    // 0 X, 1 Y, 2 Z (axis slices)
+    Axis axis = Axis::Z;             // axis slices
     float position = 0.0f;           // along the axis, mm
     float bandThickness = 0.0f;      // 0 = exact cut
     float keepRatio = 1.0f;          // longest fraction of raw segments kept

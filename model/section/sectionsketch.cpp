@@ -52,9 +52,9 @@ QString angleLabel(const QList<QPointF>& points)
 
 } // namespace
 
-bool isMeasureTool(int tool)
+bool isMeasureTool(Tool tool)
 {
-    return tool == LengthTool || tool == RadiusTool || tool == ArcTool || tool == AngleTool;
+    return tool == Tool::Length || tool == Tool::Radius || tool == Tool::Arc || tool == Tool::Angle;
 }
 
 bool isCircleKind(const QString& kind)
@@ -63,19 +63,19 @@ bool isCircleKind(const QString& kind)
            kind == QLatin1String("measure_arc");
 }
 
-int pointsToFinish(int tool)
+int pointsToFinish(Tool tool)
 {
     switch (tool) {
-    case LineTool:
-    case RectTool:
-    case LengthTool:
+    case Tool::Line:
+    case Tool::Rect:
+    case Tool::Length:
         return 2;
-    case CircleTool:
-    case RadiusTool:
-    case ArcTool:
-    case AngleTool:
+    case Tool::Circle:
+    case Tool::Radius:
+    case Tool::Arc:
+    case Tool::Angle:
         return 3;
-    case PointTool:
+    case Tool::Point:
         return 1;
     default:
         return 0;
@@ -119,38 +119,38 @@ QString millimetres(double value)
     return QStringLiteral("%1 mm").arg(twoDecimals(value));
 }
 
-SectionAnnotation buildToolRecord(int tool, const QList<QPointF>& points)
+SectionAnnotation buildToolRecord(Tool tool, const QList<QPointF>& points)
 {
     SectionAnnotation record;
     switch (tool) {
-    case LineTool:
-    case LengthTool:
+    case Tool::Line:
+    case Tool::Length:
         if (points.size() < 2)
             break;
-        record.kind = tool == LineTool ? QStringLiteral("line") : QStringLiteral("measure_length");
+        record.kind = tool == Tool::Line ? QStringLiteral("line") : QStringLiteral("measure_length");
         record.points = {points[0], points[1]};
-        if (tool == LengthTool) {
+        if (tool == Tool::Length) {
             record.isMeasurement = true;
             record.label = millimetres(length(points[1] - points[0]));
         }
         break;
-    case RectTool:
+    case Tool::Rect:
         if (points.size() < 2)
             break;
         record.kind = QStringLiteral("rectangle");
         record.rect = QRectF(points[0], points[1]).normalized();
         break;
-    case CircleTool:
+    case Tool::Circle:
         record = circleRecord(QStringLiteral("circle"), points);
         break;
-    case RadiusTool:
+    case Tool::Radius:
         record = circleRecord(QStringLiteral("measure_radius"), points);
         if (!record.kind.isEmpty()) {
             record.isMeasurement = true;
             record.label = QStringLiteral("R ") + millimetres(record.radius);
         }
         break;
-    case ArcTool:
+    case Tool::Arc:
         record = circleRecord(QStringLiteral("measure_arc"), points);
         if (!record.kind.isEmpty()) {
             // The middle click only fixes the circle; the arc runs from the
@@ -162,7 +162,7 @@ SectionAnnotation buildToolRecord(int tool, const QList<QPointF>& points)
             record.label = QStringLiteral("Arc ") + millimetres(theta * record.radius);
         }
         break;
-    case AngleTool:
+    case Tool::Angle:
         if (points.size() < 3)
             break;
         record.kind = QStringLiteral("measure_angle");
@@ -170,7 +170,7 @@ SectionAnnotation buildToolRecord(int tool, const QList<QPointF>& points)
         record.isMeasurement = true;
         record.label = angleLabel(record.points);
         break;
-    case PointTool:
+    case Tool::Point:
         if (points.isEmpty())
             break;
         record.kind = QStringLiteral("point_label");
@@ -178,7 +178,7 @@ SectionAnnotation buildToolRecord(int tool, const QList<QPointF>& points)
         record.isMeasurement = true;
         record.label = QStringLiteral("(%1, %2)").arg(twoDecimals(points[0].x()), twoDecimals(points[0].y()));
         break;
-    case PolygonTool:
+    case Tool::Polygon:
         if (points.size() < 3)
             break;
         record.kind = QStringLiteral("polygon");

@@ -15,31 +15,31 @@
 // it. Distances are in section units; the canvas converts its pixel radii.
 namespace sketch {
 
-// Canvas tool numbers.
-enum Tool : int {
-    NavigationTool = 0,
-    LineTool = 1,
-    CircleTool = 2,
-    RectTool = 3,
-    PolygonTool = 4,
-    SelectTool = 5,
-    EraserTool = 6,
-    AreaEraserTool = 7,
-    TraceTool = 8,
-    OffsetTool = 9,
-    LengthTool = 10,
-    RadiusTool = 11,
-    ArcTool = 12,
-    AngleTool = 13,
-    PointTool = 14,
+// What a left click on the canvas does.
+enum class Tool : int {
+    Navigation,
+    Line,
+    Circle,
+    Rect,
+    Polygon,
+    Select,
+    Eraser,
+    AreaEraser,
+    Trace,
+    Offset,
+    Length,
+    Radius,
+    Arc,
+    Angle,
+    Point,
 };
 
-bool isMeasureTool(int tool);
+bool isMeasureTool(Tool tool);
 // Kinds drawn and bounded as a circle (center, radius).
 bool isCircleKind(const QString& kind);
 // Tools whose record needs this many points before it finishes by itself
 // (0: never on a click, as for Polygon).
-int pointsToFinish(int tool);
+int pointsToFinish(Tool tool);
 
 struct Circle {
     QPointF center;
@@ -57,7 +57,7 @@ QString millimetres(double value);
 
 // The record a finished tool makes of its points; an empty kind when the
 // points do not make one (too few, collinear circle points).
-SectionAnnotation buildToolRecord(int tool, const QList<QPointF>& points);
+SectionAnnotation buildToolRecord(Tool tool, const QList<QPointF>& points);
 
 // The annotation as straight lines: what merging adds to the section and
 // what snapping and picking see.

@@ -93,12 +93,12 @@ std::shared_ptr<const SliceCutter> SliceCutter::build(const MeshModel& model, Pr
     return cutter;
 }
 
-void SliceCutter::trianglesTouching(const MeshModel& model, int axis, float position,
+void SliceCutter::trianglesTouching(const MeshModel& model, Axis axis, float position,
                                     std::vector<std::uint32_t>& out) const
 {
-    if (axis < 0 || axis > 2)
+    if (!isValidAxis(axis))
         return;
-    const AxisBuckets& buckets = axes_[axis];
+    const AxisBuckets& buckets = axes_[axisIndex(axis)];
     if (buckets.start.size() < 2)
         return;
     const SharedArray<Triangle>& faces = model.slicingFaces();

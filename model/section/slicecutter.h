@@ -29,7 +29,7 @@ public:
     // Appends, ascending, every triangle of the model's slicing faces whose
     // span along axis contains position (corners on the plane count). The
     // model must be the one the cutter was built for.
-    void trianglesTouching(const MeshModel& model, int axis, float position, std::vector<std::uint32_t>& out) const;
+    void trianglesTouching(const MeshModel& model, Axis axis, float position, std::vector<std::uint32_t>& out) const;
 
 private:
     // Triangles whose span starts in each bucket, ascending within a bucket;

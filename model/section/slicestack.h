@@ -8,7 +8,7 @@
 // Evenly spaced raw cuts along one axis: no keep ratio, no smoothing or
 // chaining, so every slice shows the scan as it is.
 struct SliceStackRequest {
-    int axis = 2;                // 0 X, 1 Y, 2 Z
+    Axis axis = Axis::Z;
     float bandThickness = 0.0f;  // mm, 0 = exact cut
     int count = 10;              // slices, numbered 1..count
 };

@@ -182,7 +182,7 @@ bool exactSection(const MeshModel& model, const SharedArray<Triangle>& faces, in
     const std::size_t first = out.size();
     std::vector<std::uint32_t> picked;
     if (cutter && axis >= 0 && cutter->serves(model))
-        cutter->trianglesTouching(model, axis, float(origin[axis]), picked);
+        cutter->trianglesTouching(model, axisFromIndex(axis), float(origin[axis]), picked);
     else
         picked = touchingTriangles(model.vertices, faces, normal, origin);
     if (vtkSmartPointer<vtkPolyData> touching = pickedPolyData(model.vertices, faces, picked))
@@ -242,24 +242,24 @@ void bandWalk(const SharedArray<Vec3f>& vertices, const SharedArray<Triangle>& f
 
 } // namespace
 
-std::vector<MeshModel::SliceSegment3D> MeshModel::sliceAxis(int axis, float position, float bandThickness,
+std::vector<MeshModel::SliceSegment3D> MeshModel::sliceAxis(Axis axis, float position, float bandThickness,
                                                             const SliceCutter* cutter)
 {
-    if (axisSliceCacheValid && axisSliceCacheAxis == axis && std::fabs(axisSliceCachePosition - position) < 1e-6f
+    if (axisSliceCacheValid && axisSliceCacheAxis == axisIndex(axis) && std::fabs(axisSliceCachePosition - position) < 1e-6f
         && std::fabs(axisSliceCacheThickness - bandThickness) < 1e-6f)
         return axisSliceCacheSegments;
 
     const SharedArray<Triangle>& tris = slicingFaces();
-    if (vertices.empty() || tris.empty() || axis < 0 || axis > 2)
+    if (vertices.empty() || tris.empty() || !isValidAxis(axis))
         return {};
 
     const float h = std::max(bandThickness, 0.0f) * 0.5f;
     Segments result;
     if (h <= 1e-8f) {
         double normal[3] = {0, 0, 0}, origin[3] = {0, 0, 0};
-        normal[axis] = 1.0;
-        origin[axis] = double(position);
-        if (!exactSection(*this, tris, axis, cutter, normal, origin, result)) {
+        normal[axisIndex(axis)] = 1.0;
+        origin[axisIndex(axis)] = double(position);
+        if (!exactSection(*this, tris, axisIndex(axis), cutter, normal, origin, result)) {
             axisSliceCacheValid = false;
             return {};
         }
@@ -268,7 +268,7 @@ std::vector<MeshModel::SliceSegment3D> MeshModel::sliceAxis(int axis, float posi
         bandWalk(vertices, tris, h, [axis, position](const Vec3f& p) { return p[axis] - position; }, result);
 
     axisSliceCacheValid = true;
-    axisSliceCacheAxis = axis;
+    axisSliceCacheAxis = axisIndex(axis);
     axisSliceCachePosition = position;
     axisSliceCacheThickness = bandThickness;
     axisSliceCacheSegments = result;

@@ -95,11 +95,11 @@ LatticeSegments computeLatticeSegments(const MeshModel& snapshot, const SliceCut
             if (!ProgressStage(progress, axis * 45, axis * 45 + 45).step(std::size_t(i), kLanesPerAxis))
                 return {};
             const float p = float(start + (i + 0.5) / kLanesPerAxis * span);
-            const std::vector<Segment> cut = work.sliceAxis(axis, p, 0.0f, cutter);
+            const std::vector<Segment> cut = work.sliceAxis(axisFromIndex(axis), p, 0.0f, cutter);
             if (cut.empty())
                 continue;
             // Perpendicular to X the section is (y, z), perpendicular to Y (x, z).
-            const SectionLines lines = toSectionLines(cut, axis);
+            const SectionLines lines = toSectionLines(cut, axisFromIndex(axis));
             const QList<SectionPolyline> polylines = chainLines(lines, 0.00115, 0.56, 0.009, true);
             std::size_t produced = 0;
             for (const SectionPolyline& poly : polylines) {

@@ -44,6 +44,7 @@ class OcctMeshView;
 class Section2DWidget;
 class SliceCutter;
 struct DrawingExportContext;
+enum class DrawingView : std::int32_t;
 
 // The single window: owns the working mesh and turns user commands into core
 // calls. Long work runs on the global thread pool; one operation at a time.
@@ -202,11 +203,11 @@ private slots:
 
 private:
     // 2D drawing (mainwindow_drawing.cpp).
-    DrawingOptions drawingOptionsForView(int view) const;
+    DrawingOptions drawingOptionsForView(DrawingView view) const;
     // Runs the extraction behind the modal progress dialog; false when cancelled.
     bool computeDrawingWithProgress(const DrawingOptions& options, std::vector<MeshModel::DrawingEdge2D>& edges);
     // Asks for the path and writes; false when nothing was written.
-    bool saveDrawingFile(const DrawingExportContext& context, int view);
+    bool saveDrawingFile(const DrawingExportContext& context, DrawingView view);
     // The visible section lines, kept marks and annotations for a section
     // export, after the entity check; false (with its message) when there is
     // nothing to write or the user declined.
@@ -258,6 +259,7 @@ private:
     SessionSettings currentSessionSettings() const;
     void startSliceDebounce();
     SectionRequest currentSectionRequest() const;
+    Axis currentSliceAxis() const;
     void acceptSection(const SectionLines& lines, const SectionRequest& request);
     int positionToSliderValue(double position) const;
     void updateSlicePlaneIndicator();
@@ -284,7 +286,7 @@ private:
     // Interactive picking (alignment) and the section's surface plane.
     bool alignPickActive_ = false;
     bool alignFacePicked_ = false;
-    int alignTargetAxis_ = 2;
+    Axis alignTargetAxis_ = Axis::Z;
     QVector3D alignPickedNormal_{0, 0, 1};
     QVector3D alignPickedRef_{1, 0, 0};
     AlignmentHistory alignmentHistory_;
@@ -300,12 +302,12 @@ private:
     bool runGeometryCommand(const QString& busyLabel, const QString& failureTitle, const QString& fallback,
                             bool undoWithFaces, const std::function<bool(std::string*)>& operation);
     void updateUndoRedoActions();
-    void startAlignPick(int axis);
-    int currentAlignTarget() const;
-    bool applyPickedFaceAlignment(int axis, float angleDeg, const QString& label);
-    bool applyPrincipalAxisOrientation(int axis, float angleDeg, const QString& label);
+    void startAlignPick(Axis axis);
+    Axis currentAlignTarget() const;
+    bool applyPickedFaceAlignment(Axis axis, float angleDeg, const QString& label);
+    bool applyPrincipalAxisOrientation(Axis axis, float angleDeg, const QString& label);
     void applyArrow(float angleDeg, const QString& label);
-    void applyFlip(int axis);
+    void applyFlip(Axis axis);
     void stepAlignmentHistory(bool undo);
     // Drops history entries of a previously loaded mesh.
     void syncHistoryWithMesh();
@@ -444,7 +446,7 @@ private:
     void placeWireView();
     void connectMainViewSignals();
     // The slice-plane indicator of the main view; hidden when show is false.
-    void setSliceIndicatorOnView(bool show, int axis, double position);
+    void setSliceIndicatorOnView(bool show, Axis axis, double position);
     OcctMeshView* mainView_ = nullptr;
     OcctMeshView* wireView_ = nullptr;
     QColor contourColor_{116, 199, 236};

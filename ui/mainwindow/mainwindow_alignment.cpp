@@ -19,21 +19,21 @@
 
 namespace {
 
-QString axisLetter(int axis)
+QString axisLetter(Axis axis)
 {
-    return QString(QChar(u'X' + std::clamp(axis, 0, 2)));
+    return QString(QChar(u'X' + axisIndex(axis)));
 }
 
 } // namespace
 
-int MainWindow::currentAlignTarget() const
+Axis MainWindow::currentAlignTarget() const
 {
-    return alignTargetCombo_ ? std::clamp(alignTargetCombo_->currentIndex(), 0, 2) : alignTargetAxis_;
+    return alignTargetCombo_ ? axisFromIndex(alignTargetCombo_->currentIndex()) : alignTargetAxis_;
 }
 
 // --- pick and arrows -------------------------------------------------------------
 
-void MainWindow::startAlignPick(int axis)
+void MainWindow::startAlignPick(Axis axis)
 {
     if (loadInProgress_ || busy_) {
         statusBar()->showMessage(QStringLiteral("Please wait for the current operation to finish."));
@@ -41,7 +41,7 @@ void MainWindow::startAlignPick(int axis)
     }
     if (!model_.hasMesh())
         return;
-    alignTargetCombo_->setCurrentIndex(axis);
+    alignTargetCombo_->setCurrentIndex(axisIndex(axis));
     alignTargetAxis_ = axis;
     alignFacePicked_ = false;
     mainView_->clearAlignPick();
@@ -65,17 +65,17 @@ void MainWindow::startAlignPick(int axis)
 
 void MainWindow::onAutoAlignX()
 {
-    startAlignPick(0);
+    startAlignPick(Axis::X);
 }
 
 void MainWindow::onAutoAlignY()
 {
-    startAlignPick(1);
+    startAlignPick(Axis::Y);
 }
 
 void MainWindow::onAutoAlignZ()
 {
-    startAlignPick(2);
+    startAlignPick(Axis::Z);
 }
 
 void MainWindow::onFacePicked(const QVector3D& normal, const QVector3D& inPlaneRef)
@@ -83,7 +83,7 @@ void MainWindow::onFacePicked(const QVector3D& normal, const QVector3D& inPlaneR
     alignFacePicked_ = true;
     alignPickedNormal_ = normal;
     alignPickedRef_ = inPlaneRef;
-    alignTargetCombo_->setCurrentIndex(alignTargetAxis_);
+    alignTargetCombo_->setCurrentIndex(axisIndex(alignTargetAxis_));
     statusBar()->showMessage(
         QStringLiteral("ALIGN -> %1: face selected. Pick +%1 with arrows, click a second point for exact direction, "
                        "or use Rect Snap.")
@@ -105,13 +105,13 @@ void MainWindow::onArrowPicked(const QVector3D& normal, const QVector3D& inPlane
     alignPickedNormal_ = normal;
     alignPickedRef_ = inPlaneRef;
     alignFacePicked_ = true;
-    alignTargetCombo_->setCurrentIndex(alignTargetAxis_);
+    alignTargetCombo_->setCurrentIndex(axisIndex(alignTargetAxis_));
     applyPickedFaceAlignment(alignTargetAxis_, angleDeg, label);
     alignPickActive_ = false;
     alignFacePicked_ = false;
 }
 
-bool MainWindow::applyPickedFaceAlignment(int axis, float angleDeg, const QString& label)
+bool MainWindow::applyPickedFaceAlignment(Axis axis, float angleDeg, const QString& label)
 {
     if (!alignFacePicked_)
         return false;
@@ -126,7 +126,7 @@ bool MainWindow::applyPickedFaceAlignment(int axis, float angleDeg, const QStrin
     return true;
 }
 
-bool MainWindow::applyPrincipalAxisOrientation(int axis, float angleDeg, const QString& label)
+bool MainWindow::applyPrincipalAxisOrientation(Axis axis, float angleDeg, const QString& label)
 {
     const bool ok = runGeometryCommand(QStringLiteral("Aligning"), QStringLiteral("Alignment"), QString(), false,
                                        [&](std::string* error) { return model_.alignPrincipalAxes(axis, angleDeg, error); });
@@ -138,7 +138,7 @@ bool MainWindow::applyPrincipalAxisOrientation(int axis, float angleDeg, const Q
 
 void MainWindow::applyArrow(float angleDeg, const QString& label)
 {
-    const int axis = currentAlignTarget();
+    const Axis axis = currentAlignTarget();
     if (alignPickActive_ && !alignFacePicked_) {
         statusBar()->showMessage(QStringLiteral("Pick a surface in 3D first, then choose arrow direction."));
         return;
@@ -190,7 +190,7 @@ void MainWindow::onArrowMinus90()
 
 // --- presets -----------------------------------------------------------------------
 
-void MainWindow::applyFlip(int axis)
+void MainWindow::applyFlip(Axis axis)
 {
     const QString letter = axisLetter(axis);
     const QString title = QStringLiteral("Flip 180 %1").arg(letter);
@@ -202,17 +202,17 @@ void MainWindow::applyFlip(int axis)
 
 void MainWindow::onFlipXSide()
 {
-    applyFlip(0);
+    applyFlip(Axis::X);
 }
 
 void MainWindow::onFlipYSide()
 {
-    applyFlip(1);
+    applyFlip(Axis::Y);
 }
 
 void MainWindow::onFlipZSide()
 {
-    applyFlip(2);
+    applyFlip(Axis::Z);
 }
 
 void MainWindow::onSwapXYAxes()

@@ -37,7 +37,7 @@ float trimPercent(const QDoubleSpinBox* spin)
 void MainWindow::onAutoFlatAlign()
 {
     const int edge = comboIndex(rectSideCombo_, 3);
-    const int lockAxis = comboIndex(edgeAxisCombo_, 1);
+    const Axis lockAxis = comboIndex(edgeAxisCombo_, 1) == 0 ? Axis::X : Axis::Y;
     const float trim = trimPercent(rectTrimSpin_);
     if (!runGeometryCommand(QStringLiteral("Auto Orient"), QStringLiteral("Auto Orient"),
                             QStringLiteral("Auto orient alignment failed."), false, [&](std::string* error) {
@@ -48,13 +48,13 @@ void MainWindow::onAutoFlatAlign()
                             }))
         return;
     statusBar()->showMessage(QStringLiteral("Auto Orient: largest planar face -> Z, %1 edge locked to %2 (trim %3%)")
-                                 .arg(sideText(rectSideCombo_), lockAxis == 0 ? QStringLiteral("X") : QStringLiteral("Y"))
+                                 .arg(sideText(rectSideCombo_), lockAxis == Axis::X ? QStringLiteral("X") : QStringLiteral("Y"))
                                  .arg(double(trim), 0, 'f', 1));
 }
 
 void MainWindow::onRectSnapAlign()
 {
-    const int target = currentAlignTarget();
+    const Axis target = currentAlignTarget();
     const int side = comboIndex(rectSideCombo_, 3);
     const float trim = trimPercent(rectTrimSpin_);
 
@@ -78,7 +78,7 @@ void MainWindow::onRectSnapAlign()
                             QStringLiteral("Rectangle snap alignment failed."), false, snap))
         return;
     statusBar()->showMessage(QStringLiteral("Rectangle snap aligned %1 axis (%2 side, trim %3%) using %4")
-                                 .arg(QString(QChar(u'X' + target)), sideText(rectSideCombo_))
+                                 .arg(QString(QChar(u'X' + axisIndex(target))), sideText(rectSideCombo_))
                                  .arg(double(trim), 0, 'f', 1)
                                  .arg(source));
 }

@@ -50,7 +50,7 @@ protected:
 
 } // namespace
 
-DrawingOptions MainWindow::drawingOptionsForView(int view) const
+DrawingOptions MainWindow::drawingOptionsForView(DrawingView view) const
 {
     return drawingOptionsFromPanel(view, minSizeSlider_ ? minSizeSlider_->value() : 30,
                                    detailSlider_ ? detailSlider_->value() : 50,
@@ -106,7 +106,7 @@ void MainWindow::onGenerate2DDrawing()
                                                     "first may produce cleaner 2D drawings.")
                                          .arg(open));
     }
-    const int view = drawingViewCombo_ ? drawingViewCombo_->currentIndex() : 0;
+    const DrawingView view = drawingViewFromIndex(drawingViewCombo_ ? drawingViewCombo_->currentIndex() : 0);
     std::vector<MeshModel::DrawingEdge2D> edges;
     if (!computeDrawingWithProgress(drawingOptionsForView(view), edges))
         return;
@@ -140,7 +140,7 @@ void MainWindow::onGenerate2DDrawing()
                                  .arg(contours));
 }
 
-bool MainWindow::saveDrawingFile(const DrawingExportContext& context, int view)
+bool MainWindow::saveDrawingFile(const DrawingExportContext& context, DrawingView view)
 {
     const QString path = automationSaveFileName(
         this, QStringLiteral("Save 2D Drawing"),
@@ -163,7 +163,7 @@ void MainWindow::onExport2DDrawing()
         QMessageBox::warning(this, QStringLiteral("2D Drawing"), QStringLiteral("No mesh loaded."));
         return;
     }
-    int view = envIntOrDefault("HALVORAN_AUTOMATION_DRAWING_VIEW", 0);
+    DrawingView view = drawingViewFromIndex(envIntOrDefault("HALVORAN_AUTOMATION_DRAWING_VIEW", 0));
     const bool automation = isAutomationMode();
     if (!automation) {
         QStringList names;
@@ -171,10 +171,10 @@ void MainWindow::onExport2DDrawing()
             names << QLatin1String(name);
         bool ok = false;
         const QString choice = QInputDialog::getItem(this, QStringLiteral("2D Drawing"), QStringLiteral("Projection view:"),
-                                                     names, std::clamp(view, 0, 2), false, &ok);
+                                                     names, static_cast<int>(view), false, &ok);
         if (!ok)
             return;
-        view = static_cast<int>(names.indexOf(choice));
+        view = drawingViewFromIndex(static_cast<int>(names.indexOf(choice)));
     }
 
     std::vector<MeshModel::DrawingEdge2D> edges;

@@ -157,7 +157,7 @@ void MainWindow::onSliceStack()
         if (!ok)
             return;
     }
-    request.axis = sliceAxisCombo_ ? std::clamp(sliceAxisCombo_->currentIndex(), 0, 2) : 2;
+    request.axis = currentSliceAxis();
     request.bandThickness = bandThicknessSpin_ ? float(bandThicknessSpin_->value()) : 0.0f;
 
     QElapsedTimer timer;

@@ -105,10 +105,10 @@ void MainWindow::onDrawToolTriggered()
     QString name = QStringLiteral("Navigation");
     if (action->isChecked()) {
         uncheckOtherTools(action, {drawToolbar_, measureToolbar_});
-        section2D_->setTool(action->data().toInt());
+        section2D_->setTool(static_cast<sketch::Tool>(action->data().toInt()));
         name = text;
     } else {
-        section2D_->setTool(0);
+        section2D_->setTool(sketch::Tool::Navigation);
     }
     setMode(QStringLiteral("2D Draw: %1").arg(name));
     statusBar()->showMessage(QStringLiteral("Draw tool selected: %1").arg(name));
@@ -150,10 +150,10 @@ void MainWindow::onMeasureToolTriggered()
     QString name = QStringLiteral("Navigation");
     if (action->isChecked()) {
         uncheckOtherTools(action, {measureToolbar_, drawToolbar_});
-        section2D_->setTool(action->data().toInt());
+        section2D_->setTool(static_cast<sketch::Tool>(action->data().toInt()));
         name = text;
     } else {
-        section2D_->setTool(0);
+        section2D_->setTool(sketch::Tool::Navigation);
     }
     setMode(QStringLiteral("2D Measure: %1").arg(name));
     statusBar()->showMessage(QStringLiteral("Measure tool selected: %1").arg(name));

@@ -25,11 +25,16 @@
 #include <memory>
 
 
+Axis MainWindow::currentSliceAxis() const
+{
+    return sliceAxisCombo_ ? axisFromIndex(sliceAxisCombo_->currentIndex()) : Axis::Z;
+}
+
 SectionRequest MainWindow::currentSectionRequest() const
 {
     SectionRequest r;
     r.surface = surfaceBuildActive_;
-    r.axis = sliceAxisCombo_ ? std::clamp(sliceAxisCombo_->currentIndex(), 0, 2) : 2;
+    r.axis = currentSliceAxis();
     r.position = sliceExactSpin_ ? float(sliceExactSpin_->value()) : 0.0f;
     r.bandThickness = bandThicknessSpin_ ? float(bandThicknessSpin_->value()) : 0.0f;
     r.keepRatio = keepRatioSlider_ ? float(keepRatioSlider_->value()) / 100.0f : 1.0f;
@@ -139,7 +144,7 @@ int MainWindow::positionToSliderValue(double position) const
 {
     if (!model_.hasMesh())
         return 500;
-    const int axis = sliceAxisCombo_ ? std::clamp(sliceAxisCombo_->currentIndex(), 0, 2) : 2;
+    const Axis axis = currentSliceAxis();
     const double lo = model_.boundsMin()[axis], hi = model_.boundsMax()[axis];
     const long value = std::lround((position - lo) / std::max(hi - lo, 1e-6) * 1000.0);
     return int(std::clamp(value, 0L, 1000L));
@@ -154,7 +159,7 @@ void MainWindow::updateSliceRangeForAxis()
     const QSignalBlocker blockSpin(sliceExactSpin_);
     sliceSlider_->setRange(0, 1000);
     if (model_.hasMesh()) {
-        const int axis = sliceAxisCombo_ ? std::clamp(sliceAxisCombo_->currentIndex(), 0, 2) : 2;
+        const Axis axis = currentSliceAxis();
         const double lo = model_.boundsMin()[axis], hi = model_.boundsMax()[axis];
         sliceExactSpin_->setRange(lo, hi);
         sliceExactSpin_->setValue(0.5 * (lo + hi));
@@ -170,10 +175,10 @@ void MainWindow::updateSliceRangeForAxis()
 void MainWindow::updateSlicePlaneIndicator()
 {
     if (!model_.hasMesh() || surfaceBuildActive_ || !sliceAxisCombo_ || !sliceExactSpin_) {
-        setSliceIndicatorOnView(false, 0, 0.0);
+        setSliceIndicatorOnView(false, Axis::Z, 0.0);
         return;
     }
-    setSliceIndicatorOnView(true, std::clamp(sliceAxisCombo_->currentIndex(), 0, 2), sliceExactSpin_->value());
+    setSliceIndicatorOnView(true, currentSliceAxis(), sliceExactSpin_->value());
 }
 
 void MainWindow::exitSurfaceBuildMode(bool refresh)
@@ -210,7 +215,7 @@ void MainWindow::onSliceSliderChanged(int value)
         return;
     exitSurfaceBuildMode(false);
     if (model_.hasMesh() && sliceExactSpin_) {
-        const int axis = sliceAxisCombo_ ? std::clamp(sliceAxisCombo_->currentIndex(), 0, 2) : 2;
+        const Axis axis = currentSliceAxis();
         const double lo = model_.boundsMin()[axis], hi = model_.boundsMax()[axis];
         updatingSliceControls_ = true;
         sliceExactSpin_->setValue(lo + (hi - lo) * value / 1000.0);

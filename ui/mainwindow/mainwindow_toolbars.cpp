@@ -2,6 +2,8 @@
 // wireframe tools on the wireframe page.
 #include "ui/mainwindow/mainwindow.h"
 
+#include "model/section/sectionsketch.h"
+
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
@@ -12,10 +14,10 @@
 
 namespace {
 
-// Section canvas tool numbers carried by the tool actions.
+// The canvas tool each tool action selects, carried in its data.
 struct ToolEntry {
     const char* text;
-    int tool;
+    sketch::Tool tool;
 };
 
 QToolBar* makeToolbar(QWidget* parent, const QString& title, const QString& name)
@@ -36,15 +38,16 @@ void MainWindow::buildDrawToolbar()
         for (const ToolEntry& entry : tools) {
             QAction* action = drawToolbar_->addAction(QString::fromLatin1(entry.text));
             action->setCheckable(true);
-            action->setData(entry.tool);
+            action->setData(static_cast<int>(entry.tool));
             connect(action, &QAction::triggered, this, &MainWindow::onDrawToolTriggered);
         }
     };
-    addTools({{"Line", 1}, {"Circle", 2}, {"Rect", 3}, {"Polygon", 4}});
+    addTools({{"Line", sketch::Tool::Line}, {"Circle", sketch::Tool::Circle}, {"Rect", sketch::Tool::Rect},
+              {"Polygon", sketch::Tool::Polygon}});
     drawToolbar_->addSeparator();
-    addTools({{"Trace", 8}, {"Offset", 9}});
+    addTools({{"Trace", sketch::Tool::Trace}, {"Offset", sketch::Tool::Offset}});
     drawToolbar_->addSeparator();
-    addTools({{"Select", 5}, {"Eraser", 6}, {"Area Eraser", 7}});
+    addTools({{"Select", sketch::Tool::Select}, {"Eraser", sketch::Tool::Eraser}, {"Area Eraser", sketch::Tool::AreaEraser}});
     drawToolbar_->addSeparator();
 
     // One action on both 2D toolbars, handled once.
@@ -71,14 +74,14 @@ void MainWindow::buildMeasureToolbar()
     const auto addTool = [this](const ToolEntry& entry) {
         QAction* action = measureToolbar_->addAction(QString::fromLatin1(entry.text));
         action->setCheckable(true);
-        action->setData(entry.tool);
+        action->setData(static_cast<int>(entry.tool));
         connect(action, &QAction::triggered, this, &MainWindow::onMeasureToolTriggered);
     };
-    for (const ToolEntry& entry : {ToolEntry{"Length", 10}, ToolEntry{"Radius", 11}, ToolEntry{"Arc", 12},
-                                   ToolEntry{"Angle", 13}})
+    for (const ToolEntry& entry : {ToolEntry{"Length", sketch::Tool::Length}, ToolEntry{"Radius", sketch::Tool::Radius},
+                                   ToolEntry{"Arc", sketch::Tool::Arc}, ToolEntry{"Angle", sketch::Tool::Angle}})
         addTool(entry);
     measureToolbar_->addSeparator();
-    addTool({"Point", 14});
+    addTool({"Point", sketch::Tool::Point});
     measureToolbar_->addSeparator();
     measureToolbar_->addAction(snapAction_);
     measureToolbar_->addSeparator();

@@ -91,7 +91,7 @@ void MainWindow::refresh3DViews()
     updateSlicePlaneIndicator();
 }
 
-void MainWindow::setSliceIndicatorOnView(bool show, int axis, double position)
+void MainWindow::setSliceIndicatorOnView(bool show, Axis axis, double position)
 {
     if (!mainView_)
         return;

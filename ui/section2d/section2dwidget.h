@@ -2,6 +2,7 @@
 
 #include "model/section/sectionannotation.h"
 #include "model/section/sectionlines.h"
+#include "model/section/sectionsketch.h"
 
 #include <QColor>
 #include <QList>
@@ -58,8 +59,8 @@ public:
 
     // Changing the tool drops the shape in progress; the annotation
     // selection survives only into the Select tool.
-    void setTool(int newTool);
-    int currentTool() const { return tool; }
+    void setTool(sketch::Tool newTool);
+    sketch::Tool currentTool() const { return tool; }
     void setSnapEnabled(bool on);
     bool isSnapEnabled() const { return snapEnabled; }
     // 0 small, 1 medium, 2 large; clamped.
@@ -163,7 +164,7 @@ private:
     QList<SectionAnnotation> annotationList;
     int selectedAnnotation = -1;
     int selectedSegment = -1;
-    int tool = 0;
+    sketch::Tool tool = sketch::Tool::Navigation;
     bool snapEnabled = false;
     QList<QPointF> pendingPoints;
     QPointF cursorPos;

@@ -61,7 +61,7 @@ void Section2DWidget::mouseMoveEvent(QMouseEvent* event)
         changed = true;
     }
     const QPointF raw = mapToSection(pos);
-    if (tool == sketch::EraserTool && eraseDragging && (event->buttons() & Qt::LeftButton))
+    if (tool == sketch::Tool::Eraser && eraseDragging && (event->buttons() & Qt::LeftButton))
         eraseAt(snapped(raw));
     if (handleDragging) {
         // The dragged point must not snap to its own annotation.
@@ -75,7 +75,7 @@ void Section2DWidget::mouseMoveEvent(QMouseEvent* event)
 
     cursorPos = snapped(raw);
     cursorValid = true;
-    if (changed || tool == sketch::EraserTool || !pendingPoints.isEmpty())
+    if (changed || tool == sketch::Tool::Eraser || !pendingPoints.isEmpty())
         update();
     event->accept();
 }
@@ -117,7 +117,7 @@ void Section2DWidget::mouseDoubleClickEvent(QMouseEvent* event)
     const QPointF p = snapped(mapToSection(event->position().toPoint()));
     if (sketch::isMeasureTool(tool)) {
         finishMeasurement(&p);
-    } else if (tool == sketch::PolygonTool) {
+    } else if (tool == sketch::Tool::Polygon) {
         // The press of this second click has already added the point.
         if (pendingPoints.isEmpty() || QLineF(pendingPoints.last(), p).length() > 1e-6)
             pendingPoints.append(p);

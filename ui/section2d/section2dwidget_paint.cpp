@@ -169,18 +169,18 @@ void Section2DWidget::paintShapeInProgress(QPainter& painter) const
     const QPointF first = pendingPoints.first();
     const int count = int(pendingPoints.size());
     switch (tool) {
-    case sketch::LineTool:
-    case sketch::LengthTool:
+    case sketch::Tool::Line:
+    case sketch::Tool::Length:
         if (count == 1)
             painter.drawLine(first, end);
         break;
-    case sketch::RectTool:
+    case sketch::Tool::Rect:
         if (count == 1)
             painter.drawRect(QRectF(first, end).normalized());
         break;
-    case sketch::CircleTool:
-    case sketch::RadiusTool:
-    case sketch::ArcTool:
+    case sketch::Tool::Circle:
+    case sketch::Tool::Radius:
+    case sketch::Tool::Arc:
         if (count == 1) {
             const double r = QLineF(first, end).length();
             painter.drawEllipse(first, r, r);
@@ -189,7 +189,7 @@ void Section2DWidget::paintShapeInProgress(QPainter& painter) const
                 painter.drawEllipse(circle->center, circle->radius, circle->radius);
         }
         break;
-    case sketch::PolygonTool: {
+    case sketch::Tool::Polygon: {
         QPainterPath path(first);
         for (int i = 1; i < count; ++i)
             path.lineTo(pendingPoints[i]);
@@ -197,7 +197,7 @@ void Section2DWidget::paintShapeInProgress(QPainter& painter) const
         painter.drawPath(path);
         break;
     }
-    case sketch::AngleTool:
+    case sketch::Tool::Angle:
         if (count == 1) {
             painter.drawLine(first, end);
         } else if (count == 2) {
@@ -213,7 +213,7 @@ void Section2DWidget::paintShapeInProgress(QPainter& painter) const
 void Section2DWidget::paintToolOverlay(QPainter& painter) const
 {
     const double upp = unitsPerPixel();
-    if (tool == sketch::EraserTool && cursorValid) {
+    if (tool == sketch::Tool::Eraser && cursorValid) {
         QPen pen(QColor(255, 170, 70, 220), 1.2);
         pen.setCosmetic(true);
         pen.setStyle(Qt::DashLine);
@@ -222,7 +222,7 @@ void Section2DWidget::paintToolOverlay(QPainter& painter) const
         const double r = std::max(eraserRadiusPx * upp, 1e-5);
         painter.drawEllipse(cursorPos, r, r);
     }
-    if (tool == sketch::SelectTool && selectedAnnotation >= 0 && selectedAnnotation < annotationList.size()) {
+    if (tool == sketch::Tool::Select && selectedAnnotation >= 0 && selectedAnnotation < annotationList.size()) {
         QPen pen(QColor(255, 255, 0), 0.0);
         pen.setCosmetic(true);
         painter.setPen(pen);

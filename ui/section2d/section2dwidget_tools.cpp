@@ -35,7 +35,7 @@ void Section2DWidget::setSelectedAnnotation(int index)
     update();
 }
 
-void Section2DWidget::setTool(int newTool)
+void Section2DWidget::setTool(sketch::Tool newTool)
 {
     tool = newTool;
     pendingPoints.clear();
@@ -45,7 +45,7 @@ void Section2DWidget::setTool(int newTool)
     handleDragging = false;
     handleDragAnnotation = -1;
     handleDragPoint = -1;
-    if (tool != sketch::SelectTool)
+    if (tool != sketch::Tool::Select)
         selectedAnnotation = -1;
     updateContentBounds();
     update();
@@ -77,30 +77,30 @@ void Section2DWidget::leftPress(const QPoint& pixel)
     cursorPos = p;
     cursorValid = true;
 
-    if ((keepVectorMode && tool == sketch::NavigationTool) || tool == sketch::AreaEraserTool) {
+    if ((keepVectorMode && tool == sketch::Tool::Navigation) || tool == sketch::Tool::AreaEraser) {
         dragRectStart = pixel;
         dragRectCurrent = pixel;
-        keepRectDragging = tool == sketch::NavigationTool;
-        areaEraseDragging = tool == sketch::AreaEraserTool;
+        keepRectDragging = tool == sketch::Tool::Navigation;
+        areaEraseDragging = tool == sketch::Tool::AreaEraser;
         return;
     }
     switch (tool) {
-    case sketch::NavigationTool:
-    case sketch::SelectTool:
+    case sketch::Tool::Navigation:
+    case sketch::Tool::Select:
         startHandleDrag(p);
         pickAt(p);
         return;
-    case sketch::EraserTool:
+    case sketch::Tool::Eraser:
         eraseDragging = true;
         eraseAt(p);
         return;
-    case sketch::TraceTool:
+    case sketch::Tool::Trace:
         traceAt(p, false);
         return;
-    case sketch::OffsetTool:
+    case sketch::Tool::Offset:
         traceAt(p, true);
         return;
-    case sketch::RadiusTool:
+    case sketch::Tool::Radius:
         if (pendingPoints.isEmpty() && radiusAt(p))
             return;
         addPendingPoint(p);
@@ -133,7 +133,7 @@ void Section2DWidget::finishMeasurement(const QPointF* p)
 {
     if (p && (pendingPoints.isEmpty() || QLineF(pendingPoints.last(), *p).length() > 1e-9))
         pendingPoints.append(*p);
-    const int needed = tool == sketch::LengthTool ? 2 : 3;
+    const int needed = tool == sketch::Tool::Length ? 2 : 3;
     if (pendingPoints.size() < needed) {
         pendingPoints.clear();
         cursorValid = false;

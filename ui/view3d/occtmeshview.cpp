@@ -276,11 +276,11 @@ bool OcctMeshView::worldToScreen(const QVector3D& world, QPointF* screen, float*
     return projectToScreen(world, viewProjection(), width(), height(), screen, depth);
 }
 
-void OcctMeshView::setSlicePlaneIndicator(int axis, float position, const QVector3D& boundsMin,
+void OcctMeshView::setSlicePlaneIndicator(Axis axis, float position, const QVector3D& boundsMin,
                                           const QVector3D& boundsMax)
 {
     sliceVisible_ = true;
-    sliceAxis_ = std::clamp(axis, 0, 2);
+    sliceAxis_ = axisIndex(axis);
     slicePosition_ = position;
     sliceMin_ = boundsMin;
     sliceMax_ = boundsMax;

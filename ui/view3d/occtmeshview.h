@@ -110,7 +110,7 @@ public:
     bool isGlReady() const { return glReady_ && meshProgramOk_; }
 
     // --- slice plane and other overlays ---------------------------------------------
-    void setSlicePlaneIndicator(int axis, float position, const QVector3D& boundsMin, const QVector3D& boundsMax);
+    void setSlicePlaneIndicator(Axis axis, float position, const QVector3D& boundsMin, const QVector3D& boundsMax);
     void hideSlicePlaneIndicator();
     bool isSlicePlaneIndicatorVisible() const { return sliceVisible_; }
     int slicePlaneIndicatorAxis() const { return sliceAxis_; }
@@ -140,10 +140,10 @@ public:
     const QList<DatumPlane>& datumPlanes() const { return datumPlanes_; }
 
     // --- pick modes ----------------------------------------------------------------
-    void startAlignPick(int axis);
+    void startAlignPick(Axis axis);
     void clearAlignPick();
     int alignPickMode() const { return alignPickMode_; }
-    void setAlignTargetAxis(int axis);
+    void setAlignTargetAxis(Axis axis);
     int alignTargetAxis() const { return alignTargetAxis_; }
     void setSurfacePick(bool on);
     bool surfacePick() const { return surfacePick_; }

@@ -65,9 +65,9 @@ void OcctMeshView::updateCursor()
         unsetCursor();
 }
 
-void OcctMeshView::startAlignPick(int axis)
+void OcctMeshView::startAlignPick(Axis axis)
 {
-    alignTargetAxis_ = std::clamp(axis, 0, 2);
+    alignTargetAxis_ = axisIndex(axis);
     alignPickMode_ = alignTargetAxis_ + 1;
     compassArrows_.clear();
     compassLabel_.clear();
@@ -87,9 +87,9 @@ void OcctMeshView::clearAlignPick()
     update();
 }
 
-void OcctMeshView::setAlignTargetAxis(int axis)
+void OcctMeshView::setAlignTargetAxis(Axis axis)
 {
-    alignTargetAxis_ = std::clamp(axis, 0, 2);
+    alignTargetAxis_ = axisIndex(axis);
 }
 
 void OcctMeshView::setSurfacePick(bool on)

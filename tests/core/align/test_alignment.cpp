@@ -48,7 +48,7 @@ TEST(AlignmentMath, AxisAngleTurnsCounterClockwise)
 TEST(AlignmentMath, RotationBetweenReachesTargetIncludingOpposite)
 {
     const QVector3D dirs[] = {{1, 2, 3}, {0, 0, -1}, {0, 0, 1}, {-1, 0, 0}, {0, -5, 0}, {0.05f, 0, -1}};
-    for (int t = 0; t < 3; ++t)
+    for (Axis t : {Axis::X, Axis::Y, Axis::Z})
         for (const QVector3D& d : dirs) {
             const Rotation3 r = rotationBetween(d, t);
             expectNear(r.apply(d.normalized()), basisAxis(t), 2e-5f);
@@ -60,14 +60,14 @@ TEST(AlignmentMath, BuildAxisAlignmentMapsNormalAndReference)
 {
     const QVector3D n(0.3f, -0.5f, 0.8f);
     const QVector3D ref(1, 1, 0);
-    for (int t = 0; t < 3; ++t) {
+    for (Axis t : {Axis::X, Axis::Y, Axis::Z}) {
         const Rotation3 r = buildAxisAlignment(n, t, ref, 0.0f);
         expectNear(r.apply(n.normalized()), basisAxis(t), 2e-5f);
-        const QVector3D w = t == 0 ? QVector3D(0, 1, 0) : QVector3D(1, 0, 0);
+        const QVector3D w = t == Axis::X ? QVector3D(0, 1, 0) : QVector3D(1, 0, 0);
         expectNear(r.apply(projectOntoPlane(ref, n, QVector3D(1, 0, 0))), w, 2e-5f);
     }
     // A twist of 90 degrees about Z turns the reference from X to Y.
-    const Rotation3 twisted = buildAxisAlignment(QVector3D(0, 0, 1), 2, QVector3D(1, 0, 0), 90.0f);
+    const Rotation3 twisted = buildAxisAlignment(QVector3D(0, 0, 1), Axis::Z, QVector3D(1, 0, 0), 90.0f);
     expectNear(twisted.apply(QVector3D(1, 0, 0)), QVector3D(0, 1, 0));
 }
 

@@ -57,7 +57,7 @@ TEST(PickedFaceAlignment, FaceNormalOnTargetAxisReferenceInPlaneAndSeated)
     const double volume = shapes::signedVolume(m);
     // The box's top face (normal +Z before the pose), reference along its long edge (Y).
     std::string error;
-    ASSERT_TRUE(m.alignToPickedFace(pose.apply({0, 0, 1}), pose.apply({0, 1, 0}), 0, 0.0f, &error)) << error;
+    ASSERT_TRUE(m.alignToPickedFace(pose.apply({0, 0, 1}), pose.apply({0, 1, 0}), Axis::X, 0.0f, &error)) << error;
     // Z onto X, Y onto Y (in-plane target for X), so X onto -Z; min x = 0, y and z centred.
     expectMapped(m, o, [](Vec3f p) { return Vec3f(p.z, p.y - 50.0f, 10.0f - p.x); });
     EXPECT_NEAR(shapes::signedVolume(m), volume, std::fabs(volume) * 1e-4);
@@ -68,13 +68,13 @@ TEST(PickedFaceAlignment, TwistTurnsAboutTargetAxis)
     std::vector<Vec3f> o;
     Rotation3 pose;
     MeshModel m = tiltedBox(&o, &pose);
-    ASSERT_TRUE(m.alignToPickedFace(pose.apply({0, 0, 1}), pose.apply({0, 1, 0}), 2, 90.0f));
+    ASSERT_TRUE(m.alignToPickedFace(pose.apply({0, 0, 1}), pose.apply({0, 1, 0}), Axis::Z, 90.0f));
     // Normal Z stays on Z, reference Y goes to X and the twist turns it back
     // to +Y: the box's own orientation. Seated on Z: min z 0, x and y centred.
     expectMapped(m, o, [](Vec3f p) { return Vec3f(p.x - 10.0f, p.y - 50.0f, p.z); });
     // Without the twist the long edge lies on X.
     MeshModel plain = tiltedBox(&o, &pose);
-    ASSERT_TRUE(plain.alignToPickedFace(pose.apply({0, 0, 1}), pose.apply({0, 1, 0}), 2, 0.0f));
+    ASSERT_TRUE(plain.alignToPickedFace(pose.apply({0, 0, 1}), pose.apply({0, 1, 0}), Axis::Z, 0.0f));
     EXPECT_NEAR(plain.extents().x, 100.0f, 1e-3f);
     EXPECT_NEAR(plain.extents().y, 20.0f, 1e-3f);
 }
@@ -86,7 +86,7 @@ TEST(PickedFaceAlignment, SlightlyOffPickSnapsToThePartsAxis)
     MeshModel m = tiltedBox(&o, &pose);
     // 20 degrees off the long edge in the face plane: still the long edge.
     const QVector3D picked(std::sin(20.0f * kDeg), std::cos(20.0f * kDeg), 0.0f);
-    ASSERT_TRUE(m.alignToPickedFace(pose.apply({0, 0, 1}), pose.apply(picked), 2, 0.0f));
+    ASSERT_TRUE(m.alignToPickedFace(pose.apply({0, 0, 1}), pose.apply(picked), Axis::Z, 0.0f));
     expectMapped(m, o, [](Vec3f p) { return Vec3f(p.y - 50.0f, 10.0f - p.x, p.z); });
 }
 
@@ -113,17 +113,17 @@ TEST(PickedFaceAlignment, RefusalsLeaveModelUnchanged)
 {
     MeshModel empty;
     std::string error;
-    EXPECT_FALSE(empty.alignToPickedFace({0, 0, 1}, {1, 0, 0}, 2, 0.0f, &error));
+    EXPECT_FALSE(empty.alignToPickedFace({0, 0, 1}, {1, 0, 0}, Axis::Z, 0.0f, &error));
     EXPECT_EQ(error, "No mesh loaded.");
 
     MeshModel m = shapes::box({10, 20, 30}, 1);
     const std::vector<Vec3f> before = m.vertices.vec();
     const std::uint64_t revision = m.geometryRevision;
-    EXPECT_FALSE(m.alignToPickedFace({0, 0, 1}, {1, 0, 0}, 3, 0.0f, &error));
+    EXPECT_FALSE(m.alignToPickedFace({0, 0, 1}, {1, 0, 0}, static_cast<Axis>(3), 0.0f, &error));
     EXPECT_EQ(error, "Invalid target axis index.");
-    EXPECT_FALSE(m.alignToPickedFace({0, 0, 1}, {1, 0, 0}, -1, 0.0f, &error));
+    EXPECT_FALSE(m.alignToPickedFace({0, 0, 1}, {1, 0, 0}, static_cast<Axis>(-1), 0.0f, &error));
     EXPECT_EQ(error, "Invalid target axis index.");
-    EXPECT_FALSE(m.alignToPickedFace({0, 0, 1e-9f}, {1, 0, 0}, 2, 0.0f, &error));
+    EXPECT_FALSE(m.alignToPickedFace({0, 0, 1e-9f}, {1, 0, 0}, Axis::Z, 0.0f, &error));
     EXPECT_EQ(error, "Picked face normal is invalid.");
     EXPECT_EQ(m.vertices.vec(), before);
     EXPECT_EQ(m.geometryRevision, revision);
@@ -134,7 +134,7 @@ TEST(PrincipalAxisAlignment, LeastSpreadOnTargetGreatestInPlaneThenTwist)
     std::vector<Vec3f> o;
     Rotation3 pose;
     MeshModel m = tiltedBox(&o, &pose);
-    ASSERT_TRUE(m.alignPrincipalAxes(2, 0.0f));
+    ASSERT_TRUE(m.alignPrincipalAxes(Axis::Z, 0.0f));
     Vec3f e = m.extents();
     EXPECT_NEAR(e.x, 100.0f, 0.01f);
     EXPECT_NEAR(e.y, 60.0f, 0.01f);
@@ -142,7 +142,7 @@ TEST(PrincipalAxisAlignment, LeastSpreadOnTargetGreatestInPlaneThenTwist)
 
     // A 45-degree twist spreads the 100 x 60 footprint diagonally.
     MeshModel t = tiltedBox(&o, &pose);
-    ASSERT_TRUE(t.alignPrincipalAxes(2, 45.0f));
+    ASSERT_TRUE(t.alignPrincipalAxes(Axis::Z, 45.0f));
     e = t.extents();
     const float diagonal = (100.0f + 60.0f) / std::sqrt(2.0f);
     EXPECT_NEAR(e.x, diagonal, 0.01f);
@@ -150,27 +150,28 @@ TEST(PrincipalAxisAlignment, LeastSpreadOnTargetGreatestInPlaneThenTwist)
     EXPECT_NEAR(e.z, 20.0f, 0.01f);
 
     MeshModel onX = tiltedBox(&o, &pose);
-    ASSERT_TRUE(onX.alignPrincipalAxes(0, 0.0f));
+    ASSERT_TRUE(onX.alignPrincipalAxes(Axis::X, 0.0f));
     EXPECT_NEAR(onX.extents().x, 20.0f, 0.01f);
     EXPECT_NEAR(onX.extents().y, 100.0f, 0.01f);
 }
 
 TEST(Flip, HalfTurnKeepsExtentsNegatesTheOtherTwoAxesAndSeatsOnZ)
 {
-    for (int axis = 0; axis < 3; ++axis) {
+    for (Axis axis : {Axis::X, Axis::Y, Axis::Z}) {
         MeshModel m = shapes::box({20, 100, 60}, 3);
         const std::vector<Vec3f> o = m.vertices.vec();
         const double volume = shapes::signedVolume(m);
         std::string error;
         ASSERT_TRUE(m.flipAboutAxis(axis, 180.0f, &error)) << error;
-        EXPECT_NEAR(shapes::signedVolume(m), volume, std::fabs(volume) * 1e-4) << "mirrored about axis " << axis;
+        EXPECT_NEAR(shapes::signedVolume(m), volume, std::fabs(volume) * 1e-4) << "mirrored about axis " << axisIndex(axis);
         const Vec3f e = m.extents();
         EXPECT_NEAR(e.x, 20.0f, 1e-3f);
         EXPECT_NEAR(e.y, 100.0f, 1e-3f);
         EXPECT_NEAR(e.z, 60.0f, 1e-3f);
         // The turn axis keeps its sense, the other two are negated; then seated.
         expectMapped(m, o, [axis](Vec3f p) {
-            Vec3f r(axis == 0 ? p.x : 20.0f - p.x, axis == 1 ? p.y : 100.0f - p.y, axis == 2 ? p.z : 60.0f - p.z);
+            Vec3f r(axis == Axis::X ? p.x : 20.0f - p.x, axis == Axis::Y ? p.y : 100.0f - p.y,
+                    axis == Axis::Z ? p.z : 60.0f - p.z);
             return Vec3f(r.x - 10.0f, r.y - 50.0f, r.z);
         });
     }
@@ -180,8 +181,8 @@ TEST(Flip, TwiceIsTheOriginalPoseSeated)
 {
     MeshModel m = shapes::box({20, 100, 60}, 2);
     const std::vector<Vec3f> o = m.vertices.vec();
-    ASSERT_TRUE(m.flipAboutAxis(1, 180.0f));
-    ASSERT_TRUE(m.flipAboutAxis(1, 180.0f));
+    ASSERT_TRUE(m.flipAboutAxis(Axis::Y, 180.0f));
+    ASSERT_TRUE(m.flipAboutAxis(Axis::Y, 180.0f));
     expectMapped(m, o, [](Vec3f p) { return Vec3f(p.x - 10.0f, p.y - 50.0f, p.z); });
 }
 
@@ -235,7 +236,7 @@ TEST(AlignmentHistory, FineTuneUndoRestoresExactlyAndRedoReapplies)
     EXPECT_FALSE(history.canRedo());
 
     const std::uint64_t revision = m.geometryRevision;
-    m.sliceAxis(2, 30.0f, 0.0f);
+    m.sliceAxis(Axis::Z, 30.0f, 0.0f);
     ASSERT_TRUE(m.axisSliceCacheValid);
     ASSERT_TRUE(history.undo(m));
     EXPECT_EQ(m.vertices.vec(), before);
@@ -282,9 +283,9 @@ TEST(AlignmentHistory, NewCommandAfterUndoDropsRedo)
     MeshModel m = shapes::box({20, 100, 60}, 1);
     AlignmentHistory history;
     history.record(m);
-    m.flipAboutAxis(0, 180.0f);
+    m.flipAboutAxis(Axis::X, 180.0f);
     history.record(m);
-    m.flipAboutAxis(1, 180.0f);
+    m.flipAboutAxis(Axis::Y, 180.0f);
     ASSERT_TRUE(history.undo(m));
     EXPECT_TRUE(history.canRedo());
     history.record(m);
@@ -321,7 +322,7 @@ TEST(AlignmentHistory, VertexOnlyEntryLeavesFacesAlone)
     AlignmentHistory history;
     history.record(m);
     const std::vector<Triangle> faces = m.faces.vec();
-    m.flipAboutAxis(2, 180.0f);
+    m.flipAboutAxis(Axis::Z, 180.0f);
     std::vector<Triangle> changed = faces;
     changed.pop_back();
     m.faces.assign(changed);
@@ -352,7 +353,7 @@ TEST(ResetAlignment, RestoresTheLoadedArraysThenAutoAligns)
     const std::vector<Vec3f> loaded = m.loadedVertices.vec();
 
     ASSERT_TRUE(m.autoAlignOnImport());
-    ASSERT_TRUE(m.flipAboutAxis(0, 180.0f));
+    ASSERT_TRUE(m.flipAboutAxis(Axis::X, 180.0f));
     ASSERT_TRUE(m.swapXYAxes());
     m.applyFineTune(1.0f, 1.0f, 1.0f);
     const std::uint64_t revision = m.geometryRevision;
@@ -382,16 +383,16 @@ TEST(AlignmentCommands, EveryChangeBumpsRevisionAndDropsCaches)
 {
     MeshModel m = shapes::box({20, 100, 60}, 2);
     const std::vector<std::function<bool(MeshModel&)>> ops = {
-        [](MeshModel& x) { return x.alignToPickedFace({0, 1, 0}, {1, 0, 0}, 2, 0.0f); },
-        [](MeshModel& x) { return x.alignPrincipalAxes(1, 45.0f); },
-        [](MeshModel& x) { return x.flipAboutAxis(0, 180.0f); },
+        [](MeshModel& x) { return x.alignToPickedFace({0, 1, 0}, {1, 0, 0}, Axis::Z, 0.0f); },
+        [](MeshModel& x) { return x.alignPrincipalAxes(Axis::Y, 45.0f); },
+        [](MeshModel& x) { return x.flipAboutAxis(Axis::X, 180.0f); },
         [](MeshModel& x) { return x.swapXYAxes(); },
         [](MeshModel& x) { x.applyFineTune(0.0f, 1.0f, 0.0f); return true; },
         [](MeshModel& x) { return x.resetAlignment(); },
     };
     for (std::size_t i = 0; i < ops.size(); ++i) {
         const float z = 0.5f * (m.boundsMin().z + m.boundsMax().z);
-        ASSERT_FALSE(m.sliceAxis(2, z, 0.0f).empty());
+        ASSERT_FALSE(m.sliceAxis(Axis::Z, z, 0.0f).empty());
         ASSERT_TRUE(m.axisSliceCacheValid);
         const std::uint64_t revision = m.geometryRevision;
         ASSERT_TRUE(ops[i](m)) << "operation " << i;

@@ -80,7 +80,7 @@ void expectFails(MeshModel& m, const char* message)
     const std::vector<Vec3f> before = m.vertices.vec();
     const auto revision = m.geometryRevision;
     std::string error;
-    EXPECT_FALSE(m.autoOrientFlatFace(0, 0, 2.0f, &error));
+    EXPECT_FALSE(m.autoOrientFlatFace(0, Axis::X, 2.0f, &error));
     EXPECT_EQ(error, message);
     EXPECT_TRUE(sameBits(m, before));
     EXPECT_EQ(m.geometryRevision, revision);
@@ -102,7 +102,7 @@ TEST(AutoOrient, LargestFaceAtBottomOnXYAndLongSideOnX)
     MeshModel m = posedFrustum();
     const double volume = shapes::signedVolume(m);
     std::string error;
-    ASSERT_TRUE(m.autoOrientFlatFace(0, 0, 2.0f, &error)) << error;
+    ASSERT_TRUE(m.autoOrientFlatFace(0, Axis::X, 2.0f, &error)) << error;
     const Vec3f lo = m.boundsMin(), ext = m.extents();
     EXPECT_NEAR(ext.x, 100.0f, 1e-2f);
     EXPECT_NEAR(ext.y, 60.0f, 1e-2f);
@@ -121,13 +121,14 @@ TEST(AutoOrient, LargestFaceAtBottomOnXYAndLongSideOnX)
 
 TEST(AutoOrient, LockAxisAndEdgeChooseWhichSideFacesTheAxis)
 {
-    for (const auto& [edge, lock] : {std::pair{0, 1}, std::pair{2, 0}, std::pair{3, 0}, std::pair{1, 1}}) {
+    for (const auto& [edge, lock] :
+         {std::pair{0, Axis::Y}, std::pair{2, Axis::X}, std::pair{3, Axis::X}, std::pair{1, Axis::Y}}) {
         MeshModel m = posedFrustum();
         ASSERT_TRUE(m.autoOrientFlatFace(edge, lock, 2.0f));
         const Vec3f ext = m.extents();
-        EXPECT_NEAR(ext.x, 60.0f, 1e-2f) << edge << " " << lock;
-        EXPECT_NEAR(ext.y, 100.0f, 1e-2f) << edge << " " << lock;
-        EXPECT_NEAR(ext.z, 30.0f, 1e-2f) << edge << " " << lock;
+        EXPECT_NEAR(ext.x, 60.0f, 1e-2f) << edge << " " << axisName(lock);
+        EXPECT_NEAR(ext.y, 100.0f, 1e-2f) << edge << " " << axisName(lock);
+        EXPECT_NEAR(ext.z, 30.0f, 1e-2f) << edge << " " << axisName(lock);
         EXPECT_NEAR(m.boundsMin().z, 0.0f, 1e-4f);
     }
 }
@@ -135,8 +136,8 @@ TEST(AutoOrient, LockAxisAndEdgeChooseWhichSideFacesTheAxis)
 TEST(AutoOrient, LeftIsRightTurnedHalfAboutZ)
 {
     MeshModel right = posedFrustum(), left = posedFrustum();
-    ASSERT_TRUE(right.autoOrientFlatFace(0, 0, 2.0f));
-    ASSERT_TRUE(left.autoOrientFlatFace(1, 0, 2.0f));
+    ASSERT_TRUE(right.autoOrientFlatFace(0, Axis::X, 2.0f));
+    ASSERT_TRUE(left.autoOrientFlatFace(1, Axis::X, 2.0f));
     ASSERT_EQ(right.vertices.size(), left.vertices.size());
     for (std::size_t i = 0; i < right.vertices.size(); ++i) {
         EXPECT_NEAR(left.vertices[i].x, -right.vertices[i].x, 2e-3f) << i;
@@ -162,7 +163,7 @@ TEST(AutoOrient, NoisyTiltedScanLandsOnItsBlockFace)
     const Vec3f want = reference.extents();
 
     std::string error;
-    ASSERT_TRUE(m.autoOrientFlatFace(0, 0, 2.0f, &error)) << error;
+    ASSERT_TRUE(m.autoOrientFlatFace(0, Axis::X, 2.0f, &error)) << error;
     const Vec3f ext = m.extents();
     // Squared up: a tilt of one degree would add about 2 mm to the height
     // and the in-plane extents.
@@ -184,7 +185,7 @@ TEST(AutoOrient, DegenerateInputIsRefused)
 {
     MeshModel empty;
     std::string error;
-    EXPECT_FALSE(empty.autoOrientFlatFace(0, 0, 2.0f, &error));
+    EXPECT_FALSE(empty.autoOrientFlatFace(0, Axis::X, 2.0f, &error));
     EXPECT_EQ(error, "No mesh loaded.");
 
     MeshModel small = sphere(10.0f, 6, 6); // 42 vertices
@@ -223,9 +224,9 @@ TEST(AutoOrient, StrayNonFiniteVertexDoesNotSpoilThePart)
     std::vector<Vec3f> v = stray.vertices.vec();
     v.emplace_back(std::numeric_limits<float>::quiet_NaN(), 1.0f, std::numeric_limits<float>::infinity());
     stray.vertices.assign(std::move(v));
-    ASSERT_TRUE(clean.autoOrientFlatFace(0, 0, 2.0f));
+    ASSERT_TRUE(clean.autoOrientFlatFace(0, Axis::X, 2.0f));
     std::string error;
-    ASSERT_TRUE(stray.autoOrientFlatFace(0, 0, 2.0f, &error)) << error;
+    ASSERT_TRUE(stray.autoOrientFlatFace(0, Axis::X, 2.0f, &error)) << error;
     for (std::size_t i = 0; i < clean.vertices.size(); ++i) {
         EXPECT_NEAR(stray.vertices[i].x, clean.vertices[i].x, 1e-3f);
         EXPECT_NEAR(stray.vertices[i].y, clean.vertices[i].y, 1e-3f);

@@ -38,7 +38,7 @@ void expectExtents(const MeshModel& m, Vec3f want)
     EXPECT_NEAR(e.z, want.z, 1e-2f);
 }
 
-void expectRefused(MeshModel& m, const QVector3D& normal, int target, const char* message)
+void expectRefused(MeshModel& m, const QVector3D& normal, Axis target, const char* message)
 {
     const std::vector<Vec3f> before = m.vertices.vec();
     const auto revision = m.geometryRevision;
@@ -56,7 +56,7 @@ TEST(RectangleSnap, ShapePlaneOntoZAndNearerSideOntoX)
     MeshModel m = tiltedPlate(20.0f);
     const double volume = shapes::signedVolume(m);
     std::string error;
-    ASSERT_TRUE(m.rectangleSnap(leastSpread(m), 2, 0, 2.0f, &error)) << error;
+    ASSERT_TRUE(m.rectangleSnap(leastSpread(m), Axis::Z, 0, 2.0f, &error)) << error;
     expectExtents(m, {100, 40, 4});
     EXPECT_NEAR(m.boundsMin().z, 0.0f, 1e-4f);
     EXPECT_NEAR(m.boundsMin().x, -50.0f, 1e-2f);
@@ -65,7 +65,7 @@ TEST(RectangleSnap, ShapePlaneOntoZAndNearerSideOntoX)
 
     // 70 degrees off X the short side is the nearer one: it goes onto X.
     MeshModel steep = tiltedPlate(70.0f);
-    ASSERT_TRUE(steep.rectangleSnap(leastSpread(steep), 2, 0, 2.0f));
+    ASSERT_TRUE(steep.rectangleSnap(leastSpread(steep), Axis::Z, 0, 2.0f));
     expectExtents(steep, {40, 100, 4});
 }
 
@@ -73,9 +73,9 @@ TEST(RectangleSnap, SideTurnsAboutTargetAxis)
 {
     MeshModel right = tiltedPlate(20.0f), left = tiltedPlate(20.0f), top = tiltedPlate(20.0f);
     const QVector3D n = leastSpread(right);
-    ASSERT_TRUE(right.rectangleSnap(n, 2, 0, 2.0f));
-    ASSERT_TRUE(left.rectangleSnap(n, 2, 1, 2.0f));
-    ASSERT_TRUE(top.rectangleSnap(n, 2, 2, 2.0f));
+    ASSERT_TRUE(right.rectangleSnap(n, Axis::Z, 0, 2.0f));
+    ASSERT_TRUE(left.rectangleSnap(n, Axis::Z, 1, 2.0f));
+    ASSERT_TRUE(top.rectangleSnap(n, Axis::Z, 2, 2.0f));
     for (std::size_t i = 0; i < right.vertices.size(); ++i) {
         const Vec3f r = right.vertices[i], l = left.vertices[i], t = top.vertices[i];
         EXPECT_NEAR(l.x, -r.x, 2e-3f);
@@ -93,7 +93,7 @@ TEST(RectangleSnap, PickedNormalOntoYSeatedOnY)
     MeshModel m = tiltedPlate(20.0f);
     const QVector3D normal = (axisAngleRotation({1, 0, 0}, 30.0f * kDeg)).apply({0, 0, 1});
     std::string error;
-    ASSERT_TRUE(m.rectangleSnap(normal, 1, 0, 2.0f, &error)) << error;
+    ASSERT_TRUE(m.rectangleSnap(normal, Axis::Y, 0, 2.0f, &error)) << error;
     const Vec3f e = m.extents();
     EXPECT_NEAR(e.y, 4.0f, 1e-2f);
     EXPECT_NEAR(std::fmax(e.x, e.z), 100.0f, 1e-2f);
@@ -107,8 +107,8 @@ TEST(RectangleSnap, TrimAboveLimitActsAsTwentyTwoPercent)
 {
     MeshModel a = tiltedPlate(35.0f), b = tiltedPlate(35.0f);
     const QVector3D n = leastSpread(a);
-    ASSERT_TRUE(a.rectangleSnap(n, 2, 0, 22.0f));
-    ASSERT_TRUE(b.rectangleSnap(n, 2, 0, 90.0f));
+    ASSERT_TRUE(a.rectangleSnap(n, Axis::Z, 0, 22.0f));
+    ASSERT_TRUE(b.rectangleSnap(n, Axis::Z, 0, 90.0f));
     EXPECT_EQ(std::memcmp(a.vertices.data(), b.vertices.data(), a.vertices.size() * sizeof(Vec3f)), 0);
 }
 
@@ -116,23 +116,23 @@ TEST(RectangleSnap, DegenerateInputIsRefused)
 {
     MeshModel empty;
     std::string error;
-    EXPECT_FALSE(empty.rectangleSnap({0, 0, 1}, 2, 0, 2.0f, &error));
+    EXPECT_FALSE(empty.rectangleSnap({0, 0, 1}, Axis::Z, 0, 2.0f, &error));
     EXPECT_EQ(error, "No mesh loaded.");
 
     MeshModel m = tiltedPlate(20.0f);
-    expectRefused(m, {0, 0, 1}, 3, "Invalid target axis index.");
-    expectRefused(m, {0, 0, 1}, -1, "Invalid target axis index.");
-    expectRefused(m, {0, 0, 0}, 2, "Picked face normal is invalid.");
-    expectRefused(m, {std::numeric_limits<float>::quiet_NaN(), 0, 1}, 2, "Picked face normal is invalid.");
+    expectRefused(m, {0, 0, 1}, static_cast<Axis>(3), "Invalid target axis index.");
+    expectRefused(m, {0, 0, 1}, static_cast<Axis>(-1), "Invalid target axis index.");
+    expectRefused(m, {0, 0, 0}, Axis::Z, "Picked face normal is invalid.");
+    expectRefused(m, {std::numeric_limits<float>::quiet_NaN(), 0, 1}, Axis::Z, "Picked face normal is invalid.");
 
     MeshModel fifteen = tiltedPlate(20.0f);
     std::vector<Vec3f> v = fifteen.vertices.vec();
     v.resize(15);
     fifteen.vertices.assign(std::move(v));
     fifteen.faces.assign(std::vector<Triangle>{Triangle(0, 1, 2)});
-    expectRefused(fifteen, {0, 0, 1}, 2, "Not enough points for rectangle snap.");
+    expectRefused(fifteen, {0, 0, 1}, Axis::Z, "Not enough points for rectangle snap.");
 
     MeshModel nan = tiltedPlate(20.0f);
     nan.vertices.assign(std::vector<Vec3f>(nan.vertices.size(), Vec3f(0, std::numeric_limits<float>::infinity(), 0)));
-    expectRefused(nan, {0, 0, 1}, 2, "Not enough valid points for rectangle snap.");
+    expectRefused(nan, {0, 0, 1}, Axis::Z, "Not enough valid points for rectangle snap.");
 }

@@ -58,7 +58,7 @@ void addBox(Mesh& mesh, Vec3f lo, Vec3f hi, int n = 2)
 DrawingOptions plainOptions(int view = 0)
 {
     DrawingOptions o;
-    o.view = view;
+    o.view = drawingViewFromIndex(view);
     o.smoothIterations = 0;
     o.decimation = 0.0f;
     o.featureAngle = 35.0f;
@@ -324,7 +324,7 @@ TEST(DrawingEdges, EdgeOutsideTheGridIsVisible)
 {
     Mesh box;
     addBox(box, {0, 0, 0}, {10, 10, 10});
-    const DrawingDepthGrid grid(box.vertices, box.faces, drawingProjection(0));
+    const DrawingDepthGrid grid(box.vertices, box.faces, drawingProjection(DrawingView::Top));
     EXPECT_TRUE(grid.isEdgeVisible({50, 50, -100}, {60, 50, -100}, 0.01f));
     EXPECT_FALSE(grid.isEdgeVisible({2, 5, 0}, {8, 5, 0}, 0.01f));
     EXPECT_TRUE(grid.isEdgeVisible({2, 5, 10}, {8, 5, 10}, 0.01f));
@@ -332,13 +332,13 @@ TEST(DrawingEdges, EdgeOutsideTheGridIsVisible)
 
 TEST(DrawingEdges, ModelPipelineDrawsABoxAndNothingForNoMesh)
 {
-    EXPECT_TRUE(MeshModel().computeDrawingEdges(drawingOptionsFromPanel(0, 30, 50, 0.5, true, true, false)).empty());
+    EXPECT_TRUE(MeshModel().computeDrawingEdges(drawingOptionsFromPanel(DrawingView::Top, 30, 50, 0.5, true, true, false)).empty());
     Mesh closed;
     addBox(closed, {0, 0, 0}, {40, 20, 10}, 4);
     MeshModel box;
     box.vertices.assign(closed.vertices);
     box.faces.assign(closed.faces);
-    const auto edges = box.computeDrawingEdges(drawingOptionsFromPanel(0, 30, 50, 0.5, true, true, false));
+    const auto edges = box.computeDrawingEdges(drawingOptionsFromPanel(DrawingView::Top, 30, 50, 0.5, true, true, false));
     ASSERT_FALSE(edges.empty());
     for (const auto& e : edges) {
         EXPECT_GE(std::min(e.x1, e.x2), -0.5f);
@@ -350,8 +350,8 @@ TEST(DrawingEdges, ModelPipelineDrawsABoxAndNothingForNoMesh)
 
 TEST(DrawingEdges, PanelValuesMapToOptions)
 {
-    const DrawingOptions o = drawingOptionsFromPanel(2, 30, 50, 1.25, false, true, true);
-    EXPECT_EQ(o.view, 2);
+    const DrawingOptions o = drawingOptionsFromPanel(DrawingView::Right, 30, 50, 1.25, false, true, true);
+    EXPECT_EQ(o.view, DrawingView::Right);
     EXPECT_EQ(o.smoothIterations, 3);
     EXPECT_NEAR(o.featureAngle, 35.0f, 1e-4f);
     EXPECT_NEAR(o.decimation, 0.225f, 1e-6f);
@@ -360,5 +360,5 @@ TEST(DrawingEdges, PanelValuesMapToOptions)
     EXPECT_FLOAT_EQ(o.zThreshold, 1.25f);
     EXPECT_FALSE(o.includeBoundary);
     EXPECT_TRUE(o.includeContour);
-    EXPECT_EQ(drawingOptionsFromPanel(0, 0, 100, 0.5, true, true, false).smoothIterations, 6);
+    EXPECT_EQ(drawingOptionsFromPanel(DrawingView::Top, 0, 100, 0.5, true, true, false).smoothIterations, 6);
 }

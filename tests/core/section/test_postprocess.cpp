@@ -717,14 +717,14 @@ TEST(PostProcessPipeline, RunsTheStagesInOrder)
         s.bandThickness = band;
         const bool isBand = band > 0.0f;
         const int strength = isBand ? 80 : 55;
-        SectionLines expected = toSectionLines(keepLongestSegments(raw, 0.9f), 2);
+        SectionLines expected = toSectionLines(keepLongestSegments(raw, 0.9f), Axis::Z);
         expected = isBand ? cleanupBandSection(expected, true) : sanitizeSectionLines(expected);
         expected = chainAndSmoothSection(smoothSectionGraph(expected, strength), strength, isBand);
-        EXPECT_EQ(postProcessSection(raw, 2, s), expected) << band;
+        EXPECT_EQ(postProcessSection(raw, Axis::Z, s), expected) << band;
 
         s.smoothAndChain = false;
-        const SectionLines cleaned = toSectionLines(keepLongestSegments(raw, 0.9f), 2);
-        EXPECT_EQ(postProcessSection(raw, 2, s), isBand ? cleanupBandSection(cleaned, true) : cleaned);
+        const SectionLines cleaned = toSectionLines(keepLongestSegments(raw, 0.9f), Axis::Z);
+        EXPECT_EQ(postProcessSection(raw, Axis::Z, s), isBand ? cleanupBandSection(cleaned, true) : cleaned);
     }
 }
 
@@ -738,17 +738,17 @@ TEST(PostProcessPipeline, ExactCutAtEightySmoothsAsIfFiftyFive)
     }
     SectionPostProcessSettings s;
     s.smoothStrength = 80;
-    const SectionLines at80 = postProcessSection(raw, 2, s);
+    const SectionLines at80 = postProcessSection(raw, Axis::Z, s);
     s.smoothStrength = 55;
-    EXPECT_EQ(at80, postProcessSection(raw, 2, s));
+    EXPECT_EQ(at80, postProcessSection(raw, Axis::Z, s));
     s.smoothStrength = 35;
-    EXPECT_NE(at80, postProcessSection(raw, 2, s));
+    EXPECT_NE(at80, postProcessSection(raw, Axis::Z, s));
     // A band cut uses the full strength.
     s.bandThickness = 0.5f;
     s.smoothStrength = 80;
-    const SectionLines band80 = postProcessSection(raw, 2, s);
+    const SectionLines band80 = postProcessSection(raw, Axis::Z, s);
     s.smoothStrength = 55;
-    EXPECT_NE(band80, postProcessSection(raw, 2, s));
+    EXPECT_NE(band80, postProcessSection(raw, Axis::Z, s));
 }
 
 TEST(PostProcessPipeline, ExactCircleComesOutAsOneClosedChainWithItsCircumference)
@@ -759,7 +759,7 @@ TEST(PostProcessPipeline, ExactCircleComesOutAsOneClosedChainWithItsCircumferenc
     for (int strength : {0, 35, 100}) {
         SectionPostProcessSettings s;
         s.smoothStrength = strength;
-        const SectionLines out = postProcessSection(circleCut(r, n), 2, s);
+        const SectionLines out = postProcessSection(circleCut(r, n), Axis::Z, s);
         const QList<SectionPolyline> chains = chainSegmentsToPolylines(out, 1e-6);
         ASSERT_EQ(chains.size(), 1) << strength;
         EXPECT_EQ(chains[0].first(), chains[0].last());
@@ -778,7 +778,7 @@ TEST(PostProcessPipeline, BandCircleBecomesAClosedPolygonOnTheCircle)
         SectionPostProcessSettings s;
         s.bandThickness = 0.8f;
         s.smoothStrength = strength;
-        const SectionLines out = postProcessSection(circleCut(r, 720), 2, s);
+        const SectionLines out = postProcessSection(circleCut(r, 720), Axis::Z, s);
         const QList<SectionPolyline> chains = chainSegmentsToPolylines(out, 1e-6);
         ASSERT_EQ(chains.size(), 1) << strength;
         EXPECT_EQ(chains[0].first(), chains[0].last());
@@ -815,13 +815,13 @@ TEST(PostProcessPipeline, NoisyBandCutComesOutAsFewLongPolylines)
 TEST(PostProcessPipeline, RealBandCutOfACylinderBecomesOneRing)
 {
     MeshModel m = shapes::cylinder(10.0f, 40.0f, 128, 8);
-    const Segments raw = m.sliceAxis(2, 17.3f, 0.8f);
+    const Segments raw = m.sliceAxis(Axis::Z, 17.3f, 0.8f);
     ASSERT_FALSE(raw.empty());
     for (int strength : {0, 35}) {
         SectionPostProcessSettings s;
         s.bandThickness = 0.8f;
         s.smoothStrength = strength;
-        const SectionLines out = postProcessSection(raw, 2, s);
+        const SectionLines out = postProcessSection(raw, Axis::Z, s);
         const QList<SectionPolyline> chains = chainSegmentsToPolylines(out, 1e-6);
         ASSERT_EQ(chains.size(), 1) << strength;
         EXPECT_EQ(chains[0].first(), chains[0].last());
@@ -834,20 +834,20 @@ TEST(PostProcessPipeline, RealBandCutOfACylinderBecomesOneRing)
 TEST(PostProcessPipeline, BadInputNeverCrashesOrEmptiesAValidSection)
 {
     SectionPostProcessSettings s;
-    EXPECT_TRUE(postProcessSection({}, 2, s).isEmpty());
+    EXPECT_TRUE(postProcessSection({}, Axis::Z, s).isEmpty());
     const float nan = std::numeric_limits<float>::quiet_NaN();
     Segments raw = circleCut(5.0, 64);
     raw[7].p0.x = nan;
     for (float band : {0.0f, 1.0f, nan}) {
         s.bandThickness = band;
-        const SectionLines out = postProcessSection(raw, 2, s);
+        const SectionLines out = postProcessSection(raw, Axis::Z, s);
         EXPECT_FALSE(out.isEmpty());
         for (const QLineF& l : out)
             EXPECT_TRUE(isValidSectionLine(l));
     }
     s.bandThickness = 0.0f;
-    EXPECT_TRUE(postProcessSection(Segments{seg(nan, 0, 1, 1)}, 2, s).isEmpty());
-    EXPECT_EQ(postProcessSection(Segments{seg(0, 0, 1, 1)}, 7, s).size(), 1); // out-of-range axis maps as Z
+    EXPECT_TRUE(postProcessSection(Segments{seg(nan, 0, 1, 1)}, Axis::Z, s).isEmpty());
+    EXPECT_EQ(postProcessSection(Segments{seg(0, 0, 1, 1)}, static_cast<Axis>(7), s).size(), 1); // out-of-range axis maps as Z
 }
 
 TEST(PostProcessPipeline, GarbageThroughEveryStageYieldsOnlyValidLines)

@@ -6,7 +6,7 @@
 TEST(SectionCacheKey, MatchesOnlyTheSameCutOfTheSameGeometry)
 {
     SectionRequest request;
-    request.axis = 1;
+    request.axis = Axis::Y;
     request.position = 12.5f;
     request.bandThickness = 0.2f;
     request.keepRatio = 0.8f;
@@ -20,7 +20,7 @@ TEST(SectionCacheKey, MatchesOnlyTheSameCutOfTheSameGeometry)
     other.position += 1e-4f;
     EXPECT_FALSE(sectionCacheKeyMatches(key, other, 7));
     other = request;
-    other.axis = 0;
+    other.axis = Axis::X;
     EXPECT_FALSE(sectionCacheKeyMatches(key, other, 7));
     other = request;
     other.bandThickness = 0.0f;
@@ -56,7 +56,7 @@ TEST(SectionCacheKey, SurfaceSlicesCompareThePlaneNotTheAxis)
     EXPECT_EQ(key.axis, -1);
 
     SectionRequest other = request;
-    other.axis = 0;
+    other.axis = Axis::X;
     other.position = 99.0f;
     EXPECT_TRUE(sectionCacheKeyMatches(key, other, 1));
     other = request;

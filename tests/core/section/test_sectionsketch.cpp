@@ -57,24 +57,24 @@ TEST(SectionSketch, CollinearOrCoincidentPointsMakeNoCircle)
 
 TEST(SectionSketch, LineAndLengthRecords)
 {
-    const SectionAnnotation line = sketch::buildToolRecord(sketch::LineTool, {QPointF(1, 2), QPointF(4, 6)});
+    const SectionAnnotation line = sketch::buildToolRecord(sketch::Tool::Line, {QPointF(1, 2), QPointF(4, 6)});
     EXPECT_EQ(line.kind, "line");
     EXPECT_EQ(line.points, (QList<QPointF>{QPointF(1, 2), QPointF(4, 6)}));
     EXPECT_FALSE(line.isMeasurement);
     EXPECT_TRUE(line.label.isEmpty());
 
-    const SectionAnnotation length = sketch::buildToolRecord(sketch::LengthTool, {QPointF(0, 0), QPointF(3, 4)});
+    const SectionAnnotation length = sketch::buildToolRecord(sketch::Tool::Length, {QPointF(0, 0), QPointF(3, 4)});
     EXPECT_EQ(length.kind, "measure_length");
     EXPECT_TRUE(length.isMeasurement);
     EXPECT_EQ(length.label, "5.00 mm");
-    EXPECT_EQ(sketch::buildToolRecord(sketch::LengthTool, {QPointF(0, 0), QPointF(12.345, 0)}).label, "12.35 mm");
+    EXPECT_EQ(sketch::buildToolRecord(sketch::Tool::Length, {QPointF(0, 0), QPointF(12.345, 0)}).label, "12.35 mm");
 
-    EXPECT_TRUE(sketch::buildToolRecord(sketch::LineTool, {QPointF(1, 2)}).kind.isEmpty());
+    EXPECT_TRUE(sketch::buildToolRecord(sketch::Tool::Line, {QPointF(1, 2)}).kind.isEmpty());
 }
 
 TEST(SectionSketch, RectangleIsNormalised)
 {
-    const SectionAnnotation rect = sketch::buildToolRecord(sketch::RectTool, {QPointF(5, 1), QPointF(2, 4)});
+    const SectionAnnotation rect = sketch::buildToolRecord(sketch::Tool::Rect, {QPointF(5, 1), QPointF(2, 4)});
     EXPECT_EQ(rect.kind, "rectangle");
     EXPECT_EQ(rect.rect, QRectF(2, 1, 3, 3));
     EXPECT_TRUE(rect.points.isEmpty());
@@ -83,43 +83,43 @@ TEST(SectionSketch, RectangleIsNormalised)
 TEST(SectionSketch, CircleRecordsKeepTheClicks)
 {
     const QList<QPointF> clicks{QPointF(7, 2), QPointF(2, 7), QPointF(-3, 2)};
-    const SectionAnnotation circle = sketch::buildToolRecord(sketch::CircleTool, clicks);
+    const SectionAnnotation circle = sketch::buildToolRecord(sketch::Tool::Circle, clicks);
     EXPECT_EQ(circle.kind, "circle");
     EXPECT_EQ(circle.points, clicks);
     EXPECT_TRUE(samePoint(circle.center, QPointF(2, 2)));
     EXPECT_NEAR(circle.radius, 5.0, 1e-12);
     EXPECT_FALSE(circle.isMeasurement);
 
-    const SectionAnnotation radius = sketch::buildToolRecord(sketch::RadiusTool, clicks);
+    const SectionAnnotation radius = sketch::buildToolRecord(sketch::Tool::Radius, clicks);
     EXPECT_EQ(radius.kind, "measure_radius");
     EXPECT_TRUE(radius.isMeasurement);
     EXPECT_EQ(radius.label, "R 5.00 mm");
 
-    EXPECT_TRUE(sketch::buildToolRecord(sketch::CircleTool, {QPointF(0, 0), QPointF(1, 0), QPointF(2, 0)}).kind.isEmpty());
-    EXPECT_TRUE(sketch::buildToolRecord(sketch::RadiusTool, {QPointF(0, 0), QPointF(1, 0), QPointF(2, 0)}).kind.isEmpty());
+    EXPECT_TRUE(sketch::buildToolRecord(sketch::Tool::Circle, {QPointF(0, 0), QPointF(1, 0), QPointF(2, 0)}).kind.isEmpty());
+    EXPECT_TRUE(sketch::buildToolRecord(sketch::Tool::Radius, {QPointF(0, 0), QPointF(1, 0), QPointF(2, 0)}).kind.isEmpty());
 }
 
 TEST(SectionSketch, ArcLengthUsesTheShortWayBetweenOuterClicks)
 {
     const SectionAnnotation half =
-        sketch::buildToolRecord(sketch::ArcTool, {QPointF(1, 0), QPointF(0, 1), QPointF(-1, 0)});
+        sketch::buildToolRecord(sketch::Tool::Arc, {QPointF(1, 0), QPointF(0, 1), QPointF(-1, 0)});
     EXPECT_EQ(half.kind, "measure_arc");
     EXPECT_EQ(half.label, "Arc 3.14 mm");
 
     // Radius 2, a quarter turn: length pi.
     const SectionAnnotation quarter = sketch::buildToolRecord(
-        sketch::ArcTool, {QPointF(2, 0), QPointF(std::sqrt(2.0), std::sqrt(2.0)), QPointF(0, 2)});
+        sketch::Tool::Arc, {QPointF(2, 0), QPointF(std::sqrt(2.0), std::sqrt(2.0)), QPointF(0, 2)});
     EXPECT_EQ(quarter.label, "Arc 3.14 mm");
 }
 
 TEST(SectionSketch, AngleLabels)
 {
-    EXPECT_EQ(sketch::buildToolRecord(sketch::AngleTool, {QPointF(1, 0), QPointF(0, 0), QPointF(0, 1)}).label,
+    EXPECT_EQ(sketch::buildToolRecord(sketch::Tool::Angle, {QPointF(1, 0), QPointF(0, 0), QPointF(0, 1)}).label,
               "90.00 deg");
-    EXPECT_EQ(sketch::buildToolRecord(sketch::AngleTool, {QPointF(-3, 1), QPointF(0, 1), QPointF(5, 1)}).label,
+    EXPECT_EQ(sketch::buildToolRecord(sketch::Tool::Angle, {QPointF(-3, 1), QPointF(0, 1), QPointF(5, 1)}).label,
               "180.00 deg");
     const SectionAnnotation degenerate =
-        sketch::buildToolRecord(sketch::AngleTool, {QPointF(2, 2), QPointF(2, 2), QPointF(5, 1)});
+        sketch::buildToolRecord(sketch::Tool::Angle, {QPointF(2, 2), QPointF(2, 2), QPointF(5, 1)});
     EXPECT_EQ(degenerate.kind, "measure_angle");
     EXPECT_EQ(degenerate.points.size(), 3);
     EXPECT_TRUE(degenerate.label.isEmpty());
@@ -127,14 +127,14 @@ TEST(SectionSketch, AngleLabels)
 
 TEST(SectionSketch, PointLabelAndPolygon)
 {
-    const SectionAnnotation point = sketch::buildToolRecord(sketch::PointTool, {QPointF(3.1, -4)});
+    const SectionAnnotation point = sketch::buildToolRecord(sketch::Tool::Point, {QPointF(3.1, -4)});
     EXPECT_EQ(point.kind, "point_label");
     EXPECT_EQ(point.label, "(3.10, -4.00)");
     EXPECT_TRUE(point.isMeasurement);
 
-    EXPECT_TRUE(sketch::buildToolRecord(sketch::PolygonTool, {QPointF(0, 0), QPointF(1, 0)}).kind.isEmpty());
+    EXPECT_TRUE(sketch::buildToolRecord(sketch::Tool::Polygon, {QPointF(0, 0), QPointF(1, 0)}).kind.isEmpty());
     const SectionAnnotation polygon =
-        sketch::buildToolRecord(sketch::PolygonTool, {QPointF(0, 0), QPointF(1, 0), QPointF(1, 1)});
+        sketch::buildToolRecord(sketch::Tool::Polygon, {QPointF(0, 0), QPointF(1, 0), QPointF(1, 1)});
     EXPECT_EQ(polygon.kind, "polygon");
     EXPECT_TRUE(polygon.closed);
     EXPECT_EQ(polygon.points.size(), 3);

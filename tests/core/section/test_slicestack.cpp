@@ -78,7 +78,7 @@ TEST(SliceStack, SectionCoordinatesFollowTheAxis)
 {
     MeshModel cyl = shapes::cylinder(10, 40, 64);
     SliceStackRequest request;
-    request.axis = 0; // X: lines in (y, z)
+    request.axis = Axis::X; // X: lines in (y, z)
     request.count = 4;
     const std::vector<float> at = sliceStackPositions(cyl, request);
     ASSERT_EQ(at.size(), 4u);

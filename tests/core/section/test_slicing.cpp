@@ -33,7 +33,7 @@ TEST(SliceAxis, CylinderCrossSectionHasItsCircumference)
     MeshModel m = shapes::cylinder(10.0f, 40.0f, 64, 3);
     for (float band : {0.0f, 0.8f}) {
         m.clearDerivedState();
-        const auto cut = m.sliceAxis(2, 20.5f, band);
+        const auto cut = m.sliceAxis(Axis::Z, 20.5f, band);
         EXPECT_NEAR(totalLength(cut), polygonPerimeter(10.0, 64), 0.05) << "band " << band;
         for (const auto& s : cut) {
             EXPECT_NEAR(s.p0.z, 20.5f, 1e-4f);
@@ -45,9 +45,9 @@ TEST(SliceAxis, CylinderCrossSectionHasItsCircumference)
 TEST(SliceAxis, BoxSectionIsItsRectangle)
 {
     MeshModel m = shapes::box({50, 30, 20}, 3);
-    const auto cut = m.sliceAxis(0, 12.3f, 0.0f);
+    const auto cut = m.sliceAxis(Axis::X, 12.3f, 0.0f);
     EXPECT_NEAR(totalLength(cut), 2.0 * (30 + 20), 1e-3);
-    const SectionLines lines = toSectionLines(cut, 0);
+    const SectionLines lines = toSectionLines(cut, Axis::X);
     QRectF bounds;
     for (const QLineF& l : lines)
         bounds = bounds.united(QRectF(l.p1(), l.p2()).normalized());
@@ -59,24 +59,24 @@ TEST(SliceAxis, PlaneThroughVertexRowStillFindsTheSection)
 {
     // Grid lines at z = 0, 5, 10, ...: the plane runs through a row of vertices.
     MeshModel m = shapes::box({20, 20, 20}, 4);
-    const auto cut = m.sliceAxis(2, 10.0f, 0.0f);
+    const auto cut = m.sliceAxis(Axis::Z, 10.0f, 0.0f);
     EXPECT_NEAR(totalLength(cut), 80.0, 0.01);
 }
 
 TEST(SliceAxis, PlaneMissingTheMeshGivesNothing)
 {
     MeshModel m = shapes::box({10, 10, 10}, 2);
-    EXPECT_TRUE(m.sliceAxis(2, 50.0f, 0.0f).empty());
-    EXPECT_TRUE(m.sliceAxis(2, -3.0f, 2.0f).empty());
-    EXPECT_TRUE(m.sliceAxis(3, 5.0f, 0.0f).empty());
-    EXPECT_TRUE(m.sliceAxis(-1, 5.0f, 0.0f).empty());
-    EXPECT_TRUE(MeshModel().sliceAxis(2, 0.0f, 0.0f).empty());
+    EXPECT_TRUE(m.sliceAxis(Axis::Z, 50.0f, 0.0f).empty());
+    EXPECT_TRUE(m.sliceAxis(Axis::Z, -3.0f, 2.0f).empty());
+    EXPECT_TRUE(m.sliceAxis(static_cast<Axis>(3), 5.0f, 0.0f).empty());
+    EXPECT_TRUE(m.sliceAxis(static_cast<Axis>(-1), 5.0f, 0.0f).empty());
+    EXPECT_TRUE(MeshModel().sliceAxis(Axis::Z, 0.0f, 0.0f).empty());
 }
 
 TEST(SliceAxis, NearlyEqualPositionIsServedFromCache)
 {
     MeshModel m = shapes::cylinder(5.0f, 10.0f, 32);
-    const auto first = m.sliceAxis(2, 5.0f, 0.0f);
+    const auto first = m.sliceAxis(Axis::Z, 5.0f, 0.0f);
     ASSERT_FALSE(first.empty());
     EXPECT_TRUE(m.axisSliceCacheValid);
     EXPECT_EQ(m.axisSliceCacheAxis, 2);
@@ -85,13 +85,13 @@ TEST(SliceAxis, NearlyEqualPositionIsServedFromCache)
     for (Vec3f& v : moved)
         v.x += 100.0f;
     m.vertices.assign(moved);
-    const auto second = m.sliceAxis(2, 5.0000005f, 0.0f);
+    const auto second = m.sliceAxis(Axis::Z, 5.0000005f, 0.0f);
     ASSERT_EQ(second.size(), first.size());
     EXPECT_EQ(second[0].p0.x, first[0].p0.x);
     // After a cache update the same request is recomputed.
     m.updateCaches();
     EXPECT_FALSE(m.axisSliceCacheValid);
-    const auto third = m.sliceAxis(2, 5.0f, 0.0f);
+    const auto third = m.sliceAxis(Axis::Z, 5.0f, 0.0f);
     ASSERT_FALSE(third.empty());
     EXPECT_GT(third[0].p0.x, 90.0f);
 }
@@ -145,7 +145,7 @@ TEST(SliceCutter, FindsExactlyTheTouchingTriangles)
             positions.push_back(lo[axis] + (hi[axis] - lo[axis]) * float(k) / 20.0f);
         for (float p : positions) {
             std::vector<std::uint32_t> found, expected;
-            cutter->trianglesTouching(m, axis, p, found);
+            cutter->trianglesTouching(m, axisFromIndex(axis), p, found);
             for (std::uint32_t i = 0; i < m.faces.size(); ++i) {
                 const Triangle& t = m.faces[i];
                 const float a = m.vertices[t[0]][axis], b = m.vertices[t[1]][axis], c = m.vertices[t[2]][axis];
@@ -164,11 +164,11 @@ TEST(SliceAxis, ExactCutIsTheSameEveryTime)
     MeshModel model = makeSyntheticModel(200000);
     model.updateCaches();
     const float mid = 0.5f * (model.boundsMin().z + model.boundsMax().z);
-    const auto first = model.sliceAxis(2, mid, 0.0f);
+    const auto first = model.sliceAxis(Axis::Z, mid, 0.0f);
     ASSERT_GT(first.size(), 100u);
     for (int round = 0; round < 6; ++round) {
-        model.sliceAxis(2, mid + 1.0f + float(round), 0.0f); // evicts the one-entry cache
-        const auto again = model.sliceAxis(2, mid, 0.0f);
+        model.sliceAxis(Axis::Z, mid + 1.0f + float(round), 0.0f); // evicts the one-entry cache
+        const auto again = model.sliceAxis(Axis::Z, mid, 0.0f);
         ASSERT_EQ(again.size(), first.size());
         for (std::size_t i = 0; i < first.size(); ++i) {
             ASSERT_EQ(again[i].p0, first[i].p0) << i;
@@ -191,9 +191,9 @@ TEST(SliceAxis, CutsWithAndWithoutTheCutterAgree)
         for (float f : {0.13f, 0.5f, 0.77f}) {
             const float at = lo + f * (hi - lo);
             model.clearDerivedState();
-            const auto a = model.sliceAxis(axis, at, 0.0f);
+            const auto a = model.sliceAxis(axisFromIndex(axis), at, 0.0f);
             model.clearDerivedState();
-            const auto b = model.sliceAxis(axis, at, 0.0f, cutter.get());
+            const auto b = model.sliceAxis(axisFromIndex(axis), at, 0.0f, cutter.get());
             ASSERT_GT(a.size(), 50u);
             ASSERT_EQ(a.size(), b.size()) << axis << " " << f;
             for (std::size_t i = 0; i < a.size(); ++i) {
@@ -219,7 +219,7 @@ TEST(BandWalk, TriangleInThePlaneOffersItsFirstSeparatedVertices)
     MeshModel m;
     m.vertices.assign(std::vector<Vec3f>{{0, 0, 0}, {0.00001f, 0, 0}, {4, 3, 0}});
     m.faces.assign(std::vector<Triangle>{{0, 1, 2}});
-    const auto cut = m.sliceAxis(2, 0.0f, 1.0f);
+    const auto cut = m.sliceAxis(Axis::Z, 0.0f, 1.0f);
     ASSERT_EQ(cut.size(), 1u);
     EXPECT_EQ(cut[0].p0, Vec3f(0, 0, 0));
     EXPECT_EQ(cut[0].p1, Vec3f(4, 3, 0));
@@ -230,7 +230,7 @@ TEST(BandWalk, OutOfRangeTrianglesAreSkipped)
     MeshModel m;
     m.vertices.assign(std::vector<Vec3f>{{0, 0, -1}, {10, 0, 1}, {0, 10, 1}});
     m.faces.assign(std::vector<Triangle>{{0, 1, 7}, {0, 1, 2}});
-    const auto cut = m.sliceAxis(2, 0.0f, 0.5f);
+    const auto cut = m.sliceAxis(Axis::Z, 0.0f, 0.5f);
     EXPECT_EQ(cut.size(), 1u);
 }
 
@@ -254,9 +254,9 @@ TEST(SlicePlane, ObliquePlaneThroughCylinderIsAnEllipse)
 TEST(SectionLines, AxisAndPlaneMappings)
 {
     const std::vector<MeshModel::SliceSegment3D> seg{{{1, 2, 3}, {4, 5, 6}}};
-    EXPECT_EQ(toSectionLines(seg, 0).at(0), QLineF(2, 3, 5, 6));
-    EXPECT_EQ(toSectionLines(seg, 1).at(0), QLineF(1, 3, 4, 6));
-    EXPECT_EQ(toSectionLines(seg, 2).at(0), QLineF(1, 2, 4, 5));
+    EXPECT_EQ(toSectionLines(seg, Axis::X).at(0), QLineF(2, 3, 5, 6));
+    EXPECT_EQ(toSectionLines(seg, Axis::Y).at(0), QLineF(1, 3, 4, 6));
+    EXPECT_EQ(toSectionLines(seg, Axis::Z).at(0), QLineF(1, 2, 4, 5));
     const QLineF plane = toSectionLines(seg, QVector3D(1, 1, 1), QVector3D(0, 1, 0), QVector3D(0, 0, 1)).at(0);
     EXPECT_EQ(plane, QLineF(1, 2, 4, 5));
 }

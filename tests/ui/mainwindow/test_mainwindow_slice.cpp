@@ -29,7 +29,7 @@ constexpr int kLoadTimeoutMs = 60000;
 SectionLines expectedSection(const MainWindow& window, bool smooth)
 {
     SectionRequest request;
-    request.axis = window.findChild<QComboBox*>(QStringLiteral("sliceAxisCombo"))->currentIndex();
+    request.axis = axisFromIndex(window.findChild<QComboBox*>(QStringLiteral("sliceAxisCombo"))->currentIndex());
     request.position = float(window.findChild<QDoubleSpinBox*>(QStringLiteral("sliceExactSpin"))->value());
     request.bandThickness = float(window.findChild<QDoubleSpinBox*>(QStringLiteral("bandThicknessSpin"))->value());
     request.keepRatio = float(window.findChild<QSlider*>(QStringLiteral("keepRatioSlider"))->value()) / 100.0f;

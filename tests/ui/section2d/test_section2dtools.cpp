@@ -141,7 +141,7 @@ private:
 void TestSection2DTools::lineTakesTwoClicks()
 {
     loadOutline();
-    canvas_->setTool(sketch::LineTool);
+    canvas_->setTool(sketch::Tool::Line);
     const QPointF a = clickPixel(QPoint(100, 100));
     QCOMPARE(canvas_->pendingPointList().size(), 1);
     QVERIFY(canvas_->annotations().isEmpty());
@@ -162,7 +162,7 @@ void TestSection2DTools::lineTakesTwoClicks()
 void TestSection2DTools::rectangleIsNormalised()
 {
     loadOutline();
-    canvas_->setTool(sketch::RectTool);
+    canvas_->setTool(sketch::Tool::Rect);
     // Upper right first, then lower left.
     const QPointF a = clickPixel(QPoint(300, 60));
     const QPointF b = clickPixel(QPoint(120, 200));
@@ -178,7 +178,7 @@ void TestSection2DTools::rectangleIsNormalised()
 void TestSection2DTools::circleThroughThreeClicks()
 {
     loadOutline();
-    canvas_->setTool(sketch::CircleTool);
+    canvas_->setTool(sketch::Tool::Circle);
     const QPointF a = clickPixel(QPoint(200, 60));
     const QPointF b = clickPixel(QPoint(110, 150));
     QVERIFY(canvas_->annotations().isEmpty());
@@ -196,7 +196,7 @@ void TestSection2DTools::circleThroughThreeClicks()
 void TestSection2DTools::collinearCircleClicksMakeNothing()
 {
     loadOutline();
-    canvas_->setTool(sketch::CircleTool);
+    canvas_->setTool(sketch::Tool::Circle);
     clickPixel(QPoint(100, 150));
     clickPixel(QPoint(200, 150));
     clickPixel(QPoint(300, 150));
@@ -210,7 +210,7 @@ void TestSection2DTools::collinearCircleClicksMakeNothing()
 void TestSection2DTools::polygonFinishesOnDoubleClick()
 {
     loadOutline();
-    canvas_->setTool(sketch::PolygonTool);
+    canvas_->setTool(sketch::Tool::Polygon);
     const QPointF a = clickPixel(QPoint(100, 100));
     const QPointF b = clickPixel(QPoint(200, 80));
     const QPointF c = clickPixel(QPoint(260, 160));
@@ -232,7 +232,7 @@ void TestSection2DTools::polygonFinishesOnDoubleClick()
 void TestSection2DTools::polygonOfTwoPointsIsDiscarded()
 {
     loadOutline();
-    canvas_->setTool(sketch::PolygonTool);
+    canvas_->setTool(sketch::Tool::Polygon);
     clickPixel(QPoint(100, 100));
     doubleClickPixel(QPoint(200, 80));
     QVERIFY(canvas_->annotations().isEmpty());
@@ -242,7 +242,7 @@ void TestSection2DTools::polygonOfTwoPointsIsDiscarded()
 void TestSection2DTools::pointLabelOnOneClick()
 {
     loadOutline();
-    canvas_->setTool(sketch::PointTool);
+    canvas_->setTool(sketch::Tool::Point);
     const QPointF p = clickPixel(QPoint(180, 120));
     QCOMPARE(canvas_->annotations().size(), 1);
     const SectionAnnotation label = canvas_->annotations().first();
@@ -256,7 +256,7 @@ void TestSection2DTools::lengthAndRightClickDiscard()
 {
     loadOutline();
     canvas_->setSnapEnabled(true);
-    canvas_->setTool(sketch::LengthTool);
+    canvas_->setTool(sketch::Tool::Length);
     // Just outside two corners of the outline, snapped exactly onto them:
     // 10 units apart.
     clickPixel(pixelOf(QPointF(2, 3)) + QPoint(-3, 3));
@@ -279,7 +279,7 @@ void TestSection2DTools::measureDoubleClickFinishesAngle()
 {
     loadOutline();
     canvas_->setSnapEnabled(true);
-    canvas_->setTool(sketch::AngleTool);
+    canvas_->setTool(sketch::Tool::Angle);
     clickPixel(pixelOf(QPointF(12, 3)) + QPoint(3, 3));
     clickPixel(pixelOf(QPointF(2, 3)) + QPoint(-3, 3));
     // Third point by double click on the corner above the vertex.
@@ -301,15 +301,15 @@ void TestSection2DTools::measureDoubleClickFinishesAngle()
 void TestSection2DTools::changingToolDropsShapeInProgress()
 {
     loadOutline();
-    canvas_->setTool(sketch::LineTool);
+    canvas_->setTool(sketch::Tool::Line);
     clickPixel(QPoint(100, 100));
     clickPixel(QPoint(200, 100));
     QCOMPARE(canvas_->selectedAnnotationIndex(), 0);
     clickPixel(QPoint(150, 200));
-    canvas_->setTool(sketch::SelectTool);
+    canvas_->setTool(sketch::Tool::Select);
     QVERIFY(canvas_->pendingPointList().isEmpty());
     QCOMPARE(canvas_->selectedAnnotationIndex(), 0); // kept into Select
-    canvas_->setTool(sketch::CircleTool);
+    canvas_->setTool(sketch::Tool::Circle);
     QCOMPARE(canvas_->selectedAnnotationIndex(), -1);
 }
 
@@ -317,7 +317,7 @@ void TestSection2DTools::shapeInProgressIsDrawn()
 {
     loadOutline();
     canvas_->setLayerVisible(QStringLiteral("contour"), false);
-    canvas_->setTool(sketch::LineTool);
+    canvas_->setTool(sketch::Tool::Line);
     const QImage before = canvas_->grab().toImage();
     clickPixel(QPoint(60, 150));
     sendMouse(canvas_.get(), QEvent::MouseMove, QPoint(340, 150), Qt::NoButton, Qt::NoButton);
@@ -328,7 +328,7 @@ void TestSection2DTools::shapeInProgressIsDrawn()
             ++changed;
     // A dashed line: many, but not all, pixels along it.
     QVERIFY2(changed > 60, qPrintable(QString::number(changed)));
-    canvas_->setTool(sketch::NavigationTool);
+    canvas_->setTool(sketch::Tool::Navigation);
     const QImage after = canvas_->grab().toImage();
     for (int x = 70; x < 330; ++x)
         QCOMPARE(after.pixelColor(x, 150), before.pixelColor(x, 150));
@@ -339,7 +339,7 @@ void TestSection2DTools::snapsToSegmentEndWithinTenPixels()
     // Two lines 5 units (well over 10 pixels) apart.
     canvas_->setSectionLines({QLineF(0, 0, 10, 0), QLineF(0, 5, 10, 5)});
     canvas_->setSnapEnabled(true);
-    canvas_->setTool(sketch::LineTool);
+    canvas_->setTool(sketch::Tool::Line);
     const QPoint end = pixelOf(QPointF(10, 0));
     // Beyond the end, right and down: 7.2 pixels from it.
     clickPixel(end + QPoint(6, 4));
@@ -367,7 +367,7 @@ void TestSection2DTools::pickSelectsNearestWithinRadius()
     line.kind = QStringLiteral("line");
     line.points = {QPointF(4, 6), QPointF(10, 6)};
     canvas_->setAnnotations({line});
-    canvas_->setTool(sketch::SelectTool);
+    canvas_->setTool(sketch::Tool::Select);
 
     clickPixel(pixelOf(QPointF(7, 6)) + QPoint(0, 4));
     QCOMPARE(canvas_->selectedAnnotationIndex(), 0);
@@ -384,7 +384,7 @@ void TestSection2DTools::pickSelectsNearestWithinRadius()
     QCOMPARE(canvas_->selectedAnnotationIndex(), -1);
 
     // Navigation picks too.
-    canvas_->setTool(sketch::NavigationTool);
+    canvas_->setTool(sketch::Tool::Navigation);
     clickPixel(pixelOf(QPointF(7, 3)) + QPoint(0, 3));
     QCOMPARE(canvas_->selectedSegmentIndex(), 0);
 }
@@ -392,7 +392,7 @@ void TestSection2DTools::pickSelectsNearestWithinRadius()
 void TestSection2DTools::rightClickClearsSelection()
 {
     loadOutline();
-    canvas_->setTool(sketch::SelectTool);
+    canvas_->setTool(sketch::Tool::Select);
     clickPixel(pixelOf(QPointF(7, 3)));
     QCOMPARE(canvas_->selectedSegmentIndex(), 0);
     clickPixel(QPoint(200, 150), Qt::RightButton);
@@ -413,7 +413,7 @@ void TestSection2DTools::eraserRadiusFollowsBrushSize()
         canvas_->setSectionLines(lines);
         canvas_->setEraserSize(size);
         QCOMPARE(canvas_->eraserRadiusPixels(), radii[size]);
-        canvas_->setTool(sketch::EraserTool);
+        canvas_->setTool(sketch::Tool::Eraser);
         const QPoint pixel = pixelOf(QPointF(5, 5));
         const QPointF at = canvas_->mapToSection(pixel);
         const double radius = radii[size] * upp();
@@ -437,7 +437,7 @@ void TestSection2DTools::eraserDragErasesAlongThePath()
         lines.append(QLineF(i, 0, i, 10));
     canvas_->setSectionLines(lines);
     canvas_->setKeptIndices({2, 5});
-    canvas_->setTool(sketch::EraserTool);
+    canvas_->setTool(sketch::Tool::Eraser);
     canvas_->setEraserSize(0);
     // Across lines 2..5 at mid height, then a move with the button up.
     const QPoint from = pixelOf(QPointF(2, 5));
@@ -457,7 +457,7 @@ void TestSection2DTools::thinAreaEraseDoesNothing()
     for (int i = 0; i <= 10; ++i)
         lines.append(QLineF(i, 0, i, 10));
     canvas_->setSectionLines(lines);
-    canvas_->setTool(sketch::AreaEraserTool);
+    canvas_->setTool(sketch::Tool::AreaEraser);
     // 2 x 20 pixels centred on a segment midpoint.
     const QPoint mid = pixelOf(QPointF(5, 5));
     drag(mid - QPoint(1, 10), mid + QPoint(1, 10));
@@ -472,7 +472,7 @@ void TestSection2DTools::areaEraseRemovesSegmentsInside()
     for (int i = 0; i <= 10; ++i)
         lines.append(QLineF(i, 0, i, 10));
     canvas_->setSectionLines(lines);
-    canvas_->setTool(sketch::AreaEraserTool);
+    canvas_->setTool(sketch::Tool::AreaEraser);
     // Midpoints of lines 3, 4 and 5 inside; dragged from lower right to upper left.
     drag(pixelOf(QPointF(5.5, 4)), pixelOf(QPointF(2.5, 6)));
     QCOMPARE(canvas_->erasedIndices(), QSet<int>({3, 4, 5}));
@@ -505,7 +505,7 @@ void TestSection2DTools::traceOfClosedOutlineIsClosed()
     // The outline in pieces, with an open branch far away.
     canvas_->setSectionLines({QLineF(2, 3, 7, 3), QLineF(7, 3, 12, 3), QLineF(12, 9, 12, 3), QLineF(2, 9, 12, 9),
                               QLineF(2, 3, 2, 9), QLineF(20, 20, 25, 20)});
-    canvas_->setTool(sketch::TraceTool);
+    canvas_->setTool(sketch::Tool::Trace);
     clickPixel(pixelOf(QPointF(12, 6)) + QPoint(4, 0));
     QCOMPARE(canvas_->annotations().size(), 1);
     const SectionAnnotation piece = canvas_->annotations().first();
@@ -526,7 +526,7 @@ void TestSection2DTools::traceOfClosedOutlineIsClosed()
 void TestSection2DTools::traceTooFarDoesNothing()
 {
     loadOutline();
-    canvas_->setTool(sketch::TraceTool);
+    canvas_->setTool(sketch::Tool::Trace);
     // 15 pixels inside the outline: beyond 1.4 x the pick radius.
     clickPixel(pixelOf(QPointF(12, 6)) + QPoint(-15, 0));
     QVERIFY(canvas_->annotations().isEmpty());
@@ -542,7 +542,7 @@ void TestSection2DTools::offsetMovesOneUnitTowardsClick()
     canvas_->setSectionLines({QLineF(0, 0, 10, 0), QLineF(10, 0, 20, 0), QLineF(20, 0, 30, 0),
                               QLineF(0, 100, 200, 100)});
     QVERIFY(5.0 / upp() < 14.0);
-    canvas_->setTool(sketch::OffsetTool);
+    canvas_->setTool(sketch::Tool::Offset);
     clickPixel(pixelOf(QPointF(15, 5)));
     QCOMPARE(canvas_->annotations().size(), 1);
     const SectionAnnotation offset = canvas_->annotations().first();
@@ -570,7 +570,7 @@ void TestSection2DTools::oneClickRadiusOnArc()
         arc.append(QLineF(10 * std::cos(a0), 10 * std::sin(a0), 10 * std::cos(a1), 10 * std::sin(a1)));
     }
     canvas_->setSectionLines(arc);
-    canvas_->setTool(sketch::RadiusTool);
+    canvas_->setTool(sketch::Tool::Radius);
     // 15 pixels outside the arc: within 18.
     const QPointF top(0, 10);
     clickPixel(pixelOf(top) + QPoint(0, -15));
@@ -590,10 +590,10 @@ void TestSection2DTools::oneClickRadiusOnArc()
 void TestSection2DTools::draggingLengthEndUpdatesLabel()
 {
     loadOutline();
-    SectionAnnotation length = sketch::buildToolRecord(sketch::LengthTool, {QPointF(4, 5), QPointF(7, 9)});
+    SectionAnnotation length = sketch::buildToolRecord(sketch::Tool::Length, {QPointF(4, 5), QPointF(7, 9)});
     canvas_->setAnnotations({length});
     QCOMPARE(canvas_->annotations().first().label, QStringLiteral("5.00 mm"));
-    canvas_->setTool(sketch::SelectTool);
+    canvas_->setTool(sketch::Tool::Select);
     clickPixel(pixelOf(QPointF(5.5, 7)));
     QCOMPARE(canvas_->selectedAnnotationIndex(), 0);
 
@@ -618,7 +618,7 @@ void TestSection2DTools::draggingLengthEndUpdatesLabel()
 void TestSection2DTools::undoDeleteClearOnCanvas()
 {
     loadOutline();
-    canvas_->setTool(sketch::LineTool);
+    canvas_->setTool(sketch::Tool::Line);
     clickPixel(QPoint(100, 100));
     clickPixel(QPoint(200, 100));
     clickPixel(QPoint(100, 200));
@@ -655,7 +655,7 @@ void TestSection2DTools::mergeTurnsSketchIntoSegments()
     SectionAnnotation rect;
     rect.kind = QStringLiteral("rectangle");
     rect.rect = QRectF(4, 4, 2, 2);
-    SectionAnnotation measure = sketch::buildToolRecord(sketch::LengthTool, {QPointF(3, 4), QPointF(6, 8)});
+    SectionAnnotation measure = sketch::buildToolRecord(sketch::Tool::Length, {QPointF(3, 4), QPointF(6, 8)});
     canvas_->setAnnotations({rect, measure});
 
     canvas_->setSelectedAnnotation(1);
@@ -689,9 +689,12 @@ void TestSection2DTools::windowToolActionsAndStatus()
 
     const struct {
         const char* text;
-        int tool;
-    } tools[] = {{"Line", 1}, {"Circle", 2}, {"Rect", 3}, {"Polygon", 4}, {"Select", 5},
-                 {"Eraser", 6}, {"Area Eraser", 7}, {"Trace", 8}, {"Offset", 9}};
+        sketch::Tool tool;
+    } tools[] = {{"Line", sketch::Tool::Line},       {"Circle", sketch::Tool::Circle},
+                 {"Rect", sketch::Tool::Rect},       {"Polygon", sketch::Tool::Polygon},
+                 {"Select", sketch::Tool::Select},   {"Eraser", sketch::Tool::Eraser},
+                 {"Area Eraser", sketch::Tool::AreaEraser}, {"Trace", sketch::Tool::Trace},
+                 {"Offset", sketch::Tool::Offset}};
     for (const auto& entry : tools) {
         QAction* action = actionOn(draw, QString::fromLatin1(entry.text));
         QVERIFY2(action, entry.text);
@@ -709,14 +712,14 @@ void TestSection2DTools::windowToolActionsAndStatus()
     }
     // Unchecking the current tool returns to navigation.
     actionOn(draw, QStringLiteral("Offset"))->trigger();
-    QCOMPARE(canvas->currentTool(), 0);
+    QCOMPARE(canvas->currentTool(), sketch::Tool::Navigation);
     QCOMPARE(window.modeText(), QStringLiteral("2D Draw: Navigation"));
     QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Draw tool selected: Navigation"));
 
     // A measure tool replaces a draw tool.
     actionOn(draw, QStringLiteral("Line"))->trigger();
     actionOn(measure, QStringLiteral("Angle"))->trigger();
-    QCOMPARE(canvas->currentTool(), 13);
+    QCOMPARE(canvas->currentTool(), sketch::Tool::Angle);
     QVERIFY(!actionOn(draw, QStringLiteral("Line"))->isChecked());
     QCOMPARE(window.modeText(), QStringLiteral("2D Measure: Angle"));
     QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Measure tool selected: Angle"));
@@ -727,8 +730,8 @@ void TestSection2DTools::windowCommandsReportStatus()
     MainWindow window;
     Section2DWidget* canvas = window.sectionCanvas();
     canvas->setSectionLines({QLineF(0, 0, 10, 0), QLineF(10, 0, 10, 10)});
-    SectionAnnotation line = sketch::buildToolRecord(sketch::LineTool, {QPointF(1, 1), QPointF(5, 5)});
-    SectionAnnotation length = sketch::buildToolRecord(sketch::LengthTool, {QPointF(2, 1), QPointF(6, 4)});
+    SectionAnnotation line = sketch::buildToolRecord(sketch::Tool::Line, {QPointF(1, 1), QPointF(5, 5)});
+    SectionAnnotation length = sketch::buildToolRecord(sketch::Tool::Length, {QPointF(2, 1), QPointF(6, 4)});
     canvas->setAnnotations({line, length, line});
     const auto status = [&]() { return window.statusBar()->currentMessage(); };
 
@@ -768,7 +771,7 @@ void TestSection2DTools::windowMergeCopiesSegments()
     Section2DWidget* canvas = window.sectionCanvas();
     canvas->setSectionLines({QLineF(0, 0, 10, 0)});
     SectionAnnotation polygon =
-        sketch::buildToolRecord(sketch::PolygonTool, {QPointF(1, 1), QPointF(4, 1), QPointF(4, 3)});
+        sketch::buildToolRecord(sketch::Tool::Polygon, {QPointF(1, 1), QPointF(4, 1), QPointF(4, 3)});
     canvas->setAnnotations({polygon});
     canvas->setSelectedAnnotation(0);
     drawAction(&window, QStringLiteral("Merge"))->trigger();

@@ -479,7 +479,7 @@ private slots:
         QSignalSpy faceSpy(view_.get(), &OcctMeshView::facePicked);
         QSignalSpy shownSpy(view_.get(), &OcctMeshView::arrowsShown);
         QSignalSpy arrowSpy(view_.get(), &OcctMeshView::arrowPicked);
-        view_->setAlignTargetAxis(0);
+        view_->setAlignTargetAxis(Axis::X);
         view_->setSurfacePick(true);
         click(view_.get(), projected(*view_, QVector3D(kH / 3, -kH / 3, kH)));
         QCOMPARE(faceSpy.count(), 1);
@@ -513,7 +513,7 @@ private slots:
     void exactDirectionClickGivesItsAngle()
     {
         view_->setMesh(cubeModel());
-        view_->setAlignTargetAxis(1);
+        view_->setAlignTargetAxis(Axis::Y);
         view_->setSurfacePick(true);
         const QPointF first = projected(*view_, QVector3D(kH / 3, -kH / 3, kH));
         const QPointF second = projected(*view_, QVector3D(-0.7f * kH, 0.7f * kH, kH));
@@ -542,7 +542,7 @@ private slots:
         view_->setMesh(cubeModel());
         QSignalSpy shownSpy(view_.get(), &OcctMeshView::arrowsShown);
         QSignalSpy arrowSpy(view_.get(), &OcctMeshView::arrowPicked);
-        view_->startAlignPick(2);
+        view_->startAlignPick(Axis::Z);
         QCOMPARE(view_->alignPickMode(), 3);
         QCOMPARE(view_->candidatePlanes().size(), 6);
         click(view_.get(), projected(*view_, QVector3D(0, 0, kH)));
@@ -560,7 +560,7 @@ private slots:
     void escapeInCompassModeEmitsNothing()
     {
         view_->setMesh(cubeModel());
-        view_->startAlignPick(0);
+        view_->startAlignPick(Axis::X);
         click(view_.get(), projected(*view_, QVector3D(0, 0, kH)));
         QCOMPARE(view_->alignPickMode(), 4);
         QSignalSpy arrowSpy(view_.get(), &OcctMeshView::arrowPicked);
@@ -687,7 +687,7 @@ private slots:
         const MeshModel scan = scanModel(200000);
         view_->setMesh(scan);
         const Vec3f lo = scan.boundsMin(), hi = scan.boundsMax();
-        view_->setSlicePlaneIndicator(2, 0.5f * (lo.z + hi.z), qv(lo), qv(hi));
+        view_->setSlicePlaneIndicator(Axis::Z, 0.5f * (lo.z + hi.z), qv(lo), qv(hi));
         QImage last;
         const auto save = [&](const QString& name) {
             QImage image;
@@ -713,11 +713,11 @@ private slots:
         view_->setMesh(scan, false);
         view_->setModelColor(QColor(0x6e, 0xc8, 0xff));
         view_->setBackgroundColor(QColor(0x10, 0x16, 0x1f));
-        view_->setAlignTargetAxis(0);
+        view_->setAlignTargetAxis(Axis::X);
         view_->setSurfacePick(true);
         click(view_.get(), QPointF(400, 300));
         save(QStringLiteral("scan_compass.png"));
-        view_->startAlignPick(2);
+        view_->startAlignPick(Axis::Z);
         save(QStringLiteral("scan_candidate_planes.png"));
     }
 };
