@@ -17,7 +17,7 @@ LONG WINAPI crashExceptionFilter(EXCEPTION_POINTERS* exceptionPointers);
 void installCrashHooks();
 
 // The signal handler cannot ask Qt where the log lives; call this again once
-// the application object exists so it writes next to the executable.
+// the application object exists so it writes where the other lines go.
 void updateCrashLogLocation();
 
 // Formats the crash line's hex number the way the log wants it (lower case,

@@ -6,8 +6,20 @@
 #include <QCoreApplication>
 
 #include <csignal>
+#include <cstdint>
 #include <cstring>
 #include <exception>
+
+namespace {
+
+void writeToAddressSixteen()
+{
+    // Through a volatile so the compiler cannot see the bad address.
+    volatile std::uintptr_t address = 0x10;
+    *reinterpret_cast<volatile int*>(address) = 1;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -16,8 +28,13 @@ int main(int argc, char* argv[])
     std::set_terminate(terminateHandler);
     const char* mode = argc > 1 ? argv[1] : "";
     if (std::strcmp(mode, "segv") == 0) {
-        volatile int* p = reinterpret_cast<volatile int*>(0x10);
-        *p = 1;
+        writeToAddressSixteen();
+    } else if (std::strcmp(mode, "appsegv") == 0) {
+        // As the program does: the crash line follows the log once the
+        // application object exists.
+        QCoreApplication app(argc, argv);
+        updateCrashLogLocation();
+        writeToAddressSixteen();
     } else if (std::strcmp(mode, "terminate") == 0) {
         std::terminate();
     } else if (std::strcmp(mode, "fpe") == 0) {

@@ -17,12 +17,11 @@ struct ProbeRun {
     QProcess::ExitStatus status = QProcess::NormalExit;
 };
 
-ProbeRun runProbe(const QStringList& args, const QString& workingDir = QString())
+ProbeRun runProbe(const QStringList& args)
 {
     // Without an application object the probe logs into its working directory.
     QProcess process;
-    process.setWorkingDirectory(workingDir.isEmpty() ? QFileInfo(QStringLiteral(CRASHPROBE_PATH)).absolutePath()
-                                                     : workingDir);
+    process.setWorkingDirectory(QFileInfo(QStringLiteral(CRASHPROBE_PATH)).absolutePath());
     process.start(QStringLiteral(CRASHPROBE_PATH), args);
     process.waitForFinished(30000);
     return {process.exitCode(), process.exitStatus()};
@@ -89,20 +88,60 @@ TEST(RuntimeLog, UnwritableDirectoryDropsLineSilently)
     QDir::setCurrent(cwd);
 }
 
-TEST(RuntimeLog, FallsBackToWorkingDirectoryBeforeApplicationExists)
+// Where lines land, with a copy of the probe laid out like an install: the
+// program folder takes the log unless the log cannot be written there (here a
+// folder blocks the file name, which stops root too), then the user's state
+// folder does. Lines before the application object go to the working folder.
+struct LogPlaceCase {
+    const char* name;
+    const char* mode;
+    bool programFolderBlocked;
+    const char* line;
+};
+
+class RuntimeLogPlace : public ::testing::TestWithParam<LogPlaceCase> {};
+
+TEST_P(RuntimeLogPlace, LinesLandInTheFirstWritableFolder)
 {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString token = uniqueToken();
-    const ProbeRun run = runProbe({QStringLiteral("logdirs"), token}, dir.path());
-    EXPECT_EQ(run.exitCode, 0);
-    const QStringList before = logLinesWith(dir.filePath(QStringLiteral("halvoran_runtime.log")), token);
-    ASSERT_EQ(before.size(), 1);
-    EXPECT_TRUE(before[0].contains(QStringLiteral("probe before app")));
-    const QStringList after = logLinesWith(probeLogPath(), token);
-    ASSERT_EQ(after.size(), 1);
-    EXPECT_TRUE(after[0].contains(QStringLiteral("probe after app")));
+    const LogPlaceCase& c = GetParam();
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const QDir programDir(root.filePath(QStringLiteral("lib/halvoran")));
+    const QString stateHome = root.filePath(QStringLiteral("state"));
+    const QString workDir = root.filePath(QStringLiteral("work"));
+    ASSERT_TRUE(QDir().mkpath(programDir.path()) && QDir().mkpath(workDir));
+    const QString probe = programDir.filePath(QStringLiteral("crashprobe"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(CRASHPROBE_PATH), probe));
+    QFile::setPermissions(probe, QFile::permissions(QStringLiteral(CRASHPROBE_PATH)));
+    const QString programLog = programDir.filePath(QStringLiteral("halvoran_runtime.log"));
+    if (c.programFolderBlocked) {
+        ASSERT_TRUE(QDir().mkpath(programLog));
+    }
+
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_STATE_HOME"), stateHome);
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(workDir);
+    process.start(probe, {QString::fromLatin1(c.mode), QStringLiteral("token")});
+    ASSERT_TRUE(process.waitForFinished(30000));
+
+    const QString stateLog = QDir(stateHome).filePath(QStringLiteral("halvoran/halvoran_runtime.log"));
+    const QString line = QString::fromLatin1(c.line);
+    EXPECT_EQ(logLinesWith(c.programFolderBlocked ? stateLog : programLog, line).size(), 1);
+    EXPECT_EQ(logLinesWith(c.programFolderBlocked ? programLog : stateLog, line).size(), 0);
+    if (QByteArray(c.mode) == "logdirs") {
+        EXPECT_EQ(logLinesWith(QDir(workDir).filePath(QStringLiteral("halvoran_runtime.log")),
+                               QStringLiteral("probe before app token")).size(), 1);
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, RuntimeLogPlace,
+    ::testing::Values(LogPlaceCase{"ProgramFolder", "logdirs", false, "probe after app token"},
+                      LogPlaceCase{"StateFolder", "logdirs", true, "probe after app token"},
+                      LogPlaceCase{"CrashLineInStateFolder", "appsegv", true, "[UNHANDLED_EXCEPTION] code=0xb"}),
+    [](const ::testing::TestParamInfo<LogPlaceCase>& info) { return std::string(info.param.name); });
 
 TEST(PerfLog, WritesOnlyWhenEnabledAndAtThreshold)
 {
