@@ -11,6 +11,7 @@ packages=(
   lib3mf-dev libnanoflann-dev libeigen3-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth libgl1-mesa-dri python3 python3-ezdxf librsvg2-bin time
+  dpkg-dev desktop-file-utils shared-mime-info
 )
 
 missing=()
