@@ -47,29 +47,31 @@ if(NOT HALVORAN_INSTALL_PROGRAM_DIR STREQUAL CMAKE_INSTALL_BINDIR)
   endforeach()
 endif()
 
-# Desktop entry, file types and icon.
-set(_packaging ${CMAKE_SOURCE_DIR}/packaging)
-install(FILES ${_packaging}/halvoran.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${_packaging}/halvoran-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME halvoran.xml)
-install(FILES ${_packaging}/halvoran.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# Desktop entry, file types and icon for freedesktop.org desktops.
+if(NOT WIN32)
+  set(_packaging ${CMAKE_SOURCE_DIR}/packaging)
+  install(FILES ${_packaging}/halvoran.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${_packaging}/halvoran-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME halvoran.xml)
+  install(FILES ${_packaging}/halvoran.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
-find_program(RSVG_CONVERT rsvg-convert)
-if(RSVG_CONVERT)
-  set(_pngs)
-  foreach(size 16 22 24 32 48 64 128 256)
-    set(_png ${CMAKE_BINARY_DIR}/icons/${size}x${size}/halvoran.png)
-    add_custom_command(OUTPUT ${_png}
-      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/icons/${size}x${size}
-      COMMAND ${RSVG_CONVERT} -w ${size} -h ${size} -o ${_png} ${_packaging}/halvoran.svg
-      DEPENDS ${_packaging}/halvoran.svg
-      COMMENT "Rendering the ${size} px icon")
-    install(FILES ${_png} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
-    list(APPEND _pngs ${_png})
-  endforeach()
-  add_custom_target(halvoran_icons ALL DEPENDS ${_pngs})
-  add_dependencies(halvoran_installables halvoran_icons)
-else()
-  message(WARNING "rsvg-convert not found (Debian: librsvg2-bin): the PNG icon sizes are not built or installed")
+  find_program(RSVG_CONVERT rsvg-convert)
+  if(RSVG_CONVERT)
+    set(_pngs)
+    foreach(size 16 22 24 32 48 64 128 256)
+      set(_png ${CMAKE_BINARY_DIR}/icons/${size}x${size}/halvoran.png)
+      add_custom_command(OUTPUT ${_png}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/icons/${size}x${size}
+        COMMAND ${RSVG_CONVERT} -w ${size} -h ${size} -o ${_png} ${_packaging}/halvoran.svg
+        DEPENDS ${_packaging}/halvoran.svg
+        COMMENT "Rendering the ${size} px icon")
+      install(FILES ${_png} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+      list(APPEND _pngs ${_png})
+    endforeach()
+    add_custom_target(halvoran_icons ALL DEPENDS ${_pngs})
+    add_dependencies(halvoran_installables halvoran_icons)
+  else()
+    message(WARNING "rsvg-convert not found (Debian: librsvg2-bin): the PNG icon sizes are not built or installed")
+  endif()
 endif()
 
 install(FILES ${CMAKE_SOURCE_DIR}/samples/sample_part.stl DESTINATION ${CMAKE_INSTALL_DATADIR}/halvoran/samples)
