@@ -138,7 +138,7 @@ void writeDxfAnnotation(DxfWriter& w, const SectionAnnotation& a)
     }
 }
 
-bool visitSectionContent(const SectionDxfContent& content, const ExportProgress& progress,
+bool visitSectionContent(const SectionDxfContent& content, const ItemProgress& progress,
                          const std::function<void(const QLineF&, bool kept)>& line,
                          const std::function<void(const SectionAnnotation&)>& annotation)
 {
@@ -163,7 +163,7 @@ bool visitSectionContent(const SectionDxfContent& content, const ExportProgress&
     return true;
 }
 
-bool writeSectionDxf(QTextStream& stream, const SectionDxfContent& content, const ExportProgress& progress)
+bool writeSectionDxf(QTextStream& stream, const SectionDxfContent& content, const ItemProgress& progress)
 {
     DxfWriter w(stream);
     w.beginEntities();

@@ -51,19 +51,19 @@ struct SectionDxfContent {
     QList<SectionAnnotation> annotations;
 };
 
-// Called before items 0, 64, 128, ... with the item counter; return false to
-// stop. The writer then returns false and the caller discards the file.
-using ExportProgress = std::function<bool(int item)>;
+// The progress callback (model/common/progress.h) is called before items 0,
+// 64, 128, ... with the item counter; when it returns false the writer stops
+// and returns false, and the caller discards the file.
 
 // Every visible line (ascending index, with its kept flag), then every
 // annotation, asking progress before items 0, 64, 128, ... as the file
 // exports do. False when progress said stop.
-bool visitSectionContent(const SectionDxfContent& content, const ExportProgress& progress,
+bool visitSectionContent(const SectionDxfContent& content, const ItemProgress& progress,
                          const std::function<void(const QLineF&, bool kept)>& line,
                          const std::function<void(const SectionAnnotation&)>& annotation);
 
 // The whole file: ENTITIES with every line and annotation, ENDSEC, EOF.
-bool writeSectionDxf(QTextStream& stream, const SectionDxfContent& content, const ExportProgress& progress = {});
+bool writeSectionDxf(QTextStream& stream, const SectionDxfContent& content, const ItemProgress& progress = {});
 
 // Every polyline as one LWPOLYLINE on "SLICE", after a millimetre HEADER.
 void writePolylineDxf(QTextStream& stream, const QList<QList<QPointF>>& polylines, double closeTolerance);

@@ -1,7 +1,7 @@
 #include "export/slicestackdxf.h"
 
 bool writeSliceStackDxf(QTextStream& stream, MeshModel& model, const SliceStackRequest& request,
-                        const SliceStackProgress& progress, qsizetype* lineCount)
+                        const ItemProgress& progress, qsizetype* lineCount)
 {
     DxfWriter w(stream);
     w.beginEntities();

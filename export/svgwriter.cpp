@@ -158,7 +158,7 @@ std::optional<SectionSvgBounds> sectionSvgBounds(const SectionDxfContent& conten
     return SectionSvgBounds{b.minX, b.minY, b.maxX, b.maxY};
 }
 
-bool writeSectionSvg(QTextStream& stream, const SectionDxfContent& content, const ExportProgress& progress)
+bool writeSectionSvg(QTextStream& stream, const SectionDxfContent& content, const ItemProgress& progress)
 {
     const SectionSvgBounds box = sectionSvgBounds(content).value_or(SectionSvgBounds{});
     const double w = std::max(box.maxX - box.minX, 1.0), h = std::max(box.maxY - box.minY, 1.0);

@@ -22,4 +22,4 @@ std::optional<SectionSvgBounds> sectionSvgBounds(const SectionDxfContent& conten
 // and annotations counted together); false from it stops the writer, which
 // then returns false and the caller discards the file. With no bounds the
 // viewBox falls back to a unit square at the origin.
-bool writeSectionSvg(QTextStream& stream, const SectionDxfContent& content, const ExportProgress& progress = {});
+bool writeSectionSvg(QTextStream& stream, const SectionDxfContent& content, const ItemProgress& progress = {});

@@ -3,7 +3,7 @@
 #include "export/dxfwriter.h"
 
 bool writeWireframeDxf(QTextStream& stream, const std::vector<MeshModel::SliceSegment3D>& segments,
-                       const QString& layer, const WireExportProgress& progress)
+                       const QString& layer, const ItemProgress& progress)
 {
     DxfWriter writer(stream);
     writer.beginEntities();

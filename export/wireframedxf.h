@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/common/progress.h"
 #include "model/mesh/meshmodel.h"
 
 #include <QString>
@@ -12,11 +13,11 @@
 inline const QString kWireLatticeLayer = QStringLiteral("WIRE_LATTICE");
 inline const QString kWireFeatureLayer = QStringLiteral("WIRE_FEATURE");
 
-// Called before segments 0, 256, 512, ... with the segment counter; return
-// false to stop. The writer then returns false and the caller drops the file.
-using WireExportProgress = std::function<bool(int segment)>;
+// The progress callback is called before segments 0, 256, 512, ... with the
+// segment counter; when it returns false the writer stops and returns false,
+// and the caller drops the file.
 
 // ENTITIES only (no header or tables): one 3D LINE per segment on layer, then
 // ENDSEC and EOF. Returns false when progress asked to stop.
 bool writeWireframeDxf(QTextStream& stream, const std::vector<MeshModel::SliceSegment3D>& segments,
-                       const QString& layer, const WireExportProgress& progress = {});
+                       const QString& layer, const ItemProgress& progress = {});

@@ -215,7 +215,7 @@ private:
     // Writes one section file behind the export progress dialog; a cancel or
     // a failed write leaves no file behind.
     void writeSectionFile(const QString& format, const QString& path, const QElapsedTimer& timer,
-                          const std::function<bool(QTextStream&, const ExportProgress&)>& write, int items);
+                          const std::function<bool(QTextStream&, const ItemProgress&)>& write, int items);
     // Construction, one builder per region.
     void buildMenus();
     void buildMainToolbar();

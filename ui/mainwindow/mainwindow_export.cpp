@@ -76,14 +76,14 @@ void MainWindow::onExportDxf()
                                                 QStringLiteral("DXF Files (*.dxf)"), "HALVORAN_AUTOMATION_EXPORT_DXF");
     if (path.isEmpty())
         return;
-    writeSectionFile(QStringLiteral("DXF"), path, timer, [&content](QTextStream& out, const ExportProgress& progress) {
+    writeSectionFile(QStringLiteral("DXF"), path, timer, [&content](QTextStream& out, const ItemProgress& progress) {
         return writeSectionDxf(out, content, progress);
     }, int(content.visibleIndices.size()) + int(content.annotations.size()));
 }
 
 
 void MainWindow::writeSectionFile(const QString& format, const QString& path, const QElapsedTimer& timer,
-                                  const std::function<bool(QTextStream&, const ExportProgress&)>& write, int items)
+                                  const std::function<bool(QTextStream&, const ItemProgress&)>& write, int items)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
@@ -134,7 +134,7 @@ void MainWindow::onExportSvg()
         QMessageBox::warning(this, QStringLiteral("Export"), QStringLiteral("Nothing visible to export."));
         return;
     }
-    writeSectionFile(QStringLiteral("SVG"), path, timer, [&content](QTextStream& out, const ExportProgress& progress) {
+    writeSectionFile(QStringLiteral("SVG"), path, timer, [&content](QTextStream& out, const ItemProgress& progress) {
         return writeSectionSvg(out, content, progress);
     }, int(content.visibleIndices.size()) + int(content.annotations.size()));
 }

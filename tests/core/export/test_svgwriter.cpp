@@ -58,7 +58,7 @@ Parsed parse(const QString& svg)
     return p;
 }
 
-QString render(const SectionDxfContent& content, const ExportProgress& progress = {}, bool* finished = nullptr)
+QString render(const SectionDxfContent& content, const ItemProgress& progress = {}, bool* finished = nullptr)
 {
     QString text;
     QTextStream s(&text);

@@ -8,7 +8,7 @@ namespace {
 
 using Segment = MeshModel::SliceSegment3D;
 
-QString render(const std::vector<Segment>& segments, const QString& layer, const WireExportProgress& progress = {},
+QString render(const std::vector<Segment>& segments, const QString& layer, const ItemProgress& progress = {},
                bool* completed = nullptr)
 {
     QString text;
