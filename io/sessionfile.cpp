@@ -76,8 +76,8 @@ bool sessionFromJson(const QByteArray& json, SessionSettings* settings, QString*
     s.sliceAxis = integer(o, "sliceAxis").value_or(2);
     s.slicePosition = number(o, "slicePosition");
     s.bandThickness = number(o, "bandThickness").value_or(0.0);
-    s.keepRatio = integer(o, "keepRatio").value_or(100);
-    s.smooth2d = integer(o, "smooth2d").value_or(35);
+    s.keepRatio = integer(o, "keepRatio").value_or(kDefaultKeepPercent);
+    s.smooth2d = integer(o, "smooth2d").value_or(kDefaultSmoothStrength);
     s.wireframeComplexity = integer(o, "wireframeComplexity").value_or(70);
     s.wireCleanupMode = integer(o, "wireCleanupMode").value_or(1);
     s.wireframeSnap = boolean(o, "wireframeSnap").value_or(true);

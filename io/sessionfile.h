@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/section/sectiondefaults.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -13,8 +15,8 @@ struct SessionSettings {
     int sliceAxis = 2;
     std::optional<double> slicePosition;     // empty: keep the control's value
     double bandThickness = 0.0;
-    int keepRatio = 100;
-    std::optional<int> smooth2d = 35;
+    int keepRatio = kDefaultKeepPercent;
+    std::optional<int> smooth2d = kDefaultSmoothStrength;
     std::optional<bool> wireframeMode;       // applied only when present
     std::optional<int> wireframeComplexity = 70;
     std::optional<int> wireCleanupMode = 1;

@@ -56,9 +56,7 @@ int runSection(const QStringList& args)
     qsizetype written = 0;
     const bool ok = writeTextFileAtomically(o.output, "DXF", [&](QTextStream& stream) {
         if (o.polylines) {
-            const bool band = std::abs(o.band) > 1e-8;
-            const double tol = band ? estimateJoinTolerance(lines, 0.0021, 0.8, 0.02)
-                                    : estimateJoinTolerance(lines, 0.00095, 0.3, 0.006);
+            const double tol = estimateJoinTolerance(lines, joinProfileFor(std::abs(o.band) > 1e-8));
             const QList<SectionPolyline> chains = chainSegmentsToPolylines(lines, tol);
             writePolylineDxf(stream, chains, tol);
             written = chains.size();

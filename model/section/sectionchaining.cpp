@@ -145,12 +145,12 @@ private:
 
 } // namespace
 
-double estimateJoinTolerance(const SectionLines& lines, double extentFactor, double medianFactor, double minimum)
+double estimateJoinTolerance(const SectionLines& lines, const JoinToleranceProfile& profile)
 {
     const SectionStatistics stats = sectionStatistics(lines);
     if (stats.validCount == 0)
-        return std::max(minimum, 1e-6);
-    return std::max({medianFactor * stats.medianLength, extentFactor * stats.extent, minimum});
+        return std::max(profile.minimum, 1e-6);
+    return std::max({profile.medianFactor * stats.medianLength, profile.extentFactor * stats.extent, profile.minimum});
 }
 
 QList<SectionPolyline> chainSegmentsToPolylines(const SectionLines& lines, double tolerance)
@@ -236,8 +236,7 @@ SectionLines chainAndSmoothSection(const SectionLines& lines, int strength, bool
     if (valid.size() < 2)
         return valid.isEmpty() ? lines : valid;
 
-    const double t = band ? estimateJoinTolerance(valid, 0.0021, 0.8, 0.02)
-                          : estimateJoinTolerance(valid, 0.00095, 0.3, 0.006);
+    const double t = estimateJoinTolerance(valid, joinProfileFor(band));
     const QList<SectionPolyline> polylines = chainSegmentsToPolylines(valid, t);
     if (polylines.isEmpty())
         return valid;

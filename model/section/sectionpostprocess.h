@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/mesh/meshmodel.h"
+#include "model/section/sectiondefaults.h"
 #include "model/section/sectionlines.h"
 
 #include <QList>
@@ -22,7 +23,7 @@ using SectionPolyline = QList<QPointF>;
 
 struct SectionPostProcessSettings {
     float keepRatio = 1.0f;      // fraction of the longest 3D segments kept; 1 keeps all
-    int smoothStrength = 35;     // "2D Smooth:" 0..100; 0 chains without smoothing
+    int smoothStrength = kDefaultSmoothStrength; // "2D Smooth:" 0..100; 0 chains without smoothing
     float bandThickness = 0.0f;  // of the cut; 0 (|band| <= 1e-8) is the exact section
     bool smoothAndChain = true;  // false stops after cleanup (no smooth control present)
 };
@@ -71,9 +72,9 @@ SectionLines smoothSectionGraph(const SectionLines& lines, int strength);
 // the polylines as lines.
 SectionLines chainAndSmoothSection(const SectionLines& lines, int strength, bool band);
 
-// max(medianFactor * median, extentFactor * extent, minimum) over the valid lines;
+// The profile's join distance over the valid lines (sectiondefaults.h);
 // max(minimum, 1e-6) when there are none.
-double estimateJoinTolerance(const SectionLines& lines, double extentFactor, double medianFactor, double minimum);
+double estimateJoinTolerance(const SectionLines& lines, const JoinToleranceProfile& profile);
 
 // Welds ends within tolerance and walks the graph: open chains from every node
 // whose degree is not 2, then the remaining closed loops. A closed loop's last

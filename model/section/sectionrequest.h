@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/mesh/meshmodel.h"
+#include "model/section/sectiondefaults.h"
 #include "model/section/sectionlines.h"
 
 #include <QVector3D>
@@ -16,7 +17,7 @@ struct SectionRequest {
     float position = 0.0f;           // along the axis, mm
     float bandThickness = 0.0f;      // 0 = exact cut
     float keepRatio = 1.0f;          // longest fraction of raw segments kept
-    int smoothStrength = 35;         // "2D Smooth:" 0..100
+    int smoothStrength = kDefaultSmoothStrength; // "2D Smooth:" 0..100
     bool smoothAndChain = true;      // false when there is no smoothing control
     QVector3D normal{0, 0, 1};       // surface plane
     QVector3D origin{0, 0, 0};

@@ -17,6 +17,11 @@ constexpr std::size_t kMaxSegmentsPerLane = 2180;
 constexpr std::size_t kFeatureFallbackBelow = std::size_t(kLanesPerAxis) * 48;
 constexpr std::size_t kMaxFeatureLines = std::size_t(kLanesPerAxis) * 20;
 constexpr std::size_t kMaxLatticeSegments = std::size_t(kLanesPerAxis) * 3200;
+// Lattice cuts join a little wider than a section's exact cut, so lanes do
+// not break at tiny scan holes; a lane's own segments re-chain tighter, so
+// cleaning never welds neighbouring features. Pinned by the lattice tests.
+constexpr JoinToleranceProfile kLatticeJoin{0.00115, 0.56, 0.009};
+constexpr JoinToleranceProfile kLaneCleanJoin{0.00085, 0.44, 0.006};
 
 float length3(const Vec3f& a, const Vec3f& b)
 {
@@ -39,16 +44,15 @@ bool finiteBox(const Vec3f& lo, const Vec3f& hi)
 }
 
 // Sanitise, chain and fall back to the raw lines when chaining finds nothing.
-QList<SectionPolyline> chainLines(const SectionLines& lines, double extentFactor, double medianFactor,
-                                  double minimum, bool cleanup)
+QList<SectionPolyline> chainLines(const SectionLines& lines, const JoinToleranceProfile& profile, bool cleanup)
 {
     SectionLines clean = sanitizeSectionLines(lines);
     // The weld tolerance follows the cut's own segment size (taken before
     // cleanup merges straight runs); the cap keeps coarse meshes, whose
     // segments span whole faces, from welding corners together.
     const SectionStatistics stats = sectionStatistics(clean);
-    double tolerance = estimateJoinTolerance(clean, extentFactor, medianFactor, minimum);
-    tolerance = std::min(tolerance, std::max(0.002 * stats.extent, minimum));
+    double tolerance = estimateJoinTolerance(clean, profile);
+    tolerance = std::min(tolerance, std::max(0.002 * stats.extent, profile.minimum));
     if (cleanup && clean.size() >= 2)
         clean = cleanupBandSection(clean, false);
     QList<SectionPolyline> polylines = chainSegmentsToPolylines(clean, tolerance);
@@ -100,7 +104,7 @@ LatticeSegments computeLatticeSegments(const MeshModel& snapshot, const SliceCut
                 continue;
             // Perpendicular to X the section is (y, z), perpendicular to Y (x, z).
             const SectionLines lines = toSectionLines(cut, axisFromIndex(axis));
-            const QList<SectionPolyline> polylines = chainLines(lines, 0.00115, 0.56, 0.009, true);
+            const QList<SectionPolyline> polylines = chainLines(lines, kLatticeJoin, true);
             std::size_t produced = 0;
             for (const SectionPolyline& poly : polylines) {
                 for (int k = 0; k + 1 < poly.size() && produced < kMaxSegmentsPerLane; ++k, ++produced) {
@@ -285,7 +289,7 @@ bool buildLatticeLanes(LatticeSegments& segments, LatticeLanes& lanes, const Vec
             }
             const float laneCoord = float(keySum / double(end - begin));
             LatticeLane lane;
-            for (const SectionPolyline& poly : chainLines(lines, 0.00085, 0.44, 0.006, false)) {
+            for (const SectionPolyline& poly : chainLines(lines, kLaneCleanJoin, false)) {
                 for (int k = 0; k + 1 < poly.size(); ++k) {
                     Segment s;
                     s.p0[runAxis] = float(poly[k].x());

@@ -1,5 +1,7 @@
 // Left pane: the main 3D view, the repair row and the bottom controls.
 #include "ui/mainwindow/mainwindow.h"
+
+#include "model/section/sectiondefaults.h"
 #include "ui/view3d/occtmeshview.h"
 
 #include <QCheckBox>
@@ -165,17 +167,17 @@ QWidget* MainWindow::buildBottomControls()
     }
     form->addRow(QStringLiteral("Arrows:"), makeRow(content, arrowButtons));
 
-    keepRatioSlider_ = makeSlider(content, 5, 100, 100);
+    keepRatioSlider_ = makeSlider(content, 5, 100, kDefaultKeepPercent);
     keepRatioSlider_->setObjectName(QStringLiteral("keepRatioSlider"));
-    keepRatioLabel_ = new QLabel(QStringLiteral("100%"));
+    keepRatioLabel_ = new QLabel(QStringLiteral("%1%").arg(kDefaultKeepPercent));
     connect(keepRatioSlider_, &QSlider::valueChanged, this, &MainWindow::onKeepRatioChanged);
     auto* keepRow = makeRow(content, {keepRatioSlider_, keepRatioLabel_});
     static_cast<QHBoxLayout*>(keepRow->layout())->setStretch(0, 1);
     form->addRow(QStringLiteral("Long Segments:"), keepRow);
 
-    smooth2DSlider_ = makeSlider(content, 0, 100, 35);
+    smooth2DSlider_ = makeSlider(content, 0, 100, kDefaultSmoothStrength);
     smooth2DSlider_->setObjectName(QStringLiteral("smooth2DSlider"));
-    smooth2DLabel_ = new QLabel(QStringLiteral("35%"));
+    smooth2DLabel_ = new QLabel(QStringLiteral("%1%").arg(kDefaultSmoothStrength));
     connect(smooth2DSlider_, &QSlider::valueChanged, this, &MainWindow::onSmooth2DChanged);
     auto* smoothRow = makeRow(content, {smooth2DSlider_, smooth2DLabel_});
     static_cast<QHBoxLayout*>(smoothRow->layout())->setStretch(0, 1);

@@ -1,6 +1,8 @@
 // Slice controls and the section refresh: a synchronous path with a result
 // cache, and a debounced background path where the newest request wins.
 #include "ui/mainwindow/mainwindow.h"
+
+#include "model/section/sectiondefaults.h"
 #include "ui/view3d/occtmeshview.h"
 #include "ui/section2d/section2dwidget.h"
 
@@ -39,7 +41,7 @@ SectionRequest MainWindow::currentSectionRequest() const
     r.bandThickness = bandThicknessSpin_ ? float(bandThicknessSpin_->value()) : 0.0f;
     r.keepRatio = keepRatioSlider_ ? float(keepRatioSlider_->value()) / 100.0f : 1.0f;
     r.smoothAndChain = smooth2DSlider_ != nullptr;
-    r.smoothStrength = smooth2DSlider_ ? smooth2DSlider_->value() : 35;
+    r.smoothStrength = smooth2DSlider_ ? smooth2DSlider_->value() : kDefaultSmoothStrength;
     r.normal = surfacePlaneNormal_;
     r.origin = surfacePlaneOrigin_;
     r.u = surfacePlaneU_;

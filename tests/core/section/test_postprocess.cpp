@@ -567,10 +567,10 @@ TEST(PostProcessChaining, JoinToleranceFollowsMedianExtentAndFloor)
 {
     SectionLines in;
     appendRun(in, {0, 0}, {100, 0}, 1.0);
-    EXPECT_NEAR(estimateJoinTolerance(in, 0.0021, 0.8, 0.02), 0.8, 1e-9); // median wins
-    EXPECT_NEAR(estimateJoinTolerance(in, 0.01, 0.3, 0.006), 1.0, 1e-9);  // extent wins
-    EXPECT_DOUBLE_EQ(estimateJoinTolerance(in, 0.00095, 0.003, 0.5), 0.5); // floor wins
-    EXPECT_DOUBLE_EQ(estimateJoinTolerance({}, 0.0021, 0.8, 0.0), 1e-6);
+    EXPECT_NEAR(estimateJoinTolerance(in, {0.0021, 0.8, 0.02}), 0.8, 1e-9); // median wins
+    EXPECT_NEAR(estimateJoinTolerance(in, {0.01, 0.3, 0.006}), 1.0, 1e-9);  // extent wins
+    EXPECT_DOUBLE_EQ(estimateJoinTolerance(in, {0.00095, 0.003, 0.5}), 0.5); // floor wins
+    EXPECT_DOUBLE_EQ(estimateJoinTolerance({}, {0.0021, 0.8, 0.0}), 1e-6);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 // The window's panels: control ranges and defaults, page switching, the
 // slice/drawing mode and the Z-threshold coupling.
+#include "model/section/sectiondefaults.h"
 #include "ui/mainwindow/mainwindow.h"
 
 #include "tests/ui/common/uitestutil.h"
@@ -81,7 +82,7 @@ void TestMainWindowPanels::bottomControlsRangesAndDefaults()
     QCOMPARE(keep->minimum(), 5);
     QCOMPARE(keep->value(), 100);
     auto* smooth = child<QSlider>("smooth2DSlider");
-    QCOMPARE(smooth->value(), 35);
+    QCOMPARE(smooth->value(), kDefaultSmoothStrength);
     // The value labels follow their sliders.
     keep->setValue(85);
     smooth->setValue(20);
