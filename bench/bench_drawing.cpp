@@ -1,6 +1,7 @@
 // 2D drawing extraction on a 2 M-triangle scan: the whole model operation
 // (VTK smoothing and decimation included) and the headless part after the
 // filters (depth grid, classification, clutter filter, chaining) on its own.
+#include "bench/cancellatency.h"
 #include "bench/syntheticscan.h"
 #include "model/drawing/drawingedges.h"
 #include "model/mesh/meshmodel.h"
@@ -49,6 +50,18 @@ void BM_DrawingModelOperation(benchmark::State& state)
     countEdges(state, edges);
 }
 BENCHMARK(BM_DrawingModelOperation)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// From a cancel request to the drawing's return, at delays that land in the
+// smoothing, the decimation and the extraction.
+void BM_DrawingCancel(benchmark::State& state)
+{
+    const MeshModel& model = scan();
+    const DrawingOptions options = drawingOptionsFromPanel(DrawingView::Top, 30, 50, 0.5, true, true, false);
+    measureCancelLatency(state, int(state.range(0)), [&](Progress& progress) {
+        benchmark::DoNotOptimize(model.computeDrawingEdges(options, &progress).size());
+    });
+}
+BENCHMARK(BM_DrawingCancel)->ArgName("cancel_ms")->Arg(100)->Arg(1500)->Arg(6000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_DrawingAfterFilters(benchmark::State& state)
 {

@@ -1,5 +1,6 @@
 // The wireframe lattice of a 2 M-triangle scan: the background build (360
 // exact cuts, chaining, lanes) and the slider's cheap re-selection.
+#include "bench/cancellatency.h"
 #include "bench/syntheticscan.h"
 #include "model/section/slicecutter.h"
 #include "model/wireframe/lattice.h"
@@ -44,6 +45,17 @@ void BM_LatticeBuild(benchmark::State& state)
     }
     state.counters["segments"] = double(segments);
 }
+// From a cancel request to the build's return, at delays that land in the
+// cutter build and in the cuts.
+void BM_LatticeCancel(benchmark::State& state)
+{
+    const MeshModel& model = alignedScan2M();
+    measureCancelLatency(state, int(state.range(0)), [&model](Progress& progress) {
+        benchmark::DoNotOptimize(computeLatticeSegments(model, nullptr, &progress).size());
+    });
+}
+BENCHMARK(BM_LatticeCancel)->ArgName("cancel_ms")->Arg(20)->Arg(400)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
 BENCHMARK(BM_LatticeBuild)->ArgName("warm")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 void BM_LatticeSelection(benchmark::State& state)

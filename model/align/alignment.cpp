@@ -182,7 +182,7 @@ void MeshModel::applyRotation(const Rotation3& rotation)
     bumpGeometryRevision();
 }
 
-bool MeshModel::autoAlignOnImport(std::string* message)
+bool MeshModel::autoAlignOnImport(std::string* message, Progress* progress)
 {
     if (vertices.empty() || faces.empty()) {
         setMessage(message, "No mesh loaded.");
@@ -190,15 +190,22 @@ bool MeshModel::autoAlignOnImport(std::string* message)
     }
     Rotation3 r = Rotation3::identity();
     std::string reason;
-    if (!computeObbAlignment(&r, &reason)) {
+    const bool boxed = computeObbAlignment(&r, &reason);
+    if (!boxed) {
         QVector3D major, minor;
         computePrincipalAxes(nullptr, nullptr, &major, &minor);
         r = buildAxisAlignment(minor, Axis::Z, major, 0.0f);
-        if (message)
-            *message = "OBB auto-align fallback: " + reason;
-    } else if (message) {
-        message->clear();
     }
+    // The pose is found; from here on the model changes, so this is the
+    // last point where a cancel leaves it as it was.
+    if (isCanceled(progress)) {
+        setMessage(message, "Alignment canceled.");
+        return false;
+    }
+    if (!boxed && message)
+        *message = "OBB auto-align fallback: " + reason;
+    else if (message)
+        message->clear();
     applyRotation(r);
     const Vec3f c = centroid();
     for (Vec3f& v : vertices.edit())

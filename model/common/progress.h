@@ -57,6 +57,14 @@ public:
             progress_->setPercent(last_);
     }
 
+    // The part [first, last] (0..100) of this stage, for a step that has
+    // steps of its own.
+    ProgressStage sub(int first, int last) const
+    {
+        const auto at = [this](int percent) { return first_ + (last_ - first_) * percent / 100; };
+        return ProgressStage(progress_, at(first), at(last));
+    }
+
     Progress* progress() const { return progress_; }
 
 private:

@@ -85,7 +85,9 @@ public:
                           SharedArray<Vec3f>& outVertices, SharedArray<Triangle>& outFaces) const;
 
     // --- bounding-box alignment ----------------------------------------------------
-    bool autoAlignOnImport(std::string* message = nullptr);
+    // Cancel (checked once the pose is found) returns false with
+    // "Alignment canceled." and leaves the model unchanged.
+    bool autoAlignOnImport(std::string* message = nullptr, Progress* progress = nullptr);
     bool computeObbAlignment(Rotation3* rotation, std::string* message = nullptr) const;
     void computePrincipalAxes(Rotation3* rotation, QVector3D* centroidOut = nullptr, QVector3D* majorAxis = nullptr,
                               QVector3D* minorAxis = nullptr) const;

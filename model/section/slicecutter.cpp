@@ -18,6 +18,11 @@ inline std::int64_t bucketOf(float value, float origin, float width, std::int64_
 
 std::shared_ptr<const SliceCutter> SliceCutter::build(const MeshModel& model, Progress* progress)
 {
+    return build(model, ProgressStage(progress, 0, 100));
+}
+
+std::shared_ptr<const SliceCutter> SliceCutter::build(const MeshModel& model, const ProgressStage& whole)
+{
     const SharedArray<Vec3f>& vertices = model.vertices;
     const SharedArray<Triangle>& faces = model.slicingFaces();
     if (vertices.empty() || faces.empty())
@@ -30,7 +35,7 @@ std::shared_ptr<const SliceCutter> SliceCutter::build(const MeshModel& model, Pr
     const Vec3f* v = vertices.data();
 
     for (int axis = 0; axis < 3; ++axis) {
-        const ProgressStage stage(progress, axis * 33, axis * 33 + 33);
+        const ProgressStage stage = whole.sub(axis * 33, axis * 33 + 33);
         // Bucket width: the mean triangle span, so a short triangle covers a
         // bucket or two and a query visits about kShortSpanBuckets times the
         // triangles it touches. Floored so the bucket count stays bounded.
@@ -88,8 +93,7 @@ std::shared_ptr<const SliceCutter> SliceCutter::build(const MeshModel& model, Pr
                 return nullptr;
         }
     }
-    if (progress)
-        progress->setPercent(100);
+    whole.finish();
     return cutter;
 }
 

@@ -22,6 +22,7 @@ public:
     // Null for an empty mesh, or when progress was cancelled (checked every
     // few ten thousand triangles).
     static std::shared_ptr<const SliceCutter> build(const MeshModel& model, Progress* progress = nullptr);
+    static std::shared_ptr<const SliceCutter> build(const MeshModel& model, const ProgressStage& stage);
 
     std::uint64_t revision() const { return revision_; }
     bool serves(const MeshModel& model) const { return revision_ == model.geometryRevision; }

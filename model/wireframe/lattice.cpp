@@ -82,7 +82,7 @@ LatticeSegments computeLatticeSegments(const MeshModel& snapshot, const SliceCut
     MeshModel work(snapshot);
     std::shared_ptr<const SliceCutter> ownCutter;
     if (!cutter || !cutter->serves(work)) {
-        ownCutter = SliceCutter::build(work, nullptr);
+        ownCutter = SliceCutter::build(work, ProgressStage(progress, 0, 10));
         cutter = ownCutter.get();
     }
     if (isCanceled(progress))
@@ -96,7 +96,7 @@ LatticeSegments computeLatticeSegments(const MeshModel& snapshot, const SliceCut
         const double start = lo[axis] + 0.004 * e;
         const double span = (hi[axis] - 0.004 * e) - start;
         for (int i = 0; i < kLanesPerAxis; ++i) {
-            if (!ProgressStage(progress, axis * 45, axis * 45 + 45).step(std::size_t(i), kLanesPerAxis))
+            if (!ProgressStage(progress, 10 + axis * 40, 50 + axis * 40).step(std::size_t(i), kLanesPerAxis))
                 return {};
             const float p = float(start + (i + 0.5) / kLanesPerAxis * span);
             const std::vector<Segment> cut = work.sliceAxis(axisFromIndex(axis), p, 0.0f, cutter);
