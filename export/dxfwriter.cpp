@@ -1,5 +1,10 @@
 #include "export/dxfwriter.h"
 
+#include "model/section/sectionsketch.h"
+
+#include <algorithm>
+#include <cmath>
+
 void DxfWriter::pair(const char* code, const QString& value)
 {
     out_ << code << '\n' << value << '\n';
@@ -8,7 +13,10 @@ void DxfWriter::pair(const char* code, const QString& value)
 void DxfWriter::pair(const char* code, double value)
 {
     // A default QTextStream writes doubles like printf("%g").
-    out_ << code << '\n' << value << '\n';
+    if (digits_ > 0)
+        out_ << code << '\n' << QString::number(value, 'g', digits_) << '\n';
+    else
+        out_ << code << '\n' << value << '\n';
 }
 
 void DxfWriter::beginEntities()
@@ -25,6 +33,11 @@ void DxfWriter::writeMillimetreHeader()
 {
     // LWPOLYLINE needs an R2000 (AC1015) drawing.
     out_ << "0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1015\n9\n$INSUNITS\n70\n4\n0\nENDSEC\n";
+}
+
+void DxfWriter::writeUnitsHeader()
+{
+    out_ << "0\nSECTION\n2\nHEADER\n9\n$INSUNITS\n70\n4\n0\nENDSEC\n";
 }
 
 void DxfWriter::line(const QPointF& a, const QPointF& b, const QString& layer)
@@ -47,6 +60,19 @@ void DxfWriter::circle(const QPointF& centre, double radius, const QString& laye
     pair("20", centre.y());
     pair("30", QStringLiteral("0"));
     pair("40", radius);
+}
+
+void DxfWriter::arc(const QPointF& centre, double radius, double startDegrees, double endDegrees,
+                    const QString& layer)
+{
+    pair("0", QStringLiteral("ARC"));
+    pair("8", layer);
+    pair("10", centre.x());
+    pair("20", centre.y());
+    pair("30", QStringLiteral("0"));
+    pair("40", radius);
+    pair("50", startDegrees);
+    pair("51", endDegrees);
 }
 
 void DxfWriter::point(const QPointF& p, const QString& layer)
@@ -102,12 +128,40 @@ void writeChain(DxfWriter& w, const QList<QPointF>& pts, bool closed, const QStr
 
 } // namespace
 
+namespace {
+
+double degreesIn360(const QPointF& v)
+{
+    const double d = std::atan2(v.y(), v.x()) * 180.0 / 3.14159265358979323846;
+    return d < 0.0 ? d + 360.0 : (d >= 360.0 ? d - 360.0 : d);
+}
+
+// DXF ARCs run counter-clockwise: a clockwise arc is written from its end.
+void writeArc(DxfWriter& w, const SectionAnnotation& a, const sketch::ArcSpan& span, const QString& layer)
+{
+    double from = degreesIn360(a.points[0] - span.center), to = degreesIn360(a.points[2] - span.center);
+    if (span.sweep < 0.0)
+        std::swap(from, to);
+    w.arc(span.center, span.radius, from, to, layer);
+}
+
+} // namespace
+
 void writeDxfAnnotation(DxfWriter& w, const SectionAnnotation& a)
 {
-    const QString layer = a.isMeasurement ? QStringLiteral("MEASURE") : QStringLiteral("ANNOTATION");
+    const QString layer = a.isFit ? QStringLiteral("FIT")
+                                  : (a.isMeasurement ? QStringLiteral("MEASURE") : QStringLiteral("ANNOTATION"));
+    w.setDigits(a.isFit ? 10 : 0);
+    struct Restore {
+        DxfWriter& w;
+        ~Restore() { w.setDigits(0); }
+    } restore{w};
     const QString& k = a.kind;
     const auto& pts = a.points;
-    if ((k == QLatin1String("line") || k == QLatin1String("measure_length")) && pts.size() >= 2) {
+    if (const std::optional<sketch::ArcSpan> span = sketch::arcSpan(a)) {
+        writeArc(w, a, *span, layer);
+        w.text(pts[1], a.label, layer);
+    } else if ((k == QLatin1String("line") || k == QLatin1String("measure_length")) && pts.size() >= 2) {
         w.line(pts[0], pts[1], layer);
         w.text((pts[0] + pts[1]) / 2.0, a.label, layer);
     } else if ((k == QLatin1String("contour_piece") || k == QLatin1String("offset")) && pts.size() >= 2) {
@@ -166,6 +220,9 @@ bool visitSectionContent(const SectionDxfContent& content, const ItemProgress& p
 bool writeSectionDxf(QTextStream& stream, const SectionDxfContent& content, const ItemProgress& progress)
 {
     DxfWriter w(stream);
+    if (std::any_of(content.annotations.begin(), content.annotations.end(),
+                    [](const SectionAnnotation& a) { return a.isFit; }))
+        w.writeUnitsHeader();
     w.beginEntities();
     const bool finished = visitSectionContent(
         content, progress,

@@ -22,9 +22,18 @@ public:
     void endFile();
     // HEADER declaring millimetres, for files meant for CAD import as drawings.
     void writeMillimetreHeader();
+    // The same without a version: the entities stay the minimal kind every
+    // reader takes, and $INSUNITS still says millimetres.
+    void writeUnitsHeader();
+    // Significant digits of the numbers that follow; 0 is the stream's
+    // default (6). Fitted geometry is written with 10 so that the ends a CAD
+    // program computes from an ARC's centre and angles meet their LINEs.
+    void setDigits(int digits) { digits_ = digits; }
 
     void line(const QPointF& a, const QPointF& b, const QString& layer);
     void circle(const QPointF& centre, double radius, const QString& layer);
+    // Counter-clockwise from startDegrees to endDegrees, as DXF ARC always is.
+    void arc(const QPointF& centre, double radius, double startDegrees, double endDegrees, const QString& layer);
     void point(const QPointF& p, const QString& layer);
     // Nothing for an empty text.
     void text(const QPointF& position, const QString& text, const QString& layer);
@@ -34,6 +43,7 @@ private:
     void pair(const char* code, const QString& value);
     void pair(const char* code, double value);
     QTextStream& out_;
+    int digits_ = 0;
 };
 
 // One TEXT entity on layer, or nothing when text is empty.
@@ -62,7 +72,8 @@ bool visitSectionContent(const SectionDxfContent& content, const ItemProgress& p
                          const std::function<void(const QLineF&, bool kept)>& line,
                          const std::function<void(const SectionAnnotation&)>& annotation);
 
-// The whole file: ENTITIES with every line and annotation, ENDSEC, EOF.
+// The whole file: ENTITIES with every line and annotation, ENDSEC, EOF; with
+// fitted annotations, a HEADER declaring millimetres comes first.
 bool writeSectionDxf(QTextStream& stream, const SectionDxfContent& content, const ItemProgress& progress = {});
 
 // Every polyline as one LWPOLYLINE on "SLICE", after a millimetre HEADER.

@@ -1,14 +1,18 @@
 #include "export/svgwriter.h"
 
+#include "model/section/sectionsketch.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
+constexpr double kPi = 3.14159265358979323846;
 const char* const kLineColour = "#f7e45b";
 const char* const kKeptColour = "#ff4040";
 const char* const kAnnotationColour = "#f38ba8";
 const char* const kMeasurementColour = "#00cc00";
+const char* const kFitColour = "#1e88e5";
 
 bool isCircleKind(const QString& kind)
 {
@@ -56,6 +60,15 @@ public:
              << Num{r.width()} << "\" height=\"" << Num{r.height()} << "\" fill=\"none\" stroke=\"" << colour
              << "\" stroke-width=\"1.1\" />\n";
     }
+    // SVG's y runs down: the flipped arc turns the other way, so the sweep
+    // flag is 1 for an arc that is clockwise in section coordinates.
+    void arc(const QPointF& from, const QPointF& to, const sketch::ArcSpan& span, const char* colour)
+    {
+        out_ << "  <path d=\"M " << Num{from.x()} << ' ' << Num{-from.y()} << " A " << Num{span.radius} << ' '
+             << Num{span.radius} << " 0 " << (std::abs(span.sweep) > kPi ? 1 : 0) << ' ' << (span.sweep < 0.0 ? 1 : 0)
+             << ' ' << Num{to.x()} << ' ' << Num{-to.y()} << "\" fill=\"none\" stroke=\"" << colour
+             << "\" stroke-width=\"1.1\" />\n";
+    }
     void circle(const QPointF& c, double radius, const char* colour)
     {
         out_ << "  <circle cx=\"" << Num{c.x()} << "\" cy=\"" << Num{-c.y()} << "\" r=\"" << Num{radius}
@@ -81,10 +94,13 @@ private:
 
 void writeAnnotation(SvgElements& svg, const SectionAnnotation& a)
 {
-    const char* colour = a.isMeasurement ? kMeasurementColour : kAnnotationColour;
+    const char* colour = a.isFit ? kFitColour : (a.isMeasurement ? kMeasurementColour : kAnnotationColour);
     const QString& k = a.kind;
     const auto& pts = a.points;
-    if ((k == QLatin1String("line") || k == QLatin1String("measure_length")) && pts.size() >= 2) {
+    if (const std::optional<sketch::ArcSpan> span = sketch::arcSpan(a)) {
+        svg.arc(pts[0], pts[2], *span, colour);
+        svg.text(pts[1], a.label, colour, "3");
+    } else if ((k == QLatin1String("line") || k == QLatin1String("measure_length")) && pts.size() >= 2) {
         svg.line(pts[0], pts[1], colour, "1.1");
         svg.text((pts[0] + pts[1]) / 2.0, a.label, colour, "3");
     } else if ((k == QLatin1String("contour_piece") || k == QLatin1String("offset")) && pts.size() >= 2) {
@@ -148,6 +164,9 @@ std::optional<SectionSvgBounds> sectionSvgBounds(const SectionDxfContent& conten
         } else if (isCircleKind(a.kind) && a.radius > 0.0) {
             b.add(a.center - QPointF(a.radius, a.radius));
             b.add(a.center + QPointF(a.radius, a.radius));
+        } else if (const std::optional<sketch::ArcSpan> span = sketch::arcSpan(a)) {
+            for (const QPointF& p : sketch::arcPoints(*span))
+                b.add(p);
         } else {
             for (const QPointF& p : a.points)
                 b.add(p);

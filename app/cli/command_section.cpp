@@ -6,6 +6,8 @@
 #include "model/section/qualitypresets.h"
 #include "model/section/sectionpostprocess.h"
 #include "model/section/sectionrequest.h"
+#include "model/sectionfit/fitannotations.h"
+#include "model/sectionfit/fitinput.h"
 
 #include <QElapsedTimer>
 
@@ -52,6 +54,15 @@ int runSection(const QStringList& args)
     const qint64 sliceMs = clock.restart();
     const SectionLines lines = computeSectionLines(model, request); // served from the model's slice cache
     const qint64 postMs = clock.restart();
+    // The window's "Fit Lines/Arcs" on the same plane: the raw exact cut.
+    std::optional<sectionfit::FitResult> fitted;
+    if (o.fit) {
+        progress("Fitting");
+        SectionFitParams params;
+        params.tolerance = *o.fit;
+        fitted = sectionfit::fitSectionChains(exactSectionChains(model, request), params);
+    }
+    const qint64 fitMs = clock.restart();
 
     qsizetype written = 0;
     const bool ok = writeTextFileAtomically(o.output, "DXF", [&](QTextStream& stream) {
@@ -66,6 +77,8 @@ int runSection(const QStringList& args)
             content.visibleIndices.resize(std::size_t(lines.size()));
             for (int i = 0; i < int(lines.size()); ++i)
                 content.visibleIndices[std::size_t(i)] = i;
+            if (fitted)
+                content.annotations = fitAnnotations(*fitted);
             writeSectionDxf(stream, content);
             written = lines.size();
         }
@@ -76,10 +89,12 @@ int runSection(const QStringList& args)
     const qint64 writeMs = clock.restart();
     std::printf("%lld %s written to %s\n", static_cast<long long>(written),
                 o.polylines ? "polylines" : "vectors", qPrintable(o.output));
+    if (fitted)
+        std::printf("%s\n", qPrintable(fitSummary(*fitted)));
     if (stderrIsTerminal() || qEnvironmentVariableIsSet("HALVORAN_CLI_TIMINGS"))
-        std::fprintf(stderr, "time ms: load %lld, align %lld, slice %lld, post-process %lld, write %lld\n",
+        std::fprintf(stderr, "time ms: load %lld, align %lld, slice %lld, post-process %lld, fit %lld, write %lld\n",
                      static_cast<long long>(loadMs), static_cast<long long>(alignMs), static_cast<long long>(sliceMs),
-                     static_cast<long long>(postMs), static_cast<long long>(writeMs));
+                     static_cast<long long>(postMs), static_cast<long long>(fitMs), static_cast<long long>(writeMs));
     return 0;
 }
 
@@ -89,7 +104,7 @@ const Command kSectionCommand{
     "section",
     "  halvoran-cli section SCAN -o OUT.dxf [--axis x|y|z] [--at MM | --at-fraction F] [--band MM]\n"
     "                       [--keep PERCENT] [--smooth S] [--quality fast|balanced|high] [--no-align]\n"
-    "                       [--polylines]\n",
+    "                       [--polylines | --fit TOL]\n",
     runSection};
 
 } // namespace cli

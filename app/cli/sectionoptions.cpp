@@ -52,6 +52,10 @@ bool parseSectionOptions(const QStringList& args, SectionOptions& o, bool stack)
             o.align = false;
         } else if (a == QLatin1String("--polylines") && !stack) {
             o.polylines = true;
+        } else if (a == QLatin1String("--fit") && !stack) {
+            if (!takeNumber(args, i, d) || !(d > 0.0) || !std::isfinite(d))
+                return false;
+            o.fit = d;
         } else if (a == QLatin1String("--count") && stack) {
             if (!takeNumber(args, i, d) || d != std::floor(d) || d < 2 || d > 200)
                 return false;
@@ -62,7 +66,8 @@ bool parseSectionOptions(const QStringList& args, SectionOptions& o, bool stack)
             return false;
         }
     }
-    return !o.scan.isEmpty() && !o.output.isEmpty() && !(o.at && o.atFraction) && (!stack || o.count);
+    return !o.scan.isEmpty() && !o.output.isEmpty() && !(o.at && o.atFraction) && (!stack || o.count) &&
+           !(o.fit && o.polylines);
 }
 
 } // namespace cli

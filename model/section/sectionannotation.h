@@ -7,7 +7,7 @@
 
 // One sketch or measurement item on the section, in section millimetres.
 struct SectionAnnotation {
-    QString kind;          // "line", "circle", "rectangle", "measure_length", ...
+    QString kind;          // "line", "circle", "arc", "rectangle", "measure_length", ...
     QList<QPointF> points;
     QPointF center;
     QRectF rect;
@@ -15,4 +15,7 @@ struct SectionAnnotation {
     bool closed = false;
     QString label;
     bool isMeasurement = false;
+    // Fitted to the section (lines, arcs, circles): drawn on the "fit" layer,
+    // exported on layer "FIT", and dropped when the section plane moves.
+    bool isFit = false;
 };

@@ -99,6 +99,45 @@ std::optional<Circle> circleThrough(const QPointF& a, const QPointF& b, const QP
     return Circle{centre, radius};
 }
 
+std::optional<ArcSpan> arcSpan(const SectionAnnotation& a)
+{
+    if (a.kind != QLatin1String("arc") || a.points.size() < 3 || !(a.radius > 0.0))
+        return std::nullopt;
+    const QPointF s = a.points[0] - a.center, e = a.points[2] - a.center;
+    // Three points along an arc turn the way the arc does.
+    const bool ccw = cross(a.points[1] - a.points[0], a.points[2] - a.points[1]) >= 0.0;
+    double sweep = std::atan2(cross(s, e), dot(s, e));
+    if (ccw && sweep <= 0.0)
+        sweep += 2.0 * kPi;
+    if (!ccw && sweep >= 0.0)
+        sweep -= 2.0 * kPi;
+    return ArcSpan{a.center, a.radius, std::atan2(s.y(), s.x()), sweep};
+}
+
+QList<QPointF> arcPoints(const ArcSpan& arc)
+{
+    const int chords = std::max(2, int(std::ceil(std::abs(arc.sweep) / (2.0 * kPi / 96.0))));
+    QList<QPointF> out;
+    for (int k = 0; k <= chords; ++k) {
+        const double angle = arc.startAngle + arc.sweep * k / chords;
+        out.append(arc.center + arc.radius * QPointF(std::cos(angle), std::sin(angle)));
+    }
+    return out;
+}
+
+bool refitThroughPoints(SectionAnnotation& a)
+{
+    const bool arc = a.kind == QLatin1String("arc");
+    if ((!arc && !(a.isFit && a.kind == QLatin1String("circle"))) || a.points.size() < 3)
+        return false;
+    const std::optional<Circle> circle = circleThrough(a.points[0], a.points[1], a.points[2]);
+    if (!circle)
+        return false;
+    a.center = circle->center;
+    a.radius = circle->radius;
+    return true;
+}
+
 QPointF closestPointOnSegment(const QPointF& p, const QLineF& line)
 {
     const QPointF d = line.p2() - line.p1();
@@ -212,6 +251,14 @@ SectionLines annotationToLines(const SectionAnnotation& a)
             lines.append(QLineF(previous, next));
             previous = next;
         }
+    } else if (const std::optional<ArcSpan> arc = arcSpan(a)) {
+        // The chords start and end on the record's own end points, so
+        // snapping finds them exactly.
+        QList<QPointF> pts = arcPoints(*arc);
+        pts.first() = a.points[0];
+        pts.last() = a.points[2];
+        for (int i = 0; i + 1 < pts.size(); ++i)
+            lines.append(QLineF(pts[i], pts[i + 1]));
     } else {
         for (int i = 0; i + 1 < a.points.size(); ++i)
             lines.append(QLineF(a.points[i], a.points[i + 1]));

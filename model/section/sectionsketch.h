@@ -49,6 +49,24 @@ struct Circle {
 // None for (nearly) collinear points and for radii below 1e-6.
 std::optional<Circle> circleThrough(const QPointF& a, const QPointF& b, const QPointF& c);
 
+// An "arc" record runs from points[0] through points[1] to points[2] about
+// `center`: its angles in radians, sweep > 0 counter-clockwise. None for a
+// record without three points or a radius.
+struct ArcSpan {
+    QPointF center;
+    double radius = 0.0;
+    double startAngle = 0.0;
+    double sweep = 0.0;
+};
+std::optional<ArcSpan> arcSpan(const SectionAnnotation& arc);
+// The arc as a polyline of chords at most 360 / 96 degrees apart.
+QList<QPointF> arcPoints(const ArcSpan& arc);
+
+// After one of its points moved: an "arc", or a fitted "circle", passes
+// through its three points again. False (record untouched) when they are
+// collinear.
+bool refitThroughPoints(SectionAnnotation& annotation);
+
 QPointF closestPointOnSegment(const QPointF& p, const QLineF& line);
 double distanceToSegment(const QPointF& p, const QLineF& line);
 

@@ -33,6 +33,29 @@ def write_cylinder(path, radius=10.0, height=40.0, segments=96):
     return 2 * segments * radius * math.sin(math.pi / segments)
 
 
+def write_walls(path, loops, height=10.0):
+    """The side walls of a prism whose cross-section is the given closed loops."""
+    with open(path, "w") as f:
+        f.write("solid walls\n")
+        for loop in loops:
+            for (ax, ay), (bx, by) in zip(loop, loop[1:] + loop[:1]):
+                for t in (((ax, ay, 0), (bx, by, 0), (bx, by, height)), ((ax, ay, 0), (bx, by, height), (ax, ay, height))):
+                    f.write(" facet normal 0 0 0\n  outer loop\n")
+                    for v in t:
+                        f.write("   vertex %.6f %.6f %.6f\n" % v)
+                    f.write("  endloop\n endfacet\n")
+        f.write("endsolid walls\n")
+
+
+def ring(cx, cy, r, segments, start=0.0, sweep=2 * math.pi, closed=True):
+    n = segments if closed else segments + 1
+    return [(cx + r * math.cos(start + sweep * i / segments), cy + r * math.sin(start + sweep * i / segments))
+            for i in range(n)]
+
+
+UNITS_HEADER = "0\nSECTION\n2\nHEADER\n9\n$INSUNITS\n70\n4\n0\nENDSEC\n"
+
+
 def run(*args):
     return subprocess.run([CLI, *args], capture_output=True, text=True, timeout=300)
 
@@ -149,6 +172,51 @@ class Cli(unittest.TestCase):
         self.assertNotEqual(r.returncode, 0)
         self.assertIn("Failed to write DXF file", r.stderr)
 
+    def test_fit_gives_a_plate_its_lines_and_holes_in_millimetres(self):
+        scan = os.path.join(self.dir, "plate.stl")
+        write_walls(scan, [[(0, 0), (100, 0), (100, 60), (0, 60)], ring(25, 30, 5, 64), ring(75, 30, 8, 80)])
+        cut = ["--no-align", "--at", "5"]
+        plain, fitted = os.path.join(self.dir, "plain.dxf"), os.path.join(self.dir, "fitted.dxf")
+        self.assertEqual(run("section", scan, "-o", plain, *cut).returncode, 0)
+        r = run("section", scan, "-o", fitted, *cut, "--fit", "0.05")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("Fitted 4 lines, 0 arcs, 2 circles (max deviation 0.0", r.stdout)
+        doc = ezdxf.readfile(fitted)
+        self.assertEqual(doc.header["$INSUNITS"], 4)
+        fit = doc.modelspace().query('*[layer=="FIT"]')
+        self.assertEqual(sorted(e.dxftype() for e in fit), ["CIRCLE", "CIRCLE", "LINE", "LINE", "LINE", "LINE"])
+        holes = sorted((round(c.dxf.radius, 2), round(c.dxf.center.x, 3), round(c.dxf.center.y, 3))
+                       for c in fit.query("CIRCLE"))
+        self.assertEqual(holes, [(5.0, 25.0, 30.0), (8.0, 75.0, 30.0)])
+        corners = {(round(p[0], 6), round(p[1], 6)) for l in fit.query("LINE") for p in (l.dxf.start, l.dxf.end)}
+        self.assertEqual(corners, {(0, 0), (100, 0), (100, 60), (0, 60)})
+        # Everything else is the plain section, after the header.
+        with open(plain) as a, open(fitted) as b:
+            body, text = a.read(), b.read()
+        self.assertTrue(text.startswith(UNITS_HEADER + body[:-len("0\nENDSEC\n0\nEOF\n")]))
+
+    def test_fitted_arcs_read_back_counterclockwise_in_degrees(self):
+        scan = os.path.join(self.dir, "slot.stl")
+        right = ring(40, 0, 10, 48, -math.pi / 2, math.pi, closed=False)
+        left = ring(0, 0, 10, 48, math.pi / 2, math.pi, closed=False)
+        write_walls(scan, [right + left])
+        out = os.path.join(self.dir, "slot.dxf")
+        r = run("section", scan, "-o", out, "--no-align", "--at", "5", "--fit", "0.05")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        fit = ezdxf.readfile(out).modelspace().query('*[layer=="FIT"]')
+        self.assertEqual(sorted(e.dxftype() for e in fit), ["ARC", "ARC", "LINE", "LINE"])
+        ends = [p for l in fit.query("LINE") for p in (l.dxf.start, l.dxf.end)]
+        for arc in fit.query("ARC"):
+            c, rad = arc.dxf.center, arc.dxf.radius
+            a0, a1 = arc.dxf.start_angle, arc.dxf.end_angle
+            self.assertAlmostEqual((a1 - a0) % 360, 180, delta=0.5)
+            # Counter-clockwise from start to end: the middle lies outside the slot.
+            mid = math.radians(a0 + ((a1 - a0) % 360) / 2)
+            self.assertGreater(abs(c.x + rad * math.cos(mid) - 20), 25)
+            for a in (a0, a1):
+                p = (c.x + rad * math.cos(math.radians(a)), c.y + rad * math.sin(math.radians(a)))
+                self.assertLess(min(math.dist(p, (e.x, e.y)) for e in ends), 1e-6)
+
     def test_bad_options_print_usage(self):
         for args in (["section", self.scan], ["section", self.scan, "-o", "x.dxf", "--axis", "w"], ["frobnicate"],
                      ["section", self.scan, "-o", "x.dxf", "--at", "1", "--at-fraction", "0.5"],
@@ -157,7 +225,11 @@ class Cli(unittest.TestCase):
                      ["stack", self.scan, "-o", "x.dxf", "--count", "2.5"],
                      ["stack", self.scan, "-o", "x.dxf", "--count", "201"],
                      ["stack", self.scan, "-o", "x.dxf", "--count", "3", "--at", "5"],
-                     ["stack", self.scan, "-o", "x.dxf", "--count", "3", "--polylines"]):
+                     ["stack", self.scan, "-o", "x.dxf", "--count", "3", "--polylines"],
+                     ["section", self.scan, "-o", "x.dxf", "--fit", "0"],
+                     ["section", self.scan, "-o", "x.dxf", "--fit", "nan"],
+                     ["section", self.scan, "-o", "x.dxf", "--fit", "0.05", "--polylines"],
+                     ["stack", self.scan, "-o", "x.dxf", "--count", "3", "--fit", "0.05"]):
             r = run(*args)
             self.assertEqual(r.returncode, 2, args)
             self.assertIn("usage:", r.stderr)
