@@ -179,6 +179,9 @@ public slots:
     void onDrawToolTriggered();
     void onMeasureToolTriggered();
     void onEraserSizeChanged(int index);
+    // "Fit Lines/Arcs": the current plane's exact section as fitted lines,
+    // arcs and circles on the fit layer (mainwindow_sectionfit.cpp).
+    void onFitLinesArcs();
     // Wireframe
     void onWireframeToolbarToggled(bool on);
     void onWireMeasureToggled(bool on);
@@ -261,6 +264,8 @@ private:
     SectionRequest currentSectionRequest() const;
     Axis currentSliceAxis() const;
     void acceptSection(const SectionLines& lines, const SectionRequest& request);
+    // Fits belong to one plane: a section of another plane (or mesh) drops them.
+    void dropStaleFits(const SectionRequest& shown);
     int positionToSliderValue(double position) const;
     void updateSlicePlaneIndicator();
     void exitSurfaceBuildMode(bool refresh);
@@ -432,6 +437,10 @@ private:
     QCheckBox* layerAnnotationCheck_ = nullptr;
     QCheckBox* layerMeasurementCheck_ = nullptr;
     QCheckBox* layerKeptCheck_ = nullptr;
+    QCheckBox* layerFitCheck_ = nullptr;
+    // Fit Lines/Arcs: its tolerance and the plane the shown fits belong to.
+    QDoubleSpinBox* fitToleranceSpin_ = nullptr;
+    SectionCacheKey fitKey_;
 
     // --- 3D views: the main view in the left pane, the second one on the
     // wireframe page; camera and colour commands go to both.

@@ -287,9 +287,11 @@ QWidget* MainWindow::buildLayerSwitches()
         {"Annot", "annotation", &layerAnnotationCheck_},
         {"Measure", "measurement", &layerMeasurementCheck_},
         {"Kept", "kept", &layerKeptCheck_},
+        {"Fit", "fit", &layerFitCheck_},
     };
     for (const auto& entry : layers) {
         auto* check = new QCheckBox(QString::fromLatin1(entry.text), group);
+        check->setObjectName(QStringLiteral("layer%1Check").arg(QString::fromLatin1(entry.text)));
         check->setChecked(true);
         const QString layer = QString::fromLatin1(entry.layer);
         connect(check, &QCheckBox::toggled, this, [this, layer](bool on) { applyLayerVisibility(layer, on); });

@@ -51,6 +51,7 @@ SectionRequest MainWindow::currentSectionRequest() const
 
 void MainWindow::acceptSection(const SectionLines& lines, const SectionRequest& request)
 {
+    dropStaleFits(request);
     sectionLines_ = lines;
     handSectionToCanvas();
     sectionKey_ = sectionCacheKey(request, model_.geometryRevision);
@@ -62,6 +63,8 @@ void MainWindow::refresh2DSection()
     timer.start();
     if (!model_.hasMesh()) {
         sectionLines_.clear();
+        if (section2D_)
+            section2D_->clearFitAnnotations();
         invalidateSectionState();
         handSectionToCanvas();
         return;

@@ -3,9 +3,11 @@
 #include "ui/mainwindow/mainwindow.h"
 
 #include "model/section/sectionsketch.h"
+#include "model/sectionfit/fitparams.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QSlider>
@@ -86,6 +88,20 @@ void MainWindow::buildMeasureToolbar()
     measureToolbar_->addAction(snapAction_);
     measureToolbar_->addSeparator();
     addCommand(measureToolbar_, QStringLiteral("Snapshot"), &MainWindow::onMeasureToolTriggered);
+    measureToolbar_->addSeparator();
+
+    // Fitting sits with the measure tools: the short toolbar keeps it in view.
+    fitToleranceSpin_ = new QDoubleSpinBox(measureToolbar_);
+    fitToleranceSpin_->setObjectName(QStringLiteral("fitToleranceSpin"));
+    fitToleranceSpin_->setToolTip(QStringLiteral("Fit tolerance: largest distance between the section and its fit"));
+    fitToleranceSpin_->setDecimals(3);
+    fitToleranceSpin_->setRange(0.001, 10.0);
+    fitToleranceSpin_->setSingleStep(0.01);
+    fitToleranceSpin_->setValue(SectionFitParams().tolerance);
+    fitToleranceSpin_->setSuffix(QStringLiteral(" mm"));
+    measureToolbar_->addWidget(fitToleranceSpin_);
+    QAction* fit = addCommand(measureToolbar_, QStringLiteral("Fit Lines/Arcs"), &MainWindow::onFitLinesArcs);
+    fit->setObjectName(QStringLiteral("fitLinesArcsAction"));
 }
 
 void MainWindow::buildWireframeToolbar()

@@ -85,6 +85,8 @@ void Section2DWidget::setLayerVisible(const QString& name, bool on)
         showMeasurement = on;
     else if (name == QLatin1String("kept"))
         showKept = on;
+    else if (name == QLatin1String("fit"))
+        showFit = on;
     update();
 }
 
@@ -98,6 +100,8 @@ bool Section2DWidget::isLayerVisible(const QString& name) const
         return showMeasurement;
     if (name == QLatin1String("kept"))
         return showKept;
+    if (name == QLatin1String("fit"))
+        return showFit;
     return false;
 }
 

@@ -14,6 +14,8 @@
 #include <QTransform>
 #include <QWidget>
 
+#include <functional>
+
 class QPainter;
 
 // The 2D view of the current section: section lines, kept lines, the
@@ -71,7 +73,13 @@ public:
     bool isKeepVectorMode() const { return keepVectorMode; }
     const QList<QPointF>& pendingPointList() const { return pendingPoints; }
 
+    // Removes the last annotation; when it is fitted, the whole fit it came
+    // with (the trailing run of fitted annotations).
     void undoLastAnnotation();
+    // Replaces every fitted annotation by these (appended at the end).
+    void setFitAnnotations(const QList<SectionAnnotation>& fitted);
+    // Removes the fitted annotations; false when there were none.
+    bool clearFitAnnotations();
     // Removes the selected annotation, or else erases the selected segment;
     // false when nothing was selected.
     bool deleteSelected();
@@ -83,8 +91,8 @@ public:
     // Pick radius in section units.
     double pickRadius() const;
 
-    // name: "contour", "annotation", "measurement" or "kept"; anything else
-    // only repaints.
+    // name: "contour", "annotation", "measurement", "kept" or "fit"; anything
+    // else only repaints.
     void setLayerVisible(const QString& name, bool on);
     bool isLayerVisible(const QString& name) const;
 
@@ -108,6 +116,7 @@ public:
     static QColor measurementColor() { return QColor(166, 227, 161); }
     static QColor selectionColor() { return QColor(255, 0, 255); }
     static QColor keptColor() { return QColor(255, 64, 64); }
+    static QColor fitColor() { return QColor(255, 196, 64); }
     static QString emptyHint() { return QStringLiteral("Load a scan and move the slice slider."); }
 
 signals:
@@ -141,6 +150,7 @@ private:
     // p, when given, is appended first unless it repeats the last point.
     void finishMeasurement(const QPointF* p);
     void appendAndSelect(const SectionAnnotation& record);
+    void removeAnnotations(const std::function<bool(const SectionAnnotation&)>& which);
     void pickAt(const QPointF& p);
     bool startHandleDrag(const QPointF& p);
     void dragHandleTo(const QPointF& p);
@@ -184,6 +194,7 @@ private:
     bool showAnnotation = true;
     bool showMeasurement = true;
     bool showKept = true;
+    bool showFit = true;
     QTransform paintTransform;
     QTransform paintInverse;
 };

@@ -72,7 +72,7 @@ void Section2DWidget::paintEvent(QPaintEvent*)
 
     for (int i = 0; i < annotationList.size(); ++i) {
         const SectionAnnotation& a = annotationList[i];
-        if (a.isMeasurement ? !showMeasurement : !showAnnotation)
+        if (a.isFit ? !showFit : (a.isMeasurement ? !showMeasurement : !showAnnotation))
             continue;
         paintAnnotation(painter, a, i == selectedAnnotation);
     }
@@ -93,13 +93,17 @@ void Section2DWidget::paintEvent(QPaintEvent*)
 
 void Section2DWidget::paintAnnotation(QPainter& painter, const SectionAnnotation& a, bool highlighted) const
 {
-    QColor colour = a.isMeasurement ? measurementColor() : annotationColor();
+    QColor colour = a.isFit ? fitColor() : (a.isMeasurement ? measurementColor() : annotationColor());
     if (highlighted)
         colour = selectionColor();
-    painter.setPen(cosmeticPen(colour, a.isMeasurement ? 1.6 : 1.4));
+    painter.setPen(cosmeticPen(colour, a.isMeasurement || a.isFit ? 1.6 : 1.4));
     painter.setBrush(Qt::NoBrush);
 
-    if ((a.kind == QLatin1String("line") || a.kind == QLatin1String("measure_length")) && a.points.size() >= 2) {
+    if (const std::optional<sketch::ArcSpan> arc = sketch::arcSpan(a)) {
+        // As chords: QPainter's own arcs would turn the wrong way under the
+        // y-up view transform.
+        painter.drawPolyline(QPolygonF(sketch::arcPoints(*arc)));
+    } else if ((a.kind == QLatin1String("line") || a.kind == QLatin1String("measure_length")) && a.points.size() >= 2) {
         painter.drawLine(a.points[0], a.points[1]);
     } else if (sketch::isCircleKind(a.kind)) {
         painter.drawEllipse(a.center, a.radius, a.radius);

@@ -222,7 +222,15 @@ void Section2DWidget::dragHandleTo(const QPointF& p)
     SectionAnnotation& a = annotationList[handleDragAnnotation];
     if (handleDragPoint < 0 || handleDragPoint >= a.points.size())
         return;
+    const QPointF before = a.points[handleDragPoint];
     a.points[handleDragPoint] = p;
+    // An arc (or fitted circle) follows its three points; a move that lines
+    // them up is not taken.
+    if ((a.kind == QLatin1String("arc") || (a.isFit && a.kind == QLatin1String("circle"))) &&
+        !sketch::refitThroughPoints(a)) {
+        a.points[handleDragPoint] = before;
+        return;
+    }
     if (a.kind == QLatin1String("measure_length") && a.points.size() >= 2)
         a.label = sketch::millimetres(QLineF(a.points[0], a.points[1]).length());
     emit annotationsChanged();
@@ -322,7 +330,10 @@ bool Section2DWidget::radiusAt(const QPointF& p)
 void Section2DWidget::undoLastAnnotation()
 {
     if (!annotationList.isEmpty()) {
-        annotationList.removeLast();
+        const bool fit = annotationList.last().isFit;
+        do
+            annotationList.removeLast();
+        while (fit && !annotationList.isEmpty() && annotationList.last().isFit);
         emit annotationsChanged();
     }
     if (selectedAnnotation >= annotationList.size())
@@ -353,6 +364,44 @@ bool Section2DWidget::deleteSelected()
         return true;
     }
     return false;
+}
+
+void Section2DWidget::removeAnnotations(const std::function<bool(const SectionAnnotation&)>& which)
+{
+    const QList<SectionAnnotation> before = annotationList;
+    annotationList.clear();
+    int selected = -1;
+    for (int i = 0; i < before.size(); ++i) {
+        if (which(before[i]))
+            continue;
+        if (i == selectedAnnotation)
+            selected = int(annotationList.size());
+        annotationList.append(before[i]);
+    }
+    selectedAnnotation = selected;
+    handleDragging = false;
+    handleDragAnnotation = -1;
+}
+
+void Section2DWidget::setFitAnnotations(const QList<SectionAnnotation>& fitted)
+{
+    removeAnnotations([](const SectionAnnotation& a) { return a.isFit; });
+    annotationList.append(fitted);
+    updateContentBounds();
+    emit annotationsChanged();
+    update();
+}
+
+bool Section2DWidget::clearFitAnnotations()
+{
+    const qsizetype had = annotationList.size();
+    removeAnnotations([](const SectionAnnotation& a) { return a.isFit; });
+    if (annotationList.size() == had)
+        return false;
+    updateContentBounds();
+    emit annotationsChanged();
+    update();
+    return true;
 }
 
 void Section2DWidget::clearAnnotations()

@@ -1,0 +1,205 @@
+// "Fit Lines/Arcs" in the window: what it puts on the canvas and reports,
+// how the fit layer, Undo and Delete treat it, that a new plane drops it,
+// and that "Export DXF" writes what halvoran-cli section --fit writes.
+#include "ui/mainwindow/mainwindow.h"
+#include "ui/section2d/section2dwidget.h"
+#include "tests/ui/common/uitestutil.h"
+
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+constexpr int kLoadTimeoutMs = 60000;
+
+// The side walls of a 100 x 60 x 10 plate with holes of radius 5 and 8.
+void writePlateWalls(const QString& path)
+{
+    QList<QList<QPointF>> loops{{{0, 0}, {100, 0}, {100, 60}, {0, 60}}, {}, {}};
+    for (int k = 0; k < 64; ++k)
+        loops[1].append(QPointF(25 + 5 * std::cos(k * M_PI / 32), 30 + 5 * std::sin(k * M_PI / 32)));
+    for (int k = 0; k < 80; ++k)
+        loops[2].append(QPointF(75 + 8 * std::cos(k * M_PI / 40), 30 + 8 * std::sin(k * M_PI / 40)));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Text));
+    QTextStream out(&file);
+    out << "solid plate\n";
+    for (const auto& loop : loops) {
+        for (int i = 0; i < loop.size(); ++i) {
+            const QPointF a = loop[i], b = loop[(i + 1) % loop.size()];
+            const double tris[2][3][3] = {{{a.x(), a.y(), 0}, {b.x(), b.y(), 0}, {b.x(), b.y(), 10}},
+                                          {{a.x(), a.y(), 0}, {b.x(), b.y(), 10}, {a.x(), a.y(), 10}}};
+            for (const auto& t : tris) {
+                out << "facet normal 0 0 0\nouter loop\n";
+                for (const auto& v : t)
+                    out << "vertex " << QString::number(v[0], 'f', 6) << ' ' << QString::number(v[1], 'f', 6) << ' '
+                        << QString::number(v[2], 'f', 6) << '\n';
+                out << "endloop\nendfacet\n";
+            }
+        }
+    }
+    out << "endsolid plate\n";
+}
+
+int fitCount(const Section2DWidget* canvas)
+{
+    int n = 0;
+    for (const SectionAnnotation& a : canvas->annotations())
+        n += a.isFit;
+    return n;
+}
+
+} // namespace
+
+class TestMainWindowSectionFit : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        platePath_ = dir_.filePath(QStringLiteral("plate.stl"));
+        writePlateWalls(platePath_);
+    }
+    void init()
+    {
+        outDir_ = std::make_unique<QTemporaryDir>();
+        qputenv("HALVORAN_AUTOMATION", "1");
+        qputenv("HALVORAN_AUTOMATION_OUTPUT_DIR", QFile::encodeName(outDir_->path()));
+        window_ = std::make_unique<MainWindow>();
+        window_->resize(1600, 1000);
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
+    void cleanup()
+    {
+        window_.reset();
+        qunsetenv("HALVORAN_AUTOMATION");
+        qunsetenv("HALVORAN_AUTOMATION_OUTPUT_DIR");
+    }
+
+    void fitGivesThePlateItsLinesAndHoles();
+    void fitLayerUndoAndDelete();
+    void newPlaneDropsTheFitOtherSettingsKeepIt();
+    void windowAndCommandLineWriteTheSameBytes();
+    void fitWithoutMeshSaysSo();
+
+private:
+    void load()
+    {
+        window_->beginAsyncLoad(platePath_);
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+        QVERIFY(!window_->sectionLines().isEmpty());
+    }
+    void fit() { window_->findChild<QAction*>(QStringLiteral("fitLinesArcsAction"))->trigger(); }
+    QString status() const { return window_->statusBar()->currentMessage(); }
+    Section2DWidget* canvas() const { return window_->sectionCanvas(); }
+
+    QTemporaryDir dir_;
+    std::unique_ptr<QTemporaryDir> outDir_;
+    QString platePath_;
+    std::unique_ptr<MainWindow> window_;
+};
+
+void TestMainWindowSectionFit::fitGivesThePlateItsLinesAndHoles()
+{
+    load();
+    QVERIFY(window_->findChild<QAction*>(QStringLiteral("fitLinesArcsAction"))->isVisible());
+    QCOMPARE(window_->findChild<QDoubleSpinBox*>(QStringLiteral("fitToleranceSpin"))->value(), 0.05);
+    fit();
+    QVERIFY2(QRegularExpression(QStringLiteral("^Fitted 4 lines, 0 arcs, 2 circles \\(max deviation 0\\.0[0-5]\\d mm\\)$"))
+                 .match(status())
+                 .hasMatch(),
+             qPrintable(status()));
+    QList<double> radii;
+    for (const SectionAnnotation& a : canvas()->annotations())
+        if (a.kind == QLatin1String("circle") && a.isFit)
+            radii.append(a.radius);
+    std::sort(radii.begin(), radii.end());
+    QCOMPARE(radii.size(), 2);
+    QVERIFY(std::abs(radii[0] - 5.0) < 0.01 && std::abs(radii[1] - 8.0) < 0.01);
+}
+
+void TestMainWindowSectionFit::fitLayerUndoAndDelete()
+{
+    load();
+    canvas()->setAnnotations({annotation("line", {{0, 0}, {1, 1}})});
+    fit();
+    QCOMPARE(fitCount(canvas()), 6);
+
+    window_->findChild<QCheckBox*>(QStringLiteral("layerFitCheck"))->setChecked(false);
+    QVERIFY(!canvas()->isLayerVisible(QStringLiteral("fit")));
+    QVERIFY(canvas()->isLayerVisible(QStringLiteral("annotation")));
+
+    canvas()->setSelectedAnnotation(3);
+    findAction(window_.get(), QStringLiteral("Delete"))->trigger();
+    QCOMPARE(fitCount(canvas()), 5);
+    // Undo takes back the whole fit, and only the fit.
+    findAction(window_.get(), QStringLiteral("Undo"))->trigger();
+    QCOMPARE(canvas()->annotations().size(), 1);
+    QCOMPARE(canvas()->annotations()[0].kind, QStringLiteral("line"));
+}
+
+void TestMainWindowSectionFit::newPlaneDropsTheFitOtherSettingsKeepIt()
+{
+    load();
+    fit();
+    QCOMPARE(fitCount(canvas()), 6);
+    window_->findChild<QDoubleSpinBox*>(QStringLiteral("bandThicknessSpin"))->setValue(0.5);
+    QCOMPARE(fitCount(canvas()), 6);
+    auto* exact = window_->findChild<QDoubleSpinBox*>(QStringLiteral("sliceExactSpin"));
+    exact->setValue(exact->value() + 1.0);
+    QTRY_COMPARE_WITH_TIMEOUT(fitCount(canvas()), 0, 10000);
+}
+
+void TestMainWindowSectionFit::windowAndCommandLineWriteTheSameBytes()
+{
+    load();
+    fit();
+    const QString summaryLine = status();
+    window_->onExportDxf();
+    const QString windowPath = outDir_->filePath(QStringLiteral("section.dxf"));
+    QFile windowFile(windowPath);
+    QVERIFY(windowFile.open(QIODevice::ReadOnly));
+    const QByteArray fromWindow = windowFile.readAll();
+    const QJsonObject summary = readDxfSummary(windowPath);
+    QCOMPARE(summary.value(QStringLiteral("units")).toInt(), 4);
+    QCOMPARE(count(summary, "LINE/FIT"), 4);
+    QCOMPARE(count(summary, "CIRCLE/FIT"), 2);
+
+    const double at = window_->findChild<QDoubleSpinBox*>(QStringLiteral("sliceExactSpin"))->value();
+    const QString cliOut = outDir_->filePath(QStringLiteral("cli.dxf"));
+    QProcess cli;
+    cli.start(QStringLiteral(HALVORAN_CLI_PATH),
+              {QStringLiteral("section"), platePath_, QStringLiteral("-o"), cliOut, QStringLiteral("--at"),
+               QString::number(at, 'g', 17), QStringLiteral("--fit"), QStringLiteral("0.05")});
+    QVERIFY(cli.waitForFinished(120000));
+    QCOMPARE(cli.exitCode(), 0);
+    QVERIFY(cli.readAllStandardOutput().contains(summaryLine.toUtf8()));
+    QFile cliFile(cliOut);
+    QVERIFY(cliFile.open(QIODevice::ReadOnly));
+    const QByteArray fromCli = cliFile.readAll();
+    QCOMPARE(fromCli.size(), fromWindow.size());
+    QVERIFY(fromCli == fromWindow);
+}
+
+void TestMainWindowSectionFit::fitWithoutMeshSaysSo()
+{
+    fit();
+    QCOMPARE(status(), QStringLiteral("No mesh loaded."));
+    QCOMPARE(canvas()->annotations().size(), 0);
+}
+
+QTEST_MAIN(TestMainWindowSectionFit)
+#include "test_mainwindow_sectionfit.moc"
