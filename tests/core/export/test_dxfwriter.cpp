@@ -116,3 +116,56 @@ TEST(DxfWriter, ProgressIsAskedEvery64ItemsAndCanStop)
     QTextStream s2(&stopped);
     EXPECT_FALSE(writeSectionDxf(s2, content, [](int item) { return item < 64; }));
 }
+
+namespace {
+
+SectionAnnotation fittedArc(QList<QPointF> points)
+{
+    SectionAnnotation a = annotation(QStringLiteral("arc"), std::move(points));
+    a.isFit = true;
+    a.radius = 10.0;
+    return a;
+}
+
+} // namespace
+
+// DXF ARCs always run counter-clockwise in degrees: a clockwise arc is
+// written from its end, and one through angle 0 ends below its start.
+TEST(DxfWriter, FittedArcsAreCounterclockwiseDegreesOnLayerFit)
+{
+    const struct {
+        QList<QPointF> points;
+        const char* expected;
+    } cases[] = {
+        {{{10, 0}, {7.0710678, 7.0710678}, {0, 10}}, "50\n0\n51\n90\n"},
+        {{{0, 10}, {7.0710678, 7.0710678}, {10, 0}}, "50\n0\n51\n90\n"},
+        {{{0, -10}, {10, 0}, {0, 10}}, "50\n270\n51\n90\n"},
+        {{{0, 10}, {-10, 0}, {0, -10}}, "50\n90\n51\n270\n"},
+    };
+    for (const auto& c : cases) {
+        SectionDxfContent content;
+        content.annotations = {fittedArc(c.points)};
+        QString text;
+        QTextStream s(&text);
+        writeSectionDxf(s, content);
+        s.flush();
+        EXPECT_TRUE(text.startsWith(QStringLiteral("0\nSECTION\n2\nHEADER\n9\n$INSUNITS\n70\n4\n0\nENDSEC\n")));
+        EXPECT_TRUE(text.contains(QStringLiteral("0\nARC\n8\nFIT\n10\n0\n20\n0\n30\n0\n40\n10\n") + c.expected))
+            << qPrintable(text);
+    }
+    // Fitted numbers keep 10 digits; the others stay at 6, and without a fit
+    // there is no header.
+    SectionAnnotation line = annotation(QStringLiteral("line"), {{1.0 / 3.0, 0}, {1, 0}});
+    const QString plain = render([&](DxfWriter& w) { writeDxfAnnotation(w, line); });
+    line.isFit = true;
+    const QString fitted = render([&](DxfWriter& w) { writeDxfAnnotation(w, line); });
+    EXPECT_TRUE(plain.contains(QStringLiteral("8\nANNOTATION\n10\n0.333333\n")));
+    EXPECT_TRUE(fitted.contains(QStringLiteral("8\nFIT\n10\n0.3333333333\n")));
+    SectionDxfContent none;
+    none.annotations = {annotation(QStringLiteral("line"), {{0, 0}, {1, 0}})};
+    QString text;
+    QTextStream s(&text);
+    writeSectionDxf(s, none);
+    s.flush();
+    EXPECT_TRUE(text.startsWith(QStringLiteral("0\nSECTION\n2\nENTITIES\n")));
+}

@@ -278,3 +278,38 @@ TEST(SectionSvg, ProgressEvery64ItemsAndStopping)
     EXPECT_FALSE(partial.contains(QStringLiteral("</svg>")));
     EXPECT_EQ(partial.count(QStringLiteral("<line")), 64);
 }
+
+// Arcs become path arcs in the flipped y of the file: the sweep flag of a
+// counter-clockwise section arc is 0, and the bounds take in its bulge.
+TEST(SectionSvg, FittedArcsArePathsWithTheSweepFlagFlipped)
+{
+    const auto arc = [](QList<QPointF> points) {
+        SectionAnnotation a;
+        a.kind = QStringLiteral("arc");
+        a.points = std::move(points);
+        a.radius = 10.0;
+        a.isFit = true;
+        return a;
+    };
+    SectionDxfContent content;
+    content.annotations = {arc({{10, 0}, {0, 10}, {-10, 0}}), arc({{0, 10}, {7.0710678, 7.0710678}, {10, 0}}),
+                           arc({{10, 0}, {-10, 0}, {0, -10}})};
+    QString text;
+    QTextStream s(&text);
+    ASSERT_TRUE(writeSectionSvg(s, content));
+    s.flush();
+    const Parsed p = parse(text);
+    ASSERT_TRUE(p.ok) << qPrintable(p.error);
+    ASSERT_EQ(p.children.size(), 3);
+    const QStringList expected{QStringLiteral("M 10 -0 A 10 10 0 0 0 -10 -0"), QStringLiteral("M 0 -10 A 10 10 0 0 1 10 -0"),
+                               QStringLiteral("M 10 -0 A 10 10 0 1 0 0 10")};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(p.children[i].name, QStringLiteral("path"));
+        EXPECT_EQ(p.children[i].attributes.value(QStringLiteral("d")), expected[i]);
+        EXPECT_EQ(p.children[i].attributes.value(QStringLiteral("stroke")), QStringLiteral("#1e88e5"));
+    }
+    const QStringList box = p.viewBox.split(QLatin1Char(' '));
+    ASSERT_EQ(box.size(), 4);
+    EXPECT_NEAR(box[1].toDouble(), -10.0, 1e-9); // the top of the half circle
+    EXPECT_NEAR(box[3].toDouble(), 20.0, 1e-9);
+}

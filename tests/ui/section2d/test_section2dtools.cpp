@@ -95,6 +95,7 @@ private slots:
 
     // Handles and commands
     void draggingLengthEndUpdatesLabel();
+    void draggedArcFollowsItsPoints();
     void undoDeleteClearOnCanvas();
     void mergeTurnsSketchIntoSegments();
     void windowToolActionsAndStatus();
@@ -613,6 +614,40 @@ void TestSection2DTools::draggingLengthEndUpdatesLabel()
     sendMouse(canvas_.get(), QEvent::MouseMove, QPoint(20, 20), Qt::NoButton, Qt::NoButton);
     QCOMPARE(canvas_->annotations().first().points[1], moved.points[1]);
     QCOMPARE(canvas_->annotations().first().points[0], QPointF(4, 5));
+}
+
+// A fitted arc keeps passing through its three handles; a drag that would
+// line them up is refused, and the Fit layer switch hides it from view.
+void TestSection2DTools::draggedArcFollowsItsPoints()
+{
+    loadOutline();
+    SectionAnnotation arc;
+    arc.kind = QStringLiteral("arc");
+    arc.isFit = true;
+    arc.points = {QPointF(9, 6), QPointF(7, 8), QPointF(5, 6)};
+    arc.center = QPointF(7, 6);
+    arc.radius = 2.0;
+    canvas_->setAnnotations({arc});
+    canvas_->setTool(sketch::SelectTool);
+    clickPixel(pixelOf(QPointF(7, 8)));
+    QCOMPARE(canvas_->selectedAnnotationIndex(), 0);
+
+    drag(pixelOf(QPointF(7, 8)), pixelOf(QPointF(7, 9)));
+    const SectionAnnotation moved = canvas_->annotations().first();
+    const QPointF top = moved.points[1];
+    QVERIFY2(std::abs(top.y() - 9) < 2 * upp(), qPrintable(describe(top)));
+    for (const QPointF& p : moved.points)
+        QVERIFY(std::abs(QLineF(p, moved.center).length() - moved.radius) < 1e-9);
+    QVERIFY(moved.radius > 2.0);
+
+    sendMouse(canvas_.get(), QEvent::MouseButtonPress, pixelOf(top), Qt::LeftButton, Qt::LeftButton);
+    sendMouse(canvas_.get(), QEvent::MouseMove, pixelOf(QPointF(7, 6)), Qt::NoButton, Qt::LeftButton);
+    sendMouse(canvas_.get(), QEvent::MouseButtonRelease, pixelOf(QPointF(7, 6)), Qt::LeftButton, Qt::NoButton);
+    QCOMPARE(canvas_->annotations().first().points[1], top);
+
+    QVERIFY(canvas_->isLayerVisible(QStringLiteral("fit")));
+    canvas_->setLayerVisible(QStringLiteral("fit"), false);
+    QVERIFY(!canvas_->isLayerVisible(QStringLiteral("fit")));
 }
 
 void TestSection2DTools::undoDeleteClearOnCanvas()
