@@ -1,4 +1,5 @@
 #include "model/sectionfit/circlefit.h"
+#include "model/sectionfit/fitmath.h"
 
 #include <Eigen/Dense>
 
@@ -16,7 +17,7 @@ std::vector<double> vertexWeights(const QPointF* pts, int count)
 {
     std::vector<double> w(static_cast<std::size_t>(count), 0.0);
     for (int i = 0; i + 1 < count; ++i) {
-        const double half = 0.5 * std::hypot(pts[i + 1].x() - pts[i].x(), pts[i + 1].y() - pts[i].y());
+        const double half = 0.5 * norm(pts[i + 1].x() - pts[i].x(), pts[i + 1].y() - pts[i].y());
         w[std::size_t(i)] += half;
         w[std::size_t(i + 1)] += half;
     }
@@ -27,7 +28,7 @@ double radialCost(const QPointF* pts, const std::vector<double>& w, int count, c
 {
     double sum = 0.0;
     for (int i = 0; i < count; ++i) {
-        const double d = std::hypot(pts[i].x() - c.center.x(), pts[i].y() - c.center.y()) - c.radius;
+        const double d = norm(pts[i].x() - c.center.x(), pts[i].y() - c.center.y()) - c.radius;
         sum += w[std::size_t(i)] * d * d;
     }
     return sum;
@@ -116,7 +117,7 @@ std::optional<Circle> fitCircle(const QPointF* pts, int count, int refineIterati
         Eigen::Vector3d Jtr = Eigen::Vector3d::Zero();
         for (int i = 0; i < count; ++i) {
             const double dx = pts[i].x() - c.center.x(), dy = pts[i].y() - c.center.y();
-            const double dist = std::hypot(dx, dy);
+            const double dist = norm(dx, dy);
             if (dist <= 0.0)
                 continue;
             const Eigen::Vector3d J(-dx / dist, -dy / dist, -1.0);
@@ -154,7 +155,7 @@ std::optional<Circle> fitCircleFamily(const QPointF* pts, int count, const Circl
     const auto residualsOf = [&](const Circle& c, std::vector<double>& out) {
         for (int i = 0; i < count; ++i)
             out[std::size_t(i)] =
-                sw[std::size_t(i)] * (std::hypot(pts[i].x() - c.center.x(), pts[i].y() - c.center.y()) - c.radius);
+                sw[std::size_t(i)] * (norm(pts[i].x() - c.center.x(), pts[i].y() - c.center.y()) - c.radius);
     };
     const double scale = std::max(1.0, current->radius);
     for (int iter = 0; iter < iterations; ++iter) {

@@ -1,4 +1,5 @@
 #include "model/sectionfit/corners.h"
+#include "model/sectionfit/fitmath.h"
 
 #include "model/section/vec2.h"
 
@@ -19,7 +20,7 @@ std::vector<double> cornerStrengths(const FitChain& loop, double window)
         const QPointF& p = loop.cyclic(i);
         for (int k = 1; k <= maxSteps; ++k) {
             const QPointF& q = loop.cyclic(i + step * k);
-            if (vec2::length(q - p) >= window)
+            if (norm(q - p) >= window)
                 return q;
         }
         return loop.cyclic(i + step);

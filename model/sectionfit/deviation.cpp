@@ -1,4 +1,5 @@
 #include "model/sectionfit/deviation.h"
+#include "model/sectionfit/fitmath.h"
 
 #include "model/section/vec2.h"
 
@@ -13,7 +14,7 @@ namespace {
 
 using vec2::cross;
 using vec2::dot;
-using vec2::length;
+
 
 constexpr double kTwoPi = 2.0 * kPi;
 
@@ -129,10 +130,10 @@ private:
 bool lineCovered(const FitEntity& e, const QPointF* pts, int count, double band)
 {
     const QPointF axis = e.end - e.start;
-    const double len = length(axis);
+    const double len = norm(axis);
     if (len <= 0.0) {
         for (int i = 0; i < count; ++i)
-            if (length(pts[i] - e.start) <= band)
+            if (norm(pts[i] - e.start) <= band)
                 return true;
         return false;
     }
@@ -200,7 +201,7 @@ bool arcCovered(const FitEntity& e, const QPointF* pts, int count, double band)
     const double outer2 = (r + band) * (r + band), inner2 = (r - band) * (r - band);
     for (int i = 0; i < count; ++i) {
         const QPointF v = pts[i] - c;
-        const double dv = length(v);
+        const double dv = norm(v);
         if (dv > 0.0) {
             const double cosw = (r * r + dv * dv - band * band) / (2.0 * r * dv);
             if (cosw <= 1.0) {

@@ -1,4 +1,5 @@
 #include "model/sectionfit/fitchain.h"
+#include "model/sectionfit/fitmath.h"
 
 #include "model/section/vec2.h"
 
@@ -76,7 +77,7 @@ std::vector<QPointF> runNeighbourhood(const FitChain& chain, int first, int last
             const int next = from + step * (k + 1);
             if (!chain.closed && (next < 0 || next >= n))
                 break;
-            walked += vec2::length(vertex(next) - vertex(from + step * k));
+            walked += norm(vertex(next) - vertex(from + step * k));
             ++k;
             if (walked > reach)
                 break;

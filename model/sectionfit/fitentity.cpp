@@ -1,4 +1,5 @@
 #include "model/sectionfit/fitentity.h"
+#include "model/sectionfit/fitmath.h"
 
 #include "model/section/vec2.h"
 
@@ -33,7 +34,7 @@ QPointF pointOnArc(const FitEntity& arc, double t)
 double entityLength(const FitEntity& e)
 {
     if (e.type == FitEntityType::Line)
-        return vec2::length(e.end - e.start);
+        return norm(e.end - e.start);
     return std::abs(e.sweep) * e.radius;
 }
 
@@ -44,7 +45,7 @@ double segmentDistance(const QPointF& p, const QPointF& a, const QPointF& b)
     const QPointF d = b - a;
     const double len2 = vec2::dot(d, d);
     const double t = len2 > 0.0 ? std::clamp(vec2::dot(p - a, d) / len2, 0.0, 1.0) : 0.0;
-    return vec2::length(p - (a + d * t));
+    return norm(p - (a + d * t));
 }
 
 } // namespace
@@ -65,12 +66,12 @@ double distanceToEntity(const QPointF& p, const FitEntity& e)
 {
     if (e.type == FitEntityType::Line)
         return segmentDistance(p, e.start, e.end);
-    const double radial = std::abs(vec2::length(p - e.center) - e.radius);
+    const double radial = std::abs(norm(p - e.center) - e.radius);
     // Inside the arc's angular span the nearest point is radial; outside it
     // is the end that is angularly nearer, which is also the nearer one.
     if (e.type == FitEntityType::Circle || withinArcSpan(p - e.center, e))
         return radial;
-    return std::min(vec2::length(p - e.start), vec2::length(p - e.end));
+    return std::min(norm(p - e.start), norm(p - e.end));
 }
 
 } // namespace sectionfit

@@ -1,4 +1,5 @@
 #include "model/sectionfit/joining.h"
+#include "model/sectionfit/fitmath.h"
 
 #include "model/sectionfit/deviation.h"
 #include "model/sectionfit/tangency.h"
@@ -14,7 +15,7 @@ namespace {
 
 using vec2::cross;
 using vec2::dot;
-using vec2::length;
+
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 // How far (in chain segments) a junction's cut may move off its vertex.
@@ -48,7 +49,7 @@ Carrier carrierOf(const Piece& p)
 QPointF radialProjection(const QPointF& p, const Circle& c)
 {
     const QPointF d = p - c.center;
-    const double len = length(d);
+    const double len = norm(d);
     return len > 0.0 ? c.center + d * (c.radius / len) : c.center + QPointF(c.radius, 0.0);
 }
 
@@ -63,7 +64,7 @@ QPointF travelDirection(const Piece& piece, const QPointF& p)
     if (!isArc(piece))
         return piece.fit.line.direction;
     const QPointF d = p - piece.fit.circle.center;
-    const double len = length(d);
+    const double len = norm(d);
     if (len <= 0.0)
         return QPointF(1.0, 0.0);
     const QPointF t(-d.y() / len, d.x() / len);
@@ -75,7 +76,7 @@ QPointF travelDirection(const Piece& piece, const QPointF& p)
 std::optional<FitEntity> arcBetween(const QPointF& a, const QPointF& b, const Circle& circle, bool ccw)
 {
     const QPointF chord = b - a;
-    const double len = length(chord);
+    const double len = norm(chord);
     if (len <= 1e-12)
         return std::nullopt;
     // The centre moves onto the chord's bisector, so both ends lie on the
@@ -93,7 +94,7 @@ std::optional<FitEntity> arcBetween(const QPointF& a, const QPointF& b, const Ci
     e.start = a;
     e.end = b;
     e.center = c;
-    e.radius = length(a - c);
+    e.radius = norm(a - c);
     e.sweep = sweep;
     return e;
 }
@@ -157,7 +158,7 @@ private:
             const QPointF a = vertex(jn.vertex + i), d = vertex(jn.vertex + i + 1) - a;
             const double len2 = dot(d, d);
             const double s = len2 > 0.0 ? std::clamp(dot(x - a, d) / len2, 0.0, 1.0) : 0.0;
-            const double dist = length(a + d * s - x);
+            const double dist = norm(a + d * s - x);
             if (dist < best) {
                 best = dist;
                 cut = i + s;
@@ -211,7 +212,7 @@ private:
         const Piece& p = piece(k);
         if (isArc(p))
             return arcBetween(a, b, p.fit.circle, p.fit.entity.sweep >= 0.0);
-        if (length(b - a) <= 1e-12 || dot(b - a, p.fit.line.direction) <= 0.0)
+        if (norm(b - a) <= 1e-12 || dot(b - a, p.fit.line.direction) <= 0.0)
             return std::nullopt;
         return lineEntity(a, b);
     }
@@ -338,7 +339,7 @@ private:
             if (jn.kind == JunctionKind::Tangent)
                 continue;
             const std::optional<QPointF> x = crossingNear(carrierOf(piece(previous(j))), carrierOf(piece(j)), p);
-            if (x && length(*x - p) <= reach) {
+            if (x && norm(*x - p) <= reach) {
                 jn.kind = JunctionKind::Corner;
                 jn.x = *x;
                 jn.cut = cutNear(j, *x);
@@ -366,14 +367,14 @@ private:
     {
         const double tol = params_.tolerance;
         std::optional<FitEntity> line;
-        if (length(b - a) > 1e-12)
+        if (norm(b - a) > 1e-12)
             line = lineEntity(a, b);
         if (part.size() <= 2)
             return line;
         const double lineDev = portionDeviation(part, line, kInf);
         // Arcs through both ends: the centre slides along the chord's bisector.
         const QPointF chord = b - a;
-        const double len = length(chord);
+        const double len = norm(chord);
         std::optional<FitEntity> arc;
         if (len > 1e-12) {
             const QPointF mid = (a + b) / 2.0;
@@ -393,7 +394,7 @@ private:
                 part.data(), int(part.size()),
                 [&](const double* q) {
                     const QPointF c = mid + n * q[0];
-                    return std::optional<Circle>(Circle{c, length(a - c)});
+                    return std::optional<Circle>(Circle{c, norm(a - c)});
                 },
                 params, 1);
             if (circle && circle->radius > tol && circle->radius <= params_.maxArcRadius) {
@@ -425,7 +426,7 @@ private:
             return kInf;
         // The entity may reach past its cuts to a junction point off the
         // chain: cover it with the chain around as well.
-        const double moved = std::max(length(a - chainPoint(from)), length(b - chainPoint(to)));
+        const double moved = std::max(norm(a - chainPoint(from)), norm(b - chainPoint(to)));
         const std::vector<QPointF> near =
             runNeighbourhood(chain_, int(std::floor(from)), int(std::ceil(to)), 2.0 * tol + moved);
         return entityToPolyline(**out, near.data(), int(near.size()), toEntity, tol);

@@ -1,4 +1,5 @@
 #include "model/sectionfit/linefit.h"
+#include "model/sectionfit/fitmath.h"
 
 #include "model/section/vec2.h"
 
@@ -14,7 +15,7 @@ std::optional<Line> fitLine(const QPointF* pts, int count)
     // one long chord counts as much as many short ones over the same length.
     double total = 0.0, mx = 0.0, my = 0.0;
     for (int i = 0; i + 1 < count; ++i) {
-        const double len = vec2::length(pts[i + 1] - pts[i]);
+        const double len = norm(pts[i + 1] - pts[i]);
         total += len;
         mx += len * 0.5 * (pts[i].x() + pts[i + 1].x());
         my += len * 0.5 * (pts[i].y() + pts[i + 1].y());
@@ -25,7 +26,7 @@ std::optional<Line> fitLine(const QPointF* pts, int count)
     my /= total;
     double sxx = 0.0, syy = 0.0, sxy = 0.0;
     for (int i = 0; i + 1 < count; ++i) {
-        const double len = vec2::length(pts[i + 1] - pts[i]);
+        const double len = norm(pts[i + 1] - pts[i]);
         const double ax = pts[i].x() - mx, ay = pts[i].y() - my;
         const double dx = pts[i + 1].x() - pts[i].x(), dy = pts[i + 1].y() - pts[i].y();
         // Integral over the segment of (a + t d)(a + t d)^T dt, t in [0, 1].

@@ -1,4 +1,5 @@
 #include "model/sectionfit/runfit.h"
+#include "model/sectionfit/fitmath.h"
 
 #include "model/sectionfit/deviation.h"
 #include "model/section/vec2.h"
@@ -49,7 +50,7 @@ RunFit fitRunAsLine(const QPointF* pts, int count, double stopAbove)
 {
     RunFit fit;
     if (count == 2) {
-        fit.line = Line{pts[0], (pts[1] - pts[0]) / vec2::length(pts[1] - pts[0])};
+        fit.line = Line{pts[0], (pts[1] - pts[0]) / norm(pts[1] - pts[0])};
         fit.entity = lineEntity(pts[0], pts[1]);
         fit.deviation = 0.0;
         fit.valid = true;
@@ -60,7 +61,7 @@ RunFit fitRunAsLine(const QPointF* pts, int count, double stopAbove)
         return fit;
     fit.line = *line;
     fit.entity = lineEntity(projectOntoLine(pts[0], *line), projectOntoLine(pts[count - 1], *line));
-    if (vec2::length(fit.entity.end - fit.entity.start) <= 1e-9)
+    if (norm(fit.entity.end - fit.entity.start) <= 1e-9)
         return fit;
     fit.deviation = polylineToEntity(pts, count, fit.entity, stopAbove);
     fit.valid = true;

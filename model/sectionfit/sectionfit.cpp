@@ -1,4 +1,5 @@
 #include "model/sectionfit/sectionfit.h"
+#include "model/sectionfit/fitmath.h"
 
 #include "model/sectionfit/corners.h"
 #include "model/sectionfit/deviation.h"

@@ -1,4 +1,5 @@
 #include "model/sectionfit/snapping.h"
+#include "model/sectionfit/fitmath.h"
 
 #include "model/sectionfit/deviation.h"
 

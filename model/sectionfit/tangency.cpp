@@ -1,4 +1,5 @@
 #include "model/sectionfit/tangency.h"
+#include "model/sectionfit/fitmath.h"
 
 #include "model/section/vec2.h"
 
@@ -11,7 +12,7 @@ namespace {
 
 using vec2::cross;
 using vec2::dot;
-using vec2::length;
+
 
 QPointF leftNormal(const QPointF& u)
 {
@@ -35,7 +36,7 @@ struct Touch {
         if (c->isLine) {
             side = dot(leftNormal(c->line.direction), free.center - c->line.point) >= 0.0 ? 1.0 : -1.0;
         } else {
-            const double d = length(free.center - c->circle.center);
+            const double d = norm(free.center - c->circle.center);
             const double outside = std::abs(d - (c->circle.radius + free.radius));
             const double inside = std::abs(d - std::abs(c->circle.radius - free.radius));
             side = outside <= inside ? 1.0 : -1.0;
@@ -91,11 +92,11 @@ struct Touch {
         if (carrier->isLine)
             return projectOntoLine(arc.center, carrier->line);
         const QPointF d = arc.center - carrier->circle.center;
-        const double len = length(d);
+        const double len = norm(d);
         const QPointF w = len > 0.0 ? d / len : QPointF(1.0, 0.0);
         const QPointF a = carrier->circle.center + carrier->circle.radius * w;
         const QPointF b = carrier->circle.center - carrier->circle.radius * w;
-        return std::abs(length(a - arc.center) - arc.radius) <= std::abs(length(b - arc.center) - arc.radius) ? a : b;
+        return std::abs(norm(a - arc.center) - arc.radius) <= std::abs(norm(b - arc.center) - arc.radius) ? a : b;
     }
 };
 
@@ -192,14 +193,14 @@ std::optional<QPointF> crossingNear(const Carrier& a, const Carrier& b, const QP
         const Line& line = a.isLine ? a.line : b.line;
         const Circle& circle = a.isLine ? b.circle : a.circle;
         const QPointF foot = projectOntoLine(circle.center, line);
-        const double h = length(foot - circle.center);
+        const double h = norm(foot - circle.center);
         if (h > circle.radius)
             return std::nullopt;
         const double half = std::sqrt(circle.radius * circle.radius - h * h);
         found = {foot + line.direction * half, foot - line.direction * half};
     } else {
         const QPointF d = b.circle.center - a.circle.center;
-        const double dist = length(d);
+        const double dist = norm(d);
         const double r0 = a.circle.radius, r1 = b.circle.radius;
         if (dist <= 0.0 || dist > r0 + r1 || dist < std::abs(r0 - r1))
             return std::nullopt;
@@ -209,7 +210,7 @@ std::optional<QPointF> crossingNear(const Carrier& a, const Carrier& b, const QP
         const QPointF base = a.circle.center + u * along;
         found = {base + leftNormal(u) * half, base - leftNormal(u) * half};
     }
-    return length(found[0] - near) <= length(found[1] - near) ? found[0] : found[1];
+    return norm(found[0] - near) <= norm(found[1] - near) ? found[0] : found[1];
 }
 
 } // namespace sectionfit
