@@ -42,7 +42,7 @@ const Chains& scanChains(int axis)
     auto it = cuts.find(axis);
     if (it == cuts.end()) {
         SectionRequest request;
-        request.axis = axis;
+        request.axis = axisFromIndex(axis);
         request.position = 0.5f * (model.boundsMin()[axis] + model.boundsMax()[axis]);
         it = cuts.emplace(axis, exactSectionChains(model, request)).first;
     }

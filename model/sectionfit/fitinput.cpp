@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-QList<QList<QPointF>> exactSectionChains(MeshModel& model, const SectionRequest& request)
+QList<QList<QPointF>> exactSectionChains(MeshModel& model, const SectionRequest& request, const SliceCutter* cutter)
 {
     std::vector<MeshModel::SliceSegment3D> raw;
     SectionLines lines;
@@ -12,9 +12,8 @@ QList<QList<QPointF>> exactSectionChains(MeshModel& model, const SectionRequest&
         raw = model.slicePlane(request.normal, request.origin, 0.0f);
         lines = toSectionLines(raw, request.origin, request.u, request.v);
     } else {
-        const int axis = std::clamp(request.axis, 0, 2);
-        raw = model.sliceAxis(axis, request.position, 0.0f);
-        lines = toSectionLines(raw, axis);
+        raw = model.sliceAxis(request.axis, request.position, 0.0f, cutter);
+        lines = toSectionLines(raw, request.axis);
     }
     lines = sanitizeSectionLines(lines);
     if (lines.isEmpty())

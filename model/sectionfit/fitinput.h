@@ -3,6 +3,8 @@
 #include "model/mesh/meshmodel.h"
 #include "model/section/sectionrequest.h"
 
+class SliceCutter;
+
 #include <QList>
 #include <QPointF>
 
@@ -11,4 +13,6 @@
 // into polylines. The chaining welds only what the cut itself repeats: the
 // section's usual join tolerance would merge vertices up to a tenth of a
 // millimetre apart and move the chain before the fit had seen it.
-QList<QList<QPointF>> exactSectionChains(MeshModel& model, const SectionRequest& request);
+// cutter, when built for this geometry, only makes the cut faster.
+QList<QList<QPointF>> exactSectionChains(MeshModel& model, const SectionRequest& request,
+                                         const SliceCutter* cutter = nullptr);

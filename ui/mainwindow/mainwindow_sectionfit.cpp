@@ -46,7 +46,7 @@ void MainWindow::onFitLinesArcs()
     SectionFitParams params;
     if (fitToleranceSpin_)
         params.tolerance = fitToleranceSpin_->value();
-    const sectionfit::FitResult result = sectionfit::fitSectionChains(exactSectionChains(model_, request), params);
+    const sectionfit::FitResult result = sectionfit::fitSectionChains(exactSectionChains(model_, request, sliceCutter_.get()), params);
     section2D_->setFitAnnotations(fitAnnotations(result));
     fitKey_ = sectionCacheKey(request, model_.geometryRevision);
     logPerfTiming(QStringLiteral("Fit lines/arcs"), timer.elapsed(), 50);

@@ -628,7 +628,7 @@ void TestSection2DTools::draggedArcFollowsItsPoints()
     arc.center = QPointF(7, 6);
     arc.radius = 2.0;
     canvas_->setAnnotations({arc});
-    canvas_->setTool(sketch::SelectTool);
+    canvas_->setTool(sketch::Tool::Select);
     clickPixel(pixelOf(QPointF(7, 8)));
     QCOMPARE(canvas_->selectedAnnotationIndex(), 0);
 
