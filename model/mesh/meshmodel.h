@@ -15,6 +15,7 @@
 struct Rotation3;
 class SliceCutter;
 struct DrawingOptions;
+class Progress;
 
 // The one in-memory triangle mesh: the working arrays, the arrays as loaded
 // (for reset), a reduced copy for rendering, the triangle list slicing walks,
@@ -140,10 +141,11 @@ public:
     // --- holes (holes.cpp) ---------------------------------------------------------------
     // Open boundary loops, each as its vertex indices in walking order.
     std::vector<std::vector<std::uint32_t>> findBoundaryLoops() const;
-    // Closes every listed loop not in keepOpen: a patch through MeshFix when it
-    // is next to the application, else the loop triangulated directly.
+    // Closes every listed loop not in keepOpen with a faired patch (the loop
+    // triangulated flat where fairing cannot close it). On failure or cancel
+    // ("Hole filling canceled.") the model is unchanged.
     bool fillSelectedHoles(const std::vector<std::vector<std::uint32_t>>& holes, const std::set<std::uint32_t>& keepOpen,
-                           std::string* error = nullptr, std::atomic<int>* progress = nullptr);
+                           std::string* error = nullptr, Progress* progress = nullptr);
 
     // --- 2D drawing (drawingedges.cpp) ---------------------------------------------------
     // Empty when there is no mesh, the filters fail, or progress is

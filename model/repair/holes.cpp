@@ -1,11 +1,9 @@
 // Boundary loops, loop triangulation and the hole fill that uses them.
 #include "model/repair/holes.h"
 
-#include "model/mesh/flathash.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <unordered_map>
 
 namespace holes {
@@ -195,37 +193,19 @@ bool clipEars(const std::vector<Vec3f>& vertices, const Loop& loop, const double
     return true;
 }
 
-struct VertexKey {
-    float x, y, z;
-    bool operator==(const VertexKey& o) const { return x == o.x && y == o.y && z == o.z; }
+struct LoopPatch {
+    std::vector<Vec3f> vertices;
+    std::vector<Triangle> faces;              // local indices
+    std::vector<std::uint32_t> localToGlobal; // per local vertex
 };
 
-struct VertexKeyHash {
-    std::uint64_t operator()(const VertexKey& k) const
-    {
-        std::uint32_t bits[3];
-        static_assert(sizeof(bits) == sizeof(VertexKey));
-        std::memcpy(bits, &k, sizeof(bits));
-        std::uint64_t h = 1469598103934665603ull;
-        for (std::uint32_t b : bits) {
-            h ^= b;
-            h *= 1099511628211ull;
-        }
-        return h ^ (h >> 29);
-    }
-};
-
-std::uint64_t edgeKey(std::uint32_t a, std::uint32_t b)
-{
-    return a < b ? (std::uint64_t(a) << 32 | b) : (std::uint64_t(b) << 32 | a);
-}
-
+// The triangles within `rings` rings of the loop as a small mesh; the loop's
+// vertices come first, in loop order.
 LoopPatch extractPatch(const std::vector<Vec3f>& vertices, const std::vector<Triangle>& faces,
-                       const VertexFaces& around, const Loop& loop)
+                       const VertexFaces& around, const Loop& loop, int rings)
 {
     LoopPatch patch;
     std::unordered_map<std::uint32_t, std::uint32_t> local;
-    std::vector<char> faceTaken;
     std::vector<std::uint32_t> frontier;
     auto addVertex = [&](std::uint32_t v) {
         const auto inserted = local.emplace(v, std::uint32_t(patch.localToGlobal.size()));
@@ -237,161 +217,50 @@ LoopPatch extractPatch(const std::vector<Vec3f>& vertices, const std::vector<Tri
         return inserted.first->second;
     };
     for (std::uint32_t v : loop)
-        if (v < vertices.size())
-            addVertex(v);
-    std::unordered_map<std::size_t, char> taken;
-    for (int ring = 0; ring < 3; ++ring) {
+        addVertex(v);
+    std::unordered_map<std::uint32_t, char> taken;
+    for (int ring = 0; ring < rings; ++ring) {
         std::vector<std::uint32_t> current;
         current.swap(frontier);
         for (std::uint32_t v : current) {
-            if (v + 1 >= around.offsets.size())
-                continue;
             for (std::uint32_t i = around.offsets[v]; i < around.offsets[v + 1]; ++i) {
-                const std::size_t f = around.faces[i];
+                const std::uint32_t f = around.faces[i];
                 if (!taken.emplace(f, 1).second)
                     continue;
                 const Triangle& t = faces[f];
                 patch.faces.push_back({addVertex(t[0]), addVertex(t[1]), addVertex(t[2])});
-                patch.faceIndices.push_back(f);
             }
         }
     }
     return patch;
 }
 
-// Result triangles of the repaired patch that belong in the mesh: the patch's
-// own surface and the new surface grown from the hole's loop. A repair that
-// closes everything also caps the patch's outer rim; those caps are new
-// regions that touch no loop edge and are dropped.
-std::vector<Triangle> keepLoopSideOfResult(const MeshFixResult& result, const std::vector<std::uint32_t>& resultToGlobal,
-                                           const std::vector<Triangle>& patchGlobalFaces, const Loop& loop)
+// The loop closed by a faired patch: new vertices appended to vertices, the
+// closing triangles to out. False, nothing appended, when the fairing could
+// not close it (or was stopped; stopped then tells).
+bool fairLoop(std::vector<Vec3f>& vertices, const std::vector<Triangle>& faces, const VertexFaces& around,
+              const Loop& loop, const FillOptions& options, const fairing::StopCheck& stop,
+              std::vector<Triangle>& out, bool& stopped)
 {
-    struct TriKey {
-        std::uint32_t a, b, c;
-        bool operator==(const TriKey& o) const { return a == o.a && b == o.b && c == o.c; }
-    };
-    auto sortedKey = [](std::uint32_t a, std::uint32_t b, std::uint32_t c) {
-        std::uint32_t v[3] = {a, b, c};
-        std::sort(v, v + 3);
-        return TriKey{v[0], v[1], v[2]};
-    };
-    struct TriHash {
-        std::size_t operator()(const TriKey& k) const
-        {
-            return std::size_t(k.a) * 73856093u ^ std::size_t(k.b) * 19349663u ^ std::size_t(k.c) * 83492791u;
-        }
-    };
-    std::unordered_map<TriKey, char, TriHash> original;
-    for (const Triangle& t : patchGlobalFaces)
-        original.emplace(sortedKey(t[0], t[1], t[2]), 1);
-    std::unordered_map<std::uint64_t, char> loopEdges;
+    const LoopPatch patch = extractPatch(vertices, faces, around, loop, options.rings);
+    std::vector<std::uint32_t> rim(loop.size());
     for (std::size_t i = 0; i < loop.size(); ++i)
-        loopEdges.emplace(edgeKey(loop[i], loop[(i + 1) % loop.size()]), 1);
-
-    const std::size_t count = result.faces.size();
-    std::vector<Triangle> global(count);
-    std::vector<char> isNew(count, 0);
-    for (std::size_t f = 0; f < count; ++f) {
-        const Triangle& t = result.faces[f];
-        global[f] = {resultToGlobal[t[0]], resultToGlobal[t[1]], resultToGlobal[t[2]]};
-        isNew[f] = original.count(sortedKey(global[f][0], global[f][1], global[f][2])) ? 0 : 1;
-    }
-    // Regions of new triangles connected through shared edges.
-    std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> edgeFaces;
-    for (std::size_t f = 0; f < count; ++f)
-        if (isNew[f])
-            for (int c = 0; c < 3; ++c)
-                edgeFaces[edgeKey(global[f][c], global[f][(c + 1) % 3])].push_back(std::uint32_t(f));
-    std::vector<int> region(count, -1);
-    std::vector<char> regionKept;
-    for (std::size_t seed = 0; seed < count; ++seed) {
-        if (!isNew[seed] || region[seed] >= 0)
-            continue;
-        const int id = int(regionKept.size());
-        regionKept.push_back(0);
-        std::vector<std::uint32_t> stack{std::uint32_t(seed)};
-        region[seed] = id;
-        while (!stack.empty()) {
-            const std::uint32_t f = stack.back();
-            stack.pop_back();
-            for (int c = 0; c < 3; ++c) {
-                const std::uint64_t key = edgeKey(global[f][c], global[f][(c + 1) % 3]);
-                if (loopEdges.count(key))
-                    regionKept[std::size_t(id)] = 1;
-                for (std::uint32_t g : edgeFaces[key])
-                    if (region[g] < 0) {
-                        region[g] = id;
-                        stack.push_back(g);
-                    }
-            }
-        }
-    }
-    std::vector<Triangle> kept;
-    for (std::size_t f = 0; f < count; ++f)
-        if (!isNew[f] || regionKept[std::size_t(region[f])])
-            kept.push_back(global[f]);
-    return kept;
-}
-
-// The patch through the repair program; true with the replacement triangles
-// (global indices, new vertices appended) when it closed the loop.
-bool repairPatch(std::vector<Vec3f>& vertices, const std::vector<Triangle>& faces, const VertexFaces& around,
-                 const Loop& loop, const PatchRepair& repair, std::vector<std::size_t>& replacedFaces,
-                 std::vector<Triangle>& replacement)
-{
-    const LoopPatch patch = extractPatch(vertices, faces, around, loop);
-    if (patch.faces.empty())
+        rim[i] = std::uint32_t(i); // the loop's vertices were numbered first
+    fairing::HolePatch filled;
+    const fairing::FillStatus status =
+        fairing::fillHole(patch.vertices, patch.faces, rim, options.fairing, filled, stop);
+    stopped = status == fairing::FillStatus::Stopped;
+    if (status != fairing::FillStatus::Filled)
         return false;
-    const std::size_t patchBoundary = countBoundaryEdges(patch.faces, patch.vertices.size());
-    const MeshFixResult result = repair(patch.vertices, patch.faces);
-    if (!result.success || result.faces.empty())
-        return false;
-    if (countBoundaryEdges(result.faces, result.vertices.size()) > patchBoundary)
-        return false;
-
-    FlatHashMap<VertexKey, VertexKeyHash> known(patch.vertices.size());
-    for (std::size_t i = 0; i < patch.vertices.size(); ++i) {
-        const Vec3f p = patch.vertices[i];
-        known.tryEmplace({p.x, p.y, p.z}, patch.localToGlobal[i]);
-    }
-    const std::size_t firstNew = vertices.size();
-    std::vector<std::uint32_t> resultToGlobal(result.vertices.size());
-    for (std::size_t i = 0; i < result.vertices.size(); ++i) {
-        const Vec3f p = result.vertices[i];
-        if (const std::uint32_t* g = known.find({p.x, p.y, p.z})) {
-            resultToGlobal[i] = *g;
-        } else {
-            resultToGlobal[i] = std::uint32_t(vertices.size());
-            vertices.push_back(p);
-        }
-    }
-    std::vector<Triangle> patchGlobal;
-    patchGlobal.reserve(patch.faceIndices.size());
-    for (std::size_t f : patch.faceIndices)
-        patchGlobal.push_back(faces[f]);
-    std::vector<Triangle> kept = keepLoopSideOfResult(result, resultToGlobal, patchGlobal, loop);
-    if (countBoundaryEdges(kept, vertices.size()) > patchBoundary) {
-        vertices.resize(firstNew);
-        return false;
-    }
-
-    // The program may have turned the whole patch over; match the mesh again.
-    std::unordered_map<std::uint64_t, char> directed;
-    for (const Triangle& t : patchGlobal)
+    const std::size_t localCount = patch.vertices.size();
+    const auto firstNew = std::uint32_t(vertices.size());
+    vertices.insert(vertices.end(), filled.newVertices.begin(), filled.newVertices.end());
+    for (const Triangle& t : filled.triangles) {
+        Triangle g;
         for (int c = 0; c < 3; ++c)
-            directed.emplace(std::uint64_t(t[c]) << 32 | t[(c + 1) % 3], 1);
-    std::size_t same = 0, reversed = 0;
-    for (const Triangle& t : kept)
-        for (int c = 0; c < 3; ++c) {
-            same += directed.count(std::uint64_t(t[c]) << 32 | t[(c + 1) % 3]);
-            reversed += directed.count(std::uint64_t(t[(c + 1) % 3]) << 32 | t[c]);
-        }
-    if (reversed > same)
-        for (Triangle& t : kept)
-            std::swap(t[1], t[2]);
-
-    replacedFaces = patch.faceIndices;
-    replacement = std::move(kept);
+            g[c] = t[c] < localCount ? patch.localToGlobal[t[c]] : firstNew + std::uint32_t(t[c] - localCount);
+        out.push_back(g);
+    }
     return true;
 }
 
@@ -499,8 +368,8 @@ std::size_t triangulateLoop(std::vector<Vec3f>& vertices, const Loop& loop, std:
 }
 
 bool fillHoles(std::vector<Vec3f>& vertices, std::vector<Triangle>& faces, const std::vector<Loop>& holeList,
-               const std::set<std::uint32_t>& keepOpen, const PatchRepair& repair, std::string* error,
-               std::atomic<int>* progress, FillStats* stats)
+               const std::set<std::uint32_t>& keepOpen, const FillOptions& options, std::string* error,
+               Progress* progress, FillStats* stats)
 {
     std::vector<std::size_t> toFill;
     for (std::size_t i = 0; i < holeList.size(); ++i)
@@ -511,53 +380,50 @@ bool fillHoles(std::vector<Vec3f>& vertices, std::vector<Triangle>& faces, const
             *error = "No holes selected to fill.";
         return false;
     }
+    const ProgressStage stage(progress, 5, 90);
+    const fairing::StopCheck stop = [&stage]() { return stage.canceled(); };
+    const std::size_t vertexCount = vertices.size();
     FillStats local;
+    // Patches come from the surface as it was: a fill only adds triangles,
+    // so the neighbourhood of every other loop stays the same.
     VertexFaces around;
-    bool aroundValid = false;
+    if (options.fair)
+        around.build(faces, vertexCount);
     std::vector<Triangle> added;
-    for (std::size_t done = 0; done < toFill.size(); ++done) {
-        if (progress)
-            progress->store(5 + int(85.0 * double(done) / double(toFill.size())));
+    bool canceled = false;
+    for (std::size_t done = 0; done < toFill.size() && !canceled; ++done) {
+        if (!stage.step(done, toFill.size())) {
+            canceled = true;
+            break;
+        }
         const Loop& loop = holeList[toFill[done]];
-        const bool inRange =
-            std::all_of(loop.begin(), loop.end(), [&](std::uint32_t v) { return v < vertices.size(); });
+        const bool inRange = std::all_of(loop.begin(), loop.end(), [&](std::uint32_t v) { return v < vertexCount; });
         if (loop.size() < 3 || !inRange) {
             ++local.skipped;
             continue;
         }
-        if (repair) {
-            if (!aroundValid) {
-                // Fills of earlier loops count as surface for later patches.
-                faces.insert(faces.end(), added.begin(), added.end());
-                added.clear();
-                around.build(faces, vertices.size());
-                aroundValid = true;
-            }
-            std::vector<std::size_t> replaced;
-            std::vector<Triangle> replacement;
-            if (repairPatch(vertices, faces, around, loop, repair, replaced, replacement)) {
-                std::vector<char> drop(faces.size(), 0);
-                for (std::size_t f : replaced)
-                    drop[f] = 1;
-                std::size_t w = 0;
-                for (std::size_t f = 0; f < faces.size(); ++f)
-                    if (!drop[f])
-                        faces[w++] = faces[f];
-                faces.resize(w);
-                faces.insert(faces.end(), replacement.begin(), replacement.end());
-                aroundValid = false;
-                ++local.patched;
-                continue;
-            }
+        bool stopped = false;
+        if (options.fair && fairLoop(vertices, faces, around, loop, options, stop, added, stopped)) {
+            ++local.faired;
+            continue;
+        }
+        if (stopped) {
+            canceled = true;
+            break;
         }
         if (triangulateLoop(vertices, loop, added) > 0)
             ++local.triangulated;
         else
             ++local.skipped;
     }
+    if (canceled) {
+        vertices.resize(vertexCount);
+        if (error)
+            *error = "Hole filling canceled.";
+        return false;
+    }
     faces.insert(faces.end(), added.begin(), added.end());
-    if (progress)
-        progress->store(90);
+    stage.finish();
     if (stats)
         *stats = local;
     return true;
@@ -573,21 +439,16 @@ std::vector<std::vector<std::uint32_t>> MeshModel::findBoundaryLoops() const
 }
 
 bool MeshModel::fillSelectedHoles(const std::vector<std::vector<std::uint32_t>>& holeList,
-                                  const std::set<std::uint32_t>& keepOpen, std::string* error,
-                                  std::atomic<int>* progress)
+                                  const std::set<std::uint32_t>& keepOpen, std::string* error, Progress* progress)
 {
     if (!hasMesh()) {
         if (error)
             *error = "No mesh loaded.";
         return false;
     }
-    holes::PatchRepair repair;
-    // Without the program every patch attempt would fail the same way.
-    if (!findMeshFixExecutable().isEmpty())
-        repair = [](const std::vector<Vec3f>& v, const std::vector<Triangle>& f) { return runMeshFix(v, f); };
     std::vector<Vec3f> newVertices = vertices.vec();
     std::vector<Triangle> newFaces = faces.vec();
-    if (!holes::fillHoles(newVertices, newFaces, holeList, keepOpen, repair, error, progress))
+    if (!holes::fillHoles(newVertices, newFaces, holeList, keepOpen, {}, error, progress))
         return false;
     vertices.assign(std::move(newVertices));
     faces.assign(std::move(newFaces));

@@ -1,18 +1,16 @@
 #pragma once
 
-#include "model/repair/meshfixrunner.h"
+#include "model/common/progress.h"
 #include "model/mesh/meshtypes.h"
+#include "model/repair/fairing/fairfill.h"
 
-#include <atomic>
 #include <cstdint>
-#include <functional>
 #include <set>
 #include <string>
 #include <vector>
 
-// Open boundary loops of a triangle mesh and their closing: either by handing
-// a small patch around the loop to the external repair program or by
-// triangulating the loop itself.
+// Open boundary loops of a triangle mesh and their closing: a faired patch
+// that follows the surface around the loop, or the loop triangulated flat.
 namespace holes {
 
 // Vertex indices in walking order; edges are (v[i], v[(i + 1) % n]). The
@@ -35,28 +33,31 @@ std::size_t countBoundaryEdges(const std::vector<Triangle>& faces, std::size_t v
 // Returns the number of triangles appended; loops under 3 vertices add none.
 std::size_t triangulateLoop(std::vector<Vec3f>& vertices, const Loop& loop, std::vector<Triangle>& out);
 
-// The triangles within a few rings of the loop as a small mesh.
-struct LoopPatch {
-    std::vector<Vec3f> vertices;
-    std::vector<Triangle> faces;              // local indices
-    std::vector<std::uint32_t> localToGlobal; // per local vertex
-    std::vector<std::size_t> faceIndices;     // the faces' positions in the whole mesh
+struct FillOptions {
+    // Close each hole with a faired patch that follows the surrounding
+    // surface; off, or where fairing cannot close a hole, the loop is
+    // triangulated flat.
+    bool fair = true;
+    fairing::FairFillOptions fairing;
+    // Rings of triangles around the loop handed to the fairing: tangent
+    // continuity fixes two rings of vertices, and the weights at the second
+    // ring read the triangles of the third.
+    int rings = 3;
 };
 
-// Repairs a patch (the external program in production).
-using PatchRepair = std::function<MeshFixResult(const std::vector<Vec3f>&, const std::vector<Triangle>&)>;
-
 struct FillStats {
-    std::size_t patched = 0;      // closed through the repair program
-    std::size_t triangulated = 0; // closed by triangulating the loop
+    std::size_t faired = 0;       // closed by a patch that follows the surface
+    std::size_t triangulated = 0; // closed by triangulating the loop itself
     std::size_t skipped = 0;      // under 3 vertices or out of range
 };
 
-// Fills every hole whose index is not in keepOpen, in list order. Without a
-// repair (or when it fails or leaves more boundary than it got) the loop is
-// triangulated directly. progress runs from 5 towards 90.
+// Fills every hole whose index is not in keepOpen, in list order, appending
+// vertices and triangles (existing ones keep their indices). progress runs
+// from 5 towards 90 and is polled between holes and inside a hole's
+// triangulation search. A cancel returns false with "Hole filling
+// canceled." and both arrays as they were.
 bool fillHoles(std::vector<Vec3f>& vertices, std::vector<Triangle>& faces, const std::vector<Loop>& holeList,
-               const std::set<std::uint32_t>& keepOpen, const PatchRepair& repair, std::string* error = nullptr,
-               std::atomic<int>* progress = nullptr, FillStats* stats = nullptr);
+               const std::set<std::uint32_t>& keepOpen, const FillOptions& options = {}, std::string* error = nullptr,
+               Progress* progress = nullptr, FillStats* stats = nullptr);
 
 } // namespace holes

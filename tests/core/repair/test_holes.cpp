@@ -1,12 +1,12 @@
 // Boundary loops and their filling: loop shapes, closed results with
-// consistent winding, keep-open holes, and bad input.
+// consistent winding, patches that follow the surface, keep-open holes,
+// cancel, and bad input.
 #include "bench/syntheticscan.h"
 #include "model/repair/holes.h"
 #include "model/mesh/meshmodel.h"
 #include "model/repair/repairtools.h"
+#include "tests/core/fixtures/meshfixtures.h"
 #include "tests/core/fixtures/shapes.h"
-
-#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -122,7 +122,7 @@ TEST(BoundaryLoops, SyntheticScanWithThreeHolesHasThreeLoopsAndNoneAfterFilling)
     holes::FillStats stats;
     std::string error;
     ASSERT_TRUE(holes::fillHoles(mesh.vertices, mesh.faces, loops, {}, {}, &error, nullptr, &stats)) << error;
-    EXPECT_EQ(stats.triangulated, 3u);
+    EXPECT_EQ(stats.faired, 3u);
     EXPECT_GT(mesh.faces.size(), before);
     EXPECT_TRUE(holes::findBoundaryLoops(mesh.vertices, mesh.faces).empty());
     EXPECT_TRUE(closedAndConsistent(mesh));
@@ -165,13 +165,15 @@ TEST(BoundaryLoops, TrianglesWithBadIndicesAreIgnored)
     EXPECT_TRUE(holes::findBoundaryLoops(mesh.vertices, {}).empty());
 }
 
-TEST(BoundaryLoops, NanVertexStillGetsItsLoopClosed)
+TEST(BoundaryLoops, NanVertexStillGetsItsLoopClosedFlat)
 {
     Arrays mesh = boxWithoutTop({2, 2, 2});
     const std::vector<Loop> loops = holes::findBoundaryLoops(mesh.vertices, mesh.faces);
     ASSERT_EQ(loops.size(), 1u);
     mesh.vertices[loops[0][1]].x = std::numeric_limits<float>::quiet_NaN();
-    ASSERT_TRUE(holes::fillHoles(mesh.vertices, mesh.faces, loops, {}, {}));
+    holes::FillStats stats;
+    ASSERT_TRUE(holes::fillHoles(mesh.vertices, mesh.faces, loops, {}, {}, nullptr, nullptr, &stats));
+    EXPECT_EQ(stats.triangulated, 1u); // fairing refuses a patch with a NaN in it
     EXPECT_TRUE(holes::findBoundaryLoops(mesh.vertices, mesh.faces).empty());
     EXPECT_TRUE(closedAndConsistent(mesh));
 }
@@ -181,7 +183,9 @@ TEST(HoleFill, BoxTopClosedByEarClippingKeepsVolumeAndWinding)
     Arrays mesh = boxWithoutTop({2, 3, 4});
     const std::vector<Loop> loops = holes::findBoundaryLoops(mesh.vertices, mesh.faces);
     const std::size_t vertexCount = mesh.vertices.size();
-    ASSERT_TRUE(holes::fillHoles(mesh.vertices, mesh.faces, loops, {}, {}));
+    holes::FillOptions flat;
+    flat.fair = false;
+    ASSERT_TRUE(holes::fillHoles(mesh.vertices, mesh.faces, loops, {}, flat));
     EXPECT_EQ(mesh.vertices.size(), vertexCount);
     EXPECT_EQ(mesh.faces.size(), 12u);
     EXPECT_TRUE(closedAndConsistent(mesh));
@@ -265,26 +269,39 @@ TEST(HoleFill, ShortAndOutOfRangeLoopsAreSkipped)
     holes::FillStats stats;
     ASSERT_TRUE(holes::fillHoles(mesh.vertices, mesh.faces, loops, {}, {}, nullptr, nullptr, &stats));
     EXPECT_EQ(stats.skipped, 2u);
-    EXPECT_EQ(stats.triangulated, 1u);
+    EXPECT_EQ(stats.faired + stats.triangulated, 1u);
     EXPECT_TRUE(closedAndConsistent(mesh));
 }
 
-TEST(HoleFill, FailingRepairFallsBackToTriangulation)
+TEST(HoleFill, SphereCapIsClosedByAPatchThatFollowsTheSphere)
 {
-    Arrays mesh = boxWithoutTop({1, 1, 1}, 2);
+    const fixtures::Mesh sphere = fixtures::sphereWithHoles(25.0f, 30.0f);
+    Arrays mesh{sphere.vertices, sphere.faces};
     const std::vector<Loop> loops = holes::findBoundaryLoops(mesh.vertices, mesh.faces);
-    int calls = 0;
-    const holes::PatchRepair failing = [&calls](const std::vector<Vec3f>&, const std::vector<Triangle>&) {
-        ++calls;
-        MeshFixResult r;
-        r.error = "MeshFix executable not found next to the application.";
-        return r;
-    };
+    ASSERT_EQ(loops.size(), 4u);
+    const std::size_t before = mesh.faces.size();
     holes::FillStats stats;
-    ASSERT_TRUE(holes::fillHoles(mesh.vertices, mesh.faces, loops, {}, failing, nullptr, nullptr, &stats));
-    EXPECT_EQ(calls, 1);
-    EXPECT_EQ(stats.triangulated, 1u);
+    ASSERT_TRUE(holes::fillHoles(mesh.vertices, mesh.faces, loops, {}, {}, nullptr, nullptr, &stats));
+    EXPECT_EQ(stats.faired, 4u);
     EXPECT_TRUE(closedAndConsistent(mesh));
+    // A flat lid over the 30 mm cap would sit 5 mm inside the sphere.
+    EXPECT_LE(fixtures::worstCentroidError({mesh.vertices, mesh.faces}, 25.0f), 0.5);
+    // Triangles sized like their neighbours: the cap's ~230 removed ones come back in similar number.
+    EXPECT_GT(mesh.faces.size(), before + 150);
+}
+
+TEST(HoleFill, CancelLeavesBothArraysAsTheyWere)
+{
+    Arrays mesh = syntheticScan(3);
+    const Arrays before = mesh;
+    Progress progress;
+    progress.cancel();
+    std::string error;
+    EXPECT_FALSE(holes::fillHoles(mesh.vertices, mesh.faces, holes::findBoundaryLoops(mesh.vertices, mesh.faces), {}, {},
+                                  &error, &progress));
+    EXPECT_EQ(error, "Hole filling canceled.");
+    EXPECT_TRUE(mesh.vertices == before.vertices);
+    EXPECT_TRUE(mesh.faces == before.faces);
 }
 
 TEST(HoleFill, ModelWithoutMeshReportsIt)
@@ -303,29 +320,9 @@ TEST(HoleFill, ModelFillUpdatesCaches)
     model.faces.assign(mesh.faces);
     model.updateCaches();
     const std::uint64_t revision = model.geometryRevision;
-    std::atomic<int> progress{0};
+    Progress progress;
     ASSERT_TRUE(model.fillSelectedHoles(model.findBoundaryLoops(), {}, nullptr, &progress));
     EXPECT_TRUE(model.findBoundaryLoops().empty());
     EXPECT_GT(model.geometryRevision, revision);
-    EXPECT_EQ(progress.load(), 90);
+    EXPECT_EQ(progress.percent(), 90);
 }
-
-#ifdef HALVORAN_MESHFIX_PATH
-TEST(HoleFill, PatchThroughStandInClosesOnlyTheHole)
-{
-    Arrays mesh = syntheticScan(1, 8000);
-    const std::vector<Loop> loops = holes::findBoundaryLoops(mesh.vertices, mesh.faces);
-    ASSERT_EQ(loops.size(), 1u);
-    const QString dir = QFileInfo(QStringLiteral(HALVORAN_MESHFIX_PATH)).absolutePath();
-    const holes::PatchRepair repair = [dir](const std::vector<Vec3f>& v, const std::vector<Triangle>& f) {
-        return runMeshFix(v, f, dir);
-    };
-    const std::size_t before = mesh.faces.size();
-    holes::FillStats stats;
-    ASSERT_TRUE(holes::fillHoles(mesh.vertices, mesh.faces, loops, {}, repair, nullptr, nullptr, &stats));
-    EXPECT_EQ(stats.patched, 1u);
-    // The patch's outer rim must not come back capped.
-    EXPECT_TRUE(closedAndConsistent(mesh));
-    EXPECT_LE(mesh.faces.size(), before + loops[0].size());
-}
-#endif
