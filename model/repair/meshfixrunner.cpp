@@ -5,11 +5,14 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -27,6 +30,36 @@ std::mutex& meshFixMutex()
 
 constexpr int kStartTimeoutMs = 10000;
 constexpr int kFinishTimeoutMs = 60000;
+constexpr int kPollMs = 50;
+constexpr int kKillWaitMs = 5000;
+
+// Standard error as it arrives: "progress N" lines move the stage, the rest
+// is the program's report. A line is handled once it is complete.
+class StderrLines {
+public:
+    void take(const QByteArray& bytes, std::vector<std::string>& report, const ProgressStage& progress)
+    {
+        pending_ += bytes;
+        int end = 0;
+        while ((end = pending_.indexOf('\n')) >= 0) {
+            const QString line = QString::fromUtf8(pending_.left(end)).trimmed();
+            pending_.remove(0, end + 1);
+            if (line.isEmpty())
+                continue;
+            if (line.startsWith(QLatin1String("progress "))) {
+                bool ok = false;
+                const int percent = line.mid(9).toInt(&ok);
+                if (ok)
+                    progress.step(std::size_t(std::clamp(percent, 0, 100)), 100);
+                continue;
+            }
+            report.push_back(line.toStdString());
+        }
+    }
+
+private:
+    QByteArray pending_;
+};
 
 struct VertexKey {
     std::int64_t x = 0, y = 0, z = 0;
@@ -158,7 +191,7 @@ bool readBinaryStl(const QString& path, std::vector<Vec3f>& vertices, std::vecto
 } // namespace meshfix
 
 MeshFixResult runMeshFix(const std::vector<Vec3f>& vertices, const std::vector<Triangle>& faces,
-                         const QString& searchDir)
+                         const QString& searchDir, const ProgressStage& progress)
 {
     MeshFixResult result;
     if (vertices.empty() || faces.empty()) {
@@ -182,7 +215,18 @@ MeshFixResult runMeshFix(const std::vector<Vec3f>& vertices, const std::vector<T
         return result;
     }
 
-    std::lock_guard<std::mutex> lock(meshFixMutex());
+    const auto canceled = [&result]() {
+        result.canceled = true;
+        result.error = "Repair canceled.";
+        return result;
+    };
+    std::unique_lock<std::mutex> lock(meshFixMutex(), std::defer_lock);
+    while (!lock.try_lock()) {
+        if (progress.canceled())
+            return canceled();
+        QThread::msleep(kPollMs);
+    }
+
     QProcess process;
     process.setWorkingDirectory(tempDir.path());
     process.setProgram(program);
@@ -192,21 +236,36 @@ MeshFixResult runMeshFix(const std::vector<Vec3f>& vertices, const std::vector<T
         result.error = "Failed to start MeshFix process.";
         return result;
     }
-    if (!process.waitForFinished(kFinishTimeoutMs)) {
-        process.kill();
-        process.waitForFinished(5000);
-        result.error = "MeshFix process timed out (60 s).";
-        return result;
+    StderrLines lines;
+    QElapsedTimer clock;
+    clock.start();
+    while (!process.waitForFinished(kPollMs) && process.state() != QProcess::NotRunning) {
+        lines.take(process.readAllStandardError(), result.report, progress);
+        if (progress.canceled()) {
+            process.kill();
+            process.waitForFinished(kKillWaitMs);
+            return canceled();
+        }
+        if (clock.elapsed() > kFinishTimeoutMs) {
+            process.kill();
+            process.waitForFinished(kKillWaitMs);
+            result.error = "MeshFix process timed out (60 s).";
+            return result;
+        }
     }
+    lines.take(process.readAllStandardError() + "\n", result.report, progress);
     if (process.exitStatus() != QProcess::NormalExit) {
         result.error = "MeshFix process crashed.";
         return result;
     }
     if (process.exitCode() != 0) {
         result.error = "MeshFix exited with code " + std::to_string(process.exitCode());
-        const QString stderrText = QString::fromUtf8(process.readAllStandardError()).trimmed();
-        if (!stderrText.isEmpty())
-            result.error += ": " + stderrText.toStdString();
+        std::string text;
+        for (const std::string& line : result.report)
+            text += (text.empty() ? "" : "\n") + line;
+        const QString trimmed = QString::fromStdString(text).trimmed();
+        if (!trimmed.isEmpty())
+            result.error += ": " + trimmed.toStdString();
         return result;
     }
     if (!QFileInfo::exists(outputPath)) {

@@ -12,10 +12,47 @@
 #include <vtkTriangleFilter.h>
 #include <vtkWindowedSincPolyDataFilter.h>
 
+#include <vtkCommand.h>
+#include <vtkNew.h>
+
+#include <QString>
+
+#include <algorithm>
 #include <cmath>
 #include <unordered_map>
 
 namespace {
+
+constexpr const char* kCanceled = "Repair canceled.";
+
+// Lets a cancel stop a VTK filter mid-run: the filters check their abort
+// flag inside their loops and end early with partial output, which the
+// pipeline then throws away.
+class AbortOnCancel : public vtkCommand {
+public:
+    static AbortOnCancel* New() { return new AbortOnCancel; }
+    void Execute(vtkObject* caller, unsigned long, void*) override
+    {
+        if (isCanceled(progress))
+            static_cast<vtkAlgorithm*>(caller)->SetAbortExecute(1);
+    }
+    Progress* progress = nullptr;
+};
+
+// Runs the filter's update, watched for a cancel. False when cancelled.
+bool update(vtkAlgorithm* filter, Progress* progress)
+{
+    if (progress) {
+        vtkNew<AbortOnCancel> watch;
+        watch->progress = progress;
+        filter->AddObserver(vtkCommand::ProgressEvent, watch);
+        filter->Update();
+        filter->RemoveObserver(watch);
+    } else {
+        filter->Update();
+    }
+    return !isCanceled(progress);
+}
 
 bool readBack(vtkPolyData* poly, std::vector<Vec3f>& vertices, std::vector<Triangle>& faces)
 {
@@ -40,13 +77,14 @@ bool readBack(vtkPolyData* poly, std::vector<Vec3f>& vertices, std::vector<Trian
     return true;
 }
 
-vtkSmartPointer<vtkPolyData> triangulate(vtkAlgorithmOutput* port)
+vtkSmartPointer<vtkPolyData> triangulate(vtkAlgorithmOutput* port, Progress* progress)
 {
     auto triangles = vtkSmartPointer<vtkTriangleFilter>::New();
     triangles->SetInputConnection(port);
     triangles->PassLinesOff();
     triangles->PassVertsOff();
-    triangles->Update();
+    if (!update(triangles, progress))
+        return nullptr;
     return triangles->GetOutput();
 }
 
@@ -86,13 +124,29 @@ MeshStats computeMeshStats(const MeshModel& model)
     return stats;
 }
 
-bool repairMesh(MeshModel& model, const RepairOptions& options, std::string& error, std::atomic<int>& progress)
+void RepairOptions::applyPreset(int index)
 {
+    const SmoothingPreset& preset = kSmoothingPresets[std::clamp(index, 0, 2)];
+    smoothIterations = preset.iterations;
+    smoothPassBand = preset.passBand;
+}
+
+bool repairMesh(MeshModel& model, const RepairOptions& options, std::string& error, Progress* progress,
+                std::vector<std::string>* notes)
+{
+    const auto canceled = [&error]() {
+        error = kCanceled;
+        return false;
+    };
     if (!model.hasMesh()) {
         error = "No mesh loaded.";
         return false;
     }
-    progress.store(5);
+    const auto setPercent = [progress](int percent) {
+        if (progress)
+            progress->setPercent(percent);
+    };
+    setPercent(5);
     vtkSmartPointer<vtkPolyData> input = toPolyData(model.vertices, model.faces);
     if (!input || input->GetNumberOfPolys() == 0) {
         error = "Failed to build VTK mesh for repair.";
@@ -105,10 +159,13 @@ bool repairMesh(MeshModel& model, const RepairOptions& options, std::string& err
     clean->ConvertLinesToPointsOn();
     clean->ConvertPolysToLinesOn();
     clean->ConvertStripsToPolysOn();
-    clean->Update();
-    progress.store(20);
-    vtkSmartPointer<vtkPolyData> cleaned = triangulate(clean->GetOutputPort());
-    progress.store(25);
+    if (!update(clean, progress))
+        return canceled();
+    setPercent(20);
+    vtkSmartPointer<vtkPolyData> cleaned = triangulate(clean->GetOutputPort(), progress);
+    if (!cleaned)
+        return canceled();
+    setPercent(25);
     std::vector<Vec3f> vertices;
     std::vector<Triangle> faces;
     if (!readBack(cleaned, vertices, faces)) {
@@ -116,12 +173,17 @@ bool repairMesh(MeshModel& model, const RepairOptions& options, std::string& err
             error = "Failed to extract cleaned mesh.";
         return false;
     }
-    progress.store(30);
+    setPercent(30);
 
     if (options.fillHoles) {
         bool filled = false;
         if (options.keepOpenHoles.empty()) {
-            MeshFixResult fixed = runMeshFix(vertices, faces);
+            MeshFixResult fixed =
+                runMeshFix(vertices, faces, QString::fromStdString(options.programDir), ProgressStage(progress, 30, 70));
+            if (fixed.canceled)
+                return canceled();
+            if (notes)
+                *notes = fixed.report;
             if (fixed.success && !fixed.vertices.empty() && !fixed.faces.empty()) {
                 vertices = std::move(fixed.vertices);
                 faces = std::move(fixed.faces);
@@ -134,21 +196,25 @@ bool repairMesh(MeshModel& model, const RepairOptions& options, std::string& err
             auto fill = vtkSmartPointer<vtkFillHolesFilter>::New();
             fill->SetInputData(cleaned);
             fill->SetHoleSize(1e12);
-            fill->Update();
-            if (!readBack(triangulate(fill->GetOutputPort()), vertices, faces)) {
+            if (!update(fill, progress))
+                return canceled();
+            vtkSmartPointer<vtkPolyData> closed = triangulate(fill->GetOutputPort(), progress);
+            if (!closed)
+                return canceled();
+            if (!readBack(closed, vertices, faces)) {
                 if (error.empty())
                     error = "Failed to extract mesh after VTK hole filling.";
                 return false;
             }
         }
     }
-    progress.store(70);
+    setPercent(70);
     vtkSmartPointer<vtkPolyData> current = toPolyData(SharedArray<Vec3f>(vertices), SharedArray<Triangle>(faces));
     if (!current || current->GetNumberOfPolys() == 0) {
         error = "Failed to rebuild VTK mesh after hole filling.";
         return false;
     }
-    progress.store(80);
+    setPercent(80);
     if (options.fixNormals) {
         auto normals = vtkSmartPointer<vtkPolyDataNormals>::New();
         normals->SetInputData(current);
@@ -157,10 +223,11 @@ bool repairMesh(MeshModel& model, const RepairOptions& options, std::string& err
         normals->SplittingOff();
         normals->ComputePointNormalsOff();
         normals->ComputeCellNormalsOff();
-        normals->Update();
+        if (!update(normals, progress))
+            return canceled();
         current = normals->GetOutput();
     }
-    progress.store(85);
+    setPercent(85);
     if (options.smoothNoise && options.smoothIterations > 0) {
         auto smooth = vtkSmartPointer<vtkWindowedSincPolyDataFilter>::New();
         smooth->SetInputData(current);
@@ -169,10 +236,11 @@ bool repairMesh(MeshModel& model, const RepairOptions& options, std::string& err
         smooth->FeatureEdgeSmoothingOff();
         smooth->BoundarySmoothingOn();
         smooth->NonManifoldSmoothingOn();
-        smooth->Update();
+        if (!update(smooth, progress))
+            return canceled();
         current = smooth->GetOutput();
     }
-    progress.store(95);
+    setPercent(95);
     if (!readBack(current, vertices, faces)) {
         if (error.empty())
             error = "Failed to extract repaired mesh.";
@@ -182,10 +250,12 @@ bool repairMesh(MeshModel& model, const RepairOptions& options, std::string& err
         error = "Repair produced an empty mesh.";
         return false;
     }
+    if (isCanceled(progress))
+        return canceled();
     model.vertices.assign(std::move(vertices));
     model.faces.assign(std::move(faces));
     model.repaired = true;
     model.updateCaches();
-    progress.store(100);
+    setPercent(100);
     return true;
 }
