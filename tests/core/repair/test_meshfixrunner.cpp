@@ -1,9 +1,8 @@
-// The hand-over to the external repair program: messages for every way the
-// program can fail, the STL exchange format, and the local stand-in.
-#include "model/repair/holes.h"
+// The hand-over to the repair program (messages for every way it can fail,
+// progress, report and cancel) and the repair program itself on broken
+// meshes, read back by VTK.
 #include "model/repair/meshfixrunner.h"
-#include "model/repair/repairtools.h"
-#include "tests/core/fixtures/shapes.h"
+#include "tests/core/fixtures/meshfixtures.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,46 +10,25 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <vtkFeatureEdges.h>
+#include <vtkNew.h>
+#include <vtkPolyData.h>
+#include <vtkSTLReader.h>
+
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <chrono>
+#include <csignal>
 #include <cstring>
-#include <map>
-#include <tuple>
+#include <numeric>
+#include <thread>
 
 namespace {
 
-struct Box {
-    std::vector<Vec3f> vertices;
-    std::vector<Triangle> faces;
-};
-
-Box closedBox()
-{
-    const MeshModel m = shapes::box({2, 3, 4});
-    Box b{m.vertices.vec(), m.faces.vec()};
-    shapes::weldExact(b.vertices, b.faces);
-    return b;
-}
-
-Box openBox()
-{
-    Box b = closedBox();
-    std::vector<Triangle> kept;
-    for (const Triangle& t : b.faces)
-        if (!(b.vertices[t[0]].z == 4 && b.vertices[t[1]].z == 4 && b.vertices[t[2]].z == 4))
-            kept.push_back(t);
-    b.faces = kept;
-    return b;
-}
-
-// A directory holding one fake program with the given shell body.
+// A directory holding fake programs with the given shell bodies.
 class FakeProgram {
 public:
-    FakeProgram(const QString& name, const QByteArray& body, bool executable = true)
-    {
-        add(name, body, executable);
-    }
+    FakeProgram(const QString& name, const QByteArray& body, bool executable = true) { add(name, body, executable); }
     void add(const QString& name, const QByteArray& body, bool executable = true)
     {
         QFile file(dir_.filePath(name));
@@ -63,193 +41,299 @@ public:
         file.setPermissions(p);
     }
     QString dir() const { return dir_.path(); }
+    QString path(const QString& name) const { return dir_.filePath(name); }
 
 private:
     QTemporaryDir dir_;
 };
 
+const fixtures::Mesh& cube()
+{
+    static const fixtures::Mesh box = fixtures::box({0, 0, 0}, {2, 3, 4});
+    return box;
+}
+
 MeshFixResult runWith(const QByteArray& body, const QString& name = QStringLiteral("meshfix"))
 {
     FakeProgram program(name, body);
-    const Box box = closedBox();
-    return runMeshFix(box.vertices, box.faces, program.dir());
+    return runMeshFix(cube().vertices, cube().faces, program.dir());
 }
 
-} // namespace
+struct FailureCase {
+    const char* name;
+    const char* body;
+    const char* error;
+};
 
-TEST(MeshFixRunner, EmptyMeshIsRefused)
+class MeshFixFailure : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(MeshFixFailure, IsReportedWithItsMessage)
 {
-    const Box box = closedBox();
-    EXPECT_EQ(runMeshFix({}, box.faces).error, "Empty mesh \u2014 nothing to repair.");
-    const MeshFixResult r = runMeshFix(box.vertices, {});
+    const MeshFixResult r = runWith(GetParam().body);
     EXPECT_FALSE(r.success);
-    EXPECT_EQ(r.error, "Empty mesh \u2014 nothing to repair.");
+    EXPECT_EQ(r.error, GetParam().error);
+    EXPECT_TRUE(r.faces.empty());
 }
 
-TEST(MeshFixRunner, MissingProgramIsReported)
+INSTANTIATE_TEST_SUITE_P(
+    Runner, MeshFixFailure,
+    ::testing::Values(
+        FailureCase{"ExitCodeWithStandardError", "echo 'progress 10' >&2; echo '  boom happened ' >&2; exit 3",
+                    "MeshFix exited with code 3: boom happened"},
+        FailureCase{"ExitCodeAlone", "exit 5", "MeshFix exited with code 5"},
+        FailureCase{"NoOutput", "exit 0", "MeshFix did not produce an output file."},
+        FailureCase{"GarbageOutput", "echo garbage > \"$2\"", "Failed to read repaired STL file."},
+        FailureCase{"ZeroTriangles", "head -c 84 /dev/zero > \"$2\"", "Failed to read repaired STL file."},
+        FailureCase{"Crash", "kill -9 $$", "MeshFix process crashed."}),
+    [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+
+TEST(MeshFixRunner, RefusesEmptyMeshAndMissingOrUnstartableProgram)
 {
+    EXPECT_EQ(runMeshFix({}, cube().faces).error, "Empty mesh \u2014 nothing to repair.");
+    EXPECT_EQ(runMeshFix(cube().vertices, {}).error, "Empty mesh \u2014 nothing to repair.");
     QTemporaryDir empty;
-    const Box box = closedBox();
-    const MeshFixResult r = runMeshFix(box.vertices, box.faces, empty.path());
-    EXPECT_FALSE(r.success);
-    EXPECT_EQ(r.error, "MeshFix executable not found next to the application.");
-    EXPECT_TRUE(findMeshFixExecutable(empty.path()).isEmpty());
-}
-
-TEST(MeshFixRunner, NonZeroExitCarriesStandardError)
-{
-    const MeshFixResult r = runWith("echo '  boom happened ' >&2; exit 3");
-    EXPECT_FALSE(r.success);
-    EXPECT_EQ(r.error, "MeshFix exited with code 3: boom happened");
-    EXPECT_EQ(runWith("exit 5").error, "MeshFix exited with code 5");
-}
-
-TEST(MeshFixRunner, MissingOrUnreadableOutputIsReported)
-{
-    EXPECT_EQ(runWith("exit 0").error, "MeshFix did not produce an output file.");
-    EXPECT_EQ(runWith("echo garbage > \"$2\"").error, "Failed to read repaired STL file.");
-    // A valid header announcing zero triangles.
-    EXPECT_EQ(runWith("head -c 84 /dev/zero > \"$2\"").error, "Failed to read repaired STL file.");
-}
-
-TEST(MeshFixRunner, CrashAndStartFailureAreReported)
-{
-    EXPECT_EQ(runWith("kill -9 $$").error, "MeshFix process crashed.");
+    EXPECT_EQ(runMeshFix(cube().vertices, cube().faces, empty.path()).error,
+              "MeshFix executable not found next to the application.");
     FakeProgram notExecutable(QStringLiteral("meshfix"), "exit 0", false);
-    const Box box = closedBox();
-    EXPECT_EQ(runMeshFix(box.vertices, box.faces, notExecutable.dir()).error, "Failed to start MeshFix process.");
+    EXPECT_EQ(runMeshFix(cube().vertices, cube().faces, notExecutable.dir()).error, "Failed to start MeshFix process.");
 }
 
-TEST(MeshFixRunner, CliNameIsPreferred)
+TEST(MeshFixRunner, CliNameIsPreferredAndGetsTwoPathsInItsOwnTemporaryDirectory)
 {
-    FakeProgram programs(QStringLiteral("meshfix"), "cp \"$1\" \"$2\"");
-    programs.add(QStringLiteral("meshfix_cli"), "exit 7");
-    const Box box = closedBox();
-    EXPECT_EQ(runMeshFix(box.vertices, box.faces, programs.dir()).error, "MeshFix exited with code 7");
-    EXPECT_TRUE(findMeshFixExecutable(programs.dir()).endsWith(QStringLiteral("/meshfix_cli")));
-}
-
-TEST(MeshFixRunner, ProgramGetsTwoPathsInItsTemporaryDirectory)
-{
-    const MeshFixResult r = runWith("[ $# -eq 2 ] || exit 9\n"
-                                    "[ \"$(pwd -P)\" = \"$(cd \"$(dirname \"$1\")\" && pwd -P)\" ] || exit 10\n"
-                                    "[ \"$(basename \"$1\")\" = input.stl ] || exit 11\n"
-                                    "[ \"$(basename \"$2\")\" = output.stl ] || exit 12\n"
-                                    "cp \"$1\" \"$2\"");
-    ASSERT_TRUE(r.success) << r.error;
-    const Box box = closedBox();
-    EXPECT_EQ(r.vertices.size(), box.vertices.size());
-    EXPECT_EQ(r.faces.size(), box.faces.size());
-    EXPECT_NEAR(repairtools::signedVolume(r.vertices, r.faces) / 6.0, 24.0, 1e-4);
-}
-
-TEST(MeshFixRunner, TemporaryFilesAreRemoved)
-{
+    FakeProgram programs(QStringLiteral("meshfix"), "exit 7");
     QTemporaryDir scratch;
-    const QByteArray record = "echo \"$(dirname \"$1\")\" > '" + scratch.filePath(QStringLiteral("where")).toUtf8() +
-                              "'; cp \"$1\" \"$2\"";
-    ASSERT_TRUE(runWith(record).success);
-    QFile where(scratch.filePath(QStringLiteral("where")));
-    ASSERT_TRUE(where.open(QIODevice::ReadOnly));
-    const QString used = QString::fromUtf8(where.readAll()).trimmed();
-    EXPECT_FALSE(used.isEmpty());
-    EXPECT_FALSE(QFileInfo::exists(used));
+    const QByteArray where = scratch.filePath(QStringLiteral("where")).toUtf8();
+    programs.add(QStringLiteral("meshfix_cli"), "[ $# -eq 2 ] || exit 9\n"
+                                                "[ \"$(pwd -P)\" = \"$(cd \"$(dirname \"$1\")\" && pwd -P)\" ] || exit 10\n"
+                                                "[ \"$(basename \"$1\")\" = input.stl ] || exit 11\n"
+                                                "[ \"$(basename \"$2\")\" = output.stl ] || exit 12\n"
+                                                "dirname \"$1\" > '" + where + "'\n"
+                                                "cp \"$1\" \"$2\"");
+    const MeshFixResult r = runMeshFix(cube().vertices, cube().faces, programs.dir());
+    ASSERT_TRUE(r.success) << r.error;
+    EXPECT_EQ(r.faces.size(), cube().faces.size());
+    EXPECT_NEAR(fixtures::signedVolume(r.vertices, r.faces), 24.0, 1e-4);
+    QFile used(scratch.filePath(QStringLiteral("where")));
+    ASSERT_TRUE(used.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(QFileInfo::exists(QString::fromUtf8(used.readAll()).trimmed())); // removed afterwards
+}
+
+TEST(MeshFixRunner, ProgressMovesTheStageAndCancelKillsTheProgram)
+{
+    FakeProgram program(QStringLiteral("meshfix"), "");
+    const QByteArray pidFile = program.path(QStringLiteral("pid")).toUtf8();
+    program.add(QStringLiteral("meshfix"), "echo $$ > '" + pidFile + "'\n"
+                                           "echo 'progress 50' >&2\n"
+                                           "echo 'step 1/7 weld and stitch: 3 border edge pairs stitched' >&2\n"
+                                           "exec sleep 60");
+    Progress progress;
+    MeshFixResult result;
+    std::thread worker([&]() { result = runMeshFix(cube().vertices, cube().faces, program.dir(), {&progress, 30, 70}); });
+    for (int i = 0; i < 1000 && progress.percent() != 50; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(progress.percent(), 50); // half of 30..70
+    progress.cancel();
+    worker.join();
+    EXPECT_TRUE(result.canceled);
+    EXPECT_EQ(result.error, "Repair canceled.");
+    EXPECT_EQ(result.report, std::vector<std::string>{"step 1/7 weld and stitch: 3 border edge pairs stitched"});
+    QFile pid(QString::fromUtf8(pidFile));
+    ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
+    EXPECT_NE(::kill(pid.readAll().trimmed().toInt(), 0), 0) << "the repair program outlived the cancel";
 }
 
 TEST(BinaryStl, WriterLayoutAndWeldingReader)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("t.stl"));
-    // Two triangles; the second repeats two corners by value only.
+    // Two triangles; the second repeats two corners by value only; the third is out of range.
     const std::vector<Vec3f> vertices{{0, 0, 0}, {2, 0, 0}, {0, 2, 0}, {2, 0, 0}, {0, 2, 0}, {2, 2, 0}};
-    const std::vector<Triangle> faces{{0, 1, 2}, {3, 5, 4}, {0, 1, 77}};
-    ASSERT_TRUE(meshfix::writeBinaryStl(path, vertices, faces));
+    ASSERT_TRUE(meshfix::writeBinaryStl(path, vertices, {{0, 1, 2}, {3, 5, 4}, {0, 1, 77}}));
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
     ASSERT_EQ(bytes.size(), 84 + 2 * 50);
-    EXPECT_EQ(bytes.left(80), QByteArray(80, '\0'));
     std::uint32_t count = 0;
     std::memcpy(&count, bytes.constData() + 80, 4);
     EXPECT_EQ(count, 2u);
-    float normal[3];
-    std::memcpy(normal, bytes.constData() + 84, 12);
-    EXPECT_FLOAT_EQ(normal[2], 1.0f);
-
-    std::vector<Vec3f> readVertices;
-    std::vector<Triangle> readFaces;
-    ASSERT_TRUE(meshfix::readBinaryStl(path, readVertices, readFaces));
-    EXPECT_EQ(readVertices.size(), 4u);
-    ASSERT_EQ(readFaces.size(), 2u);
-    EXPECT_EQ(readFaces[1][0], readFaces[0][1]);
-    EXPECT_EQ(readFaces[1][2], readFaces[0][2]);
-}
-
-TEST(BinaryStl, TruncatedOrEmptyFilesFail)
-{
-    QTemporaryDir dir;
     std::vector<Vec3f> v;
     std::vector<Triangle> f;
-    EXPECT_FALSE(meshfix::readBinaryStl(dir.filePath(QStringLiteral("missing.stl")), v, f));
-    const QString path = dir.filePath(QStringLiteral("short.stl"));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    QByteArray data(84, '\0');
-    const std::uint32_t count = 3;
-    std::memcpy(data.data() + 80, &count, 4);
-    file.write(data + QByteArray(60, '\0'));
+    ASSERT_TRUE(meshfix::readBinaryStl(path, v, f));
+    EXPECT_EQ(v.size(), 4u);
+    ASSERT_EQ(f.size(), 2u);
+    EXPECT_EQ(f[1][0], f[0][1]);
+    // A header announcing three triangles followed by 60 bytes is refused.
     file.close();
+    QByteArray truncated(84 + 60, '\0');
+    truncated[80] = 3;
+    QFile out(path);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(truncated);
+    out.close();
     EXPECT_FALSE(meshfix::readBinaryStl(path, v, f));
 }
 
 #ifdef HALVORAN_MESHFIX_PATH
-namespace {
-QString standInDir()
+
+QString programDir()
 {
     return QFileInfo(QStringLiteral(HALVORAN_MESHFIX_PATH)).absolutePath();
 }
-} // namespace
 
-TEST(MeshFixStandIn, ClosesAnOpenBoxKeepingItsVolume)
-{
-    const Box box = openBox();
-    const MeshFixResult r = runMeshFix(box.vertices, box.faces, standInDir());
-    ASSERT_TRUE(r.success) << r.error;
-    std::map<std::pair<std::uint32_t, std::uint32_t>, int> uses;
-    for (const Triangle& t : r.faces)
-        for (int c = 0; c < 3; ++c)
-            ++uses[std::minmax(t[c], t[(c + 1) % 3])];
-    for (const auto& [edge, count] : uses)
-        EXPECT_EQ(count, 2) << edge.first << "-" << edge.second;
-    EXPECT_EQ(holes::countBoundaryEdges(r.faces, r.vertices.size()), 0u);
-    EXPECT_NEAR(repairtools::signedVolume(r.vertices, r.faces) / 6.0, 24.0, 1e-4);
-}
+struct Readback {
+    vtkIdType faces = 0;
+    vtkIdType openOrNonManifoldEdges = 0;
+};
 
-TEST(MeshFixStandIn, InwardWoundInputComesBackOutward)
-{
-    Box box = openBox();
-    for (Triangle& t : box.faces)
-        std::swap(t[1], t[2]);
-    box.faces.push_back(box.faces.front()); // a repeated triangle goes too
-    const MeshFixResult r = runMeshFix(box.vertices, box.faces, standInDir());
-    ASSERT_TRUE(r.success) << r.error;
-    EXPECT_EQ(r.faces.size(), 12u);
-    EXPECT_NEAR(repairtools::signedVolume(r.vertices, r.faces) / 6.0, 24.0, 1e-4);
-}
-
-TEST(MeshFixStandIn, UnreadableInputExitsWithAMessage)
+// The repaired mesh as VTK sees it once written to STL.
+Readback readWithVtk(const MeshFixResult& r)
 {
     QTemporaryDir dir;
-    const QString input = dir.filePath(QStringLiteral("bad.stl"));
-    QFile file(input);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("solid nothing\n");
-    file.close();
-    QProcess process;
-    process.start(QStringLiteral(HALVORAN_MESHFIX_PATH), {input, dir.filePath(QStringLiteral("out.stl"))});
-    ASSERT_TRUE(process.waitForFinished(30000));
-    EXPECT_NE(process.exitCode(), 0);
-    EXPECT_FALSE(process.readAllStandardError().trimmed().isEmpty());
-    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("out.stl"))));
+    const QString path = dir.filePath(QStringLiteral("out.stl"));
+    EXPECT_TRUE(meshfix::writeBinaryStl(path, r.vertices, r.faces));
+    vtkNew<vtkSTLReader> reader;
+    reader->SetFileName(path.toUtf8().constData());
+    reader->MergingOn();
+    vtkNew<vtkFeatureEdges> edges;
+    edges->SetInputConnection(reader->GetOutputPort());
+    edges->BoundaryEdgesOn();
+    edges->NonManifoldEdgesOn();
+    edges->FeatureEdgesOff();
+    edges->ManifoldEdgesOff();
+    edges->Update();
+    return {reader->GetOutput()->GetNumberOfPolys(), edges->GetOutput()->GetNumberOfLines()};
 }
+
+std::size_t componentCount(const MeshFixResult& r)
+{
+    std::vector<std::uint32_t> parent(r.vertices.size());
+    std::iota(parent.begin(), parent.end(), 0u);
+    const auto root = [&](std::uint32_t v) {
+        while (parent[v] != v)
+            v = parent[v] = parent[parent[v]];
+        return v;
+    };
+    for (const Triangle& t : r.faces)
+        for (int c = 1; c < 3; ++c)
+            parent[root(t[c])] = root(t[0]);
+    std::size_t roots = 0;
+    for (std::uint32_t v = 0; v < parent.size(); ++v)
+        roots += root(v) == v ? 1 : 0;
+    return roots;
+}
+
+std::string joined(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    return text;
+}
+
+fixtures::Mesh concatenated(std::vector<fixtures::Mesh> parts)
+{
+    fixtures::Mesh all;
+    for (const fixtures::Mesh& part : parts) {
+        const auto base = std::uint32_t(all.vertices.size());
+        all.vertices.insert(all.vertices.end(), part.vertices.begin(), part.vertices.end());
+        for (const Triangle& t : part.faces)
+            all.faces.emplace_back(t[0] + base, t[1] + base, t[2] + base);
+    }
+    return all;
+}
+
+// A 10 x 20 x 30 box with a smaller copy of itself inside (a doubled inner
+// wall), two faces turned over and a zero-area sliver on one side.
+fixtures::Mesh boxWithInnerShell()
+{
+    fixtures::Mesh outer = fixtures::box({0, 0, 0}, {10, 20, 30});
+    std::swap(outer.faces[0][1], outer.faces[0][2]);
+    std::swap(outer.faces[7][1], outer.faces[7][2]);
+    outer.vertices.push_back({5, 0, 0}); // on the edge from corner 0 to corner 1
+    outer.faces.emplace_back(0, std::uint32_t(outer.vertices.size() - 1), 1);
+    return concatenated({outer, fixtures::box({0.2f, 0.2f, 0.2f}, {9.8f, 19.8f, 29.8f})});
+}
+
+struct ProgramCase {
+    const char* name;
+    fixtures::Mesh (*mesh)();
+    std::size_t components;
+    double volume;        // 0: not checked
+    double sphereRadius;  // > 0: centroids must stay within 1.5 mm of that sphere
+    const char* reported; // a line of the report must contain this
+};
+
+class RepairProgram : public ::testing::TestWithParam<ProgramCase> {};
+
+TEST_P(RepairProgram, GivesAClosedManifoldOutwardMesh)
+{
+    const ProgramCase& c = GetParam();
+    const fixtures::Mesh input = c.mesh();
+    const MeshFixResult r = runMeshFix(input.vertices, input.faces, programDir());
+    ASSERT_TRUE(r.success) << r.error;
+    const Readback back = readWithVtk(r);
+    EXPECT_EQ(back.faces, vtkIdType(r.faces.size()));
+    EXPECT_EQ(back.openOrNonManifoldEdges, 0) << joined(r.report);
+    EXPECT_EQ(componentCount(r), c.components);
+    const double volume = fixtures::signedVolume(r.vertices, r.faces);
+    EXPECT_GT(volume, 0.0) << "wound inward";
+    if (c.volume > 0.0)
+        EXPECT_NEAR(volume, c.volume, 0.01 * c.volume);
+    if (c.sphereRadius > 0.0)
+        EXPECT_LE(fixtures::worstCentroidError({r.vertices, r.faces}, float(c.sphereRadius)), 1.5);
+    EXPECT_NE(joined(r.report).find(c.reported), std::string::npos) << joined(r.report);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Meshes, RepairProgram,
+    ::testing::Values(
+        ProgramCase{"SphereWithCapAndPinholes", [] { return fixtures::sphereWithHoles(25.0f, 30.0f); }, 1, 0.0, 25.0,
+                    "4 holes: 4 filled with faired patches"},
+        ProgramCase{"BoxWithInnerShellFlippedAndDegenerateFaces", boxWithInnerShell, 1, 6000.0, 0.0,
+                    "1 enclosed shells removed"},
+        // Two overlapping cubes in one soup: merged into the surface of their union.
+        ProgramCase{"OverlappingBoxes",
+                    [] { return concatenated({fixtures::box({0, 0, 0}, {10, 10, 10}), fixtures::box({5, 5, 5}, {15, 15, 15})}); },
+                    1, 1875.0, 0.0, "intersecting face pairs found (overlapping shells merged); all fixed"}),
+    [](const ::testing::TestParamInfo<ProgramCase>& info) { return std::string(info.param.name); });
+
+TEST(RepairProgram, KeepsThePartWhenNoStepMayRun)
+{
+    const fixtures::Mesh input = fixtures::sphereWithHoles(25.0f, 30.0f);
+    QTemporaryDir dir;
+    const QString in = dir.filePath(QStringLiteral("in.stl")), out = dir.filePath(QStringLiteral("out.stl"));
+    ASSERT_TRUE(meshfix::writeBinaryStl(in, input.vertices, input.faces));
+    QProcess process;
+    process.start(QStringLiteral(HALVORAN_MESHFIX_PATH), {QStringLiteral("--seconds"), QStringLiteral("1e-9"), in, out});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 0);
+    const QString report = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(report.count(QStringLiteral("kept the previous mesh")), 7) << report.toStdString();
+    std::vector<Vec3f> v;
+    std::vector<Triangle> f;
+    ASSERT_TRUE(meshfix::readBinaryStl(out, v, f));
+    EXPECT_EQ(f.size(), input.faces.size());
+}
+
+TEST(RepairProgram, UnreadableOrEmptyInputExitsWithAMessageAndNoFile)
+{
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("out.stl"));
+    const QString garbage = dir.filePath(QStringLiteral("garbage.stl"));
+    const QString collapsed = dir.filePath(QStringLiteral("collapsed.stl"));
+    fixtures::writeText(garbage.toStdString(), "solid nothing\n");
+    // Every triangle collapses onto a point.
+    ASSERT_TRUE(meshfix::writeBinaryStl(collapsed, {{1, 1, 1}, {1, 1, 1}, {1, 1, 1}}, {{0, 1, 2}, {2, 1, 0}}));
+    for (const auto& [input, code] : {std::pair{garbage, 3}, std::pair{collapsed, 4}}) {
+        QProcess process;
+        process.start(QStringLiteral(HALVORAN_MESHFIX_PATH), {input, out});
+        ASSERT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitCode(), code) << input.toStdString();
+        EXPECT_FALSE(process.readAllStandardError().trimmed().isEmpty());
+        EXPECT_FALSE(QFileInfo::exists(out));
+    }
+}
+
 #endif
+
+} // namespace
