@@ -27,10 +27,10 @@ QString automationOutputDir()
 }
 
 QString automationSaveFileName(QWidget* parent, const QString& caption, const QString& defaultName,
-                               const QString& filter, const char* variable)
+                               const QString& filter, const char* variable, QString* selectedFilter)
 {
     if (!isAutomationMode())
-        return QFileDialog::getSaveFileName(parent, caption, defaultName, filter);
+        return QFileDialog::getSaveFileName(parent, caption, defaultName, filter, selectedFilter);
     QString path = automationEnvValue(variable);
     if (path.isEmpty())
         path = QDir(automationOutputDir()).filePath(defaultName);

@@ -20,8 +20,10 @@ QString automationOutputDir();
 // Trimmed value of an environment variable, read as local 8-bit text.
 QString automationEnvValue(const char* variable);
 
+// selectedFilter (when given) receives the filter the user chose in the
+// dialog; in automation mode it is left as it is.
 QString automationSaveFileName(QWidget* parent, const QString& caption, const QString& defaultName,
-                               const QString& filter, const char* variable);
+                               const QString& filter, const char* variable, QString* selectedFilter = nullptr);
 
 QString automationOpenFileName(QWidget* parent, const QString& caption, const QString& startDir,
                                const QString& filter, const char* variable, const QString& defaultName = QString());

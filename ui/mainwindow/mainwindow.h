@@ -106,9 +106,11 @@ public slots:
     void onExportSvg();
     void onExportWireframeDxf();
     void onExport2DDrawing();
+    void onExportMesh();
     // Edit and alignment
     void onUndoAlignment();
     void onRedoAlignment();
+    void onFileCoordinates();
     void onAutoFlatAlign();
     void onAutoAlignX();
     void onAutoAlignY();
@@ -478,9 +480,13 @@ private:
     void resetWireframePreviewState() { wireframe_->resetPreview(); }
     WireframeController* wireframe_ = nullptr;
 
-    // --- holes (mainwindow_repair.cpp): the detected loops shown in the main
-    // view; clicked loops stay open when the rest are filled.
+    // --- repair and holes (mainwindow_repair.cpp, mainwindow_holes.cpp): the
+    // detected loops shown in the main view; clicked loops stay open when the
+    // rest are filled.
 public:
+    // Folder Repair Mesh takes the repair program from; empty (the default)
+    // means next to the application.
+    void setRepairProgramDir(const QString& dir) { repairProgramDir_ = dir; }
     const std::vector<std::vector<std::uint32_t>>& holeList() const { return holes_; }
     const std::set<std::uint32_t>& keepOpenHoles() const { return keepOpenHoles_; }
     bool isHoleMode() const { return holeMode_; }
@@ -496,4 +502,5 @@ private:
     std::size_t holeFacesCount_ = 0;
     bool holeMode_ = false;
     QMetaObject::Connection holePickConnection_;
+    QString repairProgramDir_;
 };

@@ -5,9 +5,10 @@
 #include "ui/mainwindow/pollingloop.h"
 
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QStatusBar>
 
-#include <atomic>
+#include <memory>
 
 void MainWindow::ensureHoleListCurrent()
 {
@@ -109,28 +110,44 @@ void MainWindow::onFillHoles()
     }
     if (!beginBusyOperation(QStringLiteral("Filling Holes")))
         return;
-    pushUndoSnapshot(true);
     const std::size_t oldFaces = model_.faces.size();
 
-    // The fill may run the repair program once per hole: keep the window
-    // painting while a copy of the model is worked on.
+    // A copy is filled on a worker: the window keeps painting, and a cancel
+    // leaves the window's model as it was.
     struct Outcome {
         bool ok = false;
         std::string error;
         MeshModel model;
     };
     auto work = std::make_shared<MeshModel>(model_);
+    auto taskProgress = std::make_shared<Progress>();
     const auto holeList = holes_;
     const auto keepOpen = keepOpenHoles_;
-    Outcome outcome = runPollingLoop([work, holeList, keepOpen]() {
-        Outcome o;
-        std::atomic<int> progress{0};
-        o.ok = work->fillSelectedHoles(holeList, keepOpen, &o.error, &progress);
-        if (o.ok)
-            o.model = std::move(*work);
-        return o;
-    });
+    QProgressDialog progress(QStringLiteral("Filling holes..."), QStringLiteral("Cancel"), 0, 100, this);
+    progress.setWindowTitle(QStringLiteral("Fill Holes"));
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setMinimumDuration(0);
+    progress.setAutoReset(false);
+    progress.setAutoClose(false);
+    progress.show();
+    Outcome outcome = runPollingLoop(
+        [work, holeList, keepOpen, taskProgress]() {
+            Outcome o;
+            o.ok = work->fillSelectedHoles(holeList, keepOpen, &o.error, taskProgress.get());
+            if (o.ok)
+                o.model = std::move(*work);
+            return o;
+        },
+        &progress, taskProgress.get());
+    progress.close();
 
+    if (taskProgress->canceled() && !outcome.ok) {
+        endBusyOperation();
+        statusBar()->showMessage(QStringLiteral("Hole filling canceled."));
+        return;
+    }
+    // The state before the fill, which the window's model still is.
+    pushUndoSnapshot(true);
     if (!outcome.ok) {
         endBusyOperation();
         QMessageBox::warning(this, QStringLiteral("Fill Holes"),

@@ -37,6 +37,9 @@ void MainWindow::buildMenus()
             &MainWindow::onExportSvg);
     connect(addMenuCommand(file, QStringLiteral("Export &Wireframe DXF...")), &QAction::triggered, this,
             &MainWindow::onExportWireframeDxf);
+    QAction* exportMesh = addMenuCommand(file, QStringLiteral("Export &Mesh..."));
+    exportMesh->setObjectName(QStringLiteral("exportMeshAction"));
+    connect(exportMesh, &QAction::triggered, this, &MainWindow::onExportMesh);
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
     undoAction_ = addMenuCommand(edit, QStringLiteral("&Undo Alignment"), QStringLiteral("Ctrl+Z"));
@@ -45,6 +48,10 @@ void MainWindow::buildMenus()
     redoAction_ = addMenuCommand(edit, QStringLiteral("&Redo Alignment"), QStringLiteral("Ctrl+Y"));
     redoAction_->setEnabled(false);
     connect(redoAction_, &QAction::triggered, this, &MainWindow::onRedoAlignment);
+    edit->addSeparator();
+    QAction* fileCoordinates = addMenuCommand(edit, QStringLiteral("&File Coordinates"));
+    fileCoordinates->setObjectName(QStringLiteral("fileCoordinatesAction"));
+    connect(fileCoordinates, &QAction::triggered, this, &MainWindow::onFileCoordinates);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     connect(addMenuCommand(view, QStringLiteral("&Fit All"), QStringLiteral("F")), &QAction::triggered, this,

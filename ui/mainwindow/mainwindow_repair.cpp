@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDebug>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
@@ -17,22 +18,9 @@
 #include <QProgressDialog>
 #include <QStatusBar>
 
-#include <atomic>
 #include <memory>
 
 namespace {
-
-struct SmoothingPreset {
-    const char* text;
-    int iterations;
-    float passBand;
-};
-
-constexpr SmoothingPreset kPresets[] = {
-    {"Light (preserves detail)", 2, 0.08f},
-    {"Medium (balanced)", 5, 0.05f},
-    {"Strong (maximum smoothing)", 10, 0.03f},
-};
 
 // False when the user cancelled.
 bool askRepairOptions(QWidget* parent, RepairOptions& options, int& preset)
@@ -47,9 +35,9 @@ bool askRepairOptions(QWidget* parent, RepairOptions& options, int& preset)
     tolerance->setValue(0.01);
     form->addRow(QStringLiteral("Merge Tolerance:"), tolerance);
     auto* smoothing = new QComboBox(&dialog);
-    for (const SmoothingPreset& p : kPresets)
+    for (const SmoothingPreset& p : kSmoothingPresets)
         smoothing->addItem(QString::fromLatin1(p.text));
-    smoothing->setCurrentIndex(1);
+    smoothing->setCurrentIndex(kDefaultSmoothingPreset);
     form->addRow(QStringLiteral("Smoothing:"), smoothing);
     auto* fixNormals = new QCheckBox(QStringLiteral("Fix normals && winding"), &dialog);
     auto* fillHoles = new QCheckBox(QStringLiteral("Fill all holes"), &dialog);
@@ -79,45 +67,57 @@ void MainWindow::onRepairMesh()
     if (!model_.hasMesh())
         return;
     RepairOptions options;
-    int preset = 1;
+    int preset = kDefaultSmoothingPreset;
     if (!isAutomationMode() && !askRepairOptions(this, options, preset))
         return;
-    options.smoothIterations = kPresets[preset].iterations;
-    options.smoothPassBand = kPresets[preset].passBand;
+    options.applyPreset(preset);
+    options.programDir = repairProgramDir_.toStdString();
     ensureHoleListCurrent();
     options.keepOpenHoles = keepOpenHoles_;
 
     if (!beginBusyOperation(QStringLiteral("Repairing Mesh")))
         return;
-    pushUndoSnapshot(true);
     const std::size_t oldVertices = model_.vertices.size();
     const std::size_t oldFaces = model_.faces.size();
 
     struct Outcome {
         bool ok = false;
         std::string error;
+        std::vector<std::string> notes;
         MeshModel model;
     };
-    auto progressValue = std::make_shared<std::atomic<int>>(0);
+    // The worker repairs a copy: the window's model stays as it is until the
+    // result is taken, so a cancel leaves nothing to undo.
     auto work = std::make_shared<MeshModel>(model_);
+    auto taskProgress = std::make_shared<Progress>();
     QProgressDialog progress(QStringLiteral("Repairing mesh..."), QStringLiteral("Cancel"), 0, 100, this);
     progress.setWindowTitle(QStringLiteral("Mesh Repair"));
     progress.setWindowModality(Qt::ApplicationModal);
     progress.setMinimumDuration(0);
+    progress.setAutoReset(false);
+    progress.setAutoClose(false);
     progress.show();
-    // Cancel only stops the display; the result is still applied.
     Outcome outcome = runPollingLoop(
-        [work, options, progressValue]() {
+        [work, options, taskProgress]() {
             Outcome o;
-            o.ok = repairMesh(*work, options, o.error, *progressValue);
+            o.ok = repairMesh(*work, options, o.error, taskProgress.get(), &o.notes);
             if (o.ok)
                 o.model = std::move(*work);
             return o;
         },
-        nullptr, nullptr, [&progress, progressValue]() { progress.setValue(progressValue->load()); });
-    progress.setValue(100);
+        &progress, taskProgress.get());
     progress.close();
+    for (const std::string& note : outcome.notes)
+        qInfo().noquote() << "[REPAIR]" << QString::fromStdString(note);
 
+    if (taskProgress->canceled() && !outcome.ok) {
+        endBusyOperation();
+        statusBar()->showMessage(QStringLiteral("Repair canceled."));
+        return;
+    }
+    // Taken now, with the model still as it was before the repair; a failed
+    // repair leaves the entry too, and undoing it changes nothing.
+    pushUndoSnapshot(true);
     if (!outcome.ok) {
         endBusyOperation();
         const QString text = outcome.error.empty() ? QStringLiteral("Mesh repair failed.")
