@@ -2,6 +2,7 @@
 #include "app/cli/clicommon.h"
 
 #include "app/cli/commands.h"
+#include "export/meshwriter.h"
 
 #include <QSaveFile>
 
@@ -54,6 +55,30 @@ bool writeTextFileAtomically(const QString& path, const char* format, const std:
         std::fprintf(stderr, "Failed to write %s file: %s\n", format, qPrintable(file.errorString()));
         return false;
     }
+    return true;
+}
+
+bool checkMeshOutputPath(const QString& path)
+{
+    if (meshFileTypeForPath(path))
+        return true;
+    std::fprintf(stderr, "Unsupported output format: %s (supported: .stl, .ply, .obj, .3mf)\n", qPrintable(path));
+    return false;
+}
+
+bool writeMeshOutput(const QString& path, const MeshModel& model)
+{
+    const MeshFileType* type = meshFileTypeForPath(path);
+    if (!type)
+        return checkMeshOutputPath(path);
+    progress("Writing");
+    std::string error;
+    std::size_t triangles = 0;
+    if (!writeMeshFile(path, type->format, model.vertices.vec(), model.faces.vec(), &error, &triangles)) {
+        std::fprintf(stderr, "Failed to write %s file: %s\n", type->name, error.c_str());
+        return false;
+    }
+    std::printf("%zu triangles written to %s\n", triangles, qPrintable(path));
     return true;
 }
 

@@ -37,6 +37,14 @@ bool loadScan(const QString& path, MeshModel& model);
 bool writeTextFileAtomically(const QString& path, const char* format,
                              const std::function<bool(QTextStream&)>& write);
 
+// The mesh format of an output path, by its extension (.stl, .ply, .obj,
+// .3mf). Prints "Unsupported output format: ..." and returns false otherwise.
+bool checkMeshOutputPath(const QString& path);
+// Writes the model's working mesh atomically in the format checkMeshOutputPath
+// accepted and prints "N triangles written to PATH"; on failure prints
+// "Failed to write <format> file: <reason>" and returns false.
+bool writeMeshOutput(const QString& path, const MeshModel& model);
+
 // Reads the value after args[i] into out, advancing i; false when missing.
 bool takeValue(const QStringList& args, int& i, QString& out);
 // As takeValue, parsed as a number.

@@ -8,6 +8,8 @@ const std::vector<Command>& commands()
         kInfoCommand,
         kSectionCommand,
         kStackCommand,
+        kRepairCommand,
+        kConvertCommand,
     };
     return all;
 }
