@@ -5,6 +5,8 @@
 #include <cstring>
 #include <random>
 #include <unordered_map>
+#include <vector>
+#include <algorithm>
 
 namespace {
 
@@ -28,6 +30,46 @@ Vec3f rotateArbitrary(Vec3f p)
     const float kd = dot(k, p) * (1.0f - c);
     return {p.x * c + kxp.x * s + kx * kd + 15.0f, p.y * c + kxp.y * s + ky * kd - 40.0f,
             p.z * c + kxp.z * s + kz * kd + 250.0f};
+}
+
+// Hole centres in face units (u, v in 0..1 along the face's two sides) and
+// radii in mm. The first four are the classic ones, about 4 mm across the +Z,
+// -Y and +X faces; more are scattered over all six faces with radii from 1.5
+// to 10 mm, apart from each other and from the face borders.
+struct Hole {
+    int axis, side;
+    float u, v, radius;
+};
+
+std::vector<Hole> holeSpots(int count)
+{
+    std::vector<Hole> spots{{2, 1, 0.3f, 0.4f, 4.0f}, {2, 1, 0.7f, 0.6f, 4.0f}, {1, 0, 0.5f, 0.5f, 4.0f},
+                            {0, 1, 0.4f, 0.5f, 4.0f}};
+    std::mt19937 rng(20);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    for (int attempt = 0; int(spots.size()) < count && attempt < 100000; ++attempt) {
+        Hole h;
+        h.axis = int(rng() % 3);
+        h.side = int(rng() % 2);
+        h.radius = 1.5f + 8.5f * unit(rng);
+        const float su = kSize[(h.axis + 1) % 3], sv = kSize[(h.axis + 2) % 3];
+        const float mu = (h.radius + 3.0f) / su, mv = (h.radius + 3.0f) / sv;
+        if (mu >= 0.5f || mv >= 0.5f)
+            continue;
+        h.u = mu + (1.0f - 2.0f * mu) * unit(rng);
+        h.v = mv + (1.0f - 2.0f * mv) * unit(rng);
+        bool clear = true;
+        for (const Hole& o : spots) {
+            if (o.axis != h.axis || o.side != h.side)
+                continue;
+            const float du = (o.u - h.u) * su, dv = (o.v - h.v) * sv;
+            clear = clear && std::sqrt(du * du + dv * dv) > o.radius + h.radius + 3.0f;
+        }
+        if (clear)
+            spots.push_back(h);
+    }
+    spots.resize(std::size_t(std::max(0, std::min(count, int(spots.size())))));
+    return spots;
 }
 
 } // namespace
@@ -71,10 +113,7 @@ SyntheticScan makeSyntheticScan(const SyntheticScanOptions& options)
         return id;
     };
 
-    // Hole centres in lattice units on the +Z face (a, b) and the -Y face.
-    struct Hole { int axis, side; float u, v; };
-    const Hole holeSpots[] = {{2, 1, 0.3f, 0.4f}, {2, 1, 0.7f, 0.6f}, {1, 0, 0.5f, 0.5f}, {0, 1, 0.4f, 0.5f}};
-    const float holeRadius = 4.0f;
+    const std::vector<Hole> holes = holeSpots(options.holes);
 
     for (int axis = 0; axis < 3; ++axis) {
         const int b = (axis + 1) % 3, d = (axis + 2) % 3;
@@ -82,13 +121,12 @@ SyntheticScan makeSyntheticScan(const SyntheticScanOptions& options)
             for (int u = 0; u < n; ++u) {
                 for (int v = 0; v < n; ++v) {
                     bool inHole = false;
-                    for (int h = 0; h < std::min(options.holes, 4); ++h) {
-                        const Hole& hole = holeSpots[h];
+                    for (const Hole& hole : holes) {
                         if (hole.axis != axis || hole.side != side)
                             continue;
                         const float du = ((u + 0.5f) / n - hole.u) * kSize[b];
                         const float dv = ((v + 0.5f) / n - hole.v) * kSize[d];
-                        inHole = inHole || du * du + dv * dv < holeRadius * holeRadius;
+                        inHole = inHole || du * du + dv * dv < hole.radius * hole.radius;
                     }
                     if (inHole)
                         continue;

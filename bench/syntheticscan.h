@@ -14,7 +14,7 @@ struct SyntheticScanOptions {
     std::size_t targetTriangles = 100000; // reached within a few percent
     std::uint32_t seed = 7;
     float noise = 0.01f;     // mm, uniform in [-noise, noise] per coordinate
-    int holes = 3;           // round holes of ~4 mm radius
+    int holes = 3;           // round holes: the first four 4 mm in radius, more from 1.5 to 10 mm
     bool tilted = true;      // arbitrary pose instead of the axis-aligned one
 };
 
