@@ -79,6 +79,33 @@ struct UuidSource {
     }
 };
 
+// lib3mf streams the package through these two calls (one pass, where
+// asking for the size first would encode everything twice). Both return 0
+// for success.
+struct Sink {
+    std::vector<unsigned char>* bytes;
+    std::size_t at = 0;
+};
+
+unsigned int writeChunk(unsigned char* data, unsigned int count, void* user)
+{
+    auto* sink = static_cast<Sink*>(user);
+    if (sink->bytes->size() < sink->at + count)
+        sink->bytes->resize(sink->at + count);
+    std::copy(data, data + count, sink->bytes->begin() + std::ptrdiff_t(sink->at));
+    sink->at += count;
+    return 0;
+}
+
+unsigned int seekTo(unsigned long long position, void* user)
+{
+    auto* sink = static_cast<Sink*>(user);
+    if (position > sink->bytes->size())
+        return 1;
+    sink->at = std::size_t(position);
+    return 0;
+}
+
 } // namespace
 
 bool threeMfBytes(const std::vector<Vec3f>& vertices, const std::vector<Triangle>& faces, const Compacted& used,
@@ -124,11 +151,12 @@ bool threeMfBytes(const std::vector<Vec3f>& vertices, const std::vector<Triangle
         error = "Export canceled.";
         return false;
     }
-    ULONG64 size = 0;
-    const bool ok =
-        !failed(lib3mf_writer_getstreamsize(writer.object, &size), writer.object, "getstreamsize", error) &&
-        (bytes.resize(std::size_t(size)),
-         !failed(lib3mf_writer_writetobuffer(writer.object, bytes.data(), size), writer.object, "writetobuffer", error));
+    bytes.clear();
+    bytes.reserve(triangles.size() * 16);
+    Sink sink{&bytes};
+    const bool ok = !failed(lib3mf_writer_writetocallback(writer.object, reinterpret_cast<void*>(&writeChunk),
+                                                          reinterpret_cast<void*>(&seekTo), &sink),
+                            writer.object, "writetocallback", error);
     if (bridge.canceled)
         error = "Export canceled.";
     return ok && !bridge.canceled;

@@ -9,8 +9,9 @@ packages=(
   libvtk9-dev
   libocct-foundation-dev libocct-modeling-data-dev libocct-modeling-algorithms-dev libocct-data-exchange-dev
   lib3mf-dev libnanoflann-dev libeigen3-dev
+  libcgal-dev libgmp-dev libmpfr-dev
   libgtest-dev libbenchmark-dev
-  xvfb xauth libgl1-mesa-dri python3 python3-ezdxf librsvg2-bin time
+  xvfb xauth libgl1-mesa-dri python3 python3-ezdxf python3-vtk9 librsvg2-bin time
   dpkg-dev desktop-file-utils shared-mime-info
 )
 

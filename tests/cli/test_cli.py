@@ -6,13 +6,18 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import xml.etree.ElementTree as ET
+import zipfile
 
 import ezdxf
+from vtkmodules.vtkFiltersCore import vtkFeatureEdges
+from vtkmodules.vtkIOGeometry import vtkOBJReader, vtkSTLReader
+from vtkmodules.vtkIOPLY import vtkPLYReader
 
 CLI = sys.argv.pop(1)
 
 
-def write_cylinder(path, radius=10.0, height=40.0, segments=96):
+def write_cylinder(path, radius=10.0, height=40.0, segments=96, open_top=False):
     pts = [(radius * math.cos(2 * math.pi * i / segments), radius * math.sin(2 * math.pi * i / segments))
            for i in range(segments)]
     tris = []
@@ -21,7 +26,8 @@ def write_cylinder(path, radius=10.0, height=40.0, segments=96):
         tris.append(((a[0], a[1], 0), (b[0], b[1], 0), (b[0], b[1], height)))
         tris.append(((a[0], a[1], 0), (b[0], b[1], height), (a[0], a[1], height)))
         tris.append(((0, 0, 0), (b[0], b[1], 0), (a[0], a[1], 0)))
-        tris.append(((0, 0, height), (a[0], a[1], height), (b[0], b[1], height)))
+        if not open_top:
+            tris.append(((0, 0, height), (a[0], a[1], height), (b[0], b[1], height)))
     with open(path, "w") as f:
         f.write("solid cyl\n")
         for t in tris:
@@ -58,6 +64,30 @@ UNITS_HEADER = "0\nSECTION\n2\nHEADER\n9\n$INSUNITS\n70\n4\n0\nENDSEC\n"
 
 def run(*args):
     return subprocess.run([CLI, *args], capture_output=True, text=True, timeout=300)
+
+
+def read_mesh(path):
+    """Triangle count, (min, max) bounds and open-or-non-manifold edge count, read
+    with VTK (STL, PLY, OBJ) or straight from the 3MF package's XML."""
+    if path.endswith(".3mf"):
+        ns = {"m": "http://schemas.microsoft.com/3dmanufacturing/core/2015/02"}
+        with zipfile.ZipFile(path) as z:
+            root = ET.fromstring(z.read("3D/3dmodel.model"))
+        pts = [tuple(float(v.get(k)) for k in "xyz") for v in root.iter("{%s}vertex" % ns["m"])]
+        tris = list(root.iter("{%s}triangle" % ns["m"]))
+        return len(tris), (tuple(map(min, zip(*pts))), tuple(map(max, zip(*pts)))), None
+    reader = {"stl": vtkSTLReader, "ply": vtkPLYReader, "obj": vtkOBJReader}[path.rsplit(".", 1)[1]]()
+    reader.SetFileName(path)
+    if path.endswith(".stl"):
+        reader.MergingOn()
+    edges = vtkFeatureEdges()
+    edges.SetInputConnection(reader.GetOutputPort())
+    edges.FeatureEdgesOff()
+    edges.ManifoldEdgesOff()
+    edges.Update()
+    b = reader.GetOutput().GetBounds()
+    return reader.GetOutput().GetNumberOfPolys(), ((b[0], b[2], b[4]), (b[1], b[3], b[5])), \
+        edges.GetOutput().GetNumberOfLines()
 
 
 class Cli(unittest.TestCase):
@@ -217,6 +247,48 @@ class Cli(unittest.TestCase):
                 p = (c.x + rad * math.cos(math.radians(a)), c.y + rad * math.sin(math.radians(a)))
                 self.assertLess(min(math.dist(p, (e.x, e.y)) for e in ends), 1e-6)
 
+    def test_convert_writes_every_format_as_loaded_and_aligned(self):
+        info = json.loads(run("info", self.scan, "--json").stdout)
+        for align, lo, hi in ((True, "boundsMin", "boundsMax"), (False, "loadedBoundsMin", "loadedBoundsMax")):
+            for suffix in ("stl", "ply", "obj", "3mf"):
+                out = os.path.join(self.dir, "out.%s" % suffix)
+                r = run("convert", self.scan, "-o", out, *([] if align else ["--no-align"]))
+                self.assertEqual(r.returncode, 0, r.stderr)
+                self.assertIn("%d triangles written to %s" % (info["triangles"], out), r.stdout)
+                triangles, bounds, _ = read_mesh(out)
+                self.assertEqual(triangles, info["triangles"], out)
+                for k in range(3):
+                    self.assertAlmostEqual(bounds[0][k], info[lo][k], places=4, msg=(out, align))
+                    self.assertAlmostEqual(bounds[1][k], info[hi][k], places=4, msg=(out, align))
+
+    def test_repair_closes_an_open_part_in_its_own_coordinates(self):
+        scan = os.path.join(self.dir, "open.stl")
+        write_cylinder(scan, open_top=True)
+        out = os.path.join(self.dir, "repaired.ply")
+        # Without the smoothing, which rounds this coarse part's rims by millimetres.
+        r = run("repair", scan, "-o", out, "--no-smooth")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("watertight: yes (0 boundary edges, 0 non-manifold edges", r.stdout)
+        self.assertIn("step 6/7 holes: 1 holes: 1 filled with faired patches", r.stderr)
+        triangles, bounds, open_edges = read_mesh(out)
+        self.assertEqual(open_edges, 0)
+        self.assertIn("%d triangles written" % triangles, r.stdout)
+        # Not moved: the part keeps its place in the file's frame.
+        for k, (lo, hi) in enumerate(((-10, 10), (-10, 10), (0, 40))):
+            self.assertAlmostEqual(bounds[0][k], lo, places=4)
+            self.assertAlmostEqual(bounds[1][k], hi, places=4)
+
+    def test_repair_and_convert_failures_write_nothing(self):
+        for args, message in ((("convert", self.scan, "-o", os.path.join(self.dir, "x.xyz")), "Unsupported output format"),
+                              (("repair", os.path.join(self.dir, "nope.stl"), "-o", os.path.join(self.dir, "x.stl")),
+                               "File not found: "),
+                              (("convert", self.scan, "-o", os.path.join(self.dir, "no-such-dir", "x.stl")),
+                               "Failed to write STL file")):
+            r = run(*args)
+            self.assertEqual(r.returncode, 1, args)
+            self.assertIn(message, r.stderr)
+        self.assertEqual(sorted(os.listdir(self.dir)), ["cyl inder.stl"])
+
     def test_bad_options_print_usage(self):
         for args in (["section", self.scan], ["section", self.scan, "-o", "x.dxf", "--axis", "w"], ["frobnicate"],
                      ["section", self.scan, "-o", "x.dxf", "--at", "1", "--at-fraction", "0.5"],
@@ -229,7 +301,10 @@ class Cli(unittest.TestCase):
                      ["section", self.scan, "-o", "x.dxf", "--fit", "0"],
                      ["section", self.scan, "-o", "x.dxf", "--fit", "nan"],
                      ["section", self.scan, "-o", "x.dxf", "--fit", "0.05", "--polylines"],
-                     ["stack", self.scan, "-o", "x.dxf", "--count", "3", "--fit", "0.05"]):
+                     ["stack", self.scan, "-o", "x.dxf", "--count", "3", "--fit", "0.05"],
+                     ["convert", self.scan], ["convert", self.scan, "-o", "x.stl", "--band", "1"],
+                     ["repair", self.scan, "-o", "x.stl", "--smoothing", "extreme"],
+                     ["repair", self.scan, "-o", "x.stl", "--merge-tolerance", "5"]):
             r = run(*args)
             self.assertEqual(r.returncode, 2, args)
             self.assertIn("usage:", r.stderr)

@@ -1,0 +1,215 @@
+// The working mesh as a file and back to the file's frame: Export Mesh
+// writes what halvoran-cli writes, File Coordinates undoes bit for bit, and
+// Repair Mesh's Cancel stops the repair program and leaves the model alone.
+#include "ui/mainwindow/mainwindow.h"
+#include "tests/ui/common/uitestutil.h"
+
+#include <QProgressDialog>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr int kLoadTimeoutMs = 60000;
+
+// Sets environment variables for one test and restores them however it ends.
+class ScopedEnv {
+public:
+    void set(const char* name, const QByteArray& value)
+    {
+        saved_.push_back({name, qgetenv(name), qEnvironmentVariableIsSet(name)});
+        qputenv(name, value);
+    }
+    ~ScopedEnv()
+    {
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it)
+            it->wasSet ? qputenv(it->name, it->value) : qunsetenv(it->name);
+    }
+
+private:
+    struct Saved {
+        const char* name;
+        QByteArray value;
+        bool wasSet;
+    };
+    std::vector<Saved> saved_;
+};
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool sameBits(const SharedArray<Vec3f>& a, const SharedArray<Vec3f>& b)
+{
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Vec3f)) == 0;
+}
+
+} // namespace
+
+class TestMainWindowMeshFile : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        scanPath_ = dir_.filePath(QStringLiteral("scan.stl"));
+        QVERIFY(writeSyntheticStl(scanPath_, 20000) > 0);
+    }
+    void cleanup() { window_.reset(); }
+
+    void exportWritesWhatTheCommandLineWrites_data();
+    void exportWritesWhatTheCommandLineWrites();
+    void fileCoordinatesThenUndoIsBitForBit();
+    void cancelledRepairStopsTheProgramAndKeepsTheModel();
+#ifdef HALVORAN_MESHFIX_PATH
+    void repairInFileCoordinatesWritesWhatTheCommandLineWrites();
+#endif
+
+private:
+    void open()
+    {
+        window_ = std::make_unique<MainWindow>();
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        window_->beginAsyncLoad(scanPath_);
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+        QVERIFY(window_->model().hasMesh());
+    }
+    QAction* action(const char* name) const { return window_->findChild<QAction*>(QLatin1String(name)); }
+    QString status() const { return window_->statusBar()->currentMessage(); }
+    // Export Mesh in automation mode to path.
+    void exportTo(const QString& path)
+    {
+        ScopedEnv env;
+        env.set("HALVORAN_AUTOMATION", "1");
+        env.set("HALVORAN_AUTOMATION_EXPORT_MESH", QFile::encodeName(path));
+        action("exportMeshAction")->trigger();
+    }
+    void runCli(const QStringList& args)
+    {
+        QProcess cli;
+        cli.start(QStringLiteral(HALVORAN_CLI_PATH), args);
+        QVERIFY(cli.waitForFinished(120000));
+        QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
+    }
+
+    QTemporaryDir dir_;
+    QString scanPath_;
+    std::unique_ptr<MainWindow> window_;
+};
+
+void TestMainWindowMeshFile::exportWritesWhatTheCommandLineWrites_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QString>("format");
+    for (const char* s : {"stl", "ply", "obj", "3mf"})
+        QTest::newRow(s) << QString::fromLatin1(s) << QString::fromLatin1(s).toUpper();
+}
+
+void TestMainWindowMeshFile::exportWritesWhatTheCommandLineWrites()
+{
+    QFETCH(QString, suffix);
+    QFETCH(QString, format);
+    open();
+    const QString fromWindow = dir_.filePath(QStringLiteral("window.") + suffix);
+    exportTo(fromWindow);
+    QCOMPARE(status(), QStringLiteral("Exported %1 mesh: %2 (%3 triangles)")
+                           .arg(format, QDir::toNativeSeparators(fromWindow))
+                           .arg(window_->model().faces.size()));
+    const QString fromCli = dir_.filePath(QStringLiteral("cli.") + suffix);
+    runCli({QStringLiteral("convert"), scanPath_, QStringLiteral("-o"), fromCli});
+    const QByteArray bytes = readAll(fromWindow);
+    QVERIFY(bytes.size() > 1000);
+    QVERIFY(bytes == readAll(fromCli));
+}
+
+void TestMainWindowMeshFile::fileCoordinatesThenUndoIsBitForBit()
+{
+    open();
+    QVERIFY(window_->isAligned());
+    const SharedArray<Vec3f> aligned(window_->model().vertices.vec());
+    action("fileCoordinatesAction")->trigger();
+    QVERIFY(!window_->isBusy());
+    QCOMPARE(status(), QStringLiteral("Back in the file's own coordinates"));
+    QVERIFY(sameBits(window_->model().vertices, window_->model().loadedVertices));
+    QVERIFY(!window_->isAligned());
+    findAction(window_.get(), QStringLiteral("Undo Alignment"))->trigger();
+    QVERIFY(sameBits(window_->model().vertices, aligned));
+}
+
+void TestMainWindowMeshFile::cancelledRepairStopsTheProgramAndKeepsTheModel()
+{
+    open();
+    // A repair program that reports some progress, then hangs.
+    QTemporaryDir programDir;
+    const QString pidFile = programDir.filePath(QStringLiteral("pid"));
+    QFile script(programDir.filePath(QStringLiteral("meshfix")));
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\necho $$ > '" + QFile::encodeName(pidFile) + "'\necho 'progress 40' >&2\nexec sleep 60\n");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    window_->setRepairProgramDir(programDir.path());
+
+    const MeshModel& model = window_->model();
+    const void* vertexStorage = model.vertices.storageId();
+    const void* faceStorage = model.faces.storageId();
+    const std::uint64_t revision = model.geometryRevision;
+    const std::size_t undoEntries = window_->alignmentHistory().undoCount();
+    // Cancel once the program runs; the dialog's own loop keeps timers going.
+    QTimer canceller;
+    connect(&canceller, &QTimer::timeout, this, [&]() {
+        for (QProgressDialog* dialog : window_->findChildren<QProgressDialog*>())
+            if (dialog->windowTitle() == QLatin1String("Mesh Repair") && dialog->isVisible() && QFile::exists(pidFile))
+                dialog->cancel();
+    });
+    canceller.start(20);
+    {
+        ScopedEnv env;
+        env.set("HALVORAN_AUTOMATION", "1");
+        findButton(window_.get(), QStringLiteral("Repair Mesh"))->click();
+    }
+    canceller.stop();
+    QCOMPARE(status(), QStringLiteral("Repair canceled."));
+    QVERIFY(!window_->isBusy());
+    QFile pid(pidFile);
+    QVERIFY(pid.open(QIODevice::ReadOnly));
+    QVERIFY2(::kill(pid.readAll().trimmed().toInt(), 0) != 0, "the repair program outlived the cancel");
+    // Nothing arrives later either.
+    QTest::qWait(300);
+    QCOMPARE(model.vertices.storageId(), vertexStorage);
+    QCOMPARE(model.faces.storageId(), faceStorage);
+    QCOMPARE(model.geometryRevision, revision);
+    QVERIFY(!model.repaired);
+    QCOMPARE(window_->alignmentHistory().undoCount(), undoEntries);
+}
+
+#ifdef HALVORAN_MESHFIX_PATH
+void TestMainWindowMeshFile::repairInFileCoordinatesWritesWhatTheCommandLineWrites()
+{
+    open();
+    window_->setRepairProgramDir(QFileInfo(QStringLiteral(HALVORAN_MESHFIX_PATH)).absolutePath());
+    action("fileCoordinatesAction")->trigger();
+    {
+        ScopedEnv env;
+        env.set("HALVORAN_AUTOMATION", "1");
+        findButton(window_.get(), QStringLiteral("Repair Mesh"))->click();
+    }
+    QVERIFY(window_->model().repaired);
+    const QString fromWindow = dir_.filePath(QStringLiteral("repaired-window.stl"));
+    exportTo(fromWindow);
+    const QString fromCli = dir_.filePath(QStringLiteral("repaired-cli.stl"));
+    runCli({QStringLiteral("repair"), scanPath_, QStringLiteral("-o"), fromCli});
+    QVERIFY(readAll(fromWindow) == readAll(fromCli));
+}
+#endif
+
+QTEST_MAIN(TestMainWindowMeshFile)
+#include "test_mainwindow_meshfile.moc"
