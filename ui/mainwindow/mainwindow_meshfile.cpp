@@ -97,6 +97,8 @@ void MainWindow::onFileCoordinates()
     if (ok) {
         aligned_ = false;
         refreshAfterGeometryChange(true);
+        // The file's frame may put the part far from where the camera looks.
+        onFitAll();
     } else {
         setMode(previousMode);
     }
