@@ -15,7 +15,6 @@
 struct Rotation3;
 class SliceCutter;
 struct DrawingOptions;
-class Progress;
 
 // The one in-memory triangle mesh: the working arrays, the arrays as loaded
 // (for reset), a reduced copy for rendering, the triangle list slicing walks,

@@ -1,7 +1,6 @@
 // Boundary loops, loop triangulation and the hole fill that uses them.
 #include "model/repair/holes.h"
 
-
 #include <algorithm>
 #include <cmath>
 #include <unordered_map>
@@ -197,10 +196,10 @@ struct LoopPatch {
     std::vector<Vec3f> vertices;
     std::vector<Triangle> faces;              // local indices
     std::vector<std::uint32_t> localToGlobal; // per local vertex
+    std::vector<std::uint32_t> rim;           // the loop in local indices
 };
 
-// The triangles within `rings` rings of the loop as a small mesh; the loop's
-// vertices come first, in loop order.
+// The triangles within `rings` rings of the loop as a small mesh.
 LoopPatch extractPatch(const std::vector<Vec3f>& vertices, const std::vector<Triangle>& faces,
                        const VertexFaces& around, const Loop& loop, int rings)
 {
@@ -217,7 +216,7 @@ LoopPatch extractPatch(const std::vector<Vec3f>& vertices, const std::vector<Tri
         return inserted.first->second;
     };
     for (std::uint32_t v : loop)
-        addVertex(v);
+        patch.rim.push_back(addVertex(v));
     std::unordered_map<std::uint32_t, char> taken;
     for (int ring = 0; ring < rings; ++ring) {
         std::vector<std::uint32_t> current;
@@ -243,12 +242,9 @@ bool fairLoop(std::vector<Vec3f>& vertices, const std::vector<Triangle>& faces, 
               std::vector<Triangle>& out, bool& stopped)
 {
     const LoopPatch patch = extractPatch(vertices, faces, around, loop, options.rings);
-    std::vector<std::uint32_t> rim(loop.size());
-    for (std::size_t i = 0; i < loop.size(); ++i)
-        rim[i] = std::uint32_t(i); // the loop's vertices were numbered first
     fairing::HolePatch filled;
     const fairing::FillStatus status =
-        fairing::fillHole(patch.vertices, patch.faces, rim, options.fairing, filled, stop);
+        fairing::fillHole(patch.vertices, patch.faces, patch.rim, options.fairing, filled, stop);
     stopped = status == fairing::FillStatus::Stopped;
     if (status != fairing::FillStatus::Filled)
         return false;

@@ -32,7 +32,7 @@ MeshModel loadedSphere()
 void align(MeshModel& model)
 {
     model.autoAlignOnImport();
-    model.flipAboutAxis(0, 180.0f);
+    model.flipAboutAxis(Axis::X, 180.0f);
     model.swapXYAxes(); // a mirror too
 }
 
