@@ -137,8 +137,9 @@ void TestMainWindow::menusHaveEntriesShortcutsAndStates()
     QCOMPARE(titles, (QStringList{"&File", "&Edit", "&View", "&Tools"}));
     QCOMPARE(menus[0], (QStringList{"&Open Scan... [Ctrl+O]", "|", "&Save Session... [Ctrl+S]",
                                     "&Load Session... [Ctrl+Shift+S]", "|", "Export &DXF...", "Export S&VG...",
-                                    "Export &Wireframe DXF..."}));
-    QCOMPARE(menus[1], (QStringList{"&Undo Alignment [Ctrl+Z] {disabled}", "&Redo Alignment [Ctrl+Y] {disabled}"}));
+                                    "Export &Wireframe DXF...", "Export &Mesh..."}));
+    QCOMPARE(menus[1], (QStringList{"&Undo Alignment [Ctrl+Z] {disabled}", "&Redo Alignment [Ctrl+Y] {disabled}", "|",
+                                    "&File Coordinates"}));
     QCOMPARE(menus[2], (QStringList{"&Fit All [F]", "|", "View Along &X [1]", "View Along &Y [2]", "View Along &Z [3]",
                                     "|", "View &Isometric [4]", "|", "&Orthographic Projection {checked}",
                                     "&Perspective Projection {checkable}", "|", "&Wireframe Mode [W] {checkable}"}));
