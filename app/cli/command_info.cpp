@@ -1,6 +1,8 @@
 // halvoran-cli info: formats, counts, and bounds before and after the pose.
 #include "app/cli/commands.h"
 
+#include "model/analysis/primitivefit.h"
+
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -56,6 +58,13 @@ int runInfo(const QStringList& args)
     o.insert(QStringLiteral("extents"), toJson(model.extents()));
     o.insert(QStringLiteral("alignment"), fallback.empty() ? QStringLiteral("obb") : QStringLiteral("fallback"));
     o.insert(QStringLiteral("alignmentMessage"), QString::fromStdString(fallback));
+    progress("Fitting a primitive");
+    const PrimitiveFit fit = fitPrimitive(model);
+    o.insert(QStringLiteral("primitive"), QJsonObject{{QStringLiteral("type"), QString::fromStdString(fit.type)},
+                                                      {QStringLiteral("residual"), double(fit.residual)},
+                                                      {QStringLiteral("radius"), double(fit.radius)},
+                                                      {QStringLiteral("centre"), toJson(fit.centre)},
+                                                      {QStringLiteral("axis"), toJson(fit.axis)}});
 
     QTextStream out(stdout);
     if (json) {
@@ -72,7 +81,10 @@ int runInfo(const QStringList& args)
         << "Aligned max: " << vecText(model.boundsMax()) << '\n'
         << "Extents:     " << vecText(model.extents()) << '\n'
         << "Alignment:   "
-        << (fallback.empty() ? QStringLiteral("minimum OBB") : QString::fromStdString(fallback)) << '\n';
+        << (fallback.empty() ? QStringLiteral("minimum OBB") : QString::fromStdString(fallback)) << '\n'
+        << "Primitive:   "
+        << QString::fromStdString(primitiveReport(fit)).replace(QLatin1Char('\n'), QStringLiteral("\n             "))
+        << '\n';
     return 0;
 }
 

@@ -1,10 +1,20 @@
 #include "model/analysis/primitivefit.h"
 
+#include "model/mesh/surfacesamples.h"
+
 #include <Eigen/Eigenvalues>
 
 #include <cmath>
+#include <cstdio>
 
 namespace {
+
+// Coarse meshes are sampled to at least this many points, enough for a
+// residual that sees a CAD cylinder's wall between its rims.
+constexpr std::size_t kMinSamples = 20000;
+// A sample belongs to a cylinder's wall when its normal is this far from
+// the axis (cos 60°); the end caps face along the axis.
+constexpr double kWallAxisCos = 0.5;
 
 Eigen::Vector3d toEigen(const Vec3f& v)
 {
@@ -22,66 +32,101 @@ Eigen::Vector3d unitOrAsIs(const Eigen::Vector3d& v)
     return n > 0.0 ? Eigen::Vector3d(v / n) : v;
 }
 
+// Weighted mean and RMS spread of a per-sample value, two passes.
+template <class Visit, class Value>
+void meanAndSpread(const Visit& visit, const Value& value, double* mean, double* rms, double* weight = nullptr)
+{
+    double sum = 0.0, w = 0.0;
+    visit([&](const SurfaceSample& s) {
+        double x;
+        if (value(s, &x)) {
+            sum += s.weight * x;
+            w += s.weight;
+        }
+    });
+    *mean = w > 0.0 ? sum / w : 0.0;
+    double sq = 0.0;
+    visit([&](const SurfaceSample& s) {
+        double x;
+        if (value(s, &x))
+            sq += s.weight * (x - *mean) * (x - *mean);
+    });
+    *rms = w > 0.0 ? std::sqrt(sq / w) : 0.0;
+    if (weight)
+        *weight = w;
+}
+
 } // namespace
 
 PrimitiveFit fitPrimitive(const MeshModel& model)
 {
     PrimitiveFit fit;
-    const std::size_t n = model.vertices.size();
-    if (!model.hasMesh() || n < 10)
+    if (!model.hasMesh() || model.vertices.size() < 10)
         return fit;
     const Vec3f* v = model.vertices.data();
-    const double count = double(n);
+    const std::size_t nv = model.vertices.size();
+    const Triangle* f = model.faces.data();
+    const std::size_t nf = model.faces.size();
+    const double area = surfaceArea(v, nv, f, nf);
+    if (!(area > 0.0) || !std::isfinite(area))
+        return fit;
+    const auto visit = [&](auto&& fn) { forEachSurfaceSample(v, nv, f, nf, area, kMinSamples, fn); };
 
     Eigen::Vector3d c = Eigen::Vector3d::Zero();
-    for (std::size_t i = 0; i < n; ++i)
-        c += toEigen(v[i]);
-    c /= count;
+    double total = 0.0;
+    visit([&](const SurfaceSample& s) {
+        c += s.weight * toEigen(s.point);
+        total += s.weight;
+    });
+    c /= total;
     Eigen::Matrix3d cov = Eigen::Matrix3d::Zero();
-    for (std::size_t i = 0; i < n; ++i) {
-        const Eigen::Vector3d d = toEigen(v[i]) - c;
-        cov += d * d.transpose();
-    }
-    cov /= count;
+    visit([&](const SurfaceSample& s) {
+        const Eigen::Vector3d d = toEigen(s.point) - c;
+        cov += s.weight * d * d.transpose();
+    });
+    cov /= total;
     const Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d> solver(cov); // eigenvalues ascending
     const Eigen::Matrix3d axes = solver.eigenvectors();
     const Eigen::Vector3d normal = unitOrAsIs(axes.col(0));
 
-    double planeSq = 0.0, radiusSum = 0.0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const Eigen::Vector3d d = toEigen(v[i]) - c;
-        planeSq += std::pow(d.dot(normal), 2);
-        radiusSum += d.norm();
-    }
-    const double planeResidual = std::sqrt(planeSq / count);
-    const double sphereRadius = radiusSum / count;
-    double sphereSq = 0.0;
-    for (std::size_t i = 0; i < n; ++i)
-        sphereSq += std::pow((toEigen(v[i]) - c).norm() - sphereRadius, 2);
-    const double sphereResidual = std::sqrt(sphereSq / count);
-
-    double cylinderResidual = 0.0, cylinderRadius = 0.0;
-    Eigen::Vector3d cylinderAxis = Eigen::Vector3d::UnitZ();
-    for (int k = 0; k < 3; ++k) {
-        const Eigen::Vector3d a = unitOrAsIs(axes.col(k));
-        const auto distance = [&](const Vec3f& p) {
-            const Eigen::Vector3d d = toEigen(p) - c;
-            return (d - d.dot(a) * a).norm();
-        };
-        double sum = 0.0;
-        for (std::size_t i = 0; i < n; ++i)
-            sum += distance(v[i]);
-        const double radius = sum / count;
-        double sq = 0.0;
-        for (std::size_t i = 0; i < n; ++i)
-            sq += std::pow(distance(v[i]) - radius, 2);
-        const double residual = std::sqrt(sq / count);
-        if (k == 0 || residual < cylinderResidual) {
-            cylinderResidual = residual;
-            cylinderRadius = radius;
-            cylinderAxis = a;
-        }
-    }
+    // Distances to the candidate shapes: plane offset, distance from c, and
+    // distance from each eigenvector's axis line. One pass for the means, one
+    // for the spreads.
+    Eigen::Vector3d unitAxes[3];
+    for (int k = 0; k < 3; ++k)
+        unitAxes[k] = unitOrAsIs(axes.col(k));
+    const auto distances = [&](const SurfaceSample& s, double out[5]) {
+        const Eigen::Vector3d d = toEigen(s.point) - c;
+        out[0] = d.dot(normal);
+        out[1] = d.norm();
+        for (int k = 0; k < 3; ++k)
+            out[2 + k] = (d - d.dot(unitAxes[k]) * unitAxes[k]).norm();
+    };
+    double mean[5] = {0, 0, 0, 0, 0}, sq[5] = {0, 0, 0, 0, 0};
+    visit([&](const SurfaceSample& s) {
+        double x[5];
+        distances(s, x);
+        for (int i = 0; i < 5; ++i)
+            mean[i] += s.weight * x[i];
+    });
+    for (double& m : mean)
+        m /= total;
+    visit([&](const SurfaceSample& s) {
+        double x[5];
+        distances(s, x);
+        // The plane's residual is about the plane through c itself.
+        sq[0] += s.weight * x[0] * x[0];
+        for (int i = 1; i < 5; ++i)
+            sq[i] += s.weight * (x[i] - mean[i]) * (x[i] - mean[i]);
+    });
+    const double planeResidual = std::sqrt(sq[0] / total);
+    const double sphereRadius = mean[1], sphereResidual = std::sqrt(sq[1] / total);
+    int best = 0;
+    for (int k = 1; k < 3; ++k)
+        if (sq[2 + k] < sq[2 + best])
+            best = k;
+    double cylinderRadius = mean[2 + best], cylinderResidual = std::sqrt(sq[2 + best] / total);
+    const Eigen::Vector3d cylinderAxis = unitAxes[best];
 
     fit.centre = toVec(c);
     if (planeResidual <= sphereResidual && planeResidual <= cylinderResidual) {
@@ -90,13 +135,60 @@ PrimitiveFit fitPrimitive(const MeshModel& model)
         fit.axis = toVec(normal);
     } else if (cylinderResidual < sphereResidual) {
         fit.type = "cylinder";
+        fit.axis = toVec(cylinderAxis);
+        // The caps of a closed cylinder pull the mean distance inwards; when
+        // the wall carries most of the area, it alone gives radius and residual.
+        double wallRadius = 0.0, wallResidual = 0.0, wallWeight = 0.0;
+        meanAndSpread(
+            visit,
+            [&](const SurfaceSample& s, double* x) {
+                if (std::fabs(toEigen(s.normal).dot(cylinderAxis)) >= kWallAxisCos)
+                    return false;
+                const Eigen::Vector3d d = toEigen(s.point) - c;
+                *x = (d - d.dot(cylinderAxis) * cylinderAxis).norm();
+                return true;
+            },
+            &wallRadius, &wallResidual, &wallWeight);
+        if (wallWeight >= 0.5 * total) {
+            cylinderRadius = wallRadius;
+            cylinderResidual = wallResidual;
+        }
         fit.residual = float(cylinderResidual);
         fit.radius = float(cylinderRadius);
-        fit.axis = toVec(cylinderAxis);
     } else {
         fit.type = "sphere";
         fit.residual = float(sphereResidual);
         fit.radius = float(sphereRadius);
     }
     return fit;
+}
+
+namespace {
+
+std::string fixed(double value, int decimals)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+std::string triple(const Vec3f& v, int decimals)
+{
+    return "(" + fixed(v.x, decimals) + ", " + fixed(v.y, decimals) + ", " + fixed(v.z, decimals) + ")";
+}
+
+} // namespace
+
+std::string primitiveReport(const PrimitiveFit& fit)
+{
+    const std::string residual = " (residual " + fixed(fit.residual, 4) + " mm)";
+    if (fit.type == "plane")
+        return "Best fit: PLANE" + residual + "\nNormal: " + triple(fit.axis, 4) + "\nCenter: " + triple(fit.centre, 2);
+    if (fit.type == "sphere")
+        return "Best fit: SPHERE" + residual + "\nRadius: " + fixed(fit.radius, 2) + " mm\nCenter: " +
+               triple(fit.centre, 2);
+    if (fit.type == "cylinder")
+        return "Best fit: CYLINDER" + residual + "\nRadius: " + fixed(fit.radius, 2) + " mm\nAxis: " +
+               triple(fit.axis, 4) + "\nCenter: " + triple(fit.centre, 2);
+    return "Could not fit any primitive.";
 }

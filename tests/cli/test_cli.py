@@ -106,11 +106,20 @@ class Cli(unittest.TestCase):
         info = json.loads(r.stdout)
         self.assertEqual(set(info), {"file", "format", "vertices", "triangles", "renderVertices", "renderTriangles",
                                      "loadedBoundsMin", "loadedBoundsMax", "boundsMin", "boundsMax", "extents",
-                                     "alignment", "alignmentMessage"})
+                                     "alignment", "alignmentMessage", "primitive"})
         self.assertEqual(info["format"], "stl")
         self.assertEqual(info["alignment"], "obb")
         self.assertAlmostEqual(info["extents"][0], 40.0, places=2)
         self.assertAlmostEqual(info["loadedBoundsMax"][2], 40.0, places=4)
+        # A capped CAD cylinder, rims and cap centres only: still a cylinder of its own radius.
+        fit = info["primitive"]
+        self.assertEqual(fit["type"], "cylinder")
+        self.assertAlmostEqual(fit["radius"], 10.0, delta=0.05)
+        self.assertAlmostEqual(abs(fit["axis"][0]), 1.0, places=4)
+        self.assertLess(fit["residual"], 0.05)
+        text = run("info", self.scan).stdout
+        self.assertIn("Primitive:   Best fit: CYLINDER (residual %.4f mm)\n             Radius: %.2f mm\n"
+                      % (fit["residual"], fit["radius"]), text)
 
     def test_cross_section_lines_add_up_to_the_circumference(self):
         out = os.path.join(self.dir, "sec.dxf")

@@ -94,24 +94,6 @@ QString fixed(double value, int decimals)
     return QString::number(value, 'f', decimals);
 }
 
-QString primitiveReport(const PrimitiveFit& fit)
-{
-    const QString centre =
-        QStringLiteral("(%1, %2, %3)").arg(fixed(fit.centre.x, 2), fixed(fit.centre.y, 2), fixed(fit.centre.z, 2));
-    const QString axis =
-        QStringLiteral("(%1, %2, %3)").arg(fixed(fit.axis.x, 4), fixed(fit.axis.y, 4), fixed(fit.axis.z, 4));
-    if (fit.type == "plane")
-        return QStringLiteral("Best fit: PLANE (residual %1 mm)\nNormal: %2\nCenter: %3")
-            .arg(fixed(fit.residual, 4), axis, centre);
-    if (fit.type == "sphere")
-        return QStringLiteral("Best fit: SPHERE (residual %1 mm)\nRadius: %2 mm\nCenter: %3")
-            .arg(fixed(fit.residual, 4), fixed(fit.radius, 2), centre);
-    if (fit.type == "cylinder")
-        return QStringLiteral("Best fit: CYLINDER (residual %1 mm)\nRadius: %2 mm\nAxis: %3\nCenter: %4")
-            .arg(fixed(fit.residual, 4), fixed(fit.radius, 2), axis, centre);
-    return QStringLiteral("Could not fit any primitive.");
-}
-
 } // namespace
 
 void MainWindow::onFitPrimitive()
@@ -123,7 +105,7 @@ void MainWindow::onFitPrimitive()
     const PrimitiveFit fit = fitPrimitive(model_);
     // Scripts read the status bar; a result box would stop them.
     if (!isAutomationMode())
-        QMessageBox::information(this, QStringLiteral("Fit Primitive"), primitiveReport(fit));
+        QMessageBox::information(this, QStringLiteral("Fit Primitive"), QString::fromStdString(primitiveReport(fit)));
     statusBar()->showMessage(QStringLiteral("Primitive fit: %1 (residual %2)")
                                  .arg(QString::fromStdString(fit.type), fixed(fit.residual, 4)));
 }

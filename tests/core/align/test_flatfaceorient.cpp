@@ -1,4 +1,6 @@
 #include "bench/syntheticscan.h"
+#include "io/meshload.h"
+#include "tests/core/fixtures/meshfixtures.h"
 #include "model/align/flatfaceorient.h"
 #include "model/mesh/meshmodel.h"
 #include "model/align/rotation.h"
@@ -13,8 +15,6 @@
 #include <vector>
 
 namespace {
-
-constexpr float kPi = 3.1415927f;
 
 // Bottom 100 x 60 at z = 0, top 60 x 30 at z = 30, centred on the Z axis:
 // its largest flat face is unambiguous, unlike a box's.
@@ -39,34 +39,6 @@ MeshModel posedFrustum()
 {
     MeshModel m = frustum();
     shapes::transform(m, arbitraryPose(), {-40, 310, 17});
-    return m;
-}
-
-// UV sphere: neighbouring facets differ by more than the flatness tolerance.
-MeshModel sphere(float radius, int segments, int rings)
-{
-    std::vector<Vec3f> v;
-    std::vector<Triangle> f;
-    for (int r = 0; r <= rings; ++r)
-        for (int s = 0; s < segments; ++s) {
-            const float theta = kPi * float(r) / float(rings), phi = 2.0f * kPi * float(s) / float(segments);
-            v.emplace_back(radius * std::sin(theta) * std::cos(phi), radius * std::sin(theta) * std::sin(phi),
-                           radius * std::cos(theta));
-        }
-    const auto at = [&](int r, int s) { return std::uint32_t(r * segments + (s % segments)); };
-    for (int r = 0; r < rings; ++r)
-        for (int s = 0; s < segments; ++s) {
-            if (r > 0)
-                f.push_back(Triangle(at(r, s), at(r + 1, s), at(r, s + 1)));
-            if (r + 1 < rings)
-                f.push_back(Triangle(at(r, s + 1), at(r + 1, s), at(r + 1, s + 1)));
-        }
-    MeshModel m;
-    m.vertices.assign(std::move(v));
-    m.faces.assign(std::move(f));
-    m.loadedVertices = m.vertices;
-    m.loadedFaces = m.faces;
-    m.updateCaches();
     return m;
 }
 
@@ -175,9 +147,25 @@ TEST(AutoOrient, NoisyTiltedScanLandsOnItsBlockFace)
     EXPECT_NEAR(m.boundsMin().y + m.boundsMax().y, 0.0f, 1e-3f);
 }
 
+TEST(AutoOrient, CadPlateWhoseFlatFaceIsTwoTrianglesLandsOnIt)
+{
+    fixtures::TempDir dir;
+    fixtures::writeStepPlateWithCrossHole(dir.path("plate.step"), 100, 60, 8, 2);
+    MeshModel m;
+    std::string error;
+    ASSERT_TRUE(loadMesh(m, dir.path("plate.step"), &error)) << error;
+    shapes::transform(m, arbitraryPose(), {12, -7, 30});
+    ASSERT_TRUE(m.autoOrientFlatFace(0, Axis::X, 2.0f, &error)) << error;
+    const Vec3f ext = m.extents();
+    EXPECT_NEAR(ext.x, 100.0f, 1e-2f);
+    EXPECT_NEAR(ext.y, 60.0f, 1e-2f);
+    EXPECT_NEAR(ext.z, 8.0f, 1e-2f);
+    EXPECT_NEAR(m.boundsMin().z, 0.0f, 1e-4f);
+}
+
 TEST(AutoOrient, PartWithoutFlatFaceIsLeftAlone)
 {
-    MeshModel m = sphere(50.0f, 32, 16);
+    MeshModel m = shapes::sphere(50.0f, 32, 16);
     expectFails(m, "Flat-face patch has too few points.");
 }
 
@@ -188,7 +176,7 @@ TEST(AutoOrient, DegenerateInputIsRefused)
     EXPECT_FALSE(empty.autoOrientFlatFace(0, Axis::X, 2.0f, &error));
     EXPECT_EQ(error, "No mesh loaded.");
 
-    MeshModel small = sphere(10.0f, 6, 6); // 42 vertices
+    MeshModel small = shapes::sphere(10.0f, 6, 6); // 42 vertices
     std::vector<Vec3f> v = small.vertices.vec();
     v.resize(31);
     std::vector<Triangle> f;
