@@ -2,6 +2,8 @@
 // z = 0 at the bottom and lock one side of its bounding rectangle to X or Y.
 #include "model/align/flatfaceorient.h"
 
+#include "model/mesh/surfacesamples.h"
+
 #include <Eigen/Dense>
 
 #include <algorithm>
@@ -20,6 +22,10 @@ constexpr std::size_t kLargestSeeds = 600;
 constexpr std::size_t kSampledSeeds = 180;
 constexpr std::size_t kMinPatchPoints = 24;
 constexpr std::size_t kMinRectanglePoints = 16;
+// Points sampled on a flat face whose triangles have too few corners.
+constexpr std::size_t kPatchSamples = 256;
+// ... provided the face carries this share of the whole surface.
+constexpr double kMinSampledShare = 0.05;
 
 void setMessage(std::string* out, const char* text)
 {
@@ -107,10 +113,12 @@ bool detectFlatFace(const Vec3f* vertices, std::size_t vertexCount, const Triang
     std::priority_queue<Ranked, std::vector<Ranked>, decltype(smallerFirst)> largest(smallerFirst);
     std::vector<SurfaceTriangle> largestRecords;
     std::size_t usable = 0;
+    double totalArea = 0.0;
     SurfaceTriangle rec;
     for (std::size_t f = 0; f < faceCount; ++f) {
         if (!surfaceTriangle(vertices, vertexCount, faces[f], &rec))
             continue;
+        totalArea += rec.area;
         if (largest.size() < kLargestSeeds)
             largest.emplace(rec.area, usable);
         else if (rec.area > largest.top().first) {
@@ -223,6 +231,23 @@ bool detectFlatFace(const Vec3f* vertices, std::size_t vertexCount, const Triang
     for (std::size_t i = 0; i < vertexCount; ++i)
         if (marked[i])
             points.push_back(vertices[i]);
+    if (points.size() < kMinPatchPoints && inlierArea >= kMinSampledShare * totalArea) {
+        // A CAD face is a few large triangles whose corners alone cannot
+        // carry a plane fit; add area-weighted points on those triangles.
+        // A lone facet of a curved part stays refused: it is no face.
+        const auto inlier = [&](const Triangle& t, SurfaceTriangle* r) {
+            return surfaceTriangle(vertices, vertexCount, t, r) && std::fabs(dot(best.normal, r->normal)) >= cosTol &&
+                   std::fabs(dot(best.normal, r->centroid) - offset) <= distTol;
+        };
+        for (std::size_t f = 0; f < faceCount; ++f) {
+            if (!inlier(faces[f], &rec))
+                continue;
+            const Triangle& t = faces[f];
+            const int k = samplesPerSide(rec.area, inlierArea / double(kPatchSamples));
+            forEachTriangleSample(vertices[t.v[0]], vertices[t.v[1]], vertices[t.v[2]], k,
+                                  [&](const SurfaceSample& sample) { points.push_back(sample.point); });
+        }
+    }
     if (points.size() < kMinPatchPoints) {
         setMessage(error, "Flat-face patch has too few points.");
         return false;
