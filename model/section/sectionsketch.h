@@ -106,8 +106,10 @@ Chain traceChain(const SectionLines& segments, const QSet<int>& erased, int pick
 bool chainCloses(const QList<QPointF>& points, double pickRadius);
 
 // The chain moved one section unit towards the side of click; no points
-// when the chain segment nearest to click has no direction.
-Chain offsetChain(const QList<QPointF>& chain, const QPointF& click, double pickRadius);
+// when the chain segment nearest to click has no direction. A closed chain
+// counts its closing edge (for the side and for the normals of its end
+// points) and stays closed.
+Chain offsetChain(const Chain& chain, const QPointF& click, double pickRadius);
 
 // A "measure_radius" fitted to the chain points around click, or nothing
 // when no circle fits well enough.

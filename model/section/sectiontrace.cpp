@@ -169,44 +169,65 @@ Chain traceChain(const SectionLines& segments, const QSet<int>& erased, int pick
     return chain;
 }
 
-Chain offsetChain(const QList<QPointF>& chain, const QPointF& click, double pickRadius)
+Chain offsetChain(const Chain& input, const QPointF& click, double pickRadius)
 {
     Chain result;
-    const int nearest = nearestChainSegment(chain, click);
-    if (nearest < 0)
+    QList<QPointF> chain = input.points;
+    // A closed outline walks round through its closing edge; a point that
+    // repeats the first would only add a zero-length edge there.
+    const bool closed = input.closed && chain.size() > 2;
+    if (closed && chain.size() > 3 && length(chain.last() - chain.first()) <= 1e-12)
+        chain.removeLast();
+    const int n = int(chain.size());
+    const int edgeCount = closed ? n : n - 1;
+    const auto edgeStart = [&](int e) { return chain[e]; };
+    const auto edgeEnd = [&](int e) { return chain[(e + 1) % n]; };
+    if (edgeCount < 1)
         return result;
-    const QPointF dir = chain[nearest + 1] - chain[nearest];
+
+    int nearest = -1;
+    double nearestDistance = kInf;
+    for (int e = 0; e < edgeCount; ++e) {
+        const double d = distanceToSegment(click, QLineF(edgeStart(e), edgeEnd(e)));
+        if (d < nearestDistance) {
+            nearestDistance = d;
+            nearest = e;
+        }
+    }
+    const QPointF dir = edgeEnd(nearest) - edgeStart(nearest);
     const double dirLength = length(dir);
     if (dirLength <= 1e-9)
         return result;
     const QPointF d = dir / dirLength;
-    const QPointF q = closestPointOnSegment(click, QLineF(chain[nearest], chain[nearest + 1]));
+    const QPointF q = closestPointOnSegment(click, QLineF(edgeStart(nearest), edgeEnd(nearest)));
     const double side = cross(d, click - q) >= 0.0 ? 1.0 : -1.0;
 
     std::vector<QPointF> normals;
-    normals.reserve(std::size_t(chain.size() - 1));
-    for (int i = 0; i + 1 < chain.size(); ++i) {
-        const QPointF v = chain[i + 1] - chain[i];
+    normals.reserve(std::size_t(edgeCount));
+    for (int e = 0; e < edgeCount; ++e) {
+        const QPointF v = edgeEnd(e) - edgeStart(e);
         const double l = length(v);
         normals.push_back(l <= 1e-9 ? QPointF() : QPointF(-v.y(), v.x()) * (side / l));
     }
 
-    const int last = int(chain.size()) - 1;
-    result.points.reserve(chain.size());
-    for (int i = 0; i <= last; ++i) {
-        QPointF n;
-        if (i == 0) {
-            n = normals.front();
-        } else if (i == last) {
-            n = normals.back();
+    result.points.reserve(n);
+    for (int i = 0; i < n; ++i) {
+        QPointF normal;
+        if (!closed && i == 0) {
+            normal = normals.front();
+        } else if (!closed && i == n - 1) {
+            normal = normals.back();
         } else {
-            const QPointF sum = normals[std::size_t(i - 1)] + normals[std::size_t(i)];
+            // Edge i leaves vertex i; the edge before it arrives there.
+            const QPointF before = normals[std::size_t((i - 1 + edgeCount) % edgeCount)];
+            const QPointF after = normals[std::size_t(i % edgeCount)];
+            const QPointF sum = before + after;
             const double l = length(sum);
-            n = l <= 1e-9 ? normals[std::size_t(i)] : sum / l;
+            normal = l <= 1e-9 ? after : sum / l;
         }
-        result.points.append(chain[i] + n);
+        result.points.append(chain[i] + normal);
     }
-    result.closed = chainCloses(result.points, pickRadius);
+    result.closed = closed || chainCloses(result.points, pickRadius);
     return result;
 }
 

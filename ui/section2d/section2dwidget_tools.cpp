@@ -300,7 +300,7 @@ bool Section2DWidget::traceAt(const QPointF& p, bool offset)
         return false;
     sketch::Chain chain = sketch::traceChain(segments, erasedSet, picked, r);
     if (offset)
-        chain = sketch::offsetChain(chain.points, p, r);
+        chain = sketch::offsetChain(chain, p, r);
     if (chain.points.isEmpty())
         return false;
 

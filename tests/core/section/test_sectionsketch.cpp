@@ -4,6 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ostream>
+#include <string>
+
+#include <QPolygonF>
 
 namespace {
 
@@ -253,21 +257,21 @@ TEST(SectionSketch, TraceWeldsSmallGapsAndPrefersStraightOn)
 
 TEST(SectionSketch, OffsetMovesOneUnitTowardsTheClick)
 {
-    const QList<QPointF> chain{QPointF(0, 0), QPointF(10, 0), QPointF(20, 0), QPointF(30, 0)};
+    const sketch::Chain chain{{QPointF(0, 0), QPointF(10, 0), QPointF(20, 0), QPointF(30, 0)}};
     const sketch::Chain above = sketch::offsetChain(chain, QPointF(15, 5), 0.5);
     ASSERT_EQ(above.points.size(), 4);
     for (int i = 0; i < 4; ++i)
-        EXPECT_TRUE(samePoint(above.points[i], chain[i] + QPointF(0, 1)));
+        EXPECT_TRUE(samePoint(above.points[i], chain.points[i] + QPointF(0, 1)));
     EXPECT_FALSE(above.closed);
 
     const sketch::Chain below = sketch::offsetChain(chain, QPointF(25, -0.2), 0.5);
     for (int i = 0; i < 4; ++i)
-        EXPECT_TRUE(samePoint(below.points[i], chain[i] - QPointF(0, 1)));
+        EXPECT_TRUE(samePoint(below.points[i], chain.points[i] - QPointF(0, 1)));
 }
 
 TEST(SectionSketch, OffsetCornerMovesAlongTheBisector)
 {
-    const QList<QPointF> corner{QPointF(0, 0), QPointF(10, 0), QPointF(10, 10)};
+    const sketch::Chain corner{{QPointF(0, 0), QPointF(10, 0), QPointF(10, 10)}};
     // Inside the corner: left of the first segment.
     const sketch::Chain inside = sketch::offsetChain(corner, QPointF(5, 2), 0.5);
     ASSERT_EQ(inside.points.size(), 3);
@@ -276,8 +280,105 @@ TEST(SectionSketch, OffsetCornerMovesAlongTheBisector)
     EXPECT_TRUE(samePoint(inside.points[2], QPointF(9, 10)));
 
     // A zero-length nearest segment gives no side.
-    EXPECT_TRUE(sketch::offsetChain({QPointF(1, 1), QPointF(1, 1)}, QPointF(2, 2), 0.5).points.isEmpty());
+    EXPECT_TRUE(sketch::offsetChain(sketch::Chain{{QPointF(1, 1), QPointF(1, 1)}}, QPointF(2, 2), 0.5).points.isEmpty());
 }
+
+// Closed outlines as a slice gives them: straight runs cut into short,
+// shuffled pieces. Each case names a bottom-edge segment to pick and the
+// outline itself for checking.
+struct ClosedOutlineCase {
+    const char* name;
+    QList<QPointF> outline;  // corners (or circle points), counter-clockwise
+    double pieceLength;      // straight runs are cut into pieces this long
+    bool circle;             // every offset point lies on radius + 1 (or - 1)
+};
+
+void PrintTo(const ClosedOutlineCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+QList<QPointF> circlePoints(const QPointF& centre, double radius, int n)
+{
+    QList<QPointF> points;
+    for (int i = 0; i < n; ++i)
+        points.append(centre + radius * QPointF(std::cos(2 * kPi * i / n), std::sin(2 * kPi * i / n)));
+    return points;
+}
+
+SectionLines piecesOf(const QList<QPointF>& outline, double pieceLength)
+{
+    SectionLines lines;
+    for (int i = 0; i < outline.size(); ++i) {
+        const QPointF a = outline[i], b = outline[(i + 1) % outline.size()];
+        const int pieces = std::max(1, int(std::lround(QLineF(a, b).length() / pieceLength)));
+        for (int k = 0; k < pieces; ++k) {
+            const QLineF piece(a + (b - a) * k / pieces, a + (b - a) * (k + 1) / pieces);
+            lines.append(k % 3 == 1 ? QLineF(piece.p2(), piece.p1()) : piece); // some run backwards
+        }
+    }
+    // Interleave the order the way a cutter's threads hand pieces back.
+    SectionLines shuffled;
+    for (int start = 0; start < 5; ++start)
+        for (int i = start; i < lines.size(); i += 5)
+            shuffled.append(lines[i]);
+    return shuffled;
+}
+
+class ClosedOutlineOffset : public ::testing::TestWithParam<ClosedOutlineCase> {};
+
+TEST_P(ClosedOutlineOffset, ClickBesideTheBottomEdgeGivesAClosedOutlineOneUnitAway)
+{
+    const ClosedOutlineCase& c = GetParam();
+    const SectionLines segments = piecesOf(c.outline, c.pieceLength);
+    const QPolygonF shape(c.outline.toVector());
+    const double pick = 0.1;
+    // The bottom-most piece, clicked 0.05 below and 0.05 above its middle.
+    int bottom = 0;
+    for (int i = 1; i < segments.size(); ++i)
+        if (segments[i].center().y() < segments[bottom].center().y())
+            bottom = i;
+    const sketch::Chain traced = sketch::traceChain(segments, {}, bottom, pick);
+    ASSERT_TRUE(traced.closed);
+
+    for (const double side : {-1.0, 1.0}) {
+        const bool outside = side < 0.0;
+        SCOPED_TRACE(outside ? "outside" : "inside");
+        const sketch::Chain offset = sketch::offsetChain(traced, segments[bottom].center() + QPointF(0, 0.05 * side), pick);
+        EXPECT_TRUE(offset.closed);
+        ASSERT_EQ(offset.points.size(), traced.points.size());
+        for (int i = 0; i < offset.points.size(); ++i) {
+            const QPointF p = offset.points[i];
+            EXPECT_NEAR(QLineF(p, traced.points[i]).length(), 1.0, 1e-9);
+            EXPECT_EQ(shape.containsPoint(p, Qt::OddEvenFill), !outside) << "point " << i;
+            if (c.circle) {
+                EXPECT_NEAR(QLineF(p, QPointF(0, 0)).length(), 20.0 + (outside ? 1.0 : -1.0), 1e-9);
+            }
+        }
+        // Every edge of the outline has an offset partner: the offset ring is
+        // as long as the traced one plus or minus its turning.
+        const auto perimeter = [](const QList<QPointF>& ring) {
+            double sum = 0.0;
+            for (int i = 0; i < ring.size(); ++i)
+                sum += QLineF(ring[i], ring[(i + 1) % ring.size()]).length();
+            return sum;
+        };
+        EXPECT_EQ(perimeter(offset.points) > perimeter(traced.points), outside);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SectionSketch, ClosedOutlineOffset,
+    ::testing::Values(
+        ClosedOutlineCase{"Rectangle", {QPointF(0, 0), QPointF(40, 0), QPointF(40, 25), QPointF(0, 25)}, 5.0, false},
+        ClosedOutlineCase{"Circle", circlePoints(QPointF(0, 0), 20.0, 96), 100.0, true},
+        // A plate with a slot in its top edge, its runs in 1 mm pieces that
+        // the trace merges into long sides.
+        ClosedOutlineCase{"MachinedOutline",
+                          {QPointF(0, 0), QPointF(60, 0), QPointF(60, 30), QPointF(35, 30), QPointF(35, 22),
+                           QPointF(25, 22), QPointF(25, 30), QPointF(0, 30)},
+                          1.0, false}),
+    [](const ::testing::TestParamInfo<ClosedOutlineCase>& info) { return std::string(info.param.name); });
 
 TEST(SectionSketch, RadiusFitFindsTheArc)
 {
