@@ -1,6 +1,7 @@
 #include "app/commandline.h"
 #include "app/crashhooks.h"
 #include "app/runtimelog.h"
+#include "app/smokeoutput.h"
 #include "ui/mainwindow/mainwindow.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@
 #include <QTimer>
 
 #include <clocale>
+#include <cstdio>
 #include <exception>
 #include <memory>
 
@@ -54,8 +56,14 @@ int main(int argc, char* argv[])
         }
     } else {
         const QString appDir = QCoreApplication::applicationDirPath();
-        const QString outputDir =
-            options.hasSmokeOutput ? options.smokeOutputDir : appDir + QStringLiteral("/smoke-output");
+        const QString outputDir = smokeOutputFolder(options, appDir);
+        const QString refusal = smokeOutputRefusal(outputDir);
+        if (!refusal.isEmpty()) {
+            // Nothing has been touched yet; the folder named is left alone.
+            writeRuntimeLog(QStringLiteral("[SMOKE] failed: %1").arg(refusal));
+            std::fprintf(stderr, "%s\n", qPrintable(refusal));
+            return 1;
+        }
         QString meshPath = options.meshPath;
         if (meshPath.isEmpty() && QFileInfo::exists(appDir + QStringLiteral("/test_sphere.stl")))
             meshPath = appDir + QStringLiteral("/test_sphere.stl");

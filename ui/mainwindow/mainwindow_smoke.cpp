@@ -2,6 +2,8 @@
 // the steps whose commands exist and stops at the first one that fails.
 #include "ui/mainwindow/mainwindow.h"
 
+#include "app/smokeoutput.h"
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
@@ -82,6 +84,12 @@ bool MainWindow::runReleaseSmokeTest(const QString& meshPath, const QString& out
 {
     if (meshPath.isEmpty() || !QFileInfo::exists(meshPath)) {
         error = QStringLiteral("Smoke mesh not found: %1").arg(meshPath);
+        return false;
+    }
+    // The folder is emptied first: never one whose loss would hurt.
+    const QString refusal = smokeOutputRefusal(outputDir);
+    if (!refusal.isEmpty()) {
+        error = refusal;
         return false;
     }
     QDir(outputDir).removeRecursively();
