@@ -138,6 +138,31 @@ bool refitThroughPoints(SectionAnnotation& a)
     return true;
 }
 
+bool rebuildCircleRecord(SectionAnnotation& a)
+{
+    const Tool tool = a.kind == QLatin1String("circle")           ? Tool::Circle
+                      : a.kind == QLatin1String("measure_radius") ? Tool::Radius
+                      : a.kind == QLatin1String("measure_arc")    ? Tool::Arc
+                                                                  : Tool::Navigation;
+    if (tool == Tool::Navigation || a.isFit || a.points.size() < 3)
+        return false;
+    SectionAnnotation rebuilt = buildToolRecord(tool, a.points.mid(0, 3));
+    if (rebuilt.kind.isEmpty())
+        return false;
+    a.center = rebuilt.center;
+    a.radius = rebuilt.radius;
+    a.label = rebuilt.label;
+    return true;
+}
+
+void translateAnnotation(SectionAnnotation& a, const QPointF& delta)
+{
+    for (QPointF& p : a.points)
+        p += delta;
+    a.center += delta;
+    a.rect.translate(delta);
+}
+
 QPointF closestPointOnSegment(const QPointF& p, const QLineF& line)
 {
     const QPointF d = line.p2() - line.p1();
@@ -240,7 +265,9 @@ SectionLines annotationToLines(const SectionAnnotation& a)
         const QRectF& r = a.rect;
         const QPointF c0(r.left(), r.top()), c1(r.right(), r.top()), c2(r.right(), r.bottom()), c3(r.left(), r.bottom());
         lines = {QLineF(c0, c1), QLineF(c1, c2), QLineF(c2, c3), QLineF(c3, c0)};
-    } else if (a.kind == QLatin1String("circle")) {
+    } else if (isCircleKind(a.kind) && a.radius > 0.0 && std::isfinite(a.radius)) {
+        // Radius and arc measurements are drawn as their whole circle, so
+        // they are picked, snapped to and erased by it too.
         constexpr int kChords = 96;
         QPointF previous = a.center + QPointF(a.radius, 0.0);
         const QPointF first = previous;

@@ -67,6 +67,14 @@ QList<QPointF> arcPoints(const ArcSpan& arc);
 // collinear.
 bool refitThroughPoints(SectionAnnotation& annotation);
 
+// After one of its three points moved: a drawn "circle", "measure_radius" or
+// "measure_arc" passes through them again, its label following. False
+// (record untouched) for other kinds and for collinear points.
+bool rebuildCircleRecord(SectionAnnotation& annotation);
+
+// The whole annotation moved by delta.
+void translateAnnotation(SectionAnnotation& annotation, const QPointF& delta);
+
 QPointF closestPointOnSegment(const QPointF& p, const QLineF& line);
 double distanceToSegment(const QPointF& p, const QLineF& line);
 
@@ -78,7 +86,8 @@ QString millimetres(double value);
 SectionAnnotation buildToolRecord(Tool tool, const QList<QPointF>& points);
 
 // The annotation as straight lines: what merging adds to the section and
-// what snapping and picking see.
+// what snapping, picking and the eraser see. Circle kinds (measurements
+// included) give 96 chords of their circle.
 SectionLines annotationToLines(const SectionAnnotation& annotation);
 
 // Distance from p to what is drawn of the annotation; kinds without lines

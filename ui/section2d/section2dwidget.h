@@ -152,8 +152,14 @@ private:
     void appendAndSelect(const SectionAnnotation& record);
     void removeAnnotations(const std::function<bool(const SectionAnnotation&)>& which);
     void pickAt(const QPointF& p);
-    bool startHandleDrag(const QPointF& p);
+    // A press on one of the selected annotation's points grabs that point; a
+    // press on the outline of a selected circle (measurements included)
+    // grabs the whole circle.
+    bool startHandleDrag(const QPointF& p, const QPointF& raw);
+    // Drawn on a layer that is switched on.
+    bool isAnnotationShown(const SectionAnnotation& annotation) const;
     void dragHandleTo(const QPointF& p);
+    // Erases the segments and removes the shown annotations within the brush.
     void eraseAt(const QPointF& p);
     void eraseSegment(int index);
     void applyDragRectangle(bool keep);
@@ -189,6 +195,10 @@ private:
     int handleDragAnnotation = -1;
     int handleDragPoint = -1;
     bool handleDragging = false;
+    // A circle grabbed on its outline moves as a whole, following the raw
+    // cursor from here.
+    bool handleDragWhole = false;
+    QPointF handleDragLast;
     QColor contourPen = contourColor();
     bool showContour = true;
     bool showAnnotation = true;

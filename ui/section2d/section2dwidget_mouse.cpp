@@ -64,10 +64,12 @@ void Section2DWidget::mouseMoveEvent(QMouseEvent* event)
     if (tool == sketch::Tool::Eraser && eraseDragging && (event->buttons() & Qt::LeftButton))
         eraseAt(snapped(raw));
     if (handleDragging) {
-        // The dragged point must not snap to its own annotation.
-        const QPointF target = snapEnabled ? sketch::snapPoint(raw, pickRadius(), segments, erasedSet,
-                                                               annotationList, handleDragAnnotation)
-                                           : raw;
+        // The dragged point must not snap to its own annotation; a whole
+        // circle follows the cursor without snapping.
+        const QPointF target = snapEnabled && !handleDragWhole
+                                   ? sketch::snapPoint(raw, pickRadius(), segments, erasedSet, annotationList,
+                                                       handleDragAnnotation)
+                                   : raw;
         dragHandleTo(target);
         updateContentBounds();
         changed = true;
@@ -94,6 +96,7 @@ void Section2DWidget::mouseReleaseEvent(QMouseEvent* event)
     }
     eraseDragging = false;
     handleDragging = false;
+    handleDragWhole = false;
     handleDragAnnotation = -1;
     handleDragPoint = -1;
     if (keepRectDragging) {

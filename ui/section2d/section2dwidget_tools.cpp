@@ -87,7 +87,7 @@ void Section2DWidget::leftPress(const QPoint& pixel)
     switch (tool) {
     case sketch::Tool::Navigation:
     case sketch::Tool::Select:
-        startHandleDrag(p);
+        startHandleDrag(p, mapToSection(pixel));
         pickAt(p);
         return;
     case sketch::Tool::Eraser:
@@ -168,6 +168,11 @@ void Section2DWidget::appendAndSelect(const SectionAnnotation& record)
     update();
 }
 
+bool Section2DWidget::isAnnotationShown(const SectionAnnotation& a) const
+{
+    return a.isFit ? showFit : (a.isMeasurement ? showMeasurement : showAnnotation);
+}
+
 void Section2DWidget::pickAt(const QPointF& p)
 {
     int bestAnnotation = -1;
@@ -193,22 +198,28 @@ void Section2DWidget::pickAt(const QPointF& p)
     }
 }
 
-bool Section2DWidget::startHandleDrag(const QPointF& p)
+bool Section2DWidget::startHandleDrag(const QPointF& p, const QPointF& raw)
 {
+    handleDragWhole = false;
     if (selectedAnnotation < 0 || selectedAnnotation >= annotationList.size())
         return false;
-    const QList<QPointF>& points = annotationList[selectedAnnotation].points;
+    const SectionAnnotation& a = annotationList[selectedAnnotation];
     double best = pickRadius();
     int bestPoint = -1;
-    for (int i = 0; i < points.size(); ++i) {
-        const double d = QLineF(points[i], p).length();
+    for (int i = 0; i < a.points.size(); ++i) {
+        const double d = QLineF(a.points[i], p).length();
         if (d <= best) {
             best = d;
             bestPoint = i;
         }
     }
-    if (bestPoint < 0)
-        return false;
+    if (bestPoint < 0) {
+        // Fitted circles keep their place on the section; drawn ones move.
+        if (a.isFit || !sketch::isCircleKind(a.kind) || sketch::distanceToAnnotation(raw, a) > pickRadius())
+            return false;
+        handleDragWhole = true;
+        handleDragLast = raw;
+    }
     handleDragAnnotation = selectedAnnotation;
     handleDragPoint = bestPoint;
     handleDragging = true;
@@ -220,14 +231,21 @@ void Section2DWidget::dragHandleTo(const QPointF& p)
     if (handleDragAnnotation < 0 || handleDragAnnotation >= annotationList.size())
         return;
     SectionAnnotation& a = annotationList[handleDragAnnotation];
+    if (handleDragWhole) {
+        sketch::translateAnnotation(a, p - handleDragLast);
+        handleDragLast = p;
+        emit annotationsChanged();
+        return;
+    }
     if (handleDragPoint < 0 || handleDragPoint >= a.points.size())
         return;
     const QPointF before = a.points[handleDragPoint];
     a.points[handleDragPoint] = p;
-    // An arc (or fitted circle) follows its three points; a move that lines
-    // them up is not taken.
-    if ((a.kind == QLatin1String("arc") || (a.isFit && a.kind == QLatin1String("circle"))) &&
-        !sketch::refitThroughPoints(a)) {
+    // An arc or circle follows its three points (a measurement's label with
+    // it); a move that lines them up is not taken.
+    const bool followsPoints = a.kind == QLatin1String("arc") || (a.isFit && a.kind == QLatin1String("circle"));
+    if ((followsPoints && !sketch::refitThroughPoints(a)) ||
+        (!followsPoints && sketch::isCircleKind(a.kind) && !sketch::rebuildCircleRecord(a))) {
         a.points[handleDragPoint] = before;
         return;
     }
@@ -254,10 +272,20 @@ void Section2DWidget::eraseAt(const QPointF& p)
         eraseSegment(i);
         any = true;
     }
-    if (!any)
+    // Sketches and measurements under the brush go as a whole; hidden
+    // layers are out of reach.
+    const qsizetype before = annotationList.size();
+    removeAnnotations([&](const SectionAnnotation& a) {
+        return isAnnotationShown(a) && sketch::distanceToAnnotation(p, a) <= r;
+    });
+    const bool removed = annotationList.size() != before;
+    if (!any && !removed)
         return;
     updateContentBounds();
-    emit segmentMarksChanged();
+    if (any)
+        emit segmentMarksChanged();
+    if (removed)
+        emit annotationsChanged();
 }
 
 void Section2DWidget::applyDragRectangle(bool keep)

@@ -103,6 +103,8 @@ private slots:
     void windowMergeCopiesSegments();
     void windowBrushKeepAndSnapControls();
     void snapshotSavesTheCanvas();
+    void windowMeasurementsAreGrabbedByTheirCircle_data();
+    void windowMeasurementsAreGrabbedByTheirCircle();
 
 private:
     QPoint pixelOf(const QPointF& p) const { return canvas_->viewTransform().map(p).toPoint(); }
@@ -891,6 +893,107 @@ void TestSection2DTools::snapshotSavesTheCanvas()
     QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Snapshot export failed"));
     for (const char* name : {"HALVORAN_AUTOMATION", "HALVORAN_AUTOMATION_OUTPUT_DIR", "HALVORAN_AUTOMATION_SNAPSHOT"})
         qunsetenv(name);
+}
+
+void TestSection2DTools::windowMeasurementsAreGrabbedByTheirCircle_data()
+{
+    QTest::addColumn<QString>("tool");
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("radius") << QStringLiteral("Radius") << QStringLiteral("measure_radius");
+    QTest::newRow("arc") << QStringLiteral("Arc") << QStringLiteral("measure_arc");
+}
+
+// Radius and arc measurements are drawn as their circle: a click anywhere on
+// it selects, a drag on it moves the measurement, Delete and the Eraser
+// remove it. The bottom of the circle is far from the chords between the
+// three clicks on its upper half.
+void TestSection2DTools::windowMeasurementsAreGrabbedByTheirCircle()
+{
+    QFETCH(QString, tool);
+    QFETCH(QString, kind);
+    MainWindow window;
+    window.resize(1400, 900);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    Section2DWidget* canvas = window.sectionCanvas();
+    const auto send = [&](QEvent::Type type, const QPointF& at, Qt::MouseButtons buttons) {
+        sendMouse(canvas, type, canvas->viewTransform().map(at).toPoint(),
+                  type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons);
+    };
+    const auto click = [&](const QPointF& at) {
+        send(QEvent::MouseButtonPress, at, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, at, Qt::NoButton);
+    };
+    const auto measure = [&]() {
+        QToolBar* bar = findToolbar(&window, QStringLiteral("Measure Tools"));
+        for (QAction* action : bar->actions())
+            if (action->text() == tool && !action->isChecked())
+                action->trigger();
+        for (const QPointF& p : {QPointF(5, 0), QPointF(0, 5), QPointF(-5, 0)})
+            click(p);
+        QCOMPARE(canvas->annotations().size(), 1);
+        QCOMPARE(canvas->annotations().first().kind, kind);
+    };
+    // A frame far from the circle sets the scale (about 20 pixels a unit).
+    canvas->setSectionLines({QLineF(-20, -20, 20, -20), QLineF(20, -20, 20, 20), QLineF(20, 20, -20, 20),
+                             QLineF(-20, 20, -20, -20)});
+    measure();
+    QVERIFY2(canvas->pickRadius() < 1.0, qPrintable(QString::number(canvas->pickRadius())));
+    const QPointF bottom(0, -5);
+
+    drawAction(&window, QStringLiteral("Select"))->trigger();
+    click(QPointF(10, 10)); // empty space
+    QCOMPARE(canvas->selectedAnnotationIndex(), -1);
+    click(bottom);
+    QCOMPARE(canvas->selectedAnnotationIndex(), 0);
+    QCOMPARE(canvas->selectedSegmentIndex(), -1);
+
+    // Grabbed on the circle, the whole measurement moves with the cursor.
+    const SectionAnnotation before = canvas->annotations().first();
+    const QPoint from = canvas->viewTransform().map(bottom).toPoint();
+    const QPoint to = from + QPoint(60, 40);
+    const QPointF shift = canvas->mapToSection(to) - canvas->mapToSection(from);
+    sendMouse(canvas, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(canvas, QEvent::MouseMove, (from + to) / 2, Qt::NoButton, Qt::LeftButton);
+    sendMouse(canvas, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+    sendMouse(canvas, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+    SectionAnnotation moved = canvas->annotations().first();
+    QVERIFY2(near(moved.center, before.center + shift, 1e-9), qPrintable(describe(moved.center)));
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(near(moved.points[i], before.points[i] + shift, 1e-9));
+    QCOMPARE(moved.radius, before.radius);
+    QCOMPARE(moved.label, before.label);
+
+    // A click point dragged outwards: the circle passes through it and the
+    // label follows the new circle.
+    const QPointF handle = moved.points[0];
+    const QPointF outward = handle + QPointF(2, 0);
+    send(QEvent::MouseButtonPress, handle, Qt::LeftButton);
+    send(QEvent::MouseMove, outward, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, outward, Qt::NoButton);
+    moved = canvas->annotations().first();
+    for (const QPointF& p : moved.points)
+        QVERIFY(std::abs(QLineF(p, moved.center).length() - moved.radius) < 1e-9);
+    QVERIFY(moved.radius > before.radius);
+    QCOMPARE(moved.label, sketch::buildToolRecord(kind == QLatin1String("measure_arc") ? sketch::Tool::Arc
+                                                                                        : sketch::Tool::Radius,
+                                                  moved.points)
+                              .label);
+
+    drawAction(&window, QStringLiteral("Delete"))->trigger();
+    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Deleted selected item"));
+    QVERIFY(canvas->annotations().isEmpty());
+    QVERIFY(canvas->erasedIndices().isEmpty());
+
+    // The Eraser over the circle takes the measurement; inside it, nothing.
+    measure();
+    drawAction(&window, QStringLiteral("Eraser"))->trigger();
+    canvas->setEraserSize(0);
+    click(QPointF(0, 0));
+    QCOMPARE(canvas->annotations().size(), 1);
+    click(bottom);
+    QVERIFY(canvas->annotations().isEmpty());
+    QVERIFY(canvas->erasedIndices().isEmpty());
 }
 
 QTEST_MAIN(TestSection2DTools)
