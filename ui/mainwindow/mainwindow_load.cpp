@@ -2,6 +2,7 @@
 // installs the new mesh.
 #include "io/meshload.h"
 #include "ui/mainwindow/mainwindow.h"
+#include "ui/section2d/section2dwidget.h"
 #include "ui/view3d/occtmeshview.h"
 
 #include "app/automation.h"
@@ -21,6 +22,12 @@ namespace {
 std::size_t renderOr(std::size_t render, std::size_t full)
 {
     return render ? render : full;
+}
+
+bool isSameFile(const std::string& current, const QString& loaded)
+{
+    const QString a = QFileInfo(QString::fromStdString(current)).canonicalFilePath();
+    return !a.isEmpty() && a == QFileInfo(loaded).canonicalFilePath();
 }
 
 void trace(const QString& text)
@@ -173,7 +180,16 @@ void MainWindow::endAsyncLoad()
     }
 
     try {
+        // Another part: the sketches, measurements, marks, overlay and drawing
+        // of the previous one do not belong on its section. Reloading the
+        // same file (a session restore) keeps them.
+        const bool otherFile = !isSameFile(model_.sourcePath, result.filePath);
         model_ = *result.mesh;
+        if (otherFile && section2D_) {
+            section2D_->resetForNewScan();
+            sectionLines_.clear();
+            fitKey_ = SectionCacheKey();
+        }
         invalidateSectionState();
         resetWireframePreviewState();
         const std::size_t vertexCount = model_.vertices.size();

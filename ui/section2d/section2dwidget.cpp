@@ -26,6 +26,32 @@ void Section2DWidget::setSectionLines(const SectionLines& lines)
     update();
 }
 
+void Section2DWidget::resetForNewScan()
+{
+    const bool hadAnnotations = !annotationList.isEmpty();
+    segments.clear();
+    keptSet.clear();
+    erasedSet.clear();
+    comparisonLines.clear();
+    annotationList.clear();
+    pendingPoints.clear();
+    cursorValid = false;
+    selectedAnnotation = -1;
+    selectedSegment = -1;
+    handleDragging = false;
+    handleDragAnnotation = -1;
+    eraseDragging = false;
+    keepRectDragging = false;
+    areaEraseDragging = false;
+    viewInitialised = false;
+    zoomFactor = 1.0;
+    center = QPointF();
+    updateContentBounds();
+    if (hadAnnotations)
+        emit annotationsChanged();
+    update();
+}
+
 void Section2DWidget::setComparisonLines(const SectionLines& lines)
 {
     comparisonLines = lines;

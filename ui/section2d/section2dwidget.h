@@ -42,6 +42,11 @@ public:
     void setSegments(const SectionLines& lines) { setSectionLines(lines); }
     const SectionLines& sectionLines() const { return segments; }
 
+    // Back to an empty canvas for another part: no lines, marks, overlay or
+    // annotations, and the view fits whatever comes next. Tools, snapping
+    // and layer switches stay as they are.
+    void resetForNewScan();
+
     void setComparisonLines(const SectionLines& lines);
     const SectionLines& comparisonOverlay() const { return comparisonLines; }
 

@@ -3,6 +3,7 @@
 #include "ui/mainwindow/mainwindow.h"
 
 #include "app/runtimelog.h"
+#include "ui/section2d/section2dwidget.h"
 #include "tests/ui/common/uitestutil.h"
 
 #include <QComboBox>
@@ -85,6 +86,7 @@ private slots:
     void busyGuardRefusesSecondOperation();
     void busyGuardRefusesDuringLoad();
     void loadTraceReachesRuntimeLog();
+    void newScanStartsWithACleanSection();
     void smokeTestNeedsAnExistingMesh();
     void smokeTestLoadsThroughOpenCommand();
 
@@ -365,6 +367,61 @@ void TestMainWindowLoad::loadTraceReachesRuntimeLog()
                          "step 7: refresh2DSection...",
                          "step 8: updateStatusPanel...",
                      }));
+}
+
+// The previous part's drawn work must not reach the next part's section or
+// its exports; reloading the same file keeps it.
+void TestMainWindowLoad::newScanStartsWithACleanSection()
+{
+    Section2DWidget* canvas = window_->sectionCanvas();
+    const auto drawWork = [&]() {
+        SectionAnnotation fit = annotation("line", {QPointF(-400, -400), QPointF(-300, -300)});
+        fit.isFit = true;
+        canvas->setAnnotations({annotation("line", {QPointF(400, 400), QPointF(500, 500)}),
+                                annotation("measure_length", {QPointF(0, 0), QPointF(99.98, 0)}, true,
+                                           QStringLiteral("99.98 mm")),
+                                fit});
+        canvas->setComparisonLines({QLineF(-900, -900, 900, 900)});
+        canvas->setErasedIndices({2});
+        canvas->setKeptIndices({0, 1});
+        QCOMPARE(canvas->keptIndices().size(), 2);
+    };
+    const auto expectClean = [&]() {
+        QVERIFY(canvas->annotations().isEmpty());
+        QVERIFY(canvas->keptIndices().isEmpty());
+        QVERIFY(canvas->erasedIndices().isEmpty());
+        QVERIFY(canvas->comparisonOverlay().isEmpty());
+    };
+
+    loadAndWait(scanPath_);
+    drawWork();
+    loadAndWait(scanPath_);
+    QVERIFY(canvas->annotations().size() >= 2); // same file: the sketches stay
+    QCOMPARE(canvas->annotations().first().points.last(), QPointF(500, 500));
+    QVERIFY(!canvas->comparisonOverlay().isEmpty());
+
+    loadAndWait(otherPath_);
+    expectClean();
+    // The view fits the new section alone, centred on it.
+    QVERIFY(!canvas->sectionLines().isEmpty());
+    QRectF lines;
+    for (const QLineF& line : canvas->sectionLines())
+        lines |= QRectF(line.p1(), line.p2()).normalized();
+    QVERIFY(canvas->contentBounds().contains(lines));
+    QVERIFY2(canvas->contentBounds().width() < 2 * lines.width() + 1, "bounds reach the old sketches");
+    QVERIFY(QLineF(canvas->viewCenter(), lines.center()).length() < 0.05 * lines.width());
+
+    // A 2D drawing of the old part does not stay on the new part's canvas.
+    qputenv("HALVORAN_AUTOMATION", "1");
+    window_->findChild<QComboBox*>(QStringLiteral("modeCombo"))->setCurrentIndex(1);
+    findButton(window_.get(), QStringLiteral("Generate"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->isBusy(), kLoadTimeoutMs);
+    const SectionLines drawing = canvas->sectionLines();
+    QVERIFY(!drawing.isEmpty());
+    drawWork();
+    loadAndWait(scanPath_);
+    expectClean();
+    QVERIFY(canvas->sectionLines() != drawing);
 }
 
 void TestMainWindowLoad::smokeTestNeedsAnExistingMesh()
