@@ -1,5 +1,8 @@
 #include "io/sessionfile.h"
 
+#include "io/sessionannotations.h"
+
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
@@ -57,6 +60,14 @@ QByteArray sessionToJson(const SessionSettings& s)
     put(o, "layerMeasurement", s.layerMeasurement);
     put(o, "layerKept", s.layerKept);
     put(o, "projectionOrthographic", s.projectionOrthographic);
+    if (s.annotations)
+        o.insert(QLatin1String("sectionAnnotations"), annotationsToJson(*s.annotations));
+    if (s.keptIndices) {
+        QJsonArray kept;
+        for (int index : *s.keptIndices)
+            kept.append(index);
+        o.insert(QLatin1String("keptIndices"), kept);
+    }
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
@@ -92,6 +103,8 @@ bool sessionFromJson(const QByteArray& json, SessionSettings* settings, QString*
     s.layerKept = boolean(o, "layerKept");
     s.projectionOrthographic = boolean(o, "projectionOrthographic");
     s.wireframeMode = boolean(o, "wireframeMode");
+    s.annotations = annotationsFromJson(o.value(QLatin1String("sectionAnnotations")));
+    s.keptIndices = indicesFromJson(o.value(QLatin1String("keptIndices")));
     *settings = s;
     return true;
 }

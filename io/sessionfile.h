@@ -1,15 +1,19 @@
 #pragma once
 
+#include "model/section/sectionannotation.h"
 #include "model/section/sectiondefaults.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <optional>
 
-// The window's working settings as a session file (compact JSON). The mesh,
-// its alignment and the drawn annotations are not part of it; a value whose
-// control does not exist stays empty and is neither written nor applied.
+// The window's working settings as a session file (compact JSON), with the
+// sketches, measurements and kept section lines drawn on the section. The
+// mesh and its alignment are not part of it; a value whose control does not
+// exist stays empty and is neither written nor applied, and files from
+// before the drawn work was saved load without touching it.
 struct SessionSettings {
     QString meshPath;
     int sliceAxis = 2;
@@ -31,6 +35,10 @@ struct SessionSettings {
     std::optional<bool> layerMeasurement;
     std::optional<bool> layerKept;
     std::optional<bool> projectionOrthographic;
+    // Sketches and measurements, fitted ones excluded ("sectionAnnotations").
+    std::optional<QList<SectionAnnotation>> annotations;
+    // Indices into the section lines at the saved plane ("keptIndices").
+    std::optional<QList<int>> keptIndices;
 };
 
 QByteArray sessionToJson(const SessionSettings& settings);

@@ -20,6 +20,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -260,8 +261,20 @@ private:
     void invalidateSectionState();
     // After every geometry change: builds the fast exact cutter off the interface thread.
     void startSliceCutterWarmUp();
-    // What a session file stores, read from the controls.
+    // What a session file stores, read from the controls and the canvas.
     SessionSettings currentSessionSettings() const;
+    // A session's slice plane and drawn work wait for the scan it reloads
+    // (mainwindow_session.cpp): the load's own set-up would recentre the
+    // plane, and the kept marks index the section at the saved plane.
+    struct PendingSessionRestore {
+        qint32 requestId = 0;
+        SessionSettings settings;
+    };
+    std::optional<PendingSessionRestore> pendingSession_;
+    void applySessionSlicePlane(const SessionSettings& s);
+    void applySessionDrawnWork(const SessionSettings& s, bool withKept);
+    // After the load with this request id ended; loaded: it succeeded.
+    void finishSessionRestore(qint32 requestId, bool loaded);
     void startSliceDebounce();
     SectionRequest currentSectionRequest() const;
     Axis currentSliceAxis() const;

@@ -130,6 +130,7 @@ void MainWindow::releaseLoadCursor()
 
 void MainWindow::onLoadCanceled()
 {
+    finishSessionRestore(loadRequestCounter_, false);
     ++loadRequestCounter_;
     statusBar()->showMessage(QStringLiteral("Load canceled."));
     setMode(QStringLiteral("Navigation"));
@@ -169,6 +170,7 @@ void MainWindow::endAsyncLoad()
         if (message.isEmpty())
             message = QStringLiteral("Unknown load error.");
         showLoadError(message);
+        finishSessionRestore(result.requestId, false);
         statusBar()->showMessage(QStringLiteral("Load failed"));
         refresh3DViews();
         refresh2DSection();
@@ -236,6 +238,7 @@ void MainWindow::endAsyncLoad()
         setMeshCommandsEnabled(true);
         updateWireframeControls(false, QString());
         setMode(QStringLiteral("Axis Slice"));
+        finishSessionRestore(result.requestId, true);
         const QString loaded = QStringLiteral("Loaded %1 (%2 vertices, render %3 faces)")
                                    .arg(QFileInfo(result.filePath).fileName())
                                    .arg(vertexCount)

@@ -3,6 +3,7 @@
 
 #include "app/automation.h"
 #include "io/sessionfile.h"
+#include "ui/section2d/section2dwidget.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -13,7 +14,11 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
+#include <QSet>
 #include <QStatusBar>
+#include <QTimer>
+
+#include <algorithm>
 
 
 namespace {
@@ -55,7 +60,60 @@ SessionSettings MainWindow::currentSessionSettings() const
     s.layerKept = layer(layerKeptCheck_);
     if (orthographicAction_)
         s.projectionOrthographic = orthographicAction_->isChecked();
+    if (section2D_) {
+        // Fits are remade from the section on demand; sketches are the user's work.
+        QList<SectionAnnotation> drawn;
+        for (const SectionAnnotation& a : section2D_->annotations())
+            if (!a.isFit)
+                drawn.append(a);
+        s.annotations = drawn;
+        QList<int> kept = section2D_->keptIndices().values();
+        std::sort(kept.begin(), kept.end());
+        s.keptIndices = kept;
+    }
     return s;
+}
+
+void MainWindow::applySessionSlicePlane(const SessionSettings& s)
+{
+    if (sliceAxisCombo_)
+        sliceAxisCombo_->setCurrentIndex(s.sliceAxis);
+    if (sliceExactSpin_ && s.slicePosition)
+        sliceExactSpin_->setValue(*s.slicePosition);
+}
+
+void MainWindow::applySessionDrawnWork(const SessionSettings& s, bool withKept)
+{
+    if (!section2D_)
+        return;
+    if (s.annotations) {
+        QList<SectionAnnotation> list = *s.annotations;
+        for (const SectionAnnotation& a : section2D_->annotations())
+            if (a.isFit)
+                list.append(a);
+        section2D_->setAnnotations(list);
+    }
+    if (withKept && s.keptIndices)
+        section2D_->setKeptIndices(QSet<int>(s.keptIndices->begin(), s.keptIndices->end()));
+}
+
+void MainWindow::finishSessionRestore(qint32 requestId, bool loaded)
+{
+    if (!pendingSession_ || pendingSession_->requestId != requestId)
+        return;
+    const SessionSettings s = pendingSession_->settings;
+    pendingSession_.reset();
+    applySessionSlicePlane(s);
+    if (loaded) {
+        // The section at the restored plane now, not after the debounce,
+        // whose fresh lines would drop the kept marks set below.
+        if (sliceDebounceTimer_)
+            sliceDebounceTimer_->stop();
+        sliceJob_->cancel();
+        refresh2DSection();
+    }
+    // Without the scan the kept marks would point at other lines.
+    applySessionDrawnWork(s, loaded);
 }
 
 void MainWindow::onSaveSession()
@@ -93,14 +151,15 @@ void MainWindow::onLoadSession()
         QMessageBox::critical(this, QStringLiteral("Load Session"), QStringLiteral("Invalid session file: %1").arg(error));
         return;
     }
-    if (!s.meshPath.isEmpty() && QFileInfo::exists(s.meshPath))
+    pendingSession_.reset();
+    const bool reloading = !s.meshPath.isEmpty() && QFileInfo::exists(s.meshPath);
+    if (reloading) {
         beginAsyncLoad(s.meshPath);
-
-    // Through the controls, so each one's own handler runs as for the user.
-    if (sliceAxisCombo_)
-        sliceAxisCombo_->setCurrentIndex(s.sliceAxis);
-    if (sliceExactSpin_ && s.slicePosition)
-        sliceExactSpin_->setValue(*s.slicePosition);
+        pendingSession_ = PendingSessionRestore{loadRequestCounter_, s};
+    } else {
+        // Through the controls, so each one's own handler runs as for the user.
+        applySessionSlicePlane(s);
+    }
     if (bandThicknessSpin_)
         bandThicknessSpin_->setValue(s.bandThickness);
     if (keepRatioSlider_)
@@ -137,5 +196,7 @@ void MainWindow::onLoadSession()
         else
             onShow2DSection();
     }
+    if (!reloading)
+        applySessionDrawnWork(s, false);
     statusBar()->showMessage(QStringLiteral("Session loaded: %1").arg(path));
 }

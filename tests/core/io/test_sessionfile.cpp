@@ -4,6 +4,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <ostream>
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 TEST(SessionFile, RoundTripKeepsEverySetting)
@@ -97,3 +101,105 @@ TEST(SessionFile, TextThatIsNotJsonIsRefusedWithTheParserMessage)
         EXPECT_EQ(s.keepRatio, 42); // untouched
     }
 }
+
+TEST(SessionFile, DrawnWorkRoundTrips)
+{
+    SectionAnnotation radius;
+    radius.kind = QStringLiteral("measure_radius");
+    radius.points = {QPointF(5, 0), QPointF(0, 5), QPointF(-5, 0)};
+    radius.center = QPointF(0, 0);
+    radius.radius = 5.0;
+    radius.isMeasurement = true;
+    radius.label = QStringLiteral("R 5.00 mm");
+    SectionAnnotation rectangle;
+    rectangle.kind = QStringLiteral("rectangle");
+    rectangle.rect = QRectF(-1.5, 2.25, 4, 3);
+    SectionAnnotation polygon;
+    polygon.kind = QStringLiteral("polygon");
+    polygon.points = {QPointF(1, 1), QPointF(4, 1), QPointF(4, 3)};
+    polygon.closed = true;
+
+    SessionSettings s;
+    s.annotations = QList<SectionAnnotation>{radius, rectangle, polygon};
+    s.keptIndices = QList<int>{0, 4, 17};
+    SessionSettings back;
+    QString error;
+    ASSERT_TRUE(sessionFromJson(sessionToJson(s), &back, &error));
+    ASSERT_TRUE(back.annotations && back.keptIndices);
+    EXPECT_EQ(*back.keptIndices, *s.keptIndices);
+    ASSERT_EQ(back.annotations->size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const SectionAnnotation& a = (*back.annotations)[i];
+        const SectionAnnotation& b = (*s.annotations)[i];
+        EXPECT_EQ(a.kind, b.kind);
+        EXPECT_EQ(a.points, b.points);
+        EXPECT_EQ(a.center, b.center);
+        EXPECT_EQ(a.rect, b.rect);
+        EXPECT_EQ(a.radius, b.radius);
+        EXPECT_EQ(a.closed, b.closed);
+        EXPECT_EQ(a.label, b.label);
+        EXPECT_EQ(a.isMeasurement, b.isMeasurement);
+    }
+
+    // Files from before these keys leave both empty, so nothing is touched.
+    ASSERT_TRUE(sessionFromJson(R"({"version":1,"sliceAxis":0})", &back, &error));
+    EXPECT_FALSE(back.annotations);
+    EXPECT_FALSE(back.keptIndices);
+}
+
+// A damaged record is left out, its neighbours come back; kept indices keep
+// only non-negative whole numbers.
+struct DamagedWorkCase {
+    const char* name;
+    const char* json;
+    int annotations; // -1: key treated as missing
+    std::vector<int> kept;
+};
+
+void PrintTo(const DamagedWorkCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class SessionDrawnWork : public ::testing::TestWithParam<DamagedWorkCase> {};
+
+TEST_P(SessionDrawnWork, DamagedEntriesAreLeftOut)
+{
+    const DamagedWorkCase& c = GetParam();
+    SessionSettings s;
+    QString error;
+    ASSERT_TRUE(sessionFromJson(QByteArray(c.json), &s, &error)) << error.toStdString();
+    if (c.annotations < 0)
+        EXPECT_FALSE(s.annotations);
+    else
+        EXPECT_EQ(s.annotations ? int(s.annotations->size()) : -1, c.annotations);
+    if (s.keptIndices) {
+        EXPECT_EQ(std::vector<int>(s.keptIndices->begin(), s.keptIndices->end()), c.kept);
+    }
+}
+
+#define GOOD R"({"kind":"line","points":[[0,0],[1,1]],"center":[0,0],"rect":[0,0,0,0],"radius":0})"
+INSTANTIATE_TEST_SUITE_P(
+    SessionFile, SessionDrawnWork,
+    ::testing::Values(
+        DamagedWorkCase{"NotAnArray", R"({"sectionAnnotations":{"kind":"line"},"keptIndices":"1,2"})", -1, {}},
+        DamagedWorkCase{"Empty", R"({"sectionAnnotations":[],"keptIndices":[]})", 0, {}},
+        DamagedWorkCase{"RecordNotAnObject", R"({"sectionAnnotations":[7, "line", null, )" GOOD "]}", 1, {}},
+        DamagedWorkCase{"UnknownKind",
+                        R"({"sectionAnnotations":[{"kind":"spline","points":[],"center":[0,0],"rect":[0,0,0,0],"radius":0}, )" GOOD "]}",
+                        1, {}},
+        DamagedWorkCase{"PointWithOneCoordinate",
+                        R"({"sectionAnnotations":[{"kind":"line","points":[[0],[1,1]],"center":[0,0],"rect":[0,0,0,0],"radius":0}]})",
+                        0, {}},
+        DamagedWorkCase{"PointAsText",
+                        R"({"sectionAnnotations":[{"kind":"line","points":[["0","0"],[1,1]],"center":[0,0],"rect":[0,0,0,0],"radius":0}]})",
+                        0, {}},
+        DamagedWorkCase{"NegativeRadius",
+                        R"({"sectionAnnotations":[{"kind":"circle","points":[],"center":[0,0],"rect":[0,0,0,0],"radius":-2}]})",
+                        0, {}},
+        DamagedWorkCase{"MissingCentre", R"({"sectionAnnotations":[{"kind":"line","points":[[0,0],[1,1]],"rect":[0,0,0,0],"radius":0}]})",
+                        0, {}},
+        DamagedWorkCase{"KeptOutOfRangeAndRepeated",
+                        R"({"keptIndices":[5,-1,2.5,"3",5,1e12,0,2147483647,null,2]})", -1, {0, 2, 5, 2147483647}}),
+    [](const ::testing::TestParamInfo<DamagedWorkCase>& info) { return std::string(info.param.name); });
+#undef GOOD

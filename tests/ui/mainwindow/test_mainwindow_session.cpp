@@ -1,11 +1,14 @@
 // Saving the window's settings and bringing them back in another window.
+#include "model/section/sectionsketch.h"
 #include "ui/mainwindow/mainwindow.h"
+#include "ui/section2d/section2dwidget.h"
 #include "tests/ui/common/uitestutil.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSlider>
@@ -55,6 +58,7 @@ private slots:
     }
 
     void savedSettingsComeBackWithTheScan();
+    void olderFilesLeaveTheDrawnWorkAlone();
     void damagedFilesAreReported();
 
 private:
@@ -65,18 +69,37 @@ private:
 void TestMainWindowSession::savedSettingsComeBackWithTheScan()
 {
     const QString sessionPath = dir_.filePath(QStringLiteral("session.hvs"));
+    SectionLines savedLines;
+    QList<SectionAnnotation> savedDrawn;
+    QSet<int> savedKept;
     {
         MainWindow window;
         window.show();
         window.beginAsyncLoad(scanPath_);
         QTRY_VERIFY_WITH_TIMEOUT(!window.isLoadInProgress(), kLoadTimeoutMs);
         child<QComboBox>(&window, "sliceAxisCombo")->setCurrentIndex(1);
-        child<QDoubleSpinBox>(&window, "sliceExactSpin")->setValue(5.5);
+        child<QDoubleSpinBox>(&window, "sliceExactSpin")->setValue(1.0);
         child<QDoubleSpinBox>(&window, "bandThicknessSpin")->setValue(0.8);
         child<QSlider>(&window, "keepRatioSlider")->setValue(85);
         child<QSlider>(&window, "smooth2DSlider")->setValue(20);
         layerBox(&window, "Kept")->setChecked(false);
         window.onUsePerspectiveProjection();
+        // The section at that plane, then work drawn on it.
+        QTRY_VERIFY_WITH_TIMEOUT(window.statusBar()->currentMessage().startsWith(QStringLiteral("Slice complete")),
+                                 kLoadTimeoutMs);
+        Section2DWidget* canvas = window.sectionCanvas();
+        savedLines = canvas->sectionLines();
+        QVERIFY(savedLines.size() > 6);
+        canvas->setKeptIndices({1, 3, 5});
+        SectionAnnotation radius = sketch::buildToolRecord(sketch::Tool::Radius, {QPointF(5, 0), QPointF(0, 5), QPointF(-5, 0)});
+        SectionAnnotation polygon = annotation("polygon", {QPointF(1, 1), QPointF(4, 1), QPointF(4, 3)});
+        polygon.closed = true;
+        SectionAnnotation fit = annotation("line", {QPointF(0, 0), QPointF(1, 0)});
+        fit.isFit = true;
+        canvas->setAnnotations({radius, annotation("point_label", {QPointF(3.1, -4)}, true, QStringLiteral("(3.10, -4.00)")),
+                                polygon, fit});
+        savedDrawn = canvas->annotations().mid(0, 3);
+        savedKept = canvas->keptIndices();
         window.onSaveSession();
         QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Session saved: %1").arg(sessionPath));
     }
@@ -85,13 +108,13 @@ void TestMainWindowSession::savedSettingsComeBackWithTheScan()
     const QJsonObject saved = QJsonDocument::fromJson(file.readAll()).object();
     QCOMPARE(saved.value(QStringLiteral("meshPath")).toString(), scanPath_);
     QCOMPARE(saved.value(QStringLiteral("isAligned")).toBool(), true);
+    QCOMPARE(saved.value(QStringLiteral("sectionAnnotations")).toArray().size(), 3); // no fits
 
     MainWindow window;
     window.show();
     window.onLoadSession();
     QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Session loaded: %1").arg(sessionPath));
     QVERIFY(window.isLoadInProgress()); // the scan comes back in the background
-    QCOMPARE(child<QComboBox>(&window, "sliceAxisCombo")->currentIndex(), 1);
     QCOMPARE(child<QDoubleSpinBox>(&window, "bandThicknessSpin")->value(), 0.8);
     QCOMPARE(child<QSlider>(&window, "keepRatioSlider")->value(), 85);
     QCOMPARE(child<QSlider>(&window, "smooth2DSlider")->value(), 20);
@@ -99,6 +122,55 @@ void TestMainWindowSession::savedSettingsComeBackWithTheScan()
     QVERIFY(!findAction(&window, QStringLiteral("Orthographic Projection"))->isChecked());
     QTRY_VERIFY_WITH_TIMEOUT(!window.isLoadInProgress(), kLoadTimeoutMs);
     QCOMPARE(QString::fromStdString(window.model().sourcePath), scanPath_);
+    // The plane as saved, not recentred by the load, and the same section
+    // with the same lines kept and the same sketches on it.
+    QCOMPARE(child<QComboBox>(&window, "sliceAxisCombo")->currentIndex(), 1);
+    QCOMPARE(child<QDoubleSpinBox>(&window, "sliceExactSpin")->value(), 1.0);
+    Section2DWidget* canvas = window.sectionCanvas();
+    QCOMPARE(canvas->sectionLines(), savedLines);
+    QCOMPARE(canvas->keptIndices(), savedKept);
+    const QList<SectionAnnotation> back = canvas->annotations();
+    QCOMPARE(back.size(), savedDrawn.size());
+    for (int i = 0; i < back.size(); ++i) {
+        QCOMPARE(back[i].kind, savedDrawn[i].kind);
+        QCOMPARE(back[i].points, savedDrawn[i].points);
+        QCOMPARE(back[i].center, savedDrawn[i].center);
+        QCOMPARE(back[i].radius, savedDrawn[i].radius);
+        QCOMPARE(back[i].closed, savedDrawn[i].closed);
+        QCOMPARE(back[i].label, savedDrawn[i].label);
+        QCOMPARE(back[i].isMeasurement, savedDrawn[i].isMeasurement);
+    }
+    // Nothing later replaces the restored section and drops its marks.
+    QTest::qWait(300);
+    QCOMPARE(canvas->keptIndices(), savedKept);
+}
+
+// A file written before the drawn work was saved: the plane still comes
+// back after the reload, and the sketches on the canvas stay.
+void TestMainWindowSession::olderFilesLeaveTheDrawnWorkAlone()
+{
+    const QString sessionPath = dir_.filePath(QStringLiteral("older.hvs"));
+    QFile file(sessionPath);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QJsonObject older{{QStringLiteral("version"), 1}, {QStringLiteral("meshPath"), scanPath_},
+                      {QStringLiteral("sliceAxis"), 0}, {QStringLiteral("slicePosition"), 1.0}};
+    file.write(QJsonDocument(older).toJson(QJsonDocument::Compact));
+    file.close();
+
+    MainWindow window;
+    window.show();
+    window.beginAsyncLoad(scanPath_);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.isLoadInProgress(), kLoadTimeoutMs);
+    const SectionAnnotation line = annotation("line", {QPointF(1, 2), QPointF(3, 4)});
+    window.sectionCanvas()->setAnnotations({line});
+    qputenv("HALVORAN_AUTOMATION_LOAD_SESSION", QFile::encodeName(sessionPath));
+    window.onLoadSession();
+    qunsetenv("HALVORAN_AUTOMATION_LOAD_SESSION");
+    QTRY_VERIFY_WITH_TIMEOUT(!window.isLoadInProgress(), kLoadTimeoutMs);
+    QCOMPARE(child<QComboBox>(&window, "sliceAxisCombo")->currentIndex(), 0);
+    QCOMPARE(child<QDoubleSpinBox>(&window, "sliceExactSpin")->value(), 1.0);
+    QCOMPARE(window.sectionCanvas()->annotations().size(), 1);
+    QCOMPARE(window.sectionCanvas()->annotations().first().points, line.points);
 }
 
 void TestMainWindowSession::damagedFilesAreReported()
