@@ -4,7 +4,10 @@
 
 #include <Eigen/Eigenvalues>
 
+#include <algorithm>
 #include <cmath>
+#include <thread>
+#include <vector>
 #include <cstdio>
 
 namespace {
@@ -15,6 +18,23 @@ constexpr std::size_t kMinSamples = 20000;
 // A sample belongs to a cylinder's wall when its normal is this far from
 // the axis (cos 60°); the end caps face along the axis.
 constexpr double kWallAxisCos = 0.5;
+// Large meshes are summed in this many chunks, on as many threads as there are cores.
+constexpr std::size_t kParallelFaces = 200000;
+constexpr std::size_t kChunks = 8;
+
+// Weighted sums of a few per-sample values.
+template <int N>
+struct Sums {
+    double w = 0.0;
+    double v[N] = {};
+    Sums& operator+=(const Sums& o)
+    {
+        w += o.w;
+        for (int i = 0; i < N; ++i)
+            v[i] += o.v[i];
+        return *this;
+    }
+};
 
 Eigen::Vector3d toEigen(const Vec3f& v)
 {
@@ -32,28 +52,43 @@ Eigen::Vector3d unitOrAsIs(const Eigen::Vector3d& v)
     return n > 0.0 ? Eigen::Vector3d(v / n) : v;
 }
 
-// Weighted mean and RMS spread of a per-sample value, two passes.
-template <class Visit, class Value>
-void meanAndSpread(const Visit& visit, const Value& value, double* mean, double* rms, double* weight = nullptr)
+// Runs fn(acc, sample) over every sample in a fixed number of face chunks,
+// on up to that many threads, and adds the chunks' sums in chunk order, so
+// the result does not depend on the machine's core count.
+template <class Acc, class Fn>
+Acc sumOverSamples(const MeshModel& model, double totalArea, std::size_t minSamples, Fn fn)
 {
-    double sum = 0.0, w = 0.0;
-    visit([&](const SurfaceSample& s) {
-        double x;
-        if (value(s, &x)) {
-            sum += s.weight * x;
-            w += s.weight;
-        }
-    });
-    *mean = w > 0.0 ? sum / w : 0.0;
-    double sq = 0.0;
-    visit([&](const SurfaceSample& s) {
-        double x;
-        if (value(s, &x))
-            sq += s.weight * (x - *mean) * (x - *mean);
-    });
-    *rms = w > 0.0 ? std::sqrt(sq / w) : 0.0;
-    if (weight)
-        *weight = w;
+    const std::size_t nf = model.faces.size();
+    const std::size_t chunks = nf >= kParallelFaces ? kChunks : 1;
+    std::vector<Acc> sums(chunks);
+    const auto run = [&](std::size_t i) {
+        const std::size_t first = nf * i / chunks, last = nf * (i + 1) / chunks;
+        forEachSurfaceSample(model.vertices.data(), model.vertices.size(), model.faces.data() + first, last - first,
+                             totalArea, minSamples, [&](const SurfaceSample& s) { fn(sums[i], s); });
+    };
+    const std::size_t threads = std::min<std::size_t>(chunks, std::max(1u, std::thread::hardware_concurrency()));
+    std::vector<std::thread> pool;
+    for (std::size_t t = 1; t < threads; ++t)
+        pool.emplace_back([&, t] {
+            for (std::size_t i = t; i < chunks; i += threads)
+                run(i);
+        });
+    for (std::size_t i = 0; i < chunks; i += threads)
+        run(i);
+    for (std::thread& t : pool)
+        t.join();
+    Acc total;
+    for (const Acc& a : sums)
+        total += a;
+    return total;
+}
+
+// Distance of c + d from the axis line through c along the unit vector a,
+// given r2 = |d|².
+double axisDistance(const Eigen::Vector3d& d, double r2, const Eigen::Vector3d& a)
+{
+    const double along = d.dot(a);
+    return std::sqrt(std::max(0.0, r2 - along * along));
 }
 
 } // namespace
@@ -63,70 +98,64 @@ PrimitiveFit fitPrimitive(const MeshModel& model)
     PrimitiveFit fit;
     if (!model.hasMesh() || model.vertices.size() < 10)
         return fit;
-    const Vec3f* v = model.vertices.data();
-    const std::size_t nv = model.vertices.size();
-    const Triangle* f = model.faces.data();
-    const std::size_t nf = model.faces.size();
-    const double area = surfaceArea(v, nv, f, nf);
-    if (!(area > 0.0) || !std::isfinite(area))
+    // The area centroid is exact from one sample per triangle; only the
+    // second moments need the finer sampling of large triangles.
+    const auto first = sumOverSamples<Sums<3>>(model, 0.0, 1, [](Sums<3>& a, const SurfaceSample& s) {
+        a.w += s.weight;
+        for (int i = 0; i < 3; ++i)
+            a.v[i] += s.weight * double(s.point[i]);
+    });
+    const double total = first.w;
+    if (!(total > 0.0) || !std::isfinite(total))
         return fit;
-    const auto visit = [&](auto&& fn) { forEachSurfaceSample(v, nv, f, nf, area, kMinSamples, fn); };
+    const Eigen::Vector3d c = Eigen::Vector3d(first.v[0], first.v[1], first.v[2]) / total;
 
-    Eigen::Vector3d c = Eigen::Vector3d::Zero();
-    double total = 0.0;
-    visit([&](const SurfaceSample& s) {
-        c += s.weight * toEigen(s.point);
-        total += s.weight;
-    });
-    c /= total;
-    Eigen::Matrix3d cov = Eigen::Matrix3d::Zero();
-    visit([&](const SurfaceSample& s) {
+    // Upper triangle of the covariance: xx, xy, xz, yy, yz, zz.
+    const auto second = sumOverSamples<Sums<6>>(model, total, kMinSamples, [&](Sums<6>& a, const SurfaceSample& s) {
         const Eigen::Vector3d d = toEigen(s.point) - c;
-        cov += s.weight * d * d.transpose();
+        const double m[6] = {d.x() * d.x(), d.x() * d.y(), d.x() * d.z(), d.y() * d.y(), d.y() * d.z(), d.z() * d.z()};
+        for (int i = 0; i < 6; ++i)
+            a.v[i] += s.weight * m[i];
     });
+    Eigen::Matrix3d cov;
+    cov << second.v[0], second.v[1], second.v[2], second.v[1], second.v[3], second.v[4], second.v[2], second.v[4],
+        second.v[5];
     cov /= total;
     const Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d> solver(cov); // eigenvalues ascending
     const Eigen::Matrix3d axes = solver.eigenvectors();
     const Eigen::Vector3d normal = unitOrAsIs(axes.col(0));
 
-    // Distances to the candidate shapes: plane offset, distance from c, and
-    // distance from each eigenvector's axis line. One pass for the means, one
-    // for the spreads.
+    // The plane's mean square offset is the smallest eigenvalue itself.
+    const double planeResidual = std::sqrt(std::max(0.0, solver.eigenvalues()(0)));
+
+    // Distance from c and from each eigenvector's axis line, first and
+    // second moments in one pass (variance = E[x²] − E[x]², in doubles).
     Eigen::Vector3d unitAxes[3];
     for (int k = 0; k < 3; ++k)
         unitAxes[k] = unitOrAsIs(axes.col(k));
-    const auto distances = [&](const SurfaceSample& s, double out[5]) {
+    // m[i] sums x, m[4 + i] sums x².
+    const auto moments = sumOverSamples<Sums<8>>(model, total, kMinSamples, [&](Sums<8>& a, const SurfaceSample& s) {
         const Eigen::Vector3d d = toEigen(s.point) - c;
-        out[0] = d.dot(normal);
-        out[1] = d.norm();
-        for (int k = 0; k < 3; ++k)
-            out[2 + k] = (d - d.dot(unitAxes[k]) * unitAxes[k]).norm();
-    };
-    double mean[5] = {0, 0, 0, 0, 0}, sq[5] = {0, 0, 0, 0, 0};
-    visit([&](const SurfaceSample& s) {
-        double x[5];
-        distances(s, x);
-        for (int i = 0; i < 5; ++i)
-            mean[i] += s.weight * x[i];
+        const double r2 = d.squaredNorm();
+        const double x[4] = {std::sqrt(r2), axisDistance(d, r2, unitAxes[0]), axisDistance(d, r2, unitAxes[1]),
+                             axisDistance(d, r2, unitAxes[2])};
+        for (int i = 0; i < 4; ++i) {
+            a.v[i] += s.weight * x[i];
+            a.v[4 + i] += s.weight * x[i] * x[i];
+        }
     });
-    for (double& m : mean)
-        m /= total;
-    visit([&](const SurfaceSample& s) {
-        double x[5];
-        distances(s, x);
-        // The plane's residual is about the plane through c itself.
-        sq[0] += s.weight * x[0] * x[0];
-        for (int i = 1; i < 5; ++i)
-            sq[i] += s.weight * (x[i] - mean[i]) * (x[i] - mean[i]);
-    });
-    const double planeResidual = std::sqrt(sq[0] / total);
-    const double sphereRadius = mean[1], sphereResidual = std::sqrt(sq[1] / total);
-    int best = 0;
-    for (int k = 1; k < 3; ++k)
-        if (sq[2 + k] < sq[2 + best])
+    double mean[4], rms[4];
+    for (int i = 0; i < 4; ++i) {
+        mean[i] = moments.v[i] / total;
+        rms[i] = std::sqrt(std::max(0.0, moments.v[4 + i] / total - mean[i] * mean[i]));
+    }
+    const double sphereRadius = mean[0], sphereResidual = rms[0];
+    int best = 1;
+    for (int k = 2; k < 4; ++k)
+        if (rms[k] < rms[best])
             best = k;
-    double cylinderRadius = mean[2 + best], cylinderResidual = std::sqrt(sq[2 + best] / total);
-    const Eigen::Vector3d cylinderAxis = unitAxes[best];
+    double cylinderRadius = mean[best], cylinderResidual = rms[best];
+    const Eigen::Vector3d cylinderAxis = unitAxes[best - 1];
 
     fit.centre = toVec(c);
     if (planeResidual <= sphereResidual && planeResidual <= cylinderResidual) {
@@ -138,17 +167,19 @@ PrimitiveFit fitPrimitive(const MeshModel& model)
         fit.axis = toVec(cylinderAxis);
         // The caps of a closed cylinder pull the mean distance inwards; when
         // the wall carries most of the area, it alone gives radius and residual.
-        double wallRadius = 0.0, wallResidual = 0.0, wallWeight = 0.0;
-        meanAndSpread(
-            visit,
-            [&](const SurfaceSample& s, double* x) {
-                if (std::fabs(toEigen(s.normal).dot(cylinderAxis)) >= kWallAxisCos)
-                    return false;
-                const Eigen::Vector3d d = toEigen(s.point) - c;
-                *x = (d - d.dot(cylinderAxis) * cylinderAxis).norm();
-                return true;
-            },
-            &wallRadius, &wallResidual, &wallWeight);
+        const auto wall = sumOverSamples<Sums<2>>(model, total, kMinSamples, [&](Sums<2>& a, const SurfaceSample& s) {
+            if (std::fabs(toEigen(s.normal).dot(cylinderAxis)) >= kWallAxisCos)
+                return;
+            const Eigen::Vector3d d = toEigen(s.point) - c;
+            const double x = axisDistance(d, d.squaredNorm(), cylinderAxis);
+            a.w += s.weight;
+            a.v[0] += s.weight * x;
+            a.v[1] += s.weight * x * x;
+        });
+        const double wallWeight = wall.w;
+        const double wallRadius = wallWeight > 0.0 ? wall.v[0] / wallWeight : 0.0;
+        const double wallResidual =
+            wallWeight > 0.0 ? std::sqrt(std::max(0.0, wall.v[1] / wallWeight - wallRadius * wallRadius)) : 0.0;
         if (wallWeight >= 0.5 * total) {
             cylinderRadius = wallRadius;
             cylinderResidual = wallResidual;

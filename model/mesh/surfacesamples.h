@@ -48,7 +48,8 @@ inline int samplesPerSide(double area, double targetArea, int maxPerSide = 48)
 
 // Calls fn for every sample of every valid triangle, with about
 // minSamples samples in total on coarse meshes and one per triangle on
-// fine ones. totalArea is the mesh's area (sum of its triangles).
+// fine ones. totalArea is the mesh's area (sum of its triangles); 0 gives
+// one sample per triangle.
 template <class Fn>
 void forEachSurfaceSample(const Vec3f* vertices, std::size_t vertexCount, const Triangle* faces, std::size_t faceCount,
                           double totalArea, std::size_t minSamples, Fn&& fn)
@@ -60,23 +61,14 @@ void forEachSurfaceSample(const Vec3f* vertices, std::size_t vertexCount, const 
             continue;
         const Vec3f a = vertices[t.v[0]], b = vertices[t.v[1]], c = vertices[t.v[2]];
         const Vec3f n = cross(b - a, c - a);
-        const double area = 0.5 * std::sqrt(double(dot(n, n)));
-        forEachTriangleSample(a, b, c, samplesPerSide(area, target), fn);
-    }
-}
-
-// Sum of the valid triangles' areas.
-inline double surfaceArea(const Vec3f* vertices, std::size_t vertexCount, const Triangle* faces, std::size_t faceCount)
-{
-    double sum = 0.0;
-    for (std::size_t f = 0; f < faceCount; ++f) {
-        const Triangle& t = faces[f];
-        if (t.v[0] >= vertexCount || t.v[1] >= vertexCount || t.v[2] >= vertexCount)
+        const float len = std::sqrt(dot(n, n));
+        if (!(len > 0.0f) || !std::isfinite(len))
             continue;
-        const Vec3f n = cross(vertices[t.v[1]] - vertices[t.v[0]], vertices[t.v[2]] - vertices[t.v[0]]);
-        const double a = 0.5 * std::sqrt(double(dot(n, n)));
-        if (std::isfinite(a))
-            sum += a;
+        const double area = 0.5 * double(len);
+        const int k = samplesPerSide(area, target);
+        if (k == 1) // the common case on scans: the centroid alone
+            fn(SurfaceSample{(a + b + c) * (1.0f / 3.0f), n * (1.0f / len), area});
+        else
+            forEachTriangleSample(a, b, c, k, fn);
     }
-    return sum;
 }
