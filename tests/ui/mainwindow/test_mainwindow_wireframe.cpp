@@ -15,6 +15,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <cmath>
 #include <memory>
@@ -199,8 +200,15 @@ void TestMainWindowWireframe::exportWithoutLatticeComputesTheFullOne()
 {
     load(scanPath_);
     // The section page never started a lattice: the export builds it itself,
-    // at full density, without a complexity selection.
+    // at full density, without a complexity selection, on a worker while the
+    // window keeps processing events.
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+    ticker.start(0);
     findAction(window_.get(), QStringLiteral("Export Wireframe DXF"))->trigger();
+    ticker.stop();
+    QVERIFY(ticks > 0);
     const std::size_t full = computeLatticeSegments(window_->model()).size();
     QVERIFY(full > 0);
     const QJsonObject summary = readDxfSummary(outDir_->filePath(QStringLiteral("wireframe.dxf")));
