@@ -143,72 +143,52 @@ SectionLines noisyBandRectangle(std::uint32_t seed, double amplitude, int copies
 
 // ---------------------------------------------------------------------------
 
-TEST(PostProcessKeepLongest, KeepsTheSevenLongestOfTenInInputOrder)
+namespace {
+
+struct KeepCase {
+    const char* what;
+    std::vector<float> lengths;
+    float ratio;
+    std::vector<int> kept; // indices into lengths, in input order
+};
+
+std::ostream& operator<<(std::ostream& os, const KeepCase& c)
 {
-    const float lengths[10] = {5, 1, 9, 3, 7, 2, 10, 4, 8, 6};
+    return os << c.what;
+}
+
+const float kNaNf = std::numeric_limits<float>::quiet_NaN();
+
+} // namespace
+
+class PostProcessKeepLongest : public testing::TestWithParam<KeepCase> {};
+
+TEST_P(PostProcessKeepLongest, KeepsTheLongestInInputOrder)
+{
+    const KeepCase& c = GetParam();
     Segments in;
-    for (int i = 0; i < 10; ++i)
-        in.push_back(seg(float(i), 0, float(i), lengths[i]));
-    const Segments out = keepLongestSegments(in, 0.7f);
-    ASSERT_EQ(out.size(), 7u);
-    const float expected[7] = {5, 9, 7, 10, 4, 8, 6};
-    for (int i = 0; i < 7; ++i)
-        EXPECT_FLOAT_EQ(out[std::size_t(i)].p1.y, expected[i]) << i;
+    for (std::size_t i = 0; i < c.lengths.size(); ++i)
+        in.push_back(seg(0, float(i), c.lengths[i], float(i)));
+    const Segments out = keepLongestSegments(in, c.ratio);
+    ASSERT_EQ(out.size(), c.kept.size());
+    for (std::size_t i = 0; i < out.size(); ++i)
+        EXPECT_EQ(out[i].p0.y, float(c.kept[i])) << i; // each input segment sits at y = its index
 }
 
-TEST(PostProcessKeepLongest, SegmentsTyingTheThresholdAllSurvive)
-{
-    Segments in;
-    for (int i = 0; i < 10; ++i)
-        in.push_back(seg(0, float(i), i < 8 ? 2.0f : 1.0f, float(i)));
-    const Segments out = keepLongestSegments(in, 0.5f);
-    ASSERT_EQ(out.size(), 8u);
-    for (int i = 0; i < 8; ++i)
-        EXPECT_FLOAT_EQ(out[std::size_t(i)].p0.y, float(i));
-}
-
-TEST(PostProcessKeepLongest, HalfCountsRoundAwayFromZero)
-{
-    Segments in;
-    for (int i = 0; i < 5; ++i)
-        in.push_back(seg(0, 0, float(i + 1), 0));
-    EXPECT_EQ(keepLongestSegments(in, 0.5f).size(), 3u); // 2.5 -> 3
-}
-
-TEST(PostProcessKeepLongest, RatioOneKeepsEverythingUnchanged)
-{
-    Segments in{seg(0, 0, 1, 0), seg(0, 0, 0, 0), seg(5, 5, 5, 6)};
-    for (float ratio : {1.0f, 0.9995f, 3.0f}) {
-        const Segments out = keepLongestSegments(in, ratio);
-        ASSERT_EQ(out.size(), in.size()) << ratio;
-        for (std::size_t i = 0; i < in.size(); ++i)
-            EXPECT_TRUE(out[i].p0 == in[i].p0 && out[i].p1 == in[i].p1);
-    }
-}
-
-TEST(PostProcessKeepLongest, TinyRatioStillKeepsTheLongest)
-{
-    Segments in;
-    for (int i = 0; i < 10; ++i)
-        in.push_back(seg(0, 0, float(i == 4 ? 50 : i + 1), 0));
-    for (float ratio : {0.0f, -1.0f}) {
-        const Segments out = keepLongestSegments(in, ratio);
-        ASSERT_EQ(out.size(), 1u);
-        EXPECT_FLOAT_EQ(out[0].p1.x, 50.0f);
-    }
-}
-
-TEST(PostProcessKeepLongest, EmptyAndNonFiniteInputAreHarmless)
-{
-    EXPECT_TRUE(keepLongestSegments({}, 0.5f).empty());
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    Segments in{seg(0, 0, nan, 0), seg(0, 0, 3, 0), seg(0, 0, 1, 0), seg(0, 0, 2, 0)};
-    const Segments out = keepLongestSegments(in, 0.5f);
-    ASSERT_EQ(out.size(), 2u);
-    EXPECT_FLOAT_EQ(out[0].p1.x, 3.0f);
-    EXPECT_FLOAT_EQ(out[1].p1.x, 2.0f);
-    EXPECT_EQ(keepLongestSegments(in, nan).size(), in.size());
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PostProcessKeepLongest,
+    testing::Values(KeepCase{"seven of ten", {5, 1, 9, 3, 7, 2, 10, 4, 8, 6}, 0.7f, {0, 2, 4, 6, 7, 8, 9}},
+                    KeepCase{"ties at the threshold all survive", {2, 2, 2, 2, 2, 2, 2, 2, 1, 1}, 0.5f,
+                             {0, 1, 2, 3, 4, 5, 6, 7}},
+                    KeepCase{"half counts round up", {1, 2, 3, 4, 5}, 0.5f, {2, 3, 4}},
+                    KeepCase{"ratio one keeps all", {1, 0, 1}, 1.0f, {0, 1, 2}},
+                    KeepCase{"ratio near one keeps all", {1, 0, 1}, 0.9995f, {0, 1, 2}},
+                    KeepCase{"ratio above one keeps all", {1, 0, 1}, 3.0f, {0, 1, 2}},
+                    KeepCase{"zero ratio keeps the longest", {1, 2, 3, 4, 50, 6, 7, 8, 9, 10}, 0.0f, {4}},
+                    KeepCase{"negative ratio keeps the longest", {1, 2, 3, 4, 50, 6, 7, 8, 9, 10}, -1.0f, {4}},
+                    KeepCase{"empty", {}, 0.5f, {}},
+                    KeepCase{"NaN length is dropped", {kNaNf, 3, 1, 2}, 0.5f, {1, 3}},
+                    KeepCase{"NaN ratio keeps all", {kNaNf, 3, 1, 2}, kNaNf, {0, 1, 2, 3}}));
 
 // ---------------------------------------------------------------------------
 
@@ -350,18 +330,26 @@ SectionLines gappedRuns(double gapStart, double gapEnd)
 
 } // namespace
 
-TEST(PostProcessBandCleanup, BridgesFacingEndsAcrossHalfAMillimetre)
+TEST(PostProcessBandCleanup, BridgesFacingEndsOnlyInBandModeAndWithinTheBridgeDistance)
 {
-    // m = 1, E = 100: r = 0.35 (the ends do not weld), bridge distance 6.
-    const SectionLines out = cleanupBandSection(gappedRuns(49.75, 50.25), true);
-    EXPECT_EQ(undirected(out),
-              undirected({QLineF(0, 0, 49.75, 0), QLineF(50.25, 0, 100, 0), QLineF(49.75, 0, 50.25, 0)}));
-}
-
-TEST(PostProcessBandCleanup, DoesNotBridgeInExactModeOrBeyondTheBridgeDistance)
-{
-    EXPECT_EQ(cleanupBandSection(gappedRuns(49.75, 50.25), false).size(), 2);
-    EXPECT_EQ(cleanupBandSection(gappedRuns(45.0, 55.0), true).size(), 2);
+    // m = 1, E = 100: weld radius 0.35, bridge distance 6.
+    struct Case {
+        double gapStart, gapEnd;
+        bool band;
+        int lines;
+        double length;
+    };
+    const Case cases[] = {
+        {49.75, 50.25, true, 3, 100.0},  // bridged by a 0.5 mm line
+        {49.75, 50.25, false, 2, 99.5},  // exact sections are never bridged
+        {45.0, 55.0, true, 2, 90.0},     // beyond the bridge distance
+        {49.97, 50.03, true, 1, 100.0},  // within a fifth of the radius: welded, not bridged
+    };
+    for (const Case& k : cases) {
+        const SectionLines out = cleanupBandSection(gappedRuns(k.gapStart, k.gapEnd), k.band);
+        EXPECT_EQ(out.size(), k.lines) << k.gapStart << " " << k.band;
+        EXPECT_NEAR(totalLength(out), k.length, 0.05) << k.gapStart << " " << k.band;
+    }
 }
 
 TEST(PostProcessBandCleanup, DoesNotBridgeEndsPointingTheSameWay)
@@ -373,14 +361,6 @@ TEST(PostProcessBandCleanup, DoesNotBridgeEndsPointingTheSameWay)
     appendRun(in, {0, 0.5}, {100, 0.5}, 1.0);
     const SectionLines out = cleanupBandSection(in, true);
     EXPECT_EQ(undirected(out), undirected({QLineF(0, 0, 100, 0), QLineF(0, 0.5, 100, 0.5)}));
-}
-
-TEST(PostProcessBandCleanup, GapsWithinAFifthOfTheWeldRadiusCloseByWeldingNotBridging)
-{
-    // r = 0.35: ends 0.06 apart weld into one node, so no bridge line appears.
-    const SectionLines out = cleanupBandSection(gappedRuns(49.97, 50.03), true);
-    ASSERT_EQ(out.size(), 1);
-    EXPECT_NEAR(out[0].length(), 100.0, 0.05);
 }
 
 TEST(PostProcessBandCleanup, ReturnsItsInputWhenNothingUsableRemains)
@@ -898,32 +878,6 @@ TEST(PostProcessPipeline, GarbageThroughEveryStageYieldsOnlyValidLines)
 }
 
 // ---------------------------------------------------------------------------
-
-TEST(PostProcessQualityPresets, TableHoldsTheThreePresets)
-{
-    const QualityPreset& fast = kQualityPresets[0];
-    EXPECT_STREQ(fast.name, "Fast");
-    EXPECT_EQ(fast.keepPercent, 70);
-    EXPECT_EQ(fast.smoothStrength, 15);
-    EXPECT_EQ(fast.wireComplexity, 40);
-    EXPECT_EQ(fast.wireCleanupIndex, 2);
-    EXPECT_DOUBLE_EQ(fast.edgeAngleDegrees, 45.0);
-    const QualityPreset& balanced = kQualityPresets[1];
-    EXPECT_STREQ(balanced.name, "Balanced");
-    EXPECT_EQ(balanced.keepPercent, 100);
-    EXPECT_EQ(balanced.smoothStrength, 35);
-    EXPECT_EQ(balanced.wireComplexity, 70);
-    EXPECT_EQ(balanced.wireCleanupIndex, 1);
-    EXPECT_DOUBLE_EQ(balanced.edgeAngleDegrees, 30.0);
-    const QualityPreset& high = kQualityPresets[2];
-    EXPECT_STREQ(high.name, "High Quality");
-    EXPECT_EQ(high.keepPercent, 100);
-    EXPECT_EQ(high.smoothStrength, 55);
-    EXPECT_EQ(high.wireComplexity, 100);
-    EXPECT_EQ(high.wireCleanupIndex, 0);
-    EXPECT_DOUBLE_EQ(high.edgeAngleDegrees, 20.0);
-    EXPECT_EQ(kDefaultQualityPresetIndex, 1);
-}
 
 TEST(PostProcessQualityPresets, IndicesAboveTwoMeanHighQuality)
 {
