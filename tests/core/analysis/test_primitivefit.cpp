@@ -66,6 +66,11 @@ struct Case {
     float maxResidual;
 };
 
+void PrintTo(const Case& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class PrimitiveFitShapes : public ::testing::TestWithParam<Case> {};
 
 } // namespace

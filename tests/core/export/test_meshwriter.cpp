@@ -21,6 +21,12 @@
 
 #include <limits>
 
+// Names the format in test output; at global scope, where lookup finds it.
+void PrintTo(MeshFileFormat format, std::ostream* os)
+{
+    *os << meshFileType(format).name;
+}
+
 namespace {
 
 // The holed sphere plus what a writer must leave out: a vertex no triangle

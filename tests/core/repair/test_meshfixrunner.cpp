@@ -65,6 +65,11 @@ struct FailureCase {
     const char* error;
 };
 
+void PrintTo(const FailureCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class MeshFixFailure : public ::testing::TestWithParam<FailureCase> {};
 
 TEST_P(MeshFixFailure, IsReportedWithItsMessage)
@@ -262,6 +267,11 @@ struct ProgramCase {
     double sphereRadius;  // > 0: centroids must stay within 1.5 mm of that sphere
     const char* reported; // a line of the report must contain this
 };
+
+void PrintTo(const ProgramCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class RepairProgram : public ::testing::TestWithParam<ProgramCase> {};
 

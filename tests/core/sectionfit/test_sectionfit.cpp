@@ -71,6 +71,11 @@ struct ShapeCase {
     bool tangent; // every junction smooth
 };
 
+void PrintTo(const ShapeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class FitShapes : public ::testing::TestWithParam<ShapeCase> {};
 
 TEST_P(FitShapes, GiveTheDesignedEntities)
