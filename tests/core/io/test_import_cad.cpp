@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <set>
 
 using fixtures::TempDir;
@@ -37,15 +38,15 @@ bool startsWith(const std::string& text, const std::string& prefix)
 
 // --- STEP -----------------------------------------------------------------------
 
-TEST(ImportStep, BoxBecomesTwoTrianglesPerFaceWithUnsharedCorners)
+TEST(ImportStep, BoxBecomesTwoTrianglesPerFaceOnItsEightCorners)
 {
     TempDir dir;
     fixtures::writeStepBox(dir.path("box.step"), 10, 20, 30);
     const Loaded r = load(dir.path("box.step"));
     ASSERT_TRUE(r.ok) << r.error;
-    // Six planar faces, each with its own four corners.
+    // Six planar faces sharing the eight corners.
     EXPECT_EQ(r.model.faces.size(), 12u);
-    EXPECT_EQ(r.model.vertices.size(), 24u);
+    EXPECT_EQ(r.model.vertices.size(), 8u);
     const Vec3f lo = r.model.boundsMin(), hi = r.model.boundsMax();
     EXPECT_FLOAT_EQ(lo.x, 0.0f);
     EXPECT_FLOAT_EQ(lo.y, 0.0f);
@@ -58,6 +59,47 @@ TEST(ImportStep, BoxBecomesTwoTrianglesPerFaceWithUnsharedCorners)
         for (int a = 0; a < 3; ++a)
             EXPECT_TRUE(p[a] == lo[a] || p[a] == hi[a]);
 }
+
+// Solids arrive closed and outward-wound: every edge joins exactly two
+// triangles that run it in opposite directions, and the volume is positive.
+struct StepSolid {
+    const char* name;
+    void (*write)(const std::string&);
+    double volume;
+    double tolerance;
+};
+
+class ImportStepSolid : public ::testing::TestWithParam<StepSolid> {};
+
+TEST_P(ImportStepSolid, IsClosedAndOutwardWound)
+{
+    TempDir dir;
+    GetParam().write(dir.path("part.step"));
+    const Loaded r = load(dir.path("part.step"));
+    ASSERT_TRUE(r.ok) << r.error;
+    std::map<std::pair<std::uint32_t, std::uint32_t>, int> directed;
+    for (const Triangle& t : r.model.faces)
+        for (int k = 0; k < 3; ++k)
+            ++directed[{t[k], t[(k + 1) % 3]}];
+    for (const auto& [edge, count] : directed) {
+        EXPECT_EQ(count, 1) << edge.first << "-" << edge.second << " runs the same way twice";
+        EXPECT_EQ(directed.count({edge.second, edge.first}), 1u) << edge.first << "-" << edge.second << " is open";
+    }
+    EXPECT_NEAR(fixtures::signedVolume(r.model), GetParam().volume, GetParam().tolerance);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Solids, ImportStepSolid,
+    ::testing::Values(
+        StepSolid{"Box", [](const std::string& p) { fixtures::writeStepBox(p, 10, 20, 30); }, 6000.0, 1e-3},
+        // The tessellated cylinder lies inside the true one by at most the deflection.
+        StepSolid{"Cylinder", [](const std::string& p) { fixtures::writeStepCylinder(p, 10, 20); },
+                  M_PI * 100.0 * 20.0, 2.0 * M_PI * 10.0 * 20.0 * 0.1},
+        StepSolid{"PlateWithCrossHole",
+                  [](const std::string& p) { fixtures::writeStepPlateWithCrossHole(p, 100, 60, 8, 2); },
+                  100.0 * 60.0 * 8.0 - M_PI * 4.0 * 60.0, 2.0 * M_PI * 2.0 * 60.0 * 0.1},
+        StepSolid{"TwoBoxes", [](const std::string& p) { fixtures::writeStepTwoBoxes(p, 5, 20); }, 250.0, 1e-3}),
+    [](const ::testing::TestParamInfo<StepSolid>& info) { return std::string(info.param.name); });
 
 TEST(ImportStep, CylinderIsTessellatedWithinTheAbsoluteDeflection)
 {
@@ -93,20 +135,20 @@ TEST(ImportStep, StpAndStepTakeTheSameImporter)
     EXPECT_EQ(step.model.faces, stp.model.faces);
 }
 
-TEST(ImportStep, TwoSolidsGiveOneSoupWithOffsetIndices)
+TEST(ImportStep, TwoSolidsGiveOneMeshWithOffsetIndices)
 {
     TempDir dir;
     fixtures::writeStepTwoBoxes(dir.path("two.step"), 5, 20);
     const Loaded r = load(dir.path("two.step"));
     ASSERT_TRUE(r.ok) << r.error;
     ASSERT_EQ(r.model.faces.size(), 24u);
-    ASSERT_EQ(r.model.vertices.size(), 48u);
-    // The first solid's triangles use the first 24 vertices, the second's the rest.
+    ASSERT_EQ(r.model.vertices.size(), 16u);
+    // The first solid's triangles use the first 8 vertices, the second's the rest.
     for (std::size_t i = 0; i < 24; ++i) {
         const Triangle& t = r.model.faces[i];
         const bool second = i >= 12;
         for (int k = 0; k < 3; ++k) {
-            EXPECT_EQ(t[k] >= 24u, second) << "triangle " << i;
+            EXPECT_EQ(t[k] >= 8u, second) << "triangle " << i;
             EXPECT_EQ(r.model.vertices[t[k]].x >= 20.0f, second) << "triangle " << i;
         }
     }
