@@ -2,6 +2,7 @@
 // the conversion into our arrays.
 
 #include "io/meshimport.h"
+#include "io/nativereaders.h"
 #include "io/prechecks.h"
 #include "io/vtkmessages.h"
 #include "io/vtkpipeline.h"
@@ -20,6 +21,8 @@
 #include <vtkSTLReader.h>
 #include <vtkSmartPointer.h>
 #include <vtkTriangleFilter.h>
+
+#include <QtGlobal>
 
 #include <cmath>
 #include <type_traits>
@@ -271,22 +274,44 @@ bool importWithVtk(VtkMeshFormat format, const std::string& path, std::vector<Ve
     return polyDataToMesh(polyData, vertices, faces, error);
 }
 
+using NativeReader = bool (*)(const std::string&, std::vector<Vec3f>&, std::vector<Triangle>&, std::string&);
+
+// The native reader when it takes the file, else the pipeline (which also
+// gives every message); the choice is logged per file.
+bool importFast(VtkMeshFormat format, NativeReader native, const std::string& path, std::vector<Vec3f>& vertices,
+                std::vector<Triangle>& faces, std::string* error)
+{
+    std::string why;
+    if (native(path, vertices, faces, why)) {
+        qInfo("[LOAD_TRACE] native reader: %zu vertices, %zu triangles", vertices.size(), faces.size());
+        return true;
+    }
+    qInfo("[LOAD_TRACE] VTK reader pipeline (%s)", why.c_str());
+    return importWithVtk(format, path, vertices, faces, error);
+}
+
 } // namespace
 
 bool importStl(const std::string& path, std::vector<Vec3f>& vertices, std::vector<Triangle>& faces,
                std::string* error)
 {
-    return importWithVtk(VtkMeshFormat::Stl, path, vertices, faces, error);
+    return importFast(VtkMeshFormat::Stl, readStlNative, path, vertices, faces, error);
 }
 
 bool importObj(const std::string& path, std::vector<Vec3f>& vertices, std::vector<Triangle>& faces,
                std::string* error)
 {
-    return importWithVtk(VtkMeshFormat::Obj, path, vertices, faces, error);
+    return importFast(VtkMeshFormat::Obj, readObjNative, path, vertices, faces, error);
 }
 
 bool importPly(const std::string& path, std::vector<Vec3f>& vertices, std::vector<Triangle>& faces,
                std::string* error)
 {
-    return importWithVtk(VtkMeshFormat::Ply, path, vertices, faces, error);
+    return importFast(VtkMeshFormat::Ply, readPlyNative, path, vertices, faces, error);
+}
+
+bool importWithVtkPipeline(VtkMeshFormat format, const std::string& path, std::vector<Vec3f>& vertices,
+                           std::vector<Triangle>& faces, std::string* error)
+{
+    return importWithVtk(format, path, vertices, faces, error);
 }

@@ -2,7 +2,10 @@
 
 #include <vtkSmartPointer.h>
 
+#include "model/mesh/meshtypes.h"
+
 #include <string>
+#include <vector>
 
 class vtkPolyData;
 
@@ -15,3 +18,8 @@ enum class VtkMeshFormat { Stl, Obj, Ply };
 // cleaned output, which may be null or empty when the reader failed.
 bool runVtkMeshPipeline(VtkMeshFormat format, const std::string& path, vtkSmartPointer<vtkPolyData>& polyData,
                         std::string* error);
+
+// The whole import through VTK, never the native readers: the oracle the
+// native readers are tested against.
+bool importWithVtkPipeline(VtkMeshFormat format, const std::string& path, std::vector<Vec3f>& vertices,
+                           std::vector<Triangle>& faces, std::string* error);
