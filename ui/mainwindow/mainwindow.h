@@ -230,6 +230,7 @@ private:
     QWidget* buildRightPane();
     QWidget* buildTopBar();
     QWidget* buildSliceRow();
+    QWidget* buildSliceCleanupRows();
     QWidget* buildDrawingControls();
     QWidget* buildInformationPanel();
     QWidget* buildLayerSwitches();
@@ -403,6 +404,7 @@ private:
     QComboBox* modeCombo_ = nullptr;
     QComboBox* sliceAxisCombo_ = nullptr;
     QWidget* sliceRow_ = nullptr;
+    QWidget* sliceCleanupRows_ = nullptr;
     QSlider* sliceSlider_ = nullptr;
     QDoubleSpinBox* sliceExactSpin_ = nullptr;
     QWidget* drawingControls_ = nullptr;

@@ -1,7 +1,6 @@
 // Left pane: the main 3D view, the repair row and the bottom controls.
 #include "ui/mainwindow/mainwindow.h"
 
-#include "model/section/sectiondefaults.h"
 #include "ui/view3d/occtmeshview.h"
 
 #include <QCheckBox>
@@ -115,17 +114,8 @@ QWidget* MainWindow::buildBottomControls()
     form->setContentsMargins(6, 4, 6, 4);
     form->setSpacing(4);
 
-    bandThicknessSpin_ = makeSpin(content, 0.0, 50.0, 0.1, 0.0, QStringLiteral(" mm"));
-    bandThicknessSpin_->setObjectName(QStringLiteral("bandThicknessSpin"));
-    // Value changes take the debounced path; the slot itself refreshes at once.
-    connect(bandThicknessSpin_, &QDoubleSpinBox::valueChanged, this, [this](double) { startSliceDebounce(); });
-    form->addRow(QStringLiteral("Band Thickness:"), bandThicknessSpin_);
-
-    qualityCombo_ = makeCombo(content, {QStringLiteral("Fast"), QStringLiteral("Balanced"), QStringLiteral("High Quality")}, 1);
-    qualityCombo_->setObjectName(QStringLiteral("qualityCombo"));
-    connect(qualityCombo_, &QComboBox::currentIndexChanged, this, &MainWindow::onQualityPresetChanged);
-    form->addRow(QStringLiteral("Quality:"), qualityCombo_);
-
+    // Band thickness, quality, long segments and 2D smooth shape every
+    // section: they sit with it in the right pane (buildSliceCleanupRows).
     alignTargetCombo_ = makeCombo(content, {QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("Z")}, 2);
     alignTargetCombo_->setObjectName(QStringLiteral("alignTargetCombo"));
     form->addRow(QStringLiteral("Align Target:"), alignTargetCombo_);
@@ -166,22 +156,6 @@ QWidget* MainWindow::buildBottomControls()
         arrowButtons.append(button);
     }
     form->addRow(QStringLiteral("Arrows:"), makeRow(content, arrowButtons));
-
-    keepRatioSlider_ = makeSlider(content, 5, 100, kDefaultKeepPercent);
-    keepRatioSlider_->setObjectName(QStringLiteral("keepRatioSlider"));
-    keepRatioLabel_ = new QLabel(QStringLiteral("%1%").arg(kDefaultKeepPercent));
-    connect(keepRatioSlider_, &QSlider::valueChanged, this, &MainWindow::onKeepRatioChanged);
-    auto* keepRow = makeRow(content, {keepRatioSlider_, keepRatioLabel_});
-    static_cast<QHBoxLayout*>(keepRow->layout())->setStretch(0, 1);
-    form->addRow(QStringLiteral("Long Segments:"), keepRow);
-
-    smooth2DSlider_ = makeSlider(content, 0, 100, kDefaultSmoothStrength);
-    smooth2DSlider_->setObjectName(QStringLiteral("smooth2DSlider"));
-    smooth2DLabel_ = new QLabel(QStringLiteral("%1%").arg(kDefaultSmoothStrength));
-    connect(smooth2DSlider_, &QSlider::valueChanged, this, &MainWindow::onSmooth2DChanged);
-    auto* smoothRow = makeRow(content, {smooth2DSlider_, smooth2DLabel_});
-    static_cast<QHBoxLayout*>(smoothRow->layout())->setStretch(0, 1);
-    form->addRow(QStringLiteral("2D Smooth:"), smoothRow);
 
     keepVectorButton_ = new QPushButton(QStringLiteral("Keep Vector Select"));
     keepVectorButton_->setCheckable(true);

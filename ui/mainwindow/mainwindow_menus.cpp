@@ -1,5 +1,6 @@
 // Menu bar and the main toolbar.
 #include "ui/mainwindow/mainwindow.h"
+#include "ui/mainwindow/toolbarrows.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -139,23 +140,27 @@ void MainWindow::buildMainToolbar()
         addCommand(mainToolbar_, QStringLiteral("Rect Snap"), &MainWindow::onRectSnapAlign),
         addCommand(mainToolbar_, QStringLiteral("Reset Alignment"), &MainWindow::onResetAlignment),
     };
-    mainToolbar_->addSeparator();
 
+    // The bar is ~1880 px wide in one row: colours, exports and the
+    // wireframe go on in a second row.
+    addToolBarBreak();
+    QToolBar* row = continueToolbarRow(mainToolbar_);
+    addToolBar(row);
     colorActions_ = {
-        addCommand(mainToolbar_, QStringLiteral("Model Color"), &MainWindow::onModelColor),
-        addCommand(mainToolbar_, QStringLiteral("Background Color"), &MainWindow::onBackgroundColor),
-        addCommand(mainToolbar_, QStringLiteral("Contour Color"), &MainWindow::onContourColor),
+        addCommand(row, QStringLiteral("Model Color"), &MainWindow::onModelColor),
+        addCommand(row, QStringLiteral("Background Color"), &MainWindow::onBackgroundColor),
+        addCommand(row, QStringLiteral("Contour Color"), &MainWindow::onContourColor),
     };
-    mainToolbar_->addSeparator();
+    row->addSeparator();
 
-    exportDxfAction_ = addCommand(mainToolbar_, QStringLiteral("Export DXF"), &MainWindow::onExportDxf);
-    exportSvgAction_ = addCommand(mainToolbar_, QStringLiteral("Export SVG"), &MainWindow::onExportSvg);
-    export2DDrawingAction_ = addCommand(mainToolbar_, QStringLiteral("2D Drawing"), &MainWindow::onExport2DDrawing);
-    mainToolbar_->addSeparator();
+    exportDxfAction_ = addCommand(row, QStringLiteral("Export DXF"), &MainWindow::onExportDxf);
+    exportSvgAction_ = addCommand(row, QStringLiteral("Export SVG"), &MainWindow::onExportSvg);
+    export2DDrawingAction_ = addCommand(row, QStringLiteral("2D Drawing"), &MainWindow::onExport2DDrawing);
+    row->addSeparator();
 
-    wireframeAction_ = mainToolbar_->addAction(QStringLiteral("Wireframe"));
+    wireframeAction_ = row->addAction(QStringLiteral("Wireframe"));
     wireframeAction_->setCheckable(true);
     connect(wireframeAction_, &QAction::toggled, this, &MainWindow::onWireframeToolbarToggled);
     exportWireframeDxfAction_ =
-        addCommand(mainToolbar_, QStringLiteral("Export Wireframe DXF"), &MainWindow::onExportWireframeDxf);
+        addCommand(row, QStringLiteral("Export Wireframe DXF"), &MainWindow::onExportWireframeDxf);
 }

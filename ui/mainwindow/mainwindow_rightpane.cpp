@@ -1,12 +1,15 @@
 // Right pane: page switches, slice row, drawing controls, the stacked 2D and
 // wireframe pages, information panel and layer switches.
 #include "ui/mainwindow/mainwindow.h"
+#include "ui/mainwindow/toolbarrows.h"
 #include "ui/section2d/section2dwidget.h"
+
+#include "model/section/sectiondefaults.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
-#include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -79,10 +82,11 @@ QWidget* MainWindow::buildRightPane()
     buildDrawToolbar();
     buildMeasureToolbar();
     buildWireframeToolbar();
-    layout->addWidget(drawToolbar_);
-    layout->addWidget(measureToolbar_);
-    layout->addWidget(wireToolbar_);
+    for (QToolBar* bar : {drawToolbar_, measureToolbar_, wireToolbar_})
+        for (QToolBar* row : toolbarRows(bar))
+            layout->addWidget(row);
     layout->addWidget(buildSliceRow());
+    layout->addWidget(buildSliceCleanupRows());
     layout->addWidget(buildDrawingControls());
 
     rightStack_ = new QStackedWidget(pane);
@@ -94,6 +98,8 @@ QWidget* MainWindow::buildRightPane()
     sectionCanvasHost_->layout()->setContentsMargins(0, 0, 0, 0);
     section2D_ = new Section2DWidget(sectionCanvasHost_);
     section2D_->setObjectName(QStringLiteral("section2D"));
+    // Lower than the canvas' own minimum so the window fits a 768-pixel screen.
+    section2D_->setMinimumSize(240, 150);
     sectionCanvasHost_->layout()->addWidget(section2D_);
     wireViewHost_ = new QWidget(rightStack_);
     wireViewHost_->setObjectName(QStringLiteral("wireViewHost"));
@@ -167,6 +173,58 @@ QWidget* MainWindow::buildSliceRow()
     connect(sliceExactSpin_, &QDoubleSpinBox::valueChanged, this, &MainWindow::onSliceExactChanged);
     row->addWidget(sliceExactSpin_);
     return sliceRow_;
+}
+
+QWidget* MainWindow::buildSliceCleanupRows()
+{
+    // Two compact rows under the slice row: these change every section and
+    // every export, so they stay in view with it.
+    sliceCleanupRows_ = new QWidget(this);
+    sliceCleanupRows_->setObjectName(QStringLiteral("sliceCleanupRows"));
+    auto* grid = new QGridLayout(sliceCleanupRows_);
+    grid->setContentsMargins(4, 0, 4, 0);
+    grid->setHorizontalSpacing(4);
+    grid->setVerticalSpacing(2);
+
+    bandThicknessSpin_ = new QDoubleSpinBox(sliceCleanupRows_);
+    bandThicknessSpin_->setObjectName(QStringLiteral("bandThicknessSpin"));
+    bandThicknessSpin_->setDecimals(1);
+    bandThicknessSpin_->setRange(0.0, 50.0);
+    bandThicknessSpin_->setSingleStep(0.1);
+    bandThicknessSpin_->setSuffix(QStringLiteral(" mm"));
+    // Value changes take the debounced path; the slot itself refreshes at once.
+    connect(bandThicknessSpin_, &QDoubleSpinBox::valueChanged, this, [this](double) { startSliceDebounce(); });
+    grid->addWidget(new QLabel(QStringLiteral("Band Thickness:"), sliceCleanupRows_), 0, 0);
+    grid->addWidget(bandThicknessSpin_, 0, 1);
+
+    qualityCombo_ = new QComboBox(sliceCleanupRows_);
+    qualityCombo_->setObjectName(QStringLiteral("qualityCombo"));
+    qualityCombo_->addItems({QStringLiteral("Fast"), QStringLiteral("Balanced"), QStringLiteral("High Quality")});
+    qualityCombo_->setCurrentIndex(1);
+    connect(qualityCombo_, &QComboBox::currentIndexChanged, this, &MainWindow::onQualityPresetChanged);
+    grid->addWidget(new QLabel(QStringLiteral("Quality:"), sliceCleanupRows_), 1, 0);
+    grid->addWidget(qualityCombo_, 1, 1);
+
+    const auto percentSlider = [&](int row, const QString& label, int min, int value, QSlider*& slider,
+                                   QLabel*& number, const char* name) {
+        slider = new QSlider(Qt::Horizontal, sliceCleanupRows_);
+        slider->setObjectName(QString::fromLatin1(name));
+        slider->setRange(min, 100);
+        slider->setValue(value);
+        number = new QLabel(QStringLiteral("%1%").arg(value), sliceCleanupRows_);
+        number->setMinimumWidth(34);
+        grid->addWidget(new QLabel(label, sliceCleanupRows_), row, 2);
+        grid->addWidget(slider, row, 3);
+        grid->addWidget(number, row, 4);
+    };
+    percentSlider(0, QStringLiteral("Long Segments:"), 5, kDefaultKeepPercent, keepRatioSlider_, keepRatioLabel_,
+                  "keepRatioSlider");
+    connect(keepRatioSlider_, &QSlider::valueChanged, this, &MainWindow::onKeepRatioChanged);
+    percentSlider(1, QStringLiteral("2D Smooth:"), 0, kDefaultSmoothStrength, smooth2DSlider_, smooth2DLabel_,
+                  "smooth2DSlider");
+    connect(smooth2DSlider_, &QSlider::valueChanged, this, &MainWindow::onSmooth2DChanged);
+    grid->setColumnStretch(3, 1);
+    return sliceCleanupRows_;
 }
 
 QWidget* MainWindow::buildDrawingControls()
@@ -254,13 +312,22 @@ void MainWindow::onZThresholdSpinChanged(double value)
 QWidget* MainWindow::buildInformationPanel()
 {
     auto* group = new QGroupBox(QStringLiteral("Information"), this);
-    auto* form = new QFormLayout(group);
-    form->setContentsMargins(6, 12, 6, 6);
-    form->setVerticalSpacing(2);
+    // Two columns of label pairs: four rows leave the canvas room on a
+    // 768-pixel screen.
+    auto* grid = new QGridLayout(group);
+    grid->setContentsMargins(6, 12, 6, 6);
+    grid->setVerticalSpacing(2);
+    grid->setHorizontalSpacing(8);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    int next = 0;
     const auto addLabel = [&](const QString& row, const QString& name, const QString& text = QString()) {
         auto* label = new QLabel(text, group);
         label->setObjectName(name);
-        form->addRow(row, label);
+        const int r = next / 2, c = (next % 2) * 2;
+        grid->addWidget(new QLabel(row, group), r, c);
+        grid->addWidget(label, r, c + 1);
+        ++next;
         return label;
     };
     fileLabel_ = addLabel(QStringLiteral("File:"), QStringLiteral("fileLabel"));
@@ -315,9 +382,11 @@ void MainWindow::showRightPage(RightPage page)
     showWireButton_->setChecked(wire);
     show2DButton_->setStyleSheet(wire ? kInactivePageStyle : kActivePageStyle);
     showWireButton_->setStyleSheet(wire ? kActivePageStyle : kInactivePageStyle);
-    drawToolbar_->setVisible(!wire);
-    measureToolbar_->setVisible(!wire);
-    wireToolbar_->setVisible(wire);
+    for (QToolBar* bar : {drawToolbar_, measureToolbar_})
+        for (QToolBar* row : toolbarRows(bar))
+            row->setVisible(!wire);
+    for (QToolBar* row : toolbarRows(wireToolbar_))
+        row->setVisible(wire);
     {
         // The menu entry and the toolbar toggle mirror the page.
         const QSignalBlocker blockMenu(wireframeModeAction_);
@@ -334,4 +403,5 @@ void MainWindow::updateRightPaneVisibility()
     const bool drawingMode = modeCombo_->currentIndex() == 1;
     drawingControls_->setVisible(drawingMode && !wire);
     sliceRow_->setVisible(!drawingMode && !wire);
+    sliceCleanupRows_->setVisible(!drawingMode && !wire);
 }

@@ -1,6 +1,7 @@
 // The release smoke test: drives the window's commands unattended. It runs
 // the steps whose commands exist and stops at the first one that fails.
 #include "ui/mainwindow/mainwindow.h"
+#include "ui/mainwindow/toolbarrows.h"
 
 #include "app/smokeoutput.h"
 
@@ -69,7 +70,7 @@ bool MainWindow::triggerToolbarAction(QToolBar* bar, const QString& text, QStrin
         error = QStringLiteral("Missing toolbar for action: %1").arg(text);
         return false;
     }
-    for (QAction* action : bar->actions()) {
+    for (QAction* action : toolbarRowActions(bar)) {
         if (action->text() == text) {
             action->trigger();
             QCoreApplication::processEvents();

@@ -1,6 +1,7 @@
 // Toolbars of the right pane: draw and measure tools on the 2D page, the
 // wireframe tools on the wireframe page.
 #include "ui/mainwindow/mainwindow.h"
+#include "ui/mainwindow/toolbarrows.h"
 
 #include "model/section/sectionsketch.h"
 #include "model/sectionfit/fitparams.h"
@@ -50,24 +51,25 @@ void MainWindow::buildDrawToolbar()
     addTools({{"Trace", sketch::Tool::Trace}, {"Offset", sketch::Tool::Offset}});
     drawToolbar_->addSeparator();
     addTools({{"Select", sketch::Tool::Select}, {"Eraser", sketch::Tool::Eraser}, {"Area Eraser", sketch::Tool::AreaEraser}});
-    drawToolbar_->addSeparator();
 
+    // The commands go on in a second row: one row is ~1060 px wide.
+    QToolBar* row = continueToolbarRow(drawToolbar_);
     // One action on both 2D toolbars, handled once.
-    snapAction_ = drawToolbar_->addAction(QStringLiteral("Snap"));
+    snapAction_ = row->addAction(QStringLiteral("Snap"));
     snapAction_->setCheckable(true);
     connect(snapAction_, &QAction::triggered, this, &MainWindow::onDrawToolTriggered);
-    drawToolbar_->addSeparator();
+    row->addSeparator();
 
-    brushCombo_ = new QComboBox(drawToolbar_);
+    brushCombo_ = new QComboBox(row);
     brushCombo_->setObjectName(QStringLiteral("brushCombo"));
     brushCombo_->addItems({QStringLiteral("Brush: Small"), QStringLiteral("Brush: Medium"), QStringLiteral("Brush: Large")});
     brushCombo_->setCurrentIndex(1);
     connect(brushCombo_, &QComboBox::currentIndexChanged, this, &MainWindow::onEraserSizeChanged);
-    drawToolbar_->addWidget(brushCombo_);
-    drawToolbar_->addSeparator();
+    row->addWidget(brushCombo_);
+    row->addSeparator();
 
     for (const char* text : {"Undo", "Delete", "Merge", "Clear"})
-        addCommand(drawToolbar_, QString::fromLatin1(text), &MainWindow::onDrawToolTriggered);
+        addCommand(row, QString::fromLatin1(text), &MainWindow::onDrawToolTriggered);
 }
 
 void MainWindow::buildMeasureToolbar()
@@ -99,6 +101,8 @@ void MainWindow::buildMeasureToolbar()
     fitToleranceSpin_->setSingleStep(0.01);
     fitToleranceSpin_->setValue(SectionFitParams().tolerance);
     fitToleranceSpin_->setSuffix(QStringLiteral(" mm"));
+    // Narrow enough that the whole bar fits a 1366-pixel screen's right pane.
+    fitToleranceSpin_->setMaximumWidth(86);
     measureToolbar_->addWidget(fitToleranceSpin_);
     QAction* fit = addCommand(measureToolbar_, QStringLiteral("Fit Lines/Arcs"), &MainWindow::onFitLinesArcs);
     fit->setObjectName(QStringLiteral("fitLinesArcsAction"));
@@ -121,48 +125,49 @@ void MainWindow::buildWireframeToolbar()
     wireDeleteAction_ = addCommand(wireToolbar_, QStringLiteral("Delete Line"), &MainWindow::onWireDeleteSelected);
     wireKeepTopAction_ = addCommand(wireToolbar_, QStringLiteral("Keep N..."), &MainWindow::onWireKeepTopCount);
     wireClearMeasureAction_ = addCommand(wireToolbar_, QStringLiteral("Clear Measure"), &MainWindow::onWireClearMeasure);
-    wireToolbar_->addSeparator();
 
-    wireToolbar_->addWidget(new QLabel(QStringLiteral("Simple"), wireToolbar_));
-    wireComplexitySlider_ = new QSlider(Qt::Horizontal, wireToolbar_);
+    // Three rows: in one the bar is ~1180 px wide.
+    QToolBar* row = continueToolbarRow(wireToolbar_);
+    row->addWidget(new QLabel(QStringLiteral("Simple"), row));
+    wireComplexitySlider_ = new QSlider(Qt::Horizontal, row);
     wireComplexitySlider_->setObjectName(QStringLiteral("wireComplexitySlider"));
     wireComplexitySlider_->setRange(10, 100);
     wireComplexitySlider_->setValue(70);
     wireComplexitySlider_->setFixedWidth(160);
     connect(wireComplexitySlider_, &QSlider::valueChanged, this, &MainWindow::onWireComplexityChanged);
-    wireToolbar_->addWidget(wireComplexitySlider_);
-    wireComplexityLabel_ = new QLabel(QStringLiteral("70%"), wireToolbar_);
-    wireToolbar_->addWidget(wireComplexityLabel_);
-    wireToolbar_->addWidget(new QLabel(QStringLiteral("Complex"), wireToolbar_));
-    wireToolbar_->addSeparator();
+    row->addWidget(wireComplexitySlider_);
+    wireComplexityLabel_ = new QLabel(QStringLiteral("70%"), row);
+    row->addWidget(wireComplexityLabel_);
+    row->addWidget(new QLabel(QStringLiteral("Complex"), row));
+    row->addSeparator();
 
-    wireToolbar_->addWidget(new QLabel(QStringLiteral("Cleanup"), wireToolbar_));
-    wireCleanupCombo_ = new QComboBox(wireToolbar_);
+    row->addWidget(new QLabel(QStringLiteral("Cleanup"), row));
+    wireCleanupCombo_ = new QComboBox(row);
     wireCleanupCombo_->setObjectName(QStringLiteral("wireCleanupCombo"));
     wireCleanupCombo_->addItems({QStringLiteral("Balanced"), QStringLiteral("CAD Clean"), QStringLiteral("Aggressive")});
     wireCleanupCombo_->setCurrentIndex(1);
     connect(wireCleanupCombo_, &QComboBox::currentIndexChanged, this, &MainWindow::onWireCleanupChanged);
-    wireToolbar_->addWidget(wireCleanupCombo_);
-    wireToolbar_->addSeparator();
+    row->addWidget(wireCleanupCombo_);
 
-    wireToolbar_->addWidget(new QLabel(QStringLiteral("Export"), wireToolbar_));
-    wireExportCombo_ = new QComboBox(wireToolbar_);
+    row = continueToolbarRow(wireToolbar_);
+    row->addWidget(new QLabel(QStringLiteral("Export"), row));
+    wireExportCombo_ = new QComboBox(row);
     wireExportCombo_->setObjectName(QStringLiteral("wireExportCombo"));
     wireExportCombo_->addItems({QStringLiteral("Long Feature Polylines"), QStringLiteral("X/Y Lattice Vectors")});
     wireExportCombo_->setCurrentIndex(1);
     connect(wireExportCombo_, &QComboBox::currentIndexChanged, this, &MainWindow::onWireExportModeChanged);
-    wireToolbar_->addWidget(wireExportCombo_);
-    wireToolbar_->addSeparator();
+    row->addWidget(wireExportCombo_);
+    row->addSeparator();
 
-    wireBuildLabel_ = new QLabel(QStringLiteral("Wire Build"), wireToolbar_);
+    wireBuildLabel_ = new QLabel(QStringLiteral("Wire Build"), row);
     wireBuildLabel_->setObjectName(QStringLiteral("wireBuildLabel"));
     wireBuildLabel_->setFixedWidth(130);
-    wireBuildLabelAction_ = wireToolbar_->addWidget(wireBuildLabel_);
-    wireBuildProgress_ = new QProgressBar(wireToolbar_);
+    wireBuildLabelAction_ = row->addWidget(wireBuildLabel_);
+    wireBuildProgress_ = new QProgressBar(row);
     wireBuildProgress_->setRange(0, 0);
     wireBuildProgress_->setFixedWidth(80);
     wireBuildProgress_->setTextVisible(false);
-    wireBuildProgressAction_ = wireToolbar_->addWidget(wireBuildProgress_);
+    wireBuildProgressAction_ = row->addWidget(wireBuildProgress_);
 }
 
 void MainWindow::updateWireframeControls(bool building, const QString& statusText)

@@ -2,6 +2,7 @@
 
 #include "bench/syntheticscan.h"
 #include "model/section/sectionannotation.h"
+#include "ui/mainwindow/toolbarrows.h"
 
 #include <QAbstractButton>
 #include <QDir>
@@ -44,12 +45,17 @@ inline QToolBar* findToolbar(QWidget* window, const QString& title)
     return nullptr;
 }
 
-// Texts of a toolbar's entries in order; "|" stands for a separator.
+// Texts of a toolbar's entries in order, row after row; "|" stands for a
+// separator and for the break between rows.
 inline QStringList toolbarLayout(QToolBar* bar)
 {
     QStringList texts;
-    for (QAction* action : bar->actions())
-        texts << (action->isSeparator() ? QStringLiteral("|") : action->text());
+    for (QToolBar* row : toolbarRows(bar)) {
+        if (!texts.isEmpty())
+            texts << QStringLiteral("|");
+        for (QAction* action : row->actions())
+            texts << (action->isSeparator() ? QStringLiteral("|") : action->text());
+    }
     return texts;
 }
 

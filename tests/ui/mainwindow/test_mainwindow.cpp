@@ -180,7 +180,7 @@ void TestMainWindow::pageToolbarsAndSharedSnap()
     QCOMPARE(wireTexts.mid(0, 7),
              (QStringList{"Measure", "Snap", "Select Line", "Delete Line", "Keep N...", "Clear Measure", "|"}));
 
-    QAction* drawSnap = draw->actions().at(12);
+    QAction* drawSnap = toolbarRowActions(draw).at(11);
     QAction* measureSnap = measure->actions().at(7);
     QCOMPARE(drawSnap, measureSnap);
     QVERIFY(drawSnap->isCheckable());

@@ -38,7 +38,7 @@ bool near(const QPointF& a, const QPointF& b, double tolerance)
 // wireframe toolbar's Snap) cannot be picked up instead.
 QAction* drawAction(QWidget* window, const QString& text)
 {
-    for (QAction* action : findToolbar(window, QStringLiteral("Draw Tools"))->actions())
+    for (QAction* action : toolbarRowActions(findToolbar(window, QStringLiteral("Draw Tools"))))
         if (action->text() == text)
             return action;
     return nullptr;
@@ -718,7 +718,7 @@ void TestSection2DTools::windowToolActionsAndStatus()
     QToolBar* measure = findToolbar(&window, QStringLiteral("Measure Tools"));
     QVERIFY(draw && measure);
     const auto actionOn = [](QToolBar* bar, const QString& text) -> QAction* {
-        for (QAction* action : bar->actions())
+        for (QAction* action : toolbarRowActions(bar))
             if (action->text() == text)
                 return action;
         return nullptr;
@@ -912,7 +912,7 @@ void TestSection2DTools::windowMeasurementsAreGrabbedByTheirCircle()
     QFETCH(QString, tool);
     QFETCH(QString, kind);
     MainWindow window;
-    window.resize(1400, 900);
+    window.resize(1400, 1000);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     Section2DWidget* canvas = window.sectionCanvas();
