@@ -8,6 +8,7 @@ const std::vector<Command>& commands()
         kInfoCommand,
         kSectionCommand,
         kStackCommand,
+        kWireframeCommand,
         kRepairCommand,
         kConvertCommand,
     };

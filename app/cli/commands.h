@@ -13,6 +13,7 @@ const std::vector<Command>& commands();
 extern const Command kInfoCommand;
 extern const Command kSectionCommand;
 extern const Command kStackCommand;
+extern const Command kWireframeCommand;
 extern const Command kRepairCommand;
 extern const Command kConvertCommand;
 

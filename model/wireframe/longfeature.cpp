@@ -18,11 +18,6 @@ double distance(const Vec3f& a, const Vec3f& b)
     return std::sqrt(dx * dx + dy * dy + dz * dz);
 }
 
-double boxDiagonal(const MeshModel& model)
-{
-    return distance(model.boundsMin(), model.boundsMax());
-}
-
 // Cosine of the turn at b, clamped; the caller checks both legs are long enough.
 double turnCosine(const Vec3f& a, const Vec3f& b, const Vec3f& c, double l1, double l2)
 {
@@ -167,6 +162,11 @@ WireSegments rawEdgeFallback(const WireSegments& edges, double minSegment, std::
 }
 
 } // namespace
+
+double boxDiagonal(const MeshModel& model)
+{
+    return distance(model.boundsMin(), model.boundsMax());
+}
 
 bool LongFeatureKey::matches(const MeshModel& model, float edgeAngle) const
 {

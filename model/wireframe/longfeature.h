@@ -21,6 +21,9 @@ struct LongFeatureLimits {
     int maxCollinearRemovals = 20000;      // per polyline
 };
 
+// Diagonal of the mesh's bounding box, the scale of every length limit here.
+double boxDiagonal(const MeshModel& model);
+
 // What longFeatureSegments were built from; angle -1 means never built.
 struct LongFeatureKey {
     bool valid = false;

@@ -51,11 +51,6 @@ void MainWindow::on2DModeChanged(int index)
         refresh2DSection();
 }
 
-void MainWindow::onEdgeAngleChanged(double degrees)
-{
-    statusBar()->showMessage(QStringLiteral("Feature edge angle: %1 deg").arg(degrees, 0, 'f', 1));
-}
-
 void MainWindow::onDrawToolTriggered()
 {
     auto* action = qobject_cast<QAction*>(sender());

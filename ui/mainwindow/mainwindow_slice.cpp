@@ -284,6 +284,7 @@ void MainWindow::onQualityPresetChanged(int index)
             if (wireComplexityLabel_)
                 wireComplexityLabel_->setText(QStringLiteral("%1%").arg(preset.wireComplexity));
         }
+        wireframe_->presetApplied(preset.edgeAngleDegrees);
         startSliceDebounce();
         statusBar()->showMessage(QStringLiteral("Quality preset: %1").arg(QString::fromLatin1(preset.name)));
     }

@@ -18,7 +18,24 @@
 #include <QThread>
 #include <QToolBar>
 
+#include <QStatusBar>
+
 #include <functional>
+
+namespace {
+
+// A command that answers "not available" has not been built: the smoke test fails.
+bool reportsUnavailable(QStatusBar* bar, const QString& command, QString& error)
+{
+    const QString message = bar->currentMessage();
+    if (!message.contains(QLatin1String("not available"), Qt::CaseInsensitive) &&
+        !message.contains(QLatin1String("unavailable"), Qt::CaseInsensitive))
+        return false;
+    error = QStringLiteral("Command unavailable: %1 (%2)").arg(command, message);
+    return true;
+}
+
+} // namespace
 
 bool MainWindow::waitForIdle(int timeoutMs)
 {
@@ -43,7 +60,7 @@ bool MainWindow::clickButton(const QString& text, QString& error)
         if (button->text() == text) {
             button->click();
             QCoreApplication::processEvents();
-            return true;
+            return !reportsUnavailable(statusBar(), text, error);
         }
     }
     error = QStringLiteral("Missing button: %1").arg(text);
@@ -57,7 +74,7 @@ bool MainWindow::triggerAction(const QString& text, QString& error)
         if (!action->isSeparator() && QString(action->text()).remove(QLatin1Char('&')) == text) {
             action->trigger();
             QCoreApplication::processEvents();
-            return true;
+            return !reportsUnavailable(statusBar(), text, error);
         }
     }
     error = QStringLiteral("Missing action: %1").arg(text);
@@ -74,7 +91,7 @@ bool MainWindow::triggerToolbarAction(QToolBar* bar, const QString& text, QStrin
         if (action->text() == text) {
             action->trigger();
             QCoreApplication::processEvents();
-            return true;
+            return !reportsUnavailable(statusBar(), text, error);
         }
     }
     error = QStringLiteral("Missing toolbar action: %1").arg(text);
@@ -245,6 +262,12 @@ bool MainWindow::runReleaseSmokeTest(const QString& meshPath, const QString& out
     wireExportCombo_->setCurrentIndex(0);
     if (!waitIdle(error) || !triggerToolbarAction(wireToolbar_, QStringLiteral("Keep N..."), error) || !waitIdle(error))
         return false;
+    // A real Keep N on long-feature lines, not a refusal.
+    const QString kept = statusBar()->currentMessage();
+    if (!kept.startsWith(QLatin1String("Kept top ")) && !kept.startsWith(QLatin1String("Keep N: nothing removed"))) {
+        error = QStringLiteral("Keep N did not run: %1").arg(kept);
+        return false;
+    }
     wireExportCombo_->setCurrentIndex(1);
     if (!waitIdle(error) || !triggerToolbarAction(wireToolbar_, QStringLiteral("Clear Measure"), error) ||
         !triggerToolbarAction(mainToolbar_, QStringLiteral("Export Wireframe DXF"), error))

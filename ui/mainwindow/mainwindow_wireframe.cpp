@@ -9,13 +9,13 @@
 void MainWindow::createWireframeController()
 {
     WireframeController::Host host;
-    host.model = [this]() -> const MeshModel& { return model_; };
+    host.model = [this]() -> MeshModel& { return model_; };
     host.cutter = [this]() { return sliceCutter_; };
     host.busy = [this]() { return loadInProgress_ || busy_; };
     host.pageShown = [this]() { return isWireframePageShown(); };
     host.showBuild = [this](bool building, const QString& status) {
         if (building)
-            wireBuildLabel_->setText(QStringLiteral("Building lattice..."));
+            wireBuildLabel_->setText(status.isEmpty() ? QStringLiteral("Building lattice...") : status);
         updateWireframeControls(building, status);
     };
     host.status = [this](const QString& text) { statusBar()->showMessage(text); };
@@ -24,6 +24,7 @@ void MainWindow::createWireframeController()
 }
 
 void MainWindow::onWirePreviewDebounceTimeout() { wireframe_->refreshPreview(); }
+void MainWindow::onEdgeAngleChanged(double degrees) { wireframe_->edgeAngleChanged(degrees); }
 void MainWindow::onWireComplexityChanged(int value) { wireframe_->complexityChanged(value); }
 void MainWindow::onWireCleanupChanged(int index) { wireframe_->cleanupChanged(index); }
 void MainWindow::onWireExportModeChanged(int index) { wireframe_->modeChanged(index); }

@@ -1,5 +1,5 @@
-// Wireframe page: the lattice preview and its background build, the wire
-// overlay's tools and the wireframe DXF export.
+// Wireframe page: the preview in both modes, the lattice's background build,
+// the wire overlay's tools and the wireframe DXF export.
 #include "ui/mainwindow/wireframecontroller.h"
 
 #include "app/automation.h"
@@ -124,6 +124,7 @@ void WireframeController::invalidate()
     lattice_.clear();
     lanes_ = LatticeLanes{};
     displayToLattice_.clear();
+    clearLongFeatureCaches();
     clearSelection();
 }
 
@@ -145,11 +146,14 @@ void WireframeController::refreshPreview()
     if (!view)
         return;
     const MeshModel& model = host_.model();
-    if (!host_.pageShown() || !model.hasMesh() || !isLatticeMode()) {
-        // Long-feature polylines are not built yet: the page shows the mesh's edges only.
+    if (!host_.pageShown() || !model.hasMesh()) {
         displayToLattice_.clear();
         view->setMeshVisible(true);
         view->clearWireOverlay();
+        return;
+    }
+    if (!isLatticeMode()) {
+        refreshLongFeaturePreview();
         return;
     }
 
@@ -164,7 +168,10 @@ void WireframeController::refreshPreview()
         }
         view->setMeshVisible(false);
         view->setWireSegments(shown);
-        view->setSecondaryWireSegments({});
+        // The creases drawn over the lanes.
+        updateLongFeatures(false);
+        const std::size_t overlay = latticeFeatureOverlayCount(longFeatures_.size(), complexity());
+        view->setSecondaryWireSegments(WireSegments(longFeatures_.begin(), longFeatures_.begin() + std::ptrdiff_t(overlay)));
         QList<int> selected;
         if (!selectedLattice_.empty()) {
             const std::unordered_set<std::uint32_t> wanted(selectedLattice_.begin(), selectedLattice_.end());
@@ -237,32 +244,49 @@ void WireframeController::complexityChanged(int value)
                          .arg(value)
                          .arg(latticeLaneSpacing(value), 0, 'f', 1));
     else
-        host_.status(QStringLiteral("Wireframe complexity: %1%").arg(value));
+        host_.status(QStringLiteral("Wire detail: %1% (%2, target ~%3 segments)")
+                         .arg(value)
+                         .arg(controls_.cleanup ? controls_.cleanup->currentText() : QStringLiteral("CAD Clean"))
+                         .arg(longFeatureDisplayTarget(value / 100.0, cleanupIndex())));
     if (host_.pageShown() && host_.model().hasMesh()) {
         controls_.view->setMeshVisible(!isLatticeMode());
         host_.schedulePreview(isLatticeMode() ? 70 : 25);
     }
 }
 
-void WireframeController::cleanupChanged(int)
+void WireframeController::cleanupChanged(int index)
 {
-    // Cleanup modes shape the long-feature polylines only.
-    if (host_.pageShown() && host_.model().hasMesh() && !isLatticeMode())
-        host_.schedulePreview(25);
+    if (host_.busy())
+        return;
+    // Only the display thins differently; the ranked segments stay.
+    displayKey_.valid = false;
+    if (host_.pageShown() && host_.model().hasMesh())
+        host_.schedulePreview(20);
+    host_.status(QStringLiteral("Wire cleanup mode: %1")
+                     .arg(controls_.cleanup ? controls_.cleanup->itemText(index) : QString::number(index)));
 }
 
 void WireframeController::modeChanged(int)
 {
-    clearSelection();
-    OcctMeshView* view = controls_.view;
-    if (!view || !host_.pageShown() || !host_.model().hasMesh())
+    if (refuseWhenBusy())
         return;
+    clearSelection();
+    displayToLattice_.clear();
     const bool longFeature = !isLatticeMode();
-    view->clearMeasurement();
-    view->setSelectedWireSegments({});
-    view->setLongFeatureMode(longFeature);
-    view->setMesh(host_.model(), longFeature);
-    host_.schedulePreview(0);
+    OcctMeshView* view = controls_.view;
+    if (view)
+        view->clearMeasurement();
+    if (longFeature)
+        host_.showBuild(false, QString());
+    if (view && host_.pageShown() && host_.model().hasMesh()) {
+        view->setMeshVisible(longFeature);
+        view->setLongFeatureMode(longFeature);
+        view->setMesh(host_.model(), longFeature);
+        view->setSelectedWireSegments({});
+        host_.schedulePreview(longFeature ? 20 : 0);
+    }
+    host_.status(QStringLiteral("Wireframe mode: %1")
+                     .arg(longFeature ? QStringLiteral("Long feature polylines") : QStringLiteral("X/Y lattice vectors")));
 }
 
 // --- tools -----------------------------------------------------------------
@@ -344,9 +368,7 @@ void WireframeController::segmentPicked(int index, const QVector3D& start, const
     OcctMeshView* view = controls_.view;
 
     if (!isLatticeMode()) {
-        view->setSelectedWireSegments({index});
-        host_.status(QStringLiteral("Selected long-feature segment (%1 mm). Click Delete Line to remove it.")
-                         .arg(pickedLength, 0, 'f', 2));
+        pickLongFeature(index, pickedLength);
         return;
     }
 
@@ -393,7 +415,7 @@ void WireframeController::deleteSelected()
         return;
     }
     if (!isLatticeMode()) {
-        host_.status(QStringLiteral("No long-feature lines available to delete."));
+        deleteLongFeature();
         return;
     }
     if (lattice_.empty()) {
@@ -432,11 +454,6 @@ void WireframeController::deleteSelected()
     host_.status(QStringLiteral("Deleted full lattice line (%1 segment(s)).").arg(removed));
 }
 
-void WireframeController::keepTopCount()
-{
-    host_.status(QStringLiteral("Keep N applies to long-feature polylines, which are not available yet."));
-}
-
 // --- export ----------------------------------------------------------------
 
 LatticeSegments WireframeController::latticeForExport(bool& canceled)
@@ -472,52 +489,53 @@ void WireframeController::exportDxf()
     }
     QElapsedTimer timer;
     timer.start();
+    const bool lattice = isLatticeMode();
+    WireSegments segments;
+    if (lattice) {
+        bool canceled = false;
+        segments = latticeForExport(canceled);
+        if (canceled) {
+            host_.status(QStringLiteral("Wireframe DXF export canceled."));
+            return;
+        }
+    } else {
+        updateLongFeatures(false); // the shown list when current, else built now
+        segments = display_.segments;
+    }
+    if (segments.empty()) {
+        QMessageBox::warning(window_, QStringLiteral("Export"),
+                             lattice ? QStringLiteral("No X/Y lattice vectors generated for this mesh.")
+                                     : QStringLiteral("No long-feature lines generated for this mesh."));
+        return;
+    }
+    // Asked only once there is something to write.
     const QString path =
         automationSaveFileName(window_, QStringLiteral("Export Wireframe DXF"), QStringLiteral("wireframe.dxf"),
                                QStringLiteral("DXF Files (*.dxf)"), "HALVORAN_AUTOMATION_EXPORT_WIREFRAME_DXF");
     if (path.isEmpty())
         return;
-    if (!isLatticeMode()) {
-        QMessageBox::warning(window_, QStringLiteral("Export"),
-                             QStringLiteral("Long-feature polyline export is not available yet. Choose \"X/Y Lattice "
-                                            "Vectors\" to export the lattice."));
-        return;
-    }
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
         QMessageBox::critical(window_, QStringLiteral("Export"), QStringLiteral("Failed to write DXF file."));
         return;
     }
 
-    bool canceled = false;
-    const LatticeSegments segments = latticeForExport(canceled);
-    if (canceled) {
-        file.close();
-        file.remove();
-        host_.status(QStringLiteral("Wireframe DXF export canceled."));
-        return;
-    }
-    if (segments.empty()) {
-        file.close();
-        QMessageBox::warning(window_, QStringLiteral("Export"),
-                             QStringLiteral("No X/Y lattice vectors generated for this mesh."));
-        return;
-    }
-
     QTextStream out(&file);
-    QProgressDialog progress(QStringLiteral("Exporting wireframe lattice DXF..."), QStringLiteral("Cancel"), 0,
-                             int(segments.size()), window_);
+    QProgressDialog progress(lattice ? QStringLiteral("Exporting wireframe lattice DXF...")
+                                     : QStringLiteral("Exporting wireframe long-feature DXF..."),
+                             QStringLiteral("Cancel"), 0, int(segments.size()), window_);
     progress.setWindowTitle(QStringLiteral("Export"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(0);
     progress.setAutoClose(false);
     progress.setAutoReset(false);
     progress.show();
-    const bool finished = writeWireframeDxf(out, segments, kWireLatticeLayer, [&progress](int item) {
-        progress.setValue(item);
-        QCoreApplication::processEvents();
-        return !progress.wasCanceled();
-    });
+    const bool finished =
+        writeWireframeDxf(out, segments, lattice ? kWireLatticeLayer : kWireFeatureLayer, [&progress](int item) {
+            progress.setValue(item);
+            QCoreApplication::processEvents();
+            return !progress.wasCanceled();
+        });
     out.flush();
     file.close();
     if (!finished) {
@@ -526,8 +544,8 @@ void WireframeController::exportDxf()
         return;
     }
     host_.status(QStringLiteral("Exported wireframe DXF (%1): %2 entities -> %3")
-                     .arg(QStringLiteral("X/Y lattice vectors"))
+                     .arg(lattice ? QStringLiteral("X/Y lattice vectors") : QStringLiteral("long feature polylines"))
                      .arg(segments.size())
                      .arg(path));
-    logPerfTiming(QStringLiteral("Wireframe DXF export"), timer.elapsed(), 35);
+    logPerfTiming(QStringLiteral("Wireframe DXF export"), timer.elapsed(), 45);
 }

@@ -2,6 +2,7 @@
 
 #include "model/mesh/meshmodel.h"
 #include "model/wireframe/lattice.h"
+#include "model/wireframe/longfeature.h"
 #include "ui/mainwindow/latestjob.h"
 
 #include <QObject>
@@ -21,8 +22,8 @@ class QWidget;
 class SliceCutter;
 
 // The wireframe page's commands: the lattice built in the background for the
-// current geometry and thinned for display, its selection and delete tools,
-// and its DXF export. The window owns one, forwards its wire slots here, and
+// current geometry and thinned for display, the long-feature polylines built
+// on demand, their selection, delete and Keep N tools, and the DXF export. The window owns one, forwards its wire slots here, and
 // tells it when the geometry changes.
 class WireframeController : public QObject {
     Q_OBJECT
@@ -30,7 +31,7 @@ class WireframeController : public QObject {
 public:
     // What the controller asks of the window.
     struct Host {
-        std::function<const MeshModel&()> model;
+        std::function<MeshModel&()> model; // mutable for its feature-edge cache
         std::function<std::shared_ptr<const SliceCutter>()> cutter;
         std::function<bool()> busy;      // a load or another long operation runs
         std::function<bool()> pageShown; // the wireframe page is up
@@ -56,11 +57,15 @@ public:
     void invalidate();
     // invalidate, and the view back to the bare mesh.
     void resetPreview();
-    // Shows the lattice for the current complexity, building it first when stale.
+    // Shows the lattice or the long-feature lines for the current controls,
+    // building them first when stale.
     void refreshPreview();
+    // A quality preset set the edge angle: caches dropped, preview redrawn.
+    void presetApplied(double edgeAngle);
 
     // Commands.
     void complexityChanged(int value);
+    void edgeAngleChanged(double degrees);
     void cleanupChanged(int index);
     void modeChanged(int index);
     void measureToggled(bool on);
@@ -81,6 +86,10 @@ public:
     bool isBuilding() const { return job_->isBusy(); }
     int buildsStarted() const { return job_->started(); }
     const std::vector<std::uint32_t>& selectedLatticeSegments() const { return selectedLattice_; }
+    float edgeAngle() const { return edgeAngle_; }
+    const WireSegments& longFeatureSegments() const { return longFeatures_; }
+    const LongFeatureDisplay& longFeatureDisplay() const { return display_; }
+    int longFeatureBuilds() const { return longFeatureBuilds_; }
 
 private:
     // The geometry a lattice was built from.
@@ -92,7 +101,29 @@ private:
         Vec3f boxMin;
         Vec3f boxMax;
     };
+    // The controls and geometry a displayed long-feature list was made for.
+    struct DisplayKey {
+        bool valid = false;
+        int complexity = 0;
+        int cleanup = 0;
+        std::size_t vertexCount = 0;
+        std::size_t faceCount = 0;
+        std::uint64_t revision = 0;
+        float angle = -1.0f;
+    };
     CacheKey keyOf(const MeshModel& model) const;
+    DisplayKey displayKeyNow() const;
+    bool displayCurrent() const;
+    int cleanupIndex() const;
+    // Builds what is stale of the long-feature list and its display.
+    void updateLongFeatures(bool showProgress);
+    void refreshLongFeaturePreview();
+    void clearLongFeatureCaches();
+    void pickLongFeature(int index, float pickedLength);
+    void deleteLongFeature();
+    // The displayed indices sharing the selection's source segment.
+    QList<int> longFeatureSelection() const;
+    bool refuseWhenBusy();
     void latticeBuilt(LatticeSegments segments);
     void clearSelection();
     // Lattice segments running the same way as the picked one within the lane tolerance.
@@ -117,4 +148,10 @@ private:
     int selectedSourceIndex_ = -1;
     Vec3f pickStart_;
     Vec3f pickEnd_;
+    float edgeAngle_ = 30.0f;
+    WireSegments longFeatures_;
+    LongFeatureKey longFeatureKey_;
+    LongFeatureDisplay display_;
+    DisplayKey displayKey_;
+    int longFeatureBuilds_ = 0;
 };

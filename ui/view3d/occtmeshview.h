@@ -120,6 +120,7 @@ public:
     void setSecondaryWireSegments(const std::vector<MeshModel::SliceSegment3D>& segments);
     void clearWireOverlay();
     const std::vector<MeshModel::SliceSegment3D>& wireSegments() const { return wireSegments_; }
+    const std::vector<MeshModel::SliceSegment3D>& secondaryWireSegments() const { return secondaryWireSegments_; }
     void setSelectedWireSegments(const QList<int>& indices);
     QList<int> selectedWireSegments() const { return selectedWireIndices_; }
     void setSelectedWireSegment(int index);

@@ -1,5 +1,6 @@
 // The wireframe page: the lattice built in the background, thinned by the
-// complexity slider, stale results dropped, lane deletion and the DXF export.
+// complexity slider, stale results dropped, lane deletion, the long-feature
+// lines and their tools, and the DXF export with its halvoran-cli twin.
 #include "ui/mainwindow/mainwindow.h"
 #include "ui/view3d/occtmeshview.h"
 #include "tests/ui/common/uitestutil.h"
@@ -81,6 +82,8 @@ private slots:
     void exportWithoutLatticeComputesTheFullOne();
     void exportWithoutMeshWarns();
     void selectedLaneIsDeletedWhole();
+    void longFeatureLinesBuildOnceAndAreEdited();
+    void windowAndCommandLineWriteTheSameWireframe();
 
 private:
     void load(const QString& path)
@@ -106,6 +109,12 @@ private:
                                        window_->model().boundsMax(), complexity, map);
     }
     QString status() const { return window_->statusBar()->currentMessage(); }
+    QComboBox* combo(const char* name) const { return window_->findChild<QComboBox*>(QLatin1String(name)); }
+    QByteArray readAll(const QString& path) const
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
 
     QTemporaryDir dir_;
     std::unique_ptr<QTemporaryDir> outDir_;
@@ -246,6 +255,104 @@ void TestMainWindowWireframe::selectedLaneIsDeletedWhole()
         QVERIFY(!(t.p0 == s.p0 && t.p1 == s.p1));
     window_->onWireDeleteSelected();
     QCOMPARE(status(), QStringLiteral("No wire segment selected to delete."));
+}
+
+void TestMainWindowWireframe::longFeatureLinesBuildOnceAndAreEdited()
+{
+    // The 300 x 20 x 10 box: its 300 and 20 mm edges reach the 20 mm minimum, the 10 mm ones do not.
+    load(boxPath_);
+    showWireframe();
+    // Over the lattice the view draws the box's creases.
+    QCOMPARE(window_->wireView()->secondaryWireSegments().size(), 8u);
+    combo("wireExportCombo")->setCurrentIndex(0);
+    QCOMPARE(status(), QStringLiteral("Wireframe mode: Long feature polylines"));
+    const WireframeController& wire = window_->wireframe();
+    QTRY_COMPARE(window_->wireView()->wireSegments().size(), 8u);
+    QVERIFY(window_->wireView()->isMeshVisible());
+    QVERIFY(window_->wireView()->secondaryWireSegments().empty());
+    QCOMPARE(wire.longFeatureBuilds(), 1);
+
+    // Cleanup and complexity thin the same ranked list; only the angle rebuilds it.
+    combo("wireCleanupCombo")->setCurrentIndex(0);
+    QCOMPARE(status(), QStringLiteral("Wire cleanup mode: Balanced"));
+    slider()->setValue(40);
+    QCOMPARE(status(), QStringLiteral("Wire detail: 40% (Balanced, target ~9700 segments)"));
+    QTRY_COMPARE(window_->wireView()->wireSegments().size(), 8u);
+    QCOMPARE(wire.longFeatureBuilds(), 1);
+    window_->onEdgeAngleChanged(95.0 / 2);
+    QCOMPARE(status(), QStringLiteral("Feature edge angle: 47.5 deg"));
+    QCOMPARE(wire.longFeatureBuilds(), 2);
+
+    // Keep N: the whole list removes nothing, 3 keeps the three longest.
+    qputenv("HALVORAN_AUTOMATION_KEEP_TOP", "8");
+    window_->onWireKeepTopCount();
+    QCOMPARE(status(), QStringLiteral("Keep N: nothing removed (8 lines)."));
+    qputenv("HALVORAN_AUTOMATION_KEEP_TOP", "3");
+    window_->onWireKeepTopCount();
+    qunsetenv("HALVORAN_AUTOMATION_KEEP_TOP");
+    QCOMPARE(status(), QStringLiteral("Kept top 3 long-feature lines (removed 5)."));
+    QCOMPARE(window_->wireView()->wireSegments().size(), 3u);
+    for (const auto& s : window_->wireView()->wireSegments())
+        QVERIFY(std::fabs(std::fabs(s.p1.x - s.p0.x) - 300.0f) < 1e-3f);
+
+    // A pick after Keep N maps to its source segment; Delete removes it from both lists.
+    const auto picked = window_->wireView()->wireSegments()[1];
+    const std::uint32_t source = wire.longFeatureDisplay().sourceIndex[1];
+    window_->onWireSegmentPicked(1, QVector3D(picked.p0.x, picked.p0.y, picked.p0.z),
+                                 QVector3D(picked.p1.x, picked.p1.y, picked.p1.z));
+    QCOMPARE(status(), QStringLiteral("Selected long-feature segment (300.00 mm). Click Delete Line to remove it."));
+    QCOMPARE(window_->wireView()->selectedWireSegments(), QList<int>{1});
+    const std::size_t before = wire.longFeatureSegments().size();
+    window_->onWireDeleteSelected();
+    QCOMPARE(status(), QStringLiteral("Deleted long-feature segment (1)."));
+    QCOMPARE(window_->wireView()->wireSegments().size(), 2u);
+    QCOMPARE(wire.longFeatureSegments().size(), before - 1);
+    QVERIFY(wire.longFeatureDisplay().sourceIndex[1] == source); // the entry above moved down one
+    QCOMPARE(wire.longFeatureBuilds(), 2);
+
+    // Export writes the edited list on WIRE_FEATURE.
+    window_->onExportWireframeDxf();
+    const QJsonObject summary = readDxfSummary(outDir_->filePath(QStringLiteral("wireframe.dxf")));
+    QCOMPARE(summary.value(QStringLiteral("counts")).toObject(), QJsonObject({{QStringLiteral("LINE/WIRE_FEATURE"), 2}}));
+    combo("wireExportCombo")->setCurrentIndex(1);
+    window_->onWireKeepTopCount();
+    QCOMPARE(status(), QStringLiteral("Keep N is currently available in Long Feature mode."));
+}
+
+void TestMainWindowWireframe::windowAndCommandLineWriteTheSameWireframe()
+{
+    load(scanPath_);
+    showWireframe();
+    slider()->setValue(55);
+    combo("wireCleanupCombo")->setCurrentIndex(2);
+    struct Mode {
+        int index;
+        const char* name;
+        const char* layer;
+    };
+    for (const Mode& m : {Mode{1, "lattice", "LINE/WIRE_LATTICE"}, Mode{0, "features", "LINE/WIRE_FEATURE"}}) {
+        combo("wireExportCombo")->setCurrentIndex(m.index);
+        QTRY_VERIFY(!window_->wireView()->wireSegments().empty());
+        const QString windowOut = outDir_->filePath(QStringLiteral("window_%1.dxf").arg(QLatin1String(m.name)));
+        qputenv("HALVORAN_AUTOMATION_EXPORT_WIREFRAME_DXF", QFile::encodeName(windowOut));
+        window_->onExportWireframeDxf();
+        qunsetenv("HALVORAN_AUTOMATION_EXPORT_WIREFRAME_DXF");
+        const QString cliOut = outDir_->filePath(QStringLiteral("cli_%1.dxf").arg(QLatin1String(m.name)));
+        QProcess cli;
+        cli.start(QStringLiteral(HALVORAN_CLI_PATH),
+                  {QStringLiteral("wireframe"), scanPath_, QStringLiteral("-o"), cliOut, QStringLiteral("--mode"),
+                   QLatin1String(m.name), QStringLiteral("--complexity"), QStringLiteral("55"),
+                   QStringLiteral("--cleanup"), QStringLiteral("aggressive")});
+        QVERIFY(cli.waitForFinished(120000));
+        QCOMPARE(cli.exitCode(), 0);
+        const QByteArray fromWindow = readAll(windowOut);
+        QVERIFY(!fromWindow.isEmpty());
+        QCOMPARE(readAll(cliOut).size(), fromWindow.size());
+        QVERIFY(readAll(cliOut) == fromWindow);
+        const QJsonObject counts = readDxfSummary(cliOut).value(QStringLiteral("counts")).toObject();
+        QCOMPARE(counts.keys(), QStringList{QLatin1String(m.layer)});
+        QCOMPARE(counts.value(QLatin1String(m.layer)).toInt(), int(window_->wireView()->wireSegments().size()));
+    }
 }
 
 QTEST_MAIN(TestMainWindowWireframe)
