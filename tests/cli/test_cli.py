@@ -298,6 +298,36 @@ class Cli(unittest.TestCase):
             self.assertIn(message, r.stderr)
         self.assertEqual(sorted(os.listdir(self.dir)), ["cyl inder.stl"])
 
+    def test_wireframe_features_are_the_rims_and_lattice_lines_lie_on_the_part(self):
+        feat, kept, lat = (os.path.join(self.dir, n) for n in ("f.dxf", "k.dxf", "l.dxf"))
+        self.assertEqual(run("wireframe", self.scan, "-o", feat).returncode, 0)
+        lines = ezdxf.readfile(feat).modelspace().query("LINE")
+        self.assertEqual({e.dxf.layer for e in lines}, {"WIRE_FEATURE"})
+        # Aligned, the cylinder runs along X from -20 to 20: the rims are circles of radius 10 there.
+        for e in lines:
+            for p in (e.dxf.start, e.dxf.end):
+                self.assertAlmostEqual(abs(p.x), 20.0, delta=0.01)
+                self.assertAlmostEqual(math.hypot(p.y, p.z), 10.0, delta=0.05)
+        total = sum(math.dist(e.dxf.start, e.dxf.end) for e in lines)
+        self.assertAlmostEqual(total, 2 * 2 * math.pi * 10, delta=0.03 * 4 * math.pi * 10)
+        r = run("wireframe", self.scan, "-o", kept, "--keep", "3", "--cleanup", "balanced", "--angle", "45")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("3 long-feature lines written to", r.stdout)
+        self.assertEqual(len(ezdxf.readfile(kept).modelspace().query("LINE")), 3)
+        r = run("wireframe", self.scan, "-o", lat, "--mode", "lattice", "--complexity", "100")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        lines = ezdxf.readfile(lat).modelspace().query("LINE")
+        self.assertEqual({e.dxf.layer for e in lines}, {"WIRE_LATTICE"})
+        self.assertIn("%d lattice lines written to" % len(lines), r.stdout)
+        # Cuts lie on the part; the rims' straightened crease lines stand off by under a bin of 0.84 mm.
+        for e in lines:
+            for p in (e.dxf.start, e.dxf.end):
+                self.assertLessEqual(abs(p.x), 20.01)
+                self.assertLessEqual(math.hypot(p.y, p.z), 10.5)
+        r = run("wireframe", os.path.join(self.dir, "nope.stl"), "-o", lat)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("File not found: ", r.stderr)
+
     def test_bad_options_print_usage(self):
         for args in (["section", self.scan], ["section", self.scan, "-o", "x.dxf", "--axis", "w"], ["frobnicate"],
                      ["section", self.scan, "-o", "x.dxf", "--at", "1", "--at-fraction", "0.5"],
@@ -313,7 +343,12 @@ class Cli(unittest.TestCase):
                      ["stack", self.scan, "-o", "x.dxf", "--count", "3", "--fit", "0.05"],
                      ["convert", self.scan], ["convert", self.scan, "-o", "x.stl", "--band", "1"],
                      ["repair", self.scan, "-o", "x.stl", "--smoothing", "extreme"],
-                     ["repair", self.scan, "-o", "x.stl", "--merge-tolerance", "5"]):
+                     ["repair", self.scan, "-o", "x.stl", "--merge-tolerance", "5"],
+                     ["wireframe", self.scan], ["wireframe", self.scan, "-o", "x.dxf", "--mode", "grid"],
+                     ["wireframe", self.scan, "-o", "x.dxf", "--complexity", "4"],
+                     ["wireframe", self.scan, "-o", "x.dxf", "--cleanup", "tidy"],
+                     ["wireframe", self.scan, "-o", "x.dxf", "--keep", "0"],
+                     ["wireframe", self.scan, "-o", "x.dxf", "--mode", "lattice", "--keep", "2"]):
             r = run(*args)
             self.assertEqual(r.returncode, 2, args)
             self.assertIn("usage:", r.stderr)
