@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/common/progress.h"
 #include "model/mesh/meshtypes.h"
 
 #include <string>
@@ -18,8 +19,9 @@ bool importObj(const std::string& path, std::vector<Vec3f>& vertices, std::vecto
                std::string* error);
 bool importPly(const std::string& path, std::vector<Vec3f>& vertices, std::vector<Triangle>& faces,
                std::string* error);
+// Runs the reader program (io/stepimport.h); a cancel kills it at once.
 bool importStep(const std::string& path, std::vector<Vec3f>& vertices, std::vector<Triangle>& faces,
-                std::string* error);
+                std::string* error, Progress* progress = nullptr);
 bool import3mf(const std::string& path, std::vector<Vec3f>& vertices, std::vector<Triangle>& faces,
                std::string* error);
 // Point cloud: readAscPoints, then reconstructSurface (io/pointcloud.h).

@@ -14,15 +14,20 @@
 namespace {
 
 using Importer = bool (*)(const std::string&, std::vector<Vec3f>&, std::vector<Triangle>&, std::string*);
+// Importers whose work is long enough to need the load's cancel.
+using CancelableImporter = bool (*)(const std::string&, std::vector<Vec3f>&, std::vector<Triangle>&, std::string*,
+                                    Progress*);
 
 struct Format {
     const char* extension;
     Importer importer;
+    CancelableImporter cancelable;
 };
 
 const Format kFormats[] = {
-    {".stl", importStl}, {".obj", importObj},   {".ply", importPly}, {".step", importStep},
-    {".stp", importStep}, {".3mf", import3mf}, {".asc", importAsc},
+    {".stl", importStl, nullptr}, {".obj", importObj, nullptr},  {".ply", importPly, nullptr},
+    {".step", nullptr, importStep}, {".stp", nullptr, importStep}, {".3mf", import3mf, nullptr},
+    {".asc", importAsc, nullptr},
 };
 
 bool fail(std::string* error, std::string message)
@@ -57,14 +62,14 @@ bool loadMesh(MeshModel& model, const std::string& path, std::string* error, Pro
         return fail(error, "File not found: " + path);
 
     const std::string ext = lowerCaseExtension(path);
-    Importer importer = nullptr;
+    const Format* format = nullptr;
     for (const Format& f : kFormats) {
         if (ext == f.extension) {
-            importer = f.importer;
+            format = &f;
             break;
         }
     }
-    if (!importer)
+    if (!format)
         return fail(error, "Unsupported format: " + ext + " (supported: .stl, .obj, .ply, .step, .stp, .3mf, .asc)");
 
     // A directory or a pipe passes the existence test; no reader copes with
@@ -77,7 +82,9 @@ bool loadMesh(MeshModel& model, const std::string& path, std::string* error, Pro
     std::vector<Vec3f> newVertices;
     std::vector<Triangle> newFaces;
     try {
-        if (!importer(path, newVertices, newFaces, error))
+        const bool imported = format->cancelable ? format->cancelable(path, newVertices, newFaces, error, progress)
+                                                 : format->importer(path, newVertices, newFaces, error);
+        if (!imported)
             return false;
     } catch (const std::bad_alloc&) {
         return fail(error, "Not enough memory to load " + path);

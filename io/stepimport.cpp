@@ -1,147 +1,118 @@
-// STEP through OpenCASCADE: read, transfer, tessellate, collect every face's
-// triangulation into one mesh. OpenCASCADE meshes a shared edge with the same
-// nodes on both faces, so nodes with exactly equal coordinates are one vertex;
-// reversed faces get their winding reversed, which makes a solid closed and
-// outward-wound.
+// STEP through the reader program: OpenCASCADE crashes on some damaged files,
+// and in a child process that costs only this load.
+
+#include "io/stepimport.h"
 
 #include "io/meshimport.h"
+#include "io/step/stephandoff.h"
+#include "io/step/steptessellate.h"
+#include "model/helper/helperprogram.h"
 
-#include <BRepMesh_IncrementalMesh.hxx>
-#include <BRep_Tool.hxx>
-#include <IFSelect_ReturnStatus.hxx>
-#include <Poly_Triangulation.hxx>
-#include <STEPControl_Reader.hxx>
-#include <Standard_Failure.hxx>
-#include <TopExp_Explorer.hxx>
-#include <TopLoc_Location.hxx>
-#include <TopoDS.hxx>
-#include <TopoDS_Face.hxx>
-#include <TopoDS_Shape.hxx>
+#include <QFile>
+#include <QTemporaryDir>
 
-#include <cstring>
-#include <exception>
-#include <unordered_map>
+#include <mutex>
 
 namespace {
 
-bool fail(std::string* error, const char* message)
+const char* const kFailed = "Failed to read STEP file.";
+
+std::mutex& programMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::string& programOverride()
+{
+    static std::string path;
+    return path;
+}
+
+QString readerProgram()
+{
+    {
+        const std::lock_guard<std::mutex> lock(programMutex());
+        if (!programOverride().empty())
+            return QString::fromStdString(programOverride());
+    }
+#ifdef _WIN32
+    return findHelperProgram({QStringLiteral("halvoran-stepreader.exe")});
+#else
+    return findHelperProgram({QStringLiteral("halvoran-stepreader")});
+#endif
+}
+
+bool fail(std::string* error, const std::string& message)
 {
     if (error)
         *error = message;
     return false;
 }
 
-// Any OpenCASCADE or standard exception counts as the failure of the step
-// it interrupts; nothing escapes the importer.
-template <class Step>
-bool guarded(Step&& step)
+// The log line says why; the user gets one sentence.
+bool failLogged(std::string* error, const std::string& path, const QString& why)
 {
-    try {
-        return step();
-    } catch (const Standard_Failure&) {
-        return false;
-    } catch (const std::exception&) {
-        return false;
-    }
+    qWarning("[LOAD] STEP reader failed on %s: %s", path.c_str(), qUtf8Printable(why));
+    return fail(error, kFailed);
 }
-
-// Exact coordinates of a node as the weld key.
-struct NodeKey {
-    double x, y, z;
-    bool operator==(const NodeKey& o) const
-    {
-        return std::memcmp(this, &o, sizeof(NodeKey)) == 0;
-    }
-};
-
-struct NodeKeyHash {
-    std::size_t operator()(const NodeKey& key) const
-    {
-        std::uint64_t bits[3];
-        std::memcpy(bits, &key, sizeof bits);
-        std::uint64_t h = 1469598103934665603ull;
-        for (std::uint64_t b : bits)
-            h = (h ^ b) * 1099511628211ull ^ (b >> 29);
-        return std::size_t(h);
-    }
-};
-
-class MeshCollector {
-public:
-    MeshCollector(std::vector<Vec3f>& vertices, std::vector<Triangle>& faces) : vertices_(vertices), faces_(faces) {}
-
-    void appendFace(const TopoDS_Face& face)
-    {
-        TopLoc_Location location;
-        const Handle(Poly_Triangulation) mesh = BRep_Tool::Triangulation(face, location);
-        if (mesh.IsNull())
-            return;
-        const bool moved = !location.IsIdentity();
-        const gp_Trsf transform = location.Transformation();
-        index_.assign(std::size_t(mesh->NbNodes()), 0);
-        for (Standard_Integer i = 1; i <= mesh->NbNodes(); ++i) {
-            gp_Pnt p = mesh->Node(i);
-            if (moved)
-                p.Transform(transform);
-            // -0.0 and 0.0 are the same node.
-            const NodeKey key{p.X() + 0.0, p.Y() + 0.0, p.Z() + 0.0};
-            const auto slot = weld_.try_emplace(key, std::uint32_t(vertices_.size()));
-            if (slot.second)
-                vertices_.emplace_back(float(p.X()), float(p.Y()), float(p.Z()));
-            index_[std::size_t(i - 1)] = slot.first->second;
-        }
-        // A mirroring placement flips the winding as a reversed face does.
-        const bool flip = (face.Orientation() == TopAbs_REVERSED) != (moved && transform.IsNegative());
-        for (Standard_Integer i = 1; i <= mesh->NbTriangles(); ++i) {
-            Standard_Integer a = 0, b = 0, c = 0;
-            mesh->Triangle(i).Get(a, b, c);
-            if (flip)
-                std::swap(b, c);
-            const Triangle t(index_[std::size_t(a - 1)], index_[std::size_t(b - 1)], index_[std::size_t(c - 1)]);
-            // Welding can collapse a sliver onto an edge.
-            if (t[0] != t[1] && t[1] != t[2] && t[0] != t[2])
-                faces_.push_back(t);
-        }
-    }
-
-private:
-    std::vector<Vec3f>& vertices_;
-    std::vector<Triangle>& faces_;
-    std::unordered_map<NodeKey, std::uint32_t, NodeKeyHash> weld_;
-    std::vector<std::uint32_t> index_;
-};
 
 } // namespace
 
+void setStepReaderProgram(const std::string& path)
+{
+    const std::lock_guard<std::mutex> lock(programMutex());
+    programOverride() = path;
+}
+
 bool importStep(const std::string& path, std::vector<Vec3f>& vertices, std::vector<Triangle>& faces,
-                std::string* error)
+                std::string* error, Progress* progress)
 {
     vertices.clear();
     faces.clear();
-    STEPControl_Reader reader;
-    // OpenCASCADE takes the UTF-8 path as it is (wide conversion on Windows).
-    if (!guarded([&] { return reader.ReadFile(path.c_str()) == IFSelect_RetDone; }))
-        return fail(error, "Failed to read STEP file.");
+    const QString program = readerProgram();
+    if (program.isEmpty())
+        return fail(error, "STEP reader program not found next to the application.");
+    QTemporaryDir scratch;
+    if (!scratch.isValid())
+        return fail(error, "Failed to create temporary directory.");
+    const QString output = scratch.filePath(QStringLiteral("mesh.bin"));
 
-    TopoDS_Shape shape;
-    if (!guarded([&] {
-            reader.TransferRoots();
-            shape = reader.OneShape();
-            return !shape.IsNull();
-        }))
-        return fail(error, "STEP file contains no geometry.");
+    const HelperRun run = runHelperProgram({program, {QString::fromStdString(path), output}, scratch.path(), 0},
+                                           ProgressStage(progress, 0, 95));
+    switch (run.outcome) {
+    case HelperRun::Outcome::NotStarted:
+        return failLogged(error, path, QStringLiteral("could not start %1").arg(program));
+    case HelperRun::Outcome::Canceled:
+        return fail(error, "Load canceled.");
+    case HelperRun::Outcome::TimedOut:
+        return failLogged(error, path, QStringLiteral("timed out"));
+    case HelperRun::Outcome::Crashed:
+        return failLogged(error, path, QStringLiteral("ended by signal %1").arg(run.exitCode));
+    case HelperRun::Outcome::Finished:
+        break;
+    }
+    switch (run.exitCode) {
+    case 0:
+        break;
+    case int(StepReadStatus::NoGeometry):
+    case int(StepReadStatus::NoTriangles):
+    case int(StepReadStatus::ReadFailed):
+        return fail(error, stepReadMessage(StepReadStatus(run.exitCode)));
+    default:
+        return failLogged(error, path, QStringLiteral("exit code %1").arg(run.exitCode));
+    }
 
-    const bool meshed = guarded([&] {
-        // Absolute deflection in model units, angular 0.5 rad, sequential.
-        BRepMesh_IncrementalMesh mesher(shape, 0.1, Standard_False, 0.5, Standard_False);
-        MeshCollector collect(vertices, faces);
-        for (TopExp_Explorer it(shape, TopAbs_FACE); it.More(); it.Next())
-            collect.appendFace(TopoDS::Face(it.Current()));
-        return true;
-    });
-    if (meshed)
-        dropNonFiniteVertices(vertices, faces);
-    if (!meshed || vertices.empty() || faces.empty())
-        return fail(error, "No triangulated geometry found in STEP file.");
+    QFile file(output);
+    if (!file.open(QIODevice::ReadOnly))
+        return failLogged(error, path, QStringLiteral("no output"));
+    const QByteArray bytes = file.readAll();
+    std::string why;
+    if (!decodeStepHandoff(reinterpret_cast<const unsigned char*>(bytes.constData()), std::size_t(bytes.size()),
+                           vertices, faces, &why))
+        return failLogged(error, path, QStringLiteral("unusable output (%1)").arg(QString::fromStdString(why)));
+    dropNonFiniteVertices(vertices, faces);
+    if (vertices.empty() || faces.empty())
+        return fail(error, stepReadMessage(StepReadStatus::NoTriangles));
     return true;
 }

@@ -1,14 +1,11 @@
 // Temporary STL hand-over to the external repair program.
 #include "model/repair/meshfixrunner.h"
 
+#include "model/helper/helperprogram.h"
 #include "model/mesh/flathash.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -28,38 +25,8 @@ std::mutex& meshFixMutex()
     return mutex;
 }
 
-constexpr int kStartTimeoutMs = 10000;
 constexpr int kFinishTimeoutMs = 60000;
 constexpr int kPollMs = 50;
-constexpr int kKillWaitMs = 5000;
-
-// Standard error as it arrives: "progress N" lines move the stage, the rest
-// is the program's report. A line is handled once it is complete.
-class StderrLines {
-public:
-    void take(const QByteArray& bytes, std::vector<std::string>& report, const ProgressStage& progress)
-    {
-        pending_ += bytes;
-        int end = 0;
-        while ((end = pending_.indexOf('\n')) >= 0) {
-            const QString line = QString::fromUtf8(pending_.left(end)).trimmed();
-            pending_.remove(0, end + 1);
-            if (line.isEmpty())
-                continue;
-            if (line.startsWith(QLatin1String("progress "))) {
-                bool ok = false;
-                const int percent = line.mid(9).toInt(&ok);
-                if (ok)
-                    progress.step(std::size_t(std::clamp(percent, 0, 100)), 100);
-                continue;
-            }
-            report.push_back(line.toStdString());
-        }
-    }
-
-private:
-    QByteArray pending_;
-};
 
 struct VertexKey {
     std::int64_t x = 0, y = 0, z = 0;
@@ -105,17 +72,7 @@ QStringList executableNames()
 
 QString findMeshFixExecutable(const QString& searchDir)
 {
-    QString dir = searchDir;
-    if (dir.isEmpty() && QCoreApplication::instance())
-        dir = QCoreApplication::applicationDirPath();
-    if (dir.isEmpty())
-        return QString();
-    for (const QString& name : executableNames()) {
-        const QFileInfo info(QDir(dir).filePath(name));
-        if (info.exists() && info.isFile())
-            return info.absoluteFilePath();
-    }
-    return QString();
+    return findHelperProgram(executableNames(), searchDir);
 }
 
 namespace meshfix {
@@ -227,45 +184,28 @@ MeshFixResult runMeshFix(const std::vector<Vec3f>& vertices, const std::vector<T
         QThread::msleep(kPollMs);
     }
 
-    QProcess process;
-    process.setWorkingDirectory(tempDir.path());
-    process.setProgram(program);
-    process.setArguments({inputPath, outputPath});
-    process.start();
-    if (!process.waitForStarted(kStartTimeoutMs)) {
+    const HelperRun run = runHelperProgram({program, {inputPath, outputPath}, tempDir.path(), kFinishTimeoutMs}, progress);
+    result.report = run.report;
+    switch (run.outcome) {
+    case HelperRun::Outcome::NotStarted:
         result.error = "Failed to start MeshFix process.";
         return result;
-    }
-    StderrLines lines;
-    QElapsedTimer clock;
-    clock.start();
-    while (!process.waitForFinished(kPollMs) && process.state() != QProcess::NotRunning) {
-        lines.take(process.readAllStandardError(), result.report, progress);
-        if (progress.canceled()) {
-            process.kill();
-            process.waitForFinished(kKillWaitMs);
-            return canceled();
-        }
-        if (clock.elapsed() > kFinishTimeoutMs) {
-            process.kill();
-            process.waitForFinished(kKillWaitMs);
-            result.error = "MeshFix process timed out (60 s).";
-            return result;
-        }
-    }
-    lines.take(process.readAllStandardError() + "\n", result.report, progress);
-    if (process.exitStatus() != QProcess::NormalExit) {
+    case HelperRun::Outcome::Canceled:
+        return canceled();
+    case HelperRun::Outcome::TimedOut:
+        result.error = "MeshFix process timed out (60 s).";
+        return result;
+    case HelperRun::Outcome::Crashed:
         result.error = "MeshFix process crashed.";
         return result;
+    case HelperRun::Outcome::Finished:
+        break;
     }
-    if (process.exitCode() != 0) {
-        result.error = "MeshFix exited with code " + std::to_string(process.exitCode());
-        std::string text;
-        for (const std::string& line : result.report)
-            text += (text.empty() ? "" : "\n") + line;
-        const QString trimmed = QString::fromStdString(text).trimmed();
-        if (!trimmed.isEmpty())
-            result.error += ": " + trimmed.toStdString();
+    if (run.exitCode != 0) {
+        result.error = "MeshFix exited with code " + std::to_string(run.exitCode);
+        const std::string text = joinedReport(run);
+        if (!text.empty())
+            result.error += ": " + text;
         return result;
     }
     if (!QFileInfo::exists(outputPath)) {

@@ -160,6 +160,21 @@ class Cli(unittest.TestCase):
         self.assertIn("File not found: ", r.stderr)
         self.assertFalse(os.path.exists(out))
 
+    def test_step_that_crashes_the_reader_gives_the_message(self):
+        # A damaged entity list (references to entities that are not there)
+        # on which OpenCASCADE's reader dies with a segmentation fault.
+        path = os.path.join(self.dir, "damaged.step")
+        with open(path, "w") as f:
+            f.write("ISO-10303-21;\nHEADER;\nENDSEC;\nDATA;\n"
+                    "#3 = SHAPE_DEFINITION_REPRESENTATION(#4,#10);\n#4 = PRODUCT_DEFINITION_SHAPE('','',#5);\n"
+                    "#5 = PRODUCT_DEFINITION('design','',#6,#9);\n"
+                    "#10 = ADVANCED_BREP_SHAPE_REPRESENTATION('',(#11,#15),#345);\n"
+                    "#15 = MANIFOLD_SOLID_BREP('',#16);\n#16 = CLOSED_SHELL('',(#17,#137,#237,#284,#331,#338));\n"
+                    "#17 = ADVANCED_FACE('',(#18),#32,.F.);\n#33 = AXIS2_PLACEMENT_3D('',#34,#35,#36);\n")
+        r = run("info", path)
+        self.assertEqual(r.returncode, 1, r.stderr)
+        self.assertIn("Failed to read STEP file.", r.stderr)
+
     def test_unwritable_output_fails_cleanly(self):
         out = os.path.join(self.dir, "no-such-dir", "x.dxf")
         r = run("section", self.scan, "-o", out)

@@ -253,7 +253,7 @@ private:
     void closeLoadProgress();
     void releaseLoadCursor();
     void showLoadError(const QString& message);
-    static LoadResult runLoadTask(const QString& path, qint32 requestId);
+    static LoadResult runLoadTask(const QString& path, qint32 requestId, std::shared_ptr<Progress> progress);
 
     // Hooks of the section, view and wireframe families.
     void refresh2DSection();
@@ -350,6 +350,9 @@ private:
 
     QFutureWatcher<LoadResult>* loadWatcher_ = nullptr;
     QPointer<QProgressDialog> loadProgress_;
+    // The running load's cancel: "Cancel" stops the importer's work (kills the
+    // STEP reader) instead of only dropping its result.
+    std::shared_ptr<Progress> loadCancel_;
     QTimer* sliceDebounceTimer_ = nullptr;
     QTimer* wirePreviewTimer_ = nullptr;
 

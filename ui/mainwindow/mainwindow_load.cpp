@@ -53,7 +53,7 @@ void MainWindow::onLoadMesh()
     beginAsyncLoad(path);
 }
 
-MainWindow::LoadResult MainWindow::runLoadTask(const QString& path, qint32 requestId)
+MainWindow::LoadResult MainWindow::runLoadTask(const QString& path, qint32 requestId, std::shared_ptr<Progress> progress)
 {
     LoadResult result;
     result.filePath = path;
@@ -63,7 +63,7 @@ MainWindow::LoadResult MainWindow::runLoadTask(const QString& path, qint32 reque
     try {
         auto mesh = std::make_shared<MeshModel>();
         std::string error;
-        if (loadMesh(*mesh, path.toUtf8().toStdString(), &error)) {
+        if (loadMesh(*mesh, path.toUtf8().toStdString(), &error, progress.get())) {
             result.mesh = std::move(mesh);
             result.success = true;
         } else {
@@ -105,7 +105,9 @@ void MainWindow::beginAsyncLoad(const QString& path)
     }
     setMode(QStringLiteral("Loading"));
     statusBar()->showMessage(QStringLiteral("Loading %1 ...").arg(QFileInfo(path).fileName()));
-    loadWatcher_->setFuture(QtConcurrent::run(QThreadPool::globalInstance(), &MainWindow::runLoadTask, path, requestId));
+    loadCancel_ = std::make_shared<Progress>();
+    loadWatcher_->setFuture(
+        QtConcurrent::run(QThreadPool::globalInstance(), &MainWindow::runLoadTask, path, requestId, loadCancel_));
 }
 
 void MainWindow::closeLoadProgress()
@@ -130,6 +132,8 @@ void MainWindow::releaseLoadCursor()
 
 void MainWindow::onLoadCanceled()
 {
+    if (loadCancel_)
+        loadCancel_->cancel();
     finishSessionRestore(loadRequestCounter_, false);
     ++loadRequestCounter_;
     statusBar()->showMessage(QStringLiteral("Load canceled."));

@@ -2,6 +2,7 @@
 // progress, report and cancel) and the repair program itself on broken
 // meshes, read back by VTK.
 #include "model/repair/meshfixrunner.h"
+#include "tests/core/fixtures/fakeprogram.h"
 #include "tests/core/fixtures/meshfixtures.h"
 
 #include <QDir>
@@ -25,27 +26,7 @@
 
 namespace {
 
-// A directory holding fake programs with the given shell bodies.
-class FakeProgram {
-public:
-    FakeProgram(const QString& name, const QByteArray& body, bool executable = true) { add(name, body, executable); }
-    void add(const QString& name, const QByteArray& body, bool executable = true)
-    {
-        QFile file(dir_.filePath(name));
-        file.open(QIODevice::WriteOnly);
-        file.write("#!/bin/sh\n" + body + "\n");
-        file.close();
-        QFile::Permissions p = QFile::ReadOwner | QFile::WriteOwner;
-        if (executable)
-            p |= QFile::ExeOwner;
-        file.setPermissions(p);
-    }
-    QString dir() const { return dir_.path(); }
-    QString path(const QString& name) const { return dir_.filePath(name); }
-
-private:
-    QTemporaryDir dir_;
-};
+using fixtures::FakeProgram;
 
 const fixtures::Mesh& cube()
 {

@@ -3,6 +3,8 @@
 #include "ui/mainwindow/mainwindow.h"
 
 #include "app/runtimelog.h"
+#include "io/stepimport.h"
+#include "tests/core/fixtures/fakeprogram.h"
 #include "ui/section2d/section2dwidget.h"
 #include "tests/ui/common/uitestutil.h"
 
@@ -19,6 +21,8 @@
 #include <QTest>
 
 #include <memory>
+
+#include <csignal>
 
 namespace {
 
@@ -83,6 +87,7 @@ private slots:
     void secondRequestWhileLoadingIsRefused();
     void cancelThenLateResultChangesNothing();
     void cancelKeepsEarlierMesh();
+    void stepReaderCrashAndCancelKeepTheSession();
     void busyGuardRefusesSecondOperation();
     void busyGuardRefusesDuringLoad();
     void loadTraceReachesRuntimeLog();
@@ -285,6 +290,45 @@ void TestMainWindowLoad::cancelKeepsEarlierMesh()
     QCOMPARE(label("fileLabel"), QStringLiteral("other.stl"));
     QCOMPARE(status(), QStringLiteral("Load canceled."));
     expectMeshCommandsEnabled(true);
+}
+
+void TestMainWindowLoad::stepReaderCrashAndCancelKeepTheSession()
+{
+    loadAndWait(otherPath_);
+    const std::size_t faces = window_->model().faces.size();
+    const QString part = dir_.filePath(QStringLiteral("part.step"));
+    QFile file(part);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("ISO-10303-21;\n");
+    file.close();
+    struct ReaderGuard {
+        ~ReaderGuard() { setStepReaderProgram(std::string()); }
+    } guard;
+
+    fixtures::FakeProgram crash(QStringLiteral("reader"), "kill -SEGV $$");
+    setStepReaderProgram(crash.path(QStringLiteral("reader")).toStdString());
+    MessageBoxCatcher boxes;
+    loadAndWait(part);
+    QTRY_COMPARE(boxes.texts.size(), 1);
+    QCOMPARE(boxes.texts.first(), QStringLiteral("Failed to read STEP file."));
+    QCOMPARE(window_->model().faces.size(), faces);
+    QCOMPARE(label("fileLabel"), QStringLiteral("other.stl"));
+
+    // A reader that never ends is killed by Cancel, long before its minute.
+    fixtures::FakeProgram hang(QStringLiteral("reader"), "");
+    const QString pidFile = hang.path(QStringLiteral("pid"));
+    hang.add(QStringLiteral("reader"), "echo $$ > '" + pidFile.toUtf8() + "'\nexec sleep 60");
+    setStepReaderProgram(hang.path(QStringLiteral("reader")).toStdString());
+    window_->beginAsyncLoad(part);
+    QTRY_VERIFY(QFile(pidFile).size() > 0);
+    visibleProgress(window_.get())->findChild<QPushButton*>()->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), 20000);
+    QFile pid(pidFile);
+    QVERIFY(pid.open(QIODevice::ReadOnly));
+    QVERIFY(::kill(pid.readAll().trimmed().toInt(), 0) != 0);
+    QCOMPARE(window_->model().faces.size(), faces);
+    QCOMPARE(label("fileLabel"), QStringLiteral("other.stl"));
+    QCOMPARE(status(), QStringLiteral("Load canceled."));
 }
 
 void TestMainWindowLoad::busyGuardRefusesSecondOperation()

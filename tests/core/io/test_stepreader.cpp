@@ -1,0 +1,167 @@
+// The STEP reader program's hand-off: every way the child can fail becomes
+// one message and a log line, a cancel kills it, and the decoder takes only
+// a complete, consistent hand-off.
+#include "io/meshload.h"
+#include "io/step/stephandoff.h"
+#include "io/stepimport.h"
+#include "model/mesh/meshmodel.h"
+#include "tests/core/fixtures/fakeprogram.h"
+#include "tests/core/fixtures/meshfixtures.h"
+
+#include <QtGlobal>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <mutex>
+#include <thread>
+
+using fixtures::FakeProgram;
+using fixtures::TempDir;
+
+namespace {
+
+std::mutex logMutex;
+std::vector<std::string> logLines;
+
+void captureLog(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    const std::lock_guard<std::mutex> lock(logMutex);
+    logLines.push_back(message.toStdString());
+}
+
+// Points importStep at a fake reader and collects the log while it lives.
+class FakeReader {
+public:
+    explicit FakeReader(const QByteArray& body) : program_(QStringLiteral("reader"), body)
+    {
+        setStepReaderProgram(program_.path(QStringLiteral("reader")).toStdString());
+        logLines.clear();
+        previous_ = qInstallMessageHandler(captureLog);
+    }
+    ~FakeReader()
+    {
+        qInstallMessageHandler(previous_);
+        setStepReaderProgram(HALVORAN_STEPREADER_PATH);
+    }
+    std::string log() const
+    {
+        const std::lock_guard<std::mutex> lock(logMutex);
+        std::string text;
+        for (const std::string& line : logLines)
+            text += line + "\n";
+        return text;
+    }
+
+private:
+    FakeProgram program_;
+    QtMessageHandler previous_ = nullptr;
+};
+
+MeshModel loadedCube()
+{
+    TempDir dir;
+    fixtures::writeBinaryStl(dir.path("cube.stl"), fixtures::box({0, 0, 0}, {1, 1, 1}));
+    MeshModel m;
+    EXPECT_TRUE(loadMesh(m, dir.path("cube.stl")));
+    return m;
+}
+
+struct ReaderCase {
+    const char* name;
+    const char* body;
+    const char* error;
+    const char* logged; // expected in the log; empty: nothing logged
+};
+
+class StepReaderOutcome : public ::testing::TestWithParam<ReaderCase> {};
+
+TEST_P(StepReaderOutcome, GivesItsMessageAndLeavesTheModel)
+{
+    FakeReader reader(GetParam().body);
+    TempDir dir;
+    fixtures::writeText(dir.path("part.step"), "ISO-10303-21;\n");
+    MeshModel m = loadedCube();
+    const MeshModel before = m;
+    std::string error;
+    EXPECT_FALSE(loadMesh(m, dir.path("part.step"), &error));
+    EXPECT_EQ(error, GetParam().error);
+    fixtures::expectSameState(m, before);
+    const std::string log = reader.log();
+    if (*GetParam().logged)
+        EXPECT_NE(log.find(GetParam().logged), std::string::npos) << log;
+    else
+        EXPECT_EQ(log, "");
+}
+
+// printf with octal escapes: the header, then 3 zero vertices and whatever follows.
+#define HANDOFF_HEADER(vertices, triangles) "printf 'HVSTEP01" vertices triangles "' > \"$2\"; "
+
+INSTANTIATE_TEST_SUITE_P(
+    Reader, StepReaderOutcome,
+    ::testing::Values(
+        ReaderCase{"Crash", "kill -SEGV $$", "Failed to read STEP file.", "ended by signal 11"},
+        ReaderCase{"AbnormalExit", "exit 9", "Failed to read STEP file.", "exit code 9"},
+        ReaderCase{"NoOutput", "exit 0", "Failed to read STEP file.", "no output"},
+        ReaderCase{"Garbage", "yes garbage | head -c 4000 > \"$2\"", "Failed to read STEP file.", "no hand-off header"},
+        ReaderCase{"ShortOutput",
+                   HANDOFF_HEADER("\\003\\000\\000\\000", "\\001\\000\\000\\000") "head -c 30 /dev/zero >> \"$2\"",
+                   "Failed to read STEP file.", "shorter than its counts"},
+        ReaderCase{"IndexOutOfRange",
+                   HANDOFF_HEADER("\\003\\000\\000\\000", "\\001\\000\\000\\000") "head -c 36 /dev/zero >> \"$2\"; "
+                   "printf '\\000\\000\\000\\000\\001\\000\\000\\000\\007\\000\\000\\000' >> \"$2\"",
+                   "Failed to read STEP file.", "a triangle index out of range"},
+        ReaderCase{"NoGeometry", "exit 3", "STEP file contains no geometry.", ""},
+        ReaderCase{"NoTriangles", "exit 4", "No triangulated geometry found in STEP file.", ""}),
+    [](const ::testing::TestParamInfo<ReaderCase>& info) { return std::string(info.param.name); });
+
+TEST(StepReader, CancelKillsAHangingReaderAtOnce)
+{
+    TempDir dir;
+    const QByteArray pidFile = QByteArray::fromStdString(dir.path("pid"));
+    FakeReader reader("echo $$ > '" + pidFile + "'\necho 'progress 50' >&2\nexec sleep 60");
+    fixtures::writeText(dir.path("part.step"), "ISO-10303-21;\n");
+    MeshModel m = loadedCube();
+    const MeshModel before = m;
+    Progress progress;
+    std::string error;
+    bool loaded = true;
+    std::thread worker([&]() { loaded = loadMesh(m, dir.path("part.step"), &error, &progress); });
+    for (int i = 0; i < 1000 && progress.percent() == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(progress.percent(), 47); // half of the reader's 0..95
+    progress.cancel();
+    worker.join();
+    EXPECT_FALSE(loaded);
+    EXPECT_EQ(error, "Load canceled.");
+    fixtures::expectSameState(m, before);
+    QFile pid(QString::fromUtf8(pidFile));
+    ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
+    EXPECT_NE(::kill(pid.readAll().trimmed().toInt(), 0), 0) << "the reader outlived the cancel";
+}
+
+TEST(StepHandoff, DecodesOnlyTheCompleteHandoff)
+{
+    TempDir dir;
+    const fixtures::Mesh cube = fixtures::box({0, 0, 0}, {1, 2, 3});
+    ASSERT_TRUE(writeStepHandoff(dir.path("h.bin"), cube.vertices, cube.faces));
+    std::vector<unsigned char> bytes = fixtures::readBytes(dir.path("h.bin"));
+    ASSERT_EQ(bytes.size(), 16u + 12u * 8u + 12u * 12u);
+    std::vector<Vec3f> v;
+    std::vector<Triangle> f;
+    ASSERT_TRUE(decodeStepHandoff(bytes.data(), bytes.size(), v, f));
+    EXPECT_EQ(v, cube.vertices);
+    EXPECT_EQ(f, cube.faces);
+    // Every cut, and one byte too many, is refused with empty arrays.
+    for (std::size_t size = 0; size < bytes.size(); ++size) {
+        EXPECT_FALSE(decodeStepHandoff(bytes.data(), size, v, f)) << size;
+        EXPECT_TRUE(v.empty() && f.empty()) << size;
+    }
+    bytes.push_back(0);
+    std::string why;
+    EXPECT_FALSE(decodeStepHandoff(bytes.data(), bytes.size(), v, f, &why));
+    EXPECT_EQ(why, "longer than its counts");
+}
+
+} // namespace
