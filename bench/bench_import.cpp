@@ -5,6 +5,7 @@
 #include "io/meshload.h"
 #include "bench/syntheticscan.h"
 #include "io/meshimport.h"
+#include "io/nativereaders.h"
 #include "io/prechecks.h"
 #include "io/vtkpipeline.h"
 #include "model/mesh/meshmodel.h"
@@ -156,6 +157,57 @@ void BM_LoadBinaryStl(benchmark::State& state)
     state.counters["peakRssMiB"] = peak;
 }
 BENCHMARK(BM_LoadBinaryStl)->Arg(2000000)->Arg(5000000)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// The native readers alone (file to arrays), and the VTK pipeline they
+// replace, on the same scan as binary STL, binary PLY and OBJ text.
+template <bool (*Read)(const std::string&, std::vector<Vec3f>&, std::vector<Triangle>&, std::string&)>
+void readNative(benchmark::State& state, const std::string& path)
+{
+    for (auto _ : state) {
+        std::vector<Vec3f> vertices;
+        std::vector<Triangle> faces;
+        std::string why;
+        if (!Read(path, vertices, faces, why))
+            state.SkipWithError(why.c_str());
+        benchmark::DoNotOptimize(faces.data());
+    }
+}
+
+void BM_ReadStlNative(benchmark::State& state)
+{
+    readNative<readStlNative>(state, files().stl(std::size_t(state.range(0))));
+}
+BENCHMARK(BM_ReadStlNative)->Arg(2000000)->Arg(5000000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_ReadPlyNative(benchmark::State& state)
+{
+    readNative<readPlyNative>(state, files().ply(std::size_t(state.range(0))));
+}
+BENCHMARK(BM_ReadPlyNative)->Arg(2000000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_ReadObjNative(benchmark::State& state)
+{
+    readNative<readObjNative>(state, files().obj(std::size_t(state.range(0))));
+}
+BENCHMARK(BM_ReadObjNative)->Arg(2000000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The steps of `halvoran-cli info` after the read, on the loaded scan: the
+// load without caches, then the alignment (which builds them).
+void BM_LoadThenAlign(benchmark::State& state)
+{
+    const std::string& path = files().stl(std::size_t(state.range(0)));
+    LoadOptions options;
+    options.buildCaches = false;
+    for (auto _ : state) {
+        MeshModel m;
+        std::string error;
+        if (!loadMesh(m, path, &error, nullptr, options))
+            state.SkipWithError(error.c_str());
+        m.autoAlignOnImport();
+        benchmark::DoNotOptimize(m.displayFaces.data());
+    }
+}
+BENCHMARK(BM_LoadThenAlign)->Arg(2000000)->Arg(5000000)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 // The VTK half of an STL load: reader, triangle and clean filters.
 void BM_StlVtkPipeline(benchmark::State& state)

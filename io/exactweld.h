@@ -1,8 +1,12 @@
 #pragma once
 
+#include "model/mesh/flathash.h"
+#include "model/mesh/hugepages.h"
 #include "model/mesh/meshtypes.h"
 
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 // The point merging of VTK's STL reader and of its clean filter at tolerance
@@ -16,18 +20,43 @@ public:
     // Group of p, a new one (numbered points().size()) when no equal point
     // was inserted before. Coordinates must be finite.
     std::uint32_t insert(const Vec3f& p);
-    // Groups of n points at once; faster than one by one on large inputs.
-    void insertMany(const Vec3f* points, std::size_t n, std::uint32_t* groups);
+    // Groups of the n points point(0) .. point(n - 1) at once, faster than
+    // one by one on large inputs. False (groups incomplete) as soon as a
+    // point has a non-finite coordinate.
+    template <class Point>
+    bool insertMany(std::size_t n, Point point, std::uint32_t* groups);
+    bool insertMany(const Vec3f* points, std::size_t n, std::uint32_t* groups)
+    {
+        return insertMany(n, [points](std::size_t i) { return points[i]; }, groups);
+    }
 
     // First-seen coordinates of every group.
     const std::vector<Vec3f>& points() const { return points_; }
     std::vector<Vec3f>& points() { return points_; }
 
 private:
-    static std::uint64_t hashOf(const Vec3f& p);
+    // The coordinates' bits (-0.0 as 0.0) with the group: a lookup reads
+    // one slot, not a slot and then the point.
+    struct Slot {
+        std::uint32_t key[3];
+        std::uint32_t group;
+    };
+    static constexpr std::uint32_t kEmpty = ~std::uint32_t(0);
+    static std::uint32_t keyBits(float f)
+    {
+        std::uint32_t b;
+        std::memcpy(&b, &f, 4);
+        return b == 0x80000000u ? 0u : b; // -0.0 as 0.0
+    }
+    static Slot keyOf(const Vec3f& p) { return Slot{{keyBits(p.x), keyBits(p.y), keyBits(p.z)}, 0}; }
+    static std::uint64_t hashOf(const Slot& k)
+    {
+        return mixBits((std::uint64_t(k.key[0]) << 32 | k.key[1]) ^ (std::uint64_t(k.key[2]) * 0x9e3779b97f4a7c15ULL));
+    }
     void grow();
+    std::uint32_t insertAt(const Vec3f& p, const Slot& key, std::size_t slot);
 
-    std::vector<std::uint32_t> slots_; // group number, kEmpty when free
+    hugepages::Buffer<Slot> slots_; // group kEmpty when free
     std::size_t mask_ = 0;
     std::vector<Vec3f> points_;
 };
@@ -40,5 +69,32 @@ private:
 // the points a dropped triangle uses first, as the clean filter does; the
 // STL reader drops such triangles before the filter sees them.
 void compactTriangles(const std::vector<Vec3f>& points, const std::uint32_t* groups, std::size_t groupCount,
-                      const std::vector<Triangle>& triangles, bool keepPointsOfDropped, std::vector<Vec3f>& vertices,
-                      std::vector<Triangle>& faces);
+                      const Triangle* triangles, std::size_t triangleCount, bool keepPointsOfDropped,
+                      std::vector<Vec3f>& vertices, std::vector<Triangle>& faces);
+
+template <class Point>
+bool ExactWeld::insertMany(std::size_t n, Point point, std::uint32_t* groups)
+{
+    // Hash a batch ahead and prefetch its slots: the table is far larger than
+    // the cache, so each lookup would otherwise wait for memory.
+    constexpr std::size_t kBatch = 16;
+    std::uint64_t hashes[kBatch];
+    Vec3f batch[kBatch];
+    Slot keys[kBatch];
+    for (std::size_t start = 0; start < n; start += kBatch) {
+        const std::size_t m = std::min(kBatch, n - start);
+        if ((points_.size() + m) * 2 > slots_.size())
+            grow();
+        for (std::size_t k = 0; k < m; ++k) {
+            batch[k] = point(start + k);
+            if (!(std::isfinite(batch[k].x) && std::isfinite(batch[k].y) && std::isfinite(batch[k].z)))
+                return false;
+            keys[k] = keyOf(batch[k]);
+            hashes[k] = hashOf(keys[k]);
+            __builtin_prefetch(&slots_[hashes[k] & mask_]);
+        }
+        for (std::size_t k = 0; k < m; ++k)
+            groups[start + k] = insertAt(batch[k], keys[k], hashes[k] & mask_);
+    }
+    return true;
+}

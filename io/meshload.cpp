@@ -54,7 +54,8 @@ std::string lowerCaseExtension(const std::string& path)
     return ext;
 }
 
-bool loadMesh(MeshModel& model, const std::string& path, std::string* error, Progress* progress)
+bool loadMesh(MeshModel& model, const std::string& path, std::string* error, Progress* progress,
+              const LoadOptions& options)
 {
     std::error_code ec;
     const std::filesystem::path fsPath = pathFromUtf8(path);
@@ -102,7 +103,8 @@ bool loadMesh(MeshModel& model, const std::string& path, std::string* error, Pro
     loaded.faces.assign(std::move(newFaces));
     loaded.loadedVertices = loaded.vertices;
     loaded.loadedFaces = loaded.faces;
-    loaded.updateCaches();
+    if (options.buildCaches)
+        loaded.updateCaches();
     loaded.sourcePath = path;
     if (isCanceled(progress))
         return fail(error, "Load canceled.");

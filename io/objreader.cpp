@@ -161,7 +161,8 @@ bool readObjNative(const std::string& path, std::vector<Vec3f>& vertices, std::v
     hugepages::Buffer<std::uint32_t> groups(points.size());
     ExactWeld weld(points.size());
     weld.insertMany(points.data(), points.size(), groups.data());
-    compactTriangles(points, groups.data(), weld.points().size(), triangles, true, vertices, faces);
+    compactTriangles(points, groups.data(), weld.points().size(), triangles.data(), triangles.size(), true, vertices,
+                     faces);
     if (faces.empty()) {
         why = "no triangle left";
         return false;

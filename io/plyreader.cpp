@@ -383,7 +383,8 @@ bool readPlyNative(const std::string& path, std::vector<Vec3f>& vertices, std::v
     hugepages::Buffer<std::uint32_t> groups(soup.points.size());
     ExactWeld weld(soup.points.size());
     weld.insertMany(soup.points.data(), soup.points.size(), groups.data());
-    compactTriangles(soup.points, groups.data(), weld.points().size(), soup.triangles, true, vertices, faces);
+    compactTriangles(soup.points, groups.data(), weld.points().size(), soup.triangles.data(), soup.triangles.size(),
+                     true, vertices, faces);
     if (faces.empty()) {
         why = "no triangle left";
         return false;

@@ -14,24 +14,20 @@
 
 namespace {
 
-bool finite(const Vec3f& p)
+// Welds the corners corner(0) .. corner(3 n - 1) of n triangles.
+template <class Corner>
+bool weldAndCompact(std::size_t triangleCount, Corner corner, std::vector<Vec3f>& vertices,
+                    std::vector<Triangle>& faces, std::string& why)
 {
-    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
-}
-
-bool weldAndCompact(const std::vector<Vec3f>& corners, std::vector<Vec3f>& vertices, std::vector<Triangle>& faces,
-                    std::string& why)
-{
-    for (const Vec3f& p : corners)
-        if (!finite(p)) {
-            why = "non-finite coordinates";
-            return false;
-        }
-    const std::size_t triangleCount = corners.size() / 3;
-    ExactWeld weld(triangleCount / 2 + 16);
-    std::vector<Triangle> grouped(triangleCount);
-    weld.insertMany(corners.data(), corners.size(), &grouped[0].v[0]);
-    compactTriangles(weld.points(), nullptr, weld.points().size(), grouped, false, vertices, faces);
+    // A closed scan has about half as many points as triangles.
+    ExactWeld weld(triangleCount / 2 + triangleCount / 16 + 16);
+    hugepages::Buffer<Triangle> grouped(triangleCount);
+    if (!weld.insertMany(3 * triangleCount, corner, &grouped[0].v[0])) {
+        why = "non-finite coordinates";
+        return false;
+    }
+    compactTriangles(weld.points(), nullptr, weld.points().size(), grouped.data(), triangleCount, false, vertices,
+                     faces);
     if (faces.empty()) {
         why = "no triangle left";
         return false;
@@ -55,13 +51,13 @@ bool readBinary(const MappedFile& file, std::vector<Vec3f>& vertices, std::vecto
         why = "no triangle records";
         return false;
     }
-    std::vector<Vec3f> corners;
-    hugepages::reserve(corners, count * 3);
-    corners.resize(count * 3);
-    const char* record = file.data() + 84;
-    for (std::size_t i = 0; i < count; ++i, record += 50)
-        std::memcpy(&corners[3 * i], record + 12, 36);
-    return weldAndCompact(corners, vertices, faces, why);
+    const char* records = file.data() + 84;
+    const auto corner = [records](std::size_t i) {
+        Vec3f p;
+        std::memcpy(&p, records + 50 * (i / 3) + 12 + 12 * (i % 3), 12);
+        return p;
+    };
+    return weldAndCompact(count, corner, vertices, faces, why);
 }
 
 // solid name / facet normal n n n / outer loop / vertex x y z (three times) /
@@ -95,7 +91,8 @@ bool readAscii(const MappedFile& file, std::vector<Vec3f>& vertices, std::vector
         }
         in.skipLine();
     } while (!in.atEnd());
-    return weldAndCompact(corners, vertices, faces, why);
+    return weldAndCompact(
+        corners.size() / 3, [&corners](std::size_t i) { return corners[i]; }, vertices, faces, why);
 }
 
 } // namespace

@@ -30,11 +30,13 @@ void progress(const char* step)
         std::fprintf(stderr, "%s...\n", step);
 }
 
-bool loadScan(const QString& path, MeshModel& model)
+bool loadScan(const QString& path, MeshModel& model, bool alignsNext)
 {
     progress("Loading");
     std::string error;
-    if (!loadMesh(model, path.toUtf8().toStdString(), &error)) {
+    LoadOptions options;
+    options.buildCaches = !alignsNext;
+    if (!loadMesh(model, path.toUtf8().toStdString(), &error, nullptr, options)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return false;
     }

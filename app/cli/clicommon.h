@@ -29,7 +29,9 @@ bool stderrIsTerminal();
 void progress(const char* step);
 
 // Loads a scan; on failure prints the importer's message and returns false.
-bool loadScan(const QString& path, MeshModel& model);
+// A caller that aligns next passes alignsNext: the alignment builds the
+// caches, so the load does not build them first.
+bool loadScan(const QString& path, MeshModel& model, bool alignsNext = false);
 
 // Writes a text file atomically: nothing appears at the path unless write
 // returns true and the file is complete. On failure prints

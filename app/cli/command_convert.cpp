@@ -28,7 +28,7 @@ int runConvert(const QStringList& args)
     if (!checkMeshOutputPath(output))
         return 1;
     MeshModel model;
-    if (!loadScan(scan, model))
+    if (!loadScan(scan, model, align))
         return 1;
     if (align) {
         progress("Aligning");

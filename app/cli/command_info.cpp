@@ -36,7 +36,7 @@ int runInfo(const QStringList& args)
     if (scan.isEmpty())
         return usage();
     MeshModel model;
-    if (!loadScan(scan, model))
+    if (!loadScan(scan, model, true))
         return 1;
     const Vec3f loadedMin = model.boundsMin(), loadedMax = model.boundsMax();
     progress("Aligning");

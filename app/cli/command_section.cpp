@@ -25,7 +25,7 @@ int runSection(const QStringList& args)
     QElapsedTimer clock;
     clock.start();
     MeshModel model;
-    if (!loadScan(o.scan, model))
+    if (!loadScan(o.scan, model, o.align))
         return 1;
     const qint64 loadMs = clock.restart();
     if (o.align) {

@@ -16,7 +16,7 @@ int runStack(const QStringList& args)
     if (!parseSectionOptions(args, o, true))
         return usage();
     MeshModel model;
-    if (!loadScan(o.scan, model))
+    if (!loadScan(o.scan, model, o.align))
         return 1;
     if (o.align) {
         progress("Aligning");
