@@ -78,6 +78,7 @@ void OcctMeshView::setMesh(const MeshModel& model, bool wireframe)
         return;
     }
 
+    const QVector3D oldMin = boundsMin_, oldMax = boundsMax_;
     const std::size_t vertexCount = vertices.size();
     double sum[3] = {0, 0, 0};
     Vec3f lo = vertices[0], hi = vertices[0];
@@ -132,7 +133,19 @@ void OcctMeshView::setMesh(const MeshModel& model, bool wireframe)
     for (const Vec3f& v : vertices)
         radius = std::max(radius, (toQt(v) - centre).length());
     meshRadius_ = radius;
-    camera_.fit(radius);
+    // The same geometry handed in again (a page switch, a new colour) keeps
+    // the user's camera; new geometry is framed.
+    const bool sameGeometry = hasMesh_ && vertices.storageId() == shownVerticesId_ &&
+                              sourceFaces.storageId() == shownFacesId_ && vertices.size() == shownVertexCount_ &&
+                              oldMin == boundsMin_ && oldMax == boundsMax_;
+    shownVerticesId_ = vertices.storageId();
+    shownFacesId_ = sourceFaces.storageId();
+    shownVertexCount_ = vertices.size();
+    hasMesh_ = true;
+    if (!sameGeometry) {
+        camera_.fit(radius);
+        frameMesh();
+    }
 
     vertexData_ = std::move(data);
     triangleCount_ = int(vertexData_.size() / kFloatsPerTriangle);
@@ -161,6 +174,9 @@ void OcctMeshView::clearMesh()
     meshBufferAllocated_ = false;
     hasMesh_ = false;
     meshRadius_ = 0.0f;
+    shownVerticesId_ = shownFacesId_ = nullptr;
+    shownVertexCount_ = 0;
+    framed_ = false;
 
     wireSegments_.clear();
     secondaryWireSegments_.clear();
@@ -232,12 +248,16 @@ void OcctMeshView::setBackgroundColor(const QColor& color)
 void OcctMeshView::setOrthographic(bool on)
 {
     camera_.orthographic = on;
+    // The two projections need different distances to frame the part.
+    if (framed_)
+        frameMesh();
     update();
 }
 
 void OcctMeshView::viewIsometric()
 {
     camera_.isometric();
+    frameMesh();
     updateCompass();
     update();
 }
@@ -247,13 +267,30 @@ void OcctMeshView::fitAll()
     if (!hasMesh_)
         return;
     camera_.reset();
+    frameMesh();
     updateCompass();
     update();
+}
+
+void OcctMeshView::frameMesh()
+{
+    if (!hasMesh_)
+        return;
+    camera_.frame(boundsMin_, boundsMax_, float(std::max(width(), 1)) / float(std::max(height(), 1)));
+    framed_ = true;
+}
+
+void OcctMeshView::resizeGL(int, int)
+{
+    // Still at the framed pose: keep the part framed at the new aspect.
+    if (framed_)
+        frameMesh();
 }
 
 void OcctMeshView::lookAlong(const QVector3D& direction)
 {
     camera_.lookAlong(direction);
+    framed_ = false;
     updateCompass();
     update();
 }
@@ -261,6 +298,7 @@ void OcctMeshView::lookAlong(const QVector3D& direction)
 void OcctMeshView::setCamera(const OrbitCamera& camera)
 {
     camera_ = camera;
+    framed_ = false;
     updateCompass();
     update();
 }

@@ -178,6 +178,7 @@ signals:
 protected:
     void initializeGL() override;
     void paintGL() override;
+    void resizeGL(int width, int height) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -230,6 +231,13 @@ private:
     bool hasMesh_ = false;
     QVector3D boundsMin_, boundsMax_, modelCenter_;
     float meshRadius_ = 0.0f;
+    // Geometry last handed to setMesh, to tell a re-send from a new mesh.
+    const void* shownVerticesId_ = nullptr;
+    const void* shownFacesId_ = nullptr;
+    std::size_t shownVertexCount_ = 0;
+    // The camera is at the framed pose: a resize frames again.
+    bool framed_ = false;
+    void frameMesh();
 
     // CPU copy until uploaded.
     std::vector<float> vertexData_;

@@ -586,9 +586,11 @@ void OcctMeshView::mouseMoveEvent(QMouseEvent* event)
     bool changed = false;
     if ((buttons & Qt::MiddleButton) || ((buttons & Qt::LeftButton) && !pickPending)) {
         camera_.orbit(float(delta.x()), float(delta.y()));
+        framed_ = false;
         changed = true;
     } else if (buttons & Qt::RightButton) {
         camera_.pan(float(delta.x()), float(delta.y()), height());
+        framed_ = false;
         changed = true;
     }
     if (alignPickMode_ == 4)
@@ -650,6 +652,7 @@ void OcctMeshView::wheelEvent(QWheelEvent* event)
         return;
     }
     camera_.zoom(steps > 0);
+    framed_ = false;
     if (alignPickMode_ == 4)
         updateCompass();
     if (alignPickMode_ >= 1 && alignPickMode_ <= 3)

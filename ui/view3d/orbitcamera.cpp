@@ -101,9 +101,39 @@ void OrbitCamera::fit(float radius)
 void OrbitCamera::reset()
 {
     distance = fitDistance;
-    target = QVector3D(0, 0, 0);
+    target = fitTarget;
     azimuth = kDefaultAzimuth;
     elevation = kDefaultElevation;
+}
+
+void OrbitCamera::frame(const QVector3D& boxMin, const QVector3D& boxMax, float aspect)
+{
+    const QVector3D centre = 0.5f * (boxMin + boxMax);
+    const QVector3D f = forward();
+    const QVector3D u = up();
+    const QVector3D r = QVector3D::crossProduct(f, u).normalized();
+    const float slope = std::tan(radians(kHalfFovDeg)) * kFrameFill;
+    const float a = aspect > 1e-3f && aspect == aspect ? aspect : 1.0f;
+    float d = 0.0f;
+    for (int corner = 0; corner < 8; ++corner) {
+        const QVector3D p((corner & 1) ? boxMax.x() : boxMin.x(), (corner & 2) ? boxMax.y() : boxMin.y(),
+                          (corner & 4) ? boxMax.z() : boxMin.z());
+        const QVector3D v = p - centre;
+        const float need = std::max(std::fabs(QVector3D::dotProduct(v, u)),
+                                    std::fabs(QVector3D::dotProduct(v, r)) / a) / slope;
+        // Orthographic: the view's half-height is slope * d everywhere; the
+        // eye only has to stay outside the box. Perspective: a corner nearer
+        // the eye by z sees the frustum at d - z.
+        const float towardEye = -QVector3D::dotProduct(v, f);
+        d = orthographic ? std::max({d, need, 1.1f * towardEye}) : std::max(d, towardEye + need);
+    }
+    target = centre;
+    fitTarget = centre;
+    // A point-sized box keeps the distance it has (repaired elsewhere).
+    if (validDistance(d)) {
+        distance = d;
+        fitDistance = d;
+    }
 }
 
 void OrbitCamera::repairDistance()

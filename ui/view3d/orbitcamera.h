@@ -12,9 +12,13 @@ struct OrbitCamera {
     static constexpr float kDefaultElevation = 25.0f;
     static constexpr float kIsometricElevation = 35.264389f; // atan(1 / sqrt 2)
 
+    // Share of the view's half-size a framed part may fill: the rest is margin.
+    static constexpr float kFrameFill = 0.85f;
+
     QVector3D target{0.0f, 0.0f, 0.0f};
     float distance = 500.0f;
     float fitDistance = 500.0f; // repairs an invalid distance
+    QVector3D fitTarget{0.0f, 0.0f, 0.0f};
     float azimuth = kDefaultAzimuth;     // degrees about world Z
     float elevation = kDefaultElevation; // degrees above the XY plane
     bool orthographic = true;
@@ -39,6 +43,10 @@ struct OrbitCamera {
     void fit(float radius);
     // Fit All: back to the last fit.
     void reset();
+    // Target at the box centre and the distance at which its eight corners
+    // project inside the view (aspect = width / height) with a margin, for
+    // the current angles and projection. Becomes the fit.
+    void frame(const QVector3D& boxMin, const QVector3D& boxMax, float aspect);
     void isometric();
     // Eye placed along d from the target (d need not be unit).
     void lookAlong(const QVector3D& d);

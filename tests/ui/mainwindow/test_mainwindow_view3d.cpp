@@ -142,6 +142,35 @@ private slots:
         QCOMPARE(view->camera().distance, view->camera().fitDistance);
     }
 
+    // Switching the right pane between the 2D and the wireframe page hands
+    // the same model to the main view again: the user's camera stays.
+    void cameraStaysPutAcrossPageSwitches()
+    {
+        loadScan();
+        OcctMeshView* view = window_->mainView();
+        OrbitCamera moved = view->camera();
+        moved.azimuth = 100.0f;
+        moved.elevation = -12.0f;
+        moved.distance *= 0.5f;
+        moved.target += QVector3D(5, -3, 2);
+        view->setCamera(moved);
+        const auto same = [](const OrbitCamera& a, const OrbitCamera& b) {
+            return a.azimuth == b.azimuth && a.elevation == b.elevation && a.distance == b.distance &&
+                   a.target == b.target && a.orthographic == b.orthographic;
+        };
+        window_->onShow3DWireframe();
+        QVERIFY(same(view->camera(), moved));
+        window_->onShow2DSection();
+        QVERIFY(same(view->camera(), moved));
+        findAction(window_.get(), QStringLiteral("Wireframe"))->trigger();
+        findAction(window_.get(), QStringLiteral("Wireframe Mode"))->trigger();
+        QVERIFY(same(view->camera(), moved));
+        // Fit All still returns to the framed pose.
+        findAction(window_.get(), QStringLiteral("Fit All"))->trigger();
+        QCOMPARE(view->camera().azimuth, OrbitCamera::kDefaultAzimuth);
+        QCOMPARE(view->camera().target, view->camera().fitTarget);
+    }
+
     void colourCommandsReadTheAutomationColours()
     {
         qputenv("HALVORAN_AUTOMATION", "1");

@@ -33,6 +33,17 @@ MeshModel cubeModel(float h = kH)
     return m;
 }
 
+// An outward-wound box about the origin with half sizes hx, hy, hz.
+MeshModel boxModel(float hx, float hy, float hz)
+{
+    MeshModel m = cubeModel(1.0f);
+    std::vector<Vec3f> v(m.vertices.begin(), m.vertices.end());
+    for (Vec3f& p : v)
+        p = Vec3f(p.x * hx, p.y * hy, p.z * hz);
+    m.vertices.assign(std::move(v));
+    return m;
+}
+
 // A zigzag strip of n triangles in the XY plane about the origin.
 MeshModel stripModel(int n)
 {
@@ -219,6 +230,8 @@ private slots:
     void orthographicMatchesPerspectiveAtTheTarget()
     {
         view_->setMesh(cubeModel());
+        // Off the framed pose, so switching projection keeps the distance.
+        view_->setCamera(view_->camera());
         // A point in the plane through the target, across the view direction,
         // lands on the same pixel in both projections.
         const QVector3D right = QVector3D::crossProduct(view_->camera().forward(), view_->camera().up()).normalized();
@@ -232,6 +245,82 @@ private slots:
         // Behind the eye there is no screen point in perspective.
         QPointF unused;
         QVERIFY(!view_->worldToScreen(view_->camera().eye() - 5.0f * view_->camera().forward(), &unused));
+    }
+
+    // Fit: at load, after Fit All and after View Isometric the eight box
+    // corners land inside the view with a margin, yet the part fills it.
+    void framingKeepsThePartInView_data()
+    {
+        QTest::addColumn<QVector3D>("half");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("perspective");
+        QTest::addColumn<QString>("command");
+        const QVector3D thin(100, 5, 5), plate(60, 45, 1.5f);
+        for (const char* command : {"load", "fitAll", "isometric", "resize"})
+            for (bool perspective : {false, true}) {
+                const QString tag = QStringLiteral("%1 %2").arg(QLatin1String(command),
+                                                                perspective ? QStringLiteral("persp") : QStringLiteral("ortho"));
+                QTest::newRow(qPrintable(tag + QStringLiteral(" thin wide"))) << thin << QSize(480, 360) << perspective
+                                                                            << QString::fromLatin1(command);
+                QTest::newRow(qPrintable(tag + QStringLiteral(" thin tall"))) << thin << QSize(240, 420) << perspective
+                                                                            << QString::fromLatin1(command);
+                QTest::newRow(qPrintable(tag + QStringLiteral(" plate wide"))) << plate << QSize(640, 240) << perspective
+                                                                             << QString::fromLatin1(command);
+                QTest::newRow(qPrintable(tag + QStringLiteral(" plate tall"))) << plate << QSize(260, 480) << perspective
+                                                                             << QString::fromLatin1(command);
+            }
+    }
+
+    void framingKeepsThePartInView()
+    {
+        QFETCH(QVector3D, half);
+        QFETCH(QSize, size);
+        QFETCH(bool, perspective);
+        QFETCH(QString, command);
+        // The part sits off the origin, as a file's frame may put it.
+        MeshModel m = boxModel(half.x(), half.y(), half.z());
+        std::vector<Vec3f> v(m.vertices.begin(), m.vertices.end());
+        for (Vec3f& p : v)
+            p = p + Vec3f(30, -20, 10);
+        m.vertices.assign(std::move(v));
+        // A top-level resize reaches the widget through the X server.
+        const auto resize = [this](const QSize& to) {
+            view_->resize(to);
+            QTRY_COMPARE(view_->size(), to);
+            QTest::qWait(50);
+        };
+        resize(command == QLatin1String("resize") ? QSize(500, 500) : size);
+        view_->setOrthographic(!perspective);
+        view_->setMesh(m);
+        if (command == QLatin1String("resize")) {
+            resize(size);
+        } else if (command == QLatin1String("fitAll")) {
+            drag(view_.get(), QPointF(100, 100), QPointF(160, 130), Qt::RightButton);
+            for (int i = 0; i < 8; ++i) {
+                QWheelEvent wheel(QPointF(50, 50), view_->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, 120),
+                                  Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+                QCoreApplication::sendEvent(view_.get(), &wheel);
+            }
+            view_->fitAll();
+        } else if (command == QLatin1String("isometric")) {
+            drag(view_.get(), QPointF(100, 100), QPointF(180, 60), Qt::MiddleButton);
+            view_->viewIsometric();
+        }
+        QRectF box;
+        for (int corner = 0; corner < 8; ++corner) {
+            const QVector3D p((corner & 1) ? half.x() : -half.x(), (corner & 2) ? half.y() : -half.y(),
+                              (corner & 4) ? half.z() : -half.z());
+            const QPointF s = projected(*view_, p + QVector3D(30, -20, 10));
+            box = box.isNull() ? QRectF(s, QSizeF(0.01, 0.01)) : box.united(QRectF(s, QSizeF(0.01, 0.01)));
+        }
+        const QRectF inner = QRectF(QPointF(0, 0), QSizeF(size)).adjusted(0.03 * size.width(), 0.03 * size.height(),
+                                                                          -0.03 * size.width(), -0.03 * size.height());
+        const QString where = QStringLiteral("box %1,%2 %3x%4 in %5x%6")
+                                  .arg(box.x()).arg(box.y()).arg(box.width()).arg(box.height())
+                                  .arg(size.width()).arg(size.height());
+        QVERIFY2(inner.contains(box), qPrintable(where));
+        const double fill = std::max(box.width() / size.width(), box.height() / size.height());
+        QVERIFY2(fill > 0.5, qPrintable(where));
     }
 
     // --- vertex array ---------------------------------------------------------------
