@@ -45,13 +45,21 @@ void writeDrawingDxf(QTextStream& out, const DrawingExportContext& context)
 {
     // R12 with layers only: every CAD reader accepts it.
     out << "0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1009\n9\n$INSUNITS\n70\n4\n0\nENDSEC\n";
-    out << "0\nSECTION\n2\nTABLES\n0\nTABLE\n2\nLAYER\n70\n4\n";
+    out << "0\nSECTION\n2\nTABLES\n";
+    // Hidden lines are dashed as in the SVG: 4 mm on, 3 mm off.
+    out << "0\nTABLE\n2\nLTYPE\n70\n2\n";
+    out << "0\nLTYPE\n2\nCONTINUOUS\n70\n0\n3\nSolid line\n72\n65\n73\n0\n40\n0.0\n";
+    out << "0\nLTYPE\n2\nDASHED\n70\n0\n3\nDashed __ __ __\n72\n65\n73\n2\n40\n7.0\n49\n4.0\n49\n-3.0\n";
+    out << "0\nENDTAB\n";
+    out << "0\nTABLE\n2\nLAYER\n70\n4\n";
     const struct {
         const char* name;
         int colour;
-    } layers[] = {{"SILHOUETTE", 7}, {"FEATURE", 8}, {"CONTOUR", 8}, {"HIDDEN", 9}};
+        const char* linetype;
+    } layers[] = {{"SILHOUETTE", 7, "CONTINUOUS"}, {"FEATURE", 8, "CONTINUOUS"}, {"CONTOUR", 8, "CONTINUOUS"},
+                  {"HIDDEN", 9, "DASHED"}};
     for (const auto& layer : layers)
-        out << "0\nLAYER\n2\n" << layer.name << "\n70\n0\n62\n" << layer.colour << "\n6\nCONTINUOUS\n";
+        out << "0\nLAYER\n2\n" << layer.name << "\n70\n0\n62\n" << layer.colour << "\n6\n" << layer.linetype << '\n';
     out << "0\nENDTAB\n0\nENDSEC\n";
     out << "0\nSECTION\n2\nENTITIES\n";
     for (const auto& e : context.edges) {
@@ -97,16 +105,26 @@ void writeDrawingSvg(QTextStream& out, const DrawingExportContext& context)
     out << "</svg>\n";
 }
 
+bool isDrawingDxfPath(const QString& path)
+{
+    return path.endsWith(QLatin1String(".dxf"), Qt::CaseInsensitive);
+}
+
+void writeDrawingForPath(QTextStream& out, const DrawingExportContext& context, const QString& path)
+{
+    if (isDrawingDxfPath(path))
+        writeDrawingDxf(out, context);
+    else
+        writeDrawingSvg(out, context);
+}
+
 bool writeDrawingFile(const DrawingExportContext& context, const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate))
         return false;
     QTextStream out(&file);
-    if (path.endsWith(QLatin1String(".dxf"), Qt::CaseInsensitive))
-        writeDrawingDxf(out, context);
-    else
-        writeDrawingSvg(out, context);
+    writeDrawingForPath(out, context, path);
     out.flush();
     return out.status() == QTextStream::Ok && file.error() == QFileDevice::NoError;
 }

@@ -29,6 +29,13 @@ QString drawingDxfLayer(int type);
 void writeDrawingDxf(QTextStream& stream, const DrawingExportContext& context);
 void writeDrawingSvg(QTextStream& stream, const DrawingExportContext& context);
 
-// DXF when the path ends in ".dxf" (any case), SVG otherwise. False when the
-// file cannot be opened.
+// True when a path ends in ".dxf" (any case): the drawing goes out as DXF,
+// anything else as SVG.
+bool isDrawingDxfPath(const QString& path);
+// The file's text for that path, so the window and halvoran-cli write the
+// same bytes.
+void writeDrawingForPath(QTextStream& stream, const DrawingExportContext& context, const QString& path);
+
+// Writes the file as writeDrawingForPath does. False when the file cannot be
+// opened.
 bool writeDrawingFile(const DrawingExportContext& context, const QString& path);

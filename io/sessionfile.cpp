@@ -60,6 +60,7 @@ QByteArray sessionToJson(const SessionSettings& s)
     put(o, "layerMeasurement", s.layerMeasurement);
     put(o, "layerKept", s.layerKept);
     put(o, "projectionOrthographic", s.projectionOrthographic);
+    put(o, "drawingHiddenLines", s.drawingHiddenLines);
     if (s.annotations)
         o.insert(QLatin1String("sectionAnnotations"), annotationsToJson(*s.annotations));
     if (s.keptIndices) {
@@ -102,6 +103,7 @@ bool sessionFromJson(const QByteArray& json, SessionSettings* settings, QString*
     s.layerMeasurement = boolean(o, "layerMeasurement");
     s.layerKept = boolean(o, "layerKept");
     s.projectionOrthographic = boolean(o, "projectionOrthographic");
+    s.drawingHiddenLines = boolean(o, "drawingHiddenLines");
     s.wireframeMode = boolean(o, "wireframeMode");
     s.annotations = annotationsFromJson(o.value(QLatin1String("sectionAnnotations")));
     s.keptIndices = indicesFromJson(o.value(QLatin1String("keptIndices")));

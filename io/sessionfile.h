@@ -35,6 +35,7 @@ struct SessionSettings {
     std::optional<bool> layerMeasurement;
     std::optional<bool> layerKept;
     std::optional<bool> projectionOrthographic;
+    std::optional<bool> drawingHiddenLines;  // the drawing panel's "Hidden lines"
     // Sketches and measurements, fitted ones excluded ("sectionAnnotations").
     std::optional<QList<SectionAnnotation>> annotations;
     // Indices into the section lines at the saved plane ("keptIndices").

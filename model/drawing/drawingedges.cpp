@@ -1,5 +1,7 @@
 #include "model/drawing/drawingedges.h"
 
+#include "model/drawing/drawingcleanup.h"
+
 #include "model/mesh/polydata.h"
 #include "model/mesh/vtkprogress.h"
 
@@ -22,6 +24,9 @@ namespace {
 
 constexpr float kEmptyCell = std::numeric_limits<float>::lowest();
 constexpr float kEmptyCellLimit = -1.7014117e38f;
+// A face turns towards the viewer when its unit normal has more than this
+// along the view direction.
+constexpr float kFacingEpsilon = 1e-4f;
 
 long long roundHalfAway(double value)
 {
@@ -36,180 +41,6 @@ bool finite(const Vec3f& p)
 float length2D(const DrawingEdge2D& e)
 {
     return std::hypot(e.x2 - e.x1, e.y2 - e.y1);
-}
-
-int priorityOf(std::int32_t type)
-{
-    switch (type) {
-    case kDrawingSilhouette: return 4;
-    case kDrawingFeature:
-    case kDrawingBoundary: return 3;
-    case kDrawingContour: return 2;
-    case kDrawingHidden: return 1;
-    default: return 0;
-    }
-}
-
-// Union-find over edge indices, for the clutter clusters.
-struct Clusters {
-    std::vector<std::uint32_t> parent;
-    explicit Clusters(std::size_t n) : parent(n) { std::iota(parent.begin(), parent.end(), 0u); }
-    std::uint32_t find(std::uint32_t i)
-    {
-        while (parent[i] != i) {
-            parent[i] = parent[parent[i]];
-            i = parent[i];
-        }
-        return i;
-    }
-    void join(std::uint32_t a, std::uint32_t b)
-    {
-        a = find(a);
-        b = find(b);
-        if (a != b)
-            parent[std::max(a, b)] = std::min(a, b);
-    }
-};
-
-struct CellKeyHash {
-    std::size_t operator()(std::uint64_t k) const { return std::hash<std::uint64_t>()(k * 0x9E3779B97F4A7C15ull); }
-};
-
-std::uint64_t cellKey(long long cx, long long cy)
-{
-    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(cx)) << 32) | static_cast<std::uint32_t>(cy);
-}
-
-// Points bucketed in square cells of the query radius, so every neighbour
-// within the radius is in the 3 x 3 block around a point's cell.
-class PointGrid {
-public:
-    PointGrid(float cellSize) : inv_(cellSize > 1e-12f ? 1.0 / cellSize : 1e12) {}
-    void insert(float x, float y, std::uint32_t id) { cells_[key(x, y)].push_back(id); }
-    void erase(float x, float y, std::uint32_t id)
-    {
-        auto it = cells_.find(key(x, y));
-        if (it == cells_.end())
-            return;
-        auto& ids = it->second;
-        ids.erase(std::remove(ids.begin(), ids.end(), id), ids.end());
-    }
-    template <class Visit>
-    void forNear(float x, float y, Visit&& visit) const
-    {
-        const long long cx = cellCoord(x), cy = cellCoord(y);
-        for (long long dx = -1; dx <= 1; ++dx)
-            for (long long dy = -1; dy <= 1; ++dy) {
-                auto it = cells_.find(cellKey(cx + dx, cy + dy));
-                if (it == cells_.end())
-                    continue;
-                for (std::uint32_t id : it->second)
-                    if (!visit(id))
-                        return;
-            }
-    }
-
-private:
-    long long cellCoord(float c) const { return static_cast<long long>(std::floor(static_cast<double>(c) * inv_)); }
-    std::uint64_t key(float x, float y) const { return cellKey(cellCoord(x), cellCoord(y)); }
-    double inv_;
-    std::unordered_map<std::uint64_t, std::vector<std::uint32_t>, CellKeyHash> cells_;
-};
-
-std::vector<DrawingEdge2D> filterClutter(const std::vector<DrawingEdge2D>& edges, float diagonal,
-                                         const DrawingOptions& options)
-{
-    if (edges.empty())
-        return {};
-    const float radius = 0.01f * diagonal;
-    const float radius2 = radius * radius;
-    PointGrid grid(radius);
-    for (std::uint32_t i = 0; i < edges.size(); ++i) {
-        grid.insert(edges[i].x1, edges[i].y1, i);
-        grid.insert(edges[i].x2, edges[i].y2, i);
-    }
-    Clusters clusters(edges.size());
-    const auto connect = [&](std::uint32_t i, float x, float y) {
-        grid.forNear(x, y, [&](std::uint32_t j) {
-            if (j != i) {
-                const DrawingEdge2D& o = edges[j];
-                const float d1 = (o.x1 - x) * (o.x1 - x) + (o.y1 - y) * (o.y1 - y);
-                const float d2 = (o.x2 - x) * (o.x2 - x) + (o.y2 - y) * (o.y2 - y);
-                if (d1 < radius2 || d2 < radius2)
-                    clusters.join(i, j);
-            }
-            return true;
-        });
-    };
-    for (std::uint32_t i = 0; i < edges.size(); ++i) {
-        connect(i, edges[i].x1, edges[i].y1);
-        connect(i, edges[i].x2, edges[i].y2);
-    }
-
-    struct Summary {
-        double length = 0;
-        float minX = std::numeric_limits<float>::max(), minY = std::numeric_limits<float>::max();
-        float maxX = std::numeric_limits<float>::lowest(), maxY = std::numeric_limits<float>::lowest();
-    };
-    std::unordered_map<std::uint32_t, Summary> summaries;
-    for (std::uint32_t i = 0; i < edges.size(); ++i) {
-        Summary& s = summaries[clusters.find(i)];
-        const DrawingEdge2D& e = edges[i];
-        s.length += length2D(e);
-        s.minX = std::min({s.minX, e.x1, e.x2});
-        s.maxX = std::max({s.maxX, e.x1, e.x2});
-        s.minY = std::min({s.minY, e.y1, e.y2});
-        s.maxY = std::max({s.maxY, e.y1, e.y2});
-    }
-    const double minLength = static_cast<double>(options.minChainLength) * diagonal;
-    const double minArea = static_cast<double>(options.minChainArea) * diagonal * diagonal;
-    std::vector<DrawingEdge2D> kept;
-    kept.reserve(edges.size());
-    for (std::uint32_t i = 0; i < edges.size(); ++i) {
-        const Summary& s = summaries[clusters.find(i)];
-        const double area = static_cast<double>(s.maxX - s.minX) * static_cast<double>(s.maxY - s.minY);
-        if (s.length >= minLength && area >= minArea)
-            kept.push_back(edges[i]);
-    }
-    return kept;
-}
-
-struct Pt {
-    float x, y;
-};
-
-void douglasPeucker(const std::vector<Pt>& pts, float epsilon, std::vector<char>& keep)
-{
-    keep.assign(pts.size(), 0);
-    if (pts.empty())
-        return;
-    keep.front() = keep.back() = 1;
-    std::vector<std::pair<std::size_t, std::size_t>> stack{{0, pts.size() - 1}};
-    while (!stack.empty()) {
-        const auto [first, last] = stack.back();
-        stack.pop_back();
-        if (last <= first + 1)
-            continue;
-        const Pt a = pts[first], b = pts[last];
-        const double dx = b.x - a.x, dy = b.y - a.y;
-        const double len = std::hypot(dx, dy);
-        double best = -1;
-        std::size_t bestIndex = first;
-        for (std::size_t i = first + 1; i < last; ++i) {
-            const double px = pts[i].x - a.x, py = pts[i].y - a.y;
-            // A closed loop has coincident ends: measure from the point then.
-            const double d = len > 1e-12 ? std::abs(dx * py - dy * px) / len : std::hypot(px, py);
-            if (d > best) {
-                best = d;
-                bestIndex = i;
-            }
-        }
-        if (best > epsilon) {
-            keep[bestIndex] = 1;
-            stack.push_back({first, bestIndex});
-            stack.push_back({bestIndex, last});
-        }
-    }
 }
 
 bool readBack(vtkPolyData* poly, std::vector<Vec3f>& vertices, std::vector<Triangle>& faces)
@@ -327,10 +158,13 @@ DrawingDepthGrid::DrawingDepthGrid(const std::vector<Vec3f>& vertices, const std
         const int j0 = std::max(0, static_cast<int>(std::floor(std::min({ay, by, cy}))));
         const int j1 = std::min(rows_ - 1, static_cast<int>(std::ceil(std::max({ay, by, cy}))));
         const bool ccw = area > 0.0f;
+        // A cell holds the grid positions that round to it, so it is sampled
+        // at its centre (i, j); at (i + 0.5, j + 0.5) the last row and
+        // column would stay empty and see through the part's far rim.
         for (int j = j0; j <= j1; ++j) {
-            const float py = static_cast<float>(j) + 0.5f;
+            const float py = static_cast<float>(j);
             for (int i = i0; i <= i1; ++i) {
-                const float px = static_cast<float>(i) + 0.5f;
+                const float px = static_cast<float>(i);
                 const float e0 = (bx - ax) * (py - ay) - (by - ay) * (px - ax); // opposite c
                 const float e1 = (cx - bx) * (py - by) - (cy - by) * (px - bx); // opposite a
                 const float e2 = (ax - cx) * (py - cy) - (ay - cy) * (px - cx); // opposite b
@@ -346,7 +180,7 @@ DrawingDepthGrid::DrawingDepthGrid(const std::vector<Vec3f>& vertices, const std
     }
 }
 
-bool DrawingDepthGrid::isEdgeVisible(const Vec3f& a, const Vec3f& b, float tolerance) const
+bool DrawingDepthGrid::isEdgeVisible(const Vec3f& a, const Vec3f& b, float tolerance, int reach) const
 {
     if (columns_ < 2 || rows_ < 2 || cells_.empty())
         return true;
@@ -366,10 +200,14 @@ bool DrawingDepthGrid::isEdgeVisible(const Vec3f& a, const Vec3f& b, float toler
         const int ci = std::clamp(static_cast<int>(roundHalfAway(gx)), 0, columns_ - 1);
         const int cj = std::clamp(static_cast<int>(roundHalfAway(gy)), 0, rows_ - 1);
         const float depth = ad + (bd - ad) * s;
-        const float value = cell(ci, cj);
         ++samples;
-        if (value <= kEmptyCellLimit || depth >= value - tolerance)
-            ++visible;
+        bool seen = false;
+        for (int dj = -reach; dj <= reach && !seen; ++dj)
+            for (int di = -reach; di <= reach && !seen; ++di) {
+                const float value = cell(std::clamp(ci + di, 0, columns_ - 1), std::clamp(cj + dj, 0, rows_ - 1));
+                seen = value <= kEmptyCellLimit || depth >= value - tolerance;
+            }
+        visible += seen;
     }
     return samples == 0 || visible * 2 >= samples;
 }
@@ -402,8 +240,8 @@ std::vector<DrawingEdge2D> extractDrawingEdges(const std::vector<Vec3f>& vertice
     const DrawingDepthGrid grid(vertices, faces, projection);
 
     std::vector<DrawingEdge2D> edges;
-    const bool wantEdges = options.includeBoundary || options.includeSharp || options.includeContour;
-    if (wantEdges) {
+    // Silhouettes are always drawn, so every call classifies.
+    {
         const std::size_t n = vertices.size();
         std::vector<Vec3f> normals(faces.size());
         std::vector<char> valid(faces.size(), 0);
@@ -447,13 +285,19 @@ std::vector<DrawingEdge2D> extractDrawingEdges(const std::vector<Vec3f>& vertice
                    / 3.0f;
         };
         const auto addEdge = [&](const Vec3f& a, const Vec3f& b, std::int32_t type) {
-            const bool visible = grid.isEdgeVisible(a, b, tolerance);
+            const bool visible = grid.isEdgeVisible(a, b, tolerance, type == kDrawingSilhouette ? 1 : 0);
             if (!visible && !options.includeHidden)
                 return;
             DrawingEdge2D e{projection.u(a), projection.v(a), projection.u(b), projection.v(b),
                             visible ? type : std::int32_t(kDrawingHidden)};
             if (length2D(e) > 1e-6f)
                 edges.push_back(e);
+        };
+        // Edge-on faces count as turned away, so a prism's outline is the
+        // rim of the face towards the viewer and not the far one too.
+        const auto facing = [&](std::uint32_t f) {
+            const float d = projection.depth(normals[f]);
+            return d > kFacingEpsilon ? 1 : (d < -kFacingEpsilon || dot(normals[f], normals[f]) > 0.5f ? -1 : 0);
         };
 
         for (std::size_t i = 0; i < halfEdges.size();) {
@@ -465,160 +309,34 @@ std::vector<DrawingEdge2D> extractDrawingEdges(const std::vector<Vec3f>& vertice
             const Vec3f& a = vertices[p];
             const Vec3f& b = vertices[q];
             if (j - i == 1) {
-                if (options.includeBoundary)
+                // An open border seen from the front outlines the sheet.
+                if (facing(halfEdges[i].triangle) > 0)
+                    addEdge(a, b, kDrawingSilhouette);
+                else if (options.includeBoundary)
                     addEdge(a, b, kDrawingBoundary);
             } else {
                 const std::uint32_t f0 = halfEdges[i].triangle, f1 = halfEdges[i + 1].triangle;
-                if (options.includeSharp && dot(normals[f0], normals[f1]) < c)
-                    addEdge(a, b, kDrawingFeature);
-                if (options.includeContour && std::abs(centroidDepth(f0) - centroidDepth(f1)) >= z)
-                    addEdge(a, b, kDrawingContour);
+                const int s0 = facing(f0), s1 = facing(f1);
+                if (s0 * s1 < 0) {
+                    // Any crease or step here coincides with the outline.
+                    addEdge(a, b, kDrawingSilhouette);
+                } else {
+                    if (options.includeSharp && dot(normals[f0], normals[f1]) < c)
+                        addEdge(a, b, kDrawingFeature);
+                    if (options.includeContour && std::abs(centroidDepth(f0) - centroidDepth(f1)) >= z)
+                        addEdge(a, b, kDrawingContour);
+                }
             }
             i = j;
         }
     }
 
     const float join = 0.015f * diagonal;
-    edges = filterClutter(edges, diagonal, options);
+    edges = filterDrawingClutter(edges, diagonal, options);
     edges = dedupeDrawingEdges(edges, 0.75f * join);
+    edges = dropCoveredDrawingEdges(edges, 0.25f * join);
     edges = chainAndSimplifyDrawingEdges(edges, join, options.simplifyTolerance * diagonal);
     return dedupeDrawingEdges(edges, 0.5f * join);
-}
-
-std::vector<DrawingEdge2D> dedupeDrawingEdges(const std::vector<DrawingEdge2D>& edges, float tolerance)
-{
-    const double q = tolerance <= 1e-6f ? 1e6 : 1.0 / tolerance;
-    struct Key {
-        long long v[4];
-        bool operator==(const Key& o) const
-        {
-            return v[0] == o.v[0] && v[1] == o.v[1] && v[2] == o.v[2] && v[3] == o.v[3];
-        }
-    };
-    struct KeyHash {
-        std::size_t operator()(const Key& k) const
-        {
-            std::uint64_t h = 1469598103934665603ull;
-            for (long long x : k.v)
-                h = (h ^ static_cast<std::uint64_t>(x)) * 1099511628211ull;
-            return static_cast<std::size_t>(h ^ (h >> 29));
-        }
-    };
-    std::unordered_map<Key, std::size_t, KeyHash> firstSeen;
-    std::vector<DrawingEdge2D> out;
-    out.reserve(edges.size());
-    for (const DrawingEdge2D& e : edges) {
-        const float dx = e.x2 - e.x1, dy = e.y2 - e.y1;
-        const float len2 = dx * dx + dy * dy;
-        // NaN fails this test too.
-        if (!(len2 > 1e-12f) || !std::isfinite(len2))
-            continue;
-        long long a[2] = {roundHalfAway(e.x1 * q), roundHalfAway(e.y1 * q)};
-        long long b[2] = {roundHalfAway(e.x2 * q), roundHalfAway(e.y2 * q)};
-        if (b[0] < a[0] || (b[0] == a[0] && b[1] < a[1]))
-            std::swap(a, b);
-        const Key key{{a[0], a[1], b[0], b[1]}};
-        const auto [it, fresh] = firstSeen.try_emplace(key, out.size());
-        if (fresh) {
-            out.push_back(e);
-            continue;
-        }
-        DrawingEdge2D& held = out[it->second];
-        const int pe = priorityOf(e.type), ph = priorityOf(held.type);
-        if (pe > ph || (pe == ph && len2 > (held.x2 - held.x1) * (held.x2 - held.x1) + (held.y2 - held.y1) * (held.y2 - held.y1)))
-            held = e;
-    }
-    return out;
-}
-
-std::vector<DrawingEdge2D> chainAndSimplifyDrawingEdges(const std::vector<DrawingEdge2D>& edges, float joinTolerance,
-                                                        float epsilon)
-{
-    std::vector<DrawingEdge2D> out;
-    const float join2 = joinTolerance * joinTolerance;
-    for (std::int32_t type : {kDrawingSilhouette, kDrawingFeature, kDrawingBoundary, kDrawingContour, kDrawingHidden}) {
-        std::vector<DrawingEdge2D> own;
-        for (const DrawingEdge2D& e : edges)
-            if (e.type == type)
-                own.push_back(e);
-        if (own.empty())
-            continue;
-        PointGrid grid(std::max(joinTolerance, 1e-6f));
-        for (std::uint32_t i = 0; i < own.size(); ++i) {
-            grid.insert(own[i].x1, own[i].y1, i);
-            grid.insert(own[i].x2, own[i].y2, i);
-        }
-        std::vector<char> used(own.size(), 0);
-        const auto take = [&](std::uint32_t i) {
-            used[i] = 1;
-            grid.erase(own[i].x1, own[i].y1, i);
-            grid.erase(own[i].x2, own[i].y2, i);
-        };
-        // Nearest unused edge end within the tolerance of (x, y); returns the
-        // far end of that edge.
-        const auto next = [&](Pt from, Pt& far) {
-            std::int64_t best = -1;
-            float bestD = join2;
-            bool bestFirst = true;
-            grid.forNear(from.x, from.y, [&](std::uint32_t j) {
-                if (used[j])
-                    return true;
-                const DrawingEdge2D& o = own[j];
-                const float d1 = (o.x1 - from.x) * (o.x1 - from.x) + (o.y1 - from.y) * (o.y1 - from.y);
-                const float d2 = (o.x2 - from.x) * (o.x2 - from.x) + (o.y2 - from.y) * (o.y2 - from.y);
-                if (d1 <= bestD) {
-                    bestD = d1;
-                    best = j;
-                    bestFirst = true;
-                }
-                if (d2 < bestD) {
-                    bestD = d2;
-                    best = j;
-                    bestFirst = false;
-                }
-                return true;
-            });
-            if (best < 0)
-                return false;
-            const DrawingEdge2D& o = own[static_cast<std::size_t>(best)];
-            far = bestFirst ? Pt{o.x2, o.y2} : Pt{o.x1, o.y1};
-            take(static_cast<std::uint32_t>(best));
-            return true;
-        };
-
-        std::vector<Pt> front, back, line;
-        std::vector<char> keep;
-        for (std::uint32_t i = 0; i < own.size(); ++i) {
-            if (used[i])
-                continue;
-            take(i);
-            back = {{own[i].x1, own[i].y1}, {own[i].x2, own[i].y2}};
-            Pt far{};
-            while (next(back.back(), far))
-                back.push_back(far);
-            front.clear();
-            Pt from = back.front();
-            while (next(from, far)) {
-                front.push_back(far);
-                from = far;
-            }
-            line.assign(front.rbegin(), front.rend());
-            line.insert(line.end(), back.begin(), back.end());
-            douglasPeucker(line, epsilon, keep);
-            Pt prev{};
-            bool havePrev = false;
-            for (std::size_t k = 0; k < line.size(); ++k) {
-                if (!keep[k])
-                    continue;
-                if (havePrev && std::hypot(line[k].x - prev.x, line[k].y - prev.y) > 1e-6f)
-                    out.push_back({prev.x, prev.y, line[k].x, line[k].y, type});
-                if (!havePrev || std::hypot(line[k].x - prev.x, line[k].y - prev.y) > 1e-6f)
-                    prev = line[k];
-                havePrev = true;
-            }
-        }
-    }
-    return out;
 }
 
 std::vector<MeshModel::DrawingEdge2D> MeshModel::computeDrawingEdges(const DrawingOptions& options,

@@ -81,7 +81,11 @@ public:
     int rows() const { return rows_; }
     // Empty cells hold the lowest float.
     float cell(int column, int row) const { return cells_[static_cast<std::size_t>(row) * columns_ + column]; }
-    bool isEdgeVisible(const Vec3f& a, const Vec3f& b, float tolerance) const;
+    // At least half the samples along the edge lie no deeper than tolerance
+    // below the grid. With reach > 0 a sample may look at the cells up to
+    // reach away: a silhouette sits where the depth falls off steeply, and
+    // its own surface in the next cell must not hide it.
+    bool isEdgeVisible(const Vec3f& a, const Vec3f& b, float tolerance, int reach = 0) const;
 
 private:
     float gridU(float u) const { return (u - minU_) / rangeU_ * static_cast<float>(columns_ - 1); }
@@ -94,17 +98,7 @@ private:
 };
 
 // Steps after the VTK smoothing and decimation: depth grid, classification,
-// clutter filter, dedupe, chaining. Triangles with repeated or out-of-range
+// clean-up (drawingcleanup.h). Triangles with repeated or out-of-range
 // indices and non-finite vertices are skipped.
 std::vector<DrawingEdge2D> extractDrawingEdges(const std::vector<Vec3f>& vertices, const std::vector<Triangle>& faces,
                                                const DrawingOptions& options);
-
-// Collapses edges whose ends quantise to the same cells (tolerance wide);
-// the higher class wins (feature and boundary over contour over hidden),
-// then the longer edge. Order of first appearance is kept.
-std::vector<DrawingEdge2D> dedupeDrawingEdges(const std::vector<DrawingEdge2D>& edges, float tolerance);
-
-// Per class, joins ends closer than joinTolerance into polylines, simplifies
-// them (Douglas-Peucker, epsilon) and emits the pieces again.
-std::vector<DrawingEdge2D> chainAndSimplifyDrawingEdges(const std::vector<DrawingEdge2D>& edges, float joinTolerance,
-                                                        float epsilon);

@@ -281,6 +281,8 @@ QWidget* MainWindow::buildDrawingControls()
     };
     sliderRow(QStringLiteral("Min Size:"), minSizeSlider_, 30);
     sliderRow(QStringLiteral("Detail Level:"), detailSlider_, 50);
+    minSizeSlider_->setObjectName(QStringLiteral("drawingMinSizeSlider"));
+    detailSlider_->setObjectName(QStringLiteral("drawingDetailSlider"));
 
     auto* checkRow = new QWidget(drawingControls_);
     auto* checkLayout = tightRow(checkRow);
@@ -289,6 +291,7 @@ QWidget* MainWindow::buildDrawingControls()
     sharpEdgesCheck_ = new QCheckBox(QStringLiteral("Sharp Edges"), checkRow);
     sharpEdgesCheck_->setChecked(true);
     hiddenLinesCheck_ = new QCheckBox(QStringLiteral("Hidden lines"), checkRow);
+    hiddenLinesCheck_->setObjectName(QStringLiteral("hiddenLinesCheck"));
     checkLayout->addWidget(boundaryCheck_);
     checkLayout->addWidget(sharpEdgesCheck_);
     checkLayout->addWidget(hiddenLinesCheck_);

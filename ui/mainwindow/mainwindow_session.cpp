@@ -58,6 +58,7 @@ SessionSettings MainWindow::currentSessionSettings() const
     s.layerAnnotation = layer(layerAnnotationCheck_);
     s.layerMeasurement = layer(layerMeasurementCheck_);
     s.layerKept = layer(layerKeptCheck_);
+    s.drawingHiddenLines = layer(hiddenLinesCheck_);
     if (orthographicAction_)
         s.projectionOrthographic = orthographicAction_->isChecked();
     if (section2D_) {
@@ -184,6 +185,7 @@ void MainWindow::onLoadSession()
     setChecked(layerAnnotationCheck_, s.layerAnnotation);
     setChecked(layerMeasurementCheck_, s.layerMeasurement);
     setChecked(layerKeptCheck_, s.layerKept);
+    setChecked(hiddenLinesCheck_, s.drawingHiddenLines);
     if (s.projectionOrthographic) {
         if (*s.projectionOrthographic)
             onUseOrthographicProjection();

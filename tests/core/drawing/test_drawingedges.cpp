@@ -1,8 +1,9 @@
-#include "model/drawing/drawingedges.h"
+#include "model/drawing/drawingcleanup.h"
 #include "tests/core/fixtures/shapes.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -111,52 +112,214 @@ bool onRectangle(const DrawingEdge2D& e, float x0, float y0, float x1, float y1)
     return on(e.x1, e.y1) && on(e.x2, e.y2) && sameSide;
 }
 
+
+// Every edge of the given type, or of any type when type < 0.
+double lengthOf(const std::vector<DrawingEdge2D>& edges, int type)
+{
+    return type < 0 ? totalLength(edges, kDrawingSilhouette) + totalLength(edges, kDrawingContour)
+                          + totalLength(edges, kDrawingFeature) + totalLength(edges, kDrawingBoundary)
+                    : totalLength(edges, type);
+}
+
+// UV sphere about the origin with one vertex per pole; the equator is a ring.
+Mesh sphere(float r, int segments, int rings)
+{
+    Mesh m;
+    m.vertices.push_back({0, 0, r});
+    for (int i = 1; i < rings; ++i)
+        for (int s = 0; s < segments; ++s) {
+            const float theta = float(M_PI) * i / rings, phi = 2.0f * float(M_PI) * s / segments;
+            m.vertices.push_back({r * std::sin(theta) * std::cos(phi), r * std::sin(theta) * std::sin(phi), r * std::cos(theta)});
+        }
+    m.vertices.push_back({0, 0, -r});
+    const auto at = [&](int i, int s) { return std::uint32_t(1 + (i - 1) * segments + s % segments); };
+    const auto south = std::uint32_t(m.vertices.size() - 1);
+    for (int s = 0; s < segments; ++s) {
+        m.faces.emplace_back(0, at(1, s), at(1, s + 1));
+        m.faces.emplace_back(south, at(rings - 1, s + 1), at(rings - 1, s));
+        for (int i = 1; i + 1 < rings; ++i) {
+            m.faces.emplace_back(at(i, s), at(i + 1, s), at(i + 1, s + 1));
+            m.faces.emplace_back(at(i, s), at(i + 1, s + 1), at(i, s + 1));
+        }
+    }
+    return m;
+}
+
+// A plate 80 x 40 x thickness with two through holes of diameter 16 centred
+// in its two 40 x 40 halves: each half's top is a ring of quads from the
+// hole's circle out to the square, the walls are extruded from the top's
+// open edges.
+Mesh plateWithTwoHoles(float thickness, int segments = 96)
+{
+    Mesh m;
+    std::map<std::tuple<long, long, long>, std::uint32_t> welded;
+    const auto vertex = [&](float x, float y, float z) {
+        const auto key = std::make_tuple(std::lround(x * 1e3f), std::lround(y * 1e3f), std::lround(z * 1e3f));
+        const auto [it, fresh] = welded.try_emplace(key, std::uint32_t(m.vertices.size()));
+        if (fresh)
+            m.vertices.push_back({x, y, z});
+        return it->second;
+    };
+    std::vector<std::array<Vec3f, 3>> top;
+    for (float cx : {20.0f, 60.0f})
+        for (int k = 0; k < segments; ++k) {
+            // Starting at 45 degrees puts ring points on the square's corners.
+            const auto ring = [&](int i, bool square) {
+                const float phi = float(M_PI) / 4 + 2.0f * float(M_PI) * float(i % segments) / segments;
+                const float c = std::cos(phi), s = std::sin(phi);
+                const float r = square ? 20.0f / std::max(std::abs(c), std::abs(s)) : 8.0f;
+                return Vec3f(cx + r * c, 20.0f + r * s, thickness);
+            };
+            top.push_back({ring(k, false), ring(k, true), ring(k + 1, true)});
+            top.push_back({ring(k, false), ring(k + 1, true), ring(k + 1, false)});
+        }
+    std::map<std::pair<std::uint32_t, std::uint32_t>, int> uses;
+    for (const auto& t : top) {
+        std::uint32_t id[3], low[3];
+        for (int c = 0; c < 3; ++c) {
+            id[c] = vertex(t[c].x, t[c].y, thickness);
+            low[c] = vertex(t[c].x, t[c].y, 0.0f);
+        }
+        m.faces.emplace_back(id[0], id[1], id[2]);
+        m.faces.emplace_back(low[0], low[2], low[1]);
+        for (int c = 0; c < 3; ++c)
+            ++uses[{id[c], id[(c + 1) % 3]}];
+    }
+    for (const auto& [edge, count] : uses) {
+        if (uses.count({edge.second, edge.first}))
+            continue;
+        const auto [p, q] = edge;
+        const std::uint32_t pb = vertex(m.vertices[p].x, m.vertices[p].y, 0.0f);
+        const std::uint32_t qb = vertex(m.vertices[q].x, m.vertices[q].y, 0.0f);
+        m.faces.emplace_back(q, p, pb);
+        m.faces.emplace_back(q, pb, qb);
+    }
+    return m;
+}
+
+// No end or midpoint of a hidden edge lies on a visible one.
+bool hiddenNeverDoublesVisible(const std::vector<DrawingEdge2D>& edges, float tol)
+{
+    const auto distance = [](float x, float y, const DrawingEdge2D& o) {
+        const float ux = o.x2 - o.x1, uy = o.y2 - o.y1;
+        const float t = std::clamp(((x - o.x1) * ux + (y - o.y1) * uy) / (ux * ux + uy * uy), 0.0f, 1.0f);
+        return std::hypot(o.x1 + ux * t - x, o.y1 + uy * t - y);
+    };
+    for (const auto& h : edges) {
+        if (h.type != kDrawingHidden)
+            continue;
+        int on = 0;
+        for (float s : {0.0f, 0.5f, 1.0f})
+            for (const auto& v : edges)
+                if (v.type != kDrawingHidden && distance(h.x1 + (h.x2 - h.x1) * s, h.y1 + (h.y2 - h.y1) * s, v) < tol) {
+                    ++on;
+                    break;
+                }
+        if (on == 3)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
-TEST(DrawingEdges, BoxFromTopIsItsOutlineAsFeatureEdges)
+struct BoxView {
+    const char* name;
+    int view;
+    float width, height; // the box's outline in that view
+};
+
+class DrawingBoxViews : public testing::TestWithParam<BoxView> {};
+
+// A box seen along an axis is its outline, drawn once as silhouette, and
+// with hidden lines on, its far edges (all behind the near ones) add nothing.
+TEST_P(DrawingBoxViews, OutlineIsOneSilhouetteAndHidesNothingTwice)
 {
+    const BoxView& p = GetParam();
     Mesh box;
     addBox(box, {0, 0, 0}, {40, 20, 10});
     for (bool hidden : {false, true}) {
-        DrawingOptions o = plainOptions();
+        DrawingOptions o = plainOptions(p.view);
         o.includeHidden = hidden;
         const auto edges = extractDrawingEdges(box.vertices, box.faces, o);
         ASSERT_FALSE(edges.empty());
         for (const auto& e : edges) {
-            EXPECT_EQ(e.type, kDrawingFeature) << "hidden=" << hidden;
-            EXPECT_TRUE(onRectangle(e, 0, 0, 40, 20)) << e.x1 << "," << e.y1 << " " << e.x2 << "," << e.y2;
+            EXPECT_EQ(e.type, kDrawingSilhouette) << "hidden=" << hidden;
+            EXPECT_TRUE(onRectangle(e, 0, 0, p.width, p.height)) << e.x1 << "," << e.y1 << " " << e.x2 << "," << e.y2;
         }
-        EXPECT_NEAR(totalLength(edges, kDrawingFeature), 120.0, 0.5);
+        EXPECT_NEAR(totalLength(edges, kDrawingSilhouette), 2.0 * (p.width + p.height), 0.5);
     }
 }
 
-TEST(DrawingEdges, FrontAndRightViewsUseTheirPlanes)
+INSTANTIATE_TEST_SUITE_P(Views, DrawingBoxViews,
+                         testing::Values(BoxView{"Top", 0, 40, 20}, BoxView{"Front", 1, 40, 10},
+                                         BoxView{"Right", 2, 20, 10}, BoxView{"OutOfRangeIsTop", 3, 40, 20}),
+                         [](const testing::TestParamInfo<BoxView>& info) { return std::string(info.param.name); });
+
+TEST(DrawingEdges, SphereFromTheTopIsOneSilhouetteLoop)
 {
-    Mesh box;
-    addBox(box, {0, 0, 0}, {40, 20, 10});
-    const auto front = extractDrawingEdges(box.vertices, box.faces, plainOptions(1));
-    ASSERT_FALSE(front.empty());
-    for (const auto& e : front)
-        EXPECT_TRUE(onRectangle(e, 0, 0, 40, 10));
-    EXPECT_NEAR(totalLength(front, kDrawingFeature), 100.0, 0.5);
-    const auto right = extractDrawingEdges(box.vertices, box.faces, plainOptions(2));
-    ASSERT_FALSE(right.empty());
-    for (const auto& e : right)
-        EXPECT_TRUE(onRectangle(e, 0, 0, 20, 10));
-    EXPECT_NEAR(totalLength(right, kDrawingFeature), 60.0, 0.5);
+    const Mesh ball = sphere(10.0f, 128, 64);
+    DrawingOptions o = plainOptions();
+    o.includeHidden = true;
+    const auto edges = extractDrawingEdges(ball.vertices, ball.faces, o);
+    EXPECT_NEAR(totalLength(edges, kDrawingSilhouette), 2.0 * M_PI * 10.0, 0.01 * 2.0 * M_PI * 10.0);
+    // One closed loop: every end meets exactly one other edge's end, and
+    // walking from the first edge visits them all.
+    std::vector<DrawingEdge2D> loop;
+    for (const auto& e : edges)
+        if (e.type == kDrawingSilhouette)
+            loop.push_back(e);
+    ASSERT_GE(loop.size(), 8u);
+    const auto same = [](float x0, float y0, float x1, float y1) { return std::hypot(x1 - x0, y1 - y0) < 1e-3f; };
+    std::vector<char> seen(loop.size(), 0);
+    float x = loop[0].x2, y = loop[0].y2;
+    seen[0] = 1;
+    for (std::size_t step = 1; step < loop.size(); ++step) {
+        int next = -1;
+        for (std::size_t i = 0; i < loop.size(); ++i)
+            if (!seen[i] && (same(x, y, loop[i].x1, loop[i].y1) || same(x, y, loop[i].x2, loop[i].y2))) {
+                EXPECT_EQ(next, -1) << "a branch at " << x << "," << y;
+                next = int(i);
+            }
+        ASSERT_GE(next, 0) << "the loop breaks at " << x << "," << y;
+        seen[std::size_t(next)] = 1;
+        const auto& e = loop[std::size_t(next)];
+        std::tie(x, y) = same(x, y, e.x1, e.y1) ? std::make_pair(e.x2, e.y2) : std::make_pair(e.x1, e.y1);
+    }
+    EXPECT_TRUE(same(x, y, loop[0].x1, loop[0].y1));
+    // Nothing of the sphere lies behind its own outline from outside.
+    for (const auto& e : edges)
+        EXPECT_LE(std::hypot(e.x1, e.y1), 10.05f);
 }
 
-TEST(DrawingEdges, UnknownViewDrawsTop)
+TEST(DrawingEdges, PlateWithTwoHoles)
 {
-    Mesh box;
-    addBox(box, {0, 0, 0}, {40, 20, 10});
-    const auto top = extractDrawingEdges(box.vertices, box.faces, plainOptions(0));
-    const auto other = extractDrawingEdges(box.vertices, box.faces, plainOptions(3));
-    ASSERT_EQ(top.size(), other.size());
-    for (std::size_t i = 0; i < top.size(); ++i) {
-        EXPECT_EQ(top[i].x1, other[i].x1);
-        EXPECT_EQ(top[i].y2, other[i].y2);
-    }
+    const float thickness = 6.0f;
+    const Mesh plate = plateWithTwoHoles(thickness);
+    // Top: the outline and both hole rims, nothing hidden doubled onto them.
+    DrawingOptions o = plainOptions(0);
+    o.includeHidden = true;
+    const auto top = extractDrawingEdges(plate.vertices, plate.faces, o);
+    const double expected = 2.0 * (80 + 40) + 2.0 * M_PI * 16;
+    EXPECT_NEAR(lengthOf(top, -1), expected, 0.02 * expected);
+    EXPECT_NEAR(totalLength(top, kDrawingSilhouette), expected, 0.02 * expected);
+    EXPECT_EQ(countType(top, kDrawingHidden), 0);
+
+    // Front: the outline, and the holes' walls as four hidden lines of the
+    // plate's thickness at x = 20 -+ 8 and 60 -+ 8.
+    o.view = DrawingView::Front;
+    const auto front = extractDrawingEdges(plate.vertices, plate.faces, o);
+    EXPECT_NEAR(lengthOf(front, -1), 2.0 * (80 + thickness), 0.5);
+    EXPECT_EQ(countType(front, kDrawingHidden), 4);
+    for (float x : {12.0f, 28.0f, 52.0f, 68.0f})
+        EXPECT_TRUE(hasVerticalEdge(front, kDrawingHidden, x, 0.0f, thickness)) << x;
+    EXPECT_TRUE(hiddenNeverDoublesVisible(front, 0.05f));
+
+    // Without hidden lines the holes leave no trace from the front.
+    o.includeHidden = false;
+    const auto plain = extractDrawingEdges(plate.vertices, plate.faces, o);
+    EXPECT_EQ(countType(plain, kDrawingHidden), 0);
+    EXPECT_NEAR(lengthOf(plain, -1), lengthOf(front, -1), 1e-3);
 }
 
 TEST(DrawingEdges, SteppedBlockShowsTheStep)
@@ -166,18 +329,17 @@ TEST(DrawingEdges, SteppedBlockShowsTheStep)
     addBox(block, {0, 0, 0}, {10, 10, 10});
     addBox(block, {10, 0, 0}, {20, 10, 5});
     const auto edges = extractDrawingEdges(block.vertices, block.faces, plainOptions());
-    EXPECT_TRUE(hasVerticalEdge(edges, kDrawingFeature, 10.0f, 0.0f, 10.0f));
+    EXPECT_TRUE(hasVerticalEdge(edges, kDrawingSilhouette, 10.0f, 0.0f, 10.0f));
     EXPECT_EQ(countType(edges, kDrawingHidden), 0);
 
-    // Without creases and borders only the depth step is left.
+    // Without creases and borders the outlines and the depth step are left.
     DrawingOptions o = plainOptions();
     o.includeSharp = false;
     o.includeBoundary = false;
-    const auto contours = extractDrawingEdges(block.vertices, block.faces, o);
-    ASSERT_FALSE(contours.empty());
-    for (const auto& e : contours)
-        EXPECT_EQ(e.type, kDrawingContour);
-    EXPECT_TRUE(hasVerticalEdge(contours, kDrawingContour, 10.0f, 0.0f, 10.0f));
+    const auto steps = extractDrawingEdges(block.vertices, block.faces, o);
+    EXPECT_EQ(countType(steps, kDrawingFeature) + countType(steps, kDrawingBoundary), 0);
+    EXPECT_TRUE(hasVerticalEdge(steps, kDrawingSilhouette, 10.0f, 0.0f, 10.0f));
+    EXPECT_NEAR(totalLength(steps, kDrawingSilhouette), 70.0, 0.5);
 }
 
 TEST(DrawingEdges, EdgesUnderAnOverhangAreHidden)
@@ -231,18 +393,23 @@ TEST(DrawingEdges, CreaseAngleThresholdIsRespected)
     o.featureAngle = 25.0f;
     const auto soft = extractDrawingEdges(tent.vertices, tent.faces, o);
     EXPECT_EQ(countType(soft, kDrawingFeature), 0);
-    EXPECT_NEAR(totalLength(soft, kDrawingBoundary), 80.0, 0.5);
+    // Seen from above the open border is the outline.
+    EXPECT_NEAR(totalLength(soft, kDrawingSilhouette), 80.0, 0.5);
 }
 
-TEST(DrawingEdges, FlatPlateHasBoundaryButNoContour)
+TEST(DrawingEdges, FlatSheetBorderIsOutlineFacingTheViewerElseBoundary)
 {
     const MeshModel plate = shapes::plate(30.0f, 20.0f, 6);
-    const auto edges = extractDrawingEdges(plate.vertices.vec(), plate.faces.vec(), plainOptions());
-    ASSERT_FALSE(edges.empty());
-    for (const auto& e : edges) {
-        EXPECT_EQ(e.type, kDrawingBoundary);
+    std::vector<Triangle> faces = plate.faces.vec();
+    for (int type : {kDrawingSilhouette, kDrawingBoundary}) {
+        const auto edges = extractDrawingEdges(plate.vertices.vec(), faces, plainOptions());
+        ASSERT_FALSE(edges.empty());
+        for (const auto& e : edges)
+            EXPECT_EQ(e.type, type);
+        EXPECT_NEAR(totalLength(edges, type), 100.0, 0.5);
+        for (Triangle& t : faces)
+            std::swap(t[1], t[2]);
     }
-    EXPECT_NEAR(totalLength(edges, kDrawingBoundary), 100.0, 0.5);
 }
 
 TEST(DrawingEdges, SmallSpecksAreFilteredAsClutter)
@@ -303,6 +470,19 @@ TEST(DrawingEdges, DedupeKeepsTheHigherClassOnce)
     EXPECT_EQ(out[0].type, kDrawingFeature);
     EXPECT_EQ(out[1].type, kDrawingContour);
     EXPECT_FLOAT_EQ(out[1].y1, 5.0f);
+
+    // Weaker or shorter pieces along a line go; crossing or longer ones stay.
+    const std::vector<DrawingEdge2D> lines = {
+        {1, 0, 2, 0, kDrawingSilhouette}, {0, 0, 10, 0, kDrawingSilhouette}, {2, 0.01f, 4, 0.01f, kDrawingHidden},
+        {5, 0, 7, 0, kDrawingContour},    {3, -1, 3, 1, kDrawingHidden},     {8, 0, 12, 0, kDrawingHidden},
+        {0, 5, 4, 5, kDrawingFeature},    {0, 5, 4, 5, kDrawingFeature},
+    };
+    const auto kept = dropCoveredDrawingEdges(lines, 0.05f);
+    ASSERT_EQ(kept.size(), 4u);
+    EXPECT_EQ(kept[0].x2, 10.0f);
+    EXPECT_EQ(kept[1].y1, -1.0f);
+    EXPECT_EQ(kept[2].x2, 12.0f);
+    EXPECT_EQ(kept[3].type, kDrawingFeature);
 }
 
 TEST(DrawingEdges, ChainingMergesCollinearPiecesPerClass)
@@ -345,7 +525,7 @@ TEST(DrawingEdges, ModelPipelineDrawsABoxAndNothingForNoMesh)
         EXPECT_LE(std::max(e.x1, e.x2), 40.5f);
         EXPECT_NE(e.type, kDrawingHidden);
     }
-    EXPECT_GT(totalLength(edges, kDrawingFeature), 100.0);
+    EXPECT_NEAR(totalLength(edges, kDrawingSilhouette), 120.0, 2.0);
 }
 
 TEST(DrawingEdges, PanelValuesMapToOptions)

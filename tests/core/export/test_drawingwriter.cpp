@@ -134,7 +134,8 @@ TEST(DrawingDxf, LayersByClassAndUnflippedCoordinates)
     EXPECT_EQ(lines[4][0], QStringLiteral("HIDDEN"));
     EXPECT_EQ(lines[5][0], QStringLiteral("CONTOUR"));
     EXPECT_TRUE(text.startsWith(QStringLiteral("0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1009\n9\n$INSUNITS\n70\n4\n")));
-    EXPECT_TRUE(text.contains(QStringLiteral("0\nLAYER\n2\nHIDDEN\n70\n0\n62\n9\n6\nCONTINUOUS\n")));
+    EXPECT_TRUE(text.contains(QStringLiteral("0\nLAYER\n2\nHIDDEN\n70\n0\n62\n9\n6\nDASHED\n")));
+    EXPECT_TRUE(text.contains(QStringLiteral("0\nLAYER\n2\nSILHOUETTE\n70\n0\n62\n7\n6\nCONTINUOUS\n")));
     EXPECT_TRUE(text.contains(QStringLiteral("\n30\n0.0\n11\n")));
     EXPECT_TRUE(text.endsWith(QStringLiteral("0\nENDSEC\n0\nEOF\n")));
 }

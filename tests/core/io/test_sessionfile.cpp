@@ -33,6 +33,7 @@ TEST(SessionFile, RoundTripKeepsEverySetting)
     s.layerMeasurement = false;
     s.layerKept = true;
     s.projectionOrthographic = false;
+    s.drawingHiddenLines = true;
 
     const QByteArray json = sessionToJson(s);
     EXPECT_FALSE(json.contains('\n')); // compact
@@ -58,6 +59,7 @@ TEST(SessionFile, RoundTripKeepsEverySetting)
     EXPECT_EQ(back.layerContour, false);
     EXPECT_EQ(back.layerMeasurement, false);
     EXPECT_EQ(back.projectionOrthographic, false);
+    EXPECT_EQ(back.drawingHiddenLines, true);
 }
 
 TEST(SessionFile, MissingOrMistypedKeysTakeDefaults)
@@ -81,6 +83,7 @@ TEST(SessionFile, MissingOrMistypedKeysTakeDefaults)
     EXPECT_FALSE(s.edgeAngle);
     EXPECT_FALSE(s.qualityPreset);
     EXPECT_FALSE(s.projectionOrthographic);
+    EXPECT_FALSE(s.drawingHiddenLines);
     EXPECT_FALSE(s.wireframeMode);
 
     // Not an object: every default.

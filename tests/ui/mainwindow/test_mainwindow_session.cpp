@@ -83,6 +83,7 @@ void TestMainWindowSession::savedSettingsComeBackWithTheScan()
         child<QSlider>(&window, "keepRatioSlider")->setValue(85);
         child<QSlider>(&window, "smooth2DSlider")->setValue(20);
         layerBox(&window, "Kept")->setChecked(false);
+        layerBox(&window, "Hidden lines")->setChecked(true);
         window.onUsePerspectiveProjection();
         // The section at that plane, then work drawn on it.
         QTRY_VERIFY_WITH_TIMEOUT(window.statusBar()->currentMessage().startsWith(QStringLiteral("Slice complete")),
@@ -119,6 +120,7 @@ void TestMainWindowSession::savedSettingsComeBackWithTheScan()
     QCOMPARE(child<QSlider>(&window, "keepRatioSlider")->value(), 85);
     QCOMPARE(child<QSlider>(&window, "smooth2DSlider")->value(), 20);
     QVERIFY(!layerBox(&window, "Kept")->isChecked());
+    QVERIFY(layerBox(&window, "Hidden lines")->isChecked());
     QVERIFY(!findAction(&window, QStringLiteral("Orthographic Projection"))->isChecked());
     QTRY_VERIFY_WITH_TIMEOUT(!window.isLoadInProgress(), kLoadTimeoutMs);
     QCOMPARE(QString::fromStdString(window.model().sourcePath), scanPath_);
