@@ -11,6 +11,7 @@ const std::vector<Command>& commands()
         kWireframeCommand,
         kRepairCommand,
         kConvertCommand,
+        kDrawingCommand,
     };
     return all;
 }

@@ -16,5 +16,6 @@ extern const Command kStackCommand;
 extern const Command kWireframeCommand;
 extern const Command kRepairCommand;
 extern const Command kConvertCommand;
+extern const Command kDrawingCommand;
 
 } // namespace cli

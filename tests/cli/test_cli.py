@@ -343,6 +343,39 @@ class Cli(unittest.TestCase):
         self.assertEqual(r.returncode, 1)
         self.assertIn("File not found: ", r.stderr)
 
+    def test_drawing_outlines_the_cylinder_in_dxf_and_svg(self):
+        # Aligned, the axis lies along X: from the top a 40 x 20 rectangle.
+        dxf = os.path.join(self.dir, "side.dxf")
+        r = run("drawing", self.scan, "-o", dxf, "--hidden")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertRegex(r.stdout, r"^\d+ edges written to .*side\.dxf \(silhouette \d+, feature \d+, contour \d+, "
+                                   r"hidden \d+\)\n$")
+        doc = ezdxf.readfile(dxf)
+        self.assertEqual(doc.layers.get("HIDDEN").dxf.linetype, "DASHED")
+        self.assertEqual(doc.layers.get("SILHOUETTE").dxf.linetype, "CONTINUOUS")
+        self.assertEqual([t.value for t in doc.linetypes.get("DASHED").pattern_tags.tags if t.code == 49], [4.0, -3.0])
+        outline = sum(math.dist(e.dxf.start, e.dxf.end) for e in doc.modelspace().query("LINE[layer=='SILHOUETTE']"))
+        self.assertAlmostEqual(outline, 2 * (40 + 20), delta=0.02 * 120)
+        # In the file's own pose the top view is the circle, in SVG.
+        svg = os.path.join(self.dir, "top.svg")
+        r = run("drawing", self.scan, "-o", svg, "--no-align", "--view", "top", "--detail", "20", "--min-size", "10")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        root = ET.parse(svg).getroot()
+        ns = "{http://www.w3.org/2000/svg}"
+        self.assertIn("stroke-dasharray: 4 3", root.find(ns + "style").text)
+        groups = {g.get("id"): g for g in root.iter(ns + "g")}
+        self.assertEqual(groups["hidden"].get("class"), "hidden")
+        circle = sum(math.hypot(float(l.get("x2")) - float(l.get("x1")), float(l.get("y2")) - float(l.get("y1")))
+                     for l in groups["silhouette"].iter(ns + "line"))
+        self.assertAlmostEqual(circle, self.perimeter, delta=0.02 * self.perimeter)
+        for args, message in ((("drawing", self.scan, "-o", os.path.join(self.dir, "x.png")), "Unsupported output format"),
+                              (("drawing", os.path.join(self.dir, "nope.stl"), "-o", os.path.join(self.dir, "x.svg")),
+                               "File not found: ")):
+            r = run(*args)
+            self.assertEqual(r.returncode, 1, args)
+            self.assertIn(message, r.stderr)
+        self.assertEqual(sorted(os.listdir(self.dir)), ["cyl inder.stl", "side.dxf", "top.svg"])
+
     def test_bad_options_print_usage(self):
         for args in (["section", self.scan], ["section", self.scan, "-o", "x.dxf", "--axis", "w"], ["frobnicate"],
                      ["section", self.scan, "-o", "x.dxf", "--at", "1", "--at-fraction", "0.5"],
@@ -363,7 +396,10 @@ class Cli(unittest.TestCase):
                      ["wireframe", self.scan, "-o", "x.dxf", "--complexity", "4"],
                      ["wireframe", self.scan, "-o", "x.dxf", "--cleanup", "tidy"],
                      ["wireframe", self.scan, "-o", "x.dxf", "--keep", "0"],
-                     ["wireframe", self.scan, "-o", "x.dxf", "--mode", "lattice", "--keep", "2"]):
+                     ["wireframe", self.scan, "-o", "x.dxf", "--mode", "lattice", "--keep", "2"],
+                     ["drawing", self.scan], ["drawing", self.scan, "-o", "x.svg", "--view", "back"],
+                     ["drawing", self.scan, "-o", "x.svg", "--detail", "101"],
+                     ["drawing", self.scan, "-o", "x.svg", "--min-size", "2.5"]):
             r = run(*args)
             self.assertEqual(r.returncode, 2, args)
             self.assertIn("usage:", r.stderr)

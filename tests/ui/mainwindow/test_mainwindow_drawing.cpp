@@ -244,7 +244,8 @@ void TestMainWindowDrawing::exportWritesTopSvgInAutomation()
     QVERIFY(status().endsWith(QStringLiteral(" (%1 edges)").arg(svg.lines)));
 }
 
-// With hidden lines and other sliders, read back in ezdxf.
+// With hidden lines and other sliders, read back in ezdxf, and written to the
+// byte by halvoran-cli with the same settings.
 void TestMainWindowDrawing::exportFrontAsDxfReadsBackInEzdxf()
 {
     MessageBoxCatcher boxes;
@@ -257,6 +258,19 @@ void TestMainWindowDrawing::exportFrontAsDxfReadsBackInEzdxf()
     window_->findChild<QSlider*>(QStringLiteral("drawingDetailSlider"))->setValue(70);
     findAction(window_.get(), QStringLiteral("2D Drawing"))->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path), 60000);
+
+    const QString cliOut = outDir_->filePath(QStringLiteral("cli.dxf"));
+    QProcess cli;
+    cli.start(QStringLiteral(HALVORAN_CLI_PATH), {QStringLiteral("drawing"), scanPath_, QStringLiteral("-o"), cliOut,
+                                                  QStringLiteral("--view"), QStringLiteral("front"),
+                                                  QStringLiteral("--hidden"), QStringLiteral("--min-size"),
+                                                  QStringLiteral("10"), QStringLiteral("--detail"), QStringLiteral("70")});
+    QVERIFY(cli.waitForFinished(120000));
+    QCOMPARE(cli.exitCode(), 0);
+    QFile windowFile(path), cliFile(cliOut);
+    QVERIFY(windowFile.open(QIODevice::ReadOnly) && cliFile.open(QIODevice::ReadOnly));
+    const QByteArray fromWindow = windowFile.readAll();
+    QVERIFY(cliFile.readAll() == fromWindow);
 
     const QJsonObject summary = readDxfSummary(path);
     QVERIFY(!summary.isEmpty());
