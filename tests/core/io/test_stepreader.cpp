@@ -79,10 +79,10 @@ class StepReaderOutcome : public ::testing::TestWithParam<ReaderCase> {};
 
 TEST_P(StepReaderOutcome, GivesItsMessageAndLeavesTheModel)
 {
+    MeshModel m = loadedCube(); // before the reader starts listening to the log
     FakeReader reader(GetParam().body);
     TempDir dir;
     fixtures::writeText(dir.path("part.step"), "ISO-10303-21;\n");
-    MeshModel m = loadedCube();
     const MeshModel before = m;
     std::string error;
     EXPECT_FALSE(loadMesh(m, dir.path("part.step"), &error));
