@@ -9,6 +9,8 @@
 
 #include <nanoflann.hpp>
 
+#include <QtGlobal>
+
 #include <vtkCleanPolyData.h>
 #include <vtkContourFilter.h>
 #include <vtkPoints.h>
@@ -30,6 +32,11 @@ constexpr std::size_t kSpacingSamples = 4096;
 // cloud of near-duplicate points spread far apart would ask for billions of
 // voxels. Above this budget the sampling is made coarser.
 constexpr double kMaxVoxels = double(1u << 27);
+// Far outliers: points beyond the cloud's bulk (between these quantiles on
+// every axis) by more than the bulk's own largest extent. A handful of stray
+// coordinates such as 1e12 would otherwise set the bounds and coarsen the
+// sampling until the part vanishes in one voxel.
+constexpr double kBulkQuantile = 0.005;
 
 using KdTree = nanoflann::KDTreeSingleIndexAdaptor<nanoflann::L2_Simple_Adaptor<float, NfPointCloud>, NfPointCloud,
                                                    3, std::uint32_t>;
@@ -94,6 +101,36 @@ double withinVoxelBudget(const Bounds& b, double spacing)
         spacing *= std::max(std::cbrt(voxels / kMaxVoxels), 1.01);
     }
     return spacing;
+}
+
+// The points within the bulk's bounds grown by its largest extent, in order.
+std::vector<Vec3f> withoutFarOutliers(const std::vector<Vec3f>& points)
+{
+    const std::size_t n = points.size();
+    const std::size_t low = std::size_t(double(n) * kBulkQuantile), high = n - 1 - low;
+    Bounds bulk;
+    std::vector<float> values(n);
+    for (int a = 0; a < 3; ++a) {
+        for (std::size_t i = 0; i < n; ++i)
+            values[i] = points[i][a];
+        std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(low), values.end());
+        bulk.lo[a] = values[low];
+        std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(high), values.end());
+        bulk.hi[a] = values[high];
+    }
+    double margin = 0.0;
+    for (int a = 0; a < 3; ++a)
+        margin = std::max(margin, double(bulk.hi[a]) - double(bulk.lo[a]));
+    std::vector<Vec3f> kept;
+    kept.reserve(n);
+    for (const Vec3f& p : points) {
+        bool inside = true;
+        for (int a = 0; a < 3; ++a)
+            inside = inside && double(p[a]) >= double(bulk.lo[a]) - margin && double(p[a]) <= double(bulk.hi[a]) + margin;
+        if (inside)
+            kept.push_back(p);
+    }
+    return kept;
 }
 
 } // namespace
@@ -182,11 +219,14 @@ bool reconstructSurface(const std::vector<Vec3f>& points, std::vector<Vec3f>& ve
     if (points.size() < 3)
         return fail(error, "ASC file needs at least 3 points.");
 
-    const std::size_t stride = reconstructionStride(points.size());
+    const std::vector<Vec3f> bulk = withoutFarOutliers(points);
+    if (bulk.size() < points.size())
+        qWarning("[LOAD] ASC: %zu far outlier points left out of the reconstruction", points.size() - bulk.size());
+    const std::size_t stride = reconstructionStride(bulk.size());
     std::vector<Vec3f> kept;
-    kept.reserve(points.size() / stride + 1);
-    for (std::size_t i = 0; i < points.size(); i += stride)
-        kept.push_back(points[i]);
+    kept.reserve(bulk.size() / stride + 1);
+    for (std::size_t i = 0; i < bulk.size(); i += stride)
+        kept.push_back(bulk[i]);
     const double spacing = reconstructionSampleSpacing(kept);
 
     auto cloudPoints = vtkSmartPointer<vtkPoints>::New();

@@ -157,6 +157,23 @@ TEST(ImportAscReconstruct, SphereBecomesAnOutwardClosedSurface)
     EXPECT_EQ(m.loadedFaces, m.faces);
 }
 
+TEST(ImportAscReconstruct, FarOutliersAreLeftOutOfTheBounds)
+{
+    // Three stray coordinates at 1e12 would make the sampled volume 1e12 wide
+    // and the ball smaller than one voxel.
+    TempDir dir;
+    const float radius = 10.0f;
+    std::vector<Vec3f> points = fixtures::spherePoints(50000, radius);
+    points.insert(points.end(), {{1e12f, 0, 0}, {0, 1e12f, 0}, {0, 0, 1e12f}});
+    fixtures::writeText(dir.path("stray.asc"), fixtures::ascText(points));
+    MeshModel m;
+    std::string error;
+    ASSERT_TRUE(loadMesh(m, dir.path("stray.asc"), &error)) << error;
+    ASSERT_GT(m.faces.size(), 500u);
+    for (const Vec3f& p : m.vertices)
+        ASSERT_NEAR(std::sqrt(dot(p, p)), radius, 0.6f);
+}
+
 TEST(ImportAscReconstruct, DegenerateCloudsGiveAFlatPatchAroundThePoints)
 {
     // Coincident or collinear points have no surface, but VTK's tangent-plane
