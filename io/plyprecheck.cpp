@@ -35,6 +35,11 @@ struct Element {
 };
 
 constexpr long long kMaxCorners = 255;
+// The reader takes text lines with fgets into a buffer of this size and
+// splits them as C strings: a NUL byte ends the line early and a longer line
+// becomes two, and either leaves it reading values that are not there
+// (double free, crash).
+constexpr std::size_t kMaxTextLine = 4094; // and the line feed
 
 bool scalarType(const std::string& t, int& size, bool& isFloat, bool& isSigned)
 {
@@ -146,11 +151,23 @@ private:
         return false;
     }
 
+    // A text line the reader sees exactly as written.
+    bool readableText(std::string_view line, const std::string& where)
+    {
+        if (line.find('\0') != std::string_view::npos)
+            return fail(where + " holds a NUL byte");
+        if (line.size() > kMaxTextLine)
+            return fail(where + " is longer than 4094 characters");
+        return true;
+    }
+
     bool readHeader()
     {
         bool haveFormat = false;
         std::string_view line;
         while (file_.nextLine(line)) {
+            if (!readableText(line, "a header line"))
+                return false;
             const std::vector<std::string> w = words(line);
             if (w.empty())
                 continue;
@@ -287,6 +304,8 @@ private:
         for (std::uint64_t r = 0; r < e.count; ++r) {
             if (!file_.nextLine(line))
                 return truncated(e, r);
+            if (!readableText(line, e.name + " " + std::to_string(r)))
+                return false;
             splitInto(line, tokens_);
             std::size_t at = 0;
             for (const Property& p : e.properties) {

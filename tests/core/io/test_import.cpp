@@ -481,6 +481,16 @@ TEST(ImportPly, StructuresTheReaderCannotHandleAreRefused)
     EXPECT_EQ(load(dir.path("type.ply")).error, "Malformed PLY file: unreadable property line.");
     fixtures::writeText(dir.path("open.ply"), "ply\nformat ascii 1.0\nelement vertex 1\nproperty float x\n");
     EXPECT_EQ(load(dir.path("open.ply")).error, "Malformed PLY file: the header does not end.");
+
+    // The reader splits text lines as C strings in a 4096-byte buffer: a NUL
+    // byte or a longer line made it free memory twice.
+    const std::string head = "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+                             "property float z\nelement face 1\nproperty list uchar int vertex_indices\nend_header\n"
+                             "0 0 0\n1 0 0\n0 1 0\n";
+    fixtures::writeText(dir.path("nul.ply"), head + std::string("\0\0\0 3 0 1 2\n", 13));
+    EXPECT_EQ(load(dir.path("nul.ply")).error, "Malformed PLY file: face 0 holds a NUL byte.");
+    fixtures::writeText(dir.path("long.ply"), head + "3 0 1 2" + std::string(4100, ' ') + "\n");
+    EXPECT_EQ(load(dir.path("long.ply")).error, "Malformed PLY file: face 0 is longer than 4094 characters.");
 }
 
 TEST(ImportPly, NotAPlyFileFindsNoVertices)
