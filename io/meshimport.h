@@ -26,7 +26,7 @@ bool import3mf(const std::string& path, std::vector<Vec3f>& vertices, std::vecto
                std::string* error);
 // Point cloud: readAscPoints, then reconstructSurface (io/pointcloud.h).
 bool importAsc(const std::string& path, std::vector<Vec3f>& vertices, std::vector<Triangle>& faces,
-               std::string* error);
+               std::string* error, Progress* progress = nullptr);
 
 // Points become vertices in order, 3-point polygons with valid ids become
 // triangles, everything else is skipped. Shared by the VTK readers and the

@@ -27,7 +27,7 @@ struct Format {
 const Format kFormats[] = {
     {".stl", importStl, nullptr}, {".obj", importObj, nullptr},  {".ply", importPly, nullptr},
     {".step", nullptr, importStep}, {".stp", nullptr, importStep}, {".3mf", import3mf, nullptr},
-    {".asc", importAsc, nullptr},
+    {".asc", nullptr, importAsc},
 };
 
 bool fail(std::string* error, std::string message)

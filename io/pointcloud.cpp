@@ -135,7 +135,7 @@ std::vector<Vec3f> withoutFarOutliers(const std::vector<Vec3f>& points)
 
 } // namespace
 
-bool readAscPoints(const std::string& path, std::vector<Vec3f>& points, std::string* error)
+bool readAscPoints(const std::string& path, std::vector<Vec3f>& points, std::string* error, Progress* progress)
 {
     points.clear();
     BufferedFile file(path);
@@ -144,7 +144,9 @@ bool readAscPoints(const std::string& path, std::vector<Vec3f>& points, std::str
     points.reserve(100000);
     std::string line;
     std::string_view raw;
-    while (file.nextLine(raw)) {
+    for (std::size_t lineNumber = 1; file.nextLine(raw); ++lineNumber) {
+        if (lineNumber % kProgressPollInterval == 0 && isCanceled(progress))
+            return fail(error, "Load canceled.");
         std::size_t first = 0;
         while (first < raw.size() && isBlank(raw[first]))
             ++first;
@@ -212,7 +214,7 @@ double reconstructionSampleSpacing(const std::vector<Vec3f>& keptPoints)
 }
 
 bool reconstructSurface(const std::vector<Vec3f>& points, std::vector<Vec3f>& vertices, std::vector<Triangle>& faces,
-                        std::string* error)
+                        std::string* error, Progress* progress)
 {
     vertices.clear();
     faces.clear();
@@ -228,6 +230,8 @@ bool reconstructSurface(const std::vector<Vec3f>& points, std::vector<Vec3f>& ve
     for (std::size_t i = 0; i < bulk.size(); i += stride)
         kept.push_back(bulk[i]);
     const double spacing = reconstructionSampleSpacing(kept);
+    if (isCanceled(progress))
+        return fail(error, "Load canceled.");
 
     auto cloudPoints = vtkSmartPointer<vtkPoints>::New();
     cloudPoints->SetDataTypeToDouble();
@@ -271,10 +275,10 @@ bool reconstructSurface(const std::vector<Vec3f>& points, std::vector<Vec3f>& ve
 }
 
 bool importAsc(const std::string& path, std::vector<Vec3f>& vertices, std::vector<Triangle>& faces,
-               std::string* error)
+               std::string* error, Progress* progress)
 {
     std::vector<Vec3f> points;
-    if (!readAscPoints(path, points, error))
+    if (!readAscPoints(path, points, error, progress))
         return false;
-    return reconstructSurface(points, vertices, faces, error);
+    return reconstructSurface(points, vertices, faces, error, progress);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/common/progress.h"
 #include "model/mesh/meshtypes.h"
 
 #include <cstddef>
@@ -23,16 +24,19 @@ struct NfPointCloud {
 
 // One point per line: the first three numbers (blanks, tabs or commas between
 // them); blank lines, '#' comments and lines without three numbers are
-// skipped. Fails with fewer than 3 points.
-bool readAscPoints(const std::string& path, std::vector<Vec3f>& points, std::string* error);
+// skipped. Fails with fewer than 3 points, and with "Load canceled." once
+// progress is cancelled.
+bool readAscPoints(const std::string& path, std::vector<Vec3f>& points, std::string* error,
+                   Progress* progress = nullptr);
 
 // Median nearest-neighbour distance over at most 4096 evenly strided sample
 // points; 0 for fewer than 4 points.
 float medianPointSpacing(const std::vector<Vec3f>& points);
 
 // Implicit-surface reconstruction and contouring into a triangle mesh.
+// Cancel is seen between its steps; VTK's filter itself cannot be stopped.
 bool reconstructSurface(const std::vector<Vec3f>& points, std::vector<Vec3f>& vertices, std::vector<Triangle>& faces,
-                        std::string* error);
+                        std::string* error, Progress* progress = nullptr);
 
 // The reconstruction's parameters, exposed for checking them without running
 // the (slow) filter: the stride that thins clouds above 1,200,000 points, and

@@ -174,6 +174,23 @@ TEST(ImportAscReconstruct, FarOutliersAreLeftOutOfTheBounds)
         ASSERT_NEAR(std::sqrt(dot(p, p)), radius, 0.6f);
 }
 
+TEST(ImportAscReconstruct, CancelStopsTheParseAndTheReconstruction)
+{
+    TempDir dir;
+    const std::vector<Vec3f> points = fixtures::spherePoints(70000, 10.0f);
+    fixtures::writeText(dir.path("big.asc"), fixtures::ascText(points));
+    Progress canceled;
+    canceled.cancel();
+    std::vector<Vec3f> read, v;
+    std::vector<Triangle> f;
+    std::string error;
+    EXPECT_FALSE(readAscPoints(dir.path("big.asc"), read, &error, &canceled));
+    EXPECT_EQ(error, "Load canceled.");
+    EXPECT_FALSE(reconstructSurface(points, v, f, &error, &canceled));
+    EXPECT_EQ(error, "Load canceled.");
+    EXPECT_TRUE(f.empty());
+}
+
 TEST(ImportAscReconstruct, DegenerateCloudsGiveAFlatPatchAroundThePoints)
 {
     // Coincident or collinear points have no surface, but VTK's tangent-plane
