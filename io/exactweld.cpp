@@ -12,7 +12,7 @@ constexpr std::uint32_t kUnnumbered = std::numeric_limits<std::uint32_t>::max();
 std::size_t capacityFor(std::size_t expected)
 {
     std::size_t c = 1024;
-    while (c < expected * 2)
+    while (c * 7 < expected * 10)
         c *= 2;
     return c;
 }
@@ -43,7 +43,7 @@ void ExactWeld::grow()
 
 std::uint32_t ExactWeld::insert(const Vec3f& p)
 {
-    if ((points_.size() + 1) * 2 > slots_.size())
+    if (full(1))
         grow();
     const Slot key = keyOf(p);
     return insertAt(p, key, hashOf(key) & mask_);

@@ -33,6 +33,8 @@ public:
     // First-seen coordinates of every group.
     const std::vector<Vec3f>& points() const { return points_; }
     std::vector<Vec3f>& points() { return points_; }
+    // Hands the points over, leaving the weld empty.
+    std::vector<Vec3f> takePoints() { return std::move(points_); }
 
 private:
     // The coordinates' bits (-0.0 as 0.0) with the group: a lookup reads
@@ -54,6 +56,9 @@ private:
         return mixBits((std::uint64_t(k.key[0]) << 32 | k.key[1]) ^ (std::uint64_t(k.key[2]) * 0x9e3779b97f4a7c15ULL));
     }
     void grow();
+    // Linear probing stays short up to 70 % load; a lower limit would double
+    // the table (hundreds of megabytes on large scans) for little gain.
+    bool full(std::size_t more) const { return (points_.size() + more) * 10 > slots_.size() * 7; }
     std::uint32_t insertAt(const Vec3f& p, const Slot& key, std::size_t slot);
 
     hugepages::Buffer<Slot> slots_; // group kEmpty when free
@@ -83,7 +88,7 @@ bool ExactWeld::insertMany(std::size_t n, Point point, std::uint32_t* groups)
     Slot keys[kBatch];
     for (std::size_t start = 0; start < n; start += kBatch) {
         const std::size_t m = std::min(kBatch, n - start);
-        if ((points_.size() + m) * 2 > slots_.size())
+        if (full(m))
             grow();
         for (std::size_t k = 0; k < m; ++k) {
             batch[k] = point(start + k);

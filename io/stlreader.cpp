@@ -9,6 +9,7 @@
 #include "io/textscan.h"
 #include "model/mesh/hugepages.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -20,14 +21,24 @@ bool weldAndCompact(std::size_t triangleCount, Corner corner, std::vector<Vec3f>
                     std::vector<Triangle>& faces, std::string& why)
 {
     // A closed scan has about half as many points as triangles.
-    ExactWeld weld(triangleCount / 2 + triangleCount / 16 + 16);
-    hugepages::Buffer<Triangle> grouped(triangleCount);
-    if (!weld.insertMany(3 * triangleCount, corner, &grouped[0].v[0])) {
+    ExactWeld weld(triangleCount / 2 + triangleCount / 64 + 1024);
+    faces.clear();
+    hugepages::reserve(faces, triangleCount);
+    faces.resize(triangleCount);
+    if (!weld.insertMany(3 * triangleCount, corner, &faces[0].v[0])) {
         why = "non-finite coordinates";
         return false;
     }
-    compactTriangles(weld.points(), nullptr, weld.points().size(), grouped.data(), triangleCount, false, vertices,
-                     faces);
+    // Without a collapsed triangle the points are already numbered in
+    // first-use order: the usual case needs no second pass.
+    const auto collapsed = [](const Triangle& t) { return t.v[0] == t.v[1] || t.v[1] == t.v[2] || t.v[0] == t.v[2]; };
+    if (std::none_of(faces.begin(), faces.end(), collapsed)) {
+        vertices = weld.takePoints();
+    } else {
+        const std::vector<Triangle> grouped = std::move(faces);
+        compactTriangles(weld.points(), nullptr, weld.points().size(), grouped.data(), grouped.size(), false,
+                         vertices, faces);
+    }
     if (faces.empty()) {
         why = "no triangle left";
         return false;
