@@ -279,6 +279,31 @@ bool readPlainVertices(const Element& e, Values& in, const char* end, Soup& soup
     return true;
 }
 
+// Little-endian faces of one "list uchar int" property, three corners each:
+// read by stride. False (nothing consumed) for any other layout or count.
+bool readPlainTriangles(const Element& e, Values& in, const char* end, Soup& soup)
+{
+    if (e.properties.size() != 1 || e.properties[0].countType.size != 1 || e.properties[0].type.size != 4
+        || e.properties[0].type.isFloat || std::size_t(end - in.position()) / 13 < e.count)
+        return false;
+    const bool isSigned = e.properties[0].type.isSigned;
+    const char* p = in.position();
+    for (std::uint64_t i = 0; i < e.count; ++i, p += 13)
+        if (p[0] != 3)
+            return false;
+    p = in.position();
+    for (std::uint64_t i = 0; i < e.count; ++i, p += 13) {
+        std::uint32_t v[3];
+        std::memcpy(v, p + 1, 12);
+        if (isSigned)
+            soup.add(double(std::int32_t(v[0])), double(std::int32_t(v[1])), double(std::int32_t(v[2])));
+        else
+            soup.add(double(v[0]), double(v[1]), double(v[2]));
+    }
+    in.seek(p);
+    return true;
+}
+
 bool readElement(const Element& e, Encoding encoding, Values& in, const char* end, Soup& soup)
 {
     const bool isVertex = e.name == "vertex";
@@ -300,6 +325,8 @@ bool readElement(const Element& e, Encoding encoding, Values& in, const char* en
         if (soup.points.empty() || indices < 0)
             return (soup.unsupported = "faces before the vertices or without vertex_indices"), false;
         hugepages::reserve(soup.triangles, soup.triangles.size() + (isFace ? e.count : 0));
+        if (isFace && encoding == Encoding::LittleEndian && readPlainTriangles(e, in, end, soup))
+            return true;
     }
     std::vector<double> list;
     for (std::uint64_t i = 0; i < e.count; ++i) {
