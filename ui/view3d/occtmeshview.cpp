@@ -3,6 +3,7 @@
 #include "ui/view3d/occtmeshview.h"
 
 #include "model/mesh/hugepages.h"
+#include "ui/view3d/creasenormals.h"
 
 #include <QSurfaceFormat>
 
@@ -93,24 +94,8 @@ void OcctMeshView::setMesh(const MeshModel& model, bool wireframe)
     boundsMin_ = toQt(lo);
     boundsMax_ = toQt(hi);
 
-    // Area-weighted vertex normals: the raw cross product carries twice the area.
-    // Fresh multi-megabyte arrays: huge pages make the first touch cheap.
-    std::vector<Vec3f> normals;
-    hugepages::reserve(normals, vertexCount);
-    normals.resize(vertexCount);
-    for (const Triangle& tri : faces) {
-        if (!tri.inRange(vertexCount))
-            continue;
-        const Vec3f& a = vertices[tri[0]];
-        const Vec3f n = cross(vertices[tri[1]] - a, vertices[tri[2]] - a);
-        for (int k = 0; k < 3; ++k)
-            normals[tri[k]] = normals[tri[k]] + n;
-    }
-    for (Vec3f& n : normals) {
-        const float len = std::sqrt(dot(n, n));
-        n = len > 1e-8f ? n * (1.0f / len) : Vec3f(0.0f, 0.0f, 1.0f);
-    }
-
+    // Positions, then normals split at creases so sharp edges shade flat.
+    // Fresh multi-megabyte array: huge pages make the first touch cheap.
     std::vector<float> data;
     hugepages::reserve(data, faces.size() * kFloatsPerTriangle);
     data.resize(faces.size() * kFloatsPerTriangle);
@@ -120,12 +105,12 @@ void OcctMeshView::setMesh(const MeshModel& model, bool wireframe)
             continue;
         for (int k = 0; k < 3; ++k) {
             const Vec3f& p = vertices[tri[k]];
-            const Vec3f& n = normals[tri[k]];
             out[0] = p.x, out[1] = p.y, out[2] = p.z;
-            out[3] = n.x, out[4] = n.y, out[5] = n.z;
             out += 6;
         }
     }
+    writeCreaseNormals(vertices.data(), vertexCount, faces.data(), faces.size(), kRenderCreaseDegrees,
+                       data.data() + 3, 6);
     data.resize(std::size_t(out - data.data()));
 
     const QVector3D centre = modelCenter_;

@@ -325,24 +325,58 @@ private slots:
 
     // --- vertex array ---------------------------------------------------------------
 
-    void vertexNormalsAreAreaWeighted()
+    // A large triangle in XY (normal +Z) and a small one folded s = tan(fold)
+    // out of it share vertex 0; a third face has a bad index. Below the
+    // crease angle the shared corner blends the two by area; above it each
+    // face keeps its own normal, so the edge shades sharp.
+    void renderNormalsBlendByAreaAndSplitAtCreases_data()
     {
-        // A large triangle in XY (normal +Z, area 50) and a small one in XZ
-        // (normal -Y, area 0.5) share vertex 0; a third face has a bad index.
+        QTest::addColumn<float>("foldDegrees");
+        QTest::addColumn<bool>("blends");
+        QTest::newRow("20 deg blends") << 20.0f << true;
+        QTest::newRow("35 deg blends") << 35.0f << true;
+        QTest::newRow("45 deg splits") << 45.0f << false;
+        QTest::newRow("90 deg splits") << 90.0f << false;
+    }
+
+    void renderNormalsBlendByAreaAndSplitAtCreases()
+    {
+        QFETCH(float, foldDegrees);
+        QFETCH(bool, blends);
+        const float s = foldDegrees < 89.0f ? std::tan(foldDegrees * 3.14159265f / 180.0f) : 1e4f;
+        const float scale = foldDegrees < 89.0f ? 1.0f : 1e-4f;
         MeshModel m;
-        m.vertices.assign(std::vector<Vec3f>{{0, 0, 0}, {10, 0, 0}, {0, 10, 0}, {1, 0, 0}, {0, 0, 1}});
+        m.vertices.assign(std::vector<Vec3f>{{0, 0, 0}, {10, 0, 0}, {0, 10, 0}, {0, -scale, s * scale}, {1, 0, 0}});
         m.faces.assign(std::vector<Triangle>{{0, 1, 2}, {0, 3, 4}, {0, 1, 77}});
         view_->setMesh(m);
         QCOMPARE(view_->triangleCount(), 2);
         const std::vector<float>& data = view_->cpuVertexData();
         QCOMPARE(int(data.size()), 2 * OcctMeshView::kFloatsPerTriangle);
-        const QVector3D expected = (QVector3D(0, 0, 100) + QVector3D(0, -1, 0)).normalized();
-        QVERIFY(fuzzyVec(QVector3D(data[3], data[4], data[5]), expected, 1e-5f));
-        // Second vertex of the second triangle: position (1, 0, 0), only the small face.
-        QVERIFY(fuzzyVec(QVector3D(data[24], data[25], data[26]), QVector3D(1, 0, 0)));
-        QVERIFY(fuzzyVec(QVector3D(data[27], data[28], data[29]), QVector3D(0, -1, 0), 1e-5f));
-        QVERIFY(fuzzyVec(view_->meshBoundsMax(), QVector3D(10, 10, 1)));
-        QVERIFY(fuzzyVec(view_->modelCenter(), QVector3D(11.0f / 5, 10.0f / 5, 1.0f / 5)));
+        const QVector3D big(0, 0, 100);                              // twice the area 50
+        const QVector3D small = QVector3D(0, s, 1) * scale;           // twice the folded area
+        const QVector3D shared = blends ? (big + small).normalized() : big.normalized();
+        QVERIFY(fuzzyVec(QVector3D(data[3], data[4], data[5]), shared, 1e-5f));
+        const QVector3D sharedSmall = blends ? (big + small).normalized() : small.normalized();
+        QVERIFY(fuzzyVec(QVector3D(data[21], data[22], data[23]), sharedSmall, 1e-5f));
+        // Corners with one face take that face's normal.
+        QVERIFY(fuzzyVec(QVector3D(data[9], data[10], data[11]), QVector3D(0, 0, 1), 1e-5f));
+        QVERIFY(fuzzyVec(QVector3D(data[27], data[28], data[29]), small.normalized(), 1e-5f));
+        QVERIFY(fuzzyVec(view_->meshBoundsMax(), QVector3D(10, 10, std::max(s * scale, 0.0f))));
+    }
+
+    void cubeCornersTakeTheirFaceNormal()
+    {
+        view_->setMesh(cubeModel());
+        const std::vector<float>& data = view_->cpuVertexData();
+        QCOMPARE(view_->triangleCount(), 12);
+        for (int t = 0; t < 12; ++t) {
+            const float* tri = data.data() + t * OcctMeshView::kFloatsPerTriangle;
+            const QVector3D a(tri[0], tri[1], tri[2]), b(tri[6], tri[7], tri[8]), c(tri[12], tri[13], tri[14]);
+            const QVector3D face = QVector3D::crossProduct(b - a, c - a).normalized();
+            for (int k = 0; k < 3; ++k)
+                QVERIFY2(fuzzyVec(QVector3D(tri[6 * k + 3], tri[6 * k + 4], tri[6 * k + 5]), face, 1e-5f),
+                         qPrintable(QStringLiteral("triangle %1 corner %2").arg(t).arg(k)));
+        }
     }
 
     void wireframeThinningKeepsEveryStepthFace()
@@ -444,6 +478,42 @@ private slots:
         QVERIFY2(channelDistance(bottom, QColor(200, 100, 50)) <= 6, qPrintable(bottom.name()));
         const QColor middle = image.pixelColor(image.width() / 2, image.height() / 2);
         QVERIFY(middle.red() > top.red() + 30 && middle.red() < bottom.red() - 30);
+    }
+
+    // Each visible face of a cube shades as one flat tone, and the three
+    // tones differ: no gradient smeared across the edges.
+    void cubeFacesShadeFlatAndDistinct()
+    {
+        requireGl();
+        view_->setBackgroundColor(Qt::black);
+        view_->setMesh(cubeModel());
+        const QImage image = view_->grabFramebuffer();
+        const QString dir = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("screenshots"));
+        QVERIFY(QDir().mkpath(dir));
+        QVERIFY(image.save(QDir(dir).filePath(QStringLiteral("cube_flat_faces.png"))));
+        // Top (+Z), -X and -Y face the default camera.
+        const QVector3D centres[3] = {{0, 0, kH}, {-kH, 0, 0}, {0, -kH, 0}};
+        const QVector3D spans[3][2] = {{{1, 0, 0}, {0, 1, 0}}, {{0, 1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 0, 1}}};
+        QColor tone[3];
+        for (int face = 0; face < 3; ++face) {
+            QList<QColor> samples;
+            for (float u : {-0.75f, 0.0f, 0.75f})
+                for (float v : {-0.75f, 0.0f, 0.75f}) {
+                    const QPointF p = projected(*view_, centres[face] + kH * (u * spans[face][0] + v * spans[face][1]));
+                    if (p.x() < 130 && p.y() > image.height() - 130) // the triad
+                        continue;
+                    samples << image.pixelColor(p.toPoint());
+                }
+            QVERIFY(samples.size() >= 5);
+            for (const QColor& c : samples)
+                QVERIFY2(channelDistance(c, samples.first()) <= 9,
+                         qPrintable(QStringLiteral("face %1: %2 vs %3").arg(face).arg(c.name(), samples.first().name())));
+            tone[face] = samples.first();
+        }
+        for (int a = 0; a < 3; ++a)
+            for (int b = a + 1; b < 3; ++b)
+                QVERIFY2(channelDistance(tone[a], tone[b]) >= 12,
+                         qPrintable(QStringLiteral("%1 vs %2").arg(tone[a].name(), tone[b].name())));
     }
 
     void meshCoversTheCentreAndTakesTheModelColour()
