@@ -43,6 +43,27 @@ bool finiteBox(const Vec3f& lo, const Vec3f& hi)
     return true;
 }
 
+// Position of cut plane i on an axis spanning lo..hi; the one formula both
+// the cuts and the lane grouping use, so positions compare exactly.
+float cutPosition(int i, double lo, double hi)
+{
+    const double e = hi - lo;
+    const double start = lo + 0.004 * e;
+    const double span = (hi - 0.004 * e) - start;
+    return float(start + (i + 0.5) / kLanesPerAxis * span);
+}
+
+// True when v is exactly one of the cut positions on an axis spanning lo..hi.
+bool onCutPlane(float v, double lo, double hi)
+{
+    const double e = hi - lo;
+    if (!(e > 1e-6) || !std::isfinite(v))
+        return false;
+    const double span = (hi - 0.004 * e) - (lo + 0.004 * e);
+    const long i = std::lround((double(v) - (lo + 0.004 * e)) / span * kLanesPerAxis - 0.5);
+    return i >= 0 && i < kLanesPerAxis && cutPosition(int(i), lo, hi) == v;
+}
+
 // Sanitise, chain and fall back to the raw lines when chaining finds nothing.
 QList<SectionPolyline> chainLines(const SectionLines& lines, const JoinToleranceProfile& profile, bool cleanup)
 {
@@ -93,12 +114,10 @@ LatticeSegments computeLatticeSegments(const MeshModel& snapshot, const SliceCut
         const double e = double(hi[axis]) - lo[axis];
         if (e <= 1e-6)
             continue;
-        const double start = lo[axis] + 0.004 * e;
-        const double span = (hi[axis] - 0.004 * e) - start;
         for (int i = 0; i < kLanesPerAxis; ++i) {
             if (!ProgressStage(progress, 10 + axis * 40, 50 + axis * 40).step(std::size_t(i), kLanesPerAxis))
                 return {};
-            const float p = float(start + (i + 0.5) / kLanesPerAxis * span);
+            const float p = cutPosition(i, lo[axis], hi[axis]);
             const std::vector<Segment> cut = work.sliceAxis(axisFromIndex(axis), p, 0.0f, cutter);
             if (cut.empty())
                 continue;
@@ -250,10 +269,17 @@ bool buildLatticeLanes(LatticeSegments& segments, LatticeLanes& lanes, const Vec
     const float minLength = float(std::max(2e-5 * boxDiagonal, 0.008));
 
     std::vector<std::pair<double, std::uint32_t>> keys[2]; // 0 along X, 1 along Y
+    const bool box = finiteBox(boxMin, boxMax);
     for (std::size_t i = 0; i < segments.size(); ++i) {
         const Segment& s = segments[i];
         const float dx = std::fabs(s.p1.x - s.p0.x), dy = std::fabs(s.p1.y - s.p0.y);
-        if (dx >= dy)
+        // A plumb piece of wall runs neither way: it belongs to the lane of the
+        // cut it lies in. By X and Y alone every wall piece of the X cuts would
+        // pile into one lane along X per wall, and hole walls into lanes of
+        // their own, so the selection would show walls instead of the top.
+        if (dx == dy && box && s.p0.x == s.p1.x && onCutPlane(s.p0.x, boxMin.x, boxMax.x))
+            keys[1].push_back({double(s.p0.x), std::uint32_t(i)});
+        else if (dx >= dy)
             keys[0].push_back({(double(s.p0.y) + s.p1.y) / 2.0, std::uint32_t(i)});
         else if (dy > dx)
             keys[1].push_back({(double(s.p0.x) + s.p1.x) / 2.0, std::uint32_t(i)});
