@@ -24,8 +24,9 @@ std::optional<double> number(const QJsonObject& o, const char* key)
 
 std::optional<int> integer(const QJsonObject& o, const char* key)
 {
+    // Out of int's range is as good as missing (converting it is undefined).
     const std::optional<double> d = number(o, key);
-    return d ? std::optional<int>(int(*d)) : std::nullopt;
+    return d && *d > -2147483649.0 && *d < 2147483648.0 ? std::optional<int>(int(*d)) : std::nullopt;
 }
 
 std::optional<bool> boolean(const QJsonObject& o, const char* key)

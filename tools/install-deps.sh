@@ -11,6 +11,7 @@ packages=(
   lib3mf-dev libnanoflann-dev libeigen3-dev
   libcgal-dev libgmp-dev libmpfr-dev
   libgtest-dev libbenchmark-dev
+  clang-14 libclang-rt-14-dev libfuzzer-14-dev
   xvfb xauth libgl1-mesa-dri python3 python3-ezdxf python3-vtk9 librsvg2-bin time
   dpkg-dev desktop-file-utils shared-mime-info
 )

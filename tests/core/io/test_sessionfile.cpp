@@ -66,7 +66,8 @@ TEST(SessionFile, MissingOrMistypedKeysTakeDefaults)
 {
     SessionSettings s;
     QString error;
-    ASSERT_TRUE(sessionFromJson(R"({"sliceAxis":"x","keepRatio":true,"meshPath":7,"layerKept":1,"edgeAngle":"30"})",
+    ASSERT_TRUE(sessionFromJson(R"({"sliceAxis":"x","keepRatio":true,"meshPath":7,"layerKept":1,"edgeAngle":"30",
+                                    "wireframeComplexity":1e41,"qualityPreset":-1e300})",
                                 &s, &error));
     EXPECT_TRUE(s.meshPath.isEmpty());
     EXPECT_EQ(s.sliceAxis, 2);
