@@ -41,6 +41,9 @@ public:
 
     std::size_t size() const { return size_; }
 
+    // Pulls the key's first slot towards the cache ahead of insert().
+    void prefetch(std::uint64_t key) const { __builtin_prefetch(&slots_[mix64(key) & (capacity_ - 1)]); }
+
     // Number of the key's cell; a new key gets the next number.
     std::uint32_t insert(std::uint64_t key)
     {
@@ -92,6 +95,11 @@ private:
 class SortedTriangleSet {
 public:
     explicit SortedTriangleSet(std::size_t expected) { rehash(tableCapacityFor(expected)); }
+
+    void prefetch(std::uint32_t a, std::uint32_t b, std::uint32_t c) const
+    {
+        __builtin_prefetch(&slots_[hash(a, b, c) & (capacity_ - 1)]);
+    }
 
     // True when {a, b, c} (a < b < c) was not in the set yet.
     bool insert(std::uint32_t a, std::uint32_t b, std::uint32_t c)
@@ -244,32 +252,47 @@ void MeshModel::buildDisplayMesh(const SharedArray<Triangle>& sourceFaces, std::
     std::vector<std::uint32_t> counts;
     hugepages::reserve(sums, 3 * targetFaces);
     hugepages::reserve(counts, targetFaces);
+    // Keys of a batch of vertices first, their table slots prefetched; then
+    // the numbering in vertex order, exactly as one by one. The tables are
+    // larger than the cache, and a lookup otherwise waits for memory.
+    constexpr std::size_t kBatch = 16;
+    std::uint64_t keys[kBatch];
     std::uint64_t lastKey = kEmptyKey;
     std::uint32_t lastCell = 0;
     const Vec3f* v = vertices.data();
-    for (std::size_t i = 0; i < vertexCount; ++i) {
-        const Vec3f& p = v[i];
-        if (!isFinite(p)) {
-            // A broken coordinate must not drag a whole cell to NaN.
-            vertexCell[i] = kNoCell;
-            continue;
+    for (std::size_t start = 0; start < vertexCount; start += kBatch) {
+        const std::size_t m = std::min(kBatch, vertexCount - start);
+        for (std::size_t k = 0; k < m; ++k) {
+            const Vec3f& p = v[start + k];
+            keys[k] = isFinite(p) ? grid.key(p) : kEmptyKey;
+            if (keys[k] != kEmptyKey)
+                cells.prefetch(keys[k]);
         }
-        const std::uint64_t key = grid.key(p);
-        if (key != lastKey) {
-            // Neighbouring vertices usually share a cell: skip the lookup.
-            lastKey = key;
-            lastCell = cells.insert(key);
-            if (lastCell == counts.size()) {
-                sums.insert(sums.end(), {0.0f, 0.0f, 0.0f});
-                counts.push_back(0);
+        for (std::size_t k = 0; k < m; ++k) {
+            const std::size_t i = start + k;
+            const Vec3f& p = v[i];
+            const std::uint64_t key = keys[k];
+            if (key == kEmptyKey) {
+                // A broken coordinate must not drag a whole cell to NaN.
+                vertexCell[i] = kNoCell;
+                continue;
             }
+            if (key != lastKey) {
+                // Neighbouring vertices usually share a cell: skip the lookup.
+                lastKey = key;
+                lastCell = cells.insert(key);
+                if (lastCell == counts.size()) {
+                    sums.insert(sums.end(), {0.0f, 0.0f, 0.0f});
+                    counts.push_back(0);
+                }
+            }
+            vertexCell[i] = lastCell;
+            float* s = &sums[3 * std::size_t(lastCell)];
+            s[0] += p.x;
+            s[1] += p.y;
+            s[2] += p.z;
+            ++counts[lastCell];
         }
-        vertexCell[i] = lastCell;
-        float* s = &sums[3 * std::size_t(lastCell)];
-        s[0] += p.x;
-        s[1] += p.y;
-        s[2] += p.z;
-        ++counts[lastCell];
     }
 
     std::vector<Vec3f> outV;
@@ -282,27 +305,43 @@ void MeshModel::buildDisplayMesh(const SharedArray<Triangle>& sourceFaces, std::
     std::vector<Triangle> outF;
     hugepages::reserve(outF, targetFaces);
     SortedTriangleSet seen(std::min(kDisplayFaceCap, 2 * targetFaces));
-    for (const Triangle& t : sourceFaces) {
-        if (!t.inRange(vertexCount))
-            continue;
-        const std::uint32_t c0 = vertexCell[t.v[0]], c1 = vertexCell[t.v[1]], c2 = vertexCell[t.v[2]];
-        if (c0 == kNoCell || c1 == kNoCell || c2 == kNoCell)
-            continue;
-        // Equal cell numbers are equal cell keys.
-        if (c0 == c1 || c1 == c2 || c0 == c2)
-            continue;
-        std::uint32_t a = c0, b = c1, c = c2;
-        if (a > b)
-            std::swap(a, b);
-        if (b > c)
-            std::swap(b, c);
-        if (a > b)
-            std::swap(a, b);
-        if (!seen.insert(a, b, c))
-            continue;
-        outF.emplace_back(c0, c1, c2);
-        if (outF.size() >= kDisplayFaceCap)
-            break;
+    struct Candidate {
+        std::uint32_t c[3];   // cells in the triangle's order
+        std::uint32_t key[3]; // sorted
+    };
+    Candidate batch[kBatch];
+    const std::size_t faceCount = sourceFaces.size();
+    const Triangle* src = sourceFaces.data();
+    for (std::size_t start = 0; start < faceCount && outF.size() < kDisplayFaceCap; start += kBatch) {
+        std::size_t m = 0;
+        for (std::size_t j = start; j < std::min(faceCount, start + kBatch); ++j) {
+            const Triangle& t = src[j];
+            if (!t.inRange(vertexCount))
+                continue;
+            const std::uint32_t c0 = vertexCell[t.v[0]], c1 = vertexCell[t.v[1]], c2 = vertexCell[t.v[2]];
+            if (c0 == kNoCell || c1 == kNoCell || c2 == kNoCell)
+                continue;
+            // Equal cell numbers are equal cell keys.
+            if (c0 == c1 || c1 == c2 || c0 == c2)
+                continue;
+            std::uint32_t a = c0, b = c1, c = c2;
+            if (a > b)
+                std::swap(a, b);
+            if (b > c)
+                std::swap(b, c);
+            if (a > b)
+                std::swap(a, b);
+            seen.prefetch(a, b, c);
+            batch[m++] = Candidate{{c0, c1, c2}, {a, b, c}};
+        }
+        for (std::size_t k = 0; k < m; ++k) {
+            const Candidate& t = batch[k];
+            if (!seen.insert(t.key[0], t.key[1], t.key[2]))
+                continue;
+            outF.emplace_back(t.c[0], t.c[1], t.c[2]);
+            if (outF.size() >= kDisplayFaceCap)
+                break;
+        }
     }
 
     outVertices.assign(std::move(outV));
