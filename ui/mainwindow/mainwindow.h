@@ -231,6 +231,8 @@ private:
     QWidget* buildTopBar();
     QWidget* buildSliceRow();
     QWidget* buildSliceCleanupRows();
+    // Back from "2D Drawing" to "2D Slice" when the drawing went stale.
+    void leaveDrawingMode();
     QWidget* buildDrawingControls();
     QWidget* buildInformationPanel();
     QWidget* buildLayerSwitches();

@@ -46,6 +46,7 @@ void MainWindow::refreshAfterGeometryChange(bool clearPick)
     exitSurfaceBuildMode(false);
     mainView_->setSurfacePlanePick(false);
     setMode(QStringLiteral("Axis Slice"));
+    leaveDrawingMode();
 
     invalidateSectionState();
     resetWireframePreviewState();

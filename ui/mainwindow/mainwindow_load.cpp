@@ -233,6 +233,7 @@ void MainWindow::endAsyncLoad()
         refresh3DViews();
 
         trace(QStringLiteral("step 7: refresh2DSection..."));
+        leaveDrawingMode();
         refresh2DSection();
         startSliceCutterWarmUp();
 

@@ -51,6 +51,21 @@ void MainWindow::on2DModeChanged(int index)
         refresh2DSection();
 }
 
+void MainWindow::leaveDrawingMode()
+{
+    // A drawing of the geometry before a change is stale: back to the slice,
+    // which the caller refreshes.
+    if (!modeCombo_ || modeCombo_->currentIndex() != 1)
+        return;
+    {
+        const QSignalBlocker block(modeCombo_);
+        modeCombo_->setCurrentIndex(0);
+    }
+    updateRightPaneVisibility();
+    if (section2D_)
+        section2D_->setSectionLines(sectionLines_);
+}
+
 void MainWindow::onDrawToolTriggered()
 {
     auto* action = qobject_cast<QAction*>(sender());

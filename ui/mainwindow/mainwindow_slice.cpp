@@ -199,6 +199,7 @@ void MainWindow::exitSurfaceBuildMode(bool refresh)
         mainView_->setSurfacePlanePick(false);
     if (refresh && model_.hasMesh()) {
         updateSlicePlaneIndicator();
+        leaveDrawingMode();
         refresh2DSection();
         setMode(QStringLiteral("Axis Slice"));
     }

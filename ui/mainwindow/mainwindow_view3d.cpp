@@ -39,6 +39,7 @@ void MainWindow::createViews()
     wireView_->setObjectName(QStringLiteral("wireView"));
     wireView_->hide();
     connectMainViewSignals();
+    connect(wireView_, &OcctMeshView::measurement3D, this, &MainWindow::onMeasurement3DResult);
     connect(wireView_, &OcctMeshView::wireSegmentPicked, this, &MainWindow::onWireSegmentPicked);
     connect(wireView_, &OcctMeshView::wireDeleteRequested, this, &MainWindow::onWireDeleteSelected);
     QTimer::singleShot(0, this, &MainWindow::placeWireView);
@@ -59,7 +60,8 @@ void MainWindow::connectMainViewSignals()
     connect(mainView_, &OcctMeshView::arrowsShown, this, &MainWindow::onArrowsShown);
     connect(mainView_, &OcctMeshView::arrowPicked, this, &MainWindow::onArrowPicked);
     connect(mainView_, &OcctMeshView::measurement3D, this, &MainWindow::onMeasurement3DResult);
-    connect(mainView_, &OcctMeshView::wireDeleteRequested, this, &MainWindow::onWireDeleteSelected);
+    // The main view's wire segments are the hole loops: Delete there must
+    // not reach the wireframe page's lines.
 }
 
 void MainWindow::refresh3DViews()

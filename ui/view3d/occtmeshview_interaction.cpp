@@ -417,10 +417,10 @@ void OcctMeshView::handleClick(const QPointF& pos, Qt::MouseButton button)
         emit surfaceBuildPlanePicked(normal, ref, hit->point);
         return;
     }
-    if (measureMode_) {
+    // Measure and wire select may both be on: the click measures, then
+    // selects the nearest segment.
+    if (measureMode_)
         handleMeasureClick(pos);
-        return;
-    }
     if (wireSelectMode_ && !wireSegments_.empty())
         handleWireClick(pos);
 }

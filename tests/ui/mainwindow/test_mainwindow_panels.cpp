@@ -2,6 +2,7 @@
 // slice/drawing mode and the Z-threshold coupling.
 #include "model/section/sectiondefaults.h"
 #include "ui/mainwindow/mainwindow.h"
+#include "ui/section2d/section2dwidget.h"
 
 #include "tests/ui/common/uitestutil.h"
 
@@ -13,6 +14,7 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStackedWidget>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -33,6 +35,8 @@ private slots:
     void rightPaneControlsRangesAndDefaults();
     void wireframeKeyAndTogglesSwitchPages();
     void modeComboSwitchesDrawingControls();
+    void staleDrawingLeavesWithItsGeometry_data();
+    void staleDrawingLeavesWithItsGeometry();
     void zThresholdSliderDrivesSpin_data();
     void zThresholdSliderDrivesSpin();
     void zThresholdSpinDrivesSlider_data();
@@ -103,6 +107,59 @@ void TestMainWindowPanels::bottomControlsRangesAndDefaults()
                              "Keep Vector Select", "Clear Kept Vectors", "Repair Mesh", "Detect Holes", "Fill Holes"})
         QVERIFY2(findButton(window_.get(), text), text);
     QVERIFY(findButton(window_.get(), "Keep Vector Select")->isCheckable());
+}
+
+void TestMainWindowPanels::staleDrawingLeavesWithItsGeometry_data()
+{
+    QTest::addColumn<QString>("change");
+    for (const char* change : {"Repair Mesh", "Flip 180 X", "load", "Clear surface plane"})
+        QTest::newRow(change) << QString::fromLatin1(change);
+}
+
+// A drawing made before the geometry changed must not stay on the canvas
+// under the "Axis Slice" mode: the 2D page goes back to the slice.
+void TestMainWindowPanels::staleDrawingLeavesWithItsGeometry()
+{
+    QFETCH(QString, change);
+    QTemporaryDir dir;
+    const QString first = dir.filePath(QStringLiteral("first.stl")), second = dir.filePath(QStringLiteral("second.stl"));
+    QVERIFY(writeSyntheticStl(first, 6000) > 0 && writeSyntheticStl(second, 8000) > 0);
+    MessageBoxCatcher boxes;
+    const auto load = [this](const QString& path) {
+        window_->beginAsyncLoad(path);
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), 60000);
+    };
+    load(first);
+    Section2DWidget* canvas = window_->sectionCanvas();
+    const SectionLines slice = canvas->sectionLines();
+    QVERIFY(!slice.isEmpty());
+    auto* mode = child<QComboBox>("modeCombo");
+    mode->setCurrentIndex(1);
+    if (change == QLatin1String("Clear surface plane"))
+        window_->onSurfaceBuildPlanePicked(QVector3D(0, 0, 1), QVector3D(1, 0, 0), QVector3D(0, 0, 0));
+    window_->onGenerate2DDrawing();
+    const SectionLines drawing = canvas->sectionLines();
+    QVERIFY(!drawing.isEmpty() && drawing != slice);
+
+    if (change == QLatin1String("load"))
+        load(second);
+    else if (change == QLatin1String("Clear surface plane"))
+        window_->onClearSurfaceBuildPlane();
+    else if (change == QLatin1String("Repair Mesh")) {
+        qputenv("HALVORAN_AUTOMATION", "1"); // no options dialog
+        findButton(window_.get(), change)->click();
+        qunsetenv("HALVORAN_AUTOMATION");
+    }
+    else
+        findAction(window_.get(), change)->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->isBusy(), 60000);
+
+    QCOMPARE(mode->currentIndex(), 0);
+    QCOMPARE(window_->modeText(), QStringLiteral("Axis Slice"));
+    QVERIFY(!child<QWidget>("drawingControls")->isVisible());
+    QVERIFY(child<QSlider>("sliceSlider")->isVisible());
+    QVERIFY(!canvas->sectionLines().isEmpty());
+    QVERIFY(canvas->sectionLines() != drawing);
 }
 
 void TestMainWindowPanels::rightPaneControlsRangesAndDefaults()

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLayout>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -169,6 +170,39 @@ private slots:
         findAction(window_.get(), QStringLiteral("Fit All"))->trigger();
         QCOMPARE(view->camera().azimuth, OrbitCamera::kDefaultAzimuth);
         QCOMPARE(view->camera().target, view->camera().fitTarget);
+    }
+
+    // The wireframe view's measurement reaches the status bar; Delete over
+    // the main view's hole loops stays with them instead of reaching the
+    // wireframe page's delete.
+    void wireMeasureReportsAndHoleDeleteStaysWithTheHoles()
+    {
+        loadScan();
+        window_->onShow3DWireframe();
+        OcctMeshView* wire = window_->wireView();
+        QTRY_VERIFY(wire->hasMesh() && wire->isVisible());
+        findAction(window_.get(), QStringLiteral("Measure"))->trigger();
+        QVERIFY(wire->measureMode());
+        const QPoint centre(wire->width() / 2, wire->height() / 2);
+        QVERIFY(wire->rayPick(centre) && wire->rayPick(centre + QPoint(12, 6)));
+        QTest::mouseClick(wire, Qt::LeftButton, Qt::NoModifier, centre);
+        QTest::mouseClick(wire, Qt::LeftButton, Qt::NoModifier, centre + QPoint(12, 6));
+        QVERIFY2(status().startsWith(QStringLiteral("3D Distance: ")), qPrintable(status()));
+
+        window_->onShow2DSection();
+        MessageBoxCatcher boxes;
+        window_->onDetectHoles();
+        QVERIFY2(window_->isHoleMode(), "the synthetic scan has holes");
+        OcctMeshView* view = window_->mainView();
+        const std::size_t loops = view->wireSegments().size();
+        view->setSelectedWireSegment(0);
+        QSignalSpy deleteSpy(view, &OcctMeshView::wireDeleteRequested);
+        const QString before = status();
+        QTest::keyClick(view, Qt::Key_Delete);
+        QCOMPARE(deleteSpy.count(), 1);
+        QCOMPARE(status(), before);
+        QVERIFY(window_->isHoleMode());
+        QCOMPARE(view->wireSegments().size(), loops);
     }
 
     void colourCommandsReadTheAutomationColours()

@@ -12,6 +12,7 @@
 #include <QOpenGLContext>
 #include <QSignalSpy>
 #include <QTest>
+#include <QVector2D>
 #include <QWheelEvent>
 
 #include <cmath>
@@ -781,6 +782,18 @@ private slots:
         QCOMPARE(view_->selectedWireSegment(), 1);
         sendKey(view_.get(), Qt::Key_Backspace);
         QCOMPARE(deleteSpy.count(), 1);
+
+        // With measure on as well, a click measures and then selects.
+        QSignalSpy measureSpy(view_.get(), &OcctMeshView::measurement3D);
+        view_->setMeasureMode(true);
+        click(view_.get(), projected(*view_, QVector3D(0, -kH + 0.5f, kH)));
+        QCOMPARE(pickSpy.count(), 2);
+        QCOMPARE(pickSpy[1][0].toInt(), 0);
+        click(view_.get(), projected(*view_, QVector3D(kH - 0.5f, 0, kH)));
+        QCOMPARE(pickSpy.count(), 3);
+        QCOMPARE(view_->selectedWireSegment(), 1);
+        QCOMPARE(measureSpy.count(), 1);
+        QVERIFY(std::fabs(measureSpy[0][0].toFloat() - QVector2D(kH - 0.5f, kH - 0.5f).length()) < 1e-3f);
     }
 
     // --- navigation ------------------------------------------------------------------
