@@ -1,9 +1,11 @@
-// The wireframe lattice of a 2 M-triangle scan: the background build (360
-// exact cuts, chaining, lanes) and the slider's cheap re-selection.
+// The wireframes of a 2 M-triangle scan: the lattice's background build (360
+// exact cuts on every core, chaining, lanes), the slider's cheap
+// re-selection, and the long-feature build on the interface thread.
 #include "bench/cancellatency.h"
 #include "bench/syntheticscan.h"
 #include "model/section/slicecutter.h"
 #include "model/wireframe/lattice.h"
+#include "model/wireframe/longfeature.h"
 #include "model/mesh/meshmodel.h"
 
 #include <benchmark/benchmark.h>
@@ -77,5 +79,25 @@ void BM_LatticeSelection(benchmark::State& state)
     state.counters["shown"] = double(shown);
 }
 BENCHMARK(BM_LatticeSelection)->ArgName("complexity")->Arg(10)->Arg(70)->Arg(100)->Unit(benchmark::kMillisecond);
+
+// range(0): 0 with the feature edges still to find (after a geometry or
+// angle change), 1 with them cached in the model (a cleanup change never
+// rebuilds; this is the chaining and ranking alone).
+void BM_LongFeatureBuild(benchmark::State& state)
+{
+    std::size_t segments = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        MeshModel copy = alignedScan2M();
+        copy.featureEdgeCacheValid = false;
+        if (state.range(0) != 0)
+            copy.featureEdges(30.0f);
+        state.ResumeTiming();
+        segments = buildLongFeatureSegments(copy, 30.0f).size();
+        benchmark::DoNotOptimize(segments);
+    }
+    state.counters["segments"] = double(segments);
+}
+BENCHMARK(BM_LongFeatureBuild)->ArgName("edges_cached")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 } // namespace

@@ -4,8 +4,10 @@
 #include "model/section/slicecutter.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <map>
+#include <thread>
 #include <tuple>
 
 namespace {
@@ -84,6 +86,34 @@ QList<SectionPolyline> chainLines(const SectionLines& lines, const JoinTolerance
     return polylines;
 }
 
+// The cleaned lines of one cut plane, lifted back to 3D, at most
+// kMaxSegmentsPerLane. work is the calling thread's own copy of the model
+// (a cut updates its slice cache).
+LatticeSegments cutLane(MeshModel& work, const SliceCutter* cutter, int axis, float p, float minLength)
+{
+    LatticeSegments out;
+    const std::vector<Segment> cut = work.sliceAxis(axisFromIndex(axis), p, 0.0f, cutter);
+    if (cut.empty())
+        return out;
+    // Perpendicular to X the section is (y, z), perpendicular to Y (x, z).
+    const SectionLines lines = toSectionLines(cut, axisFromIndex(axis));
+    const QList<SectionPolyline> polylines = chainLines(lines, kLatticeJoin, true);
+    std::size_t produced = 0;
+    for (const SectionPolyline& poly : polylines) {
+        for (int k = 0; k + 1 < poly.size() && produced < kMaxSegmentsPerLane; ++k, ++produced) {
+            const QPointF& a = poly[k];
+            const QPointF& b = poly[k + 1];
+            const Segment s = axis == 0 ? Segment{{p, float(a.x()), float(a.y())}, {p, float(b.x()), float(b.y())}}
+                                        : Segment{{float(a.x()), p, float(a.y())}, {float(b.x()), p, float(b.y())}};
+            if (length3(s.p0, s.p1) >= minLength)
+                out.push_back(s);
+        }
+        if (produced >= kMaxSegmentsPerLane)
+            break;
+    }
+    return out;
+}
+
 } // namespace
 
 LatticeSegments computeLatticeSegments(const MeshModel& snapshot, const SliceCutter* cutter, Progress* progress)
@@ -109,36 +139,46 @@ LatticeSegments computeLatticeSegments(const MeshModel& snapshot, const SliceCut
     if (isCanceled(progress))
         return {};
 
-    LatticeSegments result;
-    for (int axis = 0; axis < 2; ++axis) {
-        const double e = double(hi[axis]) - lo[axis];
-        if (e <= 1e-6)
-            continue;
-        for (int i = 0; i < kLanesPerAxis; ++i) {
-            if (!ProgressStage(progress, 10 + axis * 40, 50 + axis * 40).step(std::size_t(i), kLanesPerAxis))
-                return {};
-            const float p = cutPosition(i, lo[axis], hi[axis]);
-            const std::vector<Segment> cut = work.sliceAxis(axisFromIndex(axis), p, 0.0f, cutter);
-            if (cut.empty())
-                continue;
-            // Perpendicular to X the section is (y, z), perpendicular to Y (x, z).
-            const SectionLines lines = toSectionLines(cut, axisFromIndex(axis));
-            const QList<SectionPolyline> polylines = chainLines(lines, kLatticeJoin, true);
-            std::size_t produced = 0;
-            for (const SectionPolyline& poly : polylines) {
-                for (int k = 0; k + 1 < poly.size() && produced < kMaxSegmentsPerLane; ++k, ++produced) {
-                    const QPointF& a = poly[k];
-                    const QPointF& b = poly[k + 1];
-                    const Segment s = axis == 0 ? Segment{{p, float(a.x()), float(a.y())}, {p, float(b.x()), float(b.y())}}
-                                                : Segment{{float(a.x()), p, float(a.y())}, {float(b.x()), p, float(b.y())}};
-                    if (length3(s.p0, s.p1) >= minLength)
-                        result.push_back(s);
-                }
-                if (produced >= kMaxSegmentsPerLane)
-                    break;
+    // Every plane is its own job; the cores take them in turn and the lanes
+    // are joined in plane order, so the result does not depend on the core count.
+    const int jobs = 2 * kLanesPerAxis;
+    std::vector<LatticeSegments> lanes(jobs);
+    std::atomic<int> next{0};
+    std::atomic<int> done{0};
+    std::atomic<bool> stopped{false};
+    const ProgressStage cuts(progress, 10, 90);
+    const auto runJobs = [&](MeshModel& model) {
+        for (int job = next++; job < jobs; job = next++) {
+            if (cuts.canceled()) {
+                stopped = true;
+                return;
             }
+            const int axis = job / kLanesPerAxis;
+            if (double(hi[axis]) - lo[axis] > 1e-6)
+                lanes[std::size_t(job)] = cutLane(model, cutter, axis, cutPosition(job % kLanesPerAxis, lo[axis], hi[axis]),
+                                                  minLength);
+            cuts.step(std::size_t(++done), std::size_t(jobs));
         }
-    }
+    };
+    const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    std::vector<std::thread> pool;
+    for (unsigned t = 1; t < threads; ++t)
+        pool.emplace_back([&work, &runJobs] {
+            MeshModel own(work);
+            runJobs(own);
+        });
+    runJobs(work);
+    for (std::thread& t : pool)
+        t.join();
+    if (stopped || isCanceled(progress))
+        return {};
+    LatticeSegments result;
+    std::size_t total = 0;
+    for (const LatticeSegments& lane : lanes)
+        total += lane.size();
+    result.reserve(total);
+    for (const LatticeSegments& lane : lanes)
+        result.insert(result.end(), lane.begin(), lane.end());
 
     // Sparse cuts (thin or small parts): add the part's long straight creases.
     if (result.size() < kFeatureFallbackBelow) {
