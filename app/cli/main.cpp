@@ -5,8 +5,24 @@
 
 #include <clocale>
 
+namespace {
+
+QtMessageHandler qtDefaultHandler = nullptr;
+
+// Batch output stays clean: the load's trace lines (which reader, which
+// step) reach stderr only with HALVORAN_CLI_VERBOSE=1; warnings always do.
+void quietInfo(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if ((type == QtInfoMsg || type == QtDebugMsg) && !qEnvironmentVariableIsSet("HALVORAN_CLI_VERBOSE"))
+        return;
+    qtDefaultHandler(type, context, message);
+}
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
+    qtDefaultHandler = qInstallMessageHandler(quietInfo);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("halvoran-cli"));
     std::setlocale(LC_NUMERIC, "C");
