@@ -175,7 +175,7 @@ void MainWindow::endAsyncLoad()
             message = QStringLiteral("Unknown load error.");
         showLoadError(message);
         finishSessionRestore(result.requestId, false);
-        statusBar()->showMessage(QStringLiteral("Load failed"));
+        statusBar()->showMessage(QStringLiteral("Load failed: %1").arg(QFileInfo(result.filePath).fileName()));
         refresh3DViews();
         refresh2DSection();
         updateStatusPanel();

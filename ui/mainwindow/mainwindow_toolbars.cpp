@@ -184,4 +184,6 @@ void MainWindow::updateWireframeControls(bool building, const QString& statusTex
     wireKeepTopAction_->setEnabled(enable);
     if (!statusText.isEmpty())
         statusBar()->showMessage(statusText);
+    else if (!building && statusBar()->currentMessage().startsWith(QLatin1String("Building")))
+        statusBar()->clearMessage(); // a finished build leaves no "Building..." behind
 }

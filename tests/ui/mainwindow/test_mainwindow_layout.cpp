@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -103,6 +104,9 @@ private slots:
         mode->setCurrentIndex(0);
         window.onShow3DWireframe();
         QTRY_VERIFY_WITH_TIMEOUT(findAction(&window, QStringLiteral("Select Line"))->isEnabled(), kLoadTimeoutMs);
+        // The finished build leaves no "Building..." in the status bar.
+        QVERIFY2(!window.statusBar()->currentMessage().startsWith(QStringLiteral("Building")),
+                 qPrintable(window.statusBar()->currentMessage()));
         checkPage(window, tag + QStringLiteral("_wireframe"),
                   {"wireComplexitySlider", "wireCleanupCombo", "wireExportCombo"});
     }

@@ -208,7 +208,7 @@ void TestMainWindowLoad::missingFileShowsLoadErrorAndKeepsMesh()
     QTRY_COMPARE(boxes.titles.size(), 1);
     QCOMPARE(boxes.titles.first(), QStringLiteral("Load Error"));
     QCOMPARE(boxes.texts.first(), QStringLiteral("File not found: ") + missing);
-    QTRY_COMPARE(status(), QStringLiteral("Load failed"));
+    QTRY_COMPARE(status(), QStringLiteral("Load failed: missing.stl"));
     QCOMPARE(window_->model().vertices.size(), vertices);
     QCOMPARE(label("fileLabel"), QStringLiteral("scan.stl"));
     QCOMPARE(window_->modeText(), QStringLiteral("Navigation"));
@@ -221,7 +221,7 @@ void TestMainWindowLoad::missingFileInAutomationDoesNotBlock()
     const QString missing = dir_.filePath(QStringLiteral("absent.obj"));
     loadAndWait(missing);
     // The hand-back returned with the box still open.
-    QCOMPARE(status(), QStringLiteral("Load failed"));
+    QCOMPARE(status(), QStringLiteral("Load failed: absent.obj"));
     QMessageBox* shown = nullptr;
     for (QWidget* widget : QApplication::topLevelWidgets())
         if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
