@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libqt6opengl6-dev libgl-dev
   libvtk9-dev
   libocct-foundation-dev libocct-modeling-data-dev libocct-modeling-algorithms-dev libocct-data-exchange-dev
-  lib3mf-dev libnanoflann-dev libeigen3-dev
+  lib3mf-dev libnanoflann-dev libeigen3-dev libmeshoptimizer-dev
   libcgal-dev libgmp-dev libmpfr-dev
   libgtest-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev libfuzzer-14-dev

@@ -283,27 +283,45 @@ std::vector<DrawingEdge2D> filterDrawingClutter(const std::vector<DrawingEdge2D>
         return {};
     const float radius = 0.01f * diagonal;
     const float radius2 = radius * radius;
-    PointGrid grid(radius);
+    // Cells so small that any two ends in one cell are within the radius:
+    // a cell joins its edges at once, and a pair of cells needs one close
+    // pair of ends, looked for only while the two are still apart. Dense
+    // outlines (every wall edge projects onto the rim) stay linear.
+    const float cell = std::max(radius / 1.5f, 1e-12f);
+    const double inv = 1.0 / cell;
+    const auto coord = [inv](float c) { return static_cast<long long>(std::floor(static_cast<double>(c) * inv)); };
+    std::unordered_map<std::uint64_t, std::vector<std::uint32_t>, CellKeyHash> cells; // end = 2 * edge + side
     for (std::uint32_t i = 0; i < edges.size(); ++i) {
-        grid.insert(edges[i].x1, edges[i].y1, i);
-        grid.insert(edges[i].x2, edges[i].y2, i);
+        cells[cellKey(coord(edges[i].x1), coord(edges[i].y1))].push_back(2 * i);
+        cells[cellKey(coord(edges[i].x2), coord(edges[i].y2))].push_back(2 * i + 1);
     }
+    const auto endX = [&](std::uint32_t end) { return end & 1u ? edges[end >> 1].x2 : edges[end >> 1].x1; };
+    const auto endY = [&](std::uint32_t end) { return end & 1u ? edges[end >> 1].y2 : edges[end >> 1].y1; };
     Clusters clusters(edges.size());
-    const auto connect = [&](std::uint32_t i, float x, float y) {
-        grid.forNear(x, y, [&](std::uint32_t j) {
-            if (j != i) {
-                const DrawingEdge2D& o = edges[j];
-                const float d1 = (o.x1 - x) * (o.x1 - x) + (o.y1 - y) * (o.y1 - y);
-                const float d2 = (o.x2 - x) * (o.x2 - x) + (o.y2 - y) * (o.y2 - y);
-                if (d1 < radius2 || d2 < radius2)
-                    clusters.join(i, j);
+    for (const auto& [key, ends] : cells)
+        for (std::uint32_t end : ends)
+            clusters.join(ends.front() >> 1, end >> 1);
+    const int reach = static_cast<int>(std::ceil(radius / cell));
+    for (const auto& [key, ends] : cells) {
+        const long long cx = coord(endX(ends.front())), cy = coord(endY(ends.front()));
+        for (long long dx = 0; dx <= reach; ++dx)
+            for (long long dy = -reach; dy <= reach; ++dy) {
+                if (dx == 0 && dy <= 0)
+                    continue; // each pair of cells once
+                const auto other = cells.find(cellKey(cx + dx, cy + dy));
+                if (other == cells.end())
+                    continue;
+                bool joined = clusters.find(ends.front() >> 1) == clusters.find(other->second.front() >> 1);
+                for (std::size_t a = 0; a < ends.size() && !joined; ++a)
+                    for (std::size_t b = 0; b < other->second.size() && !joined; ++b) {
+                        const float ex = endX(ends[a]) - endX(other->second[b]);
+                        const float ey = endY(ends[a]) - endY(other->second[b]);
+                        if (ex * ex + ey * ey < radius2) {
+                            clusters.join(ends[a] >> 1, other->second[b] >> 1);
+                            joined = true;
+                        }
+                    }
             }
-            return true;
-        });
-    };
-    for (std::uint32_t i = 0; i < edges.size(); ++i) {
-        connect(i, edges[i].x1, edges[i].y1);
-        connect(i, edges[i].x2, edges[i].y2);
     }
 
     struct Summary {

@@ -2,23 +2,11 @@
 
 #include "model/drawing/drawingcleanup.h"
 
-#include "model/mesh/polydata.h"
-#include "model/mesh/vtkprogress.h"
-
-#include <vtkCellArray.h>
-#include <vtkCellArrayIterator.h>
-#include <vtkIdList.h>
-#include <vtkPoints.h>
-#include <vtkPolyData.h>
-#include <vtkQuadricDecimation.h>
-#include <vtkSmartPointer.h>
-#include <vtkSmoothPolyDataFilter.h>
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <numeric>
-#include <unordered_map>
+#include <memory>
+#include <thread>
 
 namespace {
 
@@ -27,6 +15,9 @@ constexpr float kEmptyCellLimit = -1.7014117e38f;
 // A face turns towards the viewer when its unit normal has more than this
 // along the view direction.
 constexpr float kFacingEpsilon = 1e-4f;
+// A triangle lower than this fraction of the drawing's diagonal over its
+// longest side is a sliver.
+constexpr float kSliverHeight = 1e-4f;
 
 long long roundHalfAway(double value)
 {
@@ -41,31 +32,6 @@ bool finite(const Vec3f& p)
 float length2D(const DrawingEdge2D& e)
 {
     return std::hypot(e.x2 - e.x1, e.y2 - e.y1);
-}
-
-bool readBack(vtkPolyData* poly, std::vector<Vec3f>& vertices, std::vector<Triangle>& faces)
-{
-    if (!poly || !poly->GetPoints() || !poly->GetPolys())
-        return false;
-    const vtkIdType pointCount = poly->GetNumberOfPoints();
-    vertices.resize(static_cast<std::size_t>(pointCount));
-    for (vtkIdType i = 0; i < pointCount; ++i) {
-        double p[3];
-        poly->GetPoint(i, p);
-        vertices[static_cast<std::size_t>(i)] = Vec3f(float(p[0]), float(p[1]), float(p[2]));
-    }
-    faces.clear();
-    faces.reserve(static_cast<std::size_t>(poly->GetPolys()->GetNumberOfCells()));
-    auto it = vtkSmartPointer<vtkCellArrayIterator>::Take(poly->GetPolys()->NewIterator());
-    for (it->GoToFirstCell(); !it->IsDoneWithTraversal(); it->GoToNextCell()) {
-        vtkIdType n = 0;
-        const vtkIdType* ids = nullptr;
-        it->GetCurrentCell(n, ids);
-        // Fan anything bigger than a triangle; the filters keep triangles.
-        for (vtkIdType k = 1; k + 1 < n; ++k)
-            faces.emplace_back(std::uint32_t(ids[0]), std::uint32_t(ids[k]), std::uint32_t(ids[k + 1]));
-    }
-    return !vertices.empty() && !faces.empty();
 }
 
 } // namespace
@@ -237,7 +203,10 @@ std::vector<DrawingEdge2D> extractDrawingEdges(const std::vector<Vec3f>& vertice
         return {};
     const float tolerance = std::max(0.0025f * diagonal, 0.0001f);
 
-    const DrawingDepthGrid grid(vertices, faces, projection);
+    // The depth grid and the edge map are independent: the grid is built on
+    // a second thread meanwhile.
+    std::unique_ptr<DrawingDepthGrid> depthGrid;
+    std::thread gridBuilder([&]() { depthGrid = std::make_unique<DrawingDepthGrid>(vertices, faces, projection); });
 
     std::vector<DrawingEdge2D> edges;
     // Silhouettes are always drawn, so every call classifies.
@@ -263,7 +232,11 @@ std::vector<DrawingEdge2D> extractDrawingEdges(const std::vector<Vec3f>& vertice
             valid[f] = 1;
             const Vec3f nrm = cross(b - a, c - a);
             const float len = std::sqrt(dot(nrm, nrm));
-            if (len > 1e-10f)
+            // A sliver (height under kSliverHeight of the diagonal) has no
+            // trustworthy normal: it neither turns nor creases. Decimation
+            // leaves such slivers where it folds thin triangles.
+            const float longest = std::sqrt(std::max({dot(b - a, b - a), dot(c - b, c - b), dot(a - c, a - c)}));
+            if (len > 1e-10f && len > kSliverHeight * diagonal * longest)
                 normals[f] = nrm * (1.0f / len);
             for (int k = 0; k < 3; ++k) {
                 const std::uint32_t p = t[k], q = t[(k + 1) % 3];
@@ -273,9 +246,26 @@ std::vector<DrawingEdge2D> extractDrawingEdges(const std::vector<Vec3f>& vertice
                 halfEdges.push_back({key, f});
             }
         }
-        std::sort(halfEdges.begin(), halfEdges.end(), [](const HalfEdge& x, const HalfEdge& y) {
-            return x.key != y.key ? x.key < y.key : x.triangle < y.triangle;
-        });
+        // Counting sort by the smaller vertex, then each small group by the
+        // larger one; insertion keeps the triangles ascending within a pair.
+        {
+            std::vector<std::uint32_t> start(n + 1, 0);
+            for (const HalfEdge& h : halfEdges)
+                ++start[(h.key >> 32) + 1];
+            for (std::size_t v = 0; v < n; ++v)
+                start[v + 1] += start[v];
+            std::vector<HalfEdge> sorted(halfEdges.size());
+            std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
+            for (const HalfEdge& h : halfEdges)
+                sorted[fill[h.key >> 32]++] = h;
+            for (std::size_t v = 0; v < n; ++v)
+                for (std::uint32_t i = start[v] + 1; i < start[v + 1]; ++i)
+                    for (std::uint32_t j = i; j > start[v] && sorted[j - 1].key > sorted[j].key; --j)
+                        std::swap(sorted[j - 1], sorted[j]);
+            halfEdges.swap(sorted);
+        }
+        gridBuilder.join();
+        const DrawingDepthGrid& grid = *depthGrid;
 
         const float c = std::cos(std::clamp(options.featureAngle, 0.0f, 180.0f) * 3.14159265358979f / 180.0f);
         const float z = std::max(options.zThreshold, 0.001f);
@@ -321,7 +311,7 @@ std::vector<DrawingEdge2D> extractDrawingEdges(const std::vector<Vec3f>& vertice
                     // Any crease or step here coincides with the outline.
                     addEdge(a, b, kDrawingSilhouette);
                 } else {
-                    if (options.includeSharp && dot(normals[f0], normals[f1]) < c)
+                    if (options.includeSharp && s0 != 0 && s1 != 0 && dot(normals[f0], normals[f1]) < c)
                         addEdge(a, b, kDrawingFeature);
                     if (options.includeContour && std::abs(centroidDepth(f0) - centroidDepth(f1)) >= z)
                         addEdge(a, b, kDrawingContour);
@@ -333,53 +323,9 @@ std::vector<DrawingEdge2D> extractDrawingEdges(const std::vector<Vec3f>& vertice
 
     const float join = 0.015f * diagonal;
     edges = filterDrawingClutter(edges, diagonal, options);
+
     edges = dedupeDrawingEdges(edges, 0.75f * join);
     edges = dropCoveredDrawingEdges(edges, 0.25f * join);
     edges = chainAndSimplifyDrawingEdges(edges, join, options.simplifyTolerance * diagonal);
     return dedupeDrawingEdges(edges, 0.5f * join);
-}
-
-std::vector<MeshModel::DrawingEdge2D> MeshModel::computeDrawingEdges(const DrawingOptions& options,
-                                                                     Progress* progress) const
-{
-    if (!hasMesh())
-        return {};
-    vtkSmartPointer<vtkPolyData> poly = toPolyData(vertices, faces);
-    if (!poly || isCanceled(progress))
-        return {};
-    if (options.smoothIterations > 0) {
-        auto smooth = vtkSmartPointer<vtkSmoothPolyDataFilter>::New();
-        smooth->SetInputData(poly);
-        smooth->SetNumberOfIterations(options.smoothIterations);
-        smooth->SetRelaxationFactor(options.smoothRelaxation);
-        smooth->FeatureEdgeSmoothingOn();
-        smooth->SetFeatureAngle(options.featureAngle);
-        smooth->BoundarySmoothingOff();
-        smooth->SetEdgeAngle(options.featureAngle);
-        watchVtkProgress(smooth, ProgressStage(progress, 5, 30));
-        smooth->Update();
-        poly = smooth->GetOutput();
-        if (isCanceled(progress))
-            return {};
-    }
-    if (options.decimation > 0.01f) {
-        auto decimate = vtkSmartPointer<vtkQuadricDecimation>::New();
-        decimate->SetInputData(poly);
-        decimate->SetTargetReduction(options.decimation);
-        watchVtkProgress(decimate, ProgressStage(progress, 30, 85));
-        decimate->Update();
-        poly = decimate->GetOutput();
-        if (isCanceled(progress))
-            return {};
-    }
-    std::vector<Vec3f> outVertices;
-    std::vector<Triangle> outFaces;
-    if (!readBack(poly, outVertices, outFaces))
-        return {};
-    std::vector<DrawingEdge2D> edges = extractDrawingEdges(outVertices, outFaces, options);
-    if (isCanceled(progress))
-        return {};
-    if (progress)
-        progress->setPercent(100);
-    return edges;
 }

@@ -290,6 +290,18 @@ TEST(DrawingEdges, SphereFromTheTopIsOneSilhouetteLoop)
     // Nothing of the sphere lies behind its own outline from outside.
     for (const auto& e : edges)
         EXPECT_LE(std::hypot(e.x1, e.y1), 10.05f);
+
+    // A fine sphere goes through the decimation in two halves cut across
+    // the outline: no seam, crease or fold shows, and the outline is there
+    // (the decimation may open a gap of a few cells in it).
+    const Mesh fine = sphere(10.0f, 720, 300);
+    MeshModel model;
+    model.vertices.assign(std::vector<Vec3f>(fine.vertices));
+    model.faces.assign(std::vector<Triangle>(fine.faces));
+    ASSERT_GT(model.faces.size(), 400000u);
+    const auto drawn = model.computeDrawingEdges(drawingOptionsFromPanel(DrawingView::Top, 30, 50, 0.5, true, true, true));
+    EXPECT_NEAR(totalLength(drawn, kDrawingSilhouette), 2.0 * M_PI * 10.0, 0.03 * 2.0 * M_PI * 10.0);
+    EXPECT_EQ(int(drawn.size()), countType(drawn, kDrawingSilhouette));
 }
 
 TEST(DrawingEdges, PlateWithTwoHoles)
@@ -320,6 +332,18 @@ TEST(DrawingEdges, PlateWithTwoHoles)
     const auto plain = extractDrawingEdges(plate.vertices, plate.faces, o);
     EXPECT_EQ(countType(plain, kDrawingHidden), 0);
     EXPECT_NEAR(lengthOf(plain, -1), lengthOf(front, -1), 1e-3);
+
+    // Smoothing and decimation at any detail keep what is seen.
+    MeshModel model;
+    model.vertices.assign(std::vector<Vec3f>(plate.vertices));
+    model.faces.assign(std::vector<Triangle>(plate.faces));
+    for (int detail : {0, 50, 100}) {
+        const auto top = model.computeDrawingEdges(drawingOptionsFromPanel(DrawingView::Top, 30, detail, 0.5, true, true, true));
+        EXPECT_NEAR(lengthOf(top, -1), expected, 0.02 * expected) << detail;
+        const auto front = model.computeDrawingEdges(drawingOptionsFromPanel(DrawingView::Front, 30, detail, 0.5, true, true, true));
+        EXPECT_NEAR(lengthOf(front, -1), 2.0 * (80 + thickness), 0.5) << detail;
+        EXPECT_NEAR(totalLength(front, kDrawingHidden), 4 * thickness, 0.5) << detail;
+    }
 }
 
 TEST(DrawingEdges, SteppedBlockShowsTheStep)
