@@ -17,6 +17,11 @@ void MainWindow::createWireframeController()
         if (building)
             wireBuildLabel_->setText(status.isEmpty() ? QStringLiteral("Building lattice...") : status);
         updateWireframeControls(building, status);
+        // A finished build leaves no "Building ..." behind in the status bar.
+        const QString shown = statusBar()->currentMessage();
+        if (!building && (shown.startsWith(QLatin1String("Building edge-to-edge lattice")) ||
+                          shown.startsWith(QLatin1String("Building long-feature wireframe"))))
+            statusBar()->clearMessage();
     };
     host.status = [this](const QString& text) { statusBar()->showMessage(text); };
     host.schedulePreview = [this](int delayMs) { scheduleWireframePreview(delayMs); };

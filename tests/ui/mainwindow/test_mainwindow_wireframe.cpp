@@ -129,6 +129,7 @@ void TestMainWindowWireframe::wireframePageBuildsAndShowsTheLattice()
     QCOMPARE(window_->latticeJobsStarted(), 0); // nothing is built while the section page is up
     showWireframe();
     QCOMPARE(window_->latticeJobsStarted(), 1);
+    QVERIFY(!status().startsWith(QStringLiteral("Building")));
     QVERIFY(!window_->latticeLanes().alongX.empty());
     QVERIFY(!window_->latticeLanes().alongY.empty());
     // Only the lattice is drawn, and it is the 70 % selection of the lattice.
