@@ -5,6 +5,7 @@
 // building anything and lets only consistent files through.
 
 #include "io/bufferedfile.h"
+#include "io/plyheaderwords.h"
 #include "io/prechecks.h"
 
 #include <climits>
@@ -41,46 +42,21 @@ constexpr long long kMaxCorners = 255;
 // (double free, crash).
 constexpr std::size_t kMaxTextLine = 4094; // and the line feed
 
-bool scalarType(const std::string& t, int& size, bool& isFloat, bool& isSigned)
+bool scalarType(std::string_view t, int& size, bool& isFloat, bool& isSigned)
 {
-    struct Type {
-        const char* name;
-        int size;
-        bool isFloat, isSigned;
-    };
-    static const Type types[] = {
-        {"char", 1, false, true},    {"int8", 1, false, true},     {"uchar", 1, false, false},
-        {"uint8", 1, false, false},  {"short", 2, false, true},    {"int16", 2, false, true},
-        {"ushort", 2, false, false}, {"uint16", 2, false, false},  {"int", 4, false, true},
-        {"int32", 4, false, true},   {"uint", 4, false, false},    {"uint32", 4, false, false},
-        {"float", 4, true, true},    {"float32", 4, true, true},   {"double", 8, true, true},
-        {"float64", 8, true, true},
-    };
-    for (const Type& type : types) {
-        if (t == type.name) {
-            size = type.size;
-            isFloat = type.isFloat;
-            isSigned = type.isSigned;
-            return true;
-        }
-    }
-    return false;
+    PlyScalarType type;
+    if (!plyScalarType(t, type))
+        return false;
+    size = type.size;
+    isFloat = type.isFloat;
+    isSigned = type.isSigned;
+    return true;
 }
 
 std::vector<std::string> words(std::string_view line)
 {
-    std::vector<std::string> out;
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r'))
-            ++i;
-        const std::size_t start = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r')
-            ++i;
-        if (i > start)
-            out.emplace_back(line.substr(start, i - start));
-    }
-    return out;
+    const std::vector<std::string_view> views = plyWords(line);
+    return std::vector<std::string>(views.begin(), views.end());
 }
 
 // Binary value of the given layout as a (truncated) integer.

@@ -6,6 +6,7 @@
 #include "io/exactweld.h"
 #include "io/mappedfile.h"
 #include "io/nativereaders.h"
+#include "io/plyheaderwords.h"
 #include "model/mesh/hugepages.h"
 
 #include <charconv>
@@ -15,11 +16,7 @@
 
 namespace {
 
-struct Type {
-    int size = 0;
-    bool isFloat = false;
-    bool isSigned = false;
-};
+using Type = PlyScalarType;
 
 struct Property {
     std::string_view name;
@@ -35,44 +32,6 @@ struct Element {
 };
 
 enum class Encoding { Ascii, LittleEndian, BigEndian };
-
-bool typeNamed(std::string_view t, Type& type)
-{
-    struct Named {
-        const char* name;
-        Type type;
-    };
-    static const Named types[] = {
-        {"char", {1, false, true}},    {"int8", {1, false, true}},    {"uchar", {1, false, false}},
-        {"uint8", {1, false, false}},  {"short", {2, false, true}},   {"int16", {2, false, true}},
-        {"ushort", {2, false, false}}, {"uint16", {2, false, false}}, {"int", {4, false, true}},
-        {"int32", {4, false, true}},   {"uint", {4, false, false}},   {"uint32", {4, false, false}},
-        {"float", {4, true, true}},    {"float32", {4, true, true}},  {"double", {8, true, true}},
-        {"float64", {8, true, true}},
-    };
-    for (const Named& n : types)
-        if (t == n.name) {
-            type = n.type;
-            return true;
-        }
-    return false;
-}
-
-std::vector<std::string_view> words(std::string_view line)
-{
-    std::vector<std::string_view> out;
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r'))
-            ++i;
-        const std::size_t start = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r')
-            ++i;
-        if (i > start)
-            out.push_back(line.substr(start, i - start));
-    }
-    return out;
-}
 
 // Reads the file's values in order: binary in either byte order, or ASCII
 // one element per line. Every failure (short data, unparsable text) leaves
@@ -94,7 +53,7 @@ public:
             return ok_ = false;
         const void* nl = std::memchr(p_, '\n', std::size_t(end_ - p_));
         const char* e = nl ? static_cast<const char*>(nl) : end_;
-        line_ = words(std::string_view(p_, std::size_t(e - p_)));
+        line_ = plyWords(std::string_view(p_, std::size_t(e - p_)));
         word_ = 0;
         p_ = nl ? e + 1 : end_;
         return ok_ = !line_.empty();
@@ -174,7 +133,7 @@ bool parseHeader(const char* begin, const char* end, Header& h)
         const void* nl = std::memchr(p, '\n', std::size_t(end - p));
         if (!nl)
             return false;
-        const std::vector<std::string_view> w = words(std::string_view(p, std::size_t(static_cast<const char*>(nl) - p)));
+        const std::vector<std::string_view> w = plyWords(std::string_view(p, std::size_t(static_cast<const char*>(nl) - p)));
         p = static_cast<const char*>(nl) + 1;
         if (first) {
             if (w.size() != 1 || w[0] != "ply")
@@ -205,10 +164,10 @@ bool parseHeader(const char* begin, const char* end, Header& h)
             h.elements.push_back(e);
         } else if (w[0] == "property" && !h.elements.empty()) {
             Property prop;
-            if (w.size() == 3 && typeNamed(w[1], prop.type)) {
+            if (w.size() == 3 && plyScalarType(w[1], prop.type)) {
                 prop.name = w[2];
-            } else if (w.size() == 5 && w[1] == "list" && typeNamed(w[2], prop.countType)
-                       && typeNamed(w[3], prop.type) && !prop.countType.isFloat) {
+            } else if (w.size() == 5 && w[1] == "list" && plyScalarType(w[2], prop.countType)
+                       && plyScalarType(w[3], prop.type) && !prop.countType.isFloat) {
                 prop.isList = true;
                 prop.name = w[4];
             } else {
