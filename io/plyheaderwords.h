@@ -34,10 +34,11 @@ inline bool plyScalarType(std::string_view name, PlyScalarType& type)
     return false;
 }
 
-// Words separated by blanks, tabs or a carriage return.
-inline std::vector<std::string_view> plyWords(std::string_view line)
+// Words separated by blanks, tabs or a carriage return, into out (cleared
+// first, so a caller's loop can reuse its capacity).
+inline void plyWords(std::string_view line, std::vector<std::string_view>& out)
 {
-    std::vector<std::string_view> out;
+    out.clear();
     std::size_t i = 0;
     while (i < line.size()) {
         while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r'))
@@ -48,5 +49,11 @@ inline std::vector<std::string_view> plyWords(std::string_view line)
         if (i > start)
             out.push_back(line.substr(start, i - start));
     }
+}
+
+inline std::vector<std::string_view> plyWords(std::string_view line)
+{
+    std::vector<std::string_view> out;
+    plyWords(line, out);
     return out;
 }

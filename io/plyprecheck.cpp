@@ -282,7 +282,7 @@ private:
                 return truncated(e, r);
             if (!readableText(line, e.name + " " + std::to_string(r)))
                 return false;
-            splitInto(line, tokens_);
+            plyWords(line, tokens_);
             std::size_t at = 0;
             for (const Property& p : e.properties) {
                 if (at >= tokens_.size())
@@ -310,21 +310,6 @@ private:
             }
         }
         return true;
-    }
-
-    static void splitInto(std::string_view line, std::vector<std::string_view>& out)
-    {
-        out.clear();
-        std::size_t i = 0;
-        while (i < line.size()) {
-            while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r'))
-                ++i;
-            const std::size_t start = i;
-            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r')
-                ++i;
-            if (i > start)
-                out.push_back(line.substr(start, i - start));
-        }
     }
 
     // Optionally signed leading digits of the token; false without digits.
