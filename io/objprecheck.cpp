@@ -5,6 +5,7 @@
 
 #include "io/bufferedfile.h"
 #include "io/prechecks.h"
+#include "io/textscan.h"
 
 #include <cstdint>
 
@@ -29,25 +30,6 @@ bool isBlank(char c)
     return c == ' ' || c == '\t' || c == '\r';
 }
 
-// Optionally signed decimal integer at p; returns the end of the digits, or
-// p itself when there are none.
-const char* parseInteger(const char* p, const char* end, long long& value)
-{
-    const char* q = p;
-    const bool negative = q != end && *q == '-';
-    if (q != end && (*q == '-' || *q == '+'))
-        ++q;
-    const char* digits = q;
-    long long x = 0;
-    for (; q != end && *q >= '0' && *q <= '9'; ++q)
-        if (x < (1LL << 60))
-            x = x * 10 + (*q - '0');
-    if (q == digits)
-        return p;
-    value = negative ? -x : x;
-    return q;
-}
-
 // One "v", "v/vt", "v//vn" or "v/vt/vn" reference starting at p.
 const char* parseReference(const char* p, const char* end, long long out[3], bool present[3])
 {
@@ -58,7 +40,7 @@ const char* parseReference(const char* p, const char* end, long long out[3], boo
                 break;
             ++p;
         }
-        const char* next = parseInteger(p, end, out[k]);
+        const char* next = parseSaturatedInteger(p, end, out[k]);
         present[k] = next != p;
         p = next;
     }

@@ -7,6 +7,7 @@
 #include "io/bufferedfile.h"
 #include "io/plyheaderwords.h"
 #include "io/prechecks.h"
+#include "io/textscan.h"
 
 #include <climits>
 #include <cstdint>
@@ -315,19 +316,7 @@ private:
     // Optionally signed leading digits of the token; false without digits.
     static bool parseLeadingInteger(std::string_view token, long long& value)
     {
-        std::size_t i = 0;
-        const bool negative = i < token.size() && token[i] == '-';
-        if (i < token.size() && (token[i] == '-' || token[i] == '+'))
-            ++i;
-        const std::size_t digits = i;
-        long long x = 0;
-        for (; i < token.size() && token[i] >= '0' && token[i] <= '9'; ++i)
-            if (x < (1LL << 60))
-                x = x * 10 + (token[i] - '0');
-        if (i == digits)
-            return false;
-        value = negative ? -x : x;
-        return true;
+        return parseSaturatedInteger(token.data(), token.data() + token.size(), value) != token.data();
     }
 
     BufferedFile file_;

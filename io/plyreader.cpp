@@ -9,6 +9,7 @@
 #include "io/plyheaderwords.h"
 #include "model/mesh/hugepages.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -216,7 +217,7 @@ bool readPlainVertices(const Element& e, Values& in, const char* end, Soup& soup
         if (p.isList)
             return false;
         for (int k = 0; k < 3; ++k)
-            if (p.name == std::string_view("xyz" + k, 1)) {
+            if (p.name == std::string_view(&"xyz"[k], 1)) {
                 if (!p.type.isFloat || p.type.size != 4)
                     return false;
                 offset[k] = stride;
@@ -269,24 +270,29 @@ bool readElement(const Element& e, Encoding encoding, Values& in, const char* en
     const bool isFace = e.name == "face", isStrips = e.name == "tristrips";
     int xyz[3] = {-1, -1, -1};
     int indices = -1;
+    // A header count is only a claim: every instance takes at least a byte.
+    const std::uint64_t plausible = std::min<std::uint64_t>(e.count, std::uint64_t(end - in.position()));
     if (isVertex) {
         if (!soup.points.empty() || propertyIndex(e, "x", false) < 0 || propertyIndex(e, "y", false) < 0
             || propertyIndex(e, "z", false) < 0)
             return (soup.unsupported = "vertex element without x, y and z"), false;
         soup.vertexCount = e.count;
-        hugepages::reserve(soup.points, e.count);
+        hugepages::reserve(soup.points, plausible);
         if (encoding == Encoding::LittleEndian && readPlainVertices(e, in, end, soup))
             return true;
         for (int k = 0; k < 3; ++k)
-            xyz[k] = propertyIndex(e, std::string_view("xyz" + k, 1), false);
+            xyz[k] = propertyIndex(e, std::string_view(&"xyz"[k], 1), false);
     } else if (isFace || isStrips) {
         indices = propertyIndex(e, "vertex_indices", true);
         if (soup.points.empty() || indices < 0)
             return (soup.unsupported = "faces before the vertices or without vertex_indices"), false;
-        hugepages::reserve(soup.triangles, soup.triangles.size() + (isFace ? e.count : 0));
+        hugepages::reserve(soup.triangles, soup.triangles.size() + (isFace ? plausible : 0));
         if (isFace && encoding == Encoding::LittleEndian && readPlainTriangles(e, in, end, soup))
             return true;
     }
+    // A binary element without properties takes no bytes, whatever its count.
+    if (e.properties.empty() && encoding != Encoding::Ascii)
+        return true;
     std::vector<double> list;
     for (std::uint64_t i = 0; i < e.count; ++i) {
         in.beginInstance();

@@ -20,6 +20,10 @@ template <class Corner>
 bool weldAndCompact(std::size_t triangleCount, Corner corner, std::vector<Vec3f>& vertices,
                     std::vector<Triangle>& faces, std::string& why)
 {
+    if (triangleCount == 0) {
+        why = "no triangle records";
+        return false;
+    }
     // A closed scan has about half as many points as triangles.
     ExactWeld weld(triangleCount / 2 + triangleCount / 64 + 1024);
     faces.clear();

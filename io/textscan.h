@@ -5,6 +5,26 @@
 #include <cstring>
 #include <string_view>
 
+// Optionally signed decimal digits at p, saturating far beyond any index
+// count instead of overflowing. Returns the end of the digits, or p itself
+// when there are none (value is then left alone).
+inline const char* parseSaturatedInteger(const char* p, const char* end, long long& value)
+{
+    const char* q = p;
+    const bool negative = q != end && *q == '-';
+    if (q != end && (*q == '-' || *q == '+'))
+        ++q;
+    const char* digits = q;
+    long long x = 0;
+    for (; q != end && *q >= '0' && *q <= '9'; ++q)
+        if (x < (1LL << 59))
+            x = x * 10 + (*q - '0');
+    if (q == digits)
+        return p;
+    value = negative ? -x : x;
+    return q;
+}
+
 // A cursor over text held in memory, for the native ASCII readers. Tokens
 // are separated by blanks, tabs, CR and LF (and form feed, vertical tab).
 class TextScan {
