@@ -118,12 +118,14 @@ void MainWindow::onGenerate2DDrawing()
     SectionLines lines;
     lines.reserve(static_cast<qsizetype>(edges.size()));
     QSet<int> hidden;
-    int features = 0, contours = 0;
+    int features = 0, contours = 0, outlines = 0;
     for (std::size_t i = 0; i < edges.size(); ++i) {
         const auto& e = edges[i];
         lines.append(QLineF(e.x1, e.y1, e.x2, e.y2));
         if (e.type == kDrawingHidden)
             hidden.insert(static_cast<int>(i));
+        else if (e.type == kDrawingSilhouette)
+            ++outlines;
         else if (e.type == kDrawingFeature || e.type == kDrawingBoundary)
             ++features;
         else if (e.type == kDrawingContour)
@@ -134,10 +136,16 @@ void MainWindow::onGenerate2DDrawing()
     section2D_->update();
     if (isWireframePageShown())
         showRightPage(SectionPage);
-    statusBar()->showMessage(QStringLiteral("2D Drawing (%1): %2 feature, %3 contour edges")
-                                 .arg(QLatin1String(drawingViewName(view)))
-                                 .arg(features)
-                                 .arg(contours));
+    // Outlines and hidden lines are most of a drawing: count them too, so
+    // the status matches what the view shows.
+    QString text = QStringLiteral("2D Drawing (%1): %2 feature, %3 contour edges")
+                       .arg(QLatin1String(drawingViewName(view)))
+                       .arg(features)
+                       .arg(contours);
+    text += QStringLiteral("; %1 outline").arg(outlines);
+    if (!hidden.isEmpty())
+        text += QStringLiteral(", %1 hidden").arg(hidden.size());
+    statusBar()->showMessage(text);
 }
 
 bool MainWindow::saveDrawingFile(const DrawingExportContext& context, DrawingView view)
