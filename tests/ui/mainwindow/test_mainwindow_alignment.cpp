@@ -2,26 +2,18 @@
 // without a pick, flips, the X/Y swap, fine tune, reset, undo and redo, and
 // the section that follows every change.
 #include "model/section/sectionrequest.h"
-#include "ui/mainwindow/mainwindow.h"
 #include "ui/view3d/occtmeshview.h"
-#include "tests/ui/common/uitestutil.h"
+#include "tests/ui/common/windowtest.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QSlider>
-#include <QStatusBar>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QThreadPool>
 
 #include <cmath>
-#include <memory>
 #include <vector>
 
 namespace {
-
-constexpr int kLoadTimeoutMs = 60000;
 
 // The section the window should show for its current controls, computed apart.
 SectionLines expectedSection(const MainWindow& window)
@@ -44,7 +36,7 @@ std::vector<Vec3f> verticesOf(const MainWindow& w)
 
 } // namespace
 
-class TestMainWindowAlignment : public QObject {
+class TestMainWindowAlignment : public WindowTest {
     Q_OBJECT
 
 private slots:
@@ -56,21 +48,15 @@ private slots:
     }
     void init()
     {
-        window_ = std::make_unique<MainWindow>();
-        window_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-        load();
+        openWindow();
+        load(scanPath_);
         undo_ = findAction(window_.get(), QStringLiteral("Undo Alignment"));
         redo_ = findAction(window_.get(), QStringLiteral("Redo Alignment"));
         QVERIFY(undo_ && redo_);
         QVERIFY(!undo_->isEnabled());
         QVERIFY(!redo_->isEnabled());
     }
-    void cleanup()
-    {
-        QThreadPool::globalInstance()->waitForDone();
-        window_.reset();
-    }
+    void cleanup() { closeWindow(); }
 
     void autoAxisStartsDirectPick();
     void autoAxisWithPlaneOverlays();
@@ -89,31 +75,10 @@ private slots:
     void reloadDropsHistoryOfPreviousMesh();
 
 private:
-    void load()
-    {
-        window_->beginAsyncLoad(scanPath_);
-        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
-        QVERIFY(window_->model().hasMesh());
-    }
-    QString status() const { return window_->statusBar()->currentMessage(); }
-    void trigger(const QString& text)
-    {
-        QAction* action = findAction(window_.get(), text);
-        QVERIFY2(action, qPrintable(text));
-        QVERIFY2(action->isEnabled(), qPrintable(text));
-        action->trigger();
-    }
-    void click(const QString& text)
-    {
-        QAbstractButton* button = findButton(window_.get(), text);
-        QVERIFY2(button, qPrintable(text));
-        button->click();
-    }
     QComboBox* targetCombo() const { return window_->findChild<QComboBox*>(QStringLiteral("alignTargetCombo")); }
 
     QTemporaryDir dir_;
     QString scanPath_;
-    std::unique_ptr<MainWindow> window_;
     QAction* undo_ = nullptr;
     QAction* redo_ = nullptr;
 };
@@ -395,7 +360,7 @@ void TestMainWindowAlignment::reloadDropsHistoryOfPreviousMesh()
 {
     trigger(QStringLiteral("Flip 180 X"));
     QVERIFY(undo_->isEnabled());
-    load();
+    load(scanPath_);
     // Nothing of the previous scan is offered for undo.
     QVERIFY(!undo_->isEnabled());
     const auto fresh = verticesOf(*window_);

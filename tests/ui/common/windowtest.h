@@ -1,0 +1,100 @@
+#pragma once
+// What every window test sets up: a shown, exposed MainWindow, the
+// automation environment (restored however a test ends) and the load wait.
+#include "ui/mainwindow/mainwindow.h"
+#include "tests/ui/common/uitestutil.h"
+
+#include <QFile>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThreadPool>
+
+#include <memory>
+#include <vector>
+
+constexpr int kLoadTimeoutMs = 60000;
+
+// Sets environment variables and puts the old values back on restore() or
+// destruction, so a check that fails early leaves no automation behind.
+class ScopedEnv {
+public:
+    void set(const char* name, const QByteArray& value)
+    {
+        saved_.push_back({name, qgetenv(name), qEnvironmentVariableIsSet(name)});
+        qputenv(name, value);
+    }
+    void restore()
+    {
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it)
+            it->wasSet ? qputenv(it->name, it->value) : qunsetenv(it->name);
+        saved_.clear();
+    }
+    ~ScopedEnv() { restore(); }
+
+private:
+    struct Saved {
+        const char* name;
+        QByteArray value;
+        bool wasSet;
+    };
+    std::vector<Saved> saved_;
+};
+
+// Base of the window test classes; each adds Q_OBJECT and its own slots.
+class WindowTest : public QObject {
+protected:
+    // A fresh shown window; in automation mode it writes into a fresh outDir_.
+    void openWindow(bool automation = false, QSize size = {})
+    {
+        closeWindow();
+        if (automation) {
+            outDir_ = std::make_unique<QTemporaryDir>();
+            env_.set("HALVORAN_AUTOMATION", "1");
+            env_.set("HALVORAN_AUTOMATION_OUTPUT_DIR", QFile::encodeName(outDir_->path()));
+        }
+        window_ = std::make_unique<MainWindow>();
+        if (size.isValid())
+            window_->resize(size);
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
+    // Lets background work finish, then drops the window and the environment.
+    void closeWindow()
+    {
+        QThreadPool::globalInstance()->waitForDone();
+        window_.reset();
+        env_.restore();
+    }
+    void load(const QString& path, bool expectMesh = true)
+    {
+        window_->beginAsyncLoad(path);
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+        QCOMPARE(window_->model().hasMesh(), expectMesh);
+    }
+    QString status() const { return window_->statusBar()->currentMessage(); }
+    // Triggers the enabled action with this text.
+    void trigger(const QString& text)
+    {
+        QAction* action = findAction(window_.get(), text);
+        QVERIFY2(action, qPrintable(text));
+        QVERIFY2(action->isEnabled(), qPrintable(text));
+        action->trigger();
+    }
+    void click(const QString& text)
+    {
+        QAbstractButton* button = findButton(window_.get(), text);
+        QVERIFY2(button, qPrintable(text));
+        button->click();
+    }
+    template <class T>
+    T* child(const char* name) const
+    {
+        return window_->findChild<T*>(QString::fromLatin1(name));
+    }
+    QString outPath(const char* name) const { return outDir_->filePath(QString::fromLatin1(name)); }
+
+    std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<QTemporaryDir> outDir_;
+    ScopedEnv env_;
+};
