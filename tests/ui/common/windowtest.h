@@ -45,9 +45,11 @@ private:
 class WindowTest : public QObject {
 protected:
     // A fresh shown window; in automation mode it writes into a fresh outDir_.
+    // What a test set in env_ before stays set.
     void openWindow(bool automation = false, QSize size = {})
     {
-        closeWindow();
+        QThreadPool::globalInstance()->waitForDone();
+        window_.reset();
         if (automation) {
             outDir_ = std::make_unique<QTemporaryDir>();
             env_.set("HALVORAN_AUTOMATION", "1");

@@ -1,23 +1,15 @@
 // Auto Orient and Rect Snap through the window: what the part looks like
 // afterwards, the status texts, undo, and refusal while busy.
-#include "ui/mainwindow/mainwindow.h"
-#include "tests/ui/common/uitestutil.h"
+#include "tests/ui/common/windowtest.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
-#include <QStatusBar>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QThreadPool>
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
 #include <vector>
 
 namespace {
-
-constexpr int kLoadTimeoutMs = 60000;
 
 // The panel's combo whose first entry is text.
 QComboBox* comboStartingWith(QWidget* window, const QString& text, int count)
@@ -30,7 +22,7 @@ QComboBox* comboStartingWith(QWidget* window, const QString& text, int count)
 
 } // namespace
 
-class TestMainWindowAutoOrient : public QObject {
+class TestMainWindowAutoOrient : public WindowTest {
     Q_OBJECT
 
 private slots:
@@ -42,12 +34,8 @@ private slots:
     }
     void init()
     {
-        window_ = std::make_unique<MainWindow>();
-        window_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-        window_->beginAsyncLoad(scanPath_);
-        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
-        QVERIFY(window_->model().hasMesh());
+        openWindow();
+        load(scanPath_);
         sideCombo_ = comboStartingWith(window_.get(), QStringLiteral("Right"), 4);
         lockCombo_ = comboStartingWith(window_.get(), QStringLiteral("X"), 2);
         targetCombo_ = window_->findChild<QComboBox*>(QStringLiteral("alignTargetCombo"));
@@ -56,11 +44,7 @@ private slots:
                 trimSpin_ = spin;
         QVERIFY(sideCombo_ && lockCombo_ && targetCombo_ && trimSpin_);
     }
-    void cleanup()
-    {
-        QThreadPool::globalInstance()->waitForDone();
-        window_.reset();
-    }
+    void cleanup() { closeWindow(); }
 
     void autoOrientSeatsPartOnLargestFace();
     void autoOrientUndoRestoresPose();
@@ -70,18 +54,8 @@ private slots:
     void busyGuardRefusesBoth();
 
 private:
-    QString status() const { return window_->statusBar()->currentMessage(); }
-    void trigger(const QString& text)
-    {
-        QAction* action = findAction(window_.get(), text);
-        QVERIFY2(action, qPrintable(text));
-        QVERIFY2(action->isEnabled(), qPrintable(text));
-        action->trigger();
-    }
-
     QTemporaryDir dir_;
     QString scanPath_;
-    std::unique_ptr<MainWindow> window_;
     QComboBox* sideCombo_ = nullptr;
     QComboBox* lockCombo_ = nullptr;
     QComboBox* targetCombo_ = nullptr;

@@ -2,20 +2,12 @@
 // clicked loops open, the fill result, undo, and the refusals.
 #include "model/repair/holes.h"
 #include "model/repair/repair.h"
-#include "ui/mainwindow/mainwindow.h"
 #include "ui/view3d/occtmeshview.h"
-#include "tests/ui/common/uitestutil.h"
+#include "tests/ui/common/windowtest.h"
 
-#include <QStatusBar>
-#include <QTemporaryDir>
-#include <QTest>
-
-#include <memory>
 #include <set>
 
 namespace {
-
-constexpr int kLoadTimeoutMs = 60000;
 
 std::set<std::uint32_t> asSet(const std::vector<std::uint32_t>& loop)
 {
@@ -24,7 +16,7 @@ std::set<std::uint32_t> asSet(const std::vector<std::uint32_t>& loop)
 
 } // namespace
 
-class TestMainWindowHoles : public QObject {
+class TestMainWindowHoles : public WindowTest {
     Q_OBJECT
 
 private slots:
@@ -40,7 +32,7 @@ private slots:
         const SyntheticScan closed = makeSyntheticScan(options);
         QVERIFY(writeBinaryStl(closedPath_.toStdString(), closed.vertices, closed.faces));
     }
-    void cleanup() { window_.reset(); }
+    void cleanup() { closeWindow(); }
 
     void detectDrawsEveryLoop();
     void clickingAHoleTwiceReleasesIt();
@@ -54,20 +46,9 @@ private slots:
 private:
     void open(const QString& path)
     {
-        window_ = std::make_unique<MainWindow>();
-        window_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-        window_->beginAsyncLoad(path);
-        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
-        QVERIFY(window_->model().hasMesh());
+        openWindow();
+        load(path);
     }
-    void click(const QString& text)
-    {
-        QAbstractButton* button = findButton(window_.get(), text);
-        QVERIFY2(button, qPrintable(text));
-        button->click();
-    }
-    QString status() const { return window_->statusBar()->currentMessage(); }
     // The first overlay segment of hole h.
     int segmentOfHole(std::uint32_t h) const
     {
@@ -87,7 +68,6 @@ private:
     QTemporaryDir dir_;
     QString scanPath_;
     QString closedPath_;
-    std::unique_ptr<MainWindow> window_;
 };
 
 void TestMainWindowHoles::detectDrawsEveryLoop()

@@ -2,9 +2,8 @@
 // the debounced background path during slider drags.
 #include "model/align/planeframe.h"
 #include "model/section/sectionrequest.h"
-#include "ui/mainwindow/mainwindow.h"
 #include "ui/section2d/section2dwidget.h"
-#include "tests/ui/common/uitestutil.h"
+#include "tests/ui/common/windowtest.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -12,18 +11,12 @@
 #include <QPushButton>
 #include <QSemaphore>
 #include <QSlider>
-#include <QStatusBar>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QThreadPool>
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
 
 namespace {
-
-constexpr int kLoadTimeoutMs = 60000;
 
 // What the window should show for its current controls, computed apart.
 SectionLines expectedSection(const MainWindow& window, bool smooth)
@@ -41,7 +34,7 @@ SectionLines expectedSection(const MainWindow& window, bool smooth)
 
 } // namespace
 
-class TestMainWindowSlice : public QObject {
+class TestMainWindowSlice : public WindowTest {
     Q_OBJECT
 
 private slots:
@@ -53,22 +46,14 @@ private slots:
     }
     void init()
     {
-        window_ = std::make_unique<MainWindow>();
-        window_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-        window_->beginAsyncLoad(scanPath_);
-        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
-        QVERIFY(window_->model().hasMesh());
+        openWindow();
+        load(scanPath_);
         axis_ = window_->findChild<QComboBox*>(QStringLiteral("sliceAxisCombo"));
         slider_ = window_->findChild<QSlider*>(QStringLiteral("sliceSlider"));
         exact_ = window_->findChild<QDoubleSpinBox*>(QStringLiteral("sliceExactSpin"));
         QVERIFY(axis_ && slider_ && exact_);
     }
-    void cleanup()
-    {
-        QThreadPool::globalInstance()->waitForDone();
-        window_.reset();
-    }
+    void cleanup() { closeWindow(); }
 
     void loadShowsTheMiddleSection();
     void axisChangeRecentresAndRefreshesAtOnce();
@@ -81,7 +66,6 @@ private slots:
     void screenshotForReview();
 
 private:
-    QString status() const { return window_->statusBar()->currentMessage(); }
     double axisMiddle(int axis) const
     {
         return 0.5 * (double(window_->model().boundsMin()[axis]) + double(window_->model().boundsMax()[axis]));
@@ -89,7 +73,6 @@ private:
 
     QTemporaryDir dir_;
     QString scanPath_;
-    std::unique_ptr<MainWindow> window_;
     QComboBox* axis_ = nullptr;
     QSlider* slider_ = nullptr;
     QDoubleSpinBox* exact_ = nullptr;
