@@ -5,6 +5,8 @@
 #include "tests/ui/common/uitestutil.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QProgressDialog>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -95,7 +97,47 @@ protected:
         return window_->findChild<T*>(QString::fromLatin1(name));
     }
     QString outPath(const char* name) const { return outDir_->filePath(QString::fromLatin1(name)); }
+    // Cancels the visible progress dialog with this label from inside its loop.
+    void cancelProgressNamed(const QString& label)
+    {
+        QTimer::singleShot(0, window_.get(), [this, label]() {
+            for (QProgressDialog* dialog : window_->findChildren<QProgressDialog*>())
+                if (dialog->isVisible() && dialog->labelText() == label)
+                    dialog->cancel();
+        });
+    }
+    // A synthetic scan of about `triangles` faces, written once into dir_.
+    void writeScan(QString& path, const char* name, std::size_t triangles = 20000)
+    {
+        QVERIFY(dir_.isValid());
+        path = dir_.filePath(QString::fromLatin1(name));
+        QVERIFY(writeSyntheticStl(path, triangles) > 0);
+    }
+    static QByteArray readAll(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    // Runs halvoran-cli to success; what it printed goes to *out.
+    void runCli(const QStringList& args, QByteArray* out = nullptr)
+    {
+        QProcess cli;
+        cli.start(QStringLiteral(HALVORAN_CLI_PATH), args);
+        QVERIFY(cli.waitForFinished(120000));
+        QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
+        if (out)
+            *out = cli.readAllStandardOutput();
+    }
+    // The window's export twin: both files hold the same bytes.
+    void expectSameBytes(const QString& windowPath, const QString& cliPath)
+    {
+        const QByteArray fromWindow = readAll(windowPath), fromCli = readAll(cliPath);
+        QVERIFY2(!fromWindow.isEmpty(), qPrintable(windowPath));
+        QCOMPARE(fromCli.size(), fromWindow.size());
+        QVERIFY(fromCli == fromWindow);
+    }
 
+    QTemporaryDir dir_; // inputs written once per test case
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<QTemporaryDir> outDir_;
     ScopedEnv env_;

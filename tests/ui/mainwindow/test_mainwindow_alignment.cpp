@@ -40,12 +40,7 @@ class TestMainWindowAlignment : public WindowTest {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(dir_.isValid());
-        scanPath_ = dir_.filePath(QStringLiteral("scan.stl"));
-        QVERIFY(writeSyntheticStl(scanPath_, 20000) > 0);
-    }
+    void initTestCase() { writeScan(scanPath_, "scan.stl"); }
     void init()
     {
         openWindow();
@@ -77,7 +72,6 @@ private slots:
 private:
     QComboBox* targetCombo() const { return window_->findChild<QComboBox*>(QStringLiteral("alignTargetCombo")); }
 
-    QTemporaryDir dir_;
     QString scanPath_;
     QAction* undo_ = nullptr;
     QAction* redo_ = nullptr;

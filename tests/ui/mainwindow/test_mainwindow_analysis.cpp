@@ -1,152 +1,128 @@
 // Analysis commands of the window that report on the whole mesh.
 #include "model/analysis/primitivefit.h"
-#include "ui/mainwindow/mainwindow.h"
 #include "ui/view3d/occtmeshview.h"
-#include "tests/ui/common/uitestutil.h"
+#include "tests/ui/common/windowtest.h"
 
-#include <QAction>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QImage>
 #include <QRegularExpression>
-#include <QStatusBar>
-#include <QTemporaryDir>
-#include <QTest>
 
-class TestMainWindowAnalysis : public QObject {
+class TestMainWindowAnalysis : public WindowTest {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { writeScan(scanPath_, "scan.stl"); }
+    void init() { openWindow(false, QSize(1400, 800)); }
+    void cleanup() { closeWindow(); }
+
     void fitPrimitiveReportsTheBestShape();
     void datumPlanesAtTheSlicePosition();
     void measurementModeAndDistanceReport();
     void curvatureHeatmapColoursTheSurface();
+
+private:
+    QString scanPath_;
 };
 
 void TestMainWindowAnalysis::fitPrimitiveReportsTheBestShape()
 {
-    MainWindow window;
-    window.onFitPrimitive();
-    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("No mesh loaded."));
+    window_->onFitPrimitive();
+    QCOMPARE(status(), QStringLiteral("No mesh loaded."));
 
-    QTemporaryDir dir;
-    const QString scan = dir.filePath(QStringLiteral("scan.stl"));
-    QVERIFY(writeSyntheticStl(scan, 20000) > 0);
-    window.beginAsyncLoad(scan);
-    QTRY_VERIFY_WITH_TIMEOUT(!window.isLoadInProgress(), 60000);
-    const PrimitiveFit expected = fitPrimitive(window.model());
+    load(scanPath_);
+    const PrimitiveFit expected = fitPrimitive(window_->model());
 
     // Interactive: the result box, then the status line.
     {
         MessageBoxCatcher boxes;
-        window.onFitPrimitive();
+        window_->onFitPrimitive();
         QCOMPARE(boxes.titles, QStringList{QStringLiteral("Fit Primitive")});
         const QString upper = QString::fromStdString(expected.type).toUpper();
         QVERIFY2(boxes.texts.value(0).startsWith(QStringLiteral("Best fit: %1 (residual ").arg(upper)),
                  qPrintable(boxes.texts.value(0)));
         QVERIFY(boxes.texts.value(0).contains(QRegularExpression(QStringLiteral("Center: \\(-?\\d+\\.\\d\\d, "))));
     }
-    QCOMPARE(window.statusBar()->currentMessage(),
+    QCOMPARE(status(),
              QStringLiteral("Primitive fit: %1 (residual %2)")
                  .arg(QString::fromStdString(expected.type), QString::number(expected.residual, 'f', 4)));
 
     // Automation: no box that would stall a script.
-    qputenv("HALVORAN_AUTOMATION", "1");
+    env_.set("HALVORAN_AUTOMATION", "1");
     MessageBoxCatcher boxes;
-    window.statusBar()->clearMessage();
-    window.onFitPrimitive();
-    qunsetenv("HALVORAN_AUTOMATION");
+    window_->statusBar()->clearMessage();
+    window_->onFitPrimitive();
     QVERIFY(boxes.titles.isEmpty());
-    QVERIFY(window.statusBar()->currentMessage().startsWith(QStringLiteral("Primitive fit: ")));
+    QVERIFY(status().startsWith(QStringLiteral("Primitive fit: ")));
 }
 
 void TestMainWindowAnalysis::datumPlanesAtTheSlicePosition()
 {
-    MainWindow window;
     {
         MessageBoxCatcher boxes;
-        window.onAddDatum();
+        window_->onAddDatum();
         QCOMPARE(boxes.titles, QStringList{QStringLiteral("Datum")});
         QCOMPARE(boxes.texts, QStringList{QStringLiteral("No mesh loaded.")});
     }
-    QTemporaryDir dir;
-    const QString scan = dir.filePath(QStringLiteral("scan.stl"));
-    QVERIFY(writeSyntheticStl(scan, 20000) > 0);
-    window.beginAsyncLoad(scan);
-    QTRY_VERIFY_WITH_TIMEOUT(!window.isLoadInProgress(), 60000);
+    load(scanPath_);
 
-    qputenv("HALVORAN_AUTOMATION", "1");
-    qputenv("HALVORAN_AUTOMATION_DATUM_AXIS", " Y ");
-    window.findChild<QComboBox*>(QStringLiteral("sliceAxisCombo"))->setCurrentIndex(1);
-    window.findChild<QDoubleSpinBox*>(QStringLiteral("sliceExactSpin"))->setValue(-3.456);
-    const double shown = window.findChild<QDoubleSpinBox*>(QStringLiteral("sliceExactSpin"))->value();
-    window.onAddDatum();
+    env_.set("HALVORAN_AUTOMATION", "1");
+    env_.set("HALVORAN_AUTOMATION_DATUM_AXIS", " Y ");
+    window_->findChild<QComboBox*>(QStringLiteral("sliceAxisCombo"))->setCurrentIndex(1);
+    window_->findChild<QDoubleSpinBox*>(QStringLiteral("sliceExactSpin"))->setValue(-3.456);
+    const double shown = window_->findChild<QDoubleSpinBox*>(QStringLiteral("sliceExactSpin"))->value();
+    window_->onAddDatum();
     const QString label = QStringLiteral("Datum Y=%1").arg(shown, 0, 'f', 2);
-    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Added datum plane: %1").arg(label));
-    const auto& datums = window.mainView()->datumPlanes();
+    QCOMPARE(status(), QStringLiteral("Added datum plane: %1").arg(label));
+    const auto& datums = window_->mainView()->datumPlanes();
     QCOMPARE(datums.size(), 1);
     QCOMPARE(datums[0].label, label);
     QCOMPARE(datums[0].normal, QVector3D(0, 1, 0));
     QCOMPARE(datums[0].point.y(), float(shown));
-    QCOMPARE(datums[0].point.x(), window.model().centroid().x);
+    QCOMPARE(datums[0].point.x(), window_->model().centroid().x);
 
-    qputenv("HALVORAN_AUTOMATION_DATUM_AXIS", "");
-    window.onAddDatum();
-    window.onAddDatum();
+    env_.set("HALVORAN_AUTOMATION_DATUM_AXIS", "");
+    window_->onAddDatum();
+    window_->onAddDatum();
     QCOMPARE(datums.size(), 3);
-    QVERIFY(window.mainView()->datumPlanes()[1].label.startsWith(QStringLiteral("Datum Z=")));
-    window.onAddDatum(); // a fourth is not added
-    QCOMPARE(window.mainView()->datumPlanes().size(), 3);
-    window.onClearDatums();
-    QVERIFY(window.mainView()->datumPlanes().isEmpty());
-    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Datum planes cleared"));
-    qunsetenv("HALVORAN_AUTOMATION");
-    qunsetenv("HALVORAN_AUTOMATION_DATUM_AXIS");
+    QVERIFY(window_->mainView()->datumPlanes()[1].label.startsWith(QStringLiteral("Datum Z=")));
+    window_->onAddDatum(); // a fourth is not added
+    QCOMPARE(window_->mainView()->datumPlanes().size(), 3);
+    window_->onClearDatums();
+    QVERIFY(window_->mainView()->datumPlanes().isEmpty());
+    QCOMPARE(status(), QStringLiteral("Datum planes cleared"));
 }
 
 void TestMainWindowAnalysis::measurementModeAndDistanceReport()
 {
-    QTemporaryDir dir;
-    const QString scan = dir.filePath(QStringLiteral("scan.stl"));
-    QVERIFY(writeSyntheticStl(scan, 20000) > 0);
-    MainWindow window;
-    window.beginAsyncLoad(scan);
-    QTRY_VERIFY_WITH_TIMEOUT(!window.isLoadInProgress(), 60000);
-    QAction* measure = findAction(&window, QStringLiteral("3D Measurement"));
+    load(scanPath_);
+    QAction* measure = findAction(window_.get(), QStringLiteral("3D Measurement"));
     QVERIFY(measure && measure->isEnabled());
     measure->trigger();
-    QVERIFY(window.mainView()->measureMode());
-    QCOMPARE(window.modeText(), QStringLiteral("3D Measure"));
-    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("3D Measurement: click two points on the mesh"));
-    emit window.mainView()->measurement3D(12.3456f, QVector3D(1, 2, 3), QVector3D(-4.5f, 0.125f, 9));
-    QCOMPARE(window.statusBar()->currentMessage(),
+    QVERIFY(window_->mainView()->measureMode());
+    QCOMPARE(window_->modeText(), QStringLiteral("3D Measure"));
+    QCOMPARE(status(), QStringLiteral("3D Measurement: click two points on the mesh"));
+    emit window_->mainView()->measurement3D(12.3456f, QVector3D(1, 2, 3), QVector3D(-4.5f, 0.125f, 9));
+    QCOMPARE(status(),
              QStringLiteral("3D Distance: 12.346 mm  (1.00,2.00,3.00) -> (-4.50,0.13,9.00)"));
     measure->trigger();
-    QVERIFY(!window.mainView()->measureMode());
-    QCOMPARE(window.modeText(), QStringLiteral("Navigation"));
-    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("3D Measurement disabled"));
+    QVERIFY(!window_->mainView()->measureMode());
+    QCOMPARE(window_->modeText(), QStringLiteral("Navigation"));
+    QCOMPARE(status(), QStringLiteral("3D Measurement disabled"));
 }
 
 void TestMainWindowAnalysis::curvatureHeatmapColoursTheSurface()
 {
-    QTemporaryDir dir;
-    const QString scan = dir.filePath(QStringLiteral("scan.stl"));
-    QVERIFY(writeSyntheticStl(scan, 20000) > 0);
-    MainWindow window;
-    window.resize(1400, 800);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.beginAsyncLoad(scan);
-    QTRY_VERIFY_WITH_TIMEOUT(!window.isLoadInProgress(), 60000);
-    OcctMeshView* view = window.mainView();
+    load(scanPath_);
+    OcctMeshView* view = window_->mainView();
     const QImage before = view->grabFramebuffer();
 
-    QAction* heat = findAction(&window, QStringLiteral("Curvature Heatmap"));
+    QAction* heat = findAction(window_.get(), QStringLiteral("Curvature Heatmap"));
     QVERIFY(heat && heat->isEnabled());
     heat->trigger();
-    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("3D analytics heatmap enabled"));
+    QCOMPARE(status(), QStringLiteral("3D analytics heatmap enabled"));
     QVERIFY(view->heatEnabled());
-    QCOMPARE(view->heatValues().size(), window.model().displayVertices.size());
+    QCOMPARE(view->heatValues().size(), window_->model().displayVertices.size());
     // Creases and hole rims are the hottest; flat faces stay cool.
     const auto maxIt = std::max_element(view->heatValues().begin(), view->heatValues().end());
     QCOMPARE(*maxIt, 1.0f);
@@ -166,7 +142,7 @@ void TestMainWindowAnalysis::curvatureHeatmapColoursTheSurface()
 
     heat->trigger();
     QVERIFY(!view->heatEnabled());
-    QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("3D analytics heatmap disabled"));
+    QCOMPARE(status(), QStringLiteral("3D analytics heatmap disabled"));
 }
 
 QTEST_MAIN(TestMainWindowAnalysis)

@@ -26,12 +26,7 @@ class TestMainWindowAutoOrient : public WindowTest {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(dir_.isValid());
-        scanPath_ = dir_.filePath(QStringLiteral("scan.stl"));
-        QVERIFY(writeSyntheticStl(scanPath_, 20000) > 0);
-    }
+    void initTestCase() { writeScan(scanPath_, "scan.stl"); }
     void init()
     {
         openWindow();
@@ -54,7 +49,6 @@ private slots:
     void busyGuardRefusesBoth();
 
 private:
-    QTemporaryDir dir_;
     QString scanPath_;
     QComboBox* sideCombo_ = nullptr;
     QComboBox* lockCombo_ = nullptr;

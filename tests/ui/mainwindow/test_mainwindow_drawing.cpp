@@ -1,8 +1,7 @@
 // The 2D drawing from the window: Generate into the 2D view, the export
 // command in automation and through its preview, and the files read back.
-#include "ui/mainwindow/mainwindow.h"
 #include "ui/section2d/section2dwidget.h"
-#include "tests/ui/common/uitestutil.h"
+#include "tests/ui/common/windowtest.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,18 +15,9 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSlider>
-#include <QStatusBar>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QXmlStreamReader>
 
-#include <memory>
-
 namespace {
-
-constexpr int kLoadTimeoutMs = 60000;
-const char* const kEnv[] = {"HALVORAN_AUTOMATION", "HALVORAN_AUTOMATION_OUTPUT_DIR", "HALVORAN_AUTOMATION_DRAWING_VIEW",
-                            "HALVORAN_AUTOMATION_DRAWING_EXPORT"};
 
 struct SvgSummary {
     QStringList groupIds;
@@ -71,31 +61,13 @@ SvgSummary readSvg(const QString& path)
 
 } // namespace
 
-class TestMainWindowDrawing : public QObject {
+class TestMainWindowDrawing : public WindowTest {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(dir_.isValid());
-        scanPath_ = dir_.filePath(QStringLiteral("part.stl"));
-        QVERIFY(writeSyntheticStl(scanPath_, 30000) > 0);
-    }
-    void init()
-    {
-        outDir_ = std::make_unique<QTemporaryDir>();
-        qputenv("HALVORAN_AUTOMATION", "1");
-        qputenv("HALVORAN_AUTOMATION_OUTPUT_DIR", QFile::encodeName(outDir_->path()));
-        window_ = std::make_unique<MainWindow>();
-        window_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-    }
-    void cleanup()
-    {
-        window_.reset();
-        for (const char* name : kEnv)
-            qunsetenv(name);
-    }
+    void initTestCase() { writeScan(scanPath_, "part.stl", 30000); }
+    void init() { openWindow(true); }
+    void cleanup() { closeWindow(); }
 
     void commandsWithoutMeshWarn();
     void generateShowsTheDrawingInThe2DView();
@@ -107,12 +79,6 @@ private slots:
     void previewShowsCountsAndSaves();
 
 private:
-    void load()
-    {
-        window_->beginAsyncLoad(scanPath_);
-        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
-        QVERIFY(window_->model().hasMesh());
-    }
     void switchToDrawingMode()
     {
         auto* combo = window_->findChild<QComboBox*>(QStringLiteral("modeCombo"));
@@ -120,12 +86,8 @@ private:
         combo->setCurrentIndex(combo->findText(QStringLiteral("2D Drawing")));
         QTRY_VERIFY(window_->findChild<QWidget*>(QStringLiteral("drawingControls"))->isVisible());
     }
-    QString status() const { return window_->statusBar()->currentMessage(); }
 
-    QTemporaryDir dir_;
-    std::unique_ptr<QTemporaryDir> outDir_;
     QString scanPath_;
-    std::unique_ptr<MainWindow> window_;
 };
 
 void TestMainWindowDrawing::commandsWithoutMeshWarn()
@@ -147,7 +109,7 @@ void TestMainWindowDrawing::commandsWithoutMeshWarn()
 void TestMainWindowDrawing::generateShowsTheDrawingInThe2DView()
 {
     MessageBoxCatcher boxes;
-    load();
+    load(scanPath_);
     switchToDrawingMode();
     findButton(window_.get(), QStringLiteral("Generate"))->click();
     QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("2D Drawing (Top)")), 60000);
@@ -186,7 +148,7 @@ void TestMainWindowDrawing::generateShowsTheDrawingInThe2DView()
 void TestMainWindowDrawing::hiddenLinesAreErasedInThe2DView()
 {
     MessageBoxCatcher boxes;
-    load();
+    load(scanPath_);
     switchToDrawingMode();
     QCheckBox* hidden = nullptr;
     for (QCheckBox* box : window_->findChildren<QCheckBox*>())
@@ -211,9 +173,8 @@ void TestMainWindowDrawing::hiddenLinesAreErasedInThe2DView()
 
 void TestMainWindowDrawing::openMeshGetsTheRepairHintFirst()
 {
-    load();
-    for (const char* name : kEnv)
-        qunsetenv(name);
+    load(scanPath_);
+    env_.restore();
     MessageBoxCatcher boxes;
     switchToDrawingMode();
     findButton(window_.get(), QStringLiteral("Generate"))->click();
@@ -230,7 +191,7 @@ void TestMainWindowDrawing::openMeshGetsTheRepairHintFirst()
 void TestMainWindowDrawing::exportWritesTopSvgInAutomation()
 {
     MessageBoxCatcher boxes;
-    load();
+    load(scanPath_);
     findAction(window_.get(), QStringLiteral("2D Drawing"))->trigger();
     const QString path = QDir(outDir_->path()).filePath(QStringLiteral("drawing_top.svg"));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path), 60000);
@@ -250,10 +211,10 @@ void TestMainWindowDrawing::exportWritesTopSvgInAutomation()
 void TestMainWindowDrawing::exportFrontAsDxfReadsBackInEzdxf()
 {
     MessageBoxCatcher boxes;
-    load();
+    load(scanPath_);
     const QString path = QDir(outDir_->path()).filePath(QStringLiteral("front.DXF"));
-    qputenv("HALVORAN_AUTOMATION_DRAWING_VIEW", "1");
-    qputenv("HALVORAN_AUTOMATION_DRAWING_EXPORT", QFile::encodeName(path));
+    env_.set("HALVORAN_AUTOMATION_DRAWING_VIEW", "1");
+    env_.set("HALVORAN_AUTOMATION_DRAWING_EXPORT", QFile::encodeName(path));
     window_->findChild<QCheckBox*>(QStringLiteral("hiddenLinesCheck"))->setChecked(true);
     window_->findChild<QSlider*>(QStringLiteral("drawingMinSizeSlider"))->setValue(10);
     window_->findChild<QSlider*>(QStringLiteral("drawingDetailSlider"))->setValue(70);
@@ -261,17 +222,8 @@ void TestMainWindowDrawing::exportFrontAsDxfReadsBackInEzdxf()
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path), 60000);
 
     const QString cliOut = outDir_->filePath(QStringLiteral("cli.dxf"));
-    QProcess cli;
-    cli.start(QStringLiteral(HALVORAN_CLI_PATH), {QStringLiteral("drawing"), scanPath_, QStringLiteral("-o"), cliOut,
-                                                  QStringLiteral("--view"), QStringLiteral("front"),
-                                                  QStringLiteral("--hidden"), QStringLiteral("--min-size"),
-                                                  QStringLiteral("10"), QStringLiteral("--detail"), QStringLiteral("70")});
-    QVERIFY(cli.waitForFinished(120000));
-    QCOMPARE(cli.exitCode(), 0);
-    QFile windowFile(path), cliFile(cliOut);
-    QVERIFY(windowFile.open(QIODevice::ReadOnly) && cliFile.open(QIODevice::ReadOnly));
-    const QByteArray fromWindow = windowFile.readAll();
-    QVERIFY(cliFile.readAll() == fromWindow);
+    runCli({"drawing", scanPath_, "-o", cliOut, "--view", "front", "--hidden", "--min-size", "10", "--detail", "70"});
+    expectSameBytes(path, cliOut);
 
     const QJsonObject summary = readDxfSummary(path);
     QVERIFY(!summary.isEmpty());
@@ -297,8 +249,8 @@ void TestMainWindowDrawing::exportFrontAsDxfReadsBackInEzdxf()
 void TestMainWindowDrawing::unwritablePathIsReported()
 {
     MessageBoxCatcher boxes;
-    load();
-    qputenv("HALVORAN_AUTOMATION_DRAWING_EXPORT", "/proc/halvoran-no-such/x.svg");
+    load(scanPath_);
+    env_.set("HALVORAN_AUTOMATION_DRAWING_EXPORT", "/proc/halvoran-no-such/x.svg");
     findAction(window_.get(), QStringLiteral("2D Drawing"))->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(!boxes.texts.isEmpty(), 60000);
     QCOMPARE(boxes.titles.first(), QStringLiteral("Export"));
@@ -308,9 +260,8 @@ void TestMainWindowDrawing::unwritablePathIsReported()
 
 void TestMainWindowDrawing::previewShowsCountsAndSaves()
 {
-    load();
-    for (const char* name : kEnv)
-        qunsetenv(name);
+    load(scanPath_);
+    env_.restore();
     const QString path = QDir(outDir_->path()).filePath(QStringLiteral("chosen.svg"));
     QString countsText;
     bool sawViewChoice = false;
@@ -330,8 +281,8 @@ void TestMainWindowDrawing::previewShowsCountsAndSaves()
                 if (auto* label = dialog->findChild<QLabel*>(QStringLiteral("drawingCounts")))
                     countsText = label->text();
                 // Answer the save question from the environment from here on.
-                qputenv("HALVORAN_AUTOMATION", "1");
-                qputenv("HALVORAN_AUTOMATION_DRAWING_EXPORT", QFile::encodeName(path));
+                env_.set("HALVORAN_AUTOMATION", "1");
+                env_.set("HALVORAN_AUTOMATION_DRAWING_EXPORT", QFile::encodeName(path));
                 findButton(dialog, QStringLiteral("Save SVG / DXF"))->click();
                 return;
             }

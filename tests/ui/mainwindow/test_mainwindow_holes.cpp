@@ -22,9 +22,7 @@ class TestMainWindowHoles : public WindowTest {
 private slots:
     void initTestCase()
     {
-        QVERIFY(dir_.isValid());
-        scanPath_ = dir_.filePath(QStringLiteral("scan.stl"));
-        QVERIFY(writeSyntheticStl(scanPath_, 20000) > 0); // three holes
+        writeScan(scanPath_, "scan.stl");
         closedPath_ = dir_.filePath(QStringLiteral("closed.stl"));
         SyntheticScanOptions options;
         options.targetTriangles = 5000;
@@ -65,7 +63,6 @@ private:
                                                     QVector3D(segment.p1.x, segment.p1.y, segment.p1.z));
     }
 
-    QTemporaryDir dir_;
     QString scanPath_;
     QString closedPath_;
 };

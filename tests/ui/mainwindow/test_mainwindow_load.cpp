@@ -1,12 +1,10 @@
 // Loading a scan: the worker load, the hand-back, failures, cancel, the
 // one-operation rule and the trace lines in the runtime log.
-#include "ui/mainwindow/mainwindow.h"
-
 #include "app/runtimelog.h"
 #include "io/stepimport.h"
 #include "tests/core/fixtures/fakeprogram.h"
 #include "ui/section2d/section2dwidget.h"
-#include "tests/ui/common/uitestutil.h"
+#include "tests/ui/common/windowtest.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -16,29 +14,16 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSlider>
-#include <QStatusBar>
-#include <QTemporaryDir>
-#include <QTest>
-
-#include <memory>
 
 #include <csignal>
 
 namespace {
-
-constexpr int kLoadTimeoutMs = 60000;
 
 const QStringList kMeshCommands = {
     "Auto Orient", "Auto X", "Auto Y", "Auto Z", "Flip 180 X", "Flip 180 Y", "Flip 180 Z", "Swap X<->Y", "Rect Snap",
     "Reset Alignment", "Model Color", "Background Color", "Contour Color", "Export DXF", "Export SVG", "2D Drawing",
     "Wireframe", "Export Wireframe DXF", "3D Measurement", "Curvature Heatmap",
 };
-
-void clearAutomation()
-{
-    for (const char* name : {"HALVORAN_AUTOMATION", "HALVORAN_AUTOMATION_OUTPUT_DIR", "HALVORAN_AUTOMATION_OPEN_MESH"})
-        qunsetenv(name);
-}
 
 QProgressDialog* visibleProgress(QWidget* window)
 {
@@ -50,32 +35,23 @@ QProgressDialog* visibleProgress(QWidget* window)
 
 } // namespace
 
-class TestMainWindowLoad : public QObject {
+class TestMainWindowLoad : public WindowTest {
     Q_OBJECT
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(dir_.isValid());
         scanPath_ = dir_.filePath(QStringLiteral("scan.stl"));
-        triangles_ = writeSyntheticStl(scanPath_);
+        triangles_ = writeSyntheticStl(scanPath_); // the faces actually written
         QVERIFY(triangles_ > 0);
-        otherPath_ = dir_.filePath(QStringLiteral("other.stl"));
-        QVERIFY(writeSyntheticStl(otherPath_, 6000) > 0);
+        writeScan(otherPath_, "other.stl", 6000);
     }
-    void init()
-    {
-        clearAutomation();
-        window_ = std::make_unique<MainWindow>();
-        window_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-    }
+    void init() { openWindow(); }
     void cleanup()
     {
         if (window_)
             QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
-        window_.reset();
-        clearAutomation();
+        closeWindow();
         QVERIFY(!QApplication::overrideCursor());
     }
 
@@ -96,12 +72,6 @@ private slots:
     void smokeTestLoadsThroughOpenCommand();
 
 private:
-    void loadAndWait(const QString& path)
-    {
-        window_->beginAsyncLoad(path);
-        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
-    }
-    QString status() const { return window_->statusBar()->currentMessage(); }
     QString label(const char* name) const
     {
         return window_->findChild<QLabel*>(QString::fromLatin1(name))->text();
@@ -114,16 +84,14 @@ private:
         QCOMPARE(window_->findChild<QComboBox*>(QStringLiteral("qualityCombo"))->isEnabled(), enabled);
     }
 
-    QTemporaryDir dir_;
     QString scanPath_;
     QString otherPath_;
     std::size_t triangles_ = 0;
-    std::unique_ptr<MainWindow> window_;
 };
 
 void TestMainWindowLoad::loadStartShowsProgressAndDisablesCommands()
 {
-    loadAndWait(otherPath_);
+    load(otherPath_);
     expectMeshCommandsEnabled(true);
 
     window_->beginAsyncLoad(scanPath_);
@@ -153,7 +121,7 @@ void TestMainWindowLoad::loadInstallsAlignedMesh()
 {
     auto* exportCombo = window_->findChild<QComboBox*>(QStringLiteral("wireExportCombo"));
     exportCombo->setCurrentIndex(0);
-    loadAndWait(scanPath_);
+    load(scanPath_);
 
     const MeshModel& model = window_->model();
     QVERIFY(model.hasMesh());
@@ -181,8 +149,8 @@ void TestMainWindowLoad::loadInstallsAlignedMesh()
 
 void TestMainWindowLoad::openCommandLoadsAutomationPath()
 {
-    qputenv("HALVORAN_AUTOMATION", "1");
-    qputenv("HALVORAN_AUTOMATION_OPEN_MESH", QFile::encodeName(otherPath_));
+    env_.set("HALVORAN_AUTOMATION", "1");
+    env_.set("HALVORAN_AUTOMATION_OPEN_MESH", QFile::encodeName(otherPath_));
     findAction(window_.get(), "Open Scan...")->trigger();
     QVERIFY(window_->isLoadInProgress());
     QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
@@ -199,12 +167,12 @@ void TestMainWindowLoad::openCommandLoadsAutomationPath()
 
 void TestMainWindowLoad::missingFileShowsLoadErrorAndKeepsMesh()
 {
-    loadAndWait(scanPath_);
+    load(scanPath_);
     const std::size_t vertices = window_->model().vertices.size();
 
     const QString missing = dir_.filePath(QStringLiteral("missing.stl"));
     MessageBoxCatcher boxes;
-    loadAndWait(missing);
+    load(missing);
     QTRY_COMPARE(boxes.titles.size(), 1);
     QCOMPARE(boxes.titles.first(), QStringLiteral("Load Error"));
     QCOMPARE(boxes.texts.first(), QStringLiteral("File not found: ") + missing);
@@ -217,9 +185,9 @@ void TestMainWindowLoad::missingFileShowsLoadErrorAndKeepsMesh()
 
 void TestMainWindowLoad::missingFileInAutomationDoesNotBlock()
 {
-    qputenv("HALVORAN_AUTOMATION", "1");
+    env_.set("HALVORAN_AUTOMATION", "1");
     const QString missing = dir_.filePath(QStringLiteral("absent.obj"));
-    loadAndWait(missing);
+    load(missing, false);
     // The hand-back returned with the box still open.
     QCOMPARE(status(), QStringLiteral("Load failed: absent.obj"));
     QMessageBox* shown = nullptr;
@@ -237,8 +205,8 @@ void TestMainWindowLoad::missingFileInAutomationDoesNotBlock()
 
 void TestMainWindowLoad::secondRequestWhileLoadingIsRefused()
 {
-    qputenv("HALVORAN_AUTOMATION", "1");
-    qputenv("HALVORAN_AUTOMATION_OPEN_MESH", QFile::encodeName(otherPath_));
+    env_.set("HALVORAN_AUTOMATION", "1");
+    env_.set("HALVORAN_AUTOMATION_OPEN_MESH", QFile::encodeName(otherPath_));
     window_->beginAsyncLoad(scanPath_);
     findAction(window_.get(), "Open Scan...")->trigger();
     QCOMPARE(status(), QStringLiteral("Please wait for the current operation to finish."));
@@ -280,7 +248,7 @@ void TestMainWindowLoad::cancelThenLateResultChangesNothing()
 
 void TestMainWindowLoad::cancelKeepsEarlierMesh()
 {
-    loadAndWait(otherPath_);
+    load(otherPath_);
     const std::size_t faces = window_->model().faces.size();
     window_->beginAsyncLoad(scanPath_);
     visibleProgress(window_.get())->findChild<QPushButton*>()->click();
@@ -294,7 +262,7 @@ void TestMainWindowLoad::cancelKeepsEarlierMesh()
 
 void TestMainWindowLoad::stepReaderCrashAndCancelKeepTheSession()
 {
-    loadAndWait(otherPath_);
+    load(otherPath_);
     const std::size_t faces = window_->model().faces.size();
     const QString part = dir_.filePath(QStringLiteral("part.step"));
     QFile file(part);
@@ -308,7 +276,7 @@ void TestMainWindowLoad::stepReaderCrashAndCancelKeepTheSession()
     fixtures::FakeProgram crash(QStringLiteral("reader"), "kill -SEGV $$");
     setStepReaderProgram(crash.path(QStringLiteral("reader")).toStdString());
     MessageBoxCatcher boxes;
-    loadAndWait(part);
+    load(part);
     QTRY_COMPARE(boxes.texts.size(), 1);
     QCOMPARE(boxes.texts.first(), QStringLiteral("Failed to read STEP file."));
     QCOMPARE(window_->model().faces.size(), faces);
@@ -333,7 +301,7 @@ void TestMainWindowLoad::stepReaderCrashAndCancelKeepTheSession()
 
 void TestMainWindowLoad::busyGuardRefusesSecondOperation()
 {
-    loadAndWait(otherPath_);
+    load(otherPath_);
     QVERIFY(window_->beginBusyOperation(QStringLiteral("Repairing Mesh")));
     QVERIFY(window_->isBusy());
     QCOMPARE(window_->modeText(), QStringLiteral("Repairing Mesh"));
@@ -441,14 +409,14 @@ void TestMainWindowLoad::newScanStartsWithACleanSection()
         QVERIFY(canvas->comparisonOverlay().isEmpty());
     };
 
-    loadAndWait(scanPath_);
+    load(scanPath_);
     drawWork();
-    loadAndWait(scanPath_);
+    load(scanPath_);
     QVERIFY(canvas->annotations().size() >= 2); // same file: the sketches stay
     QCOMPARE(canvas->annotations().first().points.last(), QPointF(500, 500));
     QVERIFY(!canvas->comparisonOverlay().isEmpty());
 
-    loadAndWait(otherPath_);
+    load(otherPath_);
     expectClean();
     // The view fits the new section alone, centred on it.
     QVERIFY(!canvas->sectionLines().isEmpty());
@@ -460,14 +428,14 @@ void TestMainWindowLoad::newScanStartsWithACleanSection()
     QVERIFY(QLineF(canvas->viewCenter(), lines.center()).length() < 0.05 * lines.width());
 
     // A 2D drawing of the old part does not stay on the new part's canvas.
-    qputenv("HALVORAN_AUTOMATION", "1");
+    env_.set("HALVORAN_AUTOMATION", "1");
     window_->findChild<QComboBox*>(QStringLiteral("modeCombo"))->setCurrentIndex(1);
     findButton(window_.get(), QStringLiteral("Generate"))->click();
     QTRY_VERIFY_WITH_TIMEOUT(!window_->isBusy(), kLoadTimeoutMs);
     const SectionLines drawing = canvas->sectionLines();
     QVERIFY(!drawing.isEmpty());
     drawWork();
-    loadAndWait(scanPath_);
+    load(scanPath_);
     expectClean();
     QVERIFY(canvas->sectionLines() != drawing);
 }
@@ -495,7 +463,8 @@ void TestMainWindowLoad::smokeTestLoadsThroughOpenCommand()
     QVERIFY(QDir(out).exists());
     QVERIFY(!QDir(out + QStringLiteral("/stale")).exists());
     QCOMPARE(qEnvironmentVariable("HALVORAN_AUTOMATION_OUTPUT_DIR"), out);
-    qunsetenv("HALVORAN_AUTOMATION_OUTPUT_DIR");
+    for (const char* name : {"HALVORAN_AUTOMATION", "HALVORAN_AUTOMATION_OUTPUT_DIR", "HALVORAN_AUTOMATION_OPEN_MESH"})
+        qunsetenv(name); // the smoke run sets them for its own commands
 }
 
 QTEST_MAIN(TestMainWindowLoad)

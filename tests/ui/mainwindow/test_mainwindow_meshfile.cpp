@@ -1,50 +1,14 @@
 // The working mesh as a file and back to the file's frame: Export Mesh
 // writes what halvoran-cli writes, File Coordinates undoes bit for bit, and
 // Repair Mesh's Cancel stops the repair program and leaves the model alone.
-#include "ui/mainwindow/mainwindow.h"
-#include "tests/ui/common/uitestutil.h"
+#include "tests/ui/common/windowtest.h"
 
 #include <QProgressDialog>
-#include <QStatusBar>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <csignal>
 #include <cstring>
-#include <memory>
 
 namespace {
-
-constexpr int kLoadTimeoutMs = 60000;
-
-// Sets environment variables for one test and restores them however it ends.
-class ScopedEnv {
-public:
-    void set(const char* name, const QByteArray& value)
-    {
-        saved_.push_back({name, qgetenv(name), qEnvironmentVariableIsSet(name)});
-        qputenv(name, value);
-    }
-    ~ScopedEnv()
-    {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it)
-            it->wasSet ? qputenv(it->name, it->value) : qunsetenv(it->name);
-    }
-
-private:
-    struct Saved {
-        const char* name;
-        QByteArray value;
-        bool wasSet;
-    };
-    std::vector<Saved> saved_;
-};
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 bool sameBits(const SharedArray<Vec3f>& a, const SharedArray<Vec3f>& b)
 {
@@ -53,17 +17,12 @@ bool sameBits(const SharedArray<Vec3f>& a, const SharedArray<Vec3f>& b)
 
 } // namespace
 
-class TestMainWindowMeshFile : public QObject {
+class TestMainWindowMeshFile : public WindowTest {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(dir_.isValid());
-        scanPath_ = dir_.filePath(QStringLiteral("scan.stl"));
-        QVERIFY(writeSyntheticStl(scanPath_, 20000) > 0);
-    }
-    void cleanup() { window_.reset(); }
+    void initTestCase() { writeScan(scanPath_, "scan.stl"); }
+    void cleanup() { closeWindow(); }
 
     void exportWritesWhatTheCommandLineWrites_data();
     void exportWritesWhatTheCommandLineWrites();
@@ -76,15 +35,10 @@ private slots:
 private:
     void open()
     {
-        window_ = std::make_unique<MainWindow>();
-        window_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-        window_->beginAsyncLoad(scanPath_);
-        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
-        QVERIFY(window_->model().hasMesh());
+        openWindow();
+        load(scanPath_);
     }
     QAction* action(const char* name) const { return window_->findChild<QAction*>(QLatin1String(name)); }
-    QString status() const { return window_->statusBar()->currentMessage(); }
     // Export Mesh in automation mode to path.
     void exportTo(const QString& path)
     {
@@ -93,17 +47,8 @@ private:
         env.set("HALVORAN_AUTOMATION_EXPORT_MESH", QFile::encodeName(path));
         action("exportMeshAction")->trigger();
     }
-    void runCli(const QStringList& args)
-    {
-        QProcess cli;
-        cli.start(QStringLiteral(HALVORAN_CLI_PATH), args);
-        QVERIFY(cli.waitForFinished(120000));
-        QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
-    }
 
-    QTemporaryDir dir_;
     QString scanPath_;
-    std::unique_ptr<MainWindow> window_;
 };
 
 void TestMainWindowMeshFile::exportWritesWhatTheCommandLineWrites_data()
@@ -125,10 +70,9 @@ void TestMainWindowMeshFile::exportWritesWhatTheCommandLineWrites()
                            .arg(format, QDir::toNativeSeparators(fromWindow))
                            .arg(window_->model().faces.size()));
     const QString fromCli = dir_.filePath(QStringLiteral("cli.") + suffix);
-    runCli({QStringLiteral("convert"), scanPath_, QStringLiteral("-o"), fromCli});
-    const QByteArray bytes = readAll(fromWindow);
-    QVERIFY(bytes.size() > 1000);
-    QVERIFY(bytes == readAll(fromCli));
+    runCli({"convert", scanPath_, "-o", fromCli});
+    QVERIFY(readAll(fromWindow).size() > 1000);
+    expectSameBytes(fromWindow, fromCli);
 }
 
 void TestMainWindowMeshFile::fileCoordinatesThenUndoIsBitForBit()
@@ -206,8 +150,8 @@ void TestMainWindowMeshFile::repairInFileCoordinatesWritesWhatTheCommandLineWrit
     const QString fromWindow = dir_.filePath(QStringLiteral("repaired-window.stl"));
     exportTo(fromWindow);
     const QString fromCli = dir_.filePath(QStringLiteral("repaired-cli.stl"));
-    runCli({QStringLiteral("repair"), scanPath_, QStringLiteral("-o"), fromCli});
-    QVERIFY(readAll(fromWindow) == readAll(fromCli));
+    runCli({"repair", scanPath_, "-o", fromCli});
+    expectSameBytes(fromWindow, fromCli);
 }
 #endif
 

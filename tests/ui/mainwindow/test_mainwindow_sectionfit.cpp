@@ -1,9 +1,8 @@
 // "Fit Lines/Arcs" in the window: what it puts on the canvas and reports,
 // how the fit layer, Undo and Delete treat it, that a new plane drops it,
 // and that "Export DXF" writes what halvoran-cli section --fit writes.
-#include "ui/mainwindow/mainwindow.h"
 #include "ui/section2d/section2dwidget.h"
-#include "tests/ui/common/uitestutil.h"
+#include "tests/ui/common/windowtest.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
@@ -12,16 +11,10 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QStatusBar>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <cmath>
-#include <memory>
 
 namespace {
-
-constexpr int kLoadTimeoutMs = 60000;
 
 // The side walls of a 100 x 60 x 10 plate with holes of radius 5 and 8.
 void writePlateWalls(const QString& path)
@@ -62,32 +55,17 @@ int fitCount(const Section2DWidget* canvas)
 
 } // namespace
 
-class TestMainWindowSectionFit : public QObject {
+class TestMainWindowSectionFit : public WindowTest {
     Q_OBJECT
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(dir_.isValid());
         platePath_ = dir_.filePath(QStringLiteral("plate.stl"));
         writePlateWalls(platePath_);
     }
-    void init()
-    {
-        outDir_ = std::make_unique<QTemporaryDir>();
-        qputenv("HALVORAN_AUTOMATION", "1");
-        qputenv("HALVORAN_AUTOMATION_OUTPUT_DIR", QFile::encodeName(outDir_->path()));
-        window_ = std::make_unique<MainWindow>();
-        window_->resize(1600, 1000);
-        window_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-    }
-    void cleanup()
-    {
-        window_.reset();
-        qunsetenv("HALVORAN_AUTOMATION");
-        qunsetenv("HALVORAN_AUTOMATION_OUTPUT_DIR");
-    }
+    void init() { openWindow(true, QSize(1600, 1000)); }
+    void cleanup() { closeWindow(); }
 
     void fitGivesThePlateItsLinesAndHoles();
     void fitLayerUndoAndDelete();
@@ -98,18 +76,13 @@ private slots:
 private:
     void load()
     {
-        window_->beginAsyncLoad(platePath_);
-        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+        WindowTest::load(platePath_);
         QVERIFY(!window_->sectionLines().isEmpty());
     }
     void fit() { window_->findChild<QAction*>(QStringLiteral("fitLinesArcsAction"))->trigger(); }
-    QString status() const { return window_->statusBar()->currentMessage(); }
     Section2DWidget* canvas() const { return window_->sectionCanvas(); }
 
-    QTemporaryDir dir_;
-    std::unique_ptr<QTemporaryDir> outDir_;
     QString platePath_;
-    std::unique_ptr<MainWindow> window_;
 };
 
 void TestMainWindowSectionFit::fitGivesThePlateItsLinesAndHoles()
@@ -170,9 +143,6 @@ void TestMainWindowSectionFit::windowAndCommandLineWriteTheSameBytes()
     const QString summaryLine = status();
     window_->onExportDxf();
     const QString windowPath = outDir_->filePath(QStringLiteral("section.dxf"));
-    QFile windowFile(windowPath);
-    QVERIFY(windowFile.open(QIODevice::ReadOnly));
-    const QByteArray fromWindow = windowFile.readAll();
     const QJsonObject summary = readDxfSummary(windowPath);
     QCOMPARE(summary.value(QStringLiteral("units")).toInt(), 4);
     QCOMPARE(count(summary, "LINE/FIT"), 4);
@@ -180,18 +150,10 @@ void TestMainWindowSectionFit::windowAndCommandLineWriteTheSameBytes()
 
     const double at = window_->findChild<QDoubleSpinBox*>(QStringLiteral("sliceExactSpin"))->value();
     const QString cliOut = outDir_->filePath(QStringLiteral("cli.dxf"));
-    QProcess cli;
-    cli.start(QStringLiteral(HALVORAN_CLI_PATH),
-              {QStringLiteral("section"), platePath_, QStringLiteral("-o"), cliOut, QStringLiteral("--at"),
-               QString::number(at, 'g', 17), QStringLiteral("--fit"), QStringLiteral("0.05")});
-    QVERIFY(cli.waitForFinished(120000));
-    QCOMPARE(cli.exitCode(), 0);
-    QVERIFY(cli.readAllStandardOutput().contains(summaryLine.toUtf8()));
-    QFile cliFile(cliOut);
-    QVERIFY(cliFile.open(QIODevice::ReadOnly));
-    const QByteArray fromCli = cliFile.readAll();
-    QCOMPARE(fromCli.size(), fromWindow.size());
-    QVERIFY(fromCli == fromWindow);
+    QByteArray printed;
+    runCli({"section", platePath_, "-o", cliOut, "--at", QString::number(at, 'g', 17), "--fit", "0.05"}, &printed);
+    QVERIFY(printed.contains(summaryLine.toUtf8()));
+    expectSameBytes(windowPath, cliOut);
 }
 
 void TestMainWindowSectionFit::fitWithoutMeshSaysSo()

@@ -38,12 +38,7 @@ class TestMainWindowSlice : public WindowTest {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(dir_.isValid());
-        scanPath_ = dir_.filePath(QStringLiteral("scan.stl"));
-        QVERIFY(writeSyntheticStl(scanPath_, 40000) > 0);
-    }
+    void initTestCase() { writeScan(scanPath_, "scan.stl", 40000); }
     void init()
     {
         openWindow();
@@ -71,7 +66,6 @@ private:
         return 0.5 * (double(window_->model().boundsMin()[axis]) + double(window_->model().boundsMax()[axis]));
     }
 
-    QTemporaryDir dir_;
     QString scanPath_;
     QComboBox* axis_ = nullptr;
     QSlider* slider_ = nullptr;

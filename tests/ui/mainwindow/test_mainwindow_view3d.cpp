@@ -1,70 +1,26 @@
 // The window's two 3D views: where they sit, the mesh hand-over after a load,
 // the slice-plane indicator, and the camera and colour commands on both.
-#include "ui/mainwindow/mainwindow.h"
 #include "ui/view3d/occtmeshview.h"
-
-#include "tests/ui/common/uitestutil.h"
+#include "tests/ui/common/windowtest.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLayout>
 #include <QSignalSpy>
-#include <QStatusBar>
-#include <QTemporaryDir>
-#include <QTest>
 
-#include <memory>
-
-namespace {
-
-constexpr int kLoadTimeoutMs = 60000;
-
-void clearAutomation()
-{
-    for (const char* name : {"HALVORAN_AUTOMATION", "HALVORAN_AUTOMATION_OUTPUT_DIR", "HALVORAN_AUTOMATION_MODEL_COLOR",
-                             "HALVORAN_AUTOMATION_BACKGROUND_COLOR", "HALVORAN_AUTOMATION_CONTOUR_COLOR"})
-        qunsetenv(name);
-}
-
-} // namespace
-
-class TestMainWindowView3D : public QObject {
+class TestMainWindowView3D : public WindowTest {
     Q_OBJECT
 
 private:
-    QTemporaryDir dir_;
     QString scanPath_;
-    std::unique_ptr<MainWindow> window_;
 
-    QString status() const { return window_->statusBar()->currentMessage(); }
-    void loadScan()
-    {
-        window_->beginAsyncLoad(scanPath_);
-        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
-        QVERIFY(window_->model().hasMesh());
-    }
+    void loadScan() { load(scanPath_); }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(dir_.isValid());
-        scanPath_ = dir_.filePath(QStringLiteral("scan.stl"));
-        QVERIFY(writeSyntheticStl(scanPath_, 20000) > 0);
-    }
+    void initTestCase() { writeScan(scanPath_, "scan.stl"); }
 
-    void init()
-    {
-        clearAutomation();
-        window_ = std::make_unique<MainWindow>();
-        window_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-    }
-
-    void cleanup()
-    {
-        window_.reset();
-        clearAutomation();
-    }
+    void init() { openWindow(); }
+    void cleanup() { closeWindow(); }
 
     void viewsSitInTheirHosts()
     {
@@ -207,15 +163,15 @@ private slots:
 
     void colourCommandsReadTheAutomationColours()
     {
-        qputenv("HALVORAN_AUTOMATION", "1");
-        qputenv("HALVORAN_AUTOMATION_MODEL_COLOR", "#ff0000");
+        env_.set("HALVORAN_AUTOMATION", "1");
+        env_.set("HALVORAN_AUTOMATION_MODEL_COLOR", "#ff0000");
         window_->onModelColor();
         QCOMPARE(window_->mainView()->modelColor().name(), QStringLiteral("#ff0000"));
         QCOMPARE(window_->wireView()->modelColor().name(), QStringLiteral("#ff0000"));
         QCOMPARE(status(), QStringLiteral("Model color changed to #ff0000"));
 
         // No or an unreadable value: the documented default.
-        qputenv("HALVORAN_AUTOMATION_MODEL_COLOR", "not a colour");
+        env_.set("HALVORAN_AUTOMATION_MODEL_COLOR", "not a colour");
         window_->onModelColor();
         QCOMPARE(window_->mainView()->modelColor().name(), QStringLiteral("#6ec8ff"));
 
@@ -224,7 +180,7 @@ private slots:
         QCOMPARE(QColor::fromRgbF(bottom.x(), bottom.y(), bottom.z()).name(), QStringLiteral("#10161f"));
         QCOMPARE(status(), QStringLiteral("Background color changed to #10161f"));
 
-        qputenv("HALVORAN_AUTOMATION_CONTOUR_COLOR", "#123456");
+        env_.set("HALVORAN_AUTOMATION_CONTOUR_COLOR", "#123456");
         window_->onContourColor();
         QCOMPARE(status(), QStringLiteral("Contour color changed to #123456"));
     }

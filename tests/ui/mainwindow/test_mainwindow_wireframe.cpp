@@ -1,9 +1,8 @@
 // The wireframe page: the lattice built in the background, thinned by the
 // complexity slider, stale results dropped, lane deletion, the long-feature
 // lines and their tools, and the DXF export with its halvoran-cli twin.
-#include "ui/mainwindow/mainwindow.h"
 #include "ui/view3d/occtmeshview.h"
-#include "tests/ui/common/uitestutil.h"
+#include "tests/ui/common/windowtest.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -13,17 +12,12 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QSlider>
-#include <QStatusBar>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 
 #include <cmath>
-#include <memory>
 
 namespace {
 
-constexpr int kLoadTimeoutMs = 60000;
 constexpr int kLatticeTimeoutMs = 120000;
 
 // A plain box as binary STL, twelve triangles.
@@ -47,33 +41,18 @@ bool inside(const Vec3f& p, const Vec3f& lo, const Vec3f& hi, float slack)
 
 } // namespace
 
-class TestMainWindowWireframe : public QObject {
+class TestMainWindowWireframe : public WindowTest {
     Q_OBJECT
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(dir_.isValid());
-        scanPath_ = dir_.filePath(QStringLiteral("scan.stl"));
-        QVERIFY(writeSyntheticStl(scanPath_, 30000) > 0);
+        writeScan(scanPath_, "scan.stl", 30000);
         boxPath_ = dir_.filePath(QStringLiteral("long box.stl"));
         QVERIFY(writeBoxStl(boxPath_, 300.0f, 20.0f, 10.0f));
     }
-    void init()
-    {
-        outDir_ = std::make_unique<QTemporaryDir>();
-        qputenv("HALVORAN_AUTOMATION", "1");
-        qputenv("HALVORAN_AUTOMATION_OUTPUT_DIR", QFile::encodeName(outDir_->path()));
-        window_ = std::make_unique<MainWindow>();
-        window_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-    }
-    void cleanup()
-    {
-        window_.reset();
-        qunsetenv("HALVORAN_AUTOMATION");
-        qunsetenv("HALVORAN_AUTOMATION_OUTPUT_DIR");
-    }
+    void init() { openWindow(true); }
+    void cleanup() { closeWindow(); }
 
     void wireframePageBuildsAndShowsTheLattice();
     void complexityThinsWithoutRecomputing();
@@ -86,12 +65,6 @@ private slots:
     void windowAndCommandLineWriteTheSameWireframe();
 
 private:
-    void load(const QString& path)
-    {
-        window_->beginAsyncLoad(path);
-        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
-        QVERIFY(window_->model().hasMesh());
-    }
     void showWireframe()
     {
         QAbstractButton* button = findButton(window_.get(), QStringLiteral("3D Wireframe"));
@@ -108,19 +81,10 @@ private:
         return selectLatticeForDisplay(window_->latticeSegments(), window_->latticeLanes(), window_->model().boundsMin(),
                                        window_->model().boundsMax(), complexity, map);
     }
-    QString status() const { return window_->statusBar()->currentMessage(); }
     QComboBox* combo(const char* name) const { return window_->findChild<QComboBox*>(QLatin1String(name)); }
-    QByteArray readAll(const QString& path) const
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
 
-    QTemporaryDir dir_;
-    std::unique_ptr<QTemporaryDir> outDir_;
     QString scanPath_;
     QString boxPath_;
-    std::unique_ptr<MainWindow> window_;
 };
 
 void TestMainWindowWireframe::wireframePageBuildsAndShowsTheLattice()
@@ -285,10 +249,10 @@ void TestMainWindowWireframe::longFeatureLinesBuildOnceAndAreEdited()
     QCOMPARE(wire.longFeatureBuilds(), 2);
 
     // Keep N: the whole list removes nothing, 3 keeps the three longest.
-    qputenv("HALVORAN_AUTOMATION_KEEP_TOP", "8");
+    env_.set("HALVORAN_AUTOMATION_KEEP_TOP", "8");
     window_->onWireKeepTopCount();
     QCOMPARE(status(), QStringLiteral("Keep N: nothing removed (8 lines)."));
-    qputenv("HALVORAN_AUTOMATION_KEEP_TOP", "3");
+    env_.set("HALVORAN_AUTOMATION_KEEP_TOP", "3");
     window_->onWireKeepTopCount();
     qunsetenv("HALVORAN_AUTOMATION_KEEP_TOP");
     QCOMPARE(status(), QStringLiteral("Kept top 3 long-feature lines (removed 5)."));
@@ -335,21 +299,13 @@ void TestMainWindowWireframe::windowAndCommandLineWriteTheSameWireframe()
         combo("wireExportCombo")->setCurrentIndex(m.index);
         QTRY_VERIFY(!window_->wireView()->wireSegments().empty());
         const QString windowOut = outDir_->filePath(QStringLiteral("window_%1.dxf").arg(QLatin1String(m.name)));
-        qputenv("HALVORAN_AUTOMATION_EXPORT_WIREFRAME_DXF", QFile::encodeName(windowOut));
+        env_.set("HALVORAN_AUTOMATION_EXPORT_WIREFRAME_DXF", QFile::encodeName(windowOut));
         window_->onExportWireframeDxf();
         qunsetenv("HALVORAN_AUTOMATION_EXPORT_WIREFRAME_DXF");
         const QString cliOut = outDir_->filePath(QStringLiteral("cli_%1.dxf").arg(QLatin1String(m.name)));
-        QProcess cli;
-        cli.start(QStringLiteral(HALVORAN_CLI_PATH),
-                  {QStringLiteral("wireframe"), scanPath_, QStringLiteral("-o"), cliOut, QStringLiteral("--mode"),
-                   QLatin1String(m.name), QStringLiteral("--complexity"), QStringLiteral("55"),
-                   QStringLiteral("--cleanup"), QStringLiteral("aggressive")});
-        QVERIFY(cli.waitForFinished(120000));
-        QCOMPARE(cli.exitCode(), 0);
-        const QByteArray fromWindow = readAll(windowOut);
-        QVERIFY(!fromWindow.isEmpty());
-        QCOMPARE(readAll(cliOut).size(), fromWindow.size());
-        QVERIFY(readAll(cliOut) == fromWindow);
+        runCli({"wireframe", scanPath_, "-o", cliOut, "--mode", QLatin1String(m.name), "--complexity", "55",
+                "--cleanup", "aggressive"});
+        expectSameBytes(windowOut, cliOut);
         const QJsonObject counts = readDxfSummary(cliOut).value(QStringLiteral("counts")).toObject();
         QCOMPARE(counts.keys(), QStringList{QLatin1String(m.layer)});
         // The view may still be taking the new mode's lines when the export ends.
