@@ -1,8 +1,8 @@
 // "Export DXF" from the window: what goes into the file, the refusals and
-// cancels, and that CAD readers (ezdxf here) read it as intended.
-#include "ui/mainwindow/mainwindow.h"
+// cancels it shares with "Export SVG", and that CAD readers (ezdxf here) read
+// it as intended.
 #include "ui/section2d/section2dwidget.h"
-#include "tests/ui/common/uitestutil.h"
+#include "tests/ui/common/windowtest.h"
 
 #include <QDir>
 #include <QDoubleSpinBox>
@@ -11,81 +11,106 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QProgressDialog>
-#include <QStatusBar>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <cmath>
 #include <limits>
-#include <memory>
 
-namespace {
-
-constexpr int kLoadTimeoutMs = 60000;
-
-} // namespace
-
-class TestMainWindowExport : public QObject {
+class TestMainWindowExport : public WindowTest {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(dir_.isValid());
-        scanPath_ = dir_.filePath(QStringLiteral("scan part.stl"));
-        QVERIFY(writeSyntheticStl(scanPath_, 30000) > 0);
-    }
-    void init()
-    {
-        outDir_ = std::make_unique<QTemporaryDir>();
-        qputenv("HALVORAN_AUTOMATION", "1");
-        qputenv("HALVORAN_AUTOMATION_OUTPUT_DIR", QFile::encodeName(outDir_->path()));
-        qunsetenv("HALVORAN_AUTOMATION_EXPORT_DXF");
-        window_ = std::make_unique<MainWindow>();
-        window_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-    }
-    void cleanup()
-    {
-        window_.reset();
-        for (const char* name : {"HALVORAN_AUTOMATION", "HALVORAN_AUTOMATION_OUTPUT_DIR", "HALVORAN_AUTOMATION_EXPORT_DXF"})
-            qunsetenv(name);
-    }
+    void initTestCase() { writeScan(scanPath_, "scan part.stl", 30000); }
+    void init() { openWindow(true); }
+    void cleanup() { closeWindow(); }
 
+    // One row per section exporter, DXF and SVG.
+    void nothingToExportWarns_data() { formats(); }
     void nothingToExportWarns();
+    void validationRefusalWritesNothing_data() { formats(); }
+    void validationRefusalWritesNothing();
+    void cancelLeavesNoFile_data() { formats(); }
+    void cancelLeavesNoFile();
+    void unwritablePathFailsCleanly_data() { formats(); }
+    void unwritablePathFailsCleanly();
+
     void annotationsAloneExport();
     void sectionWithErasedKeptAndAnnotations();
-    void validationRefusalWritesNothing();
-    void cancelLeavesNoFile();
-    void unwritablePathFailsCleanly();
     void windowAndCommandLineWriteTheSameBytes();
 
 private:
+    static void formats()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::newRow("DXF") << QStringLiteral("DXF");
+        QTest::newRow("SVG") << QStringLiteral("SVG");
+    }
+    void exportAs(const QString& format)
+    {
+        format == QLatin1String("DXF") ? window_->onExportDxf() : window_->onExportSvg();
+    }
     void load()
     {
-        window_->beginAsyncLoad(scanPath_);
-        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+        WindowTest::load(scanPath_);
         QVERIFY(!window_->sectionLines().isEmpty());
     }
-    void exportDxf() { findAction(window_.get(), QStringLiteral("Export DXF"))->trigger(); }
-    QString status() const { return window_->statusBar()->currentMessage(); }
-    QString defaultPath() const { return outDir_->filePath(QStringLiteral("section.dxf")); }
+    QString defaultPath(const QString& format = QStringLiteral("DXF")) const
+    {
+        return outDir_->filePath(QStringLiteral("section.") + format.toLower());
+    }
 
-    QTemporaryDir dir_;
-    std::unique_ptr<QTemporaryDir> outDir_;
     QString scanPath_;
-    std::unique_ptr<MainWindow> window_;
 };
 
 void TestMainWindowExport::nothingToExportWarns()
 {
+    QFETCH(QString, format);
     MessageBoxCatcher boxes;
     // The command is disabled without a mesh; call the slot as a script would.
-    window_->onExportDxf();
+    exportAs(format);
     QCOMPARE(boxes.titles, QStringList{QStringLiteral("Export")});
     QCOMPARE(boxes.texts, QStringList{QStringLiteral("No slice data or annotations to export.")});
-    QVERIFY(!QFile::exists(defaultPath()));
+    QVERIFY(!QFile::exists(defaultPath(format)));
+}
+
+void TestMainWindowExport::validationRefusalWritesNothing()
+{
+    QFETCH(QString, format);
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    window_->sectionCanvas()->setAnnotations({annotation("line", {QPointF(0, 0), QPointF(nan, 1)}),
+                                              annotation("line", {QPointF(0, 0), QPointF(inf, 1)}),
+                                              annotation("line", {QPointF(2, 2), QPointF(2, 2)}),
+                                              annotation("line", {QPointF(0, 0), QPointF(1, 1)})});
+    MessageBoxCatcher boxes; // answers the question with neither Yes nor No: not Yes
+    exportAs(format);
+    QCOMPARE(boxes.titles, QStringList{QStringLiteral("Export Validation")});
+    QCOMPARE(boxes.texts.value(0), format + QStringLiteral(" export found potential issues:\n- Non-finite entities: 2\n"
+                                                           "- Zero-length entities: 1\n\nContinue anyway?"));
+    QCOMPARE(status(), format + QStringLiteral(" export canceled by validation."));
+    QVERIFY(!QFile::exists(defaultPath(format)));
+}
+
+void TestMainWindowExport::cancelLeavesNoFile()
+{
+    QFETCH(QString, format);
+    load();
+    cancelProgressNamed(QStringLiteral("Exporting %1...").arg(format));
+    exportAs(format);
+    QCOMPARE(status(), format + QStringLiteral(" export canceled."));
+    QVERIFY(!QFile::exists(defaultPath(format)));
+}
+
+void TestMainWindowExport::unwritablePathFailsCleanly()
+{
+    QFETCH(QString, format);
+    window_->sectionCanvas()->setAnnotations({annotation("line", {QPointF(0, 0), QPointF(1, 1)})});
+    // A folder where the file should go.
+    const QString taken = outDir_->filePath(QStringLiteral("taken.") + format.toLower());
+    QVERIFY(QDir().mkpath(taken));
+    env_.set(format == QLatin1String("DXF") ? "HALVORAN_AUTOMATION_EXPORT_DXF" : "HALVORAN_AUTOMATION_EXPORT_SVG",
+             QFile::encodeName(taken));
+    MessageBoxCatcher boxes;
+    exportAs(format);
+    QCOMPARE(boxes.texts, QStringList{QStringLiteral("Failed to write %1 file.").arg(format)});
 }
 
 void TestMainWindowExport::annotationsAloneExport()
@@ -154,67 +179,15 @@ void TestMainWindowExport::sectionWithErasedKeptAndAnnotations()
     }
 }
 
-void TestMainWindowExport::validationRefusalWritesNothing()
-{
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    window_->sectionCanvas()->setAnnotations({annotation("line", {QPointF(0, 0), QPointF(nan, 1)}),
-                                              annotation("line", {QPointF(2, 2), QPointF(2, 2)}),
-                                              annotation("line", {QPointF(0, 0), QPointF(1, 1)})});
-    MessageBoxCatcher boxes; // answers the question with neither Yes nor No: not Yes
-    window_->onExportDxf();
-    QCOMPARE(boxes.titles, QStringList{QStringLiteral("Export Validation")});
-    QCOMPARE(boxes.texts.value(0), QStringLiteral("DXF export found potential issues:\n- Non-finite entities: 1\n"
-                                                  "- Zero-length entities: 1\n\nContinue anyway?"));
-    QCOMPARE(status(), QStringLiteral("DXF export canceled by validation."));
-    QVERIFY(!QFile::exists(defaultPath()));
-}
-
-void TestMainWindowExport::cancelLeavesNoFile()
-{
-    load();
-    QTimer::singleShot(0, window_.get(), [this]() {
-        for (QProgressDialog* dialog : window_->findChildren<QProgressDialog*>())
-            if (dialog->isVisible() && dialog->labelText() == QLatin1String("Exporting DXF..."))
-                dialog->cancel();
-    });
-    window_->onExportDxf();
-    QCOMPARE(status(), QStringLiteral("DXF export canceled."));
-    QVERIFY(!QFile::exists(defaultPath()));
-}
-
-void TestMainWindowExport::unwritablePathFailsCleanly()
-{
-    load();
-    // A folder where the file should go.
-    const QString taken = outDir_->filePath(QStringLiteral("taken.dxf"));
-    QVERIFY(QDir().mkpath(taken));
-    qputenv("HALVORAN_AUTOMATION_EXPORT_DXF", QFile::encodeName(taken));
-    MessageBoxCatcher boxes;
-    window_->onExportDxf();
-    QCOMPARE(boxes.texts, QStringList{QStringLiteral("Failed to write DXF file.")});
-}
-
 void TestMainWindowExport::windowAndCommandLineWriteTheSameBytes()
 {
     load();
     window_->onExportDxf();
-    QFile windowFile(defaultPath());
-    QVERIFY(windowFile.open(QIODevice::ReadOnly));
-    const QByteArray fromWindow = windowFile.readAll();
-
     // The window cuts where its "Exact:" box says, rounded to its decimals.
     const double at = window_->findChild<QDoubleSpinBox*>(QStringLiteral("sliceExactSpin"))->value();
     const QString cliOut = outDir_->filePath(QStringLiteral("cli.dxf"));
-    QProcess cli;
-    cli.start(QStringLiteral(HALVORAN_CLI_PATH), {QStringLiteral("section"), scanPath_, QStringLiteral("-o"), cliOut,
-                                                  QStringLiteral("--at"), QString::number(at, 'g', 17)});
-    QVERIFY(cli.waitForFinished(120000));
-    QCOMPARE(cli.exitCode(), 0);
-    QFile cliFile(cliOut);
-    QVERIFY(cliFile.open(QIODevice::ReadOnly));
-    const QByteArray fromCli = cliFile.readAll();
-    QCOMPARE(fromCli.size(), fromWindow.size());
-    QVERIFY(fromCli == fromWindow);
+    runCli({"section", scanPath_, "-o", cliOut, "--at", QString::number(at, 'g', 17)});
+    expectSameBytes(defaultPath(), cliOut);
 }
 
 QTEST_MAIN(TestMainWindowExport)

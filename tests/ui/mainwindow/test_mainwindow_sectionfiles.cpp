@@ -1,9 +1,8 @@
 // "Export SVG", "Slice Stack" and the comparison overlay from the window:
 // SVGs are read back with Python's XML parser, DXFs with ezdxf, and the
 // overlay is fed our own exports as well as files no CAD tool would write.
-#include "ui/mainwindow/mainwindow.h"
 #include "ui/section2d/section2dwidget.h"
-#include "tests/ui/common/uitestutil.h"
+#include "tests/ui/common/windowtest.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -14,19 +13,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QProgressDialog>
-#include <QStatusBar>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <memory>
 
 namespace {
-
-constexpr int kLoadTimeoutMs = 60000;
 
 // Square pyramid, base 40 x 40, 100 high: the cut at fraction t of the
 // height is a square of side 40 (1 - t).
@@ -52,43 +44,22 @@ QByteArray dxfLine(const char* x1, const char* y1, const char* x2, const char* y
 
 } // namespace
 
-class TestMainWindowSectionFiles : public QObject {
+class TestMainWindowSectionFiles : public WindowTest {
     Q_OBJECT
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(dir_.isValid());
-        scanPath_ = dir_.filePath(QStringLiteral("scan part.stl"));
-        QVERIFY(writeSyntheticStl(scanPath_, 30000) > 0);
+        writeScan(scanPath_, "scan part.stl", 30000);
         pyramidPath_ = dir_.filePath(QStringLiteral("pyramid.stl"));
         QVERIFY(writePyramidStl(pyramidPath_));
     }
-    void init()
-    {
-        outDir_ = std::make_unique<QTemporaryDir>();
-        qputenv("HALVORAN_AUTOMATION", "1");
-        qputenv("HALVORAN_AUTOMATION_OUTPUT_DIR", QFile::encodeName(outDir_->path()));
-        window_ = std::make_unique<MainWindow>();
-        window_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-    }
-    void cleanup()
-    {
-        window_.reset();
-        for (const char* name : {"HALVORAN_AUTOMATION", "HALVORAN_AUTOMATION_OUTPUT_DIR", "HALVORAN_AUTOMATION_EXPORT_DXF",
-                                 "HALVORAN_AUTOMATION_EXPORT_SVG", "HALVORAN_AUTOMATION_SLICE_STACK",
-                                 "HALVORAN_AUTOMATION_SLICE_STACK_COUNT", "HALVORAN_AUTOMATION_COMPARE_DXF"})
-            qunsetenv(name);
-    }
+    void init() { openWindow(true); }
+    void cleanup() { closeWindow(); }
 
-    void svgNothingToExportWarns();
     void svgSectionWithErasedKeptAndAnnotations();
     void svgFlipsYInTheViewBox();
     void svgNothingVisibleWarns();
-    void svgValidationRefusalWritesNothing();
-    void svgCancelLeavesNoFile();
-    void svgUnwritablePathFailsCleanly();
 
     void stackWithoutMeshWarns();
     void stackCutsAtEvenlySpacedPositions();
@@ -103,37 +74,8 @@ private slots:
     void compareMissingFileFailsCleanly();
 
 private:
-    void load(const QString& path)
-    {
-        window_->beginAsyncLoad(path);
-        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
-        QVERIFY(window_->model().hasMesh());
-    }
-    QString status() const { return window_->statusBar()->currentMessage(); }
-    QString outPath(const char* name) const { return outDir_->filePath(QString::fromLatin1(name)); }
-    void cancelProgressNamed(const QString& label)
-    {
-        QTimer::singleShot(0, window_.get(), [this, label]() {
-            for (QProgressDialog* dialog : window_->findChildren<QProgressDialog*>())
-                if (dialog->isVisible() && dialog->labelText() == label)
-                    dialog->cancel();
-        });
-    }
-
-    QTemporaryDir dir_;
-    std::unique_ptr<QTemporaryDir> outDir_;
     QString scanPath_, pyramidPath_;
-    std::unique_ptr<MainWindow> window_;
 };
-
-void TestMainWindowSectionFiles::svgNothingToExportWarns()
-{
-    MessageBoxCatcher boxes;
-    window_->onExportSvg();
-    QCOMPARE(boxes.titles, QStringList{QStringLiteral("Export")});
-    QCOMPARE(boxes.texts, QStringList{QStringLiteral("No slice data or annotations to export.")});
-    QVERIFY(!QFile::exists(outPath("section.svg")));
-}
 
 void TestMainWindowSectionFiles::svgSectionWithErasedKeptAndAnnotations()
 {
@@ -208,40 +150,6 @@ void TestMainWindowSectionFiles::svgNothingVisibleWarns()
     QVERIFY(!QFile::exists(outPath("section.svg")));
 }
 
-void TestMainWindowSectionFiles::svgValidationRefusalWritesNothing()
-{
-    const double inf = std::numeric_limits<double>::infinity();
-    window_->sectionCanvas()->setAnnotations({annotation("line", {QPointF(0, 0), QPointF(inf, 1)}),
-                                              annotation("line", {QPointF(0, 0), QPointF(1, 1)})});
-    MessageBoxCatcher boxes; // answers neither Yes nor No: not Yes
-    window_->onExportSvg();
-    QCOMPARE(boxes.titles, QStringList{QStringLiteral("Export Validation")});
-    QCOMPARE(boxes.texts.value(0), QStringLiteral("SVG export found potential issues:\n- Non-finite entities: 1\n"
-                                                  "- Zero-length entities: 0\n\nContinue anyway?"));
-    QCOMPARE(status(), QStringLiteral("SVG export canceled by validation."));
-    QVERIFY(!QFile::exists(outPath("section.svg")));
-}
-
-void TestMainWindowSectionFiles::svgCancelLeavesNoFile()
-{
-    load(scanPath_);
-    cancelProgressNamed(QStringLiteral("Exporting SVG..."));
-    window_->onExportSvg();
-    QCOMPARE(status(), QStringLiteral("SVG export canceled."));
-    QVERIFY(!QFile::exists(outPath("section.svg")));
-}
-
-void TestMainWindowSectionFiles::svgUnwritablePathFailsCleanly()
-{
-    window_->sectionCanvas()->setAnnotations({annotation("line", {QPointF(0, 0), QPointF(1, 1)})});
-    const QString taken = outPath("taken.svg");
-    QVERIFY(QDir().mkpath(taken));
-    qputenv("HALVORAN_AUTOMATION_EXPORT_SVG", QFile::encodeName(taken));
-    MessageBoxCatcher boxes;
-    window_->onExportSvg();
-    QCOMPARE(boxes.texts, QStringList{QStringLiteral("Failed to write SVG file.")});
-}
-
 void TestMainWindowSectionFiles::stackWithoutMeshWarns()
 {
     MessageBoxCatcher boxes;
@@ -263,7 +171,7 @@ void TestMainWindowSectionFiles::stackCutsAtEvenlySpacedPositions()
     QVERIFY(std::abs(extents[axis] - 100.0f) < 1e-3f);
     window_->findChild<QComboBox*>(QStringLiteral("sliceAxisCombo"))->setCurrentIndex(axis);
     window_->findChild<QDoubleSpinBox*>(QStringLiteral("bandThicknessSpin"))->setValue(0.0);
-    qputenv("HALVORAN_AUTOMATION_SLICE_STACK_COUNT", "3");
+    env_.set("HALVORAN_AUTOMATION_SLICE_STACK_COUNT", "3");
     window_->onSliceStack();
     const QString path = outPath("slicestack.dxf");
     QCOMPARE(status(), QStringLiteral("Slice stack exported: 3 slices -> %1").arg(path));
@@ -307,26 +215,14 @@ void TestMainWindowSectionFiles::stackWindowAndCommandLineWriteTheSameBytes()
     window_->findChild<QComboBox*>(QStringLiteral("sliceAxisCombo"))->setCurrentIndex(0);
     auto* band = window_->findChild<QDoubleSpinBox*>(QStringLiteral("bandThicknessSpin"));
     band->setValue(0.8);
-    qputenv("HALVORAN_AUTOMATION_SLICE_STACK_COUNT", "4");
+    env_.set("HALVORAN_AUTOMATION_SLICE_STACK_COUNT", "4");
     window_->onSliceStack();
-    QFile windowFile(outPath("slicestack.dxf"));
-    QVERIFY(windowFile.open(QIODevice::ReadOnly));
-    const QByteArray fromWindow = windowFile.readAll();
-    QCOMPARE(readDxfSummary(windowFile.fileName()).value(QStringLiteral("counts")).toObject().size(), 4);
+    QCOMPARE(readDxfSummary(outPath("slicestack.dxf")).value(QStringLiteral("counts")).toObject().size(), 4);
 
     const QString cliOut = outPath("cli.dxf");
-    QProcess cli;
-    cli.start(QStringLiteral(HALVORAN_CLI_PATH),
-              {QStringLiteral("stack"), scanPath_, QStringLiteral("-o"), cliOut, QStringLiteral("--count"),
-               QStringLiteral("4"), QStringLiteral("--axis"), QStringLiteral("x"), QStringLiteral("--band"),
-               QString::number(band->value(), 'g', 17)});
-    QVERIFY(cli.waitForFinished(120000));
-    QCOMPARE(cli.exitCode(), 0);
-    QFile cliFile(cliOut);
-    QVERIFY(cliFile.open(QIODevice::ReadOnly));
-    const QByteArray fromCli = cliFile.readAll();
-    QCOMPARE(fromCli.size(), fromWindow.size());
-    QVERIFY(fromCli == fromWindow);
+    runCli({"stack", scanPath_, "-o", cliOut, "--count", "4", "--axis", "x", "--band",
+            QString::number(band->value(), 'g', 17)});
+    expectSameBytes(outPath("slicestack.dxf"), cliOut);
 }
 
 void TestMainWindowSectionFiles::compareWithoutMeshWarns()
@@ -388,7 +284,7 @@ void TestMainWindowSectionFiles::compareRefusesFilesWithoutLines()
     for (const QByteArray& bytes : files) {
         const QString path = outPath("bad") + QString::number(n++) + QStringLiteral(".dxf");
         writeFile(path, bytes);
-        qputenv("HALVORAN_AUTOMATION_COMPARE_DXF", QFile::encodeName(path));
+        env_.set("HALVORAN_AUTOMATION_COMPARE_DXF", QFile::encodeName(path));
         MessageBoxCatcher boxes;
         window_->onLoadComparisonSlice();
         QCOMPARE(boxes.titles, QStringList{QStringLiteral("Compare")});
@@ -402,7 +298,7 @@ void TestMainWindowSectionFiles::compareSkipsNonFiniteLines()
     load(scanPath_);
     const QString path = outPath("nan.dxf");
     writeFile(path, dxfLine("nan", "0", "1", "1") + dxfLine("0", "0", "inf", "1"));
-    qputenv("HALVORAN_AUTOMATION_COMPARE_DXF", QFile::encodeName(path));
+    env_.set("HALVORAN_AUTOMATION_COMPARE_DXF", QFile::encodeName(path));
     {
         MessageBoxCatcher boxes;
         window_->onLoadComparisonSlice();
@@ -425,7 +321,7 @@ void TestMainWindowSectionFiles::compareKeepsTheCompletePartOfATruncatedFile()
     bytes.truncate(bytes.lastIndexOf("21\n"));
     const QString path = outPath("cut.dxf");
     writeFile(path, bytes);
-    qputenv("HALVORAN_AUTOMATION_COMPARE_DXF", QFile::encodeName(path));
+    env_.set("HALVORAN_AUTOMATION_COMPARE_DXF", QFile::encodeName(path));
     window_->onLoadComparisonSlice();
     QCOMPARE(status(), QStringLiteral("Comparison overlay loaded: 1 segments"));
     QCOMPARE(window_->sectionCanvas()->comparisonOverlay(), (SectionLines{QLineF(1, 2, 3, 4)}));
@@ -434,7 +330,7 @@ void TestMainWindowSectionFiles::compareKeepsTheCompletePartOfATruncatedFile()
 void TestMainWindowSectionFiles::compareMissingFileFailsCleanly()
 {
     load(scanPath_);
-    qputenv("HALVORAN_AUTOMATION_COMPARE_DXF", QFile::encodeName(outPath("missing.dxf")));
+    env_.set("HALVORAN_AUTOMATION_COMPARE_DXF", QFile::encodeName(outPath("missing.dxf")));
     MessageBoxCatcher boxes;
     window_->onLoadComparisonSlice();
     QCOMPARE(boxes.titles, QStringList{QStringLiteral("Compare")});
