@@ -63,13 +63,8 @@ private slots:
     void cleanup() { canvas_.reset(); }
 
     // Click protocols
-    void lineTakesTwoClicks();
-    void rectangleIsNormalised();
-    void circleThroughThreeClicks();
-    void collinearCircleClicksMakeNothing();
-    void polygonFinishesOnDoubleClick();
-    void polygonOfTwoPointsIsDiscarded();
-    void pointLabelOnOneClick();
+    void clickProtocols_data();
+    void clickProtocols();
     void lengthAndRightClickDiscard();
     void measureDoubleClickFinishesAngle();
     void changingToolDropsShapeInProgress();
@@ -136,123 +131,82 @@ private:
         canvas_->setSectionLines(
             {QLineF(2, 3, 12, 3), QLineF(12, 3, 12, 9), QLineF(12, 9, 2, 9), QLineF(2, 9, 2, 3)});
     }
+    // Eleven vertical lines x = 0..10, each 10 long.
+    void loadComb()
+    {
+        SectionLines lines;
+        for (int i = 0; i <= 10; ++i)
+            lines.append(QLineF(i, 0, i, 10));
+        canvas_->setSectionLines(lines);
+    }
     double upp() const { return canvas_->unitsPerPixel(); }
 
     std::unique_ptr<Section2DWidget> canvas_;
 };
 
-void TestSection2DTools::lineTakesTwoClicks()
+void TestSection2DTools::clickProtocols_data()
 {
-    loadOutline();
-    canvas_->setTool(sketch::Tool::Line);
-    const QPointF a = clickPixel(QPoint(100, 100));
-    QCOMPARE(canvas_->pendingPointList().size(), 1);
-    QVERIFY(canvas_->annotations().isEmpty());
-    const QPointF b = clickPixel(QPoint(250, 180));
-
-    QCOMPARE(canvas_->annotations().size(), 1);
-    const SectionAnnotation line = canvas_->annotations().first();
-    QCOMPARE(line.kind, QStringLiteral("line"));
-    QCOMPARE(line.points.size(), 2);
-    QVERIFY(near(line.points[0], a, 1e-9));
-    QVERIFY(near(line.points[1], b, 1e-9));
-    QVERIFY(!line.isMeasurement);
-    QVERIFY(line.label.isEmpty());
-    QCOMPARE(canvas_->selectedAnnotationIndex(), 0);
-    QVERIFY(canvas_->pendingPointList().isEmpty());
-}
-
-void TestSection2DTools::rectangleIsNormalised()
-{
-    loadOutline();
-    canvas_->setTool(sketch::Tool::Rect);
+    QTest::addColumn<int>("tool");
+    QTest::addColumn<QList<QPoint>>("clicks");
+    QTest::addColumn<bool>("doubleClickLast");
+    QTest::addColumn<QString>("kind"); // empty: the clicks make nothing
+    using T = sketch::Tool;
+    QTest::newRow("line") << int(T::Line) << QList<QPoint>{{100, 100}, {250, 180}} << false << QStringLiteral("line");
     // Upper right first, then lower left.
-    const QPointF a = clickPixel(QPoint(300, 60));
-    const QPointF b = clickPixel(QPoint(120, 200));
-    QCOMPARE(canvas_->annotations().size(), 1);
-    const SectionAnnotation rect = canvas_->annotations().first();
-    QCOMPARE(rect.kind, QStringLiteral("rectangle"));
-    QVERIFY(rect.points.isEmpty());
-    QVERIFY(rect.rect.width() > 0 && rect.rect.height() > 0);
-    QVERIFY(near(rect.rect.topLeft(), QPointF(b.x(), b.y()), 1e-9));
-    QVERIFY(near(rect.rect.bottomRight(), QPointF(a.x(), a.y()), 1e-9));
+    QTest::newRow("rect") << int(T::Rect) << QList<QPoint>{{300, 60}, {120, 200}} << false
+                          << QStringLiteral("rectangle");
+    QTest::newRow("circle") << int(T::Circle) << QList<QPoint>{{200, 60}, {110, 150}, {200, 240}} << false
+                            << QStringLiteral("circle");
+    QTest::newRow("collinear circle") << int(T::Circle) << QList<QPoint>{{100, 150}, {200, 150}, {300, 150}} << false
+                                      << QString();
+    // The double click's own press adds its point once, not twice.
+    QTest::newRow("polygon") << int(T::Polygon) << QList<QPoint>{{100, 100}, {200, 80}, {260, 160}, {150, 220}}
+                             << true << QStringLiteral("polygon");
+    QTest::newRow("polygon of two") << int(T::Polygon) << QList<QPoint>{{100, 100}, {200, 80}} << true << QString();
+    QTest::newRow("point label") << int(T::Point) << QList<QPoint>{{180, 120}} << false
+                                 << QStringLiteral("point_label");
 }
 
-void TestSection2DTools::circleThroughThreeClicks()
+// Each tool finishes on its own click (or double click) and records exactly
+// the points the canvas saw; the record itself is sketch::buildToolRecord's.
+void TestSection2DTools::clickProtocols()
 {
+    QFETCH(int, tool);
+    QFETCH(QList<QPoint>, clicks);
+    QFETCH(bool, doubleClickLast);
+    QFETCH(QString, kind);
     loadOutline();
-    canvas_->setTool(sketch::Tool::Circle);
-    const QPointF a = clickPixel(QPoint(200, 60));
-    const QPointF b = clickPixel(QPoint(110, 150));
-    QVERIFY(canvas_->annotations().isEmpty());
-    const QPointF c = clickPixel(QPoint(200, 240));
-    QCOMPARE(canvas_->annotations().size(), 1);
-    const SectionAnnotation circle = canvas_->annotations().first();
-    QCOMPARE(circle.kind, QStringLiteral("circle"));
-    QCOMPARE(circle.points.size(), 3);
-    for (const QPointF& p : {a, b, c})
-        QVERIFY(std::abs(QLineF(circle.center, p).length() - circle.radius) < 1e-9);
-    // The three pixels lie on a circle of radius 90 pixels.
-    QVERIFY(std::abs(circle.radius / upp() - 90.0) < 1.0);
-}
-
-void TestSection2DTools::collinearCircleClicksMakeNothing()
-{
-    loadOutline();
-    canvas_->setTool(sketch::Tool::Circle);
-    clickPixel(QPoint(100, 150));
-    clickPixel(QPoint(200, 150));
-    clickPixel(QPoint(300, 150));
-    QVERIFY(canvas_->annotations().isEmpty());
+    canvas_->setTool(sketch::Tool(tool));
+    QList<QPointF> seen;
+    for (int i = 0; i < clicks.size(); ++i) {
+        QCOMPARE(canvas_->pendingPointList().size(), i);
+        QVERIFY(canvas_->annotations().isEmpty());
+        if (doubleClickLast && i + 1 == clicks.size()) {
+            seen << canvas_->mapToSection(clicks[i]);
+            doubleClickPixel(clicks[i]);
+        } else {
+            seen << clickPixel(clicks[i]);
+        }
+    }
     QVERIFY(canvas_->pendingPointList().isEmpty());
-    // The next clicks start a fresh circle.
-    clickPixel(QPoint(200, 60));
-    QCOMPARE(canvas_->pendingPointList().size(), 1);
-}
-
-void TestSection2DTools::polygonFinishesOnDoubleClick()
-{
-    loadOutline();
-    canvas_->setTool(sketch::Tool::Polygon);
-    const QPointF a = clickPixel(QPoint(100, 100));
-    const QPointF b = clickPixel(QPoint(200, 80));
-    const QPointF c = clickPixel(QPoint(260, 160));
-    QCOMPARE(canvas_->pendingPointList().size(), 3);
-    QVERIFY(canvas_->annotations().isEmpty());
-    const QPointF d = canvas_->mapToSection(QPoint(150, 220));
-    doubleClickPixel(QPoint(150, 220));
-
+    if (kind.isEmpty()) {
+        QVERIFY(canvas_->annotations().isEmpty());
+        clickPixel(QPoint(200, 60)); // the next click starts afresh
+        QCOMPARE(canvas_->pendingPointList().size(), 1);
+        return;
+    }
     QCOMPARE(canvas_->annotations().size(), 1);
-    const SectionAnnotation polygon = canvas_->annotations().first();
-    QCOMPARE(polygon.kind, QStringLiteral("polygon"));
-    QVERIFY(polygon.closed);
-    // The double click's own press adds the point once, not twice.
-    QCOMPARE(polygon.points.size(), 4);
-    QVERIFY(near(polygon.points[0], a, 1e-9) && near(polygon.points[1], b, 1e-9));
-    QVERIFY(near(polygon.points[2], c, 1e-9) && near(polygon.points[3], d, 1e-9));
-}
-
-void TestSection2DTools::polygonOfTwoPointsIsDiscarded()
-{
-    loadOutline();
-    canvas_->setTool(sketch::Tool::Polygon);
-    clickPixel(QPoint(100, 100));
-    doubleClickPixel(QPoint(200, 80));
-    QVERIFY(canvas_->annotations().isEmpty());
-    QVERIFY(canvas_->pendingPointList().isEmpty());
-}
-
-void TestSection2DTools::pointLabelOnOneClick()
-{
-    loadOutline();
-    canvas_->setTool(sketch::Tool::Point);
-    const QPointF p = clickPixel(QPoint(180, 120));
-    QCOMPARE(canvas_->annotations().size(), 1);
-    const SectionAnnotation label = canvas_->annotations().first();
-    QCOMPARE(label.kind, QStringLiteral("point_label"));
-    QVERIFY(label.isMeasurement);
-    QCOMPARE(label.points.size(), 1);
-    QCOMPARE(label.label, QStringLiteral("(%1, %2)").arg(p.x(), 0, 'f', 2).arg(p.y(), 0, 'f', 2));
+    const SectionAnnotation made = canvas_->annotations().first();
+    const SectionAnnotation expected = sketch::buildToolRecord(sketch::Tool(tool), seen);
+    QCOMPARE(made.kind, kind);
+    QCOMPARE(made.points, expected.points);
+    QCOMPARE(made.rect, expected.rect);
+    QCOMPARE(made.center, expected.center);
+    QCOMPARE(made.radius, expected.radius);
+    QCOMPARE(made.label, expected.label);
+    QCOMPARE(made.closed, expected.closed);
+    QCOMPARE(made.isMeasurement, expected.isMeasurement);
+    QCOMPARE(canvas_->selectedAnnotationIndex(), 0);
 }
 
 void TestSection2DTools::lengthAndRightClickDiscard()
@@ -435,10 +389,7 @@ void TestSection2DTools::eraserRadiusFollowsBrushSize()
 
 void TestSection2DTools::eraserDragErasesAlongThePath()
 {
-    SectionLines lines;
-    for (int i = 0; i <= 10; ++i)
-        lines.append(QLineF(i, 0, i, 10));
-    canvas_->setSectionLines(lines);
+    loadComb();
     canvas_->setKeptIndices({2, 5});
     canvas_->setTool(sketch::Tool::Eraser);
     canvas_->setEraserSize(0);
@@ -456,10 +407,7 @@ void TestSection2DTools::eraserDragErasesAlongThePath()
 
 void TestSection2DTools::thinAreaEraseDoesNothing()
 {
-    SectionLines lines;
-    for (int i = 0; i <= 10; ++i)
-        lines.append(QLineF(i, 0, i, 10));
-    canvas_->setSectionLines(lines);
+    loadComb();
     canvas_->setTool(sketch::Tool::AreaEraser);
     // 2 x 20 pixels centred on a segment midpoint.
     const QPoint mid = pixelOf(QPointF(5, 5));
@@ -471,10 +419,7 @@ void TestSection2DTools::thinAreaEraseDoesNothing()
 
 void TestSection2DTools::areaEraseRemovesSegmentsInside()
 {
-    SectionLines lines;
-    for (int i = 0; i <= 10; ++i)
-        lines.append(QLineF(i, 0, i, 10));
-    canvas_->setSectionLines(lines);
+    loadComb();
     canvas_->setTool(sketch::Tool::AreaEraser);
     // Midpoints of lines 3, 4 and 5 inside; dragged from lower right to upper left.
     drag(pixelOf(QPointF(5.5, 4)), pixelOf(QPointF(2.5, 6)));
@@ -484,10 +429,7 @@ void TestSection2DTools::areaEraseRemovesSegmentsInside()
 
 void TestSection2DTools::keepDragMarksSegments()
 {
-    SectionLines lines;
-    for (int i = 0; i <= 10; ++i)
-        lines.append(QLineF(i, 0, i, 10));
-    canvas_->setSectionLines(lines);
+    loadComb();
 
     // Without keep mode a left drag keeps nothing.
     drag(pixelOf(QPointF(0.5, 2)), pixelOf(QPointF(2.5, 8)));
