@@ -109,17 +109,15 @@ private slots:
 
     // Navigation
     void wheelZoomKeepsCursorPointFixed();
-    void wheelZoomChangesUnitsPerPixelByFactor();
     void zoomStaysInRange();
     void middleDragPans();
     void leftDragDoesNotPan();
 
     // Painting
     void emptyCanvasShowsOnlyHint();
-    void contourLayerSwitch();
-    void keptSegmentsFollowKeptLayer();
+    void eachLayerSwitchHidesOnlyItsColour_data();
+    void eachLayerSwitchHidesOnlyItsColour();
     void erasedSegmentsAreNotDrawn();
-    void annotationAndMeasurementLayers();
 
     // Main window
     void windowHostsCanvasAndDrivesLayers();
@@ -266,26 +264,18 @@ void TestSection2DWidget::wheelZoomKeepsCursorPointFixed()
     canvas_->setSectionLines(rectangleOutline());
     const QPoint cursor(90, 70);
     const QPointF before = canvas_->mapToSection(cursor);
+    const double upp = canvas_->unitsPerPixel();
     sendWheel(canvas_.get(), cursor, 120);
     comparePoints(canvas_->mapToSection(cursor), before, 1e-9);
     QVERIFY(std::abs(canvas_->zoom() - 1.12) < 1e-12);
+    QVERIFY(std::abs(canvas_->unitsPerPixel() * 1.12 - upp) < 1e-12);
     sendWheel(canvas_.get(), cursor, -120);
     sendWheel(canvas_.get(), cursor, -120);
     comparePoints(canvas_->mapToSection(cursor), before, 1e-9);
     QVERIFY(std::abs(canvas_->zoom() - 1.0 / 1.12) < 1e-12);
+    QVERIFY(std::abs(canvas_->unitsPerPixel() - upp * 1.12) < 1e-12);
     // The widget centre has moved, since the cursor was off-centre.
     QVERIFY(QLineF(canvas_->viewCenter(), canvas_->contentBounds().center()).length() > 1e-3);
-}
-
-void TestSection2DWidget::wheelZoomChangesUnitsPerPixelByFactor()
-{
-    canvas_->setSectionLines(rectangleOutline());
-    const double before = canvas_->unitsPerPixel();
-    sendWheel(canvas_.get(), QPoint(200, 150), 120);
-    QVERIFY(std::abs(canvas_->unitsPerPixel() * 1.12 - before) < 1e-12);
-    sendWheel(canvas_.get(), QPoint(10, 10), -120);
-    sendWheel(canvas_.get(), QPoint(10, 10), -120);
-    QVERIFY(std::abs(canvas_->unitsPerPixel() - before * 1.12) < 1e-12);
 }
 
 void TestSection2DWidget::zoomStaysInRange()
@@ -345,38 +335,49 @@ void TestSection2DWidget::emptyCanvasShowsOnlyHint()
     QVERIFY(imageHasColour(drawn, Section2DWidget::contourColor()));
 }
 
-void TestSection2DWidget::contourLayerSwitch()
+void TestSection2DWidget::eachLayerSwitchHidesOnlyItsColour_data()
 {
-    canvas_->setSectionLines(rectangleOutline());
-    QVERIFY(countColour(render(), Section2DWidget::contourColor()) > 100);
-    canvas_->setLayerVisible(QStringLiteral("contour"), false);
-    QVERIFY(!canvas_->isLayerVisible(QStringLiteral("contour")));
-    QCOMPARE(countColour(render(), Section2DWidget::contourColor()), 0);
-    // Unknown names change nothing.
-    canvas_->setLayerVisible(QStringLiteral("bogus"), true);
-    QCOMPARE(countColour(render(), Section2DWidget::contourColor()), 0);
-    canvas_->setLayerVisible(QStringLiteral("contour"), true);
-    QVERIFY(countColour(render(), Section2DWidget::contourColor()) > 100);
+    QTest::addColumn<QString>("layer");
+    QTest::addColumn<QColor>("colour");
+    QTest::newRow("contour") << QStringLiteral("contour") << Section2DWidget::contourColor();
+    QTest::newRow("kept") << QStringLiteral("kept") << Section2DWidget::keptColor();
+    QTest::newRow("annotation") << QStringLiteral("annotation") << Section2DWidget::annotationColor();
+    QTest::newRow("measurement") << QStringLiteral("measurement") << Section2DWidget::measurementColor();
 }
 
-void TestSection2DWidget::keptSegmentsFollowKeptLayer()
+// The outline with one kept side, a sketch line and a measurement: hiding a
+// layer removes its colour and no other, and showing it brings it back. Kept
+// segments stay kept-coloured with the contour layer off.
+void TestSection2DWidget::eachLayerSwitchHidesOnlyItsColour()
 {
+    QFETCH(QString, layer);
+    QFETCH(QColor, colour);
     canvas_->setSectionLines(rectangleOutline());
     canvas_->setKeptIndices({0});
-    QVERIFY(countColour(render(), Section2DWidget::keptColor()) > 20);
+    SectionAnnotation sketch;
+    sketch.kind = QStringLiteral("line");
+    sketch.points = {QPointF(3, 5), QPointF(11, 5)};
+    SectionAnnotation measure;
+    measure.kind = QStringLiteral("measure_length");
+    measure.points = {QPointF(3, 7), QPointF(11, 7)};
+    measure.isMeasurement = true;
+    canvas_->setAnnotations({sketch, measure});
+    const QColor all[] = {Section2DWidget::contourColor(), Section2DWidget::keptColor(),
+                          Section2DWidget::annotationColor(), Section2DWidget::measurementColor()};
+    for (const QColor& c : all)
+        QVERIFY2(countColour(render(), c) > 20, qPrintable(c.name()));
 
-    canvas_->setLayerVisible(QStringLiteral("contour"), false);
-    QImage image = render();
-    QVERIFY(countColour(image, Section2DWidget::keptColor()) > 20);
-    QCOMPARE(countColour(image, Section2DWidget::contourColor()), 0);
-
-    canvas_->setLayerVisible(QStringLiteral("kept"), false);
-    QCOMPARE(countColour(render(), Section2DWidget::keptColor()), 0);
-
-    canvas_->setLayerVisible(QStringLiteral("contour"), true);
-    image = render();
-    QCOMPARE(countColour(image, Section2DWidget::keptColor()), 0);
-    QVERIFY(countColour(image, Section2DWidget::contourColor()) > 100);
+    canvas_->setLayerVisible(layer, false);
+    QVERIFY(!canvas_->isLayerVisible(layer));
+    const QImage hidden = render();
+    for (const QColor& c : all)
+        QCOMPARE(countColour(hidden, c) > 20, c != colour);
+    QCOMPARE(countColour(hidden, colour), 0);
+    // Unknown names change nothing.
+    canvas_->setLayerVisible(QStringLiteral("bogus"), true);
+    QCOMPARE(countColour(render(), colour), 0);
+    canvas_->setLayerVisible(layer, true);
+    QVERIFY(countColour(render(), colour) > 20);
 }
 
 void TestSection2DWidget::erasedSegmentsAreNotDrawn()
@@ -398,31 +399,6 @@ void TestSection2DWidget::erasedSegmentsAreNotDrawn()
     if (image.rect().contains(movedX, movedY))
         QVERIFY(!imageHasColour(image.copy(movedX - 2, movedY - 2, 5, 5), Section2DWidget::contourColor()));
     QVERIFY(imageHasColour(image, Section2DWidget::contourColor()));
-}
-
-void TestSection2DWidget::annotationAndMeasurementLayers()
-{
-    SectionAnnotation sketch;
-    sketch.kind = QStringLiteral("line");
-    sketch.points = {QPointF(0, 0), QPointF(10, 0)};
-    SectionAnnotation measure;
-    measure.kind = QStringLiteral("measure_length");
-    measure.points = {QPointF(0, 8), QPointF(10, 8)};
-    measure.isMeasurement = true;
-    canvas_->setAnnotations({sketch, measure});
-    QCOMPARE(canvas_->annotations().size(), 2);
-
-    QImage image = render();
-    QVERIFY(countColour(image, Section2DWidget::annotationColor()) > 20);
-    QVERIFY(countColour(image, Section2DWidget::measurementColor()) > 20);
-
-    canvas_->setLayerVisible(QStringLiteral("measurement"), false);
-    image = render();
-    QVERIFY(countColour(image, Section2DWidget::annotationColor()) > 20);
-    QCOMPARE(countColour(image, Section2DWidget::measurementColor()), 0);
-
-    canvas_->setLayerVisible(QStringLiteral("annotation"), false);
-    QCOMPARE(countColour(render(), Section2DWidget::annotationColor()), 0);
 }
 
 void TestSection2DWidget::windowHostsCanvasAndDrivesLayers()
