@@ -199,6 +199,9 @@ std::vector<Case> corpus()
     Mesh open = fixtures::sphere(5.0f, 2);
     open.faces.resize(open.faces.size() / 2);
     const std::string sample = std::string(HALVORAN_SOURCE_DIR) + "/samples/sample_part.stl";
+    const auto ply = [](PlyLayout l) {
+        return [l](const std::string& p) { fixtures::writeText(p, plyFile(awkward, l)); };
+    };
     return {
         {"awkward_binary.stl", [](const std::string& p) { fixtures::writeBinaryStl(p, awkward); }, true},
         {"awkward_ascii.stl", [](const std::string& p) { fixtures::writeText(p, asciiStl(awkward, "\n", "  ")); },
@@ -251,40 +254,11 @@ std::vector<Case> corpus()
          false},
         {"lines.obj", [](const std::string& p) { fixtures::writeText(p, "v 0 0 0\nv 1 0 0\nv 0 1 0\nl 1 2 3\n"); },
          false},
-        {"ascii.ply", [](const std::string& p) { fixtures::writeText(p, plyFile(awkward, {})); }, true},
-        {"ascii_extras_crlf.ply",
-         [](const std::string& p) {
-             PlyLayout l;
-             l.extras = true;
-             l.eol = "\r\n";
-             fixtures::writeText(p, plyFile(awkward, l));
-         },
-         true},
-        {"binary_le.ply",
-         [](const std::string& p) {
-             PlyLayout l;
-             l.format = "binary_little_endian";
-             fixtures::writeText(p, plyFile(awkward, l));
-         },
-         true},
-        {"binary_le_extras.ply",
-         [](const std::string& p) {
-             PlyLayout l;
-             l.format = "binary_little_endian";
-             l.extras = true;
-             l.count = "int";
-             fixtures::writeText(p, plyFile(awkward, l));
-         },
-         true},
-        {"binary_be_double.ply",
-         [](const std::string& p) {
-             PlyLayout l;
-             l.format = "binary_big_endian";
-             l.coordinate = "double";
-             l.index = "uint";
-             fixtures::writeText(p, plyFile(awkward, l));
-         },
-         true},
+        {"ascii.ply", ply({}), true},
+        {"ascii_extras_crlf.ply", ply({"ascii", "float", "uchar", "int", true, "\r\n"}), true},
+        {"binary_le.ply", ply({"binary_little_endian"}), true},
+        {"binary_le_extras.ply", ply({"binary_little_endian", "float", "int", "int", true}), true},
+        {"binary_be_double.ply", ply({"binary_big_endian", "double", "uchar", "uint"}), true},
         {"quads.ply",
          [](const std::string& p) {
              fixtures::writeText(p, "ply\nformat ascii 1.0\nelement vertex 4\nproperty float x\nproperty float y\n"
