@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 
 namespace {
 
@@ -61,40 +62,6 @@ TEST(DxfLineReader, ReadsBackOurOwnSectionExport)
     EXPECT_EQ(r.lines[6], QLineF(0, 1, 0, 0));
 }
 
-TEST(DxfLineReader, CrLfAndIndentedCodesAreTrimmed)
-{
-    const QByteArray dxf = "  0\r\nSECTION\r\n  2\r\nENTITIES\r\n  0\r\nLINE\r\n  8\r\n0\r\n 10\r\n1.5\r\n 20\r\n2.5\r\n"
-                           " 30\r\n0.0\r\n 11\r\n3.5\r\n 21\r\n4.5\r\n 31\r\n0.0\r\n  0\r\nENDSEC\r\n  0\r\nEOF\r\n";
-    const DxfLineReadResult r = read(dxf);
-    ASSERT_EQ(r.lines.size(), 1);
-    EXPECT_EQ(r.lines[0], QLineF(1.5, 2.5, 3.5, 4.5));
-}
-
-TEST(DxfLineReader, UnreadableNumbersReadAsZero)
-{
-    const DxfLineReadResult r = read(lineEntity("abc", "2", "", "1e999999"));
-    ASSERT_EQ(r.lines.size(), 1);
-    EXPECT_EQ(r.lines[0], QLineF(0, 2, 0, 0));
-}
-
-TEST(DxfLineReader, NonFiniteLinesAreSkippedAndCounted)
-{
-    const DxfLineReadResult r = read(lineEntity("nan", "0", "1", "1") + lineEntity("0", "inf", "1", "1")
-                                     + lineEntity("1", "1", "2", "2"));
-    ASSERT_EQ(r.lines.size(), 1);
-    EXPECT_EQ(r.nonFiniteSkipped, 2);
-    EXPECT_EQ(r.lines[0], QLineF(1, 1, 2, 2));
-}
-
-TEST(DxfLineReader, FileEndingInsideALineDropsOnlyThatLine)
-{
-    QByteArray dxf = lineEntity("1", "1", "2", "2") + lineEntity("3", "3", "4", "4");
-    dxf.chop(dxf.size() - dxf.lastIndexOf("11\n")); // cut before the second LINE's end point
-    const DxfLineReadResult r = read(dxf);
-    ASSERT_EQ(r.lines.size(), 1);
-    EXPECT_EQ(r.lines[0], QLineF(1, 1, 2, 2));
-}
-
 TEST(DxfLineReader, BinaryGarbageAndHugeLinesNeitherCrashNorHoardMemory)
 {
     QByteArray garbage(1 << 20, '\0');
@@ -122,10 +89,48 @@ TEST(DxfLineReader, StopsAtTheLineLimit)
     EXPECT_EQ(r.lines.size(), 10);
 }
 
-TEST(DxfLineReader, NoLinesInOtherEntities)
+// Small files by table: the lines read and the non-finite ones skipped.
+struct ReadCase {
+    const char* name;
+    QByteArray dxf;
+    QList<QLineF> lines;
+    int nonFiniteSkipped;
+};
+
+void PrintTo(const ReadCase& c, std::ostream* os)
 {
-    const QByteArray dxf = "0\nSECTION\n2\nENTITIES\n0\nCIRCLE\n8\n0\n10\n1\n20\n1\n30\n0\n40\n2\n0\nENDSEC\n0\nEOF\n";
-    const DxfLineReadResult r = read(dxf);
-    EXPECT_TRUE(r.lines.isEmpty());
-    EXPECT_EQ(r.nonFiniteSkipped, 0);
+    *os << c.name;
 }
+
+QByteArray cutBeforeSecondEndPoint()
+{
+    QByteArray dxf = lineEntity("1", "1", "2", "2") + lineEntity("3", "3", "4", "4");
+    dxf.chop(dxf.size() - dxf.lastIndexOf("11\n"));
+    return dxf;
+}
+
+const ReadCase kReadCases[] = {
+    {"CrLfAndIndentedCodes",
+     "  0\r\nSECTION\r\n  2\r\nENTITIES\r\n  0\r\nLINE\r\n  8\r\n0\r\n 10\r\n1.5\r\n 20\r\n2.5\r\n 30\r\n0.0\r\n"
+     " 11\r\n3.5\r\n 21\r\n4.5\r\n 31\r\n0.0\r\n  0\r\nENDSEC\r\n  0\r\nEOF\r\n",
+     {QLineF(1.5, 2.5, 3.5, 4.5)}, 0},
+    {"UnreadableNumbersReadAsZero", lineEntity("abc", "2", "", "1e999999"), {QLineF(0, 2, 0, 0)}, 0},
+    {"NonFiniteLinesSkippedAndCounted",
+     lineEntity("nan", "0", "1", "1") + lineEntity("0", "inf", "1", "1") + lineEntity("1", "1", "2", "2"),
+     {QLineF(1, 1, 2, 2)}, 2},
+    {"FileEndingInsideALineDropsOnlyThatLine", cutBeforeSecondEndPoint(), {QLineF(1, 1, 2, 2)}, 0},
+    {"NoLinesInOtherEntities",
+     "0\nSECTION\n2\nENTITIES\n0\nCIRCLE\n8\n0\n10\n1\n20\n1\n30\n0\n40\n2\n0\nENDSEC\n0\nEOF\n", {}, 0},
+};
+
+class DxfLineReaderCases : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(DxfLineReaderCases, ReadsTheLinesItCan)
+{
+    const DxfLineReadResult r = read(GetParam().dxf);
+    EXPECT_EQ(r.lines, GetParam().lines);
+    EXPECT_EQ(r.nonFiniteSkipped, GetParam().nonFiniteSkipped);
+}
+
+INSTANTIATE_TEST_SUITE_P(DxfLineReader, DxfLineReaderCases, ::testing::ValuesIn(kReadCases),
+                         [](const ::testing::TestParamInfo<ReadCase>& info) { return std::string(info.param.name); });
