@@ -16,44 +16,20 @@ struct Mesh {
     std::vector<Triangle> faces;
 };
 
-// Outward-wound closed box (shared corners welded), each face split into
-// n x n quads.
+// Outward-wound closed box from lo to hi (shared corners welded), each face
+// split into n x n quads, added to mesh.
 void addBox(Mesh& mesh, Vec3f lo, Vec3f hi, int n = 2)
 {
-    std::map<std::tuple<float, float, float>, std::uint32_t> welded;
-    const auto vertex = [&](Vec3f p) {
-        const auto [it, fresh] = welded.try_emplace({p.x, p.y, p.z}, std::uint32_t(mesh.vertices.size()));
-        if (fresh)
-            mesh.vertices.push_back(p);
-        return it->second;
-    };
-    const auto face = [&](Vec3f origin, Vec3f du, Vec3f dv) {
-        std::vector<std::uint32_t> ids;
-        for (int j = 0; j <= n; ++j)
-            for (int i = 0; i <= n; ++i) {
-                // Exact corners so that neighbouring faces weld.
-                Vec3f p = origin + du * (float(i) / n) + dv * (float(j) / n);
-                if (i == n)
-                    p = p - du * (float(i) / n) + du;
-                if (j == n)
-                    p = p - dv * (float(j) / n) + dv;
-                ids.push_back(vertex(p));
-            }
-        for (int j = 0; j < n; ++j)
-            for (int i = 0; i < n; ++i) {
-                const std::uint32_t a = ids[j * (n + 1) + i], b = ids[j * (n + 1) + i + 1];
-                const std::uint32_t c = ids[(j + 1) * (n + 1) + i], d = ids[(j + 1) * (n + 1) + i + 1];
-                mesh.faces.emplace_back(a, b, d);
-                mesh.faces.emplace_back(a, d, c);
-            }
-    };
-    const Vec3f s = hi - lo;
-    face(lo, {0, s.y, 0}, {s.x, 0, 0});                               // bottom, -z
-    face({lo.x, lo.y, hi.z}, {s.x, 0, 0}, {0, s.y, 0});               // top, +z
-    face(lo, {s.x, 0, 0}, {0, 0, s.z});                               // front, -y
-    face({lo.x, hi.y, lo.z}, {0, 0, s.z}, {s.x, 0, 0});               // back, +y
-    face(lo, {0, 0, s.z}, {0, s.y, 0});                               // left, -x
-    face({hi.x, lo.y, lo.z}, {0, s.y, 0}, {0, 0, s.z});               // right, +x
+    const MeshModel box = shapes::box(hi - lo, n);
+    std::vector<Vec3f> v;
+    for (const Vec3f& p : box.vertices)
+        v.push_back(p + lo);
+    std::vector<Triangle> f = box.faces.vec();
+    shapes::weldExact(v, f);
+    const auto base = std::uint32_t(mesh.vertices.size());
+    mesh.vertices.insert(mesh.vertices.end(), v.begin(), v.end());
+    for (const Triangle& t : f)
+        mesh.faces.emplace_back(t[0] + base, t[1] + base, t[2] + base);
 }
 
 DrawingOptions plainOptions(int view = 0)
