@@ -3,7 +3,7 @@
 // (about 19 kB of STEP) and a compound of many such plates (about 50 MB).
 
 #include "io/meshimport.h"
-#include "io/step/steptessellate.h"
+#include "io/step/occt/steptessellate.h"
 #include "io/stepimport.h"
 
 #include <BRepAlgoAPI_Cut.hxx>

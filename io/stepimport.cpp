@@ -5,7 +5,7 @@
 
 #include "io/meshimport.h"
 #include "io/step/stephandoff.h"
-#include "io/step/steptessellate.h"
+#include "io/step/stepstatus.h"
 #include "model/helper/helperprogram.h"
 
 #include <QFile>

@@ -5,7 +5,7 @@
 // output cannot be written, 1 on wrong usage). Standard error gets
 // "progress N" lines.
 #include "io/step/stephandoff.h"
-#include "io/step/steptessellate.h"
+#include "io/step/occt/steptessellate.h"
 
 #include <cstdio>
 

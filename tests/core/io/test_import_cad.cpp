@@ -2,7 +2,7 @@
 
 #include "io/meshload.h"
 #include "io/meshimport.h"
-#include "io/step/steptessellate.h"
+#include "io/step/occt/steptessellate.h"
 #include "tests/core/fixtures/meshfixtures.h"
 #include "model/mesh/meshmodel.h"
 

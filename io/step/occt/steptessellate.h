@@ -1,5 +1,6 @@
 #pragma once
 
+#include "io/step/stepstatus.h"
 #include "model/mesh/meshtypes.h"
 
 #include <functional>
@@ -10,11 +11,6 @@
 // tessellate, collect. OpenCASCADE can crash on a damaged file, so the
 // application runs this in the reader program (tools/stepreader) and
 // importStep decodes its hand-off.
-
-enum class StepReadStatus { Ok = 0, ReadFailed = 2, NoGeometry = 3, NoTriangles = 4 };
-
-// The user-facing sentence for a status; empty for Ok.
-const char* stepReadMessage(StepReadStatus status);
 
 // Percent (0..100) after each step; may be empty.
 using StepProgress = std::function<void(int percent)>;

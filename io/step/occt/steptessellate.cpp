@@ -4,7 +4,7 @@
 // reversed faces get their winding reversed, which makes a solid closed and
 // outward-wound.
 
-#include "io/step/steptessellate.h"
+#include "io/step/occt/steptessellate.h"
 
 #include <BRepMesh_IncrementalMesh.hxx>
 #include <BRep_Tool.hxx>
@@ -105,21 +105,6 @@ private:
 };
 
 } // namespace
-
-const char* stepReadMessage(StepReadStatus status)
-{
-    switch (status) {
-    case StepReadStatus::Ok:
-        return "";
-    case StepReadStatus::ReadFailed:
-        break;
-    case StepReadStatus::NoGeometry:
-        return "STEP file contains no geometry.";
-    case StepReadStatus::NoTriangles:
-        return "No triangulated geometry found in STEP file.";
-    }
-    return "Failed to read STEP file.";
-}
 
 StepReadStatus tessellateStep(const std::string& path, std::vector<Vec3f>& vertices, std::vector<Triangle>& faces,
                               const StepProgress& progress)
