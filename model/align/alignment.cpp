@@ -1,13 +1,10 @@
 // Bounding-box auto-alignment: the oriented box pose with a principal-axes
 // fallback, and the operation that applies a rotation to the model.
 #include "model/mesh/meshmodel.h"
+#include "model/align/pointobb.h"
 #include "model/align/rotation.h"
 
 #include <Eigen/Eigenvalues>
-
-#include <vtkNew.h>
-#include <vtkOBBTree.h>
-#include <vtkPoints.h>
 
 #include <algorithm>
 #include <array>
@@ -80,27 +77,13 @@ bool MeshModel::computeObbAlignment(Rotation3* rotation, std::string* message) c
         setMessage(message, "Not enough points for OBB alignment.");
         return false;
     }
+    // At most 1.5 M points (every step-th; at least 1.5 M when sampled).
     const std::size_t count = vertices.size();
     const std::size_t step = std::max<std::size_t>(1, count / 1500000);
-    vtkNew<vtkPoints> sample;
-    sample->SetDataTypeToDouble();
-    sample->SetNumberOfPoints(vtkIdType((count + step - 1) / step));
-    vtkIdType n = 0;
-    for (std::size_t i = 0; i < count; i += step) {
-        const Vec3f& v = vertices[i];
-        sample->SetPoint(n++, double(v.x), double(v.y), double(v.z));
-    }
-    if (n < 3) {
-        setMessage(message, "Not enough sampled points for OBB alignment.");
-        return false;
-    }
-
-    double corner[3], maxAxis[3], midAxis[3], minAxis[3], size[3];
-    vtkNew<vtkOBBTree> obb;
-    obb->ComputeOBB(sample, corner, maxAxis, midAxis, minAxis, size);
-    const Vec3d boxMax{maxAxis[0], maxAxis[1], maxAxis[2]};
-    const Vec3d boxMid{midAxis[0], midAxis[1], midAxis[2]};
-    const Vec3d boxMin{minAxis[0], minAxis[1], minAxis[2]};
+    const PointObb box = pointObb(vertices.data(), count, step);
+    const Vec3d boxMax{box.maxAxis[0], box.maxAxis[1], box.maxAxis[2]};
+    const Vec3d boxMid{box.midAxis[0], box.midAxis[1], box.midAxis[2]};
+    const Vec3d boxMin{box.minAxis[0], box.minAxis[1], box.minAxis[2]};
 
     if (lengthd(boxMax) < kTiny || lengthd(boxMid) < kTiny) {
         setMessage(message, "VTK OBB produced a degenerate orientation.");

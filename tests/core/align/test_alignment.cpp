@@ -1,10 +1,13 @@
-#include "model/mesh/meshmodel.h"
+#include "bench/syntheticscan.h"
+#include "model/align/pointobb.h"
 #include "model/align/rotation.h"
+#include "model/mesh/meshmodel.h"
 #include "tests/core/fixtures/shapes.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 
 namespace {
@@ -187,4 +190,34 @@ TEST(AutoAlign, ApplyRotationTurnsAboutCentroidAndBumpsRevision)
     EXPECT_GT(m.geometryRevision, revision);
     EXPECT_EQ(m.displayVertices.size(), m.vertices.size());
     EXPECT_NEAR(m.displayVertices[3].x, m.vertices[3].x, 1e-5f);
+}
+
+// The import pose depends on every bit of the box: the fast path must equal
+// vtkOBBTree on the same samples, including the sets it hands back to VTK.
+TEST(AutoAlign, PointObbEqualsVtkBitForBit)
+{
+    SyntheticScanOptions options;
+    options.targetTriangles = 500000; // enough points for the two-thread projection
+    const SyntheticScan scan = makeSyntheticScan(options);
+    std::vector<Vec3f> far = shapes::box({10, 20, 30}, 4).vertices.vec();
+    far.push_back({4.0e7f, -3.0e7f, 1.0f});
+    const std::vector<Vec3f> flat = shapes::plate(30, 20, 6).vertices.vec();
+    const std::vector<Vec3f> spot(5, Vec3f(3, 3, 3));
+    const std::vector<Vec3f> symmetric{{-1, 0, 0}, {1, 0, 0}, {0, -2, 0}, {0, 2, 0}, {0, 0, -3}, {0, 0, 3}, {0, 0, 0}};
+    struct Case {
+        const char* name;
+        const std::vector<Vec3f>& points;
+        std::size_t step;
+    };
+    const Case cases[] = {
+        {"scan", scan.vertices, 1},       {"scan, every 3rd", scan.vertices, 3}, {"far outlier", far, 1},
+        {"flat plate", flat, 1},          {"point at the mean", symmetric, 1},
+        {"one spot", spot, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const PointObb fast = pointObb(c.points.data(), c.points.size(), c.step);
+        const PointObb vtk = pointObbVtk(c.points.data(), c.points.size(), c.step);
+        EXPECT_EQ(std::memcmp(&fast, &vtk, sizeof fast), 0);
+    }
 }
