@@ -1,5 +1,7 @@
-// The STEP reader's hand-off decoder on any bytes: what it accepts must be a
-// consistent mesh.
+// The child-process hand-off decoders on any bytes: the STEP reader's and
+// the reconstruction program's mesh, and the points sent to the latter. What
+// they accept must be consistent.
+#include "io/pointshandoff.h"
 #include "io/step/stephandoff.h"
 
 #include <cstdlib>
@@ -15,6 +17,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (!t.inRange(vertices.size()))
                 std::abort();
     } else if (!vertices.empty() || !faces.empty()) {
+        std::abort();
+    }
+    std::vector<Vec3f> points;
+    if (decodePointsHandoff(data, size, points)) {
+        if (12 + 12 * points.size() != size)
+            std::abort();
+    } else if (!points.empty()) {
         std::abort();
     }
     return 0;

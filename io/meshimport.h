@@ -24,7 +24,8 @@ bool importStep(const std::string& path, std::vector<Vec3f>& vertices, std::vect
                 std::string* error, Progress* progress = nullptr);
 bool import3mf(const std::string& path, std::vector<Vec3f>& vertices, std::vector<Triangle>& faces,
                std::string* error);
-// Point cloud: readAscPoints, then reconstructSurface (io/pointcloud.h).
+// Point cloud: readAscPoints (io/pointcloud.h), then the reconstruction in
+// its own program within time and memory limits (io/cloudimport.h).
 bool importAsc(const std::string& path, std::vector<Vec3f>& vertices, std::vector<Triangle>& faces,
                std::string* error, Progress* progress = nullptr);
 

@@ -216,12 +216,3 @@ bool reconstructSurface(const std::vector<Vec3f>& points, std::vector<Vec3f>& ve
     clean->Update();
     return polyDataToMesh(clean->GetOutput(), vertices, faces, error);
 }
-
-bool importAsc(const std::string& path, std::vector<Vec3f>& vertices, std::vector<Triangle>& faces,
-               std::string* error, Progress* progress)
-{
-    std::vector<Vec3f> points;
-    if (!readAscPoints(path, points, error, progress))
-        return false;
-    return reconstructSurface(points, vertices, faces, error, progress);
-}

@@ -33,8 +33,10 @@ bool readAscPoints(const std::string& path, std::vector<Vec3f>& points, std::str
 // points; 0 for fewer than 4 points.
 float medianPointSpacing(const std::vector<Vec3f>& points);
 
-// Implicit-surface reconstruction and contouring into a triangle mesh.
-// Cancel is seen between its steps; VTK's filter itself cannot be stopped.
+// Implicit-surface reconstruction and contouring into a triangle mesh, in
+// this process. Cancel is seen between its steps only: VTK's filter cannot be
+// stopped, and it can take minutes, so the load runs this in the
+// reconstruction program (io/cloudimport.h).
 bool reconstructSurface(const std::vector<Vec3f>& points, std::vector<Vec3f>& vertices, std::vector<Triangle>& faces,
                         std::string* error, Progress* progress = nullptr);
 

@@ -12,7 +12,7 @@ import unittest
 
 BUILD, SOURCE, CMAKE, CPACK = (sys.argv.pop(1) for _ in range(4))
 SAMPLE = os.path.join(SOURCE, "samples", "sample_part.stl")
-PROGRAMS = ("halvoran", "halvoran-cli", "meshfix", "halvoran-stepreader")
+PROGRAMS = ("halvoran", "halvoran-cli", "meshfix", "halvoran-stepreader", "halvoran-reconstruct")
 ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 
 

@@ -1,7 +1,9 @@
-// The STEP reader program's hand-off: every way the child can fail becomes
-// one message and a log line, a cancel kills it, and the decoder takes only
-// a complete, consistent hand-off.
+// The STEP reader's and the reconstruction program's hand-offs: every way
+// the child can fail becomes one message and a log line, a cancel kills it,
+// and the decoders take only a complete, consistent hand-off.
+#include "io/cloudimport.h"
 #include "io/meshload.h"
+#include "io/pointshandoff.h"
 #include "io/step/stephandoff.h"
 #include "io/stepimport.h"
 #include "model/mesh/meshmodel.h"
@@ -31,19 +33,24 @@ void captureLog(QtMsgType, const QMessageLogContext&, const QString& message)
     logLines.push_back(message.toStdString());
 }
 
-// Points importStep at a fake reader and collects the log while it lives.
+using SetProgram = void (*)(const std::string&);
+
+// Points importStep (or the reconstruction) at a fake program and collects
+// the log while it lives.
 class FakeReader {
 public:
-    explicit FakeReader(const QByteArray& body) : program_(QStringLiteral("reader"), body)
+    explicit FakeReader(const QByteArray& body, SetProgram set = setStepReaderProgram,
+                        const char* real = HALVORAN_STEPREADER_PATH)
+        : program_(QStringLiteral("reader"), body), set_(set), real_(real)
     {
-        setStepReaderProgram(program_.path(QStringLiteral("reader")).toStdString());
+        set_(program_.path(QStringLiteral("reader")).toStdString());
         logLines.clear();
         previous_ = qInstallMessageHandler(captureLog);
     }
     ~FakeReader()
     {
         qInstallMessageHandler(previous_);
-        setStepReaderProgram(HALVORAN_STEPREADER_PATH);
+        set_(real_);
     }
     std::string log() const
     {
@@ -56,6 +63,8 @@ public:
 
 private:
     FakeProgram program_;
+    SetProgram set_;
+    const char* real_;
     QtMessageHandler previous_ = nullptr;
 };
 
@@ -162,6 +171,77 @@ TEST(StepHandoff, DecodesOnlyTheCompleteHandoff)
     std::string why;
     EXPECT_FALSE(decodeStepHandoff(bytes.data(), bytes.size(), v, f, &why));
     EXPECT_EQ(why, "longer than its counts");
+
+    // The points sent to the reconstruction program, likewise.
+    ASSERT_TRUE(writePointsHandoff(dir.path("p.bin"), cube.vertices));
+    bytes = fixtures::readBytes(dir.path("p.bin"));
+    ASSERT_TRUE(decodePointsHandoff(bytes.data(), bytes.size(), v));
+    EXPECT_EQ(v, cube.vertices);
+    for (std::size_t size = 0; size < bytes.size(); ++size) {
+        EXPECT_FALSE(decodePointsHandoff(bytes.data(), size, v)) << size;
+        EXPECT_TRUE(v.empty()) << size;
+    }
+    bytes.push_back(0);
+    EXPECT_FALSE(decodePointsHandoff(bytes.data(), bytes.size(), v, &why));
+    EXPECT_EQ(why, "longer than its count");
+}
+
+class ReconstructionOutcome : public ::testing::TestWithParam<ReaderCase> {};
+
+TEST_P(ReconstructionOutcome, GivesItsMessage)
+{
+    FakeReader program(GetParam().body, setReconstructionProgram, HALVORAN_RECONSTRUCT_PATH);
+    ReconstructionLimits quick;
+    quick.minimumSeconds = 0.5;
+    std::vector<Vec3f> v;
+    std::vector<Triangle> f;
+    std::string error;
+    EXPECT_FALSE(reconstructInProgram(fixtures::spherePoints(100, 1.0f), v, f, &error, nullptr, quick));
+    EXPECT_EQ(error, GetParam().error);
+    EXPECT_TRUE(v.empty() && f.empty());
+    const std::string log = program.log();
+    if (*GetParam().logged)
+        EXPECT_NE(log.find(GetParam().logged), std::string::npos) << log;
+    else
+        EXPECT_EQ(log, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Program, ReconstructionOutcome,
+    ::testing::Values(
+        ReaderCase{"Crash", "kill -SEGV $$", kReconstructionFailed, "ended by signal 11"},
+        ReaderCase{"AbnormalExit", "exit 9", kReconstructionFailed, "exit code 9"},
+        ReaderCase{"Garbage", "yes garbage | head -c 4000 > \"$2\"", kReconstructionFailed, "no hand-off header"},
+        ReaderCase{"OutOfMemory", "exit 6", kCloudTooLarge, "over its memory limit of 2048 MB"},
+        ReaderCase{"OverTime", "exec sleep 60", kCloudTooLarge, "over its time limit of 0.5 s for 100 points"},
+        ReaderCase{"ItsOwnMessage", "echo 'message No triangle faces were found in the mesh.' >&2; exit 2",
+                   "No triangle faces were found in the mesh.", ""}),
+    [](const ::testing::TestParamInfo<ReaderCase>& info) { return std::string(info.param.name); });
+
+TEST(Reconstruction, CancelKillsTheProgramAndKeepsTheModel)
+{
+    TempDir dir;
+    const QByteArray pidFile = QByteArray::fromStdString(dir.path("pid"));
+    FakeReader program("echo $$ > '" + pidFile + "'\necho 'progress 50' >&2\nexec sleep 60",
+                       setReconstructionProgram, HALVORAN_RECONSTRUCT_PATH);
+    fixtures::writeText(dir.path("cloud.asc"), fixtures::ascText(fixtures::spherePoints(100, 1.0f)));
+    MeshModel m = loadedCube();
+    const MeshModel before = m;
+    Progress progress;
+    std::string error;
+    bool loaded = true;
+    std::thread worker([&]() { loaded = loadMesh(m, dir.path("cloud.asc"), &error, &progress); });
+    for (int i = 0; i < 1000 && progress.percent() < 52; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(progress.percent(), 52); // half of the program's 10..95
+    progress.cancel();
+    worker.join();
+    EXPECT_FALSE(loaded);
+    EXPECT_EQ(error, "Load canceled.");
+    fixtures::expectSameState(m, before);
+    QFile pid(QString::fromUtf8(pidFile));
+    ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
+    EXPECT_NE(::kill(pid.readAll().trimmed().toInt(), 0), 0) << "the program outlived the cancel";
 }
 
 } // namespace
