@@ -68,10 +68,8 @@ private slots:
 
     void compareWithoutMeshWarns();
     void compareReloadsOurOwnExport();
-    void compareRefusesFilesWithoutLines();
-    void compareSkipsNonFiniteLines();
-    void compareKeepsTheCompletePartOfATruncatedFile();
-    void compareMissingFileFailsCleanly();
+    void compareFilesNoCadToolWouldWrite_data();
+    void compareFilesNoCadToolWouldWrite();
 
 private:
     QString scanPath_, pyramidPath_;
@@ -266,75 +264,58 @@ void TestMainWindowSectionFiles::compareReloadsOurOwnExport()
     QCOMPARE(int(canvas->comparisonOverlay().size()), expected);
 }
 
-void TestMainWindowSectionFiles::compareRefusesFilesWithoutLines()
+void TestMainWindowSectionFiles::compareFilesNoCadToolWouldWrite_data()
 {
-    load(scanPath_);
-    Section2DWidget* canvas = window_->sectionCanvas();
-    const SectionLines before{QLineF(0, 0, 1, 1)};
-    canvas->setComparisonLines(before);
-
+    QTest::addColumn<QByteArray>("bytes"); // null: no file at all
+    QTest::addColumn<QString>("box");      // the refusal, or empty when it loads
+    QTest::addColumn<QString>("loaded");   // the status when it loads
+    QTest::addColumn<SectionLines>("overlay");
+    const SectionLines kept{QLineF(0, 0, 1, 1)}; // a failed load keeps the old overlay
+    const QString noLines = QStringLiteral("No LINE entities found in DXF.");
     QByteArray garbage(256 * 1024, '\0');
     for (int i = 0; i < garbage.size(); ++i)
         garbage[i] = char((i * 7919 + 13) % 251);
-    QByteArray hugeLine(8 << 20, 'L'); // one 8 MB "line" with no break
-    const QList<QByteArray> files{garbage, hugeLine,
-                                  "0\nSECTION\n2\nENTITIES\n0\nCIRCLE\n8\n0\n10\n1\n20\n1\n30\n0\n40\n2\n0\nENDSEC\n0\nEOF\n",
-                                  QByteArray()};
-    int n = 0;
-    for (const QByteArray& bytes : files) {
-        const QString path = outPath("bad") + QString::number(n++) + QStringLiteral(".dxf");
+    QTest::newRow("garbage") << garbage << noLines << QString() << kept;
+    QTest::newRow("8 MB line") << QByteArray(8 << 20, 'L') << noLines << QString() << kept;
+    QTest::newRow("circle only")
+        << QByteArray("0\nSECTION\n2\nENTITIES\n0\nCIRCLE\n8\n0\n10\n1\n20\n1\n30\n0\n40\n2\n0\nENDSEC\n0\nEOF\n")
+        << noLines << QString() << kept;
+    QTest::newRow("empty") << QByteArray("") << noLines << QString() << kept;
+    QTest::newRow("missing") << QByteArray() << QStringLiteral("Failed to read comparison file.") << QString() << kept;
+    QTest::newRow("all non-finite") << dxfLine("nan", "0", "1", "1") + dxfLine("0", "0", "inf", "1")
+                                    << QStringLiteral("No usable LINE entities in DXF: 2 with non-finite coordinates.")
+                                    << QString() << kept;
+    QTest::newRow("one non-finite") << dxfLine("nan", "0", "1", "1") + dxfLine("1", "2", "3", "4") << QString()
+                                    << QStringLiteral("Comparison overlay loaded: 1 segments (1 with non-finite "
+                                                      "coordinates skipped)")
+                                    << SectionLines{QLineF(1, 2, 3, 4)};
+    QByteArray cut = dxfLine("1", "2", "3", "4") + dxfLine("5", "6", "7", "8");
+    cut.truncate(cut.lastIndexOf("21\n"));
+    QTest::newRow("truncated") << cut << QString() << QStringLiteral("Comparison overlay loaded: 1 segments")
+                               << SectionLines{QLineF(1, 2, 3, 4)};
+}
+
+void TestMainWindowSectionFiles::compareFilesNoCadToolWouldWrite()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, box);
+    QFETCH(QString, loaded);
+    QFETCH(SectionLines, overlay);
+    load(scanPath_);
+    window_->sectionCanvas()->setComparisonLines({QLineF(0, 0, 1, 1)});
+    const QString path = outPath("compare.dxf");
+    if (!bytes.isNull())
         writeFile(path, bytes);
-        env_.set("HALVORAN_AUTOMATION_COMPARE_DXF", QFile::encodeName(path));
-        MessageBoxCatcher boxes;
-        window_->onLoadComparisonSlice();
-        QCOMPARE(boxes.titles, QStringList{QStringLiteral("Compare")});
-        QCOMPARE(boxes.texts, QStringList{QStringLiteral("No LINE entities found in DXF.")});
-        QCOMPARE(canvas->comparisonOverlay(), before); // a failed load keeps the old overlay
-    }
-}
-
-void TestMainWindowSectionFiles::compareSkipsNonFiniteLines()
-{
-    load(scanPath_);
-    const QString path = outPath("nan.dxf");
-    writeFile(path, dxfLine("nan", "0", "1", "1") + dxfLine("0", "0", "inf", "1"));
     env_.set("HALVORAN_AUTOMATION_COMPARE_DXF", QFile::encodeName(path));
-    {
-        MessageBoxCatcher boxes;
-        window_->onLoadComparisonSlice();
-        QCOMPARE(boxes.texts,
-                 QStringList{QStringLiteral("No usable LINE entities in DXF: 2 with non-finite coordinates.")});
-        QVERIFY(window_->sectionCanvas()->comparisonOverlay().isEmpty());
-    }
-    writeFile(path, dxfLine("nan", "0", "1", "1") + dxfLine("1", "2", "3", "4"));
-    window_->onLoadComparisonSlice();
-    QCOMPARE(status(), QStringLiteral("Comparison overlay loaded: 1 segments (1 with non-finite coordinates skipped)"));
-    QCOMPARE(window_->sectionCanvas()->comparisonOverlay(), (SectionLines{QLineF(1, 2, 3, 4)}));
-    // Painting the overlay after such a file must not trip over anything.
-    window_->sectionCanvas()->repaint();
-}
-
-void TestMainWindowSectionFiles::compareKeepsTheCompletePartOfATruncatedFile()
-{
-    load(scanPath_);
-    QByteArray bytes = dxfLine("1", "2", "3", "4") + dxfLine("5", "6", "7", "8");
-    bytes.truncate(bytes.lastIndexOf("21\n"));
-    const QString path = outPath("cut.dxf");
-    writeFile(path, bytes);
-    env_.set("HALVORAN_AUTOMATION_COMPARE_DXF", QFile::encodeName(path));
-    window_->onLoadComparisonSlice();
-    QCOMPARE(status(), QStringLiteral("Comparison overlay loaded: 1 segments"));
-    QCOMPARE(window_->sectionCanvas()->comparisonOverlay(), (SectionLines{QLineF(1, 2, 3, 4)}));
-}
-
-void TestMainWindowSectionFiles::compareMissingFileFailsCleanly()
-{
-    load(scanPath_);
-    env_.set("HALVORAN_AUTOMATION_COMPARE_DXF", QFile::encodeName(outPath("missing.dxf")));
     MessageBoxCatcher boxes;
     window_->onLoadComparisonSlice();
-    QCOMPARE(boxes.titles, QStringList{QStringLiteral("Compare")});
-    QCOMPARE(boxes.texts, QStringList{QStringLiteral("Failed to read comparison file.")});
+    QCOMPARE(boxes.titles, box.isEmpty() ? QStringList() : QStringList{QStringLiteral("Compare")});
+    QCOMPARE(boxes.texts, box.isEmpty() ? QStringList() : QStringList{box});
+    if (!loaded.isEmpty())
+        QCOMPARE(status(), loaded);
+    QCOMPARE(window_->sectionCanvas()->comparisonOverlay(), overlay);
+    // Painting the overlay after such a file must not trip over anything.
+    window_->sectionCanvas()->repaint();
 }
 
 QTEST_MAIN(TestMainWindowSectionFiles)
