@@ -199,20 +199,17 @@ std::vector<Case> corpus()
     Mesh open = fixtures::sphere(5.0f, 2);
     open.faces.resize(open.faces.size() / 2);
     const std::string sample = std::string(HALVORAN_SOURCE_DIR) + "/samples/sample_part.stl";
+    const auto text = [](std::string t) { return [t](const std::string& p) { fixtures::writeText(p, t); }; };
     const auto ply = [](PlyLayout l) {
         return [l](const std::string& p) { fixtures::writeText(p, plyFile(awkward, l)); };
     };
     return {
         {"awkward_binary.stl", [](const std::string& p) { fixtures::writeBinaryStl(p, awkward); }, true},
-        {"awkward_ascii.stl", [](const std::string& p) { fixtures::writeText(p, asciiStl(awkward, "\n", "  ")); },
-         true},
-        {"awkward_crlf_tabs.stl",
-         [](const std::string& p) { fixtures::writeText(p, asciiStl(awkward, "\r\n", "\t \t")); }, true},
+        {"awkward_ascii.stl", text(asciiStl(awkward, "\n", "  ")), true},
+        {"awkward_crlf_tabs.stl", text(asciiStl(awkward, "\r\n", "\t \t")), true},
         {"open_binary.stl", [open](const std::string& p) { fixtures::writeBinaryStl(p, open); }, true},
         {"undercount.stl", [](const std::string& p) { fixtures::writeBinaryStl(p, cube, 5); }, true},
-        {"two_solids.stl",
-         [](const std::string& p) { fixtures::writeText(p, asciiStl(cube, "\n", " ") + asciiStl(awkward, "\n", " ")); },
-         true},
+        {"two_solids.stl", text(asciiStl(cube, "\n", " ") + asciiStl(awkward, "\n", " ")), true},
         {"sample_part.stl", [sample](const std::string& p) { fixtures::writeBytes(p, fixtures::readBytes(sample)); },
          true},
         {"nan.stl",
@@ -223,10 +220,7 @@ std::vector<Case> corpus()
          },
          false},
         {"two_corner_facet.stl",
-         [](const std::string& p) {
-             fixtures::writeText(p, "solid t\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nendloop\n"
-                                    "endfacet\nendsolid t\n");
-         },
+         text("solid t\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nendloop\nendfacet\nendsolid t\n"),
          false},
         {"all_collapsed.stl",
          [](const std::string& p) {
@@ -234,47 +228,29 @@ std::vector<Case> corpus()
          },
          false},
         {"claims_2gb.stl", [](const std::string& p) { fixtures::writeBinaryStl(p, cube, 40000000); }, false},
-        {"awkward.obj", [](const std::string& p) { fixtures::writeText(p, objText(awkward, false)); }, true},
-        {"attributes_crlf.obj", [](const std::string& p) { fixtures::writeText(p, objText(awkward, true, "\r\n")); },
-         true},
+        {"awkward.obj", text(objText(awkward, false)), true},
+        {"attributes_crlf.obj", text(objText(awkward, true, "\r\n")), true},
         {"past_the_end.obj",
-         [](const std::string& p) {
-             fixtures::writeText(p, "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0\nf 1 2 3\nf 1 2 99\nf 0 1 2\nf 2 4 3\n"
-                                    "f 2 4 5\nv 0 0 0\n");
-         },
-         true},
-        {"quads.obj", [](const std::string& p) { fixtures::writeText(p, fixtures::objCubeOfQuads(2.0f)); }, false},
-        {"pentagon.obj",
-         [](const std::string& p) { fixtures::writeText(p, "v 0 0 0\nv 2 0 0\nv 3 1 0\nv 1 3 0\nv -1 1 0\nf 1 2 3 4 5\n"); },
-         false},
-        {"negative.obj", [](const std::string& p) { fixtures::writeText(p, "v 0 0 0\nv 3 0 0\nv 0 4 0\nf -3 -2 -1\n"); },
-         false},
-        {"mixed_forms.obj",
-         [](const std::string& p) { fixtures::writeText(p, "v 0 0 0\nv 3 0 0\nv 0 4 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2//1 3/1/1\n"); },
-         false},
-        {"lines.obj", [](const std::string& p) { fixtures::writeText(p, "v 0 0 0\nv 1 0 0\nv 0 1 0\nl 1 2 3\n"); },
-         false},
+         text("v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0\nf 1 2 3\nf 1 2 99\nf 0 1 2\nf 2 4 3\nf 2 4 5\nv 0 0 0\n"), true},
+        {"quads.obj", text(fixtures::objCubeOfQuads(2.0f)), false},
+        {"pentagon.obj", text("v 0 0 0\nv 2 0 0\nv 3 1 0\nv 1 3 0\nv -1 1 0\nf 1 2 3 4 5\n"), false},
+        {"negative.obj", text("v 0 0 0\nv 3 0 0\nv 0 4 0\nf -3 -2 -1\n"), false},
+        {"mixed_forms.obj", text("v 0 0 0\nv 3 0 0\nv 0 4 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2//1 3/1/1\n"), false},
+        {"lines.obj", text("v 0 0 0\nv 1 0 0\nv 0 1 0\nl 1 2 3\n"), false},
         {"ascii.ply", ply({}), true},
         {"ascii_extras_crlf.ply", ply({"ascii", "float", "uchar", "int", true, "\r\n"}), true},
         {"binary_le.ply", ply({"binary_little_endian"}), true},
         {"binary_le_extras.ply", ply({"binary_little_endian", "float", "int", "int", true}), true},
         {"binary_be_double.ply", ply({"binary_big_endian", "double", "uchar", "uint"}), true},
         {"quads.ply",
-         [](const std::string& p) {
-             fixtures::writeText(p, "ply\nformat ascii 1.0\nelement vertex 4\nproperty float x\nproperty float y\n"
-                                    "property float z\nelement face 1\nproperty list uchar int vertex_indices\n"
-                                    "end_header\n0 0 0\n2 0 0\n2 3 0\n0 3 0\n4 0 1 2 3\n");
-         },
+         text("ply\nformat ascii 1.0\nelement vertex 4\nproperty float x\nproperty float y\nproperty float z\n"
+              "element face 1\nproperty list uchar int vertex_indices\nend_header\n0 0 0\n2 0 0\n2 3 0\n0 3 0\n"
+              "4 0 1 2 3\n"),
          false},
-        {"short.ply",
-         [](const std::string& p) {
-             std::string text = plyFile(cube, {});
-             fixtures::writeText(p, text.substr(0, text.size() - 9));
-         },
-         false},
+        {"short.ply", text(plyFile(cube, {}).substr(0, plyFile(cube, {}).size() - 9)), false},
         {"upper_case.stl",
-         [](const std::string& p) { fixtures::writeText(p, "SOLID x\nFACET NORMAL 0 0 1\nOUTER LOOP\nVERTEX 0 0 0\n"
-                                                           "VERTEX 1 0 0\nVERTEX 0 1 0\nENDLOOP\nENDFACET\nENDSOLID\n"); },
+         text("SOLID x\nFACET NORMAL 0 0 1\nOUTER LOOP\nVERTEX 0 0 0\nVERTEX 1 0 0\nVERTEX 0 1 0\nENDLOOP\nENDFACET\n"
+              "ENDSOLID\n"),
          false},
     };
 }
