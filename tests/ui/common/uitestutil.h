@@ -14,11 +14,20 @@
 #include <QAction>
 #include <QApplication>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 #include <QToolBar>
 #include <QWidget>
+
+// A mouse event sent straight to the widget, without the window system.
+inline void sendMouse(QWidget* widget, QEvent::Type type, const QPointF& pos, Qt::MouseButton button,
+                      Qt::MouseButtons buttons)
+{
+    QMouseEvent event(type, pos, widget->mapToGlobal(pos), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
 
 // The action of a window whose text, mnemonics removed, equals text.
 inline QAction* findAction(QWidget* window, const QString& text)

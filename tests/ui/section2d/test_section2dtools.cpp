@@ -22,13 +22,6 @@
 
 namespace {
 
-void sendMouse(QWidget* widget, QEvent::Type type, const QPoint& pos, Qt::MouseButton button,
-               Qt::MouseButtons buttons)
-{
-    QMouseEvent event(type, QPointF(pos), QPointF(widget->mapToGlobal(pos)), button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(widget, &event);
-}
-
 bool near(const QPointF& a, const QPointF& b, double tolerance)
 {
     return std::abs(a.x() - b.x()) <= tolerance && std::abs(a.y() - b.y()) <= tolerance;

@@ -63,13 +63,6 @@ void sendWheel(QWidget* widget, const QPoint& pos, int delta)
     QApplication::sendEvent(widget, &event);
 }
 
-void sendMouse(QWidget* widget, QEvent::Type type, const QPoint& pos, Qt::MouseButton button,
-               Qt::MouseButtons buttons)
-{
-    QMouseEvent event(type, QPointF(pos), QPointF(widget->mapToGlobal(pos)), button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(widget, &event);
-}
-
 void comparePoints(const QPointF& actual, const QPointF& expected, double tolerance)
 {
     QVERIFY2(std::abs(actual.x() - expected.x()) <= tolerance && std::abs(actual.y() - expected.y()) <= tolerance,

@@ -3,6 +3,7 @@
 #include "ui/view3d/occtmeshview.h"
 
 #include "bench/syntheticscan.h"
+#include "tests/ui/common/uitestutil.h"
 
 #include <QApplication>
 #include <QDir>
@@ -74,12 +75,6 @@ MeshModel scanModel(std::size_t triangles)
 }
 
 QVector3D qv(const Vec3f& v) { return QVector3D(v.x, v.y, v.z); }
-
-void sendMouse(QWidget* w, QEvent::Type type, const QPointF& pos, Qt::MouseButton button, Qt::MouseButtons buttons)
-{
-    QMouseEvent event(type, pos, w->mapToGlobal(pos), button, buttons, Qt::NoModifier);
-    QCoreApplication::sendEvent(w, &event);
-}
 
 void click(QWidget* w, const QPointF& pos)
 {
@@ -440,28 +435,29 @@ private slots:
 
     // --- upload -----------------------------------------------------------------------
 
-    void fiftyThousandTrianglesUploadAtOnce()
+    // Up to 50,000 triangles go up in one frame; beyond, in 50,000-triangle
+    // slices, one per frame, and the CPU copy is freed after the last.
+    void uploadIsSlicedAtFiftyThousand_data()
     {
-        requireGl();
-        view_->setMesh(stripModel(50000));
-        QVERIFY(!view_->isProgressiveUpload());
-        QCOMPARE(view_->readyTriangleCount(), 0);
-        view_->grabFramebuffer();
-        QCOMPARE(view_->readyTriangleCount(), 50000);
-        QVERIFY(!view_->holdsCpuVertexData());
+        QTest::addColumn<int>("triangles");
+        QTest::addColumn<QList<int>>("readyAfterFrames");
+        QTest::newRow("50000") << 50000 << QList<int>{50000};
+        QTest::newRow("50001") << 50001 << QList<int>{50000, 50001};
     }
 
-    void oneMoreTriangleUploadsOverTwoFrames()
+    void uploadIsSlicedAtFiftyThousand()
     {
+        QFETCH(int, triangles);
+        QFETCH(QList<int>, readyAfterFrames);
         requireGl();
-        view_->setMesh(stripModel(50001));
-        QVERIFY(view_->isProgressiveUpload());
-        view_->grabFramebuffer();
-        QCOMPARE(view_->readyTriangleCount(), 50000);
-        QVERIFY(view_->holdsCpuVertexData());
-        view_->grabFramebuffer();
-        QCOMPARE(view_->readyTriangleCount(), 50001);
-        QVERIFY(!view_->holdsCpuVertexData());
+        view_->setMesh(stripModel(triangles));
+        QCOMPARE(view_->isProgressiveUpload(), readyAfterFrames.size() > 1);
+        QCOMPARE(view_->readyTriangleCount(), 0);
+        for (int i = 0; i < readyAfterFrames.size(); ++i) {
+            view_->grabFramebuffer();
+            QCOMPARE(view_->readyTriangleCount(), readyAfterFrames[i]);
+            QCOMPARE(view_->holdsCpuVertexData(), i + 1 < readyAfterFrames.size());
+        }
     }
 
     // --- image ------------------------------------------------------------------------
