@@ -119,14 +119,8 @@ void TestMainWindowExport::annotationsAloneExport()
         {annotation("point_label", {QPointF(1234567.0, -2.5)}, true, QStringLiteral("(1234567.00, -2.50)"))});
     window_->onExportDxf();
     QCOMPARE(status(), QStringLiteral("Exported DXF: %1").arg(defaultPath()));
-    QFile file(defaultPath());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
-    // Six significant digits, like printf("%g"); no HEADER section.
-    QVERIFY(bytes.contains("0\nPOINT\n8\nMEASURE\n10\n1.23457e+06\n20\n-2.5\n30\n0\n"));
-    QVERIFY(bytes.startsWith("0\nSECTION\n2\nENTITIES\n"));
-    QVERIFY(bytes.endsWith("0\nENDSEC\n0\nEOF\n"));
-
+    // The number format and file frame are test_dxfwriter.cpp's; here what a
+    // CAD reader makes of the window's file.
     const QJsonObject summary = readDxfSummary(defaultPath());
     QCOMPARE(count(summary, "POINT/MEASURE"), 1);
     QCOMPARE(count(summary, "TEXT/MEASURE"), 1);

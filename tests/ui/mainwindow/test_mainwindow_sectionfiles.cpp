@@ -58,7 +58,6 @@ private slots:
     void cleanup() { closeWindow(); }
 
     void svgSectionWithErasedKeptAndAnnotations();
-    void svgFlipsYInTheViewBox();
     void svgNothingVisibleWarns();
 
     void stackWithoutMeshWarns();
@@ -118,24 +117,6 @@ void TestMainWindowSectionFiles::svgSectionWithErasedKeptAndAnnotations()
         ++checked;
     }
     QCOMPARE(checked, int(lines.size()) - 3);
-}
-
-void TestMainWindowSectionFiles::svgFlipsYInTheViewBox()
-{
-    window_->sectionCanvas()->setAnnotations({annotation("line", {QPointF(-2, 3), QPointF(8, 13)}),
-                                              annotation("point_label", {QPointF(0, 20)}, false, QStringLiteral("A"))});
-    window_->onExportSvg();
-    const QJsonObject svg = readSvgSummary(outPath("section.svg"));
-    // x -2..8, section y 3..20: the top of the picture is SVG y -20.
-    QCOMPARE(svg.value(QStringLiteral("viewBox")).toString(), QStringLiteral("-2 -20 10 17"));
-    const QJsonArray elements = svg.value(QStringLiteral("elements")).toArray();
-    QCOMPARE(elements.size(), 3); // line (unlabelled: no text), marker, text
-    QCOMPARE(elements[0].toObject().value(QStringLiteral("attrib")).toObject().value(QStringLiteral("y2")).toString(),
-             QStringLiteral("-13"));
-    const QJsonObject text = elements[2].toObject();
-    QCOMPARE(text.value(QStringLiteral("text")).toString(), QStringLiteral("A"));
-    QCOMPARE(text.value(QStringLiteral("attrib")).toObject().value(QStringLiteral("font-size")).toString(),
-             QStringLiteral("2.5"));
 }
 
 void TestMainWindowSectionFiles::svgNothingVisibleWarns()
