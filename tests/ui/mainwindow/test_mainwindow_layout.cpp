@@ -1,25 +1,16 @@
 // The window at common screen sizes: at the default splitter position every
 // toolbar entry and every control of the current page is shown whole, inside
 // the window, enabled once a scan is loaded, and is what a click there hits.
-#include "ui/mainwindow/mainwindow.h"
-
-#include "tests/ui/common/uitestutil.h"
+#include "tests/ui/common/windowtest.h"
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QDir>
 #include <QSlider>
-#include <QStatusBar>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QToolBar>
 
-#include <memory>
-
 namespace {
-
-constexpr int kLoadTimeoutMs = 60000;
 
 // A maximised window: the screen less ~60 px of title bar and panel.
 struct ScreenCase {
@@ -62,18 +53,18 @@ QString describe(QWidget* w)
 
 } // namespace
 
-class TestMainWindowLayout : public QObject {
+class TestMainWindowLayout : public WindowTest {
     Q_OBJECT
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(dir_.isValid());
-        scanPath_ = dir_.filePath(QStringLiteral("scan.stl"));
-        QVERIFY(writeSyntheticStl(scanPath_, 6000) > 0);
+        writeScan(scanPath_, "scan.stl", 6000);
         shotDir_ = QDir::current().absoluteFilePath(QStringLiteral("screenshots"));
         QVERIFY(QDir().mkpath(shotDir_));
     }
+
+    void cleanup() { closeWindow(); }
 
     void everyEntryShownAtScreenSizes_data()
     {
@@ -85,13 +76,9 @@ private slots:
     void everyEntryShownAtScreenSizes()
     {
         QFETCH(QSize, size);
-        MainWindow window;
-        window.resize(size);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        window.beginAsyncLoad(scanPath_);
-        QTRY_VERIFY_WITH_TIMEOUT(!window.isLoadInProgress(), kLoadTimeoutMs);
-        QVERIFY(window.model().hasMesh());
+        openWindow(false, size);
+        load(scanPath_);
+        MainWindow& window = *window_;
         QCOMPARE(window.size(), size);
 
         auto* mode = window.findChild<QComboBox*>(QStringLiteral("modeCombo"));
@@ -153,7 +140,6 @@ private:
         }
     }
 
-    QTemporaryDir dir_;
     QString scanPath_;
     QString shotDir_;
 };
