@@ -165,7 +165,7 @@ void MeshModel::applyRotation(const Rotation3& rotation)
     bumpGeometryRevision();
 }
 
-bool MeshModel::autoAlignOnImport(std::string* message, Progress* progress)
+bool MeshModel::autoAlignOnImport(std::string* message, Progress* progress, bool rebuildCaches)
 {
     if (vertices.empty() || faces.empty()) {
         setMessage(message, "No mesh loaded.");
@@ -193,7 +193,8 @@ bool MeshModel::autoAlignOnImport(std::string* message, Progress* progress)
     const Vec3f c = centroid();
     for (Vec3f& v : vertices.edit())
         v = v - c;
-    updateCaches();
+    if (rebuildCaches)
+        updateCaches();
     bumpGeometryRevision();
     return true;
 }

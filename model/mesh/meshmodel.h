@@ -86,8 +86,10 @@ public:
 
     // --- bounding-box alignment ----------------------------------------------------
     // Cancel (checked once the pose is found) returns false with
-    // "Alignment canceled." and leaves the model unchanged.
-    bool autoAlignOnImport(std::string* message = nullptr, Progress* progress = nullptr);
+    // "Alignment canceled." and leaves the model unchanged. Without
+    // rebuildCaches the caller runs updateCaches itself (the render mesh is
+    // stale until then), for example beside other work on a copy.
+    bool autoAlignOnImport(std::string* message = nullptr, Progress* progress = nullptr, bool rebuildCaches = true);
     bool computeObbAlignment(Rotation3* rotation, std::string* message = nullptr) const;
     void computePrincipalAxes(Rotation3* rotation, QVector3D* centroidOut = nullptr, QVector3D* majorAxis = nullptr,
                               QVector3D* minorAxis = nullptr) const;
