@@ -42,7 +42,7 @@ const Prepared& prepared()
         p = std::make_unique<Prepared>();
         std::vector<Vec3f> v;
         std::vector<Triangle> f;
-        decimateForDrawing(scan().vertices.vec(), scan().faces.vec(), defaultOptions().decimation,
+        decimateForDrawing(scan().vertices.vec(), scan().faces.vec(), defaultOptions().decimation, DrawingView::Top,
                            ProgressStage(nullptr, 0, 100), v, f);
         smoothForDrawing(SharedArray<Vec3f>(std::move(v)), SharedArray<Triangle>(std::move(f)), defaultOptions(),
                          ProgressStage(nullptr, 0, 100), p->vertices, p->faces);
@@ -78,7 +78,7 @@ void BM_DrawingDecimate(benchmark::State& state)
     std::vector<Vec3f> v;
     std::vector<Triangle> f;
     for (auto _ : state)
-        decimateForDrawing(scan().vertices.vec(), scan().faces.vec(), defaultOptions().decimation,
+        decimateForDrawing(scan().vertices.vec(), scan().faces.vec(), defaultOptions().decimation, DrawingView::Top,
                            ProgressStage(nullptr, 0, 100), v, f);
     state.counters["triangles_out"] = double(f.size());
 }
@@ -123,6 +123,6 @@ void BM_DrawingCancel(benchmark::State& state)
         benchmark::DoNotOptimize(model.computeDrawingEdges(options, &progress).size());
     });
 }
-BENCHMARK(BM_DrawingCancel)->ArgName("cancel_ms")->Arg(100)->Arg(600)->Arg(1000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_DrawingCancel)->ArgName("cancel_ms")->Arg(100)->Arg(300)->Arg(600)->Arg(1000)->Arg(1300)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace

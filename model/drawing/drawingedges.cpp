@@ -76,7 +76,7 @@ DrawingProjection drawingProjection(DrawingView view)
 }
 
 DrawingDepthGrid::DrawingDepthGrid(const std::vector<Vec3f>& vertices, const std::vector<Triangle>& faces,
-                                   const DrawingProjection& projection)
+                                   const DrawingProjection& projection, const ProgressStage& stage)
     : projection_(projection)
 {
     float minU = std::numeric_limits<float>::max(), minV = minU;
@@ -105,7 +105,10 @@ DrawingDepthGrid::DrawingDepthGrid(const std::vector<Vec3f>& vertices, const std
     cells_.assign(static_cast<std::size_t>(columns_) * rows_, kEmptyCell);
 
     const std::size_t n = vertices.size();
-    for (const Triangle& t : faces) {
+    for (std::size_t f = 0; f < faces.size(); ++f) {
+        if (f % kProgressPollInterval == 0 && stage.canceled())
+            return;
+        const Triangle& t = faces[f];
         if (t[0] >= n || t[1] >= n || t[2] >= n)
             continue;
         const Vec3f& a = vertices[t[0]];
@@ -179,7 +182,7 @@ bool DrawingDepthGrid::isEdgeVisible(const Vec3f& a, const Vec3f& b, float toler
 }
 
 std::vector<DrawingEdge2D> extractDrawingEdges(const std::vector<Vec3f>& vertices, const std::vector<Triangle>& faces,
-                                               const DrawingOptions& options)
+                                               const DrawingOptions& options, const ProgressStage& stage)
 {
     if (vertices.empty() || faces.empty())
         return {};
@@ -206,7 +209,17 @@ std::vector<DrawingEdge2D> extractDrawingEdges(const std::vector<Vec3f>& vertice
     // The depth grid and the edge map are independent: the grid is built on
     // a second thread meanwhile.
     std::unique_ptr<DrawingDepthGrid> depthGrid;
-    std::thread gridBuilder([&]() { depthGrid = std::make_unique<DrawingDepthGrid>(vertices, faces, projection); });
+    std::thread gridBuilder(
+        [&]() { depthGrid = std::make_unique<DrawingDepthGrid>(vertices, faces, projection, stage); });
+    // Every return below waits for the grid first (it stops on cancel too).
+    struct JoinOnExit {
+        std::thread& thread;
+        ~JoinOnExit()
+        {
+            if (thread.joinable())
+                thread.join();
+        }
+    } joinGrid{gridBuilder};
 
     std::vector<DrawingEdge2D> edges;
     // Silhouettes are always drawn, so every call classifies.
@@ -223,6 +236,8 @@ std::vector<DrawingEdge2D> extractDrawingEdges(const std::vector<Vec3f>& vertice
         std::vector<HalfEdge> halfEdges;
         halfEdges.reserve(faces.size() * 3);
         for (std::uint32_t f = 0; f < faces.size(); ++f) {
+            if (f % kProgressPollInterval == 0 && stage.canceled())
+                return {};
             const Triangle& t = faces[f];
             if (t[0] >= n || t[1] >= n || t[2] >= n)
                 continue;
@@ -258,13 +273,20 @@ std::vector<DrawingEdge2D> extractDrawingEdges(const std::vector<Vec3f>& vertice
             std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
             for (const HalfEdge& h : halfEdges)
                 sorted[fill[h.key >> 32]++] = h;
-            for (std::size_t v = 0; v < n; ++v)
+            if (stage.canceled())
+                return {};
+            for (std::size_t v = 0; v < n; ++v) {
+                if (v % kProgressPollInterval == 0 && stage.canceled())
+                    return {};
                 for (std::uint32_t i = start[v] + 1; i < start[v + 1]; ++i)
                     for (std::uint32_t j = i; j > start[v] && sorted[j - 1].key > sorted[j].key; --j)
                         std::swap(sorted[j - 1], sorted[j]);
+            }
             halfEdges.swap(sorted);
         }
         gridBuilder.join();
+        if (!stage.step(40, 100))
+            return {};
         const DrawingDepthGrid& grid = *depthGrid;
 
         const float c = std::cos(std::clamp(options.featureAngle, 0.0f, 180.0f) * 3.14159265358979f / 180.0f);
@@ -290,7 +312,9 @@ std::vector<DrawingEdge2D> extractDrawingEdges(const std::vector<Vec3f>& vertice
             return d > kFacingEpsilon ? 1 : (d < -kFacingEpsilon || dot(normals[f], normals[f]) > 0.5f ? -1 : 0);
         };
 
-        for (std::size_t i = 0; i < halfEdges.size();) {
+        for (std::size_t i = 0, groups = 0; i < halfEdges.size(); ++groups) {
+            if (groups % kProgressPollInterval == 0 && !stage.step(40 + 40 * i / halfEdges.size(), 100))
+                return {};
             std::size_t j = i + 1;
             while (j < halfEdges.size() && halfEdges[j].key == halfEdges[i].key)
                 ++j;
@@ -321,11 +345,22 @@ std::vector<DrawingEdge2D> extractDrawingEdges(const std::vector<Vec3f>& vertice
         }
     }
 
+    // The clean-up works on edges, far fewer than triangles: a check
+    // between its steps is enough.
     const float join = 0.015f * diagonal;
+    if (!stage.step(80, 100))
+        return {};
     edges = filterDrawingClutter(edges, diagonal, options);
-
+    if (!stage.step(85, 100))
+        return {};
     edges = dedupeDrawingEdges(edges, 0.75f * join);
     edges = dropCoveredDrawingEdges(edges, 0.25f * join);
+    if (!stage.step(90, 100))
+        return {};
     edges = chainAndSimplifyDrawingEdges(edges, join, options.simplifyTolerance * diagonal);
-    return dedupeDrawingEdges(edges, 0.5f * join);
+    edges = dedupeDrawingEdges(edges, 0.5f * join);
+    if (stage.canceled())
+        return {};
+    stage.finish();
+    return edges;
 }

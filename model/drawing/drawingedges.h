@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/common/progress.h"
 #include "model/mesh/meshmodel.h"
 #include "model/mesh/meshtypes.h"
 
@@ -74,8 +75,9 @@ DrawingProjection drawingProjection(DrawingView view);
 // Largest depth per cell of the projected triangles.
 class DrawingDepthGrid {
 public:
+    // Stops rasterising once stage is cancelled; the grid is then partial.
     DrawingDepthGrid(const std::vector<Vec3f>& vertices, const std::vector<Triangle>& faces,
-                     const DrawingProjection& projection);
+                     const DrawingProjection& projection, const ProgressStage& stage = ProgressStage(nullptr, 0, 100));
 
     int columns() const { return columns_; }
     int rows() const { return rows_; }
@@ -99,6 +101,7 @@ private:
 
 // Steps after the VTK smoothing and decimation: depth grid, classification,
 // clean-up (drawingcleanup.h). Triangles with repeated or out-of-range
-// indices and non-finite vertices are skipped.
+// indices and non-finite vertices are skipped. Empty when cancelled.
 std::vector<DrawingEdge2D> extractDrawingEdges(const std::vector<Vec3f>& vertices, const std::vector<Triangle>& faces,
-                                               const DrawingOptions& options);
+                                               const DrawingOptions& options,
+                                               const ProgressStage& stage = ProgressStage(nullptr, 0, 100));

@@ -26,10 +26,12 @@ std::size_t drawingDecimationTarget(std::size_t triangles, float reduction);
 // Quadric edge collapse towards drawingDecimationTarget, keeping open
 // borders in place and stopping where the error would pass
 // kDrawingDecimationError; the result without unused vertices goes to
-// outVertices and outFaces. Triangles with out-of-range indices are
-// skipped. False when cancelled.
+// outVertices and outFaces. Large meshes go in spatial chunks cut along the
+// view direction, so cancel takes effect between chunks. Triangles with
+// out-of-range indices are skipped. False when cancelled.
 bool decimateForDrawing(const std::vector<Vec3f>& vertices, const std::vector<Triangle>& faces, float reduction,
-                        const ProgressStage& stage, std::vector<Vec3f>& outVertices, std::vector<Triangle>& outFaces);
+                        DrawingView view, const ProgressStage& stage, std::vector<Vec3f>& outVertices,
+                        std::vector<Triangle>& outFaces);
 
 // Laplacian smoothing that keeps creases and borders (VTK's smoothing filter
 // with the options' iterations, relaxation and feature angle) into

@@ -267,7 +267,7 @@ TEST(DrawingEdges, SphereFromTheTopIsOneSilhouetteLoop)
     for (const auto& e : edges)
         EXPECT_LE(std::hypot(e.x1, e.y1), 10.05f);
 
-    // A fine sphere goes through the decimation in two halves cut across
+    // A fine sphere goes through the decimation in chunks whose cuts cross
     // the outline: no seam, crease or fold shows, and the outline is there
     // (the decimation may open a gap of a few cells in it).
     const Mesh fine = sphere(10.0f, 720, 300);
