@@ -1,12 +1,16 @@
 #pragma once
 // What every window test sets up: a shown, exposed MainWindow, the
 // automation environment (restored however a test ends) and the load wait.
+#include "model/section/sectionrequest.h"
 #include "ui/mainwindow/mainwindow.h"
 #include "tests/ui/common/uitestutil.h"
 
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QProcess>
 #include <QProgressDialog>
+#include <QSlider>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -42,6 +46,20 @@ private:
     };
     std::vector<Saved> saved_;
 };
+
+// The section the window should show for its current controls, computed apart.
+inline SectionLines expectedSection(const MainWindow& window)
+{
+    SectionRequest request;
+    request.axis = axisFromIndex(window.findChild<QComboBox*>(QStringLiteral("sliceAxisCombo"))->currentIndex());
+    request.position = float(window.findChild<QDoubleSpinBox*>(QStringLiteral("sliceExactSpin"))->value());
+    request.bandThickness = float(window.findChild<QDoubleSpinBox*>(QStringLiteral("bandThicknessSpin"))->value());
+    request.keepRatio = float(window.findChild<QSlider*>(QStringLiteral("keepRatioSlider"))->value()) / 100.0f;
+    request.smoothStrength = window.findChild<QSlider*>(QStringLiteral("smooth2DSlider"))->value();
+    request.smoothAndChain = true;
+    MeshModel copy = window.model();
+    return computeSectionLines(copy, request);
+}
 
 // Base of the window test classes; each adds Q_OBJECT and its own slots.
 class WindowTest : public QObject {

@@ -1,7 +1,6 @@
 // Alignment commands through the window: pick-and-arrow alignment, arrows
 // without a pick, flips, the X/Y swap, fine tune, reset, undo and redo, and
 // the section that follows every change.
-#include "model/section/sectionrequest.h"
 #include "ui/view3d/occtmeshview.h"
 #include "tests/ui/common/windowtest.h"
 
@@ -14,20 +13,6 @@
 #include <vector>
 
 namespace {
-
-// The section the window should show for its current controls, computed apart.
-SectionLines expectedSection(const MainWindow& window)
-{
-    SectionRequest request;
-    request.axis = axisFromIndex(window.findChild<QComboBox*>(QStringLiteral("sliceAxisCombo"))->currentIndex());
-    request.position = float(window.findChild<QDoubleSpinBox*>(QStringLiteral("sliceExactSpin"))->value());
-    request.bandThickness = float(window.findChild<QDoubleSpinBox*>(QStringLiteral("bandThicknessSpin"))->value());
-    request.keepRatio = float(window.findChild<QSlider*>(QStringLiteral("keepRatioSlider"))->value()) / 100.0f;
-    request.smoothStrength = window.findChild<QSlider*>(QStringLiteral("smooth2DSlider"))->value();
-    request.smoothAndChain = true;
-    MeshModel copy = window.model();
-    return computeSectionLines(copy, request);
-}
 
 std::vector<Vec3f> verticesOf(const MainWindow& w)
 {

@@ -72,10 +72,7 @@ private slots:
     void smokeTestLoadsThroughOpenCommand();
 
 private:
-    QString label(const char* name) const
-    {
-        return window_->findChild<QLabel*>(QString::fromLatin1(name))->text();
-    }
+    QString label(const char* name) const { return child<QLabel>(name)->text(); }
     void expectMeshCommandsEnabled(bool enabled)
     {
         for (const QString& text : kMeshCommands)

@@ -1,7 +1,6 @@
 // The window's section refresh: synchronous refreshes with their cache, and
 // the debounced background path during slider drags.
 #include "model/align/planeframe.h"
-#include "model/section/sectionrequest.h"
 #include "ui/section2d/section2dwidget.h"
 #include "tests/ui/common/windowtest.h"
 
@@ -15,24 +14,6 @@
 
 #include <algorithm>
 #include <cmath>
-
-namespace {
-
-// What the window should show for its current controls, computed apart.
-SectionLines expectedSection(const MainWindow& window, bool smooth)
-{
-    SectionRequest request;
-    request.axis = axisFromIndex(window.findChild<QComboBox*>(QStringLiteral("sliceAxisCombo"))->currentIndex());
-    request.position = float(window.findChild<QDoubleSpinBox*>(QStringLiteral("sliceExactSpin"))->value());
-    request.bandThickness = float(window.findChild<QDoubleSpinBox*>(QStringLiteral("bandThicknessSpin"))->value());
-    request.keepRatio = float(window.findChild<QSlider*>(QStringLiteral("keepRatioSlider"))->value()) / 100.0f;
-    request.smoothStrength = window.findChild<QSlider*>(QStringLiteral("smooth2DSlider"))->value();
-    request.smoothAndChain = smooth;
-    MeshModel copy = window.model();
-    return computeSectionLines(copy, request);
-}
-
-} // namespace
 
 class TestMainWindowSlice : public WindowTest {
     Q_OBJECT
@@ -78,7 +59,7 @@ void TestMainWindowSlice::loadShowsTheMiddleSection()
     QCOMPARE(slider_->value(), 500);
     QVERIFY(std::abs(exact_->value() - axisMiddle(2)) < 0.01);
     QVERIFY(!window_->sectionLines().isEmpty());
-    QCOMPARE(window_->sectionLines(), expectedSection(*window_, true));
+    QCOMPARE(window_->sectionLines(), expectedSection(*window_));
     // The canvas shows what the window holds.
     QCOMPARE(window_->sectionCanvas()->sectionLines(), window_->sectionLines());
 }
@@ -93,7 +74,7 @@ void TestMainWindowSlice::axisChangeRecentresAndRefreshesAtOnce()
     // The box shows two decimals, so its range is the bounds rounded.
     QVERIFY(std::abs(exact_->minimum() - double(window_->model().boundsMin()[0])) <= 0.005);
     QCOMPARE(slider_->value(), 500);
-    const SectionLines expected = expectedSection(*window_, true);
+    const SectionLines expected = expectedSection(*window_);
     QCOMPARE(window_->sectionLines(), expected);
     QCOMPARE(status(), QStringLiteral("Slice at X=%1: %2 vectors").arg(exact_->value(), 0, 'f', 2).arg(expected.size()));
 }
@@ -125,7 +106,7 @@ void TestMainWindowSlice::unchangedInputsHitTheCache()
     // A changed band thickness recomputes.
     window_->findChild<QDoubleSpinBox*>(QStringLiteral("bandThicknessSpin"))->setValue(0.5);
     QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("Slice complete")), 10000);
-    QCOMPARE(window_->sectionLines(), expectedSection(*window_, true));
+    QCOMPARE(window_->sectionLines(), expectedSection(*window_));
 }
 
 void TestMainWindowSlice::burstOfMovesStartsOneTask()
@@ -135,7 +116,7 @@ void TestMainWindowSlice::burstOfMovesStartsOneTask()
         slider_->setValue(v); // no event processing between moves, as in a fast drag
     QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("Slice complete")), 10000);
     QCOMPARE(window_->sliceTasksStarted(), before + 1);
-    QCOMPARE(window_->sectionLines(), expectedSection(*window_, true));
+    QCOMPARE(window_->sectionLines(), expectedSection(*window_));
 }
 
 void TestMainWindowSlice::movesDuringATaskGiveOneFollowUpWithTheFinalPosition()
@@ -168,7 +149,7 @@ void TestMainWindowSlice::movesDuringATaskGiveOneFollowUpWithTheFinalPosition()
     QCOMPARE(window_->sliceTasksStarted(), before + 2);
     QCOMPARE(slider_->value(), 700);
     // The stale first result (position 200) was dropped; the shown lines are the final position's.
-    QCOMPARE(window_->sectionLines(), expectedSection(*window_, true));
+    QCOMPARE(window_->sectionLines(), expectedSection(*window_));
 }
 
 void TestMainWindowSlice::drawingModeSuppressesRefresh()
@@ -180,7 +161,7 @@ void TestMainWindowSlice::drawingModeSuppressesRefresh()
     QCOMPARE(window_->sectionLines(), before);
     // Back on the section page the new axis is cut.
     mode->setCurrentIndex(0);
-    QCOMPARE(window_->sectionLines(), expectedSection(*window_, true));
+    QCOMPARE(window_->sectionLines(), expectedSection(*window_));
 }
 
 void TestMainWindowSlice::surfacePlaneReplacesTheAxisSlice()
@@ -234,7 +215,7 @@ void TestMainWindowSlice::surfacePlaneReplacesTheAxisSlice()
     QCOMPARE(status(), QStringLiteral("Surface CAD plane cleared. Restored axis slice mode."));
     QCOMPARE(window_->modeText(), QStringLiteral("Axis Slice"));
     QVERIFY(!clear->isEnabled());
-    QCOMPARE(window_->sectionLines(), expectedSection(*window_, true));
+    QCOMPARE(window_->sectionLines(), expectedSection(*window_));
     window_->onClearSurfaceBuildPlane();
     QCOMPARE(status(), QStringLiteral("Surface CAD plane is already cleared."));
 
@@ -244,7 +225,7 @@ void TestMainWindowSlice::surfacePlaneReplacesTheAxisSlice()
     slider_->setValue(300);
     QVERIFY(!clear->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("Slice complete")), 10000);
-    QCOMPARE(window_->sectionLines(), expectedSection(*window_, true));
+    QCOMPARE(window_->sectionLines(), expectedSection(*window_));
 }
 
 // Not a check: leaves a picture of the loaded window next to the test binary
