@@ -1,15 +1,8 @@
 #include "model/drawing/drawingpipeline.h"
 
-#include "model/mesh/polydata.h"
-#include "model/mesh/vtkprogress.h"
+#include "model/drawing/drawingsmoothing.h"
 
 #include <meshoptimizer.h>
-#include <vtkCellArray.h>
-#include <vtkCellArrayIterator.h>
-#include <vtkPoints.h>
-#include <vtkPolyData.h>
-#include <vtkSmartPointer.h>
-#include <vtkSmoothPolyDataFilter.h>
 
 #include <algorithm>
 #include <array>
@@ -25,31 +18,6 @@ namespace {
 // triangles along a cut that crosses the outline can open gaps in it: at
 // half this size the fine ball of SphereFromTheTopIsOneSilhouetteLoop does.
 constexpr std::size_t kDecimationChunkTriangles = 1u << 17;
-
-bool readBack(vtkPolyData* poly, std::vector<Vec3f>& vertices, std::vector<Triangle>& faces)
-{
-    if (!poly || !poly->GetPoints() || !poly->GetPolys())
-        return false;
-    const vtkIdType pointCount = poly->GetNumberOfPoints();
-    vertices.resize(static_cast<std::size_t>(pointCount));
-    for (vtkIdType i = 0; i < pointCount; ++i) {
-        double p[3];
-        poly->GetPoint(i, p);
-        vertices[static_cast<std::size_t>(i)] = Vec3f(float(p[0]), float(p[1]), float(p[2]));
-    }
-    faces.clear();
-    faces.reserve(static_cast<std::size_t>(poly->GetPolys()->GetNumberOfCells()));
-    auto it = vtkSmartPointer<vtkCellArrayIterator>::Take(poly->GetPolys()->NewIterator());
-    for (it->GoToFirstCell(); !it->IsDoneWithTraversal(); it->GoToNextCell()) {
-        vtkIdType n = 0;
-        const vtkIdType* ids = nullptr;
-        it->GetCurrentCell(n, ids);
-        // Fan anything bigger than a triangle; the filter keeps triangles.
-        for (vtkIdType k = 1; k + 1 < n; ++k)
-            faces.emplace_back(std::uint32_t(ids[0]), std::uint32_t(ids[k]), std::uint32_t(ids[k + 1]));
-    }
-    return !vertices.empty() && !faces.empty();
-}
 
 // Largest side of the box around the points; the simplifier measures its
 // error relative to this.
@@ -254,22 +222,12 @@ bool smoothForDrawing(const SharedArray<Vec3f>& vertices, const SharedArray<Tria
                       const DrawingOptions& options, const ProgressStage& stage, std::vector<Vec3f>& outVertices,
                       std::vector<Triangle>& outFaces)
 {
-    vtkSmartPointer<vtkPolyData> poly = toPolyData(vertices, faces);
-    if (!poly || stage.canceled())
-        return false;
-    auto smooth = vtkSmartPointer<vtkSmoothPolyDataFilter>::New();
-    smooth->SetInputData(poly);
-    smooth->SetNumberOfIterations(std::max(options.smoothIterations, 0));
-    smooth->SetRelaxationFactor(options.smoothRelaxation);
-    smooth->FeatureEdgeSmoothingOn();
-    smooth->SetFeatureAngle(options.featureAngle);
-    smooth->BoundarySmoothingOff();
-    smooth->SetEdgeAngle(options.featureAngle);
-    watchVtkProgress(smooth, stage);
-    smooth->Update();
-    if (stage.canceled())
-        return false;
-    return readBack(smooth->GetOutput(), outVertices, outFaces);
+    CreaseSmoothing settings;
+    settings.iterations = options.smoothIterations;
+    settings.relaxation = options.smoothRelaxation;
+    settings.featureAngle = options.featureAngle;
+    settings.edgeAngle = options.featureAngle;
+    return smoothKeepingCreases(vertices.vec(), faces.vec(), settings, stage, outVertices, outFaces);
 }
 
 std::vector<MeshModel::DrawingEdge2D> MeshModel::computeDrawingEdges(const DrawingOptions& options,

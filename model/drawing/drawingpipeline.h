@@ -33,10 +33,9 @@ bool decimateForDrawing(const std::vector<Vec3f>& vertices, const std::vector<Tr
                         DrawingView view, const ProgressStage& stage, std::vector<Vec3f>& outVertices,
                         std::vector<Triangle>& outFaces);
 
-// Laplacian smoothing that keeps creases and borders (VTK's smoothing filter
-// with the options' iterations, relaxation and feature angle) into
-// outVertices and outFaces. False when cancelled or the filter's output
-// cannot be read back.
+// Laplacian smoothing that keeps creases and borders
+// (smoothKeepingCreases with the options' iterations, relaxation and feature
+// angle) into outVertices and outFaces. False when cancelled.
 bool smoothForDrawing(const SharedArray<Vec3f>& vertices, const SharedArray<Triangle>& faces,
                       const DrawingOptions& options, const ProgressStage& stage, std::vector<Vec3f>& outVertices,
                       std::vector<Triangle>& outFaces);
