@@ -57,7 +57,8 @@ public:
         bool success = false;
         QString errorMessage;
         QString filePath;
-        std::shared_ptr<MeshModel> mesh;
+        std::shared_ptr<MeshModel> mesh; // already auto-aligned, caches built
+        std::string alignmentFallback;   // why the box pose was not used; empty when it was
         qint32 requestId = 0;
     };
 

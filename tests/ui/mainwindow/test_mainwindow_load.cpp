@@ -1,6 +1,7 @@
 // Loading a scan: the worker load, the hand-back, failures, cancel, the
 // one-operation rule and the trace lines in the runtime log.
 #include "app/runtimelog.h"
+#include "io/meshload.h"
 #include "io/stepimport.h"
 #include "tests/core/fixtures/fakeprogram.h"
 #include "ui/section2d/section2dwidget.h"
@@ -123,6 +124,13 @@ void TestMainWindowLoad::loadInstallsAlignedMesh()
     const MeshModel& model = window_->model();
     QVERIFY(model.hasMesh());
     QCOMPARE(model.faces.size(), triangles_);
+    // The load task aligned it: exactly the core's load and import pose.
+    MeshModel expected;
+    QVERIFY(loadMesh(expected, scanPath_.toStdString()));
+    QVERIFY(expected.autoAlignOnImport());
+    QVERIFY(model.vertices == expected.vertices);
+    QVERIFY(model.faces == expected.faces);
+    QVERIFY(model.displayVertices == expected.displayVertices);
     const QString vertices = QString::number(model.vertices.size());
     const QString faces = QString::number(model.faces.size());
     QCOMPARE(status(), QStringLiteral("Loaded scan.stl (%1 vertices, render %2 faces) - auto-aligned (minimum OBB)")
@@ -364,17 +372,18 @@ void TestMainWindowLoad::loadTraceReachesRuntimeLog()
         if (at > 0)
             traces << line.mid(at + 20);
     }
-    // The reader says which way it read the file, then the load steps follow.
+    // The reader says which way it read the file; the load task aligns, then
+    // the window installs the aligned mesh.
     QVERIFY(!traces.isEmpty());
     QVERIFY2(traces.first().startsWith(QStringLiteral("native reader: ")), qPrintable(traces.first()));
     traces.removeFirst();
     const MeshModel& model = window_->model();
     QCOMPARE(traces, (QStringList{
+                         "step 1: autoAlignOnImport...",
+                         "step 2: autoAlign done",
                          QStringLiteral("mesh assigned, verts=%1 faces=%2 displayVerts=%1 displayFaces=%2")
                              .arg(model.vertices.size())
                              .arg(model.faces.size()),
-                         "step 1: autoAlignOnImport...",
-                         "step 2: autoAlign done",
                          "step 3: updateSliceBounds...",
                          "step 4: staying in current view mode...",
                          "step 5: wireExportModeCombo...",
