@@ -4,6 +4,7 @@
 #include "io/pointcloud.h"
 
 #include "io/meshimport.h"
+#include "io/reconstructionfield.h"
 #include "io/vtkmessages.h"
 
 #include <nanoflann.hpp>
@@ -11,12 +12,12 @@
 #include <QtGlobal>
 
 #include <vtkCleanPolyData.h>
+#include <vtkImageData.h>
 #include <vtkContourFilter.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
 #include <vtkReverseSense.h>
 #include <vtkSmartPointer.h>
-#include <vtkSurfaceReconstructionFilter.h>
 #include <vtkTriangleFilter.h>
 
 #include <algorithm>
@@ -184,16 +185,16 @@ bool reconstructSurface(const std::vector<Vec3f>& points, std::vector<Vec3f>& ve
     auto cloud = vtkSmartPointer<vtkPolyData>::New();
     cloud->SetPoints(cloudPoints);
 
-    VtkMessageSink sink;
-    auto surface = vtkSmartPointer<vtkSurfaceReconstructionFilter>::New();
-    sink.watch(surface);
-    surface->SetInputData(cloud);
-    surface->SetNeighborhoodSize(24);
-    surface->SetSampleSpacing(spacing);
+    // vtkSurfaceReconstructionFilter's volume, computed so that it scales and
+    // can be cancelled.
+    const vtkSmartPointer<vtkImageData> field = reconstructionField(cloud, 24, spacing, progress);
+    if (!field)
+        return fail(error, isCanceled(progress) ? "Load canceled." : "No valid triangle mesh data found.");
 
+    VtkMessageSink sink;
     auto contour = vtkSmartPointer<vtkContourFilter>::New();
     sink.watch(contour);
-    contour->SetInputConnection(surface->GetOutputPort());
+    contour->SetInputData(field);
     contour->SetNumberOfContours(1);
     contour->SetValue(0, 0.0);
 

@@ -34,9 +34,10 @@ bool readAscPoints(const std::string& path, std::vector<Vec3f>& points, std::str
 float medianPointSpacing(const std::vector<Vec3f>& points);
 
 // Implicit-surface reconstruction and contouring into a triangle mesh, in
-// this process. Cancel is seen between its steps only: VTK's filter cannot be
-// stopped, and it can take minutes, so the load runs this in the
-// reconstruction program (io/cloudimport.h).
+// this process (the reconstruction field of io/reconstructionfield.h, then
+// VTK's contour). Fails with "Load canceled." once progress is cancelled.
+// The load runs it in the reconstruction program (io/cloudimport.h), which
+// bounds its time and memory.
 bool reconstructSurface(const std::vector<Vec3f>& points, std::vector<Vec3f>& vertices, std::vector<Triangle>& faces,
                         std::string* error, Progress* progress = nullptr);
 

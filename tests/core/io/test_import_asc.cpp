@@ -3,10 +3,18 @@
 #include "io/cloudimport.h"
 #include "io/meshload.h"
 #include "io/pointcloud.h"
+#include "io/reconstructionfield.h"
 #include "tests/core/fixtures/meshfixtures.h"
 #include "model/mesh/meshmodel.h"
 
 #include <gtest/gtest.h>
+
+#include <vtkFloatArray.h>
+#include <vtkImageData.h>
+#include <vtkPointData.h>
+#include <vtkPoints.h>
+#include <vtkPolyData.h>
+#include <vtkSurfaceReconstructionFilter.h>
 
 #include <cmath>
 
@@ -195,6 +203,65 @@ TEST(ImportAscReconstruct, CancelStopsTheParseAndTheReconstruction)
     EXPECT_FALSE(reconstructSurface(points, v, f, &error, &canceled));
     EXPECT_EQ(error, "Load canceled.");
     EXPECT_TRUE(f.empty());
+}
+
+struct FieldCase {
+    const char* name;
+    std::vector<Vec3f> points;
+};
+
+// The field must be VTK's filter output value for value, so that the mesh is
+// the same: on surfaces, volumes, flat grids (all links tie), coincident and
+// collinear points, and two clouds apart (only one is oriented).
+TEST(ImportAscReconstruct, FieldIsVtksFilterOutputExactly)
+{
+    std::vector<Vec3f> random;
+    std::srand(7);
+    for (int i = 0; i < 1500; ++i)
+        random.emplace_back(float(std::rand() % 1000) * 0.01f, float(std::rand() % 1000) * 0.01f,
+                            float(std::rand() % 1000) * 0.01f);
+    std::vector<Vec3f> line;
+    for (int i = 0; i < 40; ++i)
+        line.emplace_back(float(i), 0.0f, 0.0f);
+    std::vector<Vec3f> apart = fixtures::spherePoints(800, 3.0f);
+    for (const Vec3f& p : fixtures::spherePoints(700, 2.0f))
+        apart.push_back(p + Vec3f{10, 0, 0});
+    const FieldCase cases[] = {{"sphere", fixtures::spherePoints(4000, 10.0f)},
+                               {"random", random},
+                               {"grid", grid(30, 0.5f)},
+                               {"coincident", std::vector<Vec3f>(40, Vec3f{1, 1, 1})},
+                               {"line", line},
+                               {"apart", apart}};
+    for (const FieldCase& c : cases) {
+        auto points = vtkSmartPointer<vtkPoints>::New();
+        points->SetDataTypeToDouble();
+        for (const Vec3f& p : c.points)
+            points->InsertNextPoint(p.x, p.y, p.z);
+        auto cloud = vtkSmartPointer<vtkPolyData>::New();
+        cloud->SetPoints(points);
+        const double spacing = reconstructionSampleSpacing(c.points);
+        auto filter = vtkSmartPointer<vtkSurfaceReconstructionFilter>::New();
+        filter->SetInputData(cloud);
+        filter->SetNeighborhoodSize(24);
+        filter->SetSampleSpacing(spacing);
+        filter->Update();
+        vtkImageData* expected = filter->GetOutput();
+        const vtkSmartPointer<vtkImageData> actual = reconstructionField(cloud, 24, spacing);
+        ASSERT_TRUE(actual) << c.name;
+        int e[6], a[6];
+        expected->GetExtent(e);
+        actual->GetExtent(a);
+        ASSERT_TRUE(std::equal(e, e + 6, a)) << c.name;
+        for (int k = 0; k < 3; ++k)
+            EXPECT_EQ(actual->GetOrigin()[k], expected->GetOrigin()[k]) << c.name;
+        auto* want = vtkFloatArray::SafeDownCast(expected->GetPointData()->GetScalars());
+        auto* got = vtkFloatArray::SafeDownCast(actual->GetPointData()->GetScalars());
+        ASSERT_TRUE(want && got && want->GetNumberOfValues() == got->GetNumberOfValues()) << c.name;
+        vtkIdType differing = 0;
+        for (vtkIdType i = 0; i < want->GetNumberOfValues(); ++i)
+            differing += want->GetValue(i) != got->GetValue(i);
+        EXPECT_EQ(differing, 0) << c.name << " of " << want->GetNumberOfValues();
+    }
 }
 
 TEST(ImportAscReconstruct, DegenerateCloudsGiveAFlatPatchAroundThePoints)
