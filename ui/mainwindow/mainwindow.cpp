@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QKeySequence>
+#include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
@@ -29,12 +30,23 @@ QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 4px; color: 
 QStatusBar { background: #171a29; border-top: 1px solid #2f3651; }
 )";
 
+// Room left for the window manager's title bar when the window is sized to
+// the screen.
+constexpr int kTitleBarAllowance = 32;
+
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
 {
     setWindowTitle(QStringLiteral("Halvoran 2.0"));
-    resize(1400, 800);
+    // 1400 x 800 where the screen has room; on a laptop screen a larger
+    // window would put the status bar and the bottom rows off screen.
+    QSize size(1400, 800);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QSize room = screen->availableGeometry().size() - QSize(0, kTitleBarAllowance);
+        size = size.boundedTo(room);
+    }
+    resize(size);
     setStyleSheet(QString::fromLatin1(kWindowStyle));
 
     // Timers and watchers exist before any control can fire a handler.
