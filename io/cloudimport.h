@@ -8,10 +8,10 @@
 #include <vector>
 
 // The surface reconstruction of an ASC load runs in the reconstruction
-// program (tools/reconstruct): VTK's filter cannot be interrupted and its
-// normal orientation grows faster than the point count, so a hard cloud
-// would otherwise hold the load for minutes and take unbounded memory. The
-// program is killed at once on cancel and when its time is up.
+// program (tools/reconstruct): its sampled volume grows as the point count to
+// the power 1.5, so a dense or irregular cloud would otherwise hold the load
+// for minutes and take memory without bound. The program is killed at once
+// on cancel and when its time is up, and caps its own address space.
 
 struct ReconstructionLimits {
     // Wall-clock time per million points handed to the program; beyond it the

@@ -6,8 +6,49 @@
 
 #include <QSaveFile>
 
+#include <csignal>
 #include <cstdio>
 #include <unistd.h>
+
+namespace {
+
+Progress& loadProgress()
+{
+    static Progress progress;
+    return progress;
+}
+
+extern "C" void cancelLoad(int)
+{
+    // A lock-free atomic store: safe in a signal handler.
+    loadProgress().cancel();
+}
+
+// While it lives, Ctrl+C or a termination request cancels the load instead
+// of ending the process, so that a helper program is killed at once and the
+// command ends with "Load canceled.". A signal the shell ignores stays so.
+class CancelOnInterrupt {
+public:
+    CancelOnInterrupt()
+    {
+        for (int i = 0; i < 2; ++i) {
+            previous_[i] = std::signal(kSignals[i], cancelLoad);
+            if (previous_[i] == SIG_IGN)
+                std::signal(kSignals[i], SIG_IGN);
+        }
+    }
+    ~CancelOnInterrupt()
+    {
+        for (int i = 0; i < 2; ++i)
+            std::signal(kSignals[i], previous_[i]);
+    }
+
+private:
+    static constexpr int kSignals[2] = {SIGINT, SIGTERM};
+    void (*previous_[2])(int) = {};
+};
+
+} // namespace
 
 namespace cli {
 
@@ -36,7 +77,8 @@ bool loadScan(const QString& path, MeshModel& model, bool alignsNext)
     std::string error;
     LoadOptions options;
     options.buildCaches = !alignsNext;
-    if (!loadMesh(model, path.toUtf8().toStdString(), &error, nullptr, options)) {
+    const CancelOnInterrupt interrupt;
+    if (!loadMesh(model, path.toUtf8().toStdString(), &error, &loadProgress(), options)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return false;
     }

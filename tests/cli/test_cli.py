@@ -2,9 +2,11 @@
 import json
 import math
 import os
+import signal
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 import xml.etree.ElementTree as ET
 import zipfile
@@ -174,6 +176,34 @@ class Cli(unittest.TestCase):
         r = run("info", path)
         self.assertEqual(r.returncode, 1, r.stderr)
         self.assertIn("Failed to read STEP file.", r.stderr)
+
+    def test_interrupt_during_reconstruction_kills_the_program(self):
+        # Points over the faces of a box: far more work than the load's time
+        # limit, so the program is still running when the signal comes.
+        path = os.path.join(self.dir, "cloud.asc")
+        rows = []
+        for i in range(200000):
+            u, v = (i * 0.618034) % 1.0, (i * 0.754878) % 1.0
+            face = i % 6
+            x, y = 40 * u - 20, 20 * v - 10
+            rows.append("%.4f %.4f %.4f" % ((x, y, 5 if face % 2 else -5) if face < 2 else
+                                            (x, 10 if face % 2 else -10, 10 * v - 5) if face < 4 else
+                                            (20 if face % 2 else -20, y, 10 * u - 5)))
+        with open(path, "w") as f:
+            f.write("\n".join(rows) + "\n")
+        cli = subprocess.Popen([CLI, "info", path], stderr=subprocess.PIPE, text=True)
+        child = ""
+        for _ in range(1000):
+            child = subprocess.run(["pgrep", "-P", str(cli.pid)], capture_output=True, text=True).stdout.strip()
+            if child or cli.poll() is not None:
+                break
+            time.sleep(0.01)
+        self.assertTrue(child, "the reconstruction program never started")
+        cli.send_signal(signal.SIGTERM)
+        _, err = cli.communicate(timeout=60)
+        self.assertEqual(cli.returncode, 1, err)
+        self.assertIn("Load canceled.", err)
+        self.assertFalse(os.path.exists("/proc/" + child), "the program outlived the interrupt")
 
     def test_unwritable_output_fails_cleanly(self):
         out = os.path.join(self.dir, "no-such-dir", "x.dxf")
