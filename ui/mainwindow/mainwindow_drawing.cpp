@@ -5,6 +5,7 @@
 #include "export/drawingwriter.h"
 #include "model/drawing/drawingedges.h"
 #include "model/repair/holes.h"
+#include "ui/mainwindow/buildstatus.h"
 #include "ui/mainwindow/pollingloop.h"
 #include "ui/section2d/section2dwidget.h"
 
@@ -70,6 +71,7 @@ bool MainWindow::computeDrawingWithProgress(const DrawingOptions& options,
     progress.setWindowModality(Qt::ApplicationModal);
     progress.setMinimumDuration(0);
     progress.show();
+    const BuildStatus building(statusBar(), QStringLiteral("Computing 2D drawing..."));
     // The copy shares the arrays; the modal dialog keeps commands from
     // changing the mesh meanwhile anyway.
     const MeshModel model = model_;

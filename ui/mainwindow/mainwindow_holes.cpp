@@ -2,6 +2,7 @@
 // clicked loops kept open, the rest closed in one undoable step.
 #include "ui/mainwindow/mainwindow.h"
 #include "ui/view3d/occtmeshview.h"
+#include "ui/mainwindow/buildstatus.h"
 #include "ui/mainwindow/pollingloop.h"
 
 #include <QMessageBox>
@@ -9,6 +10,7 @@
 #include <QStatusBar>
 
 #include <memory>
+#include <optional>
 
 void MainWindow::ensureHoleListCurrent()
 {
@@ -130,6 +132,7 @@ void MainWindow::onFillHoles()
     progress.setAutoReset(false);
     progress.setAutoClose(false);
     progress.show();
+    std::optional<BuildStatus> building(std::in_place, statusBar(), QStringLiteral("Filling holes..."));
     Outcome outcome = runPollingLoop(
         [work, holeList, keepOpen, taskProgress]() {
             Outcome o;
@@ -140,6 +143,7 @@ void MainWindow::onFillHoles()
         },
         &progress, taskProgress.get());
     progress.close();
+    building.reset();
 
     if (taskProgress->canceled() && !outcome.ok) {
         endBusyOperation();

@@ -4,6 +4,7 @@
 #include "app/automation.h"
 #include "model/repair/repair.h"
 #include "ui/view3d/occtmeshview.h"
+#include "ui/mainwindow/buildstatus.h"
 #include "ui/mainwindow/pollingloop.h"
 
 #include <QApplication>
@@ -19,6 +20,7 @@
 #include <QStatusBar>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -97,6 +99,7 @@ void MainWindow::onRepairMesh()
     progress.setAutoReset(false);
     progress.setAutoClose(false);
     progress.show();
+    std::optional<BuildStatus> building(std::in_place, statusBar(), QStringLiteral("Repairing mesh..."));
     Outcome outcome = runPollingLoop(
         [work, options, taskProgress]() {
             Outcome o;
@@ -107,6 +110,7 @@ void MainWindow::onRepairMesh()
         },
         &progress, taskProgress.get());
     progress.close();
+    building.reset();
     for (const std::string& note : outcome.notes)
         qInfo().noquote() << "[REPAIR]" << QString::fromStdString(note);
 

@@ -6,6 +6,7 @@
 #include "app/runtimelog.h"
 #include "export/wireframedxf.h"
 #include "model/section/slicecutter.h"
+#include "ui/mainwindow/buildstatus.h"
 #include "ui/mainwindow/pollingloop.h"
 #include "ui/view3d/occtmeshview.h"
 
@@ -469,6 +470,7 @@ LatticeSegments WireframeController::latticeForExport(bool& canceled)
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.setMinimumDuration(0);
     dialog.show();
+    const BuildStatus building(window_->findChild<QStatusBar*>(), QStringLiteral("Building wireframe lattice..."));
     auto snapshot = std::make_shared<const MeshModel>(host_.model());
     Progress progress;
     LatticeSegments segments = runPollingLoop(

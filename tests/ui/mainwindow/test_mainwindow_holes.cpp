@@ -1,5 +1,6 @@
 // Detect Holes and Fill Holes through the window: the loop overlay, keeping
-// clicked loops open, the fill result, undo, and the refusals.
+// clicked loops open, the fill result, undo, and the refusals; and the status
+// text of every long command run on a worker.
 #include "model/repair/holes.h"
 #include "model/repair/repair.h"
 #include "ui/view3d/occtmeshview.h"
@@ -40,6 +41,8 @@ private slots:
     void watertightMeshReportsNoHoles();
     void fillRefusedWhileBusy();
     void repairClosesTheScanAndCanBeUndone();
+    void backgroundBuildsSayWhatRunsAndEndTheirStatus_data();
+    void backgroundBuildsSayWhatRunsAndEndTheirStatus();
 
 private:
     void open(const QString& path)
@@ -207,6 +210,42 @@ void TestMainWindowHoles::repairClosesTheScanAndCanBeUndone()
     QTRY_VERIFY(!window_->isBusy());
     QCOMPARE(window_->model().faces.size(), faces);
     QCOMPARE(window_->model().findBoundaryLoops().size(), std::size_t(3));
+}
+
+// Every long command the window runs on a worker tells the status bar what
+// runs, and leaves no such text behind once it has ended.
+void TestMainWindowHoles::backgroundBuildsSayWhatRunsAndEndTheirStatus_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("running");
+    QTest::addColumn<QString>("result");
+    QTest::newRow("fill holes") << "Fill Holes" << "Filling holes..." << "Holes filled: ";
+    QTest::newRow("repair") << "Repair Mesh" << "Repairing mesh..." << "Mesh repaired: ";
+    QTest::newRow("2D drawing") << "2D drawing" << "Computing 2D drawing..." << "2D Drawing (Top): ";
+    QTest::newRow("stale lattice for the export") << "Export Wireframe DXF" << "Building wireframe lattice..."
+                                                  << "Exported wireframe DXF (";
+}
+
+void TestMainWindowHoles::backgroundBuildsSayWhatRunsAndEndTheirStatus()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, running);
+    QFETCH(QString, result);
+    openWindow(true); // no option dialogs, no result boxes
+    load(scanPath_);
+    QStringList shown;
+    connect(window_->statusBar(), &QStatusBar::messageChanged, window_.get(),
+            [&shown](const QString& text) { shown << text; });
+    MessageBoxCatcher boxes; // the repair hint before a drawing of an open scan
+    if (command == QLatin1String("2D drawing"))
+        window_->onGenerate2DDrawing();
+    else if (command == QLatin1String("Export Wireframe DXF"))
+        trigger(command);
+    else
+        click(command);
+    QTRY_VERIFY(!window_->isBusy());
+    QVERIFY2(shown.contains(running), qPrintable(shown.join(QLatin1String(" | "))));
+    QVERIFY2(status().startsWith(result), qPrintable(status()));
 }
 
 QTEST_MAIN(TestMainWindowHoles)
