@@ -212,6 +212,25 @@ bool makeGrid(const SharedArray<Vec3f>& vertices, std::size_t targetFaces, Grid&
     return true;
 }
 
+// A clustered triangle is drawn only when it faces the way its source
+// triangle did. Where the grid folds the surface over itself, clustering
+// turns triangles inside out, and a cell mean can land on the line through
+// the other two: such a triangle would be shaded from a normal that points
+// into the part or nowhere, and shows as a dark speckle. Dropping it opens
+// no hole, since the fold's other layers cover the same spot.
+bool keepsOrientation(const Vec3f& s0, const Vec3f& s1, const Vec3f& s2, const Vec3f& c0, const Vec3f& c1,
+                      const Vec3f& c2)
+{
+    // Cosine to the source normal below which the triangle is edge-on to the
+    // surface (its normal meaningless) or inside out.
+    constexpr float kMinCos = 0.02f;
+    const Vec3f ns = cross(s1 - s0, s2 - s0);
+    const Vec3f nc = cross(c1 - c0, c2 - c0);
+    // In double: squared lengths of tiny triangles would underflow in float.
+    const double d = double(dot(ns, nc));
+    return d > 0.0 && d * d > double(kMinCos * kMinCos) * double(dot(ns, ns)) * double(dot(nc, nc));
+}
+
 } // namespace
 
 void MeshModel::buildDisplayMesh(const SharedArray<Triangle>& sourceFaces, std::size_t targetFaces,
@@ -309,6 +328,7 @@ void MeshModel::buildDisplayMesh(const SharedArray<Triangle>& sourceFaces, std::
         std::uint32_t c[3];   // cells in the triangle's order
         std::uint32_t key[3]; // sorted
     };
+    const Vec3f* cellMean = outV.data();
     Candidate batch[kBatch];
     const std::size_t faceCount = sourceFaces.size();
     const Triangle* src = sourceFaces.data();
@@ -323,6 +343,8 @@ void MeshModel::buildDisplayMesh(const SharedArray<Triangle>& sourceFaces, std::
                 continue;
             // Equal cell numbers are equal cell keys.
             if (c0 == c1 || c1 == c2 || c0 == c2)
+                continue;
+            if (!keepsOrientation(v[t.v[0]], v[t.v[1]], v[t.v[2]], cellMean[c0], cellMean[c1], cellMean[c2]))
                 continue;
             std::uint32_t a = c0, b = c1, c = c2;
             if (a > b)
