@@ -9,12 +9,10 @@
 #include "io/step/stephandoff.h"
 #include "model/helper/helperprogram.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <cmath>
-#include <mutex>
 
 const char* const kCloudTooLarge = "ASC point cloud is too large or too irregular to reconstruct.";
 const char* const kReconstructionFailed = "Failed to reconstruct a surface from the ASC points.";
@@ -27,30 +25,10 @@ constexpr int kExitOutOfMemory = 6;
 // Its failure sentence comes on a standard-error line with this prefix.
 const std::string kMessagePrefix = "message ";
 
-std::mutex& programMutex()
+HelperProgramLocation& reconstructionProgram()
 {
-    static std::mutex mutex;
-    return mutex;
-}
-
-std::string& programOverride()
-{
-    static std::string path;
-    return path;
-}
-
-QString reconstructionProgram()
-{
-    {
-        const std::lock_guard<std::mutex> lock(programMutex());
-        if (!programOverride().empty())
-            return QString::fromStdString(programOverride());
-    }
-#ifdef _WIN32
-    return findHelperProgram({QStringLiteral("halvoran-reconstruct.exe")});
-#else
-    return findHelperProgram({QStringLiteral("halvoran-reconstruct")});
-#endif
+    static HelperProgramLocation program("halvoran-reconstruct");
+    return program;
 }
 
 bool fail(std::string* error, const std::string& message)
@@ -76,8 +54,7 @@ double ReconstructionLimits::secondsFor(std::size_t pointCount) const
 
 void setReconstructionProgram(const std::string& path)
 {
-    const std::lock_guard<std::mutex> lock(programMutex());
-    programOverride() = path;
+    reconstructionProgram().setOverride(path);
 }
 
 bool reconstructInProgram(const std::vector<Vec3f>& points, std::vector<Vec3f>& vertices,
@@ -88,7 +65,7 @@ bool reconstructInProgram(const std::vector<Vec3f>& points, std::vector<Vec3f>& 
     faces.clear();
     if (points.size() < 3)
         return fail(error, "ASC file needs at least 3 points.");
-    const QString program = reconstructionProgram();
+    const QString program = reconstructionProgram().path();
     if (program.isEmpty())
         return fail(error, "Reconstruction program not found next to the application.");
     QTemporaryDir scratch;
@@ -134,13 +111,8 @@ bool reconstructInProgram(const std::vector<Vec3f>& points, std::vector<Vec3f>& 
     if (run.exitCode != 0)
         return failLogged(error, kReconstructionFailed, QStringLiteral("exit code %1").arg(run.exitCode));
 
-    QFile file(output);
-    if (!file.open(QIODevice::ReadOnly))
-        return failLogged(error, kReconstructionFailed, QStringLiteral("no output"));
-    const QByteArray bytes = file.readAll();
     std::string why;
-    if (!decodeStepHandoff(reinterpret_cast<const unsigned char*>(bytes.constData()), std::size_t(bytes.size()),
-                           vertices, faces, &why))
+    if (!readStepHandoffFile(output.toStdString(), vertices, faces, &why))
         return failLogged(error, kReconstructionFailed,
                           QStringLiteral("unusable output (%1)").arg(QString::fromStdString(why)));
     return true;

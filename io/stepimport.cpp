@@ -8,39 +8,17 @@
 #include "io/step/stepstatus.h"
 #include "model/helper/helperprogram.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 
-#include <mutex>
 
 namespace {
 
 const char* const kFailed = "Failed to read STEP file.";
 
-std::mutex& programMutex()
+HelperProgramLocation& readerProgram()
 {
-    static std::mutex mutex;
-    return mutex;
-}
-
-std::string& programOverride()
-{
-    static std::string path;
-    return path;
-}
-
-QString readerProgram()
-{
-    {
-        const std::lock_guard<std::mutex> lock(programMutex());
-        if (!programOverride().empty())
-            return QString::fromStdString(programOverride());
-    }
-#ifdef _WIN32
-    return findHelperProgram({QStringLiteral("halvoran-stepreader.exe")});
-#else
-    return findHelperProgram({QStringLiteral("halvoran-stepreader")});
-#endif
+    static HelperProgramLocation program("halvoran-stepreader");
+    return program;
 }
 
 bool fail(std::string* error, const std::string& message)
@@ -61,8 +39,7 @@ bool failLogged(std::string* error, const std::string& path, const QString& why)
 
 void setStepReaderProgram(const std::string& path)
 {
-    const std::lock_guard<std::mutex> lock(programMutex());
-    programOverride() = path;
+    readerProgram().setOverride(path);
 }
 
 bool importStep(const std::string& path, std::vector<Vec3f>& vertices, std::vector<Triangle>& faces,
@@ -70,7 +47,7 @@ bool importStep(const std::string& path, std::vector<Vec3f>& vertices, std::vect
 {
     vertices.clear();
     faces.clear();
-    const QString program = readerProgram();
+    const QString program = readerProgram().path();
     if (program.isEmpty())
         return fail(error, "STEP reader program not found next to the application.");
     QTemporaryDir scratch;
@@ -103,13 +80,8 @@ bool importStep(const std::string& path, std::vector<Vec3f>& vertices, std::vect
         return failLogged(error, path, QStringLiteral("exit code %1").arg(run.exitCode));
     }
 
-    QFile file(output);
-    if (!file.open(QIODevice::ReadOnly))
-        return failLogged(error, path, QStringLiteral("no output"));
-    const QByteArray bytes = file.readAll();
     std::string why;
-    if (!decodeStepHandoff(reinterpret_cast<const unsigned char*>(bytes.constData()), std::size_t(bytes.size()),
-                           vertices, faces, &why))
+    if (!readStepHandoffFile(output.toStdString(), vertices, faces, &why))
         return failLogged(error, path, QStringLiteral("unusable output (%1)").arg(QString::fromStdString(why)));
     dropNonFiniteVertices(vertices, faces);
     if (vertices.empty() || faces.empty())

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 namespace {
@@ -66,4 +68,17 @@ bool decodeStepHandoff(const unsigned char* data, std::size_t size, std::vector<
     vertices = std::move(outVertices);
     faces = std::move(outFaces);
     return true;
+}
+
+bool readStepHandoffFile(const std::string& path, std::vector<Vec3f>& vertices, std::vector<Triangle>& faces,
+                         std::string* why)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        if (why)
+            *why = "no output";
+        return false;
+    }
+    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return decodeStepHandoff(bytes.data(), bytes.size(), vertices, faces, why);
 }

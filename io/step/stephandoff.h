@@ -20,3 +20,8 @@ bool writeStepHandoff(const std::string& path, const std::vector<Vec3f>& vertice
 // Coordinates are taken as they are, non-finite ones included.
 bool decodeStepHandoff(const unsigned char* data, std::size_t size, std::vector<Vec3f>& vertices,
                        std::vector<Triangle>& faces, std::string* why = nullptr);
+
+// decodeStepHandoff on the whole file at path; a missing or unreadable file is
+// false with "no output" in why.
+bool readStepHandoffFile(const std::string& path, std::vector<Vec3f>& vertices, std::vector<Triangle>& faces,
+                         std::string* why = nullptr);

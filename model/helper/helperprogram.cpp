@@ -104,3 +104,23 @@ std::string joinedReport(const HelperRun& run)
         text += (text.empty() ? "" : "\n") + line;
     return QString::fromStdString(text).trimmed().toStdString();
 }
+
+void HelperProgramLocation::setOverride(const std::string& path)
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    override_ = path;
+}
+
+QString HelperProgramLocation::path() const
+{
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (!override_.empty())
+            return QString::fromStdString(override_);
+    }
+#ifdef _WIN32
+    return findHelperProgram({QString::fromLatin1(baseName_) + QStringLiteral(".exe")});
+#else
+    return findHelperProgram({QString::fromLatin1(baseName_)});
+#endif
+}

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,22 @@
 // The first of names that exists as a file in searchDir; searchDir empty means
 // the application's directory. Empty when none exists.
 QString findHelperProgram(const QStringList& names, const QString& searchDir = QString());
+
+// One helper program by its base name ("halvoran-stepreader"), found next to
+// the application unless a test pointed it elsewhere. Safe from any thread.
+class HelperProgramLocation {
+public:
+    explicit HelperProgramLocation(const char* baseName) : baseName_(baseName) {}
+    // An empty path goes back to the search.
+    void setOverride(const std::string& path);
+    // The override, else the program next to the application; empty when missing.
+    QString path() const;
+
+private:
+    const char* baseName_;
+    mutable std::mutex mutex_;
+    std::string override_;
+};
 
 struct HelperRequest {
     QString program;
