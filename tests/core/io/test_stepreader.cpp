@@ -125,21 +125,19 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"NoTriangles", "exit 4", "No triangulated geometry found in STEP file.", ""}),
     [](const ::testing::TestParamInfo<ReaderCase>& info) { return std::string(info.param.name); });
 
-TEST(StepReader, CancelKillsAHangingReaderAtOnce)
+// A hanging helper that reported progress 50: cancel must end the load at
+// once, keep the model and leave no child behind.
+static void expectCancelKillsTheHelper(const std::string& path, int percentAtHalf, const QByteArray& pidFile)
 {
-    TempDir dir;
-    const QByteArray pidFile = QByteArray::fromStdString(dir.path("pid"));
-    FakeReader reader("echo $$ > '" + pidFile + "'\necho 'progress 50' >&2\nexec sleep 60");
-    fixtures::writeText(dir.path("part.step"), "ISO-10303-21;\n");
     MeshModel m = loadedCube();
     const MeshModel before = m;
     Progress progress;
     std::string error;
     bool loaded = true;
-    std::thread worker([&]() { loaded = loadMesh(m, dir.path("part.step"), &error, &progress); });
-    for (int i = 0; i < 1000 && progress.percent() == 0; ++i)
+    std::thread worker([&]() { loaded = loadMesh(m, path, &error, &progress); });
+    for (int i = 0; i < 1000 && progress.percent() < percentAtHalf; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(progress.percent(), 47); // half of the reader's 0..95
+    EXPECT_EQ(progress.percent(), percentAtHalf);
     progress.cancel();
     worker.join();
     EXPECT_FALSE(loaded);
@@ -147,7 +145,16 @@ TEST(StepReader, CancelKillsAHangingReaderAtOnce)
     fixtures::expectSameState(m, before);
     QFile pid(QString::fromUtf8(pidFile));
     ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
-    EXPECT_NE(::kill(pid.readAll().trimmed().toInt(), 0), 0) << "the reader outlived the cancel";
+    EXPECT_NE(::kill(pid.readAll().trimmed().toInt(), 0), 0) << "the helper outlived the cancel";
+}
+
+TEST(StepReader, CancelKillsAHangingReaderAtOnce)
+{
+    TempDir dir;
+    const QByteArray pidFile = QByteArray::fromStdString(dir.path("pid"));
+    FakeReader reader("echo $$ > '" + pidFile + "'\necho 'progress 50' >&2\nexec sleep 60");
+    fixtures::writeText(dir.path("part.step"), "ISO-10303-21;\n");
+    expectCancelKillsTheHelper(dir.path("part.step"), 47, pidFile); // half of the reader's 0..95
 }
 
 TEST(StepHandoff, DecodesOnlyTheCompleteHandoff)
@@ -225,23 +232,7 @@ TEST(Reconstruction, CancelKillsTheProgramAndKeepsTheModel)
     FakeReader program("echo $$ > '" + pidFile + "'\necho 'progress 50' >&2\nexec sleep 60",
                        setReconstructionProgram, HALVORAN_RECONSTRUCT_PATH);
     fixtures::writeText(dir.path("cloud.asc"), fixtures::ascText(fixtures::spherePoints(100, 1.0f)));
-    MeshModel m = loadedCube();
-    const MeshModel before = m;
-    Progress progress;
-    std::string error;
-    bool loaded = true;
-    std::thread worker([&]() { loaded = loadMesh(m, dir.path("cloud.asc"), &error, &progress); });
-    for (int i = 0; i < 1000 && progress.percent() < 52; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(progress.percent(), 52); // half of the program's 10..95
-    progress.cancel();
-    worker.join();
-    EXPECT_FALSE(loaded);
-    EXPECT_EQ(error, "Load canceled.");
-    fixtures::expectSameState(m, before);
-    QFile pid(QString::fromUtf8(pidFile));
-    ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
-    EXPECT_NE(::kill(pid.readAll().trimmed().toInt(), 0), 0) << "the program outlived the cancel";
+    expectCancelKillsTheHelper(dir.path("cloud.asc"), 52, pidFile); // half of the program's 10..95
 }
 
 } // namespace
