@@ -2,13 +2,17 @@
 // toolbar entry and every control of the current page is shown whole, inside
 // the window, enabled once a scan is loaded, and is what a click there hits.
 #include "tests/ui/common/windowtest.h"
+#include "ui/view3d/occtmeshview.h"
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QDir>
+#include <QPainter>
 #include <QSlider>
 #include <QToolBar>
+
+#include <cstdlib>
 
 namespace {
 
@@ -42,6 +46,24 @@ QString shownWholeProblem(QWidget* w, QWidget* window)
         return QStringLiteral("covered by %1").arg(hit ? QString::fromLatin1(hit->metaObject()->className())
                                                          : QStringLiteral("nothing"));
     return {};
+}
+
+// Pixels of a 3D view's image far from the background of their row (its
+// left edge), triad corner excluded: the drawn part or its lines.
+int drawnPixels(const QImage& image)
+{
+    int drawn = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const QColor bg = image.pixelColor(1, y);
+        for (int x = 0; x < image.width(); ++x) {
+            if (x < 130 && y > image.height() - 130)
+                continue;
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - bg.red()) + std::abs(c.green() - bg.green()) + std::abs(c.blue() - bg.blue()) > 60)
+                ++drawn;
+        }
+    }
+    return drawn;
 }
 
 QString describe(QWidget* w)
@@ -94,8 +116,18 @@ private slots:
         // The finished build leaves no "Building..." in the status bar.
         QVERIFY2(!window.statusBar()->currentMessage().startsWith(QStringLiteral("Building")),
                  qPrintable(window.statusBar()->currentMessage()));
+        // The wireframe view draws the part's lines once it has painted a
+        // frame; a grab before that showed an empty page.
+        auto* wireView = window.findChild<OcctMeshView*>(QStringLiteral("wireView"));
+        QVERIFY(wireView && wireView->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(drawnPixels(wireView->grabFramebuffer()) > 2000, kLoadTimeoutMs);
         checkPage(window, tag + QStringLiteral("_wireframe"),
                   {"wireComplexitySlider", "wireCleanupCombo", "wireExportCombo"});
+        // QWidget::grab leaves the reparented wireframe view empty although
+        // the screen shows it: paint its own frame into the screenshot.
+        QImage shot = window.grab().toImage();
+        QPainter(&shot).drawImage(wireView->mapTo(&window, QPoint(0, 0)), wireView->grabFramebuffer());
+        QVERIFY(shot.save(QDir(shotDir_).filePath(tag + QStringLiteral("_wireframe.png"))));
     }
 
 private:
