@@ -1,6 +1,6 @@
 #include "io/reconstructionfield.h"
 
-#include <nanoflann.hpp>
+#include "io/closestpoints.h"
 
 #include <vtkFloatArray.h>
 #include <vtkIdList.h>
@@ -130,23 +130,6 @@ bool estimateNormals(vtkPolyData* cloud, const Neighbourhoods& graph, std::vecto
     }
     return true;
 }
-
-// nanoflann over the cloud's coordinates in double, so that its squared
-// distances are VTK's to the bit.
-struct Locations {
-    const std::vector<std::array<double, 3>>& points;
-
-    std::size_t kdtree_get_point_count() const { return points.size(); }
-    double kdtree_get_pt(std::size_t index, std::size_t dim) const { return points[index][dim]; }
-    template <class BBox>
-    bool kdtree_get_bbox(BBox&) const
-    {
-        return false;
-    }
-};
-
-using KdTree = nanoflann::KDTreeSingleIndexAdaptor<nanoflann::L2_Simple_Adaptor<double, Locations>, Locations, 3,
-                                                   std::uint32_t>;
 
 double dot3(const std::array<double, 3>& a, const std::array<double, 3>& b)
 {
@@ -363,14 +346,14 @@ vtkSmartPointer<vtkImageData> reconstructionField(vtkPolyData* cloud, int neighb
     field->AllocateScalars(VTK_FLOAT, 1);
     auto* values = vtkArrayDownCast<vtkFloatArray>(field->GetPointData()->GetScalars());
 
-    // Each sample takes the plane of its closest point. A KD-tree finds it
-    // with VTK's squared distance; an exact tie is settled by VTK's own
-    // locator, whose bucket order decides which of the points wins.
+    // Each sample takes the plane of its closest point, found with VTK's
+    // squared distance; an exact tie is settled by VTK's own locator, whose
+    // bucket order decides which of the points wins. The previous sample's
+    // answer bounds the next search.
     std::vector<std::array<double, 3>> locations(static_cast<std::size_t>(count));
     for (vtkIdType i = 0; i < count; ++i)
         cloud->GetPoint(i, locations[std::size_t(i)].data());
-    const Locations adaptor{locations};
-    const KdTree tree(3, adaptor, nanoflann::KDTreeSingleIndexAdaptorParams(16));
+    const ClosestPoints tree(locations);
     vtkSmartPointer<vtkPointLocator> locator;
     vtkSmartPointer<vtkPoints> inserted;
     std::mutex locatorMutex;
@@ -398,16 +381,18 @@ vtkSmartPointer<vtkImageData> reconstructionField(vtkPolyData* cloud, int neighb
             }
             const vtkIdType zOffset = vtkIdType(z) * dim[1] * dim[0];
             point[2] = bounds[4] + z * sampleSpacing;
+            std::uint32_t rowGuess = 0;
             for (int y = 0; y < dim[1]; ++y) {
                 const vtkIdType yOffset = vtkIdType(y) * dim[0] + zOffset;
                 point[1] = bounds[2] + y * sampleSpacing;
+                std::uint32_t guess = rowGuess;
                 for (int x = 0; x < dim[0]; ++x) {
                     point[0] = bounds[0] + x * sampleSpacing;
-                    std::uint32_t nearest[2];
-                    double squared[2];
-                    const std::size_t found = tree.knnSearch(point, 2, nearest, squared);
-                    const vtkIdType closest = found == 2 && squared[0] == squared[1] ? settleTie(point)
-                                                                                      : vtkIdType(nearest[0]);
+                    const ClosestPoints::Hit hit = tree.closest(point, guess);
+                    guess = hit.index;
+                    if (x == 0)
+                        rowGuess = hit.index;
+                    const vtkIdType closest = hit.tie ? settleTie(point) : vtkIdType(hit.index);
                     if (closest < 0) {
                         failed = true;
                         return;
