@@ -49,13 +49,17 @@ public:
             return hit;
         hit.index = guess;
         hit.squared = squaredDistance(q, points_[guess]);
+        // Nodes waiting, each with its bound, nearer child on top.
         std::uint32_t stack[64];
+        double bound[64];
         int top = 0;
-        stack[top++] = 0;
+        stack[top] = 0;
+        bound[top++] = 0.0;
         while (top > 0) {
-            const Node& node = nodes_[stack[--top]];
-            if (lowerBound(node, q) > hit.squared)
+            --top;
+            if (bound[top] > hit.squared)
                 continue;
+            const Node& node = nodes_[stack[top]];
             if (node.left == 0) {
                 for (std::uint32_t i = node.begin; i < node.end; ++i) {
                     const double d = squaredDistance(q, local_[i]);
@@ -67,11 +71,19 @@ public:
                 }
                 continue;
             }
-            // Nearer child last, so that it is searched first.
             const std::uint32_t a = node.left, b = node.left + 1;
-            const bool aNearer = lowerBound(nodes_[a], q) <= lowerBound(nodes_[b], q);
-            stack[top++] = aNearer ? b : a;
-            stack[top++] = aNearer ? a : b;
+            const double boundA = lowerBound(nodes_[a], q), boundB = lowerBound(nodes_[b], q);
+            const bool aNearer = boundA <= boundB;
+            const std::uint32_t near = aNearer ? a : b, far = aNearer ? b : a;
+            const double nearBound = aNearer ? boundA : boundB, farBound = aNearer ? boundB : boundA;
+            if (farBound <= hit.squared) {
+                stack[top] = far;
+                bound[top++] = farBound;
+            }
+            if (nearBound <= hit.squared) {
+                stack[top] = near;
+                bound[top++] = nearBound;
+            }
         }
         return hit;
     }
