@@ -17,9 +17,10 @@ struct ReconstructionLimits {
     // Wall-clock time per million points handed to the program; beyond it the
     // cloud is refused rather than waited for.
     double secondsPerMillionPoints = 10.0;
-    // Floor of the time limit: small clouds still get the program's start-up
-    // and VTK's fixed costs.
-    double minimumSeconds = 5.0;
+    // Floor of the time limit. The volume grows faster than the point count,
+    // so a scanned part of a few hundred thousand points needs 10-20 s; a
+    // user would rather wait that long than be refused.
+    double minimumSeconds = 30.0;
     // Address space the program may map (RLIMIT_AS; not enforced on Windows).
     std::size_t memoryMegabytes = 2048;
 
