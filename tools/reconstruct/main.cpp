@@ -38,8 +38,13 @@ void progress(int percent)
 void limitSelf(unsigned long long seconds, unsigned long long megabytes)
 {
 #ifndef _WIN32
+#ifndef __SANITIZE_ADDRESS__
+    // Not under AddressSanitizer: its shadow memory needs terabytes of address space.
     const rlimit memory{rlim_t(megabytes << 20), rlim_t(megabytes << 20)};
     setrlimit(RLIMIT_AS, &memory);
+#else
+    (void)megabytes;
+#endif
     const rlimit cpu{rlim_t(seconds + 2), rlim_t(seconds + 4)};
     setrlimit(RLIMIT_CPU, &cpu);
 #else
