@@ -44,6 +44,8 @@ bool decodePointsHandoff(const unsigned char* data, std::size_t size, std::vecto
         return refuse(why, "no hand-off header");
     std::uint32_t count;
     std::memcpy(&count, data + sizeof kMagic, sizeof count);
+    if (count == 0)
+        return refuse(why, "no points");
     const std::uint64_t expected = kHeaderSize + 12ull * count;
     if (std::uint64_t(size) != expected)
         return refuse(why, std::uint64_t(size) < expected ? "shorter than its count" : "longer than its count");

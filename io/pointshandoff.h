@@ -13,7 +13,8 @@
 
 bool writePointsHandoff(const std::string& path, const std::vector<Vec3f>& points);
 
-// Accepts only a complete hand-off: the magic, the exact size for its count.
+// Accepts only a complete hand-off: the magic, at least one point, the exact
+// size for its count.
 // Anything else is false with the reason in why and no points.
 bool decodePointsHandoff(const unsigned char* data, std::size_t size, std::vector<Vec3f>& points,
                          std::string* why = nullptr);

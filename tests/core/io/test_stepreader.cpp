@@ -191,6 +191,10 @@ TEST(StepHandoff, DecodesOnlyTheCompleteHandoff)
     bytes.push_back(0);
     EXPECT_FALSE(decodePointsHandoff(bytes.data(), bytes.size(), v, &why));
     EXPECT_EQ(why, "longer than its count");
+    bytes.assign(bytes.begin(), bytes.begin() + 12);
+    std::fill(bytes.begin() + 8, bytes.end(), 0);
+    EXPECT_FALSE(decodePointsHandoff(bytes.data(), bytes.size(), v, &why));
+    EXPECT_EQ(why, "no points");
 }
 
 class ReconstructionOutcome : public ::testing::TestWithParam<ReaderCase> {};
