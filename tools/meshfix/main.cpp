@@ -7,7 +7,7 @@
 // Exit codes: 0 written, 2 bad command line, 3 unreadable input, 4 nothing
 // usable in it, 5 output not written, 6 out of memory.
 #include "model/repair/meshfixrunner.h"
-#include "tools/meshfix/memorycap.h"
+#include "model/helper/memorycap.h"
 #include "tools/meshfix/pipeline.h"
 
 #include <QFile>
@@ -77,11 +77,11 @@ int main(int argc, char** argv)
     // needs (about 1 GB per 2 M triangles), never most of the machine.
     const double inputBytes = double(QFileInfo(input).size());
     std::uint64_t cap = std::uint64_t(std::max(4096.0 * 1048576.0, 64.0 * inputBytes));
-    if (const std::uint64_t installed = repairprogram::physicalMemory())
+    if (const std::uint64_t installed = helperlimits::physicalMemory())
         cap = std::min(cap, installed / 10 * 8);
     if (memoryMb > 0.0)
         cap = std::uint64_t(memoryMb * 1048576.0);
-    repairprogram::capProcessMemory(cap);
+    helperlimits::capProcessMemory(cap);
 
     try {
         std::vector<Vec3f> vertices;

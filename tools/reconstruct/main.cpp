@@ -9,6 +9,7 @@
 #include "io/pointcloud.h"
 #include "io/pointshandoff.h"
 #include "io/step/stephandoff.h"
+#include "model/helper/memorycap.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -33,23 +34,16 @@ void progress(int percent)
 }
 
 // The memory cap, and the time limit once more as CPU time, in case the
-// parent cannot kill this process. On Windows the parent's kill is the only
-// bound.
+// parent cannot kill this process (on Windows only the parent's kill bounds
+// the time).
 void limitSelf(unsigned long long seconds, unsigned long long megabytes)
 {
+    helperlimits::capProcessMemory(std::uint64_t(megabytes) << 20);
 #ifndef _WIN32
-#ifndef __SANITIZE_ADDRESS__
-    // Not under AddressSanitizer: its shadow memory needs terabytes of address space.
-    const rlimit memory{rlim_t(megabytes << 20), rlim_t(megabytes << 20)};
-    setrlimit(RLIMIT_AS, &memory);
-#else
-    (void)megabytes;
-#endif
     const rlimit cpu{rlim_t(seconds + 2), rlim_t(seconds + 4)};
     setrlimit(RLIMIT_CPU, &cpu);
 #else
     (void)seconds;
-    (void)megabytes;
 #endif
 #ifdef __linux__
     // A load that dies (the CLI interrupted) takes this process with it.

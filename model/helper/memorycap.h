@@ -3,9 +3,9 @@
 #include <cstdint>
 
 // A ceiling on the memory the whole process may take. Allocations beyond it
-// fail with std::bad_alloc, which a repair step turns into "ran out of
-// memory" while the previous mesh stays in place.
-namespace repairprogram {
+// fail with std::bad_alloc, which the helper programs (repair,
+// reconstruction) turn into their out-of-memory outcome.
+namespace helperlimits {
 
 // False when the platform refused the limit (the program then runs without).
 bool capProcessMemory(std::uint64_t bytes);
@@ -13,4 +13,4 @@ bool capProcessMemory(std::uint64_t bytes);
 // Installed memory, or 0 when it cannot be told.
 std::uint64_t physicalMemory();
 
-} // namespace repairprogram
+} // namespace helperlimits

@@ -1,4 +1,4 @@
-#include "tools/meshfix/memorycap.h"
+#include "model/helper/memorycap.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -7,7 +7,7 @@
 #include <unistd.h>
 #endif
 
-namespace repairprogram {
+namespace helperlimits {
 
 bool capProcessMemory(std::uint64_t bytes)
 {
@@ -52,4 +52,4 @@ std::uint64_t physicalMemory()
 #endif
 }
 
-} // namespace repairprogram
+} // namespace helperlimits
