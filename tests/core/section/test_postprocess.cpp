@@ -250,6 +250,12 @@ TEST(PostProcessWeldGrid, CellSizeHasAFloorAndZeroRadiusWeldsOnlyIdenticalPoints
     EXPECT_EQ(grid.weld({1, 1}), 0);
     EXPECT_EQ(grid.weld({1, 1 + 1e-9}), 1);
     EXPECT_DOUBLE_EQ(PointWeldGrid(0.25).cellSize(), 0.25);
+    // Non-finite and huge coordinates do not crash; NaN never welds.
+    PointWeldGrid odd(0.1);
+    EXPECT_EQ(odd.weld({kNaN, 0}), 0);
+    EXPECT_EQ(odd.weld({kNaN, 0}), 1);
+    EXPECT_EQ(odd.weld({1e300, -1e300}), 2);
+    EXPECT_EQ(odd.weld({1e300, -1e300}), 2);
 }
 
 TEST(PostProcessWeldGrid, MatchesABruteForceSearch)
@@ -276,15 +282,6 @@ TEST(PostProcessWeldGrid, MatchesABruteForceSearch)
         }
         ASSERT_EQ(grid.weld(p), expected) << i;
     }
-}
-
-TEST(PostProcessWeldGrid, NonFiniteAndHugeCoordinatesDoNotCrash)
-{
-    PointWeldGrid grid(0.1);
-    EXPECT_EQ(grid.weld({kNaN, 0}), 0);
-    EXPECT_EQ(grid.weld({kNaN, 0}), 1); // NaN never welds
-    EXPECT_EQ(grid.weld({1e300, -1e300}), 2);
-    EXPECT_EQ(grid.weld({1e300, -1e300}), 2);
 }
 
 // ---------------------------------------------------------------------------
@@ -415,29 +412,19 @@ double maxAbsY(const SectionLines& lines, double lo, double hi)
 
 } // namespace
 
-TEST(PostProcessGraphSmoothing, StrengthZeroOrTooFewLinesReturnTheInput)
+TEST(PostProcessGraphSmoothing, FlattensZigzagMoreWhenStrongerButKeepsEndsInPlace)
 {
     const SectionLines in = zigzag();
     EXPECT_EQ(smoothSectionGraph(in, 0), in);
     const SectionLines two{QLineF(0, 0, 1, 0), QLineF(kNaN, 0, 2, 2)};
-    EXPECT_EQ(smoothSectionGraph(two, 50), two);
-}
-
-TEST(PostProcessGraphSmoothing, FlattensZigzagButKeepsEndsInPlace)
-{
-    const SectionLines in = zigzag();
+    EXPECT_EQ(smoothSectionGraph(two, 50), two); // too few lines: returned as is
     const SectionLines out = smoothSectionGraph(in, 100);
     ASSERT_EQ(out.size(), in.size());
     // The interior flattens; the two open ends are locked.
     EXPECT_LT(maxAbsY(out, 4.5, 35.5), 0.005);
     EXPECT_EQ(out.first().p1(), in.first().p1());
     EXPECT_EQ(out.last().p2(), in.last().p2());
-}
-
-TEST(PostProcessGraphSmoothing, StrongerSmoothingFlattensMore)
-{
-    const SectionLines in = zigzag();
-    EXPECT_LT(maxAbsY(smoothSectionGraph(in, 100), 4.5, 35.5), maxAbsY(smoothSectionGraph(in, 5), 4.5, 35.5));
+    EXPECT_LT(maxAbsY(out, 4.5, 35.5), maxAbsY(smoothSectionGraph(in, 5), 4.5, 35.5));
     EXPECT_LT(maxAbsY(smoothSectionGraph(in, 5), 4.5, 35.5), maxAbsY(in, 4.5, 35.5));
 }
 
@@ -533,10 +520,7 @@ TEST(PostProcessChaining, JoinsEndsWithinToleranceAndSkipsDuplicateEdges)
     ASSERT_EQ(joined.size(), 1);
     EXPECT_EQ(joined[0].size(), 3);
     EXPECT_EQ(chainSegmentsToPolylines(in, 0.0001).size(), 2);
-}
-
-TEST(PostProcessChaining, NothingUsableGivesNoPolylines)
-{
+    // Nothing usable gives no polylines.
     EXPECT_TRUE(chainSegmentsToPolylines({}, 0.1).isEmpty());
     EXPECT_TRUE(chainSegmentsToPolylines({QLineF(kNaN, 0, 1, 1), QLineF(0, 0, 0.01, 0)}, 0.1).isEmpty());
     // A zero or negative tolerance is raised to 1e-6, not trusted.
@@ -632,12 +616,8 @@ TEST(PostProcessRelax, StraightAndGentleRunsStayPut)
     const SectionPolyline bend{{-1, 0}, {0, 0}, {std::cos(a), std::sin(a)}};
     EXPECT_EQ(relaxPolylineCorners(bend, 100, true), bend);
     EXPECT_NE(relaxPolylineCorners(bend, 100, false), bend);
-}
-
-TEST(PostProcessRelax, StrengthZeroOrShortPolylinesAreReturnedAsIs)
-{
-    const SectionPolyline in = densifiedL();
-    EXPECT_EQ(relaxPolylineCorners(in, 0, false), in);
+    // Strength zero or too short: returned as is.
+    EXPECT_EQ(relaxPolylineCorners(densifiedL(), 0, false), densifiedL());
     const SectionPolyline two{{0, 0}, {1, 1}};
     EXPECT_EQ(relaxPolylineCorners(two, 100, false), two);
 }
