@@ -59,21 +59,53 @@ TEST(SectionSketch, CollinearOrCoincidentPointsMakeNoCircle)
     EXPECT_FALSE(sketch::circleThrough(QPointF(0, 0), QPointF(1e-7, 0), QPointF(0, 1e-7)).has_value());
 }
 
-TEST(SectionSketch, LineAndLengthRecords)
+TEST(SectionSketch, ToolRecordKindsAndLabels)
 {
-    const SectionAnnotation line = sketch::buildToolRecord(sketch::Tool::Line, {QPointF(1, 2), QPointF(4, 6)});
-    EXPECT_EQ(line.kind, "line");
-    EXPECT_EQ(line.points, (QList<QPointF>{QPointF(1, 2), QPointF(4, 6)}));
-    EXPECT_FALSE(line.isMeasurement);
-    EXPECT_TRUE(line.label.isEmpty());
-
-    const SectionAnnotation length = sketch::buildToolRecord(sketch::Tool::Length, {QPointF(0, 0), QPointF(3, 4)});
-    EXPECT_EQ(length.kind, "measure_length");
-    EXPECT_TRUE(length.isMeasurement);
-    EXPECT_EQ(length.label, "5.00 mm");
-    EXPECT_EQ(sketch::buildToolRecord(sketch::Tool::Length, {QPointF(0, 0), QPointF(12.345, 0)}).label, "12.35 mm");
-
-    EXPECT_TRUE(sketch::buildToolRecord(sketch::Tool::Line, {QPointF(1, 2)}).kind.isEmpty());
+    using T = sketch::Tool;
+    const QList<QPointF> circleClicks{QPointF(7, 2), QPointF(2, 7), QPointF(-3, 2)};
+    const QList<QPointF> collinear{QPointF(0, 0), QPointF(1, 0), QPointF(2, 0)};
+    const double r2 = std::sqrt(2.0);
+    struct Case {
+        sketch::Tool tool;
+        QList<QPointF> clicks;
+        const char* kind; // empty: no record
+        const char* label;
+        bool measurement;
+    };
+    const Case cases[] = {
+        {T::Line, {QPointF(1, 2), QPointF(4, 6)}, "line", "", false},
+        {T::Length, {QPointF(0, 0), QPointF(3, 4)}, "measure_length", "5.00 mm", true},
+        {T::Length, {QPointF(0, 0), QPointF(12.345, 0)}, "measure_length", "12.35 mm", true},
+        {T::Circle, circleClicks, "circle", "", false},
+        {T::Radius, circleClicks, "measure_radius", "R 5.00 mm", true},
+        // Arc length takes the short way between the outer clicks.
+        {T::Arc, {QPointF(1, 0), QPointF(0, 1), QPointF(-1, 0)}, "measure_arc", "Arc 3.14 mm", true},
+        {T::Arc, {QPointF(2, 0), QPointF(r2, r2), QPointF(0, 2)}, "measure_arc", "Arc 3.14 mm", true},
+        {T::Angle, {QPointF(1, 0), QPointF(0, 0), QPointF(0, 1)}, "measure_angle", "90.00 deg", true},
+        {T::Angle, {QPointF(-3, 1), QPointF(0, 1), QPointF(5, 1)}, "measure_angle", "180.00 deg", true},
+        {T::Angle, {QPointF(2, 2), QPointF(2, 2), QPointF(5, 1)}, "measure_angle", "", true}, // degenerate
+        {T::Point, {QPointF(3.1, -4)}, "point_label", "(3.10, -4.00)", true},
+        {T::Polygon, {QPointF(0, 0), QPointF(1, 0), QPointF(1, 1)}, "polygon", "", false},
+        {T::Line, {QPointF(1, 2)}, "", "", false},
+        {T::Circle, collinear, "", "", false},
+        {T::Radius, collinear, "", "", false},
+        {T::Polygon, {QPointF(0, 0), QPointF(1, 0)}, "", "", false},
+    };
+    for (const Case& c : cases) {
+        const SectionAnnotation a = sketch::buildToolRecord(c.tool, c.clicks);
+        SCOPED_TRACE(std::string(c.kind) + " " + c.label);
+        EXPECT_EQ(a.kind, c.kind);
+        if (a.kind.isEmpty())
+            continue;
+        EXPECT_EQ(a.label, c.label);
+        EXPECT_EQ(a.isMeasurement, c.measurement);
+        if (c.tool != T::Radius)
+            EXPECT_EQ(a.points, c.clicks); // the clicks are kept
+    }
+    const SectionAnnotation circle = sketch::buildToolRecord(T::Circle, circleClicks);
+    EXPECT_TRUE(samePoint(circle.center, QPointF(2, 2)));
+    EXPECT_NEAR(circle.radius, 5.0, 1e-12);
+    EXPECT_TRUE(sketch::buildToolRecord(T::Polygon, {QPointF(0, 0), QPointF(1, 0), QPointF(1, 1)}).closed);
 }
 
 TEST(SectionSketch, RectangleIsNormalised)
@@ -82,66 +114,6 @@ TEST(SectionSketch, RectangleIsNormalised)
     EXPECT_EQ(rect.kind, "rectangle");
     EXPECT_EQ(rect.rect, QRectF(2, 1, 3, 3));
     EXPECT_TRUE(rect.points.isEmpty());
-}
-
-TEST(SectionSketch, CircleRecordsKeepTheClicks)
-{
-    const QList<QPointF> clicks{QPointF(7, 2), QPointF(2, 7), QPointF(-3, 2)};
-    const SectionAnnotation circle = sketch::buildToolRecord(sketch::Tool::Circle, clicks);
-    EXPECT_EQ(circle.kind, "circle");
-    EXPECT_EQ(circle.points, clicks);
-    EXPECT_TRUE(samePoint(circle.center, QPointF(2, 2)));
-    EXPECT_NEAR(circle.radius, 5.0, 1e-12);
-    EXPECT_FALSE(circle.isMeasurement);
-
-    const SectionAnnotation radius = sketch::buildToolRecord(sketch::Tool::Radius, clicks);
-    EXPECT_EQ(radius.kind, "measure_radius");
-    EXPECT_TRUE(radius.isMeasurement);
-    EXPECT_EQ(radius.label, "R 5.00 mm");
-
-    EXPECT_TRUE(sketch::buildToolRecord(sketch::Tool::Circle, {QPointF(0, 0), QPointF(1, 0), QPointF(2, 0)}).kind.isEmpty());
-    EXPECT_TRUE(sketch::buildToolRecord(sketch::Tool::Radius, {QPointF(0, 0), QPointF(1, 0), QPointF(2, 0)}).kind.isEmpty());
-}
-
-TEST(SectionSketch, ArcLengthUsesTheShortWayBetweenOuterClicks)
-{
-    const SectionAnnotation half =
-        sketch::buildToolRecord(sketch::Tool::Arc, {QPointF(1, 0), QPointF(0, 1), QPointF(-1, 0)});
-    EXPECT_EQ(half.kind, "measure_arc");
-    EXPECT_EQ(half.label, "Arc 3.14 mm");
-
-    // Radius 2, a quarter turn: length pi.
-    const SectionAnnotation quarter = sketch::buildToolRecord(
-        sketch::Tool::Arc, {QPointF(2, 0), QPointF(std::sqrt(2.0), std::sqrt(2.0)), QPointF(0, 2)});
-    EXPECT_EQ(quarter.label, "Arc 3.14 mm");
-}
-
-TEST(SectionSketch, AngleLabels)
-{
-    EXPECT_EQ(sketch::buildToolRecord(sketch::Tool::Angle, {QPointF(1, 0), QPointF(0, 0), QPointF(0, 1)}).label,
-              "90.00 deg");
-    EXPECT_EQ(sketch::buildToolRecord(sketch::Tool::Angle, {QPointF(-3, 1), QPointF(0, 1), QPointF(5, 1)}).label,
-              "180.00 deg");
-    const SectionAnnotation degenerate =
-        sketch::buildToolRecord(sketch::Tool::Angle, {QPointF(2, 2), QPointF(2, 2), QPointF(5, 1)});
-    EXPECT_EQ(degenerate.kind, "measure_angle");
-    EXPECT_EQ(degenerate.points.size(), 3);
-    EXPECT_TRUE(degenerate.label.isEmpty());
-}
-
-TEST(SectionSketch, PointLabelAndPolygon)
-{
-    const SectionAnnotation point = sketch::buildToolRecord(sketch::Tool::Point, {QPointF(3.1, -4)});
-    EXPECT_EQ(point.kind, "point_label");
-    EXPECT_EQ(point.label, "(3.10, -4.00)");
-    EXPECT_TRUE(point.isMeasurement);
-
-    EXPECT_TRUE(sketch::buildToolRecord(sketch::Tool::Polygon, {QPointF(0, 0), QPointF(1, 0)}).kind.isEmpty());
-    const SectionAnnotation polygon =
-        sketch::buildToolRecord(sketch::Tool::Polygon, {QPointF(0, 0), QPointF(1, 0), QPointF(1, 1)});
-    EXPECT_EQ(polygon.kind, "polygon");
-    EXPECT_TRUE(polygon.closed);
-    EXPECT_EQ(polygon.points.size(), 3);
 }
 
 TEST(SectionSketch, AnnotationLines)
