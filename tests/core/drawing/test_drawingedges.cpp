@@ -68,6 +68,14 @@ bool near(float a, float b, float tol = 1e-3f)
     return std::abs(a - b) <= tol;
 }
 
+MeshModel toModel(const Mesh& mesh)
+{
+    MeshModel model;
+    model.vertices.assign(std::vector<Vec3f>(mesh.vertices));
+    model.faces.assign(std::vector<Triangle>(mesh.faces));
+    return model;
+}
+
 // An edge of the given type running along x = c (vertical) from y0 to y1.
 bool hasVerticalEdge(const std::vector<DrawingEdge2D>& edges, int type, float c, float y0, float y1)
 {
@@ -87,7 +95,6 @@ bool onRectangle(const DrawingEdge2D& e, float x0, float y0, float x1, float y1)
                           || (near(e.y1, e.y2) && (near(e.y1, y0) || near(e.y1, y1)));
     return on(e.x1, e.y1) && on(e.x2, e.y2) && sameSide;
 }
-
 
 // Every edge of the given type, or of any type when type < 0.
 double lengthOf(const std::vector<DrawingEdge2D>& edges, int type)
@@ -270,10 +277,7 @@ TEST(DrawingEdges, SphereFromTheTopIsOneSilhouetteLoop)
     // A fine sphere goes through the decimation in chunks whose cuts cross
     // the outline: no seam, crease or fold shows, and the outline is there
     // (the decimation may open a gap of a few cells in it).
-    const Mesh fine = sphere(10.0f, 720, 300);
-    MeshModel model;
-    model.vertices.assign(std::vector<Vec3f>(fine.vertices));
-    model.faces.assign(std::vector<Triangle>(fine.faces));
+    const MeshModel model = toModel(sphere(10.0f, 720, 300));
     ASSERT_GT(model.faces.size(), 400000u);
     const auto drawn = model.computeDrawingEdges(drawingOptionsFromPanel(DrawingView::Top, 30, 50, 0.5, true, true, true));
     EXPECT_NEAR(totalLength(drawn, kDrawingSilhouette), 2.0 * M_PI * 10.0, 0.03 * 2.0 * M_PI * 10.0);
@@ -310,9 +314,7 @@ TEST(DrawingEdges, PlateWithTwoHoles)
     EXPECT_NEAR(lengthOf(plain, -1), lengthOf(front, -1), 1e-3);
 
     // Smoothing and decimation at any detail keep what is seen.
-    MeshModel model;
-    model.vertices.assign(std::vector<Vec3f>(plate.vertices));
-    model.faces.assign(std::vector<Triangle>(plate.faces));
+    const MeshModel model = toModel(plate);
     for (int detail : {0, 50, 100}) {
         const auto top = model.computeDrawingEdges(drawingOptionsFromPanel(DrawingView::Top, 30, detail, 0.5, true, true, true));
         EXPECT_NEAR(lengthOf(top, -1), expected, 0.02 * expected) << detail;
@@ -360,11 +362,8 @@ TEST(DrawingEdges, EdgesUnderAnOverhangAreHidden)
     EXPECT_TRUE(hasVerticalEdge(edges, kDrawingHidden, 5.0f, 5.0f, 15.0f));
     EXPECT_TRUE(hasVerticalEdge(edges, kDrawingHidden, 15.0f, 5.0f, 15.0f));
     EXPECT_NEAR(totalLength(edges, kDrawingHidden), 40.0, 0.5);
-    for (const auto& e : edges) {
-        if (e.type != kDrawingHidden) {
-            EXPECT_TRUE(onRectangle(e, 0, 0, 20, 20));
-        }
-    }
+    for (const auto& e : edges)
+        EXPECT_TRUE(e.type == kDrawingHidden || onRectangle(e, 0, 0, 20, 20));
 }
 
 TEST(DrawingEdges, CreaseAngleThresholdIsRespected)
@@ -515,9 +514,7 @@ TEST(DrawingEdges, ModelPipelineDrawsABoxAndNothingForNoMesh)
     EXPECT_TRUE(MeshModel().computeDrawingEdges(drawingOptionsFromPanel(DrawingView::Top, 30, 50, 0.5, true, true, false)).empty());
     Mesh closed;
     addBox(closed, {0, 0, 0}, {40, 20, 10}, 4);
-    MeshModel box;
-    box.vertices.assign(closed.vertices);
-    box.faces.assign(closed.faces);
+    const MeshModel box = toModel(closed);
     const auto edges = box.computeDrawingEdges(drawingOptionsFromPanel(DrawingView::Top, 30, 50, 0.5, true, true, false));
     ASSERT_FALSE(edges.empty());
     for (const auto& e : edges) {
