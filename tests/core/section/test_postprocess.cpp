@@ -711,45 +711,34 @@ TEST(PostProcessPipeline, ExactCutAtEightySmoothsAsIfFiftyFive)
     EXPECT_NE(band80, postProcessSection(raw, Axis::Z, s));
 }
 
-TEST(PostProcessPipeline, ExactCircleComesOutAsOneClosedChainWithItsCircumference)
+TEST(PostProcessPipeline, CircleComesOutAsOneClosedChainOnTheCircle)
 {
+    // Band cleanup merges runs bending less than 14 degrees, so in a band cut
+    // the 720-gon becomes a coarse polygon whose corners stay on the circle.
     const double r = 20.0;
     const int n = 720;
     const double perimeter = 2.0 * n * r * std::sin(kPi / n);
-    for (int strength : {0, 35, 100}) {
-        SectionPostProcessSettings s;
-        s.smoothStrength = strength;
-        const SectionLines out = postProcessSection(circleCut(r, n), Axis::Z, s);
-        const QList<SectionPolyline> chains = chainSegmentsToPolylines(out, 1e-6);
-        ASSERT_EQ(chains.size(), 1) << strength;
-        EXPECT_EQ(chains[0].first(), chains[0].last());
-        EXPECT_NEAR(totalLength(out), perimeter, perimeter * 0.001) << strength;
-        for (const QLineF& l : out)
-            EXPECT_NEAR(QLineF(QPointF(0, 0), l.p1()).length(), r, 0.01);
-    }
-}
-
-TEST(PostProcessPipeline, BandCircleBecomesAClosedPolygonOnTheCircle)
-{
-    // Band cleanup merges runs bending less than 14 degrees, so the 720-gon
-    // becomes a coarse polygon whose corners stay on the circle.
-    const double r = 20.0;
-    for (int strength : {0, 35, 100}) {
-        SectionPostProcessSettings s;
-        s.bandThickness = 0.8f;
-        s.smoothStrength = strength;
-        const SectionLines out = postProcessSection(circleCut(r, 720), Axis::Z, s);
-        const QList<SectionPolyline> chains = chainSegmentsToPolylines(out, 1e-6);
-        ASSERT_EQ(chains.size(), 1) << strength;
-        EXPECT_EQ(chains[0].first(), chains[0].last());
-        for (const QLineF& l : out)
-            EXPECT_LE(QLineF(QPointF(0, 0), l.p1()).length(), r + 1e-3); // smoothing only pulls inwards
-        if (strength == 0) {
-            EXPECT_NEAR(totalLength(out), 2.0 * kPi * r, 2.0 * kPi * r * 0.015);
-            for (const QLineF& l : out)
-                EXPECT_NEAR(QLineF(QPointF(0, 0), l.p1()).length(), r, 1e-3);
+    for (float band : {0.0f, 0.8f})
+        for (int strength : {0, 35, 100}) {
+            SCOPED_TRACE(testing::Message() << "band " << band << " strength " << strength);
+            SectionPostProcessSettings s;
+            s.bandThickness = band;
+            s.smoothStrength = strength;
+            const SectionLines out = postProcessSection(circleCut(r, n), Axis::Z, s);
+            const QList<SectionPolyline> chains = chainSegmentsToPolylines(out, 1e-6);
+            ASSERT_EQ(chains.size(), 1);
+            EXPECT_EQ(chains[0].first(), chains[0].last());
+            const bool onCircle = band == 0.0f || strength == 0;
+            if (onCircle)
+                EXPECT_NEAR(totalLength(out), perimeter, perimeter * (band == 0.0f ? 0.001 : 0.015));
+            for (const QLineF& l : out) {
+                const double d = QLineF(QPointF(0, 0), l.p1()).length();
+                if (onCircle)
+                    EXPECT_NEAR(d, r, band == 0.0f ? 0.01 : 1e-3);
+                else
+                    EXPECT_LE(d, r + 1e-3); // smoothing only pulls inwards
+            }
         }
-    }
 }
 
 TEST(PostProcessPipeline, NoisyBandCutComesOutAsFewLongPolylines)
