@@ -160,10 +160,8 @@ private slots:
         QCOMPARE(canvas_->visibleSegmentIndices(), QList<int>({1, 3, 5}));
         // An erased segment cannot stay kept.
         QCOMPARE(canvas_->keptIndices(), QSet<int>({1}));
-    }
 
-    void erasedSegmentsLeaveBounds()
-    {
+        // Erased segments leave the bounds.
         canvas_->setSectionLines({QLineF(0, 0, 1, 1), QLineF(50, 50, 60, 60)});
         QVERIFY(canvas_->contentBounds().contains(QPointF(60, 60)));
         canvas_->setErasedIndices({1});
@@ -181,6 +179,9 @@ private slots:
         QVERIFY(mapped.left() >= 12.0 - 1e-6 && mapped.right() <= 388.0 + 1e-6);
         QVERIFY(mapped.top() >= 12.0 - 1e-6 && mapped.bottom() <= 288.0 + 1e-6);
         QVERIFY(std::abs(mapped.width() - 376.0) < 1e-6 || std::abs(mapped.height() - 276.0) < 1e-6);
+        const QRectF b = canvas_->contentBounds();
+        const double fit = std::min(276.0 / b.height(), 376.0 / b.width());
+        QVERIFY(std::abs(canvas_->unitsPerPixel() - 1.0 / fit) < 1e-12);
     }
 
     void transformIsYUp()
@@ -207,14 +208,6 @@ private slots:
         QVERIFY(!canvas_->grab().isNull());
         canvas_->resize(200, 26);
         QVERIFY(!canvas_->viewTransform().isIdentity());
-    }
-
-    void unitsPerPixelMatchesFit()
-    {
-        canvas_->setSectionLines(rectangleOutline());
-        const QRectF b = canvas_->contentBounds();
-        const double fit = std::min(276.0 / b.height(), 376.0 / b.width());
-        QVERIFY(std::abs(canvas_->unitsPerPixel() - 1.0 / fit) < 1e-12);
     }
 
     void wheelZoomKeepsCursorPointFixed()
