@@ -565,11 +565,13 @@ private slots:
         QVERIFY(channelDistance(red.pixelColor(2, 2), empty.pixelColor(2, 2)) < 8);
     }
 
-    void orthographicAndPerspectiveShowTheSameSize()
+    // Both projections show the part the same size; wireframe draws edges only.
+    void projectionsMatchInSizeAndWireframeDrawsLines()
     {
         requireGl();
         view_->setBackgroundColor(Qt::black);
         view_->setMesh(cubeModel());
+        const bool defaultOrtho = view_->isOrthographic();
         view_->setOrthographic(true);
         const QRect ortho = litBox(view_->grabFramebuffer());
         view_->setOrthographic(false);
@@ -577,13 +579,9 @@ private slots:
         QVERIFY(ortho.width() > 150);
         const double ratio = double(persp.width()) / double(ortho.width());
         QVERIFY2(ratio > 0.9 && ratio < 1.15, qPrintable(QString::number(ratio)));
-    }
 
-    void wireframeDrawsLinesNotFilledFaces()
-    {
-        requireGl();
-        view_->setBackgroundColor(Qt::black);
         view_->setMesh(cubeModel());
+        view_->setOrthographic(defaultOrtho);
         const QImage shaded = view_->grabFramebuffer();
         view_->setMesh(cubeModel(), true);
         const QImage wire = view_->grabFramebuffer();
