@@ -1,6 +1,6 @@
 #include "io/exactweld.h"
 
-#include "model/mesh/hugepages.h"
+#include "model/mesh/scratcharray.h"
 
 #include <cstring>
 #include <limits>
@@ -21,15 +21,15 @@ std::size_t capacityFor(std::size_t expected)
 
 ExactWeld::ExactWeld(std::size_t expectedPoints)
 {
-    slots_ = hugepages::Buffer<Slot>(capacityFor(expectedPoints), Slot{{0, 0, 0}, kEmpty});
+    slots_ = ScratchArray<Slot>(capacityFor(expectedPoints), Slot{{0, 0, 0}, kEmpty});
     mask_ = slots_.size() - 1;
-    hugepages::reserve(points_, expectedPoints);
+    points_.reserve(expectedPoints);
 }
 
 void ExactWeld::grow()
 {
-    hugepages::Buffer<Slot> old = std::move(slots_);
-    slots_ = hugepages::Buffer<Slot>(old.size() * 2, Slot{{0, 0, 0}, kEmpty});
+    ScratchArray<Slot> old = std::move(slots_);
+    slots_ = ScratchArray<Slot>(old.size() * 2, Slot{{0, 0, 0}, kEmpty});
     mask_ = slots_.size() - 1;
     for (std::size_t j = 0; j < old.size(); ++j) {
         if (old[j].group == kEmpty)
@@ -68,11 +68,11 @@ void compactTriangles(const std::vector<Vec3f>& points, const std::uint32_t* gro
                       const Triangle* triangles, std::size_t triangleCount, bool keepPointsOfDropped,
                       std::vector<Vec3f>& vertices, std::vector<Triangle>& faces)
 {
-    hugepages::Buffer<std::uint32_t> number(groupCount, kUnnumbered);
+    ScratchArray<std::uint32_t> number(groupCount, kUnnumbered);
     vertices.clear();
     faces.clear();
-    hugepages::reserve(vertices, groupCount);
-    hugepages::reserve(faces, triangleCount);
+    vertices.reserve(groupCount);
+    faces.reserve(triangleCount);
     for (std::size_t i = 0; i < triangleCount; ++i) {
         const Triangle& t = triangles[i];
         std::uint32_t g[3];

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/mesh/flathash.h"
-#include "model/mesh/hugepages.h"
+#include "model/mesh/scratcharray.h"
 #include "model/mesh/meshtypes.h"
 
 #include <cmath>
@@ -61,7 +61,7 @@ private:
     bool full(std::size_t more) const { return (points_.size() + more) * 10 > slots_.size() * 7; }
     std::uint32_t insertAt(const Vec3f& p, const Slot& key, std::size_t slot);
 
-    hugepages::Buffer<Slot> slots_; // group kEmpty when free
+    ScratchArray<Slot> slots_; // group kEmpty when free
     std::size_t mask_ = 0;
     std::vector<Vec3f> points_;
 };

@@ -8,7 +8,7 @@
 #include "io/nativereaders.h"
 #include "io/parallelchunks.h"
 #include "io/textscan.h"
-#include "model/mesh/hugepages.h"
+#include "model/mesh/scratcharray.h"
 
 #include <limits>
 #include <string_view>
@@ -148,8 +148,8 @@ bool readObjNative(const std::string& path, std::vector<Vec3f>& vertices, std::v
     }
     std::vector<Vec3f> points;
     std::vector<Triangle> triangles;
-    hugepages::reserve(points, pointCount);
-    hugepages::reserve(triangles, faceCount);
+    points.reserve(pointCount);
+    triangles.reserve(faceCount);
     for (Piece& piece : pieces) {
         points.insert(points.end(), piece.points.begin(), piece.points.end());
         piece.points = {};
@@ -158,7 +158,7 @@ bool readObjNative(const std::string& path, std::vector<Vec3f>& vertices, std::v
                 triangles.push_back(t);
         piece.faces = {};
     }
-    hugepages::Buffer<std::uint32_t> groups(points.size());
+    ScratchArray<std::uint32_t> groups(points.size());
     ExactWeld weld(points.size());
     weld.insertMany(points.data(), points.size(), groups.data());
     compactTriangles(points, groups.data(), weld.points().size(), triangles.data(), triangles.size(), true, vertices,

@@ -7,7 +7,7 @@
 #include "io/mappedfile.h"
 #include "io/nativereaders.h"
 #include "io/plyheaderwords.h"
-#include "model/mesh/hugepages.h"
+#include "model/mesh/scratcharray.h"
 
 #include <algorithm>
 #include <charconv>
@@ -277,7 +277,7 @@ bool readElement(const Element& e, Encoding encoding, Values& in, const char* en
             || propertyIndex(e, "z", false) < 0)
             return (soup.unsupported = "vertex element without x, y and z"), false;
         soup.vertexCount = e.count;
-        hugepages::reserve(soup.points, plausible);
+        soup.points.reserve(plausible);
         if (encoding == Encoding::LittleEndian && readPlainVertices(e, in, end, soup))
             return true;
         for (int k = 0; k < 3; ++k)
@@ -286,7 +286,7 @@ bool readElement(const Element& e, Encoding encoding, Values& in, const char* en
         indices = propertyIndex(e, "vertex_indices", true);
         if (soup.points.empty() || indices < 0)
             return (soup.unsupported = "faces before the vertices or without vertex_indices"), false;
-        hugepages::reserve(soup.triangles, soup.triangles.size() + (isFace ? plausible : 0));
+        soup.triangles.reserve(soup.triangles.size() + (isFace ? plausible : 0));
         if (isFace && encoding == Encoding::LittleEndian && readPlainTriangles(e, in, end, soup))
             return true;
     }
@@ -372,7 +372,7 @@ bool readPlyNative(const std::string& path, std::vector<Vec3f>& vertices, std::v
             why = "non-finite coordinates";
             return false;
         }
-    hugepages::Buffer<std::uint32_t> groups(soup.points.size());
+    ScratchArray<std::uint32_t> groups(soup.points.size());
     ExactWeld weld(soup.points.size());
     weld.insertMany(soup.points.data(), soup.points.size(), groups.data());
     compactTriangles(soup.points, groups.data(), weld.points().size(), soup.triangles.data(), soup.triangles.size(),

@@ -7,7 +7,6 @@
 #include "io/nativereaders.h"
 #include "io/stlformat.h"
 #include "io/textscan.h"
-#include "model/mesh/hugepages.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,7 +26,7 @@ bool weldAndCompact(std::size_t triangleCount, Corner corner, std::vector<Vec3f>
     // A closed scan has about half as many points as triangles.
     ExactWeld weld(triangleCount / 2 + triangleCount / 64 + 1024);
     faces.clear();
-    hugepages::reserve(faces, triangleCount);
+    faces.reserve(triangleCount);
     faces.resize(triangleCount);
     if (!weld.insertMany(3 * triangleCount, corner, &faces[0].v[0])) {
         why = "non-finite coordinates";

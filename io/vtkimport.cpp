@@ -6,7 +6,6 @@
 #include "io/prechecks.h"
 #include "io/vtkmessages.h"
 #include "io/vtkpipeline.h"
-#include "model/mesh/hugepages.h"
 
 #include <vtkAbstractPolyDataReader.h>
 #include <vtkCellArray.h>
@@ -143,7 +142,7 @@ void copyPoints(vtkPoints* points, std::vector<Vec3f>& vertices)
 {
     const vtkIdType n = points->GetNumberOfPoints();
     vertices.clear();
-    hugepages::reserve(vertices, std::size_t(n));
+    vertices.reserve(std::size_t(n));
     vtkDataArray* data = points->GetData();
     if (auto* f = vtkFloatArray::FastDownCast(data)) {
         const float* p = f->GetPointer(0);
@@ -204,7 +203,7 @@ bool polyDataToMesh(vtkPolyData* polyData, std::vector<Vec3f>& vertices, std::ve
         return fail(error, "No valid triangle mesh data found.");
 
     copyPoints(points, vertices);
-    hugepages::reserve(faces, std::size_t(polys->GetNumberOfCells()));
+    faces.reserve(std::size_t(polys->GetNumberOfCells()));
     polys->Visit(CollectTriangles{points->GetNumberOfPoints(), &faces});
     dropNonFiniteVertices(vertices, faces);
     if (vertices.empty() || faces.empty()) {

@@ -3,7 +3,6 @@
 #include "model/align/alignmentcommands.h"
 #include "model/align/commandchecks.h"
 #include "model/align/flatfaceorient.h"
-#include "model/mesh/hugepages.h"
 
 #include <QMatrix3x3>
 #include <QQuaternion>
@@ -110,17 +109,17 @@ bool MeshModel::swapXYAxes(std::string* error)
     displayVertices.clear();
     displayFaces.clear();
     sliceFaces.clear();
-    // Written into fresh huge-page buffers rather than edited in place: the
-    // undo entry and the loaded copy usually share both arrays, and a
-    // copy-on-write detach would first copy them onto slow 4 KiB pages.
+    // Written into fresh arrays rather than edited in place: the undo entry
+    // and the loaded copy usually share both arrays, so a copy-on-write
+    // detach would copy them first and then edit them a second time.
     std::vector<Vec3f> swapped;
-    hugepages::reserve(swapped, vertices.size());
+    swapped.reserve(vertices.size());
     for (const Vec3f& v : vertices)
         swapped.emplace_back(v.y, v.x, v.z);
     vertices.assign(std::move(swapped));
     // The swap is a mirror; reversing every triangle keeps the normals outward.
     std::vector<Triangle> reversed;
-    hugepages::reserve(reversed, faces.size());
+    reversed.reserve(faces.size());
     for (const Triangle& t : faces)
         reversed.emplace_back(t.v[0], t.v[2], t.v[1]);
     faces.assign(std::move(reversed));

@@ -1,9 +1,9 @@
 // Render mesh reduction: plain copy up to the target, uniform-grid vertex
 // clustering above it. Runs after every geometry change on meshes of several
 // million triangles, so the tables are flat open-addressing arrays on
-// huge-page scratch memory rather than node-based maps.
+// uninitialised scratch arrays rather than node-based maps.
 
-#include "model/mesh/hugepages.h"
+#include "model/mesh/scratcharray.h"
 #include "model/mesh/meshmodel.h"
 
 #include <algorithm>
@@ -71,9 +71,9 @@ private:
 
     void rehash(std::size_t capacity)
     {
-        hugepages::Buffer<Slot> old = std::move(slots_);
+        ScratchArray<Slot> old = std::move(slots_);
         const std::size_t oldCapacity = capacity_;
-        slots_ = hugepages::Buffer<Slot>(capacity, Slot{kEmptyKey, 0});
+        slots_ = ScratchArray<Slot>(capacity, Slot{kEmptyKey, 0});
         capacity_ = capacity;
         for (std::size_t j = 0; j < oldCapacity; ++j) {
             if (old[j].key == kEmptyKey)
@@ -85,7 +85,7 @@ private:
         }
     }
 
-    hugepages::Buffer<Slot> slots_;
+    ScratchArray<Slot> slots_;
     std::size_t capacity_ = 0;
     std::size_t size_ = 0;
 };
@@ -132,9 +132,9 @@ private:
 
     void rehash(std::size_t capacity)
     {
-        hugepages::Buffer<Key> old = std::move(slots_);
+        ScratchArray<Key> old = std::move(slots_);
         const std::size_t oldCapacity = capacity_;
-        slots_ = hugepages::Buffer<Key>(capacity, Key{kNoCell, 0, 0});
+        slots_ = ScratchArray<Key>(capacity, Key{kNoCell, 0, 0});
         capacity_ = capacity;
         for (std::size_t j = 0; j < oldCapacity; ++j) {
             if (old[j].a == kNoCell)
@@ -146,7 +146,7 @@ private:
         }
     }
 
-    hugepages::Buffer<Key> slots_;
+    ScratchArray<Key> slots_;
     std::size_t capacity_ = 0;
     std::size_t size_ = 0;
 };
@@ -266,11 +266,11 @@ void MeshModel::buildDisplayMesh(const SharedArray<Triangle>& sourceFaces, std::
 
     // Cell of every vertex, and the running sums of every cell.
     CellTable cells(targetFaces);
-    hugepages::Buffer<std::uint32_t> vertexCell(vertexCount);
+    ScratchArray<std::uint32_t> vertexCell(vertexCount);
     std::vector<float> sums;
     std::vector<std::uint32_t> counts;
-    hugepages::reserve(sums, 3 * targetFaces);
-    hugepages::reserve(counts, targetFaces);
+    sums.reserve(3 * targetFaces);
+    counts.reserve(targetFaces);
     // Keys of a batch of vertices first, their table slots prefetched; then
     // the numbering in vertex order, exactly as one by one. The tables are
     // larger than the cache, and a lookup otherwise waits for memory.
@@ -322,7 +322,7 @@ void MeshModel::buildDisplayMesh(const SharedArray<Triangle>& sourceFaces, std::
     }
 
     std::vector<Triangle> outF;
-    hugepages::reserve(outF, targetFaces);
+    outF.reserve(targetFaces);
     SortedTriangleSet seen(std::min(kDisplayFaceCap, 2 * targetFaces));
     struct Candidate {
         std::uint32_t c[3];   // cells in the triangle's order

@@ -1,6 +1,5 @@
 #include "model/mesh/raypick.h"
 
-#include "model/mesh/hugepages.h"
 
 #include <algorithm>
 #include <cmath>
@@ -118,9 +117,9 @@ void RayPickIndex::build(const SharedArray<Vec3f>& vertices, const SharedArray<T
     const std::size_t vertexCount = vertices.size();
 
     std::vector<Vec3f> centroids;
-    hugepages::reserve(centroids, faces.size());
+    centroids.reserve(faces.size());
     centroids.resize(faces.size());
-    hugepages::reserve(order_, faces.size());
+    order_.reserve(faces.size());
     for (std::size_t i = 0; i < faces.size(); ++i) {
         const Triangle& tri = faces[i];
         if (!tri.inRange(vertexCount))
@@ -134,7 +133,7 @@ void RayPickIndex::build(const SharedArray<Vec3f>& vertices, const SharedArray<T
     if (order_.empty())
         return;
     // Leaves hold at least two triangles (unless the input is tiny).
-    hugepages::reserve(nodes_, 2 * (order_.size() / 2 + 1));
+    nodes_.reserve(2 * (order_.size() / 2 + 1));
 
     struct Task {
         std::uint32_t node, begin, end;

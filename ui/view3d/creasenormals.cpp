@@ -1,6 +1,5 @@
 #include "ui/view3d/creasenormals.h"
 
-#include "model/mesh/hugepages.h"
 
 #include <cmath>
 #include <cstdint>
@@ -28,10 +27,10 @@ void writeCreaseNormals(const Vec3f* vertices, std::size_t vertexCount, const Tr
     // Area-weighted vertex normals and unit face normals (zero for a
     // degenerate or out-of-range face).
     std::vector<Vec3f> vertexNormal;
-    hugepages::reserve(vertexNormal, vertexCount);
+    vertexNormal.reserve(vertexCount);
     vertexNormal.assign(vertexCount, Vec3f(0.0f, 0.0f, 0.0f));
     std::vector<Vec3f> faceUnit;
-    hugepages::reserve(faceUnit, faceCount);
+    faceUnit.reserve(faceCount);
     faceUnit.resize(faceCount);
     for (std::size_t f = 0; f < faceCount; ++f) {
         const Triangle& tri = faces[f];

@@ -2,7 +2,6 @@
 // commands and the overlay data handed in by the window.
 #include "ui/view3d/occtmeshview.h"
 
-#include "model/mesh/hugepages.h"
 #include "ui/view3d/creasenormals.h"
 
 #include <QSurfaceFormat>
@@ -95,9 +94,7 @@ void OcctMeshView::setMesh(const MeshModel& model, bool wireframe)
     boundsMax_ = toQt(hi);
 
     // Positions, then normals split at creases so sharp edges shade flat.
-    // Fresh multi-megabyte array: huge pages make the first touch cheap.
     std::vector<float> data;
-    hugepages::reserve(data, faces.size() * kFloatsPerTriangle);
     data.resize(faces.size() * kFloatsPerTriangle);
     float* out = data.data();
     for (const Triangle& tri : faces) {
