@@ -7,7 +7,18 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <thread>
 #include <vector>
+
+// How insertManyInParallel splits its input.
+struct WeldSplit {
+    // Smallest piece worth a thread: smaller inputs lose more to the
+    // threads' start and the join than the split saves (measured at 2 M
+    // triangles, 6 M corners).
+    std::size_t minPiece = std::size_t(6) << 20;
+    // Most pieces; 0 takes the hardware threads.
+    unsigned threads = 0;
+};
 
 // The point merging of VTK's STL reader and of its clean filter at tolerance
 // 0: points merge only when their coordinates compare equal (so -0.0 merges
@@ -28,6 +39,17 @@ public:
     bool insertMany(const Vec3f* points, std::size_t n, std::uint32_t* groups)
     {
         return insertMany(n, [points](std::size_t i) { return points[i]; }, groups);
+    }
+    // insertMany on an empty weld, split over the hardware threads when the
+    // input is large: each piece welds on its own, then the pieces' points
+    // join this weld in piece order, which is the order they are first seen
+    // in, and their groups are renumbered. The groups equal insertMany's.
+    template <class Point>
+    bool insertManyInParallel(std::size_t n, Point point, std::uint32_t* groups, const WeldSplit& split = {});
+    bool insertManyInParallel(const Vec3f* points, std::size_t n, std::uint32_t* groups,
+                              const WeldSplit& split = {})
+    {
+        return insertManyInParallel(n, [points](std::size_t i) { return points[i]; }, groups, split);
     }
 
     // First-seen coordinates of every group.
@@ -101,5 +123,58 @@ bool ExactWeld::insertMany(std::size_t n, Point point, std::uint32_t* groups)
         for (std::size_t k = 0; k < m; ++k)
             groups[start + k] = insertAt(batch[k], keys[k], hashes[k] & mask_);
     }
+    return true;
+}
+
+template <class Point>
+bool ExactWeld::insertManyInParallel(std::size_t n, Point point, std::uint32_t* groups, const WeldSplit& split)
+{
+    const unsigned threads = split.threads ? split.threads : std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t pieces = std::min<std::size_t>(threads, n / std::max<std::size_t>(1, split.minPiece));
+    if (pieces < 2 || !points_.empty())
+        return insertMany(n, point, groups);
+
+    std::vector<std::size_t> cut(pieces + 1);
+    for (std::size_t i = 0; i <= pieces; ++i)
+        cut[i] = n * i / pieces;
+    const std::size_t expected = slots_.size() * 7 / 10;
+    std::vector<ExactWeld> welds;
+    for (std::size_t i = 1; i < pieces; ++i)
+        welds.emplace_back(expected * (cut[i + 1] - cut[i]) / n);
+    std::vector<char> ok(pieces, 0);
+    const auto runPieces = [&](auto work) {
+        std::vector<std::thread> threads;
+        for (std::size_t i = 1; i < pieces; ++i)
+            threads.emplace_back(work, i);
+        work(0);
+        for (std::thread& t : threads)
+            t.join();
+    };
+    runPieces([&](std::size_t i) {
+        const auto piecePoint = [&point, first = cut[i]](std::size_t j) { return point(first + j); };
+        ExactWeld& weld = i == 0 ? *this : welds[i - 1];
+        ok[i] = weld.insertMany(cut[i + 1] - cut[i], piecePoint, groups + cut[i]);
+    });
+    for (char pieceOk : ok)
+        if (!pieceOk)
+            return false;
+
+    std::vector<std::vector<std::uint32_t>> renumber(pieces);
+    for (std::size_t i = 1; i < pieces; ++i) {
+        const std::vector<Vec3f> local = welds[i - 1].takePoints();
+        welds[i - 1] = ExactWeld();
+        renumber[i].resize(local.size());
+        insertMany(local.data(), local.size(), renumber[i].data());
+    }
+    // Renumber the later pieces' groups, each thread taking an equal share.
+    runPieces([&](std::size_t t) {
+        const std::size_t begin = cut[1] + (n - cut[1]) * t / pieces;
+        const std::size_t end = cut[1] + (n - cut[1]) * (t + 1) / pieces;
+        for (std::size_t i = 1; i < pieces; ++i) {
+            const std::uint32_t* map = renumber[i].data();
+            for (std::size_t j = std::max(begin, cut[i]); j < std::min(end, cut[i + 1]); ++j)
+                groups[j] = map[groups[j]];
+        }
+    });
     return true;
 }

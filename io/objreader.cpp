@@ -160,7 +160,7 @@ bool readObjNative(const std::string& path, std::vector<Vec3f>& vertices, std::v
     }
     ScratchArray<std::uint32_t> groups(points.size());
     ExactWeld weld(points.size());
-    weld.insertMany(points.data(), points.size(), groups.data());
+    weld.insertManyInParallel(points.data(), points.size(), groups.data());
     compactTriangles(points, groups.data(), weld.points().size(), triangles.data(), triangles.size(), true, vertices,
                      faces);
     if (faces.empty()) {

@@ -374,7 +374,7 @@ bool readPlyNative(const std::string& path, std::vector<Vec3f>& vertices, std::v
         }
     ScratchArray<std::uint32_t> groups(soup.points.size());
     ExactWeld weld(soup.points.size());
-    weld.insertMany(soup.points.data(), soup.points.size(), groups.data());
+    weld.insertManyInParallel(soup.points.data(), soup.points.size(), groups.data());
     compactTriangles(soup.points, groups.data(), weld.points().size(), soup.triangles.data(), soup.triangles.size(),
                      true, vertices, faces);
     if (faces.empty()) {

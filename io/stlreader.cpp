@@ -28,7 +28,7 @@ bool weldAndCompact(std::size_t triangleCount, Corner corner, std::vector<Vec3f>
     faces.clear();
     faces.reserve(triangleCount);
     faces.resize(triangleCount);
-    if (!weld.insertMany(3 * triangleCount, corner, &faces[0].v[0])) {
+    if (!weld.insertManyInParallel(3 * triangleCount, corner, &faces[0].v[0])) {
         why = "non-finite coordinates";
         return false;
     }
