@@ -20,10 +20,7 @@ namespace {
 
 using holes::Loop;
 
-struct Arrays {
-    std::vector<Vec3f> vertices;
-    std::vector<Triangle> faces;
-};
+using Arrays = fixtures::Mesh;
 
 // The box's triangles minus those lying in the plane z = top.
 Arrays boxWithoutTop(Vec3f size, int n = 1)
@@ -87,9 +84,12 @@ double area(const std::vector<Vec3f>& v, const Triangle& t)
 
 } // namespace
 
-TEST(BoundaryLoops, BoxWithOneFaceRemovedHasOneFourVertexLoop)
+TEST(BoundaryLoops, BoxWithOneFaceRemovedHasOneFourVertexLoopAndBadTrianglesAreIgnored)
 {
-    const Arrays mesh = boxWithoutTop({10, 20, 30});
+    Arrays mesh = boxWithoutTop({10, 20, 30});
+    // A triangle past the vertex list and a collapsed one change nothing.
+    mesh.faces.push_back({0, 1, 999});
+    mesh.faces.push_back({2, 2, 3});
     const std::vector<Loop> loops = holes::findBoundaryLoops(mesh.vertices, mesh.faces);
     ASSERT_EQ(loops.size(), 1u);
     ASSERT_EQ(loops[0].size(), 4u);
@@ -97,19 +97,17 @@ TEST(BoundaryLoops, BoxWithOneFaceRemovedHasOneFourVertexLoop)
     for (std::uint32_t v : loops[0])
         EXPECT_EQ(mesh.vertices[v].z, 30.0f);
     EXPECT_TRUE(loopEdgesAreBoundary(mesh, loops[0]));
-}
+    EXPECT_TRUE(holes::findBoundaryLoops({}, mesh.faces).empty());
+    EXPECT_TRUE(holes::findBoundaryLoops(mesh.vertices, {}).empty());
 
-TEST(BoundaryLoops, ClosedBoxHasNone)
-{
     const MeshModel box = shapes::box({5, 5, 5}, 3);
-    std::vector<Vec3f> vertices = box.vertices.vec();
-    std::vector<Triangle> faces = box.faces.vec();
-    shapes::weldExact(vertices, faces);
-    EXPECT_TRUE(holes::findBoundaryLoops(vertices, faces).empty());
-    EXPECT_EQ(holes::countBoundaryEdges(faces, vertices.size()), 0u);
+    Arrays closed{box.vertices.vec(), box.faces.vec()};
+    shapes::weldExact(closed.vertices, closed.faces);
+    EXPECT_TRUE(holes::findBoundaryLoops(closed.vertices, closed.faces).empty());
+    EXPECT_EQ(holes::countBoundaryEdges(closed.faces, closed.vertices.size()), 0u);
 }
 
-TEST(BoundaryLoops, SyntheticScanWithThreeHolesHasThreeLoopsAndNoneAfterFilling)
+TEST(BoundaryLoops, SyntheticScanWithThreeHolesCancelsKeepsOneOpenOrFillsAll)
 {
     Arrays mesh = syntheticScan(3);
     const std::vector<Loop> loops = holes::findBoundaryLoops(mesh.vertices, mesh.faces);
@@ -118,51 +116,49 @@ TEST(BoundaryLoops, SyntheticScanWithThreeHolesHasThreeLoopsAndNoneAfterFilling)
         EXPECT_GE(loop.size(), 8u);
         EXPECT_TRUE(loopEdgesAreBoundary(mesh, loop));
     }
-    const std::size_t before = mesh.faces.size();
-    holes::FillStats stats;
+    const Arrays before = mesh;
+    // Cancel leaves both arrays as they were.
+    Progress progress;
+    progress.cancel();
     std::string error;
+    EXPECT_FALSE(holes::fillHoles(mesh.vertices, mesh.faces, loops, {}, {}, &error, &progress));
+    EXPECT_EQ(error, "Hole filling canceled.");
+    EXPECT_TRUE(mesh.vertices == before.vertices);
+    EXPECT_TRUE(mesh.faces == before.faces);
+    // A loop kept open stays open.
+    Arrays keptOpen = mesh;
+    ASSERT_TRUE(holes::fillHoles(keptOpen.vertices, keptOpen.faces, loops, {1}, {}));
+    const std::vector<Loop> left = holes::findBoundaryLoops(keptOpen.vertices, keptOpen.faces);
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(std::set<std::uint32_t>(left[0].begin(), left[0].end()),
+              std::set<std::uint32_t>(loops[1].begin(), loops[1].end()));
+
+    holes::FillStats stats;
     ASSERT_TRUE(holes::fillHoles(mesh.vertices, mesh.faces, loops, {}, {}, &error, nullptr, &stats)) << error;
     EXPECT_EQ(stats.faired, 3u);
-    EXPECT_GT(mesh.faces.size(), before);
+    EXPECT_GT(mesh.faces.size(), before.faces.size());
     EXPECT_TRUE(holes::findBoundaryLoops(mesh.vertices, mesh.faces).empty());
     EXPECT_TRUE(closedAndConsistent(mesh));
 }
 
-TEST(BoundaryLoops, TwoLoopsSharingAVertexComeOutSeparately)
+TEST(BoundaryLoops, SharedVertexSplitsLoopsAndNonManifoldEdgesStayOut)
 {
-    // Two triangles touching only at vertex 0.
-    const Arrays mesh{{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {-1, 0, 0}, {0, -1, 0}}, {{0, 1, 2}, {0, 3, 4}}};
-    const std::vector<Loop> loops = holes::findBoundaryLoops(mesh.vertices, mesh.faces);
+    // Two triangles touching only at vertex 0: two loops of three.
+    const Arrays touching{{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {-1, 0, 0}, {0, -1, 0}}, {{0, 1, 2}, {0, 3, 4}}};
+    const std::vector<Loop> loops = holes::findBoundaryLoops(touching.vertices, touching.faces);
     ASSERT_EQ(loops.size(), 2u);
     for (const Loop& loop : loops) {
+        EXPECT_EQ(std::set<std::uint32_t>(loop.begin(), loop.end()).size(), loop.size());
         EXPECT_EQ(loop.size(), 3u);
-        EXPECT_EQ(std::set<std::uint32_t>(loop.begin(), loop.end()).size(), 3u);
-        EXPECT_TRUE(loopEdgesAreBoundary(mesh, loop));
+        EXPECT_TRUE(loopEdgesAreBoundary(touching, loop));
     }
-}
-
-TEST(BoundaryLoops, NonManifoldEdgeIsNeverPartOfALoop)
-{
-    // Three triangles on edge 0-1.
-    const Arrays mesh{{{0, 0, 0}, {1, 0, 0}, {0.5f, 1, 0}, {0.5f, -1, 0}, {0.5f, 0, 1}}, {{0, 1, 2}, {1, 0, 3}, {0, 1, 4}}};
-    const std::vector<Loop> loops = holes::findBoundaryLoops(mesh.vertices, mesh.faces);
-    for (const Loop& loop : loops) {
+    // Three triangles on edge 0-1: that edge is never part of a loop.
+    const Arrays fan{{{0, 0, 0}, {1, 0, 0}, {0.5f, 1, 0}, {0.5f, -1, 0}, {0.5f, 0, 1}}, {{0, 1, 2}, {1, 0, 3}, {0, 1, 4}}};
+    for (const Loop& loop : holes::findBoundaryLoops(fan.vertices, fan.faces)) {
         ASSERT_GE(loop.size(), 3u);
-        EXPECT_TRUE(loopEdgesAreBoundary(mesh, loop));
+        EXPECT_TRUE(loopEdgesAreBoundary(fan, loop));
     }
-    EXPECT_EQ(holes::countBoundaryEdges(mesh.faces, mesh.vertices.size()), 6u);
-}
-
-TEST(BoundaryLoops, TrianglesWithBadIndicesAreIgnored)
-{
-    Arrays mesh = boxWithoutTop({1, 1, 1});
-    mesh.faces.push_back({0, 1, 999});
-    mesh.faces.push_back({2, 2, 3});
-    const std::vector<Loop> loops = holes::findBoundaryLoops(mesh.vertices, mesh.faces);
-    ASSERT_EQ(loops.size(), 1u);
-    EXPECT_EQ(loops[0].size(), 4u);
-    EXPECT_TRUE(holes::findBoundaryLoops({}, mesh.faces).empty());
-    EXPECT_TRUE(holes::findBoundaryLoops(mesh.vertices, {}).empty());
+    EXPECT_EQ(holes::countBoundaryEdges(fan.faces, fan.vertices.size()), 6u);
 }
 
 TEST(BoundaryLoops, NanVertexStillGetsItsLoopClosedFlat)
@@ -181,102 +177,69 @@ TEST(BoundaryLoops, NanVertexStillGetsItsLoopClosedFlat)
 TEST(HoleFill, BoxTopClosedByEarClippingKeepsVolumeAndWinding)
 {
     Arrays mesh = boxWithoutTop({2, 3, 4});
-    const std::vector<Loop> loops = holes::findBoundaryLoops(mesh.vertices, mesh.faces);
+    std::vector<Loop> loops = holes::findBoundaryLoops(mesh.vertices, mesh.faces);
     const std::size_t vertexCount = mesh.vertices.size();
+    // Every loop kept open is an error that changes nothing.
+    std::string error;
+    EXPECT_FALSE(holes::fillHoles(mesh.vertices, mesh.faces, loops, {0}, {}, &error));
+    EXPECT_EQ(error, "No holes selected to fill.");
+    EXPECT_EQ(mesh.faces.size(), 10u);
+    // Short and out-of-range loops are skipped.
+    loops.insert(loops.begin(), Loop{0, 1});
+    loops.push_back(Loop{0, 1, 4000});
     holes::FillOptions flat;
     flat.fair = false;
-    ASSERT_TRUE(holes::fillHoles(mesh.vertices, mesh.faces, loops, {}, flat));
+    holes::FillStats stats;
+    ASSERT_TRUE(holes::fillHoles(mesh.vertices, mesh.faces, loops, {}, flat, nullptr, nullptr, &stats));
+    EXPECT_EQ(stats.skipped, 2u);
+    EXPECT_EQ(stats.triangulated, 1u);
     EXPECT_EQ(mesh.vertices.size(), vertexCount);
     EXPECT_EQ(mesh.faces.size(), 12u);
     EXPECT_TRUE(closedAndConsistent(mesh));
     EXPECT_NEAR(repairtools::signedVolume(mesh.vertices, mesh.faces) / 6.0, 24.0, 1e-4);
 }
 
-TEST(HoleFill, PlanarConvexLoopGivesNMinusTwoTriangles)
+TEST(HoleFill, LoopsAreTiledWithoutOverlapFacingAwayFromTheirTurn)
 {
-    std::vector<Vec3f> vertices;
-    Loop loop;
-    const int n = 9;
-    for (int i = 0; i < n; ++i) {
-        const double a = 2.0 * M_PI * i / n;
-        vertices.push_back({float(5 * std::cos(a)), float(5 * std::sin(a)), 1.0f});
-        loop.push_back(std::uint32_t(i));
+    std::vector<Vec3f> nineGon;
+    for (int i = 0; i < 9; ++i)
+        nineGon.push_back({float(5 * std::cos(2.0 * M_PI * i / 9)), float(5 * std::sin(2.0 * M_PI * i / 9)), 1.0f});
+    struct Case {
+        const char* what;
+        std::vector<Vec3f> vertices; // the loop runs through them in order, turning about +Z
+        std::size_t triangles;
+        double area;
+        bool centroidAdded; // a collinear loop falls back to a fan about its centroid
+    };
+    const Case cases[] = {
+        {"convex", nineGon, 7, 0.5 * 9 * 25.0 * std::sin(2.0 * M_PI / 9), false},
+        {"concave L", {{0, 0, 0}, {2, 0, 0}, {2, 1, 0}, {1, 1, 0}, {1, 2, 0}, {0, 2, 0}}, 4, 3.0, false},
+        {"collinear", {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {3, 0, 0}}, 4, 0.0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<Vec3f> vertices = c.vertices;
+        Loop loop;
+        for (std::uint32_t i = 0; i < vertices.size(); ++i)
+            loop.push_back(i);
+        std::vector<Triangle> out;
+        EXPECT_EQ(holes::triangulateLoop(vertices, loop, out), c.triangles);
+        ASSERT_EQ(vertices.size(), c.vertices.size() + (c.centroidAdded ? 1 : 0));
+        if (c.centroidAdded) {
+            EXPECT_FLOAT_EQ(vertices.back().x, 1.5f);
+        }
+        double total = 0.0;
+        for (const Triangle& t : out) {
+            total += area(vertices, t);
+            EXPECT_LE(cross(vertices[t[1]] - vertices[t[0]], vertices[t[2]] - vertices[t[0]]).z, 0.0f);
+        }
+        EXPECT_NEAR(total, c.area, 1e-3);
     }
-    std::vector<Triangle> out;
-    EXPECT_EQ(holes::triangulateLoop(vertices, loop, out), std::size_t(n - 2));
-    EXPECT_EQ(vertices.size(), std::size_t(n));
-    double total = 0.0;
-    for (const Triangle& t : out) {
-        total += area(vertices, t);
-        // The loop turns about +Z; the fill faces the other way.
-        EXPECT_LT(cross(vertices[t[1]] - vertices[t[0]], vertices[t[2]] - vertices[t[0]]).z, 0.0f);
-    }
-    EXPECT_NEAR(total, 0.5 * n * 25.0 * std::sin(2.0 * M_PI / n), 1e-3);
-}
-
-TEST(HoleFill, ConcaveLoopIsTiledWithoutOverlap)
-{
-    // An L-shaped outline of area 3.
-    std::vector<Vec3f> vertices{{0, 0, 0}, {2, 0, 0}, {2, 1, 0}, {1, 1, 0}, {1, 2, 0}, {0, 2, 0}};
-    const Loop loop{0, 1, 2, 3, 4, 5};
-    std::vector<Triangle> out;
-    ASSERT_EQ(holes::triangulateLoop(vertices, loop, out), 4u);
-    double total = 0.0;
-    for (const Triangle& t : out)
-        total += area(vertices, t);
-    EXPECT_NEAR(total, 3.0, 1e-6);
-}
-
-TEST(HoleFill, CollinearLoopFallsBackToCentroidFan)
-{
-    std::vector<Vec3f> vertices{{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {3, 0, 0}};
-    const Loop loop{0, 1, 2, 3};
-    std::vector<Triangle> out;
-    EXPECT_EQ(holes::triangulateLoop(vertices, loop, out), 4u);
-    ASSERT_EQ(vertices.size(), 5u);
-    EXPECT_FLOAT_EQ(vertices[4].x, 1.5f);
-}
-
-TEST(HoleFill, KeptOpenLoopStaysOpen)
-{
-    Arrays mesh = syntheticScan(3);
-    const std::vector<Loop> loops = holes::findBoundaryLoops(mesh.vertices, mesh.faces);
-    ASSERT_EQ(loops.size(), 3u);
-    ASSERT_TRUE(holes::fillHoles(mesh.vertices, mesh.faces, loops, {1}, {}));
-    const std::vector<Loop> left = holes::findBoundaryLoops(mesh.vertices, mesh.faces);
-    ASSERT_EQ(left.size(), 1u);
-    EXPECT_EQ(std::set<std::uint32_t>(left[0].begin(), left[0].end()),
-              std::set<std::uint32_t>(loops[1].begin(), loops[1].end()));
-}
-
-TEST(HoleFill, EveryLoopKeptOpenIsAnError)
-{
-    Arrays mesh = boxWithoutTop({1, 1, 1});
-    const std::vector<Loop> loops = holes::findBoundaryLoops(mesh.vertices, mesh.faces);
-    const std::size_t faces = mesh.faces.size();
-    std::string error;
-    EXPECT_FALSE(holes::fillHoles(mesh.vertices, mesh.faces, loops, {0}, {}, &error));
-    EXPECT_EQ(error, "No holes selected to fill.");
-    EXPECT_EQ(mesh.faces.size(), faces);
-}
-
-TEST(HoleFill, ShortAndOutOfRangeLoopsAreSkipped)
-{
-    Arrays mesh = boxWithoutTop({1, 1, 1});
-    std::vector<Loop> loops = holes::findBoundaryLoops(mesh.vertices, mesh.faces);
-    loops.insert(loops.begin(), Loop{0, 1});
-    loops.push_back(Loop{0, 1, 4000});
-    holes::FillStats stats;
-    ASSERT_TRUE(holes::fillHoles(mesh.vertices, mesh.faces, loops, {}, {}, nullptr, nullptr, &stats));
-    EXPECT_EQ(stats.skipped, 2u);
-    EXPECT_EQ(stats.faired + stats.triangulated, 1u);
-    EXPECT_TRUE(closedAndConsistent(mesh));
 }
 
 TEST(HoleFill, SphereCapIsClosedByAPatchThatFollowsTheSphere)
 {
-    const fixtures::Mesh sphere = fixtures::sphereWithHoles(25.0f, 30.0f);
-    Arrays mesh{sphere.vertices, sphere.faces};
+    Arrays mesh = fixtures::sphereWithHoles(25.0f, 30.0f);
     const std::vector<Loop> loops = holes::findBoundaryLoops(mesh.vertices, mesh.faces);
     ASSERT_EQ(loops.size(), 4u);
     const std::size_t before = mesh.faces.size();
@@ -285,36 +248,17 @@ TEST(HoleFill, SphereCapIsClosedByAPatchThatFollowsTheSphere)
     EXPECT_EQ(stats.faired, 4u);
     EXPECT_TRUE(closedAndConsistent(mesh));
     // A flat lid over the 30 mm cap would sit 5 mm inside the sphere.
-    EXPECT_LE(fixtures::worstCentroidError({mesh.vertices, mesh.faces}, 25.0f), 0.5);
+    EXPECT_LE(fixtures::worstCentroidError(mesh, 25.0f), 0.5);
     // Triangles sized like their neighbours: the cap's ~230 removed ones come back in similar number.
     EXPECT_GT(mesh.faces.size(), before + 150);
 }
 
-TEST(HoleFill, CancelLeavesBothArraysAsTheyWere)
-{
-    Arrays mesh = syntheticScan(3);
-    const Arrays before = mesh;
-    Progress progress;
-    progress.cancel();
-    std::string error;
-    EXPECT_FALSE(holes::fillHoles(mesh.vertices, mesh.faces, holes::findBoundaryLoops(mesh.vertices, mesh.faces), {}, {},
-                                  &error, &progress));
-    EXPECT_EQ(error, "Hole filling canceled.");
-    EXPECT_TRUE(mesh.vertices == before.vertices);
-    EXPECT_TRUE(mesh.faces == before.faces);
-}
-
-TEST(HoleFill, ModelWithoutMeshReportsIt)
+TEST(HoleFill, ModelFillUpdatesCachesAndNeedsAMesh)
 {
     MeshModel model;
     std::string error;
     EXPECT_FALSE(model.fillSelectedHoles({{0, 1, 2}}, {}, &error));
     EXPECT_EQ(error, "No mesh loaded.");
-}
-
-TEST(HoleFill, ModelFillUpdatesCaches)
-{
-    MeshModel model;
     const Arrays mesh = syntheticScan(2, 5000);
     model.vertices.assign(mesh.vertices);
     model.faces.assign(mesh.faces);
