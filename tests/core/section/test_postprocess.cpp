@@ -143,56 +143,43 @@ SectionLines noisyBandRectangle(std::uint32_t seed, double amplitude, int copies
 
 // ---------------------------------------------------------------------------
 
-namespace {
-
-struct KeepCase {
-    const char* what;
-    std::vector<float> lengths;
-    float ratio;
-    std::vector<int> kept; // indices into lengths, in input order
-};
-
-std::ostream& operator<<(std::ostream& os, const KeepCase& c)
+TEST(PostProcessKeepLongest, KeepsTheLongestInInputOrder)
 {
-    return os << c.what;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case {
+        const char* what;
+        std::vector<float> lengths;
+        float ratio;
+        std::vector<int> kept; // indices into lengths, in input order
+    };
+    const Case cases[] = {
+        {"seven of ten", {5, 1, 9, 3, 7, 2, 10, 4, 8, 6}, 0.7f, {0, 2, 4, 6, 7, 8, 9}},
+        {"ties at the threshold all survive", {2, 2, 2, 2, 2, 2, 2, 2, 1, 1}, 0.5f, {0, 1, 2, 3, 4, 5, 6, 7}},
+        {"half counts round up", {1, 2, 3, 4, 5}, 0.5f, {2, 3, 4}},
+        {"ratio one keeps all", {1, 0, 1}, 1.0f, {0, 1, 2}},
+        {"ratio near one keeps all", {1, 0, 1}, 0.9995f, {0, 1, 2}},
+        {"ratio above one keeps all", {1, 0, 1}, 3.0f, {0, 1, 2}},
+        {"zero ratio keeps the longest", {1, 2, 3, 4, 50, 6, 7, 8, 9, 10}, 0.0f, {4}},
+        {"negative ratio keeps the longest", {1, 2, 3, 4, 50, 6, 7, 8, 9, 10}, -1.0f, {4}},
+        {"empty", {}, 0.5f, {}},
+        {"NaN length is dropped", {nan, 3, 1, 2}, 0.5f, {1, 3}},
+        {"NaN ratio keeps all", {nan, 3, 1, 2}, nan, {0, 1, 2, 3}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Segments in;
+        for (std::size_t i = 0; i < c.lengths.size(); ++i)
+            in.push_back(seg(0, float(i), c.lengths[i], float(i)));
+        const Segments out = keepLongestSegments(in, c.ratio);
+        ASSERT_EQ(out.size(), c.kept.size());
+        for (std::size_t i = 0; i < out.size(); ++i)
+            EXPECT_EQ(out[i].p0.y, float(c.kept[i])) << i; // each input segment sits at y = its index
+    }
 }
-
-const float kNaNf = std::numeric_limits<float>::quiet_NaN();
-
-} // namespace
-
-class PostProcessKeepLongest : public testing::TestWithParam<KeepCase> {};
-
-TEST_P(PostProcessKeepLongest, KeepsTheLongestInInputOrder)
-{
-    const KeepCase& c = GetParam();
-    Segments in;
-    for (std::size_t i = 0; i < c.lengths.size(); ++i)
-        in.push_back(seg(0, float(i), c.lengths[i], float(i)));
-    const Segments out = keepLongestSegments(in, c.ratio);
-    ASSERT_EQ(out.size(), c.kept.size());
-    for (std::size_t i = 0; i < out.size(); ++i)
-        EXPECT_EQ(out[i].p0.y, float(c.kept[i])) << i; // each input segment sits at y = its index
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, PostProcessKeepLongest,
-    testing::Values(KeepCase{"seven of ten", {5, 1, 9, 3, 7, 2, 10, 4, 8, 6}, 0.7f, {0, 2, 4, 6, 7, 8, 9}},
-                    KeepCase{"ties at the threshold all survive", {2, 2, 2, 2, 2, 2, 2, 2, 1, 1}, 0.5f,
-                             {0, 1, 2, 3, 4, 5, 6, 7}},
-                    KeepCase{"half counts round up", {1, 2, 3, 4, 5}, 0.5f, {2, 3, 4}},
-                    KeepCase{"ratio one keeps all", {1, 0, 1}, 1.0f, {0, 1, 2}},
-                    KeepCase{"ratio near one keeps all", {1, 0, 1}, 0.9995f, {0, 1, 2}},
-                    KeepCase{"ratio above one keeps all", {1, 0, 1}, 3.0f, {0, 1, 2}},
-                    KeepCase{"zero ratio keeps the longest", {1, 2, 3, 4, 50, 6, 7, 8, 9, 10}, 0.0f, {4}},
-                    KeepCase{"negative ratio keeps the longest", {1, 2, 3, 4, 50, 6, 7, 8, 9, 10}, -1.0f, {4}},
-                    KeepCase{"empty", {}, 0.5f, {}},
-                    KeepCase{"NaN length is dropped", {kNaNf, 3, 1, 2}, 0.5f, {1, 3}},
-                    KeepCase{"NaN ratio keeps all", {kNaNf, 3, 1, 2}, kNaNf, {0, 1, 2, 3}}));
 
 // ---------------------------------------------------------------------------
 
-TEST(PostProcessSanitize, DropsOnlyTheNonFiniteAndDegenerateLines)
+TEST(PostProcessSanitize, DropsOnlyBadLinesAndStatisticsUseUpperMedianAndLargerSide)
 {
     const double inf = std::numeric_limits<double>::infinity();
     const SectionLines in{QLineF(0, 0, 1, 0), QLineF(kNaN, 0, 1, 1), QLineF(2, 2, 3, 3), QLineF(0, 0, inf, 1),
@@ -202,13 +189,9 @@ TEST(PostProcessSanitize, DropsOnlyTheNonFiniteAndDegenerateLines)
     EXPECT_EQ(out[0], in[0]);
     EXPECT_EQ(out[1], in[2]);
     EXPECT_EQ(out[2], in[5]);
-}
-
-TEST(PostProcessSanitize, StatisticsUseUpperMedianAndLargerSide)
-{
-    const SectionLines in{QLineF(0, 0, 4, 0), QLineF(0, 0, 1, 0), QLineF(0, 0, 0, 3), QLineF(10, 2, 12, 2),
-                          QLineF(kNaN, 0, 100, 100)};
-    const SectionStatistics stats = sectionStatistics(in);
+    // Statistics use the upper median and the larger side of the bounds.
+    const SectionStatistics stats = sectionStatistics(
+        {QLineF(0, 0, 4, 0), QLineF(0, 0, 1, 0), QLineF(0, 0, 0, 3), QLineF(10, 2, 12, 2), QLineF(kNaN, 0, 100, 100)});
     EXPECT_EQ(stats.validCount, 4);
     EXPECT_DOUBLE_EQ(stats.medianLength, 3.0); // sorted 1 2 3 4, index 2
     EXPECT_DOUBLE_EQ(stats.extent, 12.0);
@@ -217,7 +200,7 @@ TEST(PostProcessSanitize, StatisticsUseUpperMedianAndLargerSide)
 
 // ---------------------------------------------------------------------------
 
-TEST(PostProcessWeldGrid, WeldsWithinRadiusAndAddsBeyond)
+TEST(PostProcessWeldGrid, WeldsTheNearestWithinRadiusAndAddsBeyond)
 {
     PointWeldGrid grid(0.5);
     EXPECT_EQ(grid.weld({0, 0}), 0);
@@ -227,28 +210,22 @@ TEST(PostProcessWeldGrid, WeldsWithinRadiusAndAddsBeyond)
     EXPECT_EQ(grid.weld({-0.2, -0.2}), 0); // across the cell boundary at zero
     EXPECT_EQ(grid.nodeCount(), 2);
     EXPECT_EQ(grid.node(1), QPointF(0.6, 0)); // nodes keep their first position
-}
-
-TEST(PostProcessWeldGrid, NearestNodeWinsAndLaterWinsTies)
-{
-    PointWeldGrid grid(1.0);
-    grid.insert({0.2, 0.5});
-    grid.insert({0.8, 0.5});
-    grid.insert({0.6, 0.5});
-    EXPECT_EQ(grid.weld({0.75, 0.5}), 1);
+    // The nearest node wins, the later one on a tie.
+    PointWeldGrid nearest(1.0);
+    nearest.insert({0.2, 0.5});
+    nearest.insert({0.8, 0.5});
+    nearest.insert({0.6, 0.5});
+    EXPECT_EQ(nearest.weld({0.75, 0.5}), 1);
     PointWeldGrid tie(1.0);
     tie.insert({0.25, 0.5});
     tie.insert({0.75, 0.5});
     EXPECT_EQ(tie.weld({0.5, 0.5}), 1);
-}
-
-TEST(PostProcessWeldGrid, CellSizeHasAFloorAndZeroRadiusWeldsOnlyIdenticalPoints)
-{
-    PointWeldGrid grid(0.0);
-    EXPECT_DOUBLE_EQ(grid.cellSize(), 1e-6);
-    EXPECT_EQ(grid.weld({1, 1}), 0);
-    EXPECT_EQ(grid.weld({1, 1}), 0);
-    EXPECT_EQ(grid.weld({1, 1 + 1e-9}), 1);
+    // The cell size has a floor; a zero radius welds only identical points.
+    PointWeldGrid zero(0.0);
+    EXPECT_DOUBLE_EQ(zero.cellSize(), 1e-6);
+    EXPECT_EQ(zero.weld({1, 1}), 0);
+    EXPECT_EQ(zero.weld({1, 1}), 0);
+    EXPECT_EQ(zero.weld({1, 1 + 1e-9}), 1);
     EXPECT_DOUBLE_EQ(PointWeldGrid(0.25).cellSize(), 0.25);
     // Non-finite and huge coordinates do not crash; NaN never welds.
     PointWeldGrid odd(0.1);
@@ -286,15 +263,11 @@ TEST(PostProcessWeldGrid, MatchesABruteForceSearch)
 
 // ---------------------------------------------------------------------------
 
-TEST(PostProcessBandCleanup, CollinearSegmentsMergeIntoOneLine)
+TEST(PostProcessBandCleanup, MergesGentleRunsAndKeepsJunctionsAsSingleLines)
 {
-    const SectionLines out = cleanupBandSection({QLineF(0, 0, 10, 0), QLineF(20, 0, 10, 0)}, true);
-    ASSERT_EQ(out.size(), 1);
-    EXPECT_EQ(undirected(out), undirected({QLineF(0, 0, 20, 0)}));
-}
-
-TEST(PostProcessBandCleanup, TenDegreeBendMergesInBandModeButNotInExactMode)
-{
+    EXPECT_EQ(undirected(cleanupBandSection({QLineF(0, 0, 10, 0), QLineF(20, 0, 10, 0)}, true)),
+              undirected({QLineF(0, 0, 20, 0)}));
+    // A 10 degree bend merges in band mode but not in exact mode, 20 degrees never.
     const double a = 10.0 * kPi / 180.0;
     const SectionLines in{QLineF(0, 0, 10, 0), QLineF(10, 0, 10 + 10 * std::cos(a), 10 * std::sin(a))};
     EXPECT_EQ(cleanupBandSection(in, true).size(), 1);
@@ -303,15 +276,11 @@ TEST(PostProcessBandCleanup, TenDegreeBendMergesInBandModeButNotInExactMode)
     const double b = 20.0 * kPi / 180.0;
     const SectionLines sharper{QLineF(0, 0, 10, 0), QLineF(10, 0, 10 + 10 * std::cos(b), 10 * std::sin(b))};
     EXPECT_EQ(cleanupBandSection(sharper, true).size(), 2);
-}
-
-TEST(PostProcessBandCleanup, DuplicatesAndJunctionsSurviveAsSingleLines)
-{
     // A T: the stem and the two halves of the bar meet at a degree-3 node.
-    const SectionLines in{QLineF(0, 0, 5, 0), QLineF(5, 0, 10, 0), QLineF(5, 0, 5, 5), QLineF(5, 5, 5, 0),
-                          QLineF(10, 0, 5, 0)};
-    const SectionLines out = cleanupBandSection(in, true);
-    EXPECT_EQ(undirected(out), undirected({QLineF(0, 0, 5, 0), QLineF(5, 0, 10, 0), QLineF(5, 0, 5, 5)}));
+    const SectionLines t{QLineF(0, 0, 5, 0), QLineF(5, 0, 10, 0), QLineF(5, 0, 5, 5), QLineF(5, 5, 5, 0),
+                         QLineF(10, 0, 5, 0)};
+    EXPECT_EQ(undirected(cleanupBandSection(t, true)),
+              undirected({QLineF(0, 0, 5, 0), QLineF(5, 0, 10, 0), QLineF(5, 0, 5, 5)}));
 }
 
 namespace {
@@ -347,17 +316,13 @@ TEST(PostProcessBandCleanup, BridgesFacingEndsOnlyInBandModeAndWithinTheBridgeDi
         EXPECT_EQ(out.size(), k.lines) << k.gapStart << " " << k.band;
         EXPECT_NEAR(totalLength(out), k.length, 0.05) << k.gapStart << " " << k.band;
     }
-}
-
-TEST(PostProcessBandCleanup, DoesNotBridgeEndsPointingTheSameWay)
-{
     // Two parallel runs 0.5 mm apart, both ending towards +x: the ends face
     // neither towards nor away from each other, but their directions agree.
-    SectionLines in;
-    appendRun(in, {0, 0}, {100, 0}, 1.0);
-    appendRun(in, {0, 0.5}, {100, 0.5}, 1.0);
-    const SectionLines out = cleanupBandSection(in, true);
-    EXPECT_EQ(undirected(out), undirected({QLineF(0, 0, 100, 0), QLineF(0, 0.5, 100, 0.5)}));
+    SectionLines parallel;
+    appendRun(parallel, {0, 0}, {100, 0}, 1.0);
+    appendRun(parallel, {0, 0.5}, {100, 0.5}, 1.0);
+    EXPECT_EQ(undirected(cleanupBandSection(parallel, true)),
+              undirected({QLineF(0, 0, 100, 0), QLineF(0, 0.5, 100, 0.5)}));
 }
 
 TEST(PostProcessBandCleanup, ReturnsItsInputWhenNothingUsableRemains)
@@ -412,7 +377,7 @@ double maxAbsY(const SectionLines& lines, double lo, double hi)
 
 } // namespace
 
-TEST(PostProcessGraphSmoothing, FlattensZigzagMoreWhenStrongerButKeepsEndsInPlace)
+TEST(PostProcessGraphSmoothing, FlattensZigzagMoreWhenStrongerKeepsEndsAndDropsBadLines)
 {
     const SectionLines in = zigzag();
     EXPECT_EQ(smoothSectionGraph(in, 0), in);
@@ -426,6 +391,14 @@ TEST(PostProcessGraphSmoothing, FlattensZigzagMoreWhenStrongerButKeepsEndsInPlac
     EXPECT_EQ(out.last().p2(), in.last().p2());
     EXPECT_LT(maxAbsY(out, 4.5, 35.5), maxAbsY(smoothSectionGraph(in, 5), 4.5, 35.5));
     EXPECT_LT(maxAbsY(smoothSectionGraph(in, 5), 4.5, 35.5), maxAbsY(in, 4.5, 35.5));
+    // NaN lines and repeated edges are dropped.
+    SectionLines dirty = zigzag();
+    dirty.insert(3, QLineF(kNaN, 1, 2, 3));
+    dirty.append(QLineF(dirty[5].p2(), dirty[5].p1()));
+    const SectionLines cleaned = smoothSectionGraph(dirty, 35);
+    EXPECT_EQ(cleaned.size(), 40);
+    for (const QLineF& l : cleaned)
+        EXPECT_TRUE(isValidSectionLine(l));
 }
 
 TEST(PostProcessGraphSmoothing, SquareCornersAreLockedAndNoNodeStraysBeyondTheLimit)
@@ -463,20 +436,10 @@ TEST(PostProcessGraphSmoothing, SquareCornersAreLockedAndNoNodeStraysBeyondTheLi
     }
 }
 
-TEST(PostProcessGraphSmoothing, DropsNaNLinesAndRepeatedEdges)
-{
-    SectionLines in = zigzag();
-    in.insert(3, QLineF(kNaN, 1, 2, 3));
-    in.append(QLineF(in[5].p2(), in[5].p1()));
-    const SectionLines out = smoothSectionGraph(in, 35);
-    EXPECT_EQ(out.size(), 40);
-    for (const QLineF& l : out)
-        EXPECT_TRUE(isValidSectionLine(l));
-}
 
 // ---------------------------------------------------------------------------
 
-TEST(PostProcessChaining, ClosedSquareBecomesOneClosedPolyline)
+TEST(PostProcessChaining, SquareClosesOpenPathRunsFromAnEndJunctionGoesStraightOn)
 {
     const SectionLines square{QLineF(10, 0, 10, 10), QLineF(0, 0, 10, 0), QLineF(0, 10, 10, 10),
                               QLineF(0, 10, 0, 0)};
@@ -486,31 +449,20 @@ TEST(PostProcessChaining, ClosedSquareBecomesOneClosedPolyline)
     ASSERT_EQ(p.size(), 5);
     EXPECT_EQ(p.first(), p.last());
     EXPECT_DOUBLE_EQ(polylineLength(p), 40.0);
-}
-
-TEST(PostProcessChaining, OpenPathIsWalkedFromAnEndInOneChain)
-{
     // Shuffled and reversed pieces of the path (0,0) -> (3,0) -> (3,2) -> (5,2).
     const SectionLines path{QLineF(3, 2, 3, 1), QLineF(1, 0, 0, 0), QLineF(3, 2, 5, 2), QLineF(2, 0, 3, 0),
                             QLineF(1, 0, 2, 0), QLineF(3, 0, 3, 1)};
-    const QList<SectionPolyline> chains = chainSegmentsToPolylines(path, 0.01);
-    ASSERT_EQ(chains.size(), 1);
-    ASSERT_EQ(chains[0].size(), 7);
+    const QList<SectionPolyline> walked = chainSegmentsToPolylines(path, 0.01);
+    ASSERT_EQ(walked.size(), 1);
+    ASSERT_EQ(walked[0].size(), 7);
     // (0, 0) is the first open end in weld order.
-    EXPECT_EQ(chains[0].first(), QPointF(0, 0));
-    EXPECT_EQ(chains[0].last(), QPointF(5, 2));
-}
-
-TEST(PostProcessChaining, JunctionContinuesStraightAhead)
-{
+    EXPECT_EQ(walked[0].first(), QPointF(0, 0));
+    EXPECT_EQ(walked[0].last(), QPointF(5, 2));
     const SectionLines cross{QLineF(-1, 0, 0, 0), QLineF(0, -1, 0, 0), QLineF(0, 0, 1, 0), QLineF(0, 0, 0, 1)};
-    const QList<SectionPolyline> chains = chainSegmentsToPolylines(cross, 0.01);
     // The end at (-1, 0) comes first and runs straight through; the stubs left
     // at the junction follow in adjacency order.
-    ASSERT_EQ(chains.size(), 3);
-    EXPECT_EQ(chains[0], (SectionPolyline{{-1, 0}, {0, 0}, {1, 0}}));
-    EXPECT_EQ(chains[1], (SectionPolyline{{0, 0}, {0, -1}}));
-    EXPECT_EQ(chains[2], (SectionPolyline{{0, 0}, {0, 1}}));
+    EXPECT_EQ(chainSegmentsToPolylines(cross, 0.01),
+              (QList<SectionPolyline>{{{-1, 0}, {0, 0}, {1, 0}}, {{0, 0}, {0, -1}}, {{0, 0}, {0, 1}}}));
 }
 
 TEST(PostProcessChaining, JoinsEndsWithinToleranceAndSkipsDuplicateEdges)
@@ -539,7 +491,7 @@ TEST(PostProcessChaining, JoinToleranceFollowsMedianExtentAndFloor)
 
 // ---------------------------------------------------------------------------
 
-TEST(PostProcessDensify, SplitsEachPieceIntoCeilLengthOverStepParts)
+TEST(PostProcessDensify, SplitsEachPieceIntoCeilLengthOverStepPartsAtMostSixteen)
 {
     const SectionPolyline in{{0, 0}, {1, 0}, {1, 0}, {1, 2}};
     const SectionPolyline out = densifyPolyline(in, 0.3);
@@ -550,31 +502,19 @@ TEST(PostProcessDensify, SplitsEachPieceIntoCeilLengthOverStepParts)
     EXPECT_EQ(out[4], QPointF(1, 0));
     EXPECT_NEAR(out[5].y(), 2.0 / 7.0, 1e-12);
     EXPECT_EQ(out.last(), QPointF(1, 2));
-}
-
-TEST(PostProcessDensify, CapsAtSixteenPartsAndIgnoresBadSteps)
-{
-    const SectionPolyline in{{0, 0}, {100, 0}};
-    EXPECT_EQ(densifyPolyline(in, 0.1).size(), 17);
-    EXPECT_EQ(densifyPolyline(in, 200.0).size(), 2);
-    EXPECT_EQ(densifyPolyline(in, 0.0), in);
-    EXPECT_EQ(densifyPolyline(in, kNaN), in);
+    // At most sixteen parts; bad steps change nothing.
+    const SectionPolyline line{{0, 0}, {100, 0}};
+    EXPECT_EQ(densifyPolyline(line, 0.1).size(), 17);
+    EXPECT_EQ(densifyPolyline(line, 200.0).size(), 2);
+    EXPECT_EQ(densifyPolyline(line, 0.0), line);
+    EXPECT_EQ(densifyPolyline(line, kNaN), line);
     EXPECT_EQ(densifyPolyline({{1, 1}}, 0.1).size(), 1);
 }
 
-namespace {
-
-// An L: 10 mm along x, then 10 mm up, densified to 0.5 mm spacing.
-SectionPolyline densifiedL()
+TEST(PostProcessRelax, RoundsTheCornerButNeverMovesTheEndsOrGentleRuns)
 {
-    return densifyPolyline({{0, 0}, {10, 0}, {10, 10}}, 0.5);
-}
-
-} // namespace
-
-TEST(PostProcessRelax, RoundsTheCornerButNeverMovesTheEnds)
-{
-    const SectionPolyline in = densifiedL();
+    // An L: 10 mm along x, then 10 mm up, densified to 0.5 mm spacing.
+    const SectionPolyline in = densifyPolyline({{0, 0}, {10, 0}, {10, 10}}, 0.5);
     const SectionPolyline out = relaxPolylineCorners(in, 100, false);
     ASSERT_EQ(out.size(), in.size());
     EXPECT_EQ(out.first(), in.first());
@@ -583,6 +523,18 @@ TEST(PostProcessRelax, RoundsTheCornerButNeverMovesTheEnds)
     ASSERT_GT(corner, 0);
     EXPECT_LT(out[corner].x(), 10.0); // pulled inside the corner
     EXPECT_GT(out[corner].y(), 0.0);
+    // Straight and gentle runs stay put.
+    const SectionPolyline straight{{0, 0}, {0.3, 0.3}, {1, 1}, {4, 4}};
+    EXPECT_EQ(relaxPolylineCorners(straight, 100, false), straight);
+    // A 70 degree bend: gentle for a thin (exact) section, a corner for a band.
+    const double a = 70.0 * kPi / 180.0;
+    const SectionPolyline bend{{-1, 0}, {0, 0}, {std::cos(a), std::sin(a)}};
+    EXPECT_EQ(relaxPolylineCorners(bend, 100, true), bend);
+    EXPECT_NE(relaxPolylineCorners(bend, 100, false), bend);
+    // Strength zero or too short: returned as is.
+    EXPECT_EQ(relaxPolylineCorners(in, 0, false), in);
+    const SectionPolyline two{{0, 0}, {1, 1}};
+    EXPECT_EQ(relaxPolylineCorners(two, 100, false), two);
 }
 
 TEST(PostProcessRelax, RespectsTheDeviationLimit)
@@ -607,24 +559,10 @@ TEST(PostProcessRelax, RespectsTheDeviationLimit)
     }
 }
 
-TEST(PostProcessRelax, StraightAndGentleRunsStayPut)
-{
-    const SectionPolyline straight{{0, 0}, {0.3, 0.3}, {1, 1}, {4, 4}};
-    EXPECT_EQ(relaxPolylineCorners(straight, 100, false), straight);
-    // A 70 degree bend: gentle for a thin (exact) section, a corner for a band.
-    const double a = 70.0 * kPi / 180.0;
-    const SectionPolyline bend{{-1, 0}, {0, 0}, {std::cos(a), std::sin(a)}};
-    EXPECT_EQ(relaxPolylineCorners(bend, 100, true), bend);
-    EXPECT_NE(relaxPolylineCorners(bend, 100, false), bend);
-    // Strength zero or too short: returned as is.
-    EXPECT_EQ(relaxPolylineCorners(densifiedL(), 0, false), densifiedL());
-    const SectionPolyline two{{0, 0}, {1, 1}};
-    EXPECT_EQ(relaxPolylineCorners(two, 100, false), two);
-}
 
 // ---------------------------------------------------------------------------
 
-TEST(PostProcessChainAndSmooth, StrengthZeroChainsWithoutMovingAnything)
+TEST(PostProcessChainAndSmooth, StrengthZeroChainsWithoutMovingAnythingAndFallsBack)
 {
     SectionLines in{QLineF(10, 0, 10, 10), QLineF(0, 0, 10, 0), QLineF(0, 10, 10, 10), QLineF(0, 10, 0, 0),
                     QLineF(kNaN, 0, 0, 0)};
@@ -636,6 +574,14 @@ TEST(PostProcessChainAndSmooth, StrengthZeroChainsWithoutMovingAnything)
         for (qsizetype i = 0; i + 1 < out.size(); ++i)
             EXPECT_EQ(out[i].p2(), out[i + 1].p1());
     }
+    // Without two usable lines the sanitised input comes back.
+    const SectionLines one{QLineF(0, 0, 1, 0), QLineF(kNaN, 0, 1, 0)};
+    EXPECT_EQ(chainAndSmoothSection(one, 35, true), sanitizeSectionLines(one));
+    const SectionLines bad{QLineF(kNaN, 0, 1, 0)};
+    EXPECT_EQ(chainAndSmoothSection(bad, 35, true), bad);
+    // Lines shorter than the join tolerance weld shut: nothing chains.
+    const SectionLines tiny{QLineF(0, 0, 0.001, 0), QLineF(9, 9, 9.001, 9)};
+    EXPECT_EQ(chainAndSmoothSection(tiny, 35, false), tiny);
 }
 
 TEST(PostProcessChainAndSmooth, PositiveStrengthDensifiesAndRoundsCorners)
@@ -653,16 +599,6 @@ TEST(PostProcessChainAndSmooth, PositiveStrengthDensifiesAndRoundsCorners)
     EXPECT_EQ(chains[0].first(), chains[0].last());
 }
 
-TEST(PostProcessChainAndSmooth, FallsBackToTheSanitisedInput)
-{
-    const SectionLines one{QLineF(0, 0, 1, 0), QLineF(kNaN, 0, 1, 0)};
-    EXPECT_EQ(chainAndSmoothSection(one, 35, true), sanitizeSectionLines(one));
-    const SectionLines bad{QLineF(kNaN, 0, 1, 0)};
-    EXPECT_EQ(chainAndSmoothSection(bad, 35, true), bad);
-    // Lines shorter than the join tolerance weld shut: nothing chains.
-    const SectionLines tiny{QLineF(0, 0, 0.001, 0), QLineF(9, 9, 9.001, 9)};
-    EXPECT_EQ(chainAndSmoothSection(tiny, 35, false), tiny);
-}
 
 // ---------------------------------------------------------------------------
 
@@ -850,10 +786,7 @@ TEST(PostProcessPipeline, GarbageThroughEveryStageYieldsOnlyValidLines)
 
 TEST(PostProcessQualityPresets, IndicesAboveTwoMeanHighQuality)
 {
-    EXPECT_STREQ(qualityPresetForIndex(0).name, "Fast");
-    EXPECT_STREQ(qualityPresetForIndex(1).name, "Balanced");
-    EXPECT_STREQ(qualityPresetForIndex(2).name, "High Quality");
-    EXPECT_STREQ(qualityPresetForIndex(3).name, "High Quality");
-    EXPECT_STREQ(qualityPresetForIndex(1000).name, "High Quality");
-    EXPECT_STREQ(qualityPresetForIndex(-1).name, "Fast");
+    for (auto [index, name] : {std::pair{0, "Fast"}, {1, "Balanced"}, {2, "High Quality"}, {3, "High Quality"},
+                               {1000, "High Quality"}, {-1, "Fast"}})
+        EXPECT_STREQ(qualityPresetForIndex(index).name, name) << index;
 }
