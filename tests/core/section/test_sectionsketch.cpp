@@ -36,6 +36,17 @@ SectionLines arcSegments(const QPointF& centre, double radius, double from, doub
     return lines;
 }
 
+// An annotation with only the fields a case needs.
+SectionAnnotation annotation(const char* kind, QList<QPointF> points, QPointF center = {}, double radius = 0.0)
+{
+    SectionAnnotation a;
+    a.kind = kind;
+    a.points = points;
+    a.center = center;
+    a.radius = radius;
+    return a;
+}
+
 } // namespace
 
 TEST(SectionSketch, CircleThroughThreePoints)
@@ -49,10 +60,7 @@ TEST(SectionSketch, CircleThroughThreePoints)
     ASSERT_TRUE(offCentre.has_value());
     EXPECT_TRUE(samePoint(offCentre->center, QPointF(2, 2)));
     EXPECT_NEAR(offCentre->radius, 5.0, 1e-12);
-}
-
-TEST(SectionSketch, CollinearOrCoincidentPointsMakeNoCircle)
-{
+    // Collinear or coincident points make no circle.
     EXPECT_FALSE(sketch::circleThrough(QPointF(0, 0), QPointF(1, 1), QPointF(3, 3)).has_value());
     EXPECT_FALSE(sketch::circleThrough(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2)).has_value());
     // A finite but microscopic circle is no circle either.
@@ -106,11 +114,8 @@ TEST(SectionSketch, ToolRecordKindsAndLabels)
     EXPECT_TRUE(samePoint(circle.center, QPointF(2, 2)));
     EXPECT_NEAR(circle.radius, 5.0, 1e-12);
     EXPECT_TRUE(sketch::buildToolRecord(T::Polygon, {QPointF(0, 0), QPointF(1, 0), QPointF(1, 1)}).closed);
-}
-
-TEST(SectionSketch, RectangleIsNormalised)
-{
-    const SectionAnnotation rect = sketch::buildToolRecord(sketch::Tool::Rect, {QPointF(5, 1), QPointF(2, 4)});
+    // A rectangle is normalised and keeps no clicks.
+    const SectionAnnotation rect = sketch::buildToolRecord(T::Rect, {QPointF(5, 1), QPointF(2, 4)});
     EXPECT_EQ(rect.kind, "rectangle");
     EXPECT_EQ(rect.rect, QRectF(2, 1, 3, 3));
     EXPECT_TRUE(rect.points.isEmpty());
@@ -118,8 +123,7 @@ TEST(SectionSketch, RectangleIsNormalised)
 
 TEST(SectionSketch, AnnotationLines)
 {
-    SectionAnnotation rect;
-    rect.kind = "rectangle";
+    SectionAnnotation rect = annotation("rectangle", {});
     rect.rect = QRectF(1, 2, 4, 3);
     const SectionLines sides = sketch::annotationToLines(rect);
     ASSERT_EQ(sides.size(), 4);
@@ -130,33 +134,21 @@ TEST(SectionSketch, AnnotationLines)
     }
     EXPECT_NEAR(perimeter, 14.0, 1e-12);
 
-    SectionAnnotation circle;
-    circle.kind = "circle";
-    circle.center = QPointF(3, -1);
-    circle.radius = 2.0;
+    const SectionAnnotation circle = annotation("circle", {}, QPointF(3, -1), 2.0);
     const SectionLines chords = sketch::annotationToLines(circle);
     ASSERT_EQ(chords.size(), 96);
     EXPECT_TRUE(samePoint(chords.first().p1(), chords.last().p2()));
     for (const QLineF& chord : chords)
         EXPECT_NEAR(QLineF(circle.center, chord.p1()).length(), 2.0, 1e-12);
 
-    SectionAnnotation angle;
-    angle.kind = "measure_angle";
-    angle.points = {QPointF(1, 0), QPointF(0, 0), QPointF(0, 1)};
-    EXPECT_EQ(sketch::annotationToLines(angle).size(), 2);
-
-    SectionAnnotation polygon;
-    polygon.kind = "polygon";
-    polygon.points = {QPointF(0, 0), QPointF(1, 0), QPointF(1, 1)};
+    EXPECT_EQ(sketch::annotationToLines(annotation("measure_angle", {QPointF(1, 0), QPointF(0, 0), QPointF(0, 1)})).size(), 2);
+    SectionAnnotation polygon = annotation("polygon", {QPointF(0, 0), QPointF(1, 0), QPointF(1, 1)});
     polygon.closed = true;
     const SectionLines edges = sketch::annotationToLines(polygon);
     ASSERT_EQ(edges.size(), 3);
     EXPECT_EQ(edges.last(), QLineF(QPointF(1, 1), QPointF(0, 0)));
 
-    SectionAnnotation point;
-    point.kind = "point_label";
-    point.points = {QPointF(1, 1)};
-    EXPECT_TRUE(sketch::annotationToLines(point).isEmpty());
+    EXPECT_TRUE(sketch::annotationToLines(annotation("point_label", {QPointF(1, 1)})).isEmpty());
 }
 
 TEST(SectionSketch, SnapToNearestEndOrLineWithinRadius)
@@ -170,10 +162,7 @@ TEST(SectionSketch, SnapToNearestEndOrLineWithinRadius)
     // Erased segments are not snapped to.
     EXPECT_EQ(sketch::snapPoint(QPointF(4, 0.7), 1.0, segments, {0}, {}), QPointF(4, 0.7));
 
-    SectionAnnotation circle;
-    circle.kind = "circle";
-    circle.center = QPointF(20, 0);
-    circle.radius = 3.0;
+    const SectionAnnotation circle = annotation("circle", {}, QPointF(20, 0), 3.0);
     const QPointF onCircle = sketch::snapPoint(QPointF(23.5, 0), 1.0, segments, {}, {circle});
     EXPECT_NEAR(onCircle.x(), 23.0, 1e-9);
     EXPECT_NEAR(onCircle.y(), 0.0, 1e-9);
@@ -202,7 +191,7 @@ TEST(SectionSketch, TraceFollowsAClosedOutlineInAnyOrder)
     EXPECT_FALSE(containsPoint(chain.points, QPointF(45, 45)));
 }
 
-TEST(SectionSketch, TraceStopsAtOpenEndsAndSkipsErased)
+TEST(SectionSketch, TraceStopsAtOpenEndsSkipsErasedWeldsGapsAndGoesStraightOn)
 {
     const SectionLines segments{QLineF(0, 0, 5, 0), QLineF(5, 0, 5, 5), QLineF(5, 5, 0, 5)};
     const sketch::Chain open = sketch::traceChain(segments, {}, 1, 0.1);
@@ -213,21 +202,17 @@ TEST(SectionSketch, TraceStopsAtOpenEndsAndSkipsErased)
     const sketch::Chain cut = sketch::traceChain(segments, {2}, 1, 0.1);
     EXPECT_EQ(cut.points.size(), 3);
     EXPECT_FALSE(containsPoint(cut.points, QPointF(0, 5)));
-}
 
-TEST(SectionSketch, TraceWeldsSmallGapsAndPrefersStraightOn)
-{
     // Gaps of 0.05 weld (tolerance 0.8 x 0.1); at (10, 0) the walk goes on
     // straight rather than up the branch.
-    const SectionLines segments{QLineF(0, 0, 5, 0), QLineF(5.05, 0, 10, 0), QLineF(10, 0, 10, 4),
-                                QLineF(10, 0, 15, 0)};
-    const sketch::Chain chain = sketch::traceChain(segments, {}, 0, 0.1);
+    const SectionLines gapped{QLineF(0, 0, 5, 0), QLineF(5.05, 0, 10, 0), QLineF(10, 0, 10, 4), QLineF(10, 0, 15, 0)};
+    const sketch::Chain chain = sketch::traceChain(gapped, {}, 0, 0.1);
     ASSERT_EQ(chain.points.size(), 2);
     EXPECT_TRUE(containsPoint(chain.points, QPointF(15, 0)));
     EXPECT_TRUE(containsPoint(chain.points, QPointF(0, 0)));
 }
 
-TEST(SectionSketch, OffsetMovesOneUnitTowardsTheClick)
+TEST(SectionSketch, OffsetMovesOneUnitTowardsTheClickAndAlongCornerBisectors)
 {
     const sketch::Chain chain{{QPointF(0, 0), QPointF(10, 0), QPointF(20, 0), QPointF(30, 0)}};
     const sketch::Chain above = sketch::offsetChain(chain, QPointF(15, 5), 0.5);
@@ -239,10 +224,8 @@ TEST(SectionSketch, OffsetMovesOneUnitTowardsTheClick)
     const sketch::Chain below = sketch::offsetChain(chain, QPointF(25, -0.2), 0.5);
     for (int i = 0; i < 4; ++i)
         EXPECT_TRUE(samePoint(below.points[i], chain.points[i] - QPointF(0, 1)));
-}
 
-TEST(SectionSketch, OffsetCornerMovesAlongTheBisector)
-{
+    // At a corner the point moves along the bisector.
     const sketch::Chain corner{{QPointF(0, 0), QPointF(10, 0), QPointF(10, 10)}};
     // Inside the corner: left of the first segment.
     const sketch::Chain inside = sketch::offsetChain(corner, QPointF(5, 2), 0.5);
@@ -352,7 +335,7 @@ INSTANTIATE_TEST_SUITE_P(
                           1.0, false}),
     [](const ::testing::TestParamInfo<ClosedOutlineCase>& info) { return std::string(info.param.name); });
 
-TEST(SectionSketch, RadiusFitFindsTheArc)
+TEST(SectionSketch, RadiusFitFindsTheArcAndRejectsCornersAndLines)
 {
     const SectionLines arc = arcSegments(QPointF(4, -2), 10.0, 0.0, kPi * 0.8, 40);
     const sketch::Chain chain = sketch::traceChain(arc, {}, 20, 0.1);
@@ -364,10 +347,6 @@ TEST(SectionSketch, RadiusFitFindsTheArc)
     EXPECT_TRUE(samePoint(fit->center, QPointF(4, -2), 1e-6));
     EXPECT_EQ(fit->points.size(), 3);
     EXPECT_TRUE(fit->isMeasurement);
-}
-
-TEST(SectionSketch, RadiusFitRejectsCornersAndLines)
-{
     // A sharp corner of two long legs is not a circle within tolerance.
     const QList<QPointF> corner{QPointF(0, 0), QPointF(10, 0), QPointF(20, 0), QPointF(20, 10), QPointF(20, 20)};
     EXPECT_FALSE(sketch::fitRadius(corner, QPointF(19, 1), 0.1).has_value());
