@@ -1,4 +1,5 @@
 #include "model/drawing/drawingcleanup.h"
+#include "tests/core/fixtures/meshfixtures.h"
 #include "tests/core/fixtures/shapes.h"
 
 #include <gtest/gtest.h>
@@ -6,15 +7,11 @@
 #include <array>
 #include <cmath>
 #include <limits>
-#include <map>
 #include <tuple>
 
 namespace {
 
-struct Mesh {
-    std::vector<Vec3f> vertices;
-    std::vector<Triangle> faces;
-};
+using fixtures::Mesh;
 
 // Outward-wound closed box from lo to hi (shared corners welded), each face
 // split into n x n quads, added to mesh.
@@ -54,11 +51,12 @@ int countType(const std::vector<DrawingEdge2D>& edges, int type)
     return n;
 }
 
+// Every edge of the given type, or every visible one when type < 0.
 double totalLength(const std::vector<DrawingEdge2D>& edges, int type)
 {
     double sum = 0;
     for (const auto& e : edges)
-        if (e.type == type)
+        if (e.type == type || (type < 0 && e.type != kDrawingHidden))
             sum += std::hypot(e.x2 - e.x1, e.y2 - e.y1);
     return sum;
 }
@@ -96,87 +94,12 @@ bool onRectangle(const DrawingEdge2D& e, float x0, float y0, float x1, float y1)
     return on(e.x1, e.y1) && on(e.x2, e.y2) && sameSide;
 }
 
-// Every edge of the given type, or of any type when type < 0.
-double lengthOf(const std::vector<DrawingEdge2D>& edges, int type)
-{
-    return type < 0 ? totalLength(edges, kDrawingSilhouette) + totalLength(edges, kDrawingContour)
-                          + totalLength(edges, kDrawingFeature) + totalLength(edges, kDrawingBoundary)
-                    : totalLength(edges, type);
-}
-
-// UV sphere about the origin with one vertex per pole; the equator is a ring.
+// UV sphere about the origin with its poles welded; the equator is a ring.
 Mesh sphere(float r, int segments, int rings)
 {
-    Mesh m;
-    m.vertices.push_back({0, 0, r});
-    for (int i = 1; i < rings; ++i)
-        for (int s = 0; s < segments; ++s) {
-            const float theta = float(M_PI) * i / rings, phi = 2.0f * float(M_PI) * s / segments;
-            m.vertices.push_back({r * std::sin(theta) * std::cos(phi), r * std::sin(theta) * std::sin(phi), r * std::cos(theta)});
-        }
-    m.vertices.push_back({0, 0, -r});
-    const auto at = [&](int i, int s) { return std::uint32_t(1 + (i - 1) * segments + s % segments); };
-    const auto south = std::uint32_t(m.vertices.size() - 1);
-    for (int s = 0; s < segments; ++s) {
-        m.faces.emplace_back(0, at(1, s), at(1, s + 1));
-        m.faces.emplace_back(south, at(rings - 1, s + 1), at(rings - 1, s));
-        for (int i = 1; i + 1 < rings; ++i) {
-            m.faces.emplace_back(at(i, s), at(i + 1, s), at(i + 1, s + 1));
-            m.faces.emplace_back(at(i, s), at(i + 1, s + 1), at(i, s + 1));
-        }
-    }
-    return m;
-}
-
-// A plate 80 x 40 x thickness with two through holes of diameter 16 centred
-// in its two 40 x 40 halves: each half's top is a ring of quads from the
-// hole's circle out to the square, the walls are extruded from the top's
-// open edges.
-Mesh plateWithTwoHoles(float thickness, int segments = 96)
-{
-    Mesh m;
-    std::map<std::tuple<long, long, long>, std::uint32_t> welded;
-    const auto vertex = [&](float x, float y, float z) {
-        const auto key = std::make_tuple(std::lround(x * 1e3f), std::lround(y * 1e3f), std::lround(z * 1e3f));
-        const auto [it, fresh] = welded.try_emplace(key, std::uint32_t(m.vertices.size()));
-        if (fresh)
-            m.vertices.push_back({x, y, z});
-        return it->second;
-    };
-    std::vector<std::array<Vec3f, 3>> top;
-    for (float cx : {20.0f, 60.0f})
-        for (int k = 0; k < segments; ++k) {
-            // Starting at 45 degrees puts ring points on the square's corners.
-            const auto ring = [&](int i, bool square) {
-                const float phi = float(M_PI) / 4 + 2.0f * float(M_PI) * float(i % segments) / segments;
-                const float c = std::cos(phi), s = std::sin(phi);
-                const float r = square ? 20.0f / std::max(std::abs(c), std::abs(s)) : 8.0f;
-                return Vec3f(cx + r * c, 20.0f + r * s, thickness);
-            };
-            top.push_back({ring(k, false), ring(k, true), ring(k + 1, true)});
-            top.push_back({ring(k, false), ring(k + 1, true), ring(k + 1, false)});
-        }
-    std::map<std::pair<std::uint32_t, std::uint32_t>, int> uses;
-    for (const auto& t : top) {
-        std::uint32_t id[3], low[3];
-        for (int c = 0; c < 3; ++c) {
-            id[c] = vertex(t[c].x, t[c].y, thickness);
-            low[c] = vertex(t[c].x, t[c].y, 0.0f);
-        }
-        m.faces.emplace_back(id[0], id[1], id[2]);
-        m.faces.emplace_back(low[0], low[2], low[1]);
-        for (int c = 0; c < 3; ++c)
-            ++uses[{id[c], id[(c + 1) % 3]}];
-    }
-    for (const auto& [edge, count] : uses) {
-        if (uses.count({edge.second, edge.first}))
-            continue;
-        const auto [p, q] = edge;
-        const std::uint32_t pb = vertex(m.vertices[p].x, m.vertices[p].y, 0.0f);
-        const std::uint32_t qb = vertex(m.vertices[q].x, m.vertices[q].y, 0.0f);
-        m.faces.emplace_back(q, p, pb);
-        m.faces.emplace_back(q, pb, qb);
-    }
+    const MeshModel uv = shapes::sphere(r, segments, rings);
+    Mesh m{uv.vertices.vec(), uv.faces.vec()};
+    shapes::weldExact(m.vertices, m.faces);
     return m;
 }
 
@@ -287,13 +210,15 @@ TEST(DrawingEdges, SphereFromTheTopIsOneSilhouetteLoop)
 TEST(DrawingEdges, PlateWithTwoHoles)
 {
     const float thickness = 6.0f;
-    const Mesh plate = plateWithTwoHoles(thickness);
+    const MeshModel model = shapes::plateWithHoles({80, 40, thickness}, 8.0f, 96);
+    const Mesh plate{model.vertices.vec(), model.faces.vec()};
+    // 80 x 40 with two holes of diameter 16, tessellated as CAD exporters do.
     // Top: the outline and both hole rims, nothing hidden doubled onto them.
     DrawingOptions o = plainOptions(0);
     o.includeHidden = true;
     const auto top = extractDrawingEdges(plate.vertices, plate.faces, o);
     const double expected = 2.0 * (80 + 40) + 2.0 * M_PI * 16;
-    EXPECT_NEAR(lengthOf(top, -1), expected, 0.02 * expected);
+    EXPECT_NEAR(totalLength(top, -1), expected, 0.02 * expected);
     EXPECT_NEAR(totalLength(top, kDrawingSilhouette), expected, 0.02 * expected);
     EXPECT_EQ(countType(top, kDrawingHidden), 0);
 
@@ -301,7 +226,7 @@ TEST(DrawingEdges, PlateWithTwoHoles)
     // plate's thickness at x = 20 -+ 8 and 60 -+ 8.
     o.view = DrawingView::Front;
     const auto front = extractDrawingEdges(plate.vertices, plate.faces, o);
-    EXPECT_NEAR(lengthOf(front, -1), 2.0 * (80 + thickness), 0.5);
+    EXPECT_NEAR(totalLength(front, -1), 2.0 * (80 + thickness), 0.5);
     EXPECT_EQ(countType(front, kDrawingHidden), 4);
     for (float x : {12.0f, 28.0f, 52.0f, 68.0f})
         EXPECT_TRUE(hasVerticalEdge(front, kDrawingHidden, x, 0.0f, thickness)) << x;
@@ -311,20 +236,19 @@ TEST(DrawingEdges, PlateWithTwoHoles)
     o.includeHidden = false;
     const auto plain = extractDrawingEdges(plate.vertices, plate.faces, o);
     EXPECT_EQ(countType(plain, kDrawingHidden), 0);
-    EXPECT_NEAR(lengthOf(plain, -1), lengthOf(front, -1), 1e-3);
+    EXPECT_NEAR(totalLength(plain, -1), totalLength(front, -1), 1e-3);
 
     // Smoothing and decimation at any detail keep what is seen.
-    const MeshModel model = toModel(plate);
     for (int detail : {0, 50, 100}) {
         const auto top = model.computeDrawingEdges(drawingOptionsFromPanel(DrawingView::Top, 30, detail, 0.5, true, true, true));
-        EXPECT_NEAR(lengthOf(top, -1), expected, 0.02 * expected) << detail;
+        EXPECT_NEAR(totalLength(top, -1), expected, 0.02 * expected) << detail;
         const auto front = model.computeDrawingEdges(drawingOptionsFromPanel(DrawingView::Front, 30, detail, 0.5, true, true, true));
-        EXPECT_NEAR(lengthOf(front, -1), 2.0 * (80 + thickness), 0.5) << detail;
+        EXPECT_NEAR(totalLength(front, -1), 2.0 * (80 + thickness), 0.5) << detail;
         EXPECT_NEAR(totalLength(front, kDrawingHidden), 4 * thickness, 0.5) << detail;
     }
 }
 
-TEST(DrawingEdges, SteppedBlockShowsTheStep)
+TEST(DrawingEdges, SteppedBlockShowsTheStepAndEdgesUnderAnOverhangAreHidden)
 {
     // A 20 x 10 block, 10 high on the left half, 5 high on the right.
     Mesh block;
@@ -342,28 +266,31 @@ TEST(DrawingEdges, SteppedBlockShowsTheStep)
     EXPECT_EQ(countType(steps, kDrawingFeature) + countType(steps, kDrawingBoundary), 0);
     EXPECT_TRUE(hasVerticalEdge(steps, kDrawingSilhouette, 10.0f, 0.0f, 10.0f));
     EXPECT_NEAR(totalLength(steps, kDrawingSilhouette), 70.0, 0.5);
-}
-
-TEST(DrawingEdges, EdgesUnderAnOverhangAreHidden)
-{
     // A 20 x 20 plate on a 10 x 10 stem: the stem's outline lies under the plate.
     Mesh mushroom;
     addBox(mushroom, {0, 0, 5}, {20, 20, 10});
     addBox(mushroom, {5, 5, 0}, {15, 15, 5});
 
-    const auto plain = extractDrawingEdges(mushroom.vertices, mushroom.faces, plainOptions());
-    EXPECT_EQ(countType(plain, kDrawingHidden), 0);
-    for (const auto& e : plain)
+    const auto fromAbove = extractDrawingEdges(mushroom.vertices, mushroom.faces, plainOptions());
+    EXPECT_EQ(countType(fromAbove, kDrawingHidden), 0);
+    for (const auto& e : fromAbove)
         EXPECT_TRUE(onRectangle(e, 0, 0, 20, 20)) << e.x1 << "," << e.y1 << " " << e.x2 << "," << e.y2;
-
-    DrawingOptions o = plainOptions();
+    o = plainOptions();
     o.includeHidden = true;
-    const auto edges = extractDrawingEdges(mushroom.vertices, mushroom.faces, o);
-    EXPECT_TRUE(hasVerticalEdge(edges, kDrawingHidden, 5.0f, 5.0f, 15.0f));
-    EXPECT_TRUE(hasVerticalEdge(edges, kDrawingHidden, 15.0f, 5.0f, 15.0f));
-    EXPECT_NEAR(totalLength(edges, kDrawingHidden), 40.0, 0.5);
-    for (const auto& e : edges)
+    const auto under = extractDrawingEdges(mushroom.vertices, mushroom.faces, o);
+    EXPECT_TRUE(hasVerticalEdge(under, kDrawingHidden, 5.0f, 5.0f, 15.0f));
+    EXPECT_TRUE(hasVerticalEdge(under, kDrawingHidden, 15.0f, 5.0f, 15.0f));
+    EXPECT_NEAR(totalLength(under, kDrawingHidden), 40.0, 0.5);
+    for (const auto& e : under)
         EXPECT_TRUE(e.type == kDrawingHidden || onRectangle(e, 0, 0, 20, 20));
+    // A small speck far away is filtered as clutter.
+    Mesh scene;
+    addBox(scene, {0, 0, 0}, {100, 100, 10});
+    addBox(scene, {200, 200, 0}, {200.5f, 200.5f, 0.5f});
+    const auto withSpeck = extractDrawingEdges(scene.vertices, scene.faces, plainOptions());
+    ASSERT_FALSE(withSpeck.empty());
+    for (const auto& e : withSpeck)
+        EXPECT_LT(std::max(e.x1, e.x2), 150.0f);
 }
 
 TEST(DrawingEdges, CreaseAngleThresholdIsRespected)
@@ -411,17 +338,6 @@ TEST(DrawingEdges, FlatSheetBorderIsOutlineFacingTheViewerElseBoundary)
     }
 }
 
-TEST(DrawingEdges, SmallSpecksAreFilteredAsClutter)
-{
-    Mesh scene;
-    addBox(scene, {0, 0, 0}, {100, 100, 10});
-    addBox(scene, {200, 200, 0}, {200.5f, 200.5f, 0.5f}); // a speck far away
-    const auto edges = extractDrawingEdges(scene.vertices, scene.faces, plainOptions());
-    ASSERT_FALSE(edges.empty());
-    for (const auto& e : edges)
-        EXPECT_LT(std::max(e.x1, e.x2), 150.0f);
-}
-
 TEST(DrawingEdges, BadInputDoesNotCrash)
 {
     const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -455,7 +371,7 @@ TEST(DrawingEdges, BadInputDoesNotCrash)
     EXPECT_NO_FATAL_FAILURE(extractDrawingEdges(box.vertices, box.faces, silly));
 }
 
-TEST(DrawingEdges, DedupeKeepsTheHigherClassOnce)
+TEST(DrawingEdges, DedupeKeepsTheHigherClassOnceAndChainingMergesPerClass)
 {
     const std::vector<DrawingEdge2D> edges = {
         {0, 0, 10, 0, kDrawingContour},
@@ -482,21 +398,18 @@ TEST(DrawingEdges, DedupeKeepsTheHigherClassOnce)
     EXPECT_EQ(kept[1].y1, -1.0f);
     EXPECT_EQ(kept[2].x2, 12.0f);
     EXPECT_EQ(kept[3].type, kDrawingFeature);
-}
-
-TEST(DrawingEdges, ChainingMergesCollinearPiecesPerClass)
-{
-    std::vector<DrawingEdge2D> edges;
+    // Chaining merges collinear pieces per class.
+    std::vector<DrawingEdge2D> pieces;
     for (int i = 0; i < 10; ++i)
-        edges.push_back({float(i), 0, float(i + 1), 0, kDrawingFeature});
-    edges.push_back({0, 1, 5, 1, kDrawingContour});
-    edges.push_back({5, 1, 10, 1, kDrawingContour});
-    const auto out = chainAndSimplifyDrawingEdges(edges, 0.2f, 0.01f);
-    ASSERT_EQ(out.size(), 2u);
-    EXPECT_EQ(out[0].type, kDrawingFeature);
-    EXPECT_FLOAT_EQ(std::min(out[0].x1, out[0].x2), 0.0f);
-    EXPECT_FLOAT_EQ(std::max(out[0].x1, out[0].x2), 10.0f);
-    EXPECT_EQ(out[1].type, kDrawingContour);
+        pieces.push_back({float(i), 0, float(i + 1), 0, kDrawingFeature});
+    pieces.push_back({0, 1, 5, 1, kDrawingContour});
+    pieces.push_back({5, 1, 10, 1, kDrawingContour});
+    const auto chained = chainAndSimplifyDrawingEdges(pieces, 0.2f, 0.01f);
+    ASSERT_EQ(chained.size(), 2u);
+    EXPECT_EQ(chained[0].type, kDrawingFeature);
+    EXPECT_FLOAT_EQ(std::min(chained[0].x1, chained[0].x2), 0.0f);
+    EXPECT_FLOAT_EQ(std::max(chained[0].x1, chained[0].x2), 10.0f);
+    EXPECT_EQ(chained[1].type, kDrawingContour);
 }
 
 TEST(DrawingEdges, EdgeOutsideTheGridIsVisible)
@@ -509,7 +422,7 @@ TEST(DrawingEdges, EdgeOutsideTheGridIsVisible)
     EXPECT_TRUE(grid.isEdgeVisible({2, 5, 10}, {8, 5, 10}, 0.01f));
 }
 
-TEST(DrawingEdges, ModelPipelineDrawsABoxAndNothingForNoMesh)
+TEST(DrawingEdges, PanelValuesMapToOptionsAndTheModelDrawsABoxAndNothingForNoMesh)
 {
     EXPECT_TRUE(MeshModel().computeDrawingEdges(drawingOptionsFromPanel(DrawingView::Top, 30, 50, 0.5, true, true, false)).empty());
     Mesh closed;
@@ -523,10 +436,7 @@ TEST(DrawingEdges, ModelPipelineDrawsABoxAndNothingForNoMesh)
         EXPECT_NE(e.type, kDrawingHidden);
     }
     EXPECT_NEAR(totalLength(edges, kDrawingSilhouette), 120.0, 2.0);
-}
-
-TEST(DrawingEdges, PanelValuesMapToOptions)
-{
+    // Panel values map to options.
     const DrawingOptions o = drawingOptionsFromPanel(DrawingView::Right, 30, 50, 1.25, false, true, true);
     EXPECT_EQ(o.view, DrawingView::Right);
     EXPECT_EQ(o.smoothIterations, 3);
@@ -539,3 +449,4 @@ TEST(DrawingEdges, PanelValuesMapToOptions)
     EXPECT_TRUE(o.includeContour);
     EXPECT_EQ(drawingOptionsFromPanel(DrawingView::Top, 0, 100, 0.5, true, true, false).smoothIterations, 6);
 }
+
