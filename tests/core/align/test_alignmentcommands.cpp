@@ -57,45 +57,28 @@ MeshModel tiltedBox(std::vector<Vec3f>* original, Rotation3* pose)
 
 } // namespace
 
-TEST(PickedFaceAlignment, FaceNormalOnTargetAxisReferenceInPlaneAndSeated)
+TEST(PickedFaceAlignment, FaceNormalOnTargetAxisReferenceInPlaneTwistedAndSeated)
 {
-    std::vector<Vec3f> o;
-    Rotation3 pose;
-    MeshModel m = tiltedBox(&o, &pose);
-    const double volume = shapes::signedVolume(m);
-    // The box's top face (normal +Z before the pose), reference along its long edge (Y).
-    std::string error;
-    ASSERT_TRUE(m.alignToPickedFace(pose.apply({0, 0, 1}), pose.apply({0, 1, 0}), Axis::X, 0.0f, &error)) << error;
+    // The box's top face (normal +Z before the pose) with a reference along or
+    // near its long edge (Y), checked against a map of its original corners.
+    const auto check = [](QVector3D reference, Axis axis, float twist, const std::function<Vec3f(Vec3f)>& expected) {
+        std::vector<Vec3f> o;
+        Rotation3 pose;
+        MeshModel m = tiltedBox(&o, &pose);
+        const double volume = shapes::signedVolume(m);
+        std::string error;
+        ASSERT_TRUE(m.alignToPickedFace(pose.apply({0, 0, 1}), pose.apply(reference), axis, twist, &error)) << error;
+        expectMapped(m, o, expected);
+        EXPECT_NEAR(shapes::signedVolume(m), volume, std::fabs(volume) * 1e-4);
+    };
     // Z onto X, Y onto Y (in-plane target for X), so X onto -Z; min x = 0, y and z centred.
-    expectMapped(m, o, [](Vec3f p) { return Vec3f(p.z, p.y - 50.0f, 10.0f - p.x); });
-    EXPECT_NEAR(shapes::signedVolume(m), volume, std::fabs(volume) * 1e-4);
-}
-
-TEST(PickedFaceAlignment, TwistTurnsAboutTargetAxis)
-{
-    std::vector<Vec3f> o;
-    Rotation3 pose;
-    MeshModel m = tiltedBox(&o, &pose);
-    ASSERT_TRUE(m.alignToPickedFace(pose.apply({0, 0, 1}), pose.apply({0, 1, 0}), Axis::Z, 90.0f));
-    // Normal Z stays on Z, reference Y goes to X and the twist turns it back
-    // to +Y: the box's own orientation. Seated on Z: min z 0, x and y centred.
-    expectMapped(m, o, [](Vec3f p) { return Vec3f(p.x - 10.0f, p.y - 50.0f, p.z); });
-    // Without the twist the long edge lies on X.
-    MeshModel plain = tiltedBox(&o, &pose);
-    ASSERT_TRUE(plain.alignToPickedFace(pose.apply({0, 0, 1}), pose.apply({0, 1, 0}), Axis::Z, 0.0f));
-    EXPECT_NEAR(plain.extents().x, 100.0f, 1e-3f);
-    EXPECT_NEAR(plain.extents().y, 20.0f, 1e-3f);
-}
-
-TEST(PickedFaceAlignment, SlightlyOffPickSnapsToThePartsAxis)
-{
-    std::vector<Vec3f> o;
-    Rotation3 pose;
-    MeshModel m = tiltedBox(&o, &pose);
-    // 20 degrees off the long edge in the face plane: still the long edge.
-    const QVector3D picked(std::sin(20.0f * kDeg), std::cos(20.0f * kDeg), 0.0f);
-    ASSERT_TRUE(m.alignToPickedFace(pose.apply({0, 0, 1}), pose.apply(picked), Axis::Z, 0.0f));
-    expectMapped(m, o, [](Vec3f p) { return Vec3f(p.y - 50.0f, 10.0f - p.x, p.z); });
+    check({0, 1, 0}, Axis::X, 0.0f, [](Vec3f p) { return Vec3f(p.z, p.y - 50.0f, 10.0f - p.x); });
+    // Seated on Z (min z 0, x and y centred) the long edge lies on X, also when
+    // picked 20 degrees off it in the face plane.
+    for (const QVector3D& reference : {QVector3D(0, 1, 0), QVector3D(std::sin(20.0f * kDeg), std::cos(20.0f * kDeg), 0)})
+        check(reference, Axis::Z, 0.0f, [](Vec3f p) { return Vec3f(p.y - 50.0f, 10.0f - p.x, p.z); });
+    // A 90 degree twist turns it back to +Y: the box's own orientation.
+    check({0, 1, 0}, Axis::Z, 90.0f, [](Vec3f p) { return Vec3f(p.x - 10.0f, p.y - 50.0f, p.z); });
 }
 
 TEST(PickedFaceAlignment, ReferenceSnappingThreshold)
@@ -117,7 +100,7 @@ TEST(PickedFaceAlignment, ReferenceSnappingThreshold)
     expectDir(snapPickedReference(n, QVector3D(0.2f, 1.0f, 5.0f), rows), QVector3D(0, 1, 0));
 }
 
-TEST(PickedFaceAlignment, RefusalsLeaveModelUnchanged)
+TEST(AlignmentRefusals, PickedFaceAndResetRefusalsLeaveModelUnchanged)
 {
     MeshModel empty;
     std::string error;
@@ -135,6 +118,13 @@ TEST(PickedFaceAlignment, RefusalsLeaveModelUnchanged)
     EXPECT_EQ(error, "Picked face normal is invalid.");
     EXPECT_EQ(m.vertices.vec(), before);
     EXPECT_EQ(m.geometryRevision, revision);
+    // Reset without loaded arrays changes nothing.
+    MeshModel unloaded;
+    unloaded.vertices.assign(std::vector<Vec3f>{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+    unloaded.faces.assign(std::vector<Triangle>{{0, 1, 2}});
+    EXPECT_FALSE(unloaded.resetAlignment(nullptr, &error));
+    EXPECT_EQ(error, "No mesh loaded.");
+    EXPECT_EQ(unloaded.vertices[1], Vec3f(1, 0, 0));
 }
 
 TEST(PrincipalAxisAlignment, LeastSpreadOnTargetGreatestInPlaneThenTwist)
@@ -271,7 +261,7 @@ TEST(AlignmentHistory, KeepsTenEntriesAndTheFirstStateIsLost)
     EXPECT_EQ(m.vertices.vec(), states[11]);
 }
 
-TEST(AlignmentHistory, NewCommandAfterUndoDropsRedo)
+TEST(AlignmentHistory, NewCommandAfterUndoDropsRedoAndVertexOnlyEntriesLeaveFacesAlone)
 {
     MeshModel m = shapes::box({20, 100, 60}, 1);
     AlignmentHistory history;
@@ -285,6 +275,15 @@ TEST(AlignmentHistory, NewCommandAfterUndoDropsRedo)
     m.swapXYAxes();
     EXPECT_FALSE(history.canRedo());
     EXPECT_EQ(history.undoCount(), 2u);
+    // A vertex-only entry leaves the faces alone.
+    history.record(m);
+    std::vector<Triangle> changed = m.faces.vec();
+    m.flipAboutAxis(Axis::Z, 180.0f);
+    changed.pop_back();
+    m.faces.assign(changed);
+    ASSERT_TRUE(history.undo(m));
+    EXPECT_EQ(m.faces.vec(), changed);
+    EXPECT_TRUE(history.redoEntries().back().faces.empty());
 }
 
 TEST(AlignmentHistory, EntriesWithFacesRestoreTopologyBothWays)
@@ -307,21 +306,6 @@ TEST(AlignmentHistory, EntriesWithFacesRestoreTopologyBothWays)
     ASSERT_TRUE(history.redo(m));
     EXPECT_EQ(m.faces.vec(), fewer);
     EXPECT_EQ(m.vertices[0], Vec3f(-5, -5, -5));
-}
-
-TEST(AlignmentHistory, VertexOnlyEntryLeavesFacesAlone)
-{
-    MeshModel m = shapes::box({20, 100, 60}, 1);
-    AlignmentHistory history;
-    history.record(m);
-    const std::vector<Triangle> faces = m.faces.vec();
-    m.flipAboutAxis(Axis::Z, 180.0f);
-    std::vector<Triangle> changed = faces;
-    changed.pop_back();
-    m.faces.assign(changed);
-    ASSERT_TRUE(history.undo(m));
-    EXPECT_EQ(m.faces.vec(), changed);
-    EXPECT_TRUE(history.redoEntries().back().faces.empty());
 }
 
 TEST(ResetAlignment, RestoresTheLoadedArraysThenAutoAligns)
@@ -347,17 +331,6 @@ TEST(ResetAlignment, RestoresTheLoadedArraysThenAutoAligns)
     EXPECT_GT(m.geometryRevision, revision);
     EXPECT_EQ(m.displayFaces.size(), m.faces.size());
     EXPECT_EQ(m.sliceFaces.vec(), m.faces.vec());
-}
-
-TEST(ResetAlignment, WithoutLoadedArraysNothingChanges)
-{
-    MeshModel m;
-    m.vertices.assign(std::vector<Vec3f>{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
-    m.faces.assign(std::vector<Triangle>{{0, 1, 2}});
-    std::string error;
-    EXPECT_FALSE(m.resetAlignment(nullptr, &error));
-    EXPECT_EQ(error, "No mesh loaded.");
-    EXPECT_EQ(m.vertices[1], Vec3f(1, 0, 0));
 }
 
 TEST(AlignmentCommands, EveryChangeBumpsRevisionAndDropsCaches)
