@@ -74,43 +74,23 @@ std::string plyHeader(int vertices, int faces, const std::string& count = "uchar
 
 // --- dispatch -----------------------------------------------------------------
 
-TEST(ImportDispatch, MissingFileIsReportedBeforeTheExtension)
+TEST(ImportDispatch, MissingFilesFoldersPipesAndNoExtensionGiveTheirMessages)
 {
     TempDir dir;
     const std::string path = dir.path("nothing here.xyz");
     const Loaded r = load(path);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.error, "File not found: " + path);
-}
-
-TEST(ImportDispatch, FileWithoutExtensionGetsAnEmptyOne)
-{
-    TempDir dir;
+    // A file without an extension gets an empty one, even in a folder that has one.
     std::filesystem::create_directory(dir.path("folder.stl"));
-    for (const std::string& path : {dir.path("scan"), dir.path("folder.stl/scan")}) {
-        fixtures::writeText(path, "solid x\nendsolid x\n");
-        EXPECT_EQ(load(path).error, "Unsupported format: " + kSupported) << path;
+    for (const std::string& file : {dir.path("scan"), dir.path("folder.stl/scan")}) {
+        fixtures::writeText(file, "solid x\nendsolid x\n");
+        EXPECT_EQ(load(file).error, "Unsupported format: " + kSupported) << file;
     }
-}
-
-TEST(ImportDispatch, UpperCaseExtensionLoadsAsStl)
-{
-    TempDir dir;
-    const std::string path = dir.path("PART.STL");
-    fixtures::writeBinaryStl(path, kCube);
-    const Loaded r = load(path);
-    ASSERT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(r.model.faces.size(), 12u);
-}
-
-TEST(ImportDispatch, DirectoryNamedLikeAMeshFailsCleanly)
-{
-    TempDir dir;
-    const std::string path = dir.path("scan.stl");
-    std::filesystem::create_directory(path);
-    const Loaded r = load(path);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.error, "Cannot open a folder as a mesh: " + path);
+    // A folder named like a mesh fails cleanly.
+    const std::string folder = dir.path("scan.stl");
+    std::filesystem::create_directory(folder);
+    EXPECT_EQ(load(folder).error, "Cannot open a folder as a mesh: " + folder);
 #ifdef __unix__
     // A named pipe would block the reader forever.
     const std::string pipe = dir.path("pipe.obj");
@@ -255,29 +235,28 @@ TEST(ImportPolyData, OnlyValidThreePointCellsBecomeTrianglesInOrder)
 
 // --- STL ------------------------------------------------------------------------
 
-TEST(ImportStl, BinaryCubeIsMergedWithItsExactGeometry)
+TEST(ImportCube, EveryEncodingGivesTheSameMergedMeshWithItsExactGeometry)
 {
     TempDir dir;
     fixtures::writeBinaryStl(dir.path("cube.stl"), kCube);
-    const Loaded r = load(dir.path("cube.stl"));
-    ASSERT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(r.model.vertices.size(), 8u);
-    EXPECT_EQ(r.model.faces.size(), 12u);
-    expectBounds(r.model, {-1, 2, 3}, {4, 5, 10});
+    fixtures::writeBinaryStl(dir.path("PART.STL"), kCube);  // upper-case extension
+    fixtures::writeBinaryStl(dir.path("zero.stl"), kCube, 0); // a zero header count still reads every record
+    fixtures::writeAsciiStl(dir.path("ascii.stl"), kCube);
+    fixtures::writeAsciiPly(dir.path("ascii.ply"), kCube);
+    fixtures::writeBinaryPly(dir.path("binary.ply"), kCube);
+    const Loaded reference = load(dir.path("cube.stl"));
+    ASSERT_TRUE(reference.ok) << reference.error;
+    EXPECT_EQ(reference.model.vertices.size(), 8u);
+    EXPECT_EQ(reference.model.faces.size(), 12u);
+    expectBounds(reference.model, {-1, 2, 3}, {4, 5, 10});
     // Winding kept: outward triangles enclose +5 x 3 x 7.
-    EXPECT_NEAR(fixtures::signedVolume(r.model), 105.0, 1e-3);
-}
-
-TEST(ImportStl, AsciiGivesTheSameMeshAsBinary)
-{
-    TempDir dir;
-    fixtures::writeBinaryStl(dir.path("b.stl"), kCube);
-    fixtures::writeAsciiStl(dir.path("a.stl"), kCube);
-    const Loaded a = load(dir.path("a.stl")), b = load(dir.path("b.stl"));
-    ASSERT_TRUE(a.ok) << a.error;
-    ASSERT_TRUE(b.ok) << b.error;
-    EXPECT_EQ(a.model.vertices, b.model.vertices);
-    EXPECT_EQ(a.model.faces, b.model.faces);
+    EXPECT_NEAR(fixtures::signedVolume(reference.model), 105.0, 1e-3);
+    for (const char* name : {"PART.STL", "zero.stl", "ascii.stl", "ascii.ply", "binary.ply"}) {
+        const Loaded r = load(dir.path(name));
+        ASSERT_TRUE(r.ok) << name << ": " << r.error;
+        EXPECT_EQ(r.model.vertices, reference.model.vertices) << name;
+        EXPECT_EQ(r.model.faces, reference.model.faces) << name;
+    }
 }
 
 TEST(ImportStl, HeaderCountBeyondTheDataIsReportedAsTruncation)
@@ -296,15 +275,6 @@ TEST(ImportStl, HeaderCountBeyondTheDataIsReportedAsTruncation)
     fixtures::writeBytes(dir.path("cut.stl"), bytes);
     EXPECT_EQ(load(dir.path("cut.stl")).error,
               "Truncated binary STL: the header declares 12 triangles but the file holds 11.");
-}
-
-TEST(ImportStl, ZeroHeaderCountStillReadsEveryRecord)
-{
-    TempDir dir;
-    fixtures::writeBinaryStl(dir.path("zero.stl"), kCube, 0);
-    const Loaded r = load(dir.path("zero.stl"));
-    ASSERT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(r.model.faces.size(), 12u);
 }
 
 TEST(ImportStl, NonFiniteCoordinatesAreDroppedWithTheirTriangles)
@@ -361,21 +331,6 @@ TEST(ImportObj, FacesPastTheVertexListAreDropped)
 }
 
 // --- PLY ------------------------------------------------------------------------
-
-TEST(ImportPly, AsciiAndBinaryCubesLoadTheSame)
-{
-    TempDir dir;
-    fixtures::writeAsciiPly(dir.path("a.ply"), kCube);
-    fixtures::writeBinaryPly(dir.path("b.ply"), kCube);
-    const Loaded a = load(dir.path("a.ply")), b = load(dir.path("b.ply"));
-    ASSERT_TRUE(a.ok) << a.error;
-    ASSERT_TRUE(b.ok) << b.error;
-    EXPECT_EQ(a.model.faces.size(), 12u);
-    expectBounds(a.model, {-1, 2, 3}, {4, 5, 10});
-    EXPECT_NEAR(fixtures::signedVolume(a.model), 105.0, 1e-3);
-    EXPECT_EQ(a.model.vertices, b.model.vertices);
-    EXPECT_EQ(a.model.faces, b.model.faces);
-}
 
 TEST(ImportPly, BinaryDataCutShortIsRefused)
 {
