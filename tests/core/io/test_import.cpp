@@ -160,7 +160,7 @@ TEST(ImportDispatch, Utf8PathsWithSpacesReachEveryReader)
     const std::string base = folder + "/scan ünïcødé 1";
     fixtures::writeBinaryStl(base + ".stl", kCube);
     fixtures::writeText(base + ".obj", fixtures::objCubeOfQuads(2.0f));
-    fixtures::writeAsciiPly(base + ".ply", kCube);
+    fixtures::writeText(base + ".ply", fixtures::plyFile(kCube));
     fixtures::writeStepBox(base + ".step", 1, 2, 3);
     fixtures::write3mf(base + ".3mf", {{kCube, false}});
     fixtures::writeText(base + ".asc", fixtures::ascText(fixtures::spherePoints(500, 5.0f)));
@@ -241,9 +241,9 @@ TEST(ImportCube, EveryEncodingGivesTheSameMergedMeshWithItsExactGeometry)
     fixtures::writeBinaryStl(dir.path("cube.stl"), kCube);
     fixtures::writeBinaryStl(dir.path("PART.STL"), kCube);  // upper-case extension
     fixtures::writeBinaryStl(dir.path("zero.stl"), kCube, 0); // a zero header count still reads every record
-    fixtures::writeAsciiStl(dir.path("ascii.stl"), kCube);
-    fixtures::writeAsciiPly(dir.path("ascii.ply"), kCube);
-    fixtures::writeBinaryPly(dir.path("binary.ply"), kCube);
+    fixtures::writeText(dir.path("ascii.stl"), fixtures::asciiStl(kCube));
+    fixtures::writeText(dir.path("ascii.ply"), fixtures::plyFile(kCube));
+    fixtures::writeText(dir.path("binary.ply"), fixtures::plyFile(kCube, {"binary_little_endian"}));
     const Loaded reference = load(dir.path("cube.stl"));
     ASSERT_TRUE(reference.ok) << reference.error;
     EXPECT_EQ(reference.model.vertices.size(), 8u);
@@ -335,10 +335,8 @@ TEST(ImportObj, FacesPastTheVertexListAreDropped)
 TEST(ImportPly, BinaryDataCutShortIsRefused)
 {
     TempDir dir;
-    fixtures::writeBinaryPly(dir.path("full.ply"), kCube);
-    std::vector<unsigned char> bytes = fixtures::readBytes(dir.path("full.ply"));
-    bytes.resize(bytes.size() - 7);
-    fixtures::writeBytes(dir.path("cut.ply"), bytes);
+    const std::string full = fixtures::plyFile(kCube, {"binary_little_endian"});
+    fixtures::writeText(dir.path("cut.ply"), full.substr(0, full.size() - 7));
     EXPECT_EQ(load(dir.path("cut.ply")).error, "Malformed PLY file: the data ends in face 11 of 12 declared.");
 }
 

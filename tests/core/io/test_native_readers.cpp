@@ -9,13 +9,16 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <random>
 #include <string>
 
 using fixtures::Mesh;
+using fixtures::PlyLayout;
+using fixtures::asciiStl;
+using fixtures::num;
+using fixtures::plyFile;
 using fixtures::TempDir;
 
 namespace {
@@ -47,28 +50,6 @@ Mesh awkwardMesh()
     return m;
 }
 
-std::string num(float f)
-{
-    char b[32];
-    std::snprintf(b, sizeof b, "%.9g", double(f));
-    return b;
-}
-
-// ASCII STL with the given line end and indentation between tokens.
-std::string asciiStl(const Mesh& m, const std::string& eol, const std::string& gap)
-{
-    std::string s = "solid corpus" + eol;
-    for (const Triangle& t : m.faces) {
-        s += gap + "facet normal 0" + gap + "0 1" + eol + gap + "outer" + gap + "loop" + eol;
-        for (int k = 0; k < 3; ++k) {
-            const Vec3f p = m.vertices[t[k]];
-            s += gap + "vertex" + gap + num(p.x) + gap + num(p.y) + " " + num(p.z) + eol;
-        }
-        s += gap + "endloop" + eol + "endfacet" + eol;
-    }
-    return s + "endsolid corpus" + eol;
-}
-
 // OBJ text: positions, then faces; optionally with texture coordinates and
 // normals, comments and groups, and the given line end.
 std::string objText(const Mesh& m, bool attributes, const std::string& eol = "\n")
@@ -86,103 +67,6 @@ std::string objText(const Mesh& m, bool attributes, const std::string& eol = "\n
         }
         s += " " + eol;
     }
-    return s;
-}
-
-struct PlyLayout {
-    const char* format = "ascii";
-    const char* coordinate = "float";
-    const char* count = "uchar";
-    const char* index = "int";
-    bool extras = false;          // normals and colours per vertex, a flag per face, an edge element
-    const char* eol = "\n";
-};
-
-void putValue(std::string& s, double v, const std::string& type, const char* format)
-{
-    if (std::string(format) == "ascii") {
-        s += (type == "float" || type == "double") ? num(float(v)) : std::to_string(std::int64_t(v));
-        s += ' ';
-        return;
-    }
-    unsigned char b[8];
-    int n = 0;
-    if (type == "float") {
-        const float f = float(v);
-        std::memcpy(b, &f, n = 4);
-    } else if (type == "double") {
-        std::memcpy(b, &v, n = 8);
-    } else if (type == "uchar") {
-        b[0] = static_cast<unsigned char>(v);
-        n = 1;
-    } else if (type == "ushort") {
-        const auto x = std::uint16_t(v);
-        std::memcpy(b, &x, n = 2);
-    } else {
-        const auto x = std::int32_t(std::int64_t(v));
-        std::memcpy(b, &x, n = 4);
-    }
-    const bool big = std::string(format) == "binary_big_endian";
-    for (int i = 0; i < n; ++i)
-        s += char(b[big ? n - 1 - i : i]);
-}
-
-// PLY with faces, or with the faces given as "tristrips" lists.
-std::string plyFile(const Mesh& m, const PlyLayout& l, const std::vector<std::vector<int>>& strips = {})
-{
-    const std::string eol = l.eol, c = l.coordinate;
-    std::string s = "ply" + eol + "format " + l.format + " 1.0" + eol + "comment corpus" + eol;
-    s += "element vertex " + std::to_string(m.vertices.size()) + eol;
-    if (l.extras)
-        s += "property uchar red" + eol;
-    s += "property " + c + " x" + eol + "property " + c + " y" + eol + "property " + c + " z" + eol;
-    if (l.extras)
-        s += "property float nx" + eol + "property ushort confidence" + eol;
-    const char* element = strips.empty() ? "face " : "tristrips ";
-    s += "element " + std::string(element) + std::to_string(strips.empty() ? m.faces.size() : strips.size()) + eol;
-    if (l.extras)
-        s += "property uchar flags" + eol;
-    s += "property list " + std::string(l.count) + " " + l.index + " vertex_indices" + eol;
-    if (l.extras)
-        s += "property float quality" + eol + "element edge 2" + eol + "property list uchar int vertex_pair" + eol;
-    s += "end_header" + eol;
-    const bool ascii = std::string(l.format) == "ascii";
-    auto endLine = [&] {
-        if (ascii)
-            s += eol;
-    };
-    for (const Vec3f& v : m.vertices) {
-        if (l.extras)
-            putValue(s, 200, "uchar", l.format);
-        for (int k = 0; k < 3; ++k)
-            putValue(s, v[k], c, l.format);
-        if (l.extras) {
-            putValue(s, 0.5, "float", l.format);
-            putValue(s, 7, "ushort", l.format);
-        }
-        endLine();
-    }
-    std::vector<std::vector<int>> lists = strips;
-    if (strips.empty())
-        for (const Triangle& t : m.faces)
-            lists.push_back({int(t[0]), int(t[1]), int(t[2])});
-    for (const std::vector<int>& list : lists) {
-        if (l.extras)
-            putValue(s, 1, "uchar", l.format);
-        putValue(s, double(list.size()), l.count, l.format);
-        for (int i : list)
-            putValue(s, i, l.index, l.format);
-        if (l.extras)
-            putValue(s, 0.25, "float", l.format);
-        endLine();
-    }
-    if (l.extras)
-        for (int e = 0; e < 2; ++e) {
-            putValue(s, 2, "uchar", l.format);
-            putValue(s, e, "int", l.format);
-            putValue(s, e + 1, "int", l.format);
-            endLine();
-        }
     return s;
 }
 
