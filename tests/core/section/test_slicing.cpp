@@ -42,7 +42,7 @@ TEST(SliceAxis, CylinderCrossSectionHasItsCircumference)
     }
 }
 
-TEST(SliceAxis, BoxSectionIsItsRectangle)
+TEST(SliceAxis, BoxSectionIsItsRectangleAlsoThroughAVertexRowAndNothingOffIt)
 {
     MeshModel m = shapes::box({50, 30, 20}, 3);
     const auto cut = m.sliceAxis(Axis::X, 12.3f, 0.0f);
@@ -53,19 +53,9 @@ TEST(SliceAxis, BoxSectionIsItsRectangle)
         bounds = bounds.united(QRectF(l.p1(), l.p2()).normalized());
     EXPECT_NEAR(bounds.width(), 30.0, 1e-4);
     EXPECT_NEAR(bounds.height(), 20.0, 1e-4);
-}
-
-TEST(SliceAxis, PlaneThroughVertexRowStillFindsTheSection)
-{
     // Grid lines at z = 0, 5, 10, ...: the plane runs through a row of vertices.
-    MeshModel m = shapes::box({20, 20, 20}, 4);
-    const auto cut = m.sliceAxis(Axis::Z, 10.0f, 0.0f);
-    EXPECT_NEAR(totalLength(cut), 80.0, 0.01);
-}
-
-TEST(SliceAxis, PlaneMissingTheMeshGivesNothing)
-{
-    MeshModel m = shapes::box({10, 10, 10}, 2);
+    EXPECT_NEAR(totalLength(shapes::box({20, 20, 20}, 4).sliceAxis(Axis::Z, 10.0f, 0.0f)), 80.0, 0.01);
+    // Planes missing the mesh, bad axes and no mesh give nothing.
     EXPECT_TRUE(m.sliceAxis(Axis::Z, 50.0f, 0.0f).empty());
     EXPECT_TRUE(m.sliceAxis(Axis::Z, -3.0f, 2.0f).empty());
     EXPECT_TRUE(m.sliceAxis(static_cast<Axis>(3), 5.0f, 0.0f).empty());
@@ -159,79 +149,62 @@ TEST(SliceCutter, FindsExactlyTheTouchingTriangles)
 
 // The cutter works on several threads; the section must not depend on how
 // they were scheduled, or the same cut exports a different file each time.
-TEST(SliceAxis, ExactCutIsTheSameEveryTime)
+// With the cutter the triangles come from the index, without it from a full
+// pass; both must give the very same section, or a slider back at an earlier
+// position would show different lines.
+TEST(SliceAxis, ExactCutIsTheSameEveryTimeWithAndWithoutTheCutter)
 {
     MeshModel model = makeSyntheticModel(200000);
     model.updateCaches();
+    const auto cutter = SliceCutter::build(model);
+    ASSERT_TRUE(cutter);
+    const auto expectSame = [](const auto& a, const auto& b) {
+        ASSERT_EQ(a.size(), b.size());
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            ASSERT_EQ(a[i].p0, b[i].p0) << i;
+            ASSERT_EQ(a[i].p1, b[i].p1) << i;
+        }
+    };
     const float mid = 0.5f * (model.boundsMin().z + model.boundsMax().z);
     const auto first = model.sliceAxis(Axis::Z, mid, 0.0f);
     ASSERT_GT(first.size(), 100u);
     for (int round = 0; round < 6; ++round) {
         model.sliceAxis(Axis::Z, mid + 1.0f + float(round), 0.0f); // evicts the one-entry cache
-        const auto again = model.sliceAxis(Axis::Z, mid, 0.0f);
-        ASSERT_EQ(again.size(), first.size());
-        for (std::size_t i = 0; i < first.size(); ++i) {
-            ASSERT_EQ(again[i].p0, first[i].p0) << i;
-            ASSERT_EQ(again[i].p1, first[i].p1) << i;
-        }
+        expectSame(model.sliceAxis(Axis::Z, mid, 0.0f), first);
     }
-}
-
-// With the cutter the triangles come from the index, without it from a full
-// pass; both must give the very same section, or a slider back at an earlier
-// position would show different lines.
-TEST(SliceAxis, CutsWithAndWithoutTheCutterAgree)
-{
-    MeshModel model = makeSyntheticModel(150000);
-    model.updateCaches();
-    const auto cutter = SliceCutter::build(model);
-    ASSERT_TRUE(cutter);
     for (int axis = 0; axis < 3; ++axis) {
         const float lo = model.boundsMin()[axis], hi = model.boundsMax()[axis];
         for (float f : {0.13f, 0.5f, 0.77f}) {
+            SCOPED_TRACE(testing::Message() << "axis " << axis << " at " << f);
             const float at = lo + f * (hi - lo);
             model.clearDerivedState();
             const auto a = model.sliceAxis(axisFromIndex(axis), at, 0.0f);
             model.clearDerivedState();
-            const auto b = model.sliceAxis(axisFromIndex(axis), at, 0.0f, cutter.get());
             ASSERT_GT(a.size(), 50u);
-            ASSERT_EQ(a.size(), b.size()) << axis << " " << f;
-            for (std::size_t i = 0; i < a.size(); ++i) {
-                ASSERT_EQ(a[i].p0, b[i].p0) << axis << " " << f << " " << i;
-                ASSERT_EQ(a[i].p1, b[i].p1) << axis << " " << f << " " << i;
-            }
+            expectSame(model.sliceAxis(axisFromIndex(axis), at, 0.0f, cutter.get()), a);
         }
     }
 }
 
-TEST(BandWalk, VertexOnPlanePlusCrossingMakesOneSegment)
+TEST(BandWalk, VertexOnPlaneTriangleInPlaneAndBadIndices)
 {
-    MeshModel m;
-    m.vertices.assign(std::vector<Vec3f>{{0, 0, 0}, {10, 0, -5}, {10, 0, 5}});
-    m.faces.assign(std::vector<Triangle>{{0, 1, 2}});
-    const auto cut = m.slicePlane(QVector3D(0, 0, 1), QVector3D(0, 0, 0), 0.5f);
-    ASSERT_EQ(cut.size(), 1u);
-    EXPECT_NEAR(totalLength(cut), 10.0, 1e-4);
-}
-
-TEST(BandWalk, TriangleInThePlaneOffersItsFirstSeparatedVertices)
-{
-    MeshModel m;
-    m.vertices.assign(std::vector<Vec3f>{{0, 0, 0}, {0.00001f, 0, 0}, {4, 3, 0}});
-    m.faces.assign(std::vector<Triangle>{{0, 1, 2}});
-    const auto cut = m.sliceAxis(Axis::Z, 0.0f, 1.0f);
-    ASSERT_EQ(cut.size(), 1u);
-    EXPECT_EQ(cut[0].p0, Vec3f(0, 0, 0));
-    EXPECT_EQ(cut[0].p1, Vec3f(4, 3, 0));
-}
-
-TEST(BandWalk, OutOfRangeTrianglesAreSkipped)
-{
-    MeshModel m;
-    m.vertices.assign(std::vector<Vec3f>{{0, 0, -1}, {10, 0, 1}, {0, 10, 1}});
-    m.faces.assign(std::vector<Triangle>{{0, 1, 7}, {0, 1, 2}});
-    const auto cut = m.sliceAxis(Axis::Z, 0.0f, 0.5f);
-    EXPECT_EQ(cut.size(), 1u);
+    const auto model = [](std::vector<Vec3f> vertices, std::vector<Triangle> faces) {
+        MeshModel m;
+        m.vertices.assign(std::move(vertices));
+        m.faces.assign(std::move(faces));
+        return m;
+    };
+    // A vertex on the plane plus a crossing makes one segment.
+    const auto touching = model({{0, 0, 0}, {10, 0, -5}, {10, 0, 5}}, {{0, 1, 2}}).slicePlane({0, 0, 1}, {0, 0, 0}, 0.5f);
+    ASSERT_EQ(touching.size(), 1u);
+    EXPECT_NEAR(totalLength(touching), 10.0, 1e-4);
+    // A triangle in the plane offers its first separated vertices.
+    const auto inPlane = model({{0, 0, 0}, {0.00001f, 0, 0}, {4, 3, 0}}, {{0, 1, 2}}).sliceAxis(Axis::Z, 0.0f, 1.0f);
+    ASSERT_EQ(inPlane.size(), 1u);
+    EXPECT_EQ(inPlane[0].p0, Vec3f(0, 0, 0));
+    EXPECT_EQ(inPlane[0].p1, Vec3f(4, 3, 0));
+    // Triangles with an index past the vertex list are skipped.
+    EXPECT_EQ(model({{0, 0, -1}, {10, 0, 1}, {0, 10, 1}}, {{0, 1, 7}, {0, 1, 2}}).sliceAxis(Axis::Z, 0.0f, 0.5f).size(), 1u);
 }
 
 TEST(SlicePlane, ObliquePlaneThroughCylinderIsAnEllipse)
