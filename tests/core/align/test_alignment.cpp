@@ -28,27 +28,21 @@ Rotation3 randomRotation(std::mt19937& rng)
 
 } // namespace
 
-TEST(AlignmentMath, NormalizedOrFallsBackInOrder)
+TEST(AlignmentMath, NormalizeProjectAndTurnWithFallbacks)
 {
     expectNear(normalizedOr(QVector3D(0, 3, 4), QVector3D(1, 0, 0)), QVector3D(0, 0.6f, 0.8f));
     expectNear(normalizedOr(QVector3D(0, 0, 0), QVector3D(0, 0, 5)), QVector3D(0, 0, 1));
     expectNear(normalizedOr(QVector3D(0, 0, 0), QVector3D(0, 0, 0)), QVector3D(1, 0, 0));
-}
-
-TEST(AlignmentMath, ProjectOntoPlaneUsesFallbackWhenParallel)
-{
+    // Projection onto a plane uses the fallback when parallel.
     expectNear(projectOntoPlane(QVector3D(1, 0, 1), QVector3D(0, 0, 2), QVector3D(0, 1, 0)), QVector3D(1, 0, 0));
     expectNear(projectOntoPlane(QVector3D(0, 0, 3), QVector3D(0, 0, 1), QVector3D(0, 2, 1)), QVector3D(0, 1, 0));
-}
-
-TEST(AlignmentMath, AxisAngleTurnsCounterClockwise)
-{
+    // An axis-angle rotation turns counter-clockwise.
     const Rotation3 r = axisAngleRotation(QVector3D(0, 0, 1), 3.1415927f / 2.0f);
     expectNear(r.apply(QVector3D(1, 0, 0)), QVector3D(0, 1, 0));
     EXPECT_NEAR(r.determinant(), 1.0f, 1e-6f);
 }
 
-TEST(AlignmentMath, RotationBetweenReachesTargetIncludingOpposite)
+TEST(AlignmentMath, RotationsReachTheirTargetIncludingOpposite)
 {
     const QVector3D dirs[] = {{1, 2, 3}, {0, 0, -1}, {0, 0, 1}, {-1, 0, 0}, {0, -5, 0}, {0.05f, 0, -1}};
     for (Axis t : {Axis::X, Axis::Y, Axis::Z})
@@ -57,10 +51,7 @@ TEST(AlignmentMath, RotationBetweenReachesTargetIncludingOpposite)
             expectNear(r.apply(d.normalized()), basisAxis(t), 2e-5f);
             EXPECT_NEAR(r.determinant(), 1.0f, 1e-5f);
         }
-}
-
-TEST(AlignmentMath, BuildAxisAlignmentMapsNormalAndReference)
-{
+    // An axis alignment maps the normal onto the target and the reference into its plane.
     const QVector3D n(0.3f, -0.5f, 0.8f);
     const QVector3D ref(1, 1, 0);
     for (Axis t : {Axis::X, Axis::Y, Axis::Z}) {
@@ -113,7 +104,7 @@ TEST(AutoAlign, FlatPlateEndsWithNormalOnZ)
     }
 }
 
-TEST(AutoAlign, TwoVerticesFallBackAndStillCentre)
+TEST(AutoAlign, TwoVerticesFallBackThreeUseTheBoxAndNoMeshIsRefused)
 {
     MeshModel m;
     m.vertices.assign(std::vector<Vec3f>{{10, 20, 30}, {14, 20, 30}});
@@ -123,29 +114,22 @@ TEST(AutoAlign, TwoVerticesFallBackAndStillCentre)
     EXPECT_EQ(message, "OBB auto-align fallback: Not enough points for OBB alignment.");
     EXPECT_EQ(m.vertices[0], Vec3f(-2, 0, 0));
     EXPECT_EQ(m.vertices[1], Vec3f(2, 0, 0));
-}
-
-TEST(AutoAlign, ThreeVerticesUseTheBox)
-{
-    MeshModel m;
-    m.vertices.assign(std::vector<Vec3f>{{0, 0, 0}, {0, 10, 0}, {0, 0, 4}});
-    m.faces.assign(std::vector<Triangle>{{0, 1, 2}});
-    std::string message = "x";
-    ASSERT_TRUE(m.autoAlignOnImport(&message));
+    // Three vertices use the box.
+    MeshModel three;
+    three.vertices.assign(std::vector<Vec3f>{{0, 0, 0}, {0, 10, 0}, {0, 0, 4}});
+    three.faces.assign(std::vector<Triangle>{{0, 1, 2}});
+    message = "x";
+    ASSERT_TRUE(three.autoAlignOnImport(&message));
     EXPECT_TRUE(message.empty()) << message;
-    EXPECT_GT(m.extents().x, m.extents().y);
-    EXPECT_NEAR(m.extents().z, 0.0f, 1e-4f);
-}
-
-TEST(AutoAlign, NoMeshIsRefusedAndLeavesModelAlone)
-{
-    MeshModel m;
-    m.vertices.assign(std::vector<Vec3f>{{1, 2, 3}});
-    std::string message;
-    EXPECT_FALSE(m.autoAlignOnImport(&message));
+    EXPECT_GT(three.extents().x, three.extents().y);
+    EXPECT_NEAR(three.extents().z, 0.0f, 1e-4f);
+    // No mesh is refused and leaves the model alone.
+    MeshModel pointOnly;
+    pointOnly.vertices.assign(std::vector<Vec3f>{{1, 2, 3}});
+    EXPECT_FALSE(pointOnly.autoAlignOnImport(&message));
     EXPECT_EQ(message, "No mesh loaded.");
-    EXPECT_EQ(m.vertices[0], Vec3f(1, 2, 3));
-    EXPECT_EQ(m.geometryRevision, 0u);
+    EXPECT_EQ(pointOnly.vertices[0], Vec3f(1, 2, 3));
+    EXPECT_EQ(pointOnly.geometryRevision, 0u);
 }
 
 TEST(AutoAlign, ObbFailureReasonsAreReported)
@@ -166,7 +150,7 @@ TEST(AutoAlign, ObbFailureReasonsAreReported)
     EXPECT_EQ(m.vertices[0], Vec3f(0, 0, 0));
 }
 
-TEST(AutoAlign, PrincipalAxesOfElongatedCloud)
+TEST(AutoAlign, PrincipalAxesOfElongatedCloudAndRotationAboutTheCentroid)
 {
     MeshModel m = shapes::box({10, 200, 40}, 3);
     Rotation3 r;
@@ -176,11 +160,8 @@ TEST(AutoAlign, PrincipalAxesOfElongatedCloud)
     EXPECT_NEAR(std::fabs(minor.x()), 1.0f, 1e-4f);
     EXPECT_NEAR(r.determinant(), 1.0f, 1e-5f);
     EXPECT_NEAR(c.y(), 100.0f, 1e-3f);
-}
-
-TEST(AutoAlign, ApplyRotationTurnsAboutCentroidAndBumpsRevision)
-{
-    MeshModel m = shapes::box({10, 10, 10}, 1);
+    // A rotation turns about the centroid and bumps the revision.
+    m = shapes::box({10, 10, 10}, 1);
     const std::uint64_t revision = m.geometryRevision;
     const Vec3f before = m.centroid();
     m.applyRotation(axisAngleRotation(QVector3D(0, 0, 1), 0.7f));
