@@ -45,11 +45,6 @@ MeshModel plate(std::size_t triangles)
     return modelOf(std::move(v), std::move(f));
 }
 
-float plateSide(const MeshModel& m)
-{
-    return m.boundsMax().x;
-}
-
 struct Display {
     SharedArray<Vec3f> vertices;
     SharedArray<Triangle> faces;
@@ -68,29 +63,19 @@ Vec3f unitNormal(const SharedArray<Vec3f>& v, const Triangle& t)
     return n * (1.0f / std::sqrt(dot(n, n)));
 }
 
-bool finite(const Vec3f& p)
-{
-    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
-}
-
 } // namespace
 
-TEST(MeshModelDisplay, EmptyInputGivesEmptyRenderMesh)
+TEST(MeshModelDisplay, EmptyInputGivesEmptyRenderMeshReplacingTheOldOne)
 {
     MeshModel noFaces = modelOf({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {});
     Display d = reduce(noFaces);
     EXPECT_TRUE(d.vertices.empty());
     EXPECT_TRUE(d.faces.empty());
 
-    MeshModel noVertices = modelOf({}, {{0, 1, 2}});
-    d = reduce(noVertices);
+    d = reduce(modelOf({}, {{0, 1, 2}}));
     EXPECT_TRUE(d.vertices.empty());
     EXPECT_TRUE(d.faces.empty());
-}
-
-TEST(MeshModelDisplay, OldRenderMeshIsReplaced)
-{
-    Display d;
+    // An old render mesh is replaced.
     d.vertices.assign(std::vector<Vec3f>(5, Vec3f{9, 9, 9}));
     d.faces.assign(std::vector<Triangle>(5, Triangle{0, 1, 2}));
     MeshModel empty;
@@ -99,7 +84,7 @@ TEST(MeshModelDisplay, OldRenderMeshIsReplaced)
     EXPECT_TRUE(d.faces.empty());
 }
 
-TEST(MeshModelDisplay, ExactlyTargetTrianglesAreCopiedUnreduced)
+TEST(MeshModelDisplay, ExactlyTargetTrianglesAreCopiedOneMoreAreClustered)
 {
     const MeshModel m = plate(kTarget);
     ASSERT_EQ(m.faces.size(), kTarget);
@@ -108,20 +93,17 @@ TEST(MeshModelDisplay, ExactlyTargetTrianglesAreCopiedUnreduced)
     EXPECT_EQ(d.vertices, m.vertices);
     // A copy shares the storage until either side writes.
     EXPECT_TRUE(d.faces.sharesStorageWith(m.faces));
-}
-
-TEST(MeshModelDisplay, OneTriangleAboveTargetIsClustered)
-{
-    const MeshModel m = plate(kTarget + 1);
-    const Display d = reduce(m);
-    ASSERT_FALSE(d.faces.empty());
-    EXPECT_FALSE(d.faces.sharesStorageWith(m.faces));
+    // One triangle above the target is clustered.
+    const MeshModel above = plate(kTarget + 1);
+    const Display c = reduce(above);
+    ASSERT_FALSE(c.faces.empty());
+    EXPECT_FALSE(c.faces.sharesStorageWith(above.faces));
     // At this density the grid has one cell per plate vertex, except that the
     // last column and row clamp into the cells before them and collapse.
-    EXPECT_LT(d.faces.size(), m.faces.size());
-    EXPECT_LT(d.vertices.size(), m.vertices.size());
-    const float side = plateSide(m);
-    for (const Vec3f& p : d.vertices) {
+    EXPECT_LT(c.faces.size(), above.faces.size());
+    EXPECT_LT(c.vertices.size(), above.vertices.size());
+    const float side = above.boundsMax().x;
+    for (const Vec3f& p : c.vertices) {
         EXPECT_GE(p.x, 0.0f);
         EXPECT_LE(p.x, side);
         EXPECT_GE(p.y, 0.0f);
@@ -262,12 +244,12 @@ TEST(MeshModelDisplay, OutOfRangeIndexIsSkipped)
     EXPECT_EQ(d.faces[1], (Triangle{1, 3, 2}));
 }
 
-TEST(MeshModelDisplay, NonFiniteVertexDoesNotPoisonTheRenderMesh)
+TEST(MeshModelDisplay, NonFiniteAndExtremeVerticesDoNotPoisonTheRenderMesh)
 {
     // A NaN or infinite vertex joins no cell: its triangles leave the render
     // mesh, every other cell keeps a finite mean.
     MeshModel m = plate(kTarget + 1000);
-    const float side = plateSide(m);
+    const float side = m.boundsMax().x;
     const auto row = std::size_t(side) + 1;
     std::vector<Vec3f> v = m.vertices.vec();
     // Inside the plate, where the grid keeps every row and column apart.
@@ -280,24 +262,18 @@ TEST(MeshModelDisplay, NonFiniteVertexDoesNotPoisonTheRenderMesh)
     EXPECT_LT(d.faces.size(), clean.faces.size());
     EXPECT_GE(d.faces.size() + 12, clean.faces.size());
     for (const Vec3f& p : d.vertices)
-        EXPECT_TRUE(finite(p));
-    for (const Vec3f& p : d.vertices)
-        EXPECT_LE(p.x, side);
-}
-
-TEST(MeshModelDisplay, ExtremeCoordinatesStillGiveAValidRenderMesh)
-{
+        EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z) && p.x <= side);
     // Extents overflow to infinity in float: the grid degenerates to a single
     // cell per axis instead of computing with NaN.
-    MeshModel m = plate(kTarget + 10);
-    std::vector<Vec3f> v = m.vertices.vec();
+    MeshModel extreme = plate(kTarget + 10);
+    v = extreme.vertices.vec();
     v.push_back({-3e38f, -3e38f, 0.0f});
     v.push_back({3e38f, 3e38f, 3e38f});
-    m.vertices.assign(std::move(v));
-    const Display d = reduce(m);
-    EXPECT_LE(d.faces.size(), MeshModel::kDisplayFaceCap);
-    for (const Triangle& t : d.faces)
-        EXPECT_TRUE(t.inRange(d.vertices.size()));
+    extreme.vertices.assign(std::move(v));
+    const Display e = reduce(extreme);
+    EXPECT_LE(e.faces.size(), MeshModel::kDisplayFaceCap);
+    for (const Triangle& t : e.faces)
+        EXPECT_TRUE(t.inRange(e.vertices.size()));
 }
 
 TEST(MeshModelDisplay, UpdateCachesBuildsTheReducedRenderMesh)
