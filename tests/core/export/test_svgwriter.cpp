@@ -99,7 +99,7 @@ QList<Element> named(const Parsed& p, const char* name)
 
 } // namespace
 
-TEST(SectionSvg, SingleHorizontalLineGetsAUnitHighViewBox)
+TEST(SectionSvg, LinesWithFlippedYUnitHighViewBoxAndSixSignificantDigits)
 {
     const SectionLines lines{QLineF(0, 0, 10, 0)};
     const QString svg = render(withLines(lines));
@@ -111,21 +111,24 @@ TEST(SectionSvg, SingleHorizontalLineGetsAUnitHighViewBox)
     ASSERT_TRUE(p.ok) << p.error.toStdString();
     EXPECT_EQ(p.viewBox, QStringLiteral("0 -0 10 1"));
     ASSERT_EQ(p.children.size(), 1);
-}
-
-TEST(SectionSvg, YIsFlippedInElementsAndViewBox)
-{
-    const SectionLines lines{QLineF(2, 3, 5, 7), QLineF(-4, -1, 2, 3)};
-    const Parsed p = parse(render(withLines(lines)));
-    ASSERT_TRUE(p.ok);
+    // Y is flipped in elements and view box.
+    const SectionLines two{QLineF(2, 3, 5, 7), QLineF(-4, -1, 2, 3)};
+    const Parsed q = parse(render(withLines(two)));
+    ASSERT_TRUE(q.ok);
     // x from -4 to 5, section y from -1 to 7: the top edge in SVG is -7.
-    EXPECT_EQ(p.viewBox, QStringLiteral("-4 -7 9 8"));
-    const QList<Element> l = named(p, "line");
+    EXPECT_EQ(q.viewBox, QStringLiteral("-4 -7 9 8"));
+    const QList<Element> l = named(q, "line");
     ASSERT_EQ(l.size(), 2);
     EXPECT_EQ(l[0].attributes.value("y1"), QStringLiteral("-3"));
     EXPECT_EQ(l[0].attributes.value("y2"), QStringLiteral("-7"));
     EXPECT_EQ(l[1].attributes.value("y1"), QStringLiteral("1"));
     EXPECT_EQ(l[1].attributes.value("x1"), QStringLiteral("-4"));
+    // Six significant digits.
+    const SectionLines odd{QLineF(1234567.0, 1.0 / 3.0, 0, 0)};
+    const Parsed r = parse(render(withLines(odd)));
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(named(r, "line").value(0).attributes.value("x1"), QStringLiteral("1.23457e+06"));
+    EXPECT_EQ(named(r, "line").value(0).attributes.value("y1"), QStringLiteral("-0.333333"));
 }
 
 TEST(SectionSvg, ErasedLinesAreLeftOutAndKeptOnesAreRed)
@@ -250,15 +253,6 @@ TEST(SectionSvg, BoundsCoverRectanglesCirclesAndSkipNonFinitePoints)
     EXPECT_FALSE(sectionSvgBounds(onlyEmpty).has_value());
 }
 
-TEST(SectionSvg, SixSignificantDigits)
-{
-    const SectionLines lines{QLineF(1234567.0, 1.0 / 3.0, 0, 0)};
-    const Parsed p = parse(render(withLines(lines)));
-    ASSERT_TRUE(p.ok);
-    EXPECT_EQ(named(p, "line").value(0).attributes.value("x1"), QStringLiteral("1.23457e+06"));
-    EXPECT_EQ(named(p, "line").value(0).attributes.value("y1"), QStringLiteral("-0.333333"));
-}
-
 TEST(SectionSvg, ProgressEvery64ItemsAndStopping)
 {
     SectionLines lines;
@@ -284,9 +278,7 @@ TEST(SectionSvg, ProgressEvery64ItemsAndStopping)
 TEST(SectionSvg, FittedArcsArePathsWithTheSweepFlagFlipped)
 {
     const auto arc = [](QList<QPointF> points) {
-        SectionAnnotation a;
-        a.kind = QStringLiteral("arc");
-        a.points = std::move(points);
+        SectionAnnotation a = annotation("arc", std::move(points));
         a.radius = 10.0;
         a.isFit = true;
         return a;
@@ -294,11 +286,9 @@ TEST(SectionSvg, FittedArcsArePathsWithTheSweepFlagFlipped)
     SectionDxfContent content;
     content.annotations = {arc({{10, 0}, {0, 10}, {-10, 0}}), arc({{0, 10}, {7.0710678, 7.0710678}, {10, 0}}),
                            arc({{10, 0}, {-10, 0}, {0, -10}})};
-    QString text;
-    QTextStream s(&text);
-    ASSERT_TRUE(writeSectionSvg(s, content));
-    s.flush();
-    const Parsed p = parse(text);
+    bool finished = false;
+    const Parsed p = parse(render(content, {}, &finished));
+    ASSERT_TRUE(finished);
     ASSERT_TRUE(p.ok) << qPrintable(p.error);
     ASSERT_EQ(p.children.size(), 3);
     const QStringList expected{QStringLiteral("M 10 -0 A 10 10 0 0 0 -10 -0"), QStringLiteral("M 0 -10 A 10 10 0 0 1 10 -0"),
