@@ -46,7 +46,7 @@ std::vector<Vec3f> grid(int n, float h)
 
 } // namespace
 
-TEST(ImportAscParse, CommasAndBlanksSeparateAlikeOtherSeparatorsDoNot)
+TEST(ImportAscParse, SeparatorsCommentsShortLinesAndNonFiniteValues)
 {
     TempDir dir;
     const auto points = parse(dir, "1,2,3\n1 2 3\n1\t2 ,3\n4;5;6\n7, 8, 9, 10, 11\n");
@@ -54,23 +54,15 @@ TEST(ImportAscParse, CommasAndBlanksSeparateAlikeOtherSeparatorsDoNot)
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(points[i], (Vec3f{1, 2, 3}));
     EXPECT_EQ(points[3], (Vec3f{7, 8, 9})); // further columns ignored
-}
-
-TEST(ImportAscParse, CommentsBlankAndShortLinesAreSkipped)
-{
-    TempDir dir;
-    const auto points = parse(dir, "# header 1 2 3\n   # 4 5 6\n\n  \t \r\n1.5 2.5\n-1e2 +2 3.25\r\n0 0 0\n1 1 1");
-    ASSERT_EQ(points.size(), 3u);
-    EXPECT_EQ(points[0], (Vec3f{-100.0f, 2.0f, 3.25f}));
-    EXPECT_EQ(points[2], (Vec3f{1, 1, 1})); // last line without a line feed
-}
-
-TEST(ImportAscParse, NonFiniteValuesAreSkipped)
-{
-    TempDir dir;
-    const auto points = parse(dir, "nan 1 2\ninf 0 0\n1e999 0 0\n1 2 3\n4 5 6\n7 8 9\n");
-    ASSERT_EQ(points.size(), 3u);
-    EXPECT_EQ(points[0], (Vec3f{1, 2, 3}));
+    // Comments, blank and short lines are skipped.
+    const auto skipped = parse(dir, "# header 1 2 3\n   # 4 5 6\n\n  \t \r\n1.5 2.5\n-1e2 +2 3.25\r\n0 0 0\n1 1 1");
+    ASSERT_EQ(skipped.size(), 3u);
+    EXPECT_EQ(skipped[0], (Vec3f{-100.0f, 2.0f, 3.25f}));
+    EXPECT_EQ(skipped[2], (Vec3f{1, 1, 1})); // last line without a line feed
+    // Non-finite values are skipped.
+    const auto finite = parse(dir, "nan 1 2\ninf 0 0\n1e999 0 0\n1 2 3\n4 5 6\n7 8 9\n");
+    ASSERT_EQ(finite.size(), 3u);
+    EXPECT_EQ(finite[0], (Vec3f{1, 2, 3}));
 }
 
 TEST(ImportAscParse, TooFewPointsAndMissingFileFail)
@@ -94,7 +86,7 @@ TEST(ImportAscParse, TooFewPointsAndMissingFileFail)
     EXPECT_EQ(error, "ASC file needs at least 3 points.");
 }
 
-TEST(ImportAscSpacing, MedianNearestNeighbourDistance)
+TEST(ImportAscSpacing, MedianNearestNeighbourDistanceSampledAndThinnedForLargeClouds)
 {
     EXPECT_FLOAT_EQ(medianPointSpacing(grid(40, 0.5f)), 0.5f);
     // Fewer than four points: no estimate.
@@ -108,10 +100,6 @@ TEST(ImportAscSpacing, MedianNearestNeighbourDistance)
     for (int i = 0; i < 4; ++i)
         line.emplace_back(100.0f + 3.0f * float(i), 0.0f, 0.0f);
     EXPECT_FLOAT_EQ(medianPointSpacing(line), 3.0f);
-}
-
-TEST(ImportAscSpacing, LargeCloudsAreSampledAndThinned)
-{
     // A 200 x 200 grid is sampled at every ninth point only, same answer.
     EXPECT_FLOAT_EQ(medianPointSpacing(grid(200, 0.25f)), 0.25f);
     EXPECT_EQ(reconstructionStride(1200000), 1u);
@@ -121,7 +109,7 @@ TEST(ImportAscSpacing, LargeCloudsAreSampledAndThinned)
     EXPECT_EQ(reconstructionStride(3700000), 3u);
 }
 
-TEST(ImportAscSpacing, SampleSpacingFollowsThePointSpacing)
+TEST(ImportAscSpacing, SampleSpacingFollowsThePointSpacingAndBoundsTheVolume)
 {
     EXPECT_NEAR(reconstructionSampleSpacing(grid(30, 0.4f)), 1.75 * 0.4, 1e-5);
     // All points coincide: spacing and diagonal are 0.
@@ -130,10 +118,6 @@ TEST(ImportAscSpacing, SampleSpacingFollowsThePointSpacing)
     std::vector<Vec3f> dupes(50, Vec3f{0, 0, 0});
     dupes.insert(dupes.end(), 50, Vec3f{30, 40, 0});
     EXPECT_NEAR(reconstructionSampleSpacing(dupes), 50.0 / 300.0, 1e-6);
-}
-
-TEST(ImportAscSpacing, SampledVolumeStaysBounded)
-{
     // Two dense clusters a metre apart: the point spacing would ask for
     // 10^17 voxels (and overflow the filter's int indices).
     std::vector<Vec3f> far = grid(10, 0.0001f);
@@ -205,11 +189,6 @@ TEST(ImportAscReconstruct, CancelStopsTheParseAndTheReconstruction)
     EXPECT_TRUE(f.empty());
 }
 
-struct FieldCase {
-    const char* name;
-    std::vector<Vec3f> points;
-};
-
 // The field must be VTK's filter output value for value, so that the mesh is
 // the same: on surfaces, volumes, flat grids (all links tie), coincident and
 // collinear points, and two clouds apart (only one is oriented).
@@ -226,13 +205,17 @@ TEST(ImportAscReconstruct, FieldIsVtksFilterOutputExactly)
     std::vector<Vec3f> apart = fixtures::spherePoints(800, 3.0f);
     for (const Vec3f& p : fixtures::spherePoints(700, 2.0f))
         apart.push_back(p + Vec3f{10, 0, 0});
-    const FieldCase cases[] = {{"sphere", fixtures::spherePoints(4000, 10.0f)},
+    struct Case {
+        const char* name;
+        std::vector<Vec3f> points;
+    };
+    const Case cases[] = {{"sphere", fixtures::spherePoints(4000, 10.0f)},
                                {"random", random},
                                {"grid", grid(30, 0.5f)},
                                {"coincident", std::vector<Vec3f>(40, Vec3f{1, 1, 1})},
                                {"line", line},
                                {"apart", apart}};
-    for (const FieldCase& c : cases) {
+    for (const Case& c : cases) {
         auto points = vtkSmartPointer<vtkPoints>::New();
         points->SetDataTypeToDouble();
         for (const Vec3f& p : c.points)
