@@ -89,9 +89,22 @@ TEST(AutoOrient, LargestFaceAtBottomOnXYAndLongSideOnX)
     EXPECT_NEAR(maxAbsAt(m, 30.0f, 1), 15.0f, 1e-2f);
     // A rotation, never a mirror.
     EXPECT_NEAR(shapes::signedVolume(m), volume, std::fabs(volume) * 1e-4);
+    // A stray non-finite vertex does not spoil the part.
+    const MeshModel& clean = m;
+    MeshModel stray = posedFrustum();
+    std::vector<Vec3f> v = stray.vertices.vec();
+    v.emplace_back(std::numeric_limits<float>::quiet_NaN(), 1.0f, std::numeric_limits<float>::infinity());
+    stray.vertices.assign(std::move(v));
+    ASSERT_TRUE(stray.autoOrientFlatFace(0, Axis::X, 2.0f, &error)) << error;
+    for (std::size_t i = 0; i < clean.vertices.size(); ++i) {
+        EXPECT_NEAR(stray.vertices[i].x, clean.vertices[i].x, 1e-3f);
+        EXPECT_NEAR(stray.vertices[i].y, clean.vertices[i].y, 1e-3f);
+        EXPECT_NEAR(stray.vertices[i].z, clean.vertices[i].z, 1e-3f);
+    }
+    EXPECT_TRUE(std::isnan(stray.vertices.back().x));
 }
 
-TEST(AutoOrient, LockAxisAndEdgeChooseWhichSideFacesTheAxis)
+TEST(AutoOrient, LockAxisAndEdgeChooseWhichSideFacesTheAxisLeftIsRightTurnedHalf)
 {
     for (const auto& [edge, lock] :
          {std::pair{0, Axis::Y}, std::pair{2, Axis::X}, std::pair{3, Axis::X}, std::pair{1, Axis::Y}}) {
@@ -103,10 +116,7 @@ TEST(AutoOrient, LockAxisAndEdgeChooseWhichSideFacesTheAxis)
         EXPECT_NEAR(ext.z, 30.0f, 1e-2f) << edge << " " << axisName(lock);
         EXPECT_NEAR(m.boundsMin().z, 0.0f, 1e-4f);
     }
-}
-
-TEST(AutoOrient, LeftIsRightTurnedHalfAboutZ)
-{
+    // Left is right turned half about Z.
     MeshModel right = posedFrustum(), left = posedFrustum();
     ASSERT_TRUE(right.autoOrientFlatFace(0, Axis::X, 2.0f));
     ASSERT_TRUE(left.autoOrientFlatFace(1, Axis::X, 2.0f));
@@ -163,13 +173,7 @@ TEST(AutoOrient, CadPlateWhoseFlatFaceIsTwoTrianglesLandsOnIt)
     EXPECT_NEAR(m.boundsMin().z, 0.0f, 1e-4f);
 }
 
-TEST(AutoOrient, PartWithoutFlatFaceIsLeftAlone)
-{
-    MeshModel m = shapes::sphere(50.0f, 32, 16);
-    expectFails(m, "Flat-face patch has too few points.");
-}
-
-TEST(AutoOrient, DegenerateInputIsRefused)
+TEST(AutoOrient, DegenerateInputOrNoFlatFaceIsRefused)
 {
     MeshModel empty;
     std::string error;
@@ -204,23 +208,9 @@ TEST(AutoOrient, DegenerateInputIsRefused)
     std::vector<Vec3f> nv(nan.vertices.size(), Vec3f(std::numeric_limits<float>::quiet_NaN(), 0.0f, 0.0f));
     nan.vertices.assign(std::move(nv));
     expectFails(nan, "Could not build enough surface triangles for flat-face detection.");
-}
-
-TEST(AutoOrient, StrayNonFiniteVertexDoesNotSpoilThePart)
-{
-    MeshModel clean = posedFrustum(), stray = posedFrustum();
-    std::vector<Vec3f> v = stray.vertices.vec();
-    v.emplace_back(std::numeric_limits<float>::quiet_NaN(), 1.0f, std::numeric_limits<float>::infinity());
-    stray.vertices.assign(std::move(v));
-    ASSERT_TRUE(clean.autoOrientFlatFace(0, Axis::X, 2.0f));
-    std::string error;
-    ASSERT_TRUE(stray.autoOrientFlatFace(0, Axis::X, 2.0f, &error)) << error;
-    for (std::size_t i = 0; i < clean.vertices.size(); ++i) {
-        EXPECT_NEAR(stray.vertices[i].x, clean.vertices[i].x, 1e-3f);
-        EXPECT_NEAR(stray.vertices[i].y, clean.vertices[i].y, 1e-3f);
-        EXPECT_NEAR(stray.vertices[i].z, clean.vertices[i].z, 1e-3f);
-    }
-    EXPECT_TRUE(std::isnan(stray.vertices.back().x));
+    // A part without a flat face is left alone.
+    MeshModel ball = shapes::sphere(50.0f, 32, 16);
+    expectFails(ball, "Flat-face patch has too few points.");
 }
 
 TEST(TrimmedRange, DropsKAtEachEnd)
@@ -242,7 +232,7 @@ TEST(TrimmedRange, DropsKAtEachEnd)
     EXPECT_EQ(hi, 3.0f);
 }
 
-TEST(MinimumAreaRectangle, FindsTurnedRectangleAndItsLongSide)
+TEST(MinimumAreaRectangle, FindsTurnedRectangleAndItsLongSideAlsoForDegenerateInput)
 {
     // 40 x 10 rectangle turned by 30 degrees, with points inside as well.
     const float c = std::cos(0.5235988f), s = std::sin(0.5235988f);
@@ -258,11 +248,7 @@ TEST(MinimumAreaRectangle, FindsTurnedRectangleAndItsLongSide)
     // The second axis is the long one turned by +90 degrees.
     EXPECT_NEAR(p.x, -l.y, 1e-6f);
     EXPECT_NEAR(p.y, l.x, 1e-6f);
-}
-
-TEST(MinimumAreaRectangle, DegenerateInput)
-{
-    Point2f l, p;
+    // Degenerate input.
     EXPECT_FALSE(minimumAreaRectangle({{1, 1}}, &l, &p));
     ASSERT_TRUE(minimumAreaRectangle({{2, 2}, {2, 2}, {2, 2}}, &l, &p));
     EXPECT_EQ(l.x, 1.0f);
@@ -272,3 +258,4 @@ TEST(MinimumAreaRectangle, DegenerateInput)
     EXPECT_NEAR(std::fabs(l.x), std::sqrt(0.5f), 1e-6f);
     EXPECT_NEAR(std::fabs(l.y), std::sqrt(0.5f), 1e-6f);
 }
+
