@@ -22,24 +22,14 @@
 #include <sys/stat.h>
 #endif
 
+using fixtures::load;
+using fixtures::Loaded;
 using fixtures::TempDir;
 
 namespace {
 
 const std::string kSupported = " (supported: .stl, .obj, .ply, .step, .stp, .3mf, .asc)";
 
-struct Loaded {
-    bool ok = false;
-    std::string error;
-    MeshModel model;
-};
-
-Loaded load(const std::string& path)
-{
-    Loaded r;
-    r.ok = loadMesh(r.model, path, &r.error);
-    return r;
-}
 
 void expectBounds(const MeshModel& m, Vec3f lo, Vec3f hi)
 {

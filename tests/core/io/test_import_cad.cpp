@@ -13,33 +13,13 @@
 #include <map>
 #include <set>
 
+using fixtures::load;
+using fixtures::Loaded;
 using fixtures::TempDir;
-
-namespace {
-
-struct Loaded {
-    bool ok = false;
-    std::string error;
-    MeshModel model;
-};
-
-Loaded load(const std::string& path)
-{
-    Loaded r;
-    r.ok = loadMesh(r.model, path, &r.error);
-    return r;
-}
-
-bool startsWith(const std::string& text, const std::string& prefix)
-{
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
-
-} // namespace
 
 // --- STEP -----------------------------------------------------------------------
 
-TEST(ImportStep, BoxBecomesTwoTrianglesPerFaceOnItsEightCorners)
+TEST(ImportStep, BoxBecomesTwoTrianglesPerFaceOnItsEightCornersFromStepOrStp)
 {
     TempDir dir;
     fixtures::writeStepBox(dir.path("box.step"), 10, 20, 30);
@@ -59,6 +39,12 @@ TEST(ImportStep, BoxBecomesTwoTrianglesPerFaceOnItsEightCorners)
     for (const Vec3f& p : r.model.vertices)
         for (int a = 0; a < 3; ++a)
             EXPECT_TRUE(p[a] == lo[a] || p[a] == hi[a]);
+    // STP and STEP take the same importer.
+    std::filesystem::copy_file(dir.path("box.step"), dir.path("a.STP"));
+    const Loaded stp = load(dir.path("a.STP"));
+    ASSERT_TRUE(stp.ok) << stp.error;
+    EXPECT_EQ(r.model.vertices, stp.model.vertices);
+    EXPECT_EQ(r.model.faces, stp.model.faces);
 }
 
 // Solids arrive closed and outward-wound: every edge joins exactly two
@@ -131,18 +117,6 @@ TEST(ImportStep, CylinderIsTessellatedWithinTheAbsoluteDeflection)
     EXPECT_LT(m.faces.size(), 2000u);
 }
 
-TEST(ImportStep, StpAndStepTakeTheSameImporter)
-{
-    TempDir dir;
-    fixtures::writeStepBox(dir.path("a.step"), 3, 4, 5);
-    std::filesystem::copy_file(dir.path("a.step"), dir.path("a.STP"));
-    const Loaded step = load(dir.path("a.step")), stp = load(dir.path("a.STP"));
-    ASSERT_TRUE(step.ok) << step.error;
-    ASSERT_TRUE(stp.ok) << stp.error;
-    EXPECT_EQ(step.model.vertices, stp.model.vertices);
-    EXPECT_EQ(step.model.faces, stp.model.faces);
-}
-
 TEST(ImportStep, TwoSolidsGiveOneMeshWithOffsetIndices)
 {
     TempDir dir;
@@ -207,7 +181,7 @@ TEST(ImportStep, DamagedFilesFailWithTheirMessages)
 
 // --- 3MF ------------------------------------------------------------------------
 
-TEST(Import3mf, SecondObjectIndicesAreOffsetByTheFirstObjectsVertices)
+TEST(Import3mf, SecondObjectIndicesAreOffsetAndBuildItemTransformsAreNotApplied)
 {
     TempDir dir;
     const fixtures::Mesh cube = fixtures::box({0, 0, 0}, {1, 2, 3});
@@ -224,27 +198,15 @@ TEST(Import3mf, SecondObjectIndicesAreOffsetByTheFirstObjectsVertices)
     EXPECT_EQ(r.model.faces[12], (Triangle{8, 9, 10}));
     EXPECT_EQ(r.model.vertices[9], (Vec3f{6, 5, 5}));
     EXPECT_NEAR(fixtures::signedVolume(r.model.vertices.vec(), cube.faces), 6.0, 1e-5);
-}
-
-TEST(Import3mf, BuildItemTransformsAreNotApplied)
-{
-    TempDir dir;
-    const fixtures::Mesh cube = fixtures::box({0, 0, 0}, {1, 1, 1});
+    // Build item transforms are not applied.
     fixtures::write3mf(dir.path("moved.3mf"), {{cube, true}});
-    const Loaded r = load(dir.path("moved.3mf"));
-    ASSERT_TRUE(r.ok) << r.error;
-    EXPECT_FLOAT_EQ(r.model.boundsMin().x, 0.0f);
-    EXPECT_FLOAT_EQ(r.model.boundsMax().x, 1.0f);
+    const Loaded moved = load(dir.path("moved.3mf"));
+    ASSERT_TRUE(moved.ok) << moved.error;
+    EXPECT_FLOAT_EQ(moved.model.boundsMin().x, 0.0f);
+    EXPECT_FLOAT_EQ(moved.model.boundsMax().x, 1.0f);
 }
 
-TEST(Import3mf, PackageWithoutMeshesHasNoMeshData)
-{
-    TempDir dir;
-    fixtures::write3mf(dir.path("empty.3mf"), {});
-    EXPECT_EQ(load(dir.path("empty.3mf")).error, "No mesh data found in 3MF file.");
-}
-
-TEST(Import3mf, DamagedPackagesReportTheLibraryMessage)
+TEST(Import3mf, DamagedOrEmptyPackagesGiveTheirMessages)
 {
     TempDir dir;
     fixtures::writeText(dir.path("text.3mf"), "this is not a zip archive");
@@ -257,7 +219,10 @@ TEST(Import3mf, DamagedPackagesReportTheLibraryMessage)
     for (const char* name : {"text.3mf", "empty.3mf", "cut.3mf"}) {
         const Loaded r = load(dir.path(name));
         EXPECT_FALSE(r.ok) << name;
-        EXPECT_TRUE(startsWith(r.error, "3MF load error: ")) << name << ": " << r.error;
+        EXPECT_EQ(r.error.rfind("3MF load error: ", 0), 0u) << name << ": " << r.error;
         EXPECT_GT(r.error.size(), std::string("3MF load error: ").size()) << name;
     }
+    // A package without meshes has no mesh data.
+    fixtures::write3mf(dir.path("nomesh.3mf"), {});
+    EXPECT_EQ(load(dir.path("nomesh.3mf")).error, "No mesh data found in 3MF file.");
 }
