@@ -30,7 +30,7 @@ MeshModel flatGrid(int n)
 
 } // namespace
 
-TEST(Curvature, FlatInteriorIsZeroBorderIsNotAndValuesAreScaled)
+TEST(Curvature, FlatInteriorIsZeroBorderIsNotValuesAreScaledAndNoMeshGivesNothing)
 {
     const int n = 6;
     const MeshModel m = flatGrid(n);
@@ -49,9 +49,7 @@ TEST(Curvature, FlatInteriorIsZeroBorderIsNotAndValuesAreScaled)
         }
     EXPECT_FLOAT_EQ(largest, 1.0f);
     EXPECT_EQ(heat.back(), 0.0f); // the isolated vertex
-}
-
-TEST(Curvature, NoMeshGivesNothing)
-{
+    // No mesh gives nothing.
     EXPECT_TRUE(computeCurvature(MeshModel()).empty());
 }
+

@@ -16,7 +16,7 @@ Vec3f unit(Vec3f v)
 
 } // namespace
 
-TEST(RayTriangle, HitsInsideAndRejectsEdgesOfTolerance)
+TEST(RayPick, TriangleHitsNearestOfStackedTrianglesAndNearestVertex)
 {
     const Vec3f a(0, 0, 0), b(2, 0, 0), c(0, 2, 0);
     float t = 0.0f;
@@ -26,10 +26,7 @@ TEST(RayTriangle, HitsInsideAndRejectsEdgesOfTolerance)
     EXPECT_FALSE(rayTriangle(Vec3f(1.5f, 1.5f, 5.0f), Vec3f(0, 0, -1), a, b, c, &t));
     EXPECT_FALSE(rayTriangle(Vec3f(0.5f, 0.5f, -5.0f), Vec3f(0, 0, -1), a, b, c, &t));
     EXPECT_FALSE(rayTriangle(Vec3f(0.5f, 0.5f, 1.0f), Vec3f(1, 0, 0), a, b, c, &t));
-}
-
-TEST(PickLinear, NearestOfStackedTrianglesWinsAndBadIndicesAreSkipped)
-{
+    // Of stacked triangles the nearest wins, and bad indices are skipped.
     SharedArray<Vec3f> vertices({{0, 0, 0}, {4, 0, 0}, {0, 4, 0}, {0, 0, 2}, {4, 0, 2}, {0, 4, 2}});
     // Index 99 is out of range: the triangle nearest the eye must be ignored.
     SharedArray<Triangle> faces({{0, 1, 2}, {3, 4, 5}, {3, 4, 99}});
@@ -45,6 +42,9 @@ TEST(PickLinear, NearestOfStackedTrianglesWinsAndBadIndicesAreSkipped)
     ASSERT_TRUE(index.pick(Vec3f(1, 1, 10), Vec3f(0, 0, -1), &indexed));
     EXPECT_EQ(indexed.triangle, 1);
     EXPECT_FALSE(index.pick(Vec3f(10, 10, 10), Vec3f(0, 0, -1), &indexed));
+    // The nearest vertex has the smallest squared distance.
+    EXPECT_EQ(nearestVertex(SharedArray<Vec3f>({{0, 0, 0}, {1, 0, 0}, {5, 5, 5}}), Vec3f(0.6f, 0.1f, 0.0f)), 1);
+    EXPECT_EQ(nearestVertex(SharedArray<Vec3f>(), Vec3f()), -1);
 }
 
 TEST(RayPickIndex, AgreesWithTheLinearPassOnAScan)
@@ -80,9 +80,3 @@ TEST(RayPickIndex, AgreesWithTheLinearPassOnAScan)
     EXPECT_GT(hits, 200);
 }
 
-TEST(NearestVertex, PicksSmallestSquaredDistance)
-{
-    const SharedArray<Vec3f> vertices({{0, 0, 0}, {1, 0, 0}, {5, 5, 5}});
-    EXPECT_EQ(nearestVertex(vertices, Vec3f(0.6f, 0.1f, 0.0f)), 1);
-    EXPECT_EQ(nearestVertex(SharedArray<Vec3f>(), Vec3f()), -1);
-}

@@ -36,12 +36,8 @@ TEST(SectionCacheKey, MatchesOnlyTheSameCutOfTheSameGeometry)
     other = request;
     other.smoothStrength = 90;
     EXPECT_TRUE(sectionCacheKeyMatches(key, other, 7));
-}
-
-TEST(SectionCacheKey, FreshKeyNeverMatches)
-{
-    SectionRequest request; // axis Z at 0, band 0, keep 1
-    EXPECT_FALSE(sectionCacheKeyMatches(SectionCacheKey(), request, 0));
+    // A fresh key never matches (axis Z at 0, band 0, keep 1).
+    EXPECT_FALSE(sectionCacheKeyMatches(SectionCacheKey(), SectionRequest(), 0));
 }
 
 TEST(SectionCacheKey, SurfaceSlicesCompareThePlaneNotTheAxis)
