@@ -41,7 +41,7 @@ bool sameBits(const SharedArray<Vec3f>& a, const SharedArray<Vec3f>& b)
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Vec3f)) == 0;
 }
 
-TEST(FileCoordinates, AlignedPartGoesBackBitForBit)
+TEST(FileCoordinates, AlignedPartGoesBackBitForBitRepairedMeshAsLoaded)
 {
     MeshModel model = loadedSphere();
     align(model);
@@ -52,6 +52,19 @@ TEST(FileCoordinates, AlignedPartGoesBackBitForBit)
     EXPECT_EQ(how, FileFrameRestore::Exact);
     EXPECT_TRUE(sameBits(model.vertices, model.loadedVertices));
     EXPECT_GT(model.geometryRevision, revision);
+    // What a repair leaves: new arrays with no link to the loaded ones.
+    model.vertices.assign(std::vector<Vec3f>{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+    model.faces.assign(std::vector<Triangle>{{0, 1, 2}});
+    how = FileFrameRestore::Exact;
+    ASSERT_TRUE(restoreFileCoordinates(model, &how));
+    EXPECT_EQ(how, FileFrameRestore::Reloaded);
+    EXPECT_TRUE(sameBits(model.vertices, model.loadedVertices));
+    EXPECT_TRUE(model.faces.sharesStorageWith(model.loadedFaces));
+
+    MeshModel empty;
+    std::string error;
+    EXPECT_FALSE(restoreFileCoordinates(empty, nullptr, &error));
+    EXPECT_EQ(error, "No mesh loaded.");
 }
 
 TEST(FileCoordinates, VerticesAddedByAHoleFillFollowThePart)
@@ -71,25 +84,6 @@ TEST(FileCoordinates, VerticesAddedByAHoleFillFollowThePart)
         const Vec3f d = model.vertices[i] - Vec3f{100.0f, -40.0f, 7.5f};
         EXPECT_NEAR(std::sqrt(dot(d, d)), 25.0, 0.6) << "vertex " << i;
     }
-}
-
-TEST(FileCoordinates, RepairedMeshComesBackAsLoaded)
-{
-    MeshModel model = loadedSphere();
-    align(model);
-    // What a repair leaves: new arrays with no link to the loaded ones.
-    model.vertices.assign(std::vector<Vec3f>{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
-    model.faces.assign(std::vector<Triangle>{{0, 1, 2}});
-    FileFrameRestore how = FileFrameRestore::Exact;
-    ASSERT_TRUE(restoreFileCoordinates(model, &how));
-    EXPECT_EQ(how, FileFrameRestore::Reloaded);
-    EXPECT_TRUE(sameBits(model.vertices, model.loadedVertices));
-    EXPECT_TRUE(model.faces.sharesStorageWith(model.loadedFaces));
-
-    MeshModel empty;
-    std::string error;
-    EXPECT_FALSE(restoreFileCoordinates(empty, nullptr, &error));
-    EXPECT_EQ(error, "No mesh loaded.");
 }
 
 } // namespace

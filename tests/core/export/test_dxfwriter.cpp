@@ -14,6 +14,17 @@ QString render(const std::function<void(DxfWriter&)>& body)
     return text;
 }
 
+QString sectionText(const SectionDxfContent& content, const ItemProgress& progress = {}, bool* finished = nullptr)
+{
+    QString text;
+    QTextStream s(&text);
+    const bool done = writeSectionDxf(s, content, progress);
+    if (finished)
+        *finished = done;
+    s.flush();
+    return text;
+}
+
 int count(const QString& text, const QString& entity)
 {
     return text.count(QStringLiteral("0\n") + entity + QLatin1Char('\n'));
@@ -31,14 +42,11 @@ SectionAnnotation annotation(const QString& kind, QList<QPointF> points, bool cl
 
 } // namespace
 
-TEST(DxfWriter, LineTemplateAndNumberFormat)
+TEST(DxfWriter, LineAndTextTemplatesNumberFormatAndNoEmptyText)
 {
     const QString text = render([](DxfWriter& w) { w.line({1234567.0, 0.5}, {1.0 / 3.0, -12.5}, "SLICE"); });
     EXPECT_EQ(text, QStringLiteral("0\nLINE\n8\nSLICE\n10\n1.23457e+06\n20\n0.5\n30\n0\n11\n0.333333\n21\n-12.5\n31\n0\n"));
-}
-
-TEST(DxfWriter, TextOnlyWhenNotEmpty)
-{
+    // Text only when not empty.
     EXPECT_TRUE(render([](DxfWriter& w) { w.text({1, 2}, QString(), "MEASURE"); }).isEmpty());
     EXPECT_EQ(render([](DxfWriter& w) { w.text({1, 2}, "R5", "MEASURE"); }),
               QStringLiteral("0\nTEXT\n8\nMEASURE\n10\n1\n20\n2\n30\n0\n40\n2.0\n1\nR5\n"));
@@ -87,10 +95,9 @@ TEST(DxfWriter, SectionFileSkipsErasedAndMarksKept)
     content.lines = &lines;
     content.visibleIndices = {0, 2, 7};
     content.keptIndices = {2};
-    QString text;
-    QTextStream s(&text);
-    ASSERT_TRUE(writeSectionDxf(s, content));
-    s.flush();
+    bool finished = false;
+    const QString text = sectionText(content, {}, &finished);
+    ASSERT_TRUE(finished);
     EXPECT_TRUE(text.startsWith("0\nSECTION\n2\nENTITIES\n"));
     EXPECT_TRUE(text.endsWith("0\nENDSEC\n0\nEOF\n"));
     EXPECT_EQ(count(text, "LINE"), 2);
@@ -108,26 +115,13 @@ TEST(DxfWriter, ProgressIsAskedEvery64ItemsAndCanStop)
     for (int i = 0; i < 200; ++i)
         content.visibleIndices.push_back(i);
     QList<int> asked;
-    QString text;
-    QTextStream s(&text);
-    EXPECT_TRUE(writeSectionDxf(s, content, [&](int item) { asked << item; return true; }));
+    bool finished = false;
+    sectionText(content, [&](int item) { asked << item; return true; }, &finished);
+    EXPECT_TRUE(finished);
     EXPECT_EQ(asked, (QList<int>{0, 64, 128, 192}));
-    QString stopped;
-    QTextStream s2(&stopped);
-    EXPECT_FALSE(writeSectionDxf(s2, content, [](int item) { return item < 64; }));
+    sectionText(content, [](int item) { return item < 64; }, &finished);
+    EXPECT_FALSE(finished);
 }
-
-namespace {
-
-SectionAnnotation fittedArc(QList<QPointF> points)
-{
-    SectionAnnotation a = annotation(QStringLiteral("arc"), std::move(points));
-    a.isFit = true;
-    a.radius = 10.0;
-    return a;
-}
-
-} // namespace
 
 // DXF ARCs always run counter-clockwise in degrees: a clockwise arc is
 // written from its end, and one through angle 0 ends below its start.
@@ -144,11 +138,10 @@ TEST(DxfWriter, FittedArcsAreCounterclockwiseDegreesOnLayerFit)
     };
     for (const auto& c : cases) {
         SectionDxfContent content;
-        content.annotations = {fittedArc(c.points)};
-        QString text;
-        QTextStream s(&text);
-        writeSectionDxf(s, content);
-        s.flush();
+        content.annotations = {annotation(QStringLiteral("arc"), c.points)};
+        content.annotations[0].isFit = true;
+        content.annotations[0].radius = 10.0;
+        const QString text = sectionText(content);
         EXPECT_TRUE(text.startsWith(QStringLiteral("0\nSECTION\n2\nHEADER\n9\n$INSUNITS\n70\n4\n0\nENDSEC\n")));
         EXPECT_TRUE(text.contains(QStringLiteral("0\nARC\n8\nFIT\n10\n0\n20\n0\n30\n0\n40\n10\n") + c.expected))
             << qPrintable(text);
@@ -163,9 +156,5 @@ TEST(DxfWriter, FittedArcsAreCounterclockwiseDegreesOnLayerFit)
     EXPECT_TRUE(fitted.contains(QStringLiteral("8\nFIT\n10\n0.3333333333\n")));
     SectionDxfContent none;
     none.annotations = {annotation(QStringLiteral("line"), {{0, 0}, {1, 0}})};
-    QString text;
-    QTextStream s(&text);
-    writeSectionDxf(s, none);
-    s.flush();
-    EXPECT_TRUE(text.startsWith(QStringLiteral("0\nSECTION\n2\nENTITIES\n")));
+    EXPECT_TRUE(sectionText(none).startsWith(QStringLiteral("0\nSECTION\n2\nENTITIES\n")));
 }

@@ -22,16 +22,13 @@ QString render(const std::vector<Segment>& segments, const QString& layer, const
 
 } // namespace
 
-TEST(WireframeDxf, ThreeDimensionalLinesInsideEntitiesOnly)
+TEST(WireframeDxf, ThreeDimensionalLinesInsideEntitiesOnlyEverySegmentOnceInOrder)
 {
     const QString text = render({{{1.5f, -2.0f, 3.25f}, {4.0f, 5.0f, -6.5f}}}, kWireLatticeLayer);
     EXPECT_EQ(text, QStringLiteral("0\nSECTION\n2\nENTITIES\n"
                                    "0\nLINE\n8\nWIRE_LATTICE\n10\n1.5\n20\n-2\n30\n3.25\n11\n4\n21\n5\n31\n-6.5\n"
                                    "0\nENDSEC\n0\nEOF\n"));
-}
-
-TEST(WireframeDxf, EverySegmentOnceInOrder)
-{
+    // Every segment once, in order.
     std::vector<Segment> segments;
     for (int i = 0; i < 1000; ++i)
         segments.push_back({{float(i), 0, 1}, {float(i), 10, 2}});
