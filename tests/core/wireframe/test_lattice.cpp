@@ -37,20 +37,13 @@ double lanePosition(int i, double lo, double hi)
     return start + (i + 0.5) / 180.0 * span;
 }
 
-MeshModel boxModel(Vec3f size, int n)
-{
-    MeshModel m = shapes::box(size, n);
-    m.updateCaches();
-    return m;
-}
-
 } // namespace
 
-TEST(Lattice, BoxCutsLieOnTheFacesAtTheLanePositions)
+TEST(Lattice, BoxCutsLieOnTheFacesAtTheLanePositionsInLanesAndCreasesAreStraightLines)
 {
     const Vec3f size{100, 50, 20};
-    const MeshModel box = boxModel(size, 2);
-    const LatticeSegments lattice = computeLatticeSegments(box);
+    MeshModel box = shapes::box(size, 2);
+    LatticeSegments lattice = computeLatticeSegments(box);
     ASSERT_FALSE(lattice.empty());
 
     // Total cut length per lane position; every lane carries the whole outline once.
@@ -79,29 +72,7 @@ TEST(Lattice, BoxCutsLieOnTheFacesAtTheLanePositions)
         EXPECT_NEAR(xCutLength[i], 2.0 * (size.y + size.z), 0.025 * 2.0 * (size.y + size.z)) << "X lane " << i;
         EXPECT_NEAR(yCutLength[i], 2.0 * (size.x + size.z), 0.025 * 2.0 * (size.x + size.z)) << "Y lane " << i;
     }
-}
-
-TEST(Lattice, BoxCreasesBecomeOneStraightLinePerEdge)
-{
-    const Vec3f size{100, 50, 20};
-    MeshModel box = boxModel(size, 2);
-    const LatticeSegments lines = dominantFeatureLines(box.featureEdges(26.0f));
-    ASSERT_EQ(lines.size(), 8u); // the X and Y edges of the box; Z edges join neither family
-    for (const Segment& s : lines) {
-        const bool alongX = std::fabs(s.p1.x - s.p0.x) > 1.0f;
-        const int run = alongX ? 0 : 1;
-        EXPECT_NEAR(std::fabs(s.p1[run] - s.p0[run]), size[run], 1e-3);
-        const int cross = alongX ? 1 : 0;
-        EXPECT_TRUE(std::fabs(s.p0[cross]) < 1e-3f || std::fabs(s.p0[cross] - size[cross]) < 1e-3f);
-        EXPECT_TRUE(std::fabs(s.p0.z) < 1e-3f || std::fabs(s.p0.z - size.z) < 1e-3f);
-    }
-}
-
-TEST(Lattice, LanesGroupSegmentsByPositionInOrder)
-{
-    const Vec3f size{100, 50, 20};
-    const MeshModel box = boxModel(size, 2);
-    LatticeSegments lattice = computeLatticeSegments(box);
+    // Lanes group the segments by position, in order.
     double totalBefore = 0.0;
     for (const Segment& s : lattice)
         totalBefore += len(s);
@@ -126,9 +97,20 @@ TEST(Lattice, LanesGroupSegmentsByPositionInOrder)
         totalAfter += len(s);
     // Cleaning joins collinear pieces; it must not lose geometry.
     EXPECT_NEAR(totalAfter, totalBefore, 0.01 * totalBefore);
+    // The box creases become one straight line per edge.
+    const LatticeSegments lines = dominantFeatureLines(box.featureEdges(26.0f));
+    ASSERT_EQ(lines.size(), 8u); // the X and Y edges of the box; Z edges join neither family
+    for (const Segment& s : lines) {
+        const bool alongX = std::fabs(s.p1.x - s.p0.x) > 1.0f;
+        const int run = alongX ? 0 : 1;
+        EXPECT_NEAR(std::fabs(s.p1[run] - s.p0[run]), size[run], 1e-3);
+        const int cross = alongX ? 1 : 0;
+        EXPECT_TRUE(std::fabs(s.p0[cross]) < 1e-3f || std::fabs(s.p0[cross] - size[cross]) < 1e-3f);
+        EXPECT_TRUE(std::fabs(s.p0.z) < 1e-3f || std::fabs(s.p0.z - size.z) < 1e-3f);
+    }
 }
 
-TEST(Lattice, ComplexityKeepsEveryKthLaneAndBothEnds)
+TEST(Lattice, ComplexityKeepsEveryKthLaneAndBothEndsWithinTheBudget)
 {
     // Eleven lanes along Y at x = 0, 10, ..., 100, two segments each.
     LatticeSegments segments;
@@ -159,23 +141,19 @@ TEST(Lattice, ComplexityKeepsEveryKthLaneAndBothEnds)
     EXPECT_EQ(shownLanes(100), (std::set<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
     EXPECT_EQ(shownLanes(10), (std::set<int>{0, 50, 100}));                // 45.5 mm -> every 5th
     EXPECT_DOUBLE_EQ(latticeLaneSpacing(70), 18.5);
-}
-
-TEST(Lattice, SingleLaneFamilyAndBudget)
-{
     // One lane along X with more segments than the budget at 10 %.
-    LatticeSegments segments;
-    LatticeLanes lanes;
-    lanes.alongX.emplace_back();
+    LatticeSegments many;
+    LatticeLanes one;
+    one.alongX.emplace_back();
     for (int i = 0; i < 20000; ++i) {
-        lanes.alongX[0].push_back(std::uint32_t(i));
-        segments.push_back({{float(i), 5, 0}, {float(i) + 0.5f, 5, 0}});
+        one.alongX[0].push_back(std::uint32_t(i));
+        many.push_back({{float(i), 5, 0}, {float(i) + 0.5f, 5, 0}});
     }
     std::vector<std::uint32_t> map;
-    EXPECT_EQ(selectLatticeForDisplay(segments, lanes, {0, 0, 0}, {20000, 10, 1}, 10, map).size(), 12600u);
-    EXPECT_EQ(selectLatticeForDisplay(segments, lanes, {0, 0, 0}, {20000, 10, 1}, 100, map).size(), 20000u);
+    EXPECT_EQ(selectLatticeForDisplay(many, one, {0, 0, 0}, {20000, 10, 1}, 10, map).size(), 12600u);
+    EXPECT_EQ(selectLatticeForDisplay(many, one, {0, 0, 0}, {20000, 10, 1}, 100, map).size(), 20000u);
     // Without lanes everything is shown, identity-mapped, within the budget.
-    const LatticeSegments all = selectLatticeForDisplay(segments, LatticeLanes{}, {0, 0, 0}, {1, 1, 1}, 100, map);
+    const LatticeSegments all = selectLatticeForDisplay(many, LatticeLanes{}, {0, 0, 0}, {1, 1, 1}, 100, map);
     ASSERT_EQ(all.size(), 20000u);
     EXPECT_EQ(map[1234], 1234u);
 }
@@ -184,11 +162,11 @@ TEST(Lattice, EmptyAndBrokenInputGiveNothingAndDoNotCrash)
 {
     EXPECT_TRUE(computeLatticeSegments(MeshModel{}).empty());
 
-    MeshModel nanBox = boxModel({10, 10, 10}, 1);
+    MeshModel nanBox = shapes::box({10, 10, 10}, 1);
     nanBox.vertices.edit()[0] = Vec3f{NAN, NAN, NAN};
     (void)computeLatticeSegments(nanBox);
 
-    MeshModel badIndex = boxModel({10, 10, 10}, 1);
+    MeshModel badIndex = shapes::box({10, 10, 10}, 1);
     badIndex.faces.edit()[0] = Triangle{0, 1, 999999};
     (void)computeLatticeSegments(badIndex);
 
