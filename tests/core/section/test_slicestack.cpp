@@ -53,7 +53,7 @@ std::map<QString, int> layerCounts(const QString& dxf)
 
 } // namespace
 
-TEST(SliceStack, ThreeSlicesOfAHundredMillimetrePartAtQuarters)
+TEST(SliceStack, SlicesAtEvenPositionsWithSectionCoordinatesFollowingTheAxis)
 {
     MeshModel box = shapes::box({40, 30, 100}, 4);
     SliceStackRequest request;
@@ -72,21 +72,17 @@ TEST(SliceStack, ThreeSlicesOfAHundredMillimetrePartAtQuarters)
             EXPECT_LE(l.y2(), 30 + 1e-4);
         }
     }
-}
-
-TEST(SliceStack, SectionCoordinatesFollowTheAxis)
-{
+    // Section coordinates follow the axis: along X, lines in (y, z).
     MeshModel cyl = shapes::cylinder(10, 40, 64);
-    SliceStackRequest request;
-    request.axis = Axis::X; // X: lines in (y, z)
+    request.axis = Axis::X;
     request.count = 4;
-    const std::vector<float> at = sliceStackPositions(cyl, request);
-    ASSERT_EQ(at.size(), 4u);
-    EXPECT_FLOAT_EQ(at[0], -10.0f + 20.0f / 5.0f);
-    const SectionLines lines = sliceStackSection(cyl, request, at[1]);
-    ASSERT_FALSE(lines.isEmpty());
+    const std::vector<float> alongX = sliceStackPositions(cyl, request);
+    ASSERT_EQ(alongX.size(), 4u);
+    EXPECT_FLOAT_EQ(alongX[0], -10.0f + 20.0f / 5.0f);
+    const SectionLines cut = sliceStackSection(cyl, request, alongX[1]);
+    ASSERT_FALSE(cut.isEmpty());
     double maxV = 0;
-    for (const QLineF& l : lines)
+    for (const QLineF& l : cut)
         maxV = std::max({maxV, l.y1(), l.y2()});
     EXPECT_NEAR(maxV, 40.0, 1e-4); // the second section coordinate is z
 }
@@ -114,7 +110,7 @@ TEST(SliceStack, DxfHasOneLayerPerSliceAndNoneForAMiss)
     EXPECT_FALSE(text.contains(QStringLiteral("CIRCLE")));
 }
 
-TEST(SliceStack, StoppingBeforeASliceEndsTheFileUnfinished)
+TEST(SliceStack, StoppingBeforeASliceEndsTheFileUnfinishedAndNoMeshWritesAnEmptyStack)
 {
     MeshModel box = shapes::box({10, 10, 10});
     SliceStackRequest request;
@@ -130,14 +126,12 @@ TEST(SliceStack, StoppingBeforeASliceEndsTheFileUnfinished)
     s.flush();
     EXPECT_FALSE(text.contains(QStringLiteral("EOF")));
     EXPECT_FALSE(text.contains(QStringLiteral("SLICE_3")));
+    // An empty model writes an empty stack.
+    MeshModel empty;
+    QString none;
+    QTextStream t(&none);
+    EXPECT_TRUE(writeSliceStackDxf(t, empty, SliceStackRequest{}));
+    t.flush();
+    EXPECT_EQ(none, QStringLiteral("0\nSECTION\n2\nENTITIES\n0\nENDSEC\n0\nEOF\n"));
 }
 
-TEST(SliceStack, EmptyModelWritesAnEmptyStack)
-{
-    MeshModel empty;
-    QString text;
-    QTextStream s(&text);
-    EXPECT_TRUE(writeSliceStackDxf(s, empty, SliceStackRequest{}));
-    s.flush();
-    EXPECT_EQ(text, QStringLiteral("0\nSECTION\n2\nENTITIES\n0\nENDSEC\n0\nEOF\n"));
-}
