@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 #include <limits>
 #include <random>
 
@@ -63,55 +62,38 @@ double turnAt(const FitEntity& a, const FitEntity& b)
     return std::abs(std::atan2(u.x() * v.y() - u.y() * v.x(), u.x() * v.x() + u.y() * v.y())) * 180 / kPi;
 }
 
-struct ShapeCase {
-    const char* name;
-    std::function<QList<Polyline>()> chains;
-    double tolerance;
-    int lines, arcs, circles;
-    bool tangent; // every junction smooth
-};
-
-void PrintTo(const ShapeCase& c, std::ostream* os)
+TEST(SectionFit, ShapesGiveTheDesignedEntities)
 {
-    *os << c.name;
-}
-
-class FitShapes : public ::testing::TestWithParam<ShapeCase> {};
-
-TEST_P(FitShapes, GiveTheDesignedEntities)
-{
-    const ShapeCase& c = GetParam();
-    const QList<Polyline> chains = c.chains();
-    const FitResult r = sectionfit::fitSectionChains(chains, withTolerance(c.tolerance));
-    expectSound(chains, r, c.tolerance);
-    EXPECT_EQ(r.lines, c.lines);
-    EXPECT_EQ(r.arcs, c.arcs);
-    EXPECT_EQ(r.circles, c.circles);
-    if (c.tangent) {
-        for (const auto& chain : r.chains)
-            for (std::size_t k = 0; k < chain.entities.size(); ++k)
-                EXPECT_LT(turnAt(chain.entities[k], chain.entities[(k + 1) % chain.entities.size()]), 0.5);
+    struct Case {
+        const char* name;
+        QList<Polyline> chains;
+        double tolerance;
+        int lines, arcs, circles;
+        bool tangent; // every junction smooth
+    };
+    const Case cases[] = {
+        {"Rectangle", {rectangle(-50, -30, 100, 60)}, 0.05, 4, 0, 0, false},
+        {"Polygon96", {circle({3, -2}, 20, 96)}, 0.05, 0, 0, 1, false},
+        {"Slot", {slot(40, 10, 0.8)}, 0.05, 2, 2, 0, true},
+        {"PlateWithHoles", {rectangle(0, 0, 100, 60), circle({25, 30}, 5, 64), circle({75, 30}, 8, 80)}, 0.05, 4, 0, 2,
+         false},
+        {"ChamferedL", {chamferedL()}, 0.05, 8, 0, 0, false},
+        {"RoundedProfile", {profile(0.5)}, 0.05, 7, 5, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const FitResult r = sectionfit::fitSectionChains(c.chains, withTolerance(c.tolerance));
+        expectSound(c.chains, r, c.tolerance);
+        EXPECT_EQ(r.lines, c.lines);
+        EXPECT_EQ(r.arcs, c.arcs);
+        EXPECT_EQ(r.circles, c.circles);
+        if (c.tangent) {
+            for (const auto& chain : r.chains)
+                for (std::size_t k = 0; k < chain.entities.size(); ++k)
+                    EXPECT_LT(turnAt(chain.entities[k], chain.entities[(k + 1) % chain.entities.size()]), 0.5);
+        }
     }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Sections, FitShapes,
-    ::testing::Values(
-        ShapeCase{"Rectangle", [] { return QList<Polyline>{rectangle(-50, -30, 100, 60)}; }, 0.05, 4, 0, 0, false},
-        ShapeCase{"Polygon96", [] { return QList<Polyline>{circle({3, -2}, 20, 96)}; }, 0.05, 0, 0, 1, false},
-        ShapeCase{"Slot", [] { return QList<Polyline>{slot(40, 10, 0.8)}; }, 0.05, 2, 2, 0, true},
-        ShapeCase{"PlateWithHoles",
-                  [] {
-                      return QList<Polyline>{rectangle(0, 0, 100, 60), circle({25, 30}, 5, 64),
-                                             circle({75, 30}, 8, 80)};
-                  },
-                  0.05, 4, 0, 2, false},
-        ShapeCase{"ChamferedL", [] { return QList<Polyline>{chamferedL()}; }, 0.05, 8, 0, 0, false},
-        ShapeCase{"RoundedProfile", [] { return QList<Polyline>{profile(0.5)}; }, 0.05, 7, 5, 0, false}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(SectionFit, PolygonRadiusIsTheDesignRadius)
-{
+    // The polygon's radius is the design radius.
     const FitResult r = sectionfit::fitSectionChains({circle({3, -2}, 20, 96)}, withTolerance(0.05));
     ASSERT_EQ(r.circles, 1);
     const FitEntity& c = r.chains[0].entities[0];
@@ -189,7 +171,7 @@ TEST(SectionFit, RandomChainsKeepTheBoundAndStayClosed)
     }
 }
 
-TEST(SectionFit, OddInputNeverBreaksTheFit)
+TEST(SectionFit, OddInputNeverBreaksTheFitAndCancelReturnsNothing)
 {
     const double nan = std::nan("");
     // One NaN splits the polyline; repeats and lone points vanish.
@@ -208,15 +190,12 @@ TEST(SectionFit, OddInputNeverBreaksTheFit)
         q += QPointF(1e6, -2e6);
     const QList<Polyline> odd{far, rectangle(0, 0, 0.01, 0.02)};
     expectSound(odd, sectionfit::fitSectionChains(odd, withTolerance(0.05)), 0.05);
-}
-
-TEST(SectionFit, CancelReturnsNothing)
-{
+    // Cancel returns nothing.
     Progress progress;
     progress.cancel();
-    const FitResult r = sectionfit::fitSectionChains({profile(0.1)}, withTolerance(0.05), &progress);
-    EXPECT_TRUE(r.canceled);
-    EXPECT_TRUE(r.chains.empty());
+    const FitResult canceled = sectionfit::fitSectionChains({profile(0.1)}, withTolerance(0.05), &progress);
+    EXPECT_TRUE(canceled.canceled);
+    EXPECT_TRUE(canceled.chains.empty());
 }
 
 } // namespace
