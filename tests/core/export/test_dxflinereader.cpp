@@ -62,7 +62,7 @@ TEST(DxfLineReader, ReadsBackOurOwnSectionExport)
     EXPECT_EQ(r.lines[6], QLineF(0, 1, 0, 0));
 }
 
-TEST(DxfLineReader, BinaryGarbageAndHugeLinesNeitherCrashNorHoardMemory)
+TEST(DxfLineReader, GarbageHugeLinesAndTheLineLimitNeitherCrashNorHoardMemory)
 {
     QByteArray garbage(1 << 20, '\0');
     QRandomGenerator rng(42);
@@ -76,17 +76,14 @@ TEST(DxfLineReader, BinaryGarbageAndHugeLinesNeitherCrashNorHoardMemory)
     const DxfLineReadResult r = read(longLine + lineEntity("5", "6", "7", "8"));
     ASSERT_EQ(r.lines.size(), 1);
     EXPECT_EQ(r.lines[0], QLineF(5, 6, 7, 8));
-}
-
-TEST(DxfLineReader, StopsAtTheLineLimit)
-{
+    // It stops at the line limit.
     QByteArray dxf;
     for (int i = 0; i < 11; ++i)
         dxf += lineEntity("0", "0", "1", "1");
     EXPECT_FALSE(read(dxf, 11).tooMany);
-    const DxfLineReadResult r = read(dxf, 10);
-    EXPECT_TRUE(r.tooMany);
-    EXPECT_EQ(r.lines.size(), 10);
+    const DxfLineReadResult limited = read(dxf, 10);
+    EXPECT_TRUE(limited.tooMany);
+    EXPECT_EQ(limited.lines.size(), 10);
 }
 
 // Small files by table: the lines read and the non-finite ones skipped.
@@ -96,11 +93,6 @@ struct ReadCase {
     QList<QLineF> lines;
     int nonFiniteSkipped;
 };
-
-void PrintTo(const ReadCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 QByteArray cutBeforeSecondEndPoint()
 {
@@ -123,14 +115,12 @@ const ReadCase kReadCases[] = {
      "0\nSECTION\n2\nENTITIES\n0\nCIRCLE\n8\n0\n10\n1\n20\n1\n30\n0\n40\n2\n0\nENDSEC\n0\nEOF\n", {}, 0},
 };
 
-class DxfLineReaderCases : public ::testing::TestWithParam<ReadCase> {};
-
-TEST_P(DxfLineReaderCases, ReadsTheLinesItCan)
+TEST(DxfLineReader, SmallFilesReadTheLinesTheyCan)
 {
-    const DxfLineReadResult r = read(GetParam().dxf);
-    EXPECT_EQ(r.lines, GetParam().lines);
-    EXPECT_EQ(r.nonFiniteSkipped, GetParam().nonFiniteSkipped);
+    for (const ReadCase& c : kReadCases) {
+        SCOPED_TRACE(c.name);
+        const DxfLineReadResult r = read(c.dxf);
+        EXPECT_EQ(r.lines, c.lines);
+        EXPECT_EQ(r.nonFiniteSkipped, c.nonFiniteSkipped);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(DxfLineReader, DxfLineReaderCases, ::testing::ValuesIn(kReadCases),
-                         [](const ::testing::TestParamInfo<ReadCase>& info) { return std::string(info.param.name); });
