@@ -40,38 +40,27 @@ MeshFixResult runWith(const QByteArray& body, const QString& name = QStringLiter
     return runMeshFix(cube().vertices, cube().faces, program.dir());
 }
 
-struct FailureCase {
-    const char* name;
-    const char* body;
-    const char* error;
-};
-
-void PrintTo(const FailureCase& c, std::ostream* os)
+TEST(MeshFixRunner, EveryFailureIsReportedWithItsMessage)
 {
-    *os << c.name;
+    const struct {
+        const char* body;
+        const char* error;
+    } cases[] = {
+        {"echo 'progress 10' >&2; echo '  boom happened ' >&2; exit 3", "MeshFix exited with code 3: boom happened"},
+        {"exit 5", "MeshFix exited with code 5"},
+        {"exit 0", "MeshFix did not produce an output file."},
+        {"echo garbage > \"$2\"", "Failed to read repaired STL file."},
+        {"head -c 84 /dev/zero > \"$2\"", "Failed to read repaired STL file."}, // zero triangles
+        {"kill -9 $$", "MeshFix process crashed."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.body);
+        const MeshFixResult r = runWith(c.body);
+        EXPECT_FALSE(r.success);
+        EXPECT_EQ(r.error, c.error);
+        EXPECT_TRUE(r.faces.empty());
+    }
 }
-
-class MeshFixFailure : public ::testing::TestWithParam<FailureCase> {};
-
-TEST_P(MeshFixFailure, IsReportedWithItsMessage)
-{
-    const MeshFixResult r = runWith(GetParam().body);
-    EXPECT_FALSE(r.success);
-    EXPECT_EQ(r.error, GetParam().error);
-    EXPECT_TRUE(r.faces.empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Runner, MeshFixFailure,
-    ::testing::Values(
-        FailureCase{"ExitCodeWithStandardError", "echo 'progress 10' >&2; echo '  boom happened ' >&2; exit 3",
-                    "MeshFix exited with code 3: boom happened"},
-        FailureCase{"ExitCodeAlone", "exit 5", "MeshFix exited with code 5"},
-        FailureCase{"NoOutput", "exit 0", "MeshFix did not produce an output file."},
-        FailureCase{"GarbageOutput", "echo garbage > \"$2\"", "Failed to read repaired STL file."},
-        FailureCase{"ZeroTriangles", "head -c 84 /dev/zero > \"$2\"", "Failed to read repaired STL file."},
-        FailureCase{"Crash", "kill -9 $$", "MeshFix process crashed."}),
-    [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 TEST(MeshFixRunner, RefusesEmptyMeshAndMissingOrUnstartableProgram)
 {
@@ -240,53 +229,44 @@ fixtures::Mesh boxWithInnerShell()
     return concatenated({outer, fixtures::box({0.2f, 0.2f, 0.2f}, {9.8f, 19.8f, 29.8f})});
 }
 
-struct ProgramCase {
-    const char* name;
-    fixtures::Mesh (*mesh)();
-    std::size_t components;
-    double volume;        // 0: not checked
-    double sphereRadius;  // > 0: centroids must stay within 1.5 mm of that sphere
-    const char* reported; // a line of the report must contain this
-};
-
-void PrintTo(const ProgramCase& c, std::ostream* os)
+TEST(RepairProgram, GivesAClosedManifoldOutwardMesh)
 {
-    *os << c.name;
-}
-
-class RepairProgram : public ::testing::TestWithParam<ProgramCase> {};
-
-TEST_P(RepairProgram, GivesAClosedManifoldOutwardMesh)
-{
-    const ProgramCase& c = GetParam();
-    const fixtures::Mesh input = c.mesh();
-    const MeshFixResult r = runMeshFix(input.vertices, input.faces, programDir());
-    ASSERT_TRUE(r.success) << r.error;
-    const Readback back = readWithVtk(r);
-    EXPECT_EQ(back.faces, vtkIdType(r.faces.size()));
-    EXPECT_EQ(back.openOrNonManifoldEdges, 0) << joined(r.report);
-    EXPECT_EQ(componentCount(r), c.components);
-    const double volume = fixtures::signedVolume(r.vertices, r.faces);
-    EXPECT_GT(volume, 0.0) << "wound inward";
-    if (c.volume > 0.0)
-        EXPECT_NEAR(volume, c.volume, 0.01 * c.volume);
-    if (c.sphereRadius > 0.0)
-        EXPECT_LE(fixtures::worstCentroidError({r.vertices, r.faces}, float(c.sphereRadius)), 1.5);
-    EXPECT_NE(joined(r.report).find(c.reported), std::string::npos) << joined(r.report);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Meshes, RepairProgram,
-    ::testing::Values(
-        ProgramCase{"SphereWithCapAndPinholes", [] { return fixtures::sphereWithHoles(25.0f, 30.0f); }, 1, 0.0, 25.0,
-                    "4 holes: 4 filled with faired patches"},
-        ProgramCase{"BoxWithInnerShellFlippedAndDegenerateFaces", boxWithInnerShell, 1, 6000.0, 0.0,
-                    "1 enclosed shells removed"},
+    struct Case {
+        const char* name;
+        fixtures::Mesh mesh;
+        std::size_t components;
+        double volume;        // 0: not checked
+        double sphereRadius;  // > 0: centroids must stay within 1.5 mm of that sphere
+        const char* reported; // a line of the report must contain this
+    };
+    const Case cases[] = {
+        {"sphere with a cap and pinholes", fixtures::sphereWithHoles(25.0f, 30.0f), 1, 0.0, 25.0,
+         "4 holes: 4 filled with faired patches"},
+        {"box with an inner shell, flipped and degenerate faces", boxWithInnerShell(), 1, 6000.0, 0.0,
+         "1 enclosed shells removed"},
         // Two overlapping cubes in one soup: merged into the surface of their union.
-        ProgramCase{"OverlappingBoxes",
-                    [] { return concatenated({fixtures::box({0, 0, 0}, {10, 10, 10}), fixtures::box({5, 5, 5}, {15, 15, 15})}); },
-                    1, 1875.0, 0.0, "intersecting face pairs found (overlapping shells merged); all fixed"}),
-    [](const ::testing::TestParamInfo<ProgramCase>& info) { return std::string(info.param.name); });
+        {"overlapping boxes", concatenated({fixtures::box({0, 0, 0}, {10, 10, 10}), fixtures::box({5, 5, 5}, {15, 15, 15})}),
+         1, 1875.0, 0.0, "intersecting face pairs found (overlapping shells merged); all fixed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const MeshFixResult r = runMeshFix(c.mesh.vertices, c.mesh.faces, programDir());
+        ASSERT_TRUE(r.success) << r.error;
+        const Readback back = readWithVtk(r);
+        EXPECT_EQ(back.faces, vtkIdType(r.faces.size()));
+        EXPECT_EQ(back.openOrNonManifoldEdges, 0) << joined(r.report);
+        EXPECT_EQ(componentCount(r), c.components);
+        const double volume = fixtures::signedVolume(r.vertices, r.faces);
+        EXPECT_GT(volume, 0.0) << "wound inward";
+        if (c.volume > 0.0) {
+            EXPECT_NEAR(volume, c.volume, 0.01 * c.volume);
+        }
+        if (c.sphereRadius > 0.0) {
+            EXPECT_LE(fixtures::worstCentroidError({r.vertices, r.faces}, float(c.sphereRadius)), 1.5);
+        }
+        EXPECT_NE(joined(r.report).find(c.reported), std::string::npos) << joined(r.report);
+    }
+}
 
 TEST(RepairProgram, KeepsThePartWhenNoStepMayRun)
 {
