@@ -62,7 +62,7 @@ TEST(SessionFile, RoundTripKeepsEverySetting)
     EXPECT_EQ(back.drawingHiddenLines, true);
 }
 
-TEST(SessionFile, MissingOrMistypedKeysTakeDefaults)
+TEST(SessionFile, MissingOrMistypedKeysTakeDefaultsAndNonJsonIsRefused)
 {
     SessionSettings s;
     QString error;
@@ -91,13 +91,8 @@ TEST(SessionFile, MissingOrMistypedKeysTakeDefaults)
     ASSERT_TRUE(sessionFromJson("[1, 2, 3]", &s, &error));
     EXPECT_EQ(s.sliceAxis, 2);
     EXPECT_FALSE(s.wireframeMode);
-}
-
-TEST(SessionFile, TextThatIsNotJsonIsRefusedWithTheParserMessage)
-{
-    SessionSettings s;
+    // Text that is not JSON is refused with the parser message and changes nothing.
     s.keepRatio = 42;
-    QString error;
     for (const QByteArray& bad : {QByteArray(), QByteArray("{\"sliceAxis\": 1"), QByteArray("\x89PNG\r\n\x1a\n", 8)}) {
         error.clear();
         EXPECT_FALSE(sessionFromJson(bad, &s, &error));
@@ -153,57 +148,47 @@ TEST(SessionFile, DrawnWorkRoundTrips)
 
 // A damaged record is left out, its neighbours come back; kept indices keep
 // only non-negative whole numbers.
-struct DamagedWorkCase {
-    const char* name;
-    const char* json;
-    int annotations; // -1: key treated as missing
-    std::vector<int> kept;
-};
-
-void PrintTo(const DamagedWorkCase& c, std::ostream* os)
+#define GOOD R"({"kind":"line","points":[[0,0],[1,1]],"center":[0,0],"rect":[0,0,0,0],"radius":0})"
+TEST(SessionFile, DamagedDrawnWorkEntriesAreLeftOut)
 {
-    *os << c.name;
-}
-
-class SessionDrawnWork : public ::testing::TestWithParam<DamagedWorkCase> {};
-
-TEST_P(SessionDrawnWork, DamagedEntriesAreLeftOut)
-{
-    const DamagedWorkCase& c = GetParam();
-    SessionSettings s;
-    QString error;
-    ASSERT_TRUE(sessionFromJson(QByteArray(c.json), &s, &error)) << error.toStdString();
-    if (c.annotations < 0)
-        EXPECT_FALSE(s.annotations);
-    else
-        EXPECT_EQ(s.annotations ? int(s.annotations->size()) : -1, c.annotations);
-    if (s.keptIndices) {
-        EXPECT_EQ(std::vector<int>(s.keptIndices->begin(), s.keptIndices->end()), c.kept);
+    const struct {
+        const char* name;
+        const char* json;
+        int annotations; // -1: key treated as missing
+        std::vector<int> kept;
+    } cases[] = {
+        {"not an array", R"({"sectionAnnotations":{"kind":"line"},"keptIndices":"1,2"})", -1, {}},
+        {"empty", R"({"sectionAnnotations":[],"keptIndices":[]})", 0, {}},
+        {"record not an object", R"({"sectionAnnotations":[7, "line", null, )" GOOD "]}", 1, {}},
+        {"unknown kind",
+         R"({"sectionAnnotations":[{"kind":"spline","points":[],"center":[0,0],"rect":[0,0,0,0],"radius":0}, )" GOOD "]}", 1,
+         {}},
+        {"point with one coordinate",
+         R"({"sectionAnnotations":[{"kind":"line","points":[[0],[1,1]],"center":[0,0],"rect":[0,0,0,0],"radius":0}]})", 0,
+         {}},
+        {"point as text",
+         R"({"sectionAnnotations":[{"kind":"line","points":[["0","0"],[1,1]],"center":[0,0],"rect":[0,0,0,0],"radius":0}]})",
+         0, {}},
+        {"negative radius",
+         R"({"sectionAnnotations":[{"kind":"circle","points":[],"center":[0,0],"rect":[0,0,0,0],"radius":-2}]})", 0, {}},
+        {"missing centre", R"({"sectionAnnotations":[{"kind":"line","points":[[0,0],[1,1]],"rect":[0,0,0,0],"radius":0}]})",
+         0, {}},
+        {"kept out of range and repeated", R"({"keptIndices":[5,-1,2.5,"3",5,1e12,0,2147483647,null,2]})", -1,
+         {0, 2, 5, 2147483647}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SessionSettings s;
+        QString error;
+        ASSERT_TRUE(sessionFromJson(QByteArray(c.json), &s, &error)) << error.toStdString();
+        if (c.annotations < 0) {
+            EXPECT_FALSE(s.annotations);
+        } else {
+            EXPECT_EQ(s.annotations ? int(s.annotations->size()) : -1, c.annotations);
+        }
+        if (s.keptIndices) {
+            EXPECT_EQ(std::vector<int>(s.keptIndices->begin(), s.keptIndices->end()), c.kept);
+        }
     }
 }
-
-#define GOOD R"({"kind":"line","points":[[0,0],[1,1]],"center":[0,0],"rect":[0,0,0,0],"radius":0})"
-INSTANTIATE_TEST_SUITE_P(
-    SessionFile, SessionDrawnWork,
-    ::testing::Values(
-        DamagedWorkCase{"NotAnArray", R"({"sectionAnnotations":{"kind":"line"},"keptIndices":"1,2"})", -1, {}},
-        DamagedWorkCase{"Empty", R"({"sectionAnnotations":[],"keptIndices":[]})", 0, {}},
-        DamagedWorkCase{"RecordNotAnObject", R"({"sectionAnnotations":[7, "line", null, )" GOOD "]}", 1, {}},
-        DamagedWorkCase{"UnknownKind",
-                        R"({"sectionAnnotations":[{"kind":"spline","points":[],"center":[0,0],"rect":[0,0,0,0],"radius":0}, )" GOOD "]}",
-                        1, {}},
-        DamagedWorkCase{"PointWithOneCoordinate",
-                        R"({"sectionAnnotations":[{"kind":"line","points":[[0],[1,1]],"center":[0,0],"rect":[0,0,0,0],"radius":0}]})",
-                        0, {}},
-        DamagedWorkCase{"PointAsText",
-                        R"({"sectionAnnotations":[{"kind":"line","points":[["0","0"],[1,1]],"center":[0,0],"rect":[0,0,0,0],"radius":0}]})",
-                        0, {}},
-        DamagedWorkCase{"NegativeRadius",
-                        R"({"sectionAnnotations":[{"kind":"circle","points":[],"center":[0,0],"rect":[0,0,0,0],"radius":-2}]})",
-                        0, {}},
-        DamagedWorkCase{"MissingCentre", R"({"sectionAnnotations":[{"kind":"line","points":[[0,0],[1,1]],"rect":[0,0,0,0],"radius":0}]})",
-                        0, {}},
-        DamagedWorkCase{"KeptOutOfRangeAndRepeated",
-                        R"({"keptIndices":[5,-1,2.5,"3",5,1e12,0,2147483647,null,2]})", -1, {0, 2, 5, 2147483647}}),
-    [](const ::testing::TestParamInfo<DamagedWorkCase>& info) { return std::string(info.param.name); });
 #undef GOOD

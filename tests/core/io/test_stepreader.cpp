@@ -84,46 +84,43 @@ struct ReaderCase {
     const char* logged; // expected in the log; empty: nothing logged
 };
 
-class StepReaderOutcome : public ::testing::TestWithParam<ReaderCase> {};
-
-TEST_P(StepReaderOutcome, GivesItsMessageAndLeavesTheModel)
-{
-    MeshModel m = loadedCube(); // before the reader starts listening to the log
-    FakeReader reader(GetParam().body);
-    TempDir dir;
-    fixtures::writeText(dir.path("part.step"), "ISO-10303-21;\n");
-    const MeshModel before = m;
-    std::string error;
-    EXPECT_FALSE(loadMesh(m, dir.path("part.step"), &error));
-    EXPECT_EQ(error, GetParam().error);
-    fixtures::expectSameState(m, before);
-    const std::string log = reader.log();
-    if (*GetParam().logged)
-        EXPECT_NE(log.find(GetParam().logged), std::string::npos) << log;
-    else
-        EXPECT_EQ(log, "");
-}
-
 // printf with octal escapes: the header, then 3 zero vertices and whatever follows.
 #define HANDOFF_HEADER(vertices, triangles) "printf 'HVSTEP01" vertices triangles "' > \"$2\"; "
 
-INSTANTIATE_TEST_SUITE_P(
-    Reader, StepReaderOutcome,
-    ::testing::Values(
-        ReaderCase{"Crash", "kill -SEGV $$", "Failed to read STEP file.", "ended by signal 11"},
-        ReaderCase{"AbnormalExit", "exit 9", "Failed to read STEP file.", "exit code 9"},
-        ReaderCase{"NoOutput", "exit 0", "Failed to read STEP file.", "no output"},
-        ReaderCase{"Garbage", "yes garbage | head -c 4000 > \"$2\"", "Failed to read STEP file.", "no hand-off header"},
-        ReaderCase{"ShortOutput",
-                   HANDOFF_HEADER("\\003\\000\\000\\000", "\\001\\000\\000\\000") "head -c 30 /dev/zero >> \"$2\"",
-                   "Failed to read STEP file.", "shorter than its counts"},
-        ReaderCase{"IndexOutOfRange",
-                   HANDOFF_HEADER("\\003\\000\\000\\000", "\\001\\000\\000\\000") "head -c 36 /dev/zero >> \"$2\"; "
-                   "printf '\\000\\000\\000\\000\\001\\000\\000\\000\\007\\000\\000\\000' >> \"$2\"",
-                   "Failed to read STEP file.", "a triangle index out of range"},
-        ReaderCase{"NoGeometry", "exit 3", "STEP file contains no geometry.", ""},
-        ReaderCase{"NoTriangles", "exit 4", "No triangulated geometry found in STEP file.", ""}),
-    [](const ::testing::TestParamInfo<ReaderCase>& info) { return std::string(info.param.name); });
+TEST(StepReader, EveryFailureGivesItsMessageAndLeavesTheModel)
+{
+    const ReaderCase cases[] = {
+        {"Crash", "kill -SEGV $$", "Failed to read STEP file.", "ended by signal 11"},
+        {"AbnormalExit", "exit 9", "Failed to read STEP file.", "exit code 9"},
+        {"NoOutput", "exit 0", "Failed to read STEP file.", "no output"},
+        {"Garbage", "yes garbage | head -c 4000 > \"$2\"", "Failed to read STEP file.", "no hand-off header"},
+        {"ShortOutput", HANDOFF_HEADER("\\003\\000\\000\\000", "\\001\\000\\000\\000") "head -c 30 /dev/zero >> \"$2\"",
+         "Failed to read STEP file.", "shorter than its counts"},
+        {"IndexOutOfRange",
+         HANDOFF_HEADER("\\003\\000\\000\\000", "\\001\\000\\000\\000") "head -c 36 /dev/zero >> \"$2\"; "
+         "printf '\\000\\000\\000\\000\\001\\000\\000\\000\\007\\000\\000\\000' >> \"$2\"",
+         "Failed to read STEP file.", "a triangle index out of range"},
+        {"NoGeometry", "exit 3", "STEP file contains no geometry.", ""},
+        {"NoTriangles", "exit 4", "No triangulated geometry found in STEP file.", ""},
+    };
+    for (const ReaderCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        MeshModel m = loadedCube(); // before the reader starts listening to the log
+        FakeReader reader(c.body);
+        TempDir dir;
+        fixtures::writeText(dir.path("part.step"), "ISO-10303-21;\n");
+        const MeshModel before = m;
+        std::string error;
+        EXPECT_FALSE(loadMesh(m, dir.path("part.step"), &error));
+        EXPECT_EQ(error, c.error);
+        fixtures::expectSameState(m, before);
+        const std::string log = reader.log();
+        if (*c.logged)
+            EXPECT_NE(log.find(c.logged), std::string::npos) << log;
+        else
+            EXPECT_EQ(log, "");
+    }
+}
 
 // A hanging helper that reported progress 50: cancel must end the load at
 // once, keep the model and leave no child behind.
@@ -197,37 +194,35 @@ TEST(StepHandoff, DecodesOnlyTheCompleteHandoff)
     EXPECT_EQ(why, "no points");
 }
 
-class ReconstructionOutcome : public ::testing::TestWithParam<ReaderCase> {};
-
-TEST_P(ReconstructionOutcome, GivesItsMessage)
+TEST(Reconstruction, EveryFailureGivesItsMessage)
 {
-    FakeReader program(GetParam().body, setReconstructionProgram, HALVORAN_RECONSTRUCT_PATH);
-    ReconstructionLimits quick;
-    quick.minimumSeconds = 0.5;
-    std::vector<Vec3f> v;
-    std::vector<Triangle> f;
-    std::string error;
-    EXPECT_FALSE(reconstructInProgram(fixtures::spherePoints(100, 1.0f), v, f, &error, nullptr, quick));
-    EXPECT_EQ(error, GetParam().error);
-    EXPECT_TRUE(v.empty() && f.empty());
-    const std::string log = program.log();
-    if (*GetParam().logged)
-        EXPECT_NE(log.find(GetParam().logged), std::string::npos) << log;
-    else
-        EXPECT_EQ(log, "");
+    const ReaderCase cases[] = {
+        {"Crash", "kill -SEGV $$", kReconstructionFailed, "ended by signal 11"},
+        {"AbnormalExit", "exit 9", kReconstructionFailed, "exit code 9"},
+        {"Garbage", "yes garbage | head -c 4000 > \"$2\"", kReconstructionFailed, "no hand-off header"},
+        {"OutOfMemory", "exit 6", kCloudTooLarge, "over its memory limit of 2048 MB"},
+        {"OverTime", "exec sleep 60", kCloudTooLarge, "over its time limit of 0.5 s for 100 points"},
+        {"ItsOwnMessage", "echo 'message No triangle faces were found in the mesh.' >&2; exit 2",
+         "No triangle faces were found in the mesh.", ""},
+    };
+    for (const ReaderCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeReader program(c.body, setReconstructionProgram, HALVORAN_RECONSTRUCT_PATH);
+        ReconstructionLimits quick;
+        quick.minimumSeconds = 0.5;
+        std::vector<Vec3f> v;
+        std::vector<Triangle> f;
+        std::string error;
+        EXPECT_FALSE(reconstructInProgram(fixtures::spherePoints(100, 1.0f), v, f, &error, nullptr, quick));
+        EXPECT_EQ(error, c.error);
+        EXPECT_TRUE(v.empty() && f.empty());
+        const std::string log = program.log();
+        if (*c.logged)
+            EXPECT_NE(log.find(c.logged), std::string::npos) << log;
+        else
+            EXPECT_EQ(log, "");
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Program, ReconstructionOutcome,
-    ::testing::Values(
-        ReaderCase{"Crash", "kill -SEGV $$", kReconstructionFailed, "ended by signal 11"},
-        ReaderCase{"AbnormalExit", "exit 9", kReconstructionFailed, "exit code 9"},
-        ReaderCase{"Garbage", "yes garbage | head -c 4000 > \"$2\"", kReconstructionFailed, "no hand-off header"},
-        ReaderCase{"OutOfMemory", "exit 6", kCloudTooLarge, "over its memory limit of 2048 MB"},
-        ReaderCase{"OverTime", "exec sleep 60", kCloudTooLarge, "over its time limit of 0.5 s for 100 points"},
-        ReaderCase{"ItsOwnMessage", "echo 'message No triangle faces were found in the mesh.' >&2; exit 2",
-                   "No triangle faces were found in the mesh.", ""}),
-    [](const ::testing::TestParamInfo<ReaderCase>& info) { return std::string(info.param.name); });
 
 TEST(Reconstruction, CancelKillsTheProgramAndKeepsTheModel)
 {
