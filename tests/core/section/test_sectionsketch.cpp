@@ -248,11 +248,6 @@ struct ClosedOutlineCase {
     bool circle;             // every offset point lies on radius + 1 (or - 1)
 };
 
-void PrintTo(const ClosedOutlineCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 QList<QPointF> circlePoints(const QPointF& centre, double radius, int n)
 {
     QList<QPointF> points;
@@ -280,60 +275,57 @@ SectionLines piecesOf(const QList<QPointF>& outline, double pieceLength)
     return shuffled;
 }
 
-class ClosedOutlineOffset : public ::testing::TestWithParam<ClosedOutlineCase> {};
-
-TEST_P(ClosedOutlineOffset, ClickBesideTheBottomEdgeGivesAClosedOutlineOneUnitAway)
+TEST(SectionSketch, ClickBesideTheBottomEdgeOfAClosedOutlineGivesAClosedOutlineOneUnitAway)
 {
-    const ClosedOutlineCase& c = GetParam();
-    const SectionLines segments = piecesOf(c.outline, c.pieceLength);
-    const QPolygonF shape(c.outline.toVector());
-    const double pick = 0.1;
-    // The bottom-most piece, clicked 0.05 below and 0.05 above its middle.
-    int bottom = 0;
-    for (int i = 1; i < segments.size(); ++i)
-        if (segments[i].center().y() < segments[bottom].center().y())
-            bottom = i;
-    const sketch::Chain traced = sketch::traceChain(segments, {}, bottom, pick);
-    ASSERT_TRUE(traced.closed);
-
-    for (const double side : {-1.0, 1.0}) {
-        const bool outside = side < 0.0;
-        SCOPED_TRACE(outside ? "outside" : "inside");
-        const sketch::Chain offset = sketch::offsetChain(traced, segments[bottom].center() + QPointF(0, 0.05 * side), pick);
-        EXPECT_TRUE(offset.closed);
-        ASSERT_EQ(offset.points.size(), traced.points.size());
-        for (int i = 0; i < offset.points.size(); ++i) {
-            const QPointF p = offset.points[i];
-            EXPECT_NEAR(QLineF(p, traced.points[i]).length(), 1.0, 1e-9);
-            EXPECT_EQ(shape.containsPoint(p, Qt::OddEvenFill), !outside) << "point " << i;
-            if (c.circle) {
-                EXPECT_NEAR(QLineF(p, QPointF(0, 0)).length(), 20.0 + (outside ? 1.0 : -1.0), 1e-9);
-            }
-        }
-        // Every edge of the outline has an offset partner: the offset ring is
-        // as long as the traced one plus or minus its turning.
-        const auto perimeter = [](const QList<QPointF>& ring) {
-            double sum = 0.0;
-            for (int i = 0; i < ring.size(); ++i)
-                sum += QLineF(ring[i], ring[(i + 1) % ring.size()]).length();
-            return sum;
-        };
-        EXPECT_EQ(perimeter(offset.points) > perimeter(traced.points), outside);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    SectionSketch, ClosedOutlineOffset,
-    ::testing::Values(
-        ClosedOutlineCase{"Rectangle", {QPointF(0, 0), QPointF(40, 0), QPointF(40, 25), QPointF(0, 25)}, 5.0, false},
-        ClosedOutlineCase{"Circle", circlePoints(QPointF(0, 0), 20.0, 96), 100.0, true},
+    const ClosedOutlineCase cases[] = {
+        {"Rectangle", {QPointF(0, 0), QPointF(40, 0), QPointF(40, 25), QPointF(0, 25)}, 5.0, false},
+        {"Circle", circlePoints(QPointF(0, 0), 20.0, 96), 100.0, true},
         // A plate with a slot in its top edge, its runs in 1 mm pieces that
         // the trace merges into long sides.
-        ClosedOutlineCase{"MachinedOutline",
-                          {QPointF(0, 0), QPointF(60, 0), QPointF(60, 30), QPointF(35, 30), QPointF(35, 22),
-                           QPointF(25, 22), QPointF(25, 30), QPointF(0, 30)},
-                          1.0, false}),
-    [](const ::testing::TestParamInfo<ClosedOutlineCase>& info) { return std::string(info.param.name); });
+        {"MachinedOutline",
+         {QPointF(0, 0), QPointF(60, 0), QPointF(60, 30), QPointF(35, 30), QPointF(35, 22), QPointF(25, 22),
+          QPointF(25, 30), QPointF(0, 30)},
+         1.0, false},
+    };
+    for (const ClosedOutlineCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const SectionLines segments = piecesOf(c.outline, c.pieceLength);
+        const QPolygonF shape(c.outline.toVector());
+        const double pick = 0.1;
+        // The bottom-most piece, clicked 0.05 below and 0.05 above its middle.
+        int bottom = 0;
+        for (int i = 1; i < segments.size(); ++i)
+            if (segments[i].center().y() < segments[bottom].center().y())
+                bottom = i;
+        const sketch::Chain traced = sketch::traceChain(segments, {}, bottom, pick);
+        ASSERT_TRUE(traced.closed);
+
+        for (const double side : {-1.0, 1.0}) {
+            const bool outside = side < 0.0;
+            SCOPED_TRACE(outside ? "outside" : "inside");
+            const sketch::Chain offset = sketch::offsetChain(traced, segments[bottom].center() + QPointF(0, 0.05 * side), pick);
+            EXPECT_TRUE(offset.closed);
+            ASSERT_EQ(offset.points.size(), traced.points.size());
+            for (int i = 0; i < offset.points.size(); ++i) {
+                const QPointF p = offset.points[i];
+                EXPECT_NEAR(QLineF(p, traced.points[i]).length(), 1.0, 1e-9);
+                EXPECT_EQ(shape.containsPoint(p, Qt::OddEvenFill), !outside) << "point " << i;
+                if (c.circle) {
+                    EXPECT_NEAR(QLineF(p, QPointF(0, 0)).length(), 20.0 + (outside ? 1.0 : -1.0), 1e-9);
+                }
+            }
+            // Every edge of the outline has an offset partner: the offset ring is
+            // as long as the traced one plus or minus its turning.
+            const auto perimeter = [](const QList<QPointF>& ring) {
+                double sum = 0.0;
+                for (int i = 0; i < ring.size(); ++i)
+                    sum += QLineF(ring[i], ring[(i + 1) % ring.size()]).length();
+                return sum;
+            };
+            EXPECT_EQ(perimeter(offset.points) > perimeter(traced.points), outside);
+        }
+    }
+}
 
 TEST(SectionSketch, RadiusFitFindsTheArcAndRejectsCornersAndLines)
 {
