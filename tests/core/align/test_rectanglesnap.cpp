@@ -51,7 +51,7 @@ void expectRefused(MeshModel& m, const QVector3D& normal, Axis target, const cha
 
 } // namespace
 
-TEST(RectangleSnap, ShapePlaneOntoZAndNearerSideOntoX)
+TEST(RectangleSnap, ShapePlaneOntoTargetAndNearerSideOntoX)
 {
     MeshModel m = tiltedPlate(20.0f);
     const double volume = shapes::signedVolume(m);
@@ -67,9 +67,20 @@ TEST(RectangleSnap, ShapePlaneOntoZAndNearerSideOntoX)
     MeshModel steep = tiltedPlate(70.0f);
     ASSERT_TRUE(steep.rectangleSnap(leastSpread(steep), Axis::Z, 0, 2.0f));
     expectExtents(steep, {40, 100, 4});
+    // A picked normal goes onto Y, seated on Y.
+    MeshModel onY = tiltedPlate(20.0f);
+    const QVector3D normal = (axisAngleRotation({1, 0, 0}, 30.0f * kDeg)).apply({0, 0, 1});
+    ASSERT_TRUE(onY.rectangleSnap(normal, Axis::Y, 0, 2.0f, &error)) << error;
+    const Vec3f e = onY.extents();
+    EXPECT_NEAR(e.y, 4.0f, 1e-2f);
+    EXPECT_NEAR(std::fmax(e.x, e.z), 100.0f, 1e-2f);
+    EXPECT_NEAR(std::fmin(e.x, e.z), 40.0f, 1e-2f);
+    EXPECT_NEAR(onY.boundsMin().y, 0.0f, 1e-4f);
+    EXPECT_NEAR(onY.boundsMin().x + onY.boundsMax().x, 0.0f, 1e-3f);
+    EXPECT_NEAR(onY.boundsMin().z + onY.boundsMax().z, 0.0f, 1e-3f);
 }
 
-TEST(RectangleSnap, SideTurnsAboutTargetAxis)
+TEST(RectangleSnap, SideTurnsAboutTargetAxisAndTrimIsCapped)
 {
     MeshModel right = tiltedPlate(20.0f), left = tiltedPlate(20.0f), top = tiltedPlate(20.0f);
     const QVector3D n = leastSpread(right);
@@ -86,29 +97,11 @@ TEST(RectangleSnap, SideTurnsAboutTargetAxis)
         EXPECT_NEAR(t.y, r.x, 2e-3f);
         EXPECT_NEAR(t.z, r.z, 2e-3f);
     }
-}
-
-TEST(RectangleSnap, PickedNormalOntoYSeatedOnY)
-{
-    MeshModel m = tiltedPlate(20.0f);
-    const QVector3D normal = (axisAngleRotation({1, 0, 0}, 30.0f * kDeg)).apply({0, 0, 1});
-    std::string error;
-    ASSERT_TRUE(m.rectangleSnap(normal, Axis::Y, 0, 2.0f, &error)) << error;
-    const Vec3f e = m.extents();
-    EXPECT_NEAR(e.y, 4.0f, 1e-2f);
-    EXPECT_NEAR(std::fmax(e.x, e.z), 100.0f, 1e-2f);
-    EXPECT_NEAR(std::fmin(e.x, e.z), 40.0f, 1e-2f);
-    EXPECT_NEAR(m.boundsMin().y, 0.0f, 1e-4f);
-    EXPECT_NEAR(m.boundsMin().x + m.boundsMax().x, 0.0f, 1e-3f);
-    EXPECT_NEAR(m.boundsMin().z + m.boundsMax().z, 0.0f, 1e-3f);
-}
-
-TEST(RectangleSnap, TrimAboveLimitActsAsTwentyTwoPercent)
-{
+    // A trim above the limit acts as 22 %.
     MeshModel a = tiltedPlate(35.0f), b = tiltedPlate(35.0f);
-    const QVector3D n = leastSpread(a);
-    ASSERT_TRUE(a.rectangleSnap(n, Axis::Z, 0, 22.0f));
-    ASSERT_TRUE(b.rectangleSnap(n, Axis::Z, 0, 90.0f));
+    const QVector3D m = leastSpread(a);
+    ASSERT_TRUE(a.rectangleSnap(m, Axis::Z, 0, 22.0f));
+    ASSERT_TRUE(b.rectangleSnap(m, Axis::Z, 0, 90.0f));
     EXPECT_EQ(std::memcmp(a.vertices.data(), b.vertices.data(), a.vertices.size() * sizeof(Vec3f)), 0);
 }
 

@@ -10,20 +10,15 @@
 
 namespace {
 
-QString svgOf(const std::vector<DrawingEdge2D>& edges)
+// The drawing of the edges as SVG, or as DXF.
+QString svgOf(const std::vector<DrawingEdge2D>& edges, bool dxf = false)
 {
     QString text;
     QTextStream out(&text);
-    writeDrawingSvg(out, makeDrawingExportContext(edges));
-    out.flush();
-    return text;
-}
-
-QString dxfOf(const std::vector<DrawingEdge2D>& edges)
-{
-    QString text;
-    QTextStream out(&text);
-    writeDrawingDxf(out, makeDrawingExportContext(edges));
+    if (dxf)
+        writeDrawingDxf(out, makeDrawingExportContext(edges));
+    else
+        writeDrawingSvg(out, makeDrawingExportContext(edges));
     out.flush();
     return text;
 }
@@ -75,7 +70,7 @@ QList<QStringList> dxfLines(const QString& text)
 
 } // namespace
 
-TEST(DrawingSvg, SingleEdgeViewBoxAndFlippedY)
+TEST(DrawingSvg, SingleEdgeViewBoxFlippedYPreambleAndElementText)
 {
     const auto groups = parseSvg(svgOf({{0, 0, 10, 0, kDrawingFeature}}));
     EXPECT_EQ(svgViewBox, QStringLiteral("-0.5 -1.5 11 2"));
@@ -83,6 +78,15 @@ TEST(DrawingSvg, SingleEdgeViewBoxAndFlippedY)
     ASSERT_EQ(edgesUp[1].lines.size(), 1);
     EXPECT_EQ(edgesUp[1].lines[0], (QStringList{"1", "-2", "3", "-4.5"}));
     ASSERT_EQ(groups.size(), 5);
+    // The exact preamble and element text.
+    const QString text = svgOf({{0, 0, 10, 0, kDrawingSilhouette}});
+    const QStringList rows = text.split(QLatin1Char('\n'));
+    EXPECT_EQ(rows[0], QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
+    EXPECT_EQ(rows[1], QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"-0.5 -1.5 11 2\">"));
+    EXPECT_EQ(rows[2], QStringLiteral("  <style>"));
+    EXPECT_EQ(rows[8], QStringLiteral("  <g id=\"hidden\" class=\"hidden\" fill=\"none\">"));
+    EXPECT_TRUE(text.contains(QStringLiteral("    <line x1=\"0\" y1=\"0\" x2=\"10\" y2=\"0\" />\n")));
+    EXPECT_TRUE(text.endsWith(QStringLiteral("  </g>\n</svg>\n")));
 }
 
 TEST(DrawingSvg, FiveGroupsInOrderEvenWhenEmpty)
@@ -105,26 +109,15 @@ TEST(DrawingSvg, FiveGroupsInOrderEvenWhenEmpty)
     EXPECT_EQ(groups[4].lines.size(), 0);
 }
 
-TEST(DrawingSvg, ExactPreambleAndElementText)
-{
-    const QString text = svgOf({{0, 0, 10, 0, kDrawingSilhouette}});
-    const QStringList rows = text.split(QLatin1Char('\n'));
-    EXPECT_EQ(rows[0], QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
-    EXPECT_EQ(rows[1], QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"-0.5 -1.5 11 2\">"));
-    EXPECT_EQ(rows[2], QStringLiteral("  <style>"));
-    EXPECT_EQ(rows[8], QStringLiteral("  <g id=\"hidden\" class=\"hidden\" fill=\"none\">"));
-    EXPECT_TRUE(text.contains(QStringLiteral("    <line x1=\"0\" y1=\"0\" x2=\"10\" y2=\"0\" />\n")));
-    EXPECT_TRUE(text.endsWith(QStringLiteral("  </g>\n</svg>\n")));
-}
-
 TEST(DrawingDxf, LayersByClassAndUnflippedCoordinates)
 {
-    const QString text = dxfOf({{0, 0, 10, 0, kDrawingSilhouette},
+    const QString text = svgOf({{0, 0, 10, 0, kDrawingSilhouette},
                                 {1, 2, 3, 4, kDrawingContour},
                                 {0, 0, 0, 5, kDrawingFeature},
                                 {1, 1, 2, 2, kDrawingBoundary},
                                 {5, 5, 6, 6, kDrawingHidden},
-                                {7, 7, 8, 8, 42}});
+                                {7, 7, 8, 8, 42}},
+                               true);
     const auto lines = dxfLines(text);
     ASSERT_EQ(lines.size(), 6);
     EXPECT_EQ(lines[0][0], QStringLiteral("SILHOUETTE"));
@@ -140,7 +133,7 @@ TEST(DrawingDxf, LayersByClassAndUnflippedCoordinates)
     EXPECT_TRUE(text.endsWith(QStringLiteral("0\nENDSEC\n0\nEOF\n")));
 }
 
-TEST(DrawingFile, ExtensionPicksFormatAndFailureIsReported)
+TEST(DrawingFile, ExtensionPicksFormatFailureIsReportedAndNoEdgesGiveAUnitSquare)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -155,12 +148,10 @@ TEST(DrawingFile, ExtensionPicksFormatAndFailureIsReported)
     EXPECT_TRUE(a.readAll().startsWith("0\nSECTION"));
     EXPECT_TRUE(b.readAll().startsWith("<?xml"));
     EXPECT_FALSE(writeDrawingFile(context, dir.filePath(QStringLiteral("missing/sub/x.svg"))));
+    // The context of no edges is a unit square.
+    const auto none = makeDrawingExportContext({});
+    EXPECT_FLOAT_EQ(none.width, 1.0f);
+    EXPECT_FLOAT_EQ(none.height, 1.0f);
+    EXPECT_FLOAT_EQ(none.margin, 0.05f);
 }
 
-TEST(DrawingFile, ContextOfNoEdgesIsAUnitSquare)
-{
-    const auto context = makeDrawingExportContext({});
-    EXPECT_FLOAT_EQ(context.width, 1.0f);
-    EXPECT_FLOAT_EQ(context.height, 1.0f);
-    EXPECT_FLOAT_EQ(context.margin, 0.05f);
-}
