@@ -263,7 +263,7 @@ TEST(PostProcessWeldGrid, MatchesABruteForceSearch)
 
 // ---------------------------------------------------------------------------
 
-TEST(PostProcessBandCleanup, MergesGentleRunsAndKeepsJunctionsAsSingleLines)
+TEST(PostProcessBandCleanup, MergesGentleRunsKeepsJunctionsAndReturnsUnusableInput)
 {
     EXPECT_EQ(undirected(cleanupBandSection({QLineF(0, 0, 10, 0), QLineF(20, 0, 10, 0)}, true)),
               undirected({QLineF(0, 0, 20, 0)}));
@@ -281,6 +281,14 @@ TEST(PostProcessBandCleanup, MergesGentleRunsAndKeepsJunctionsAsSingleLines)
                          QLineF(10, 0, 5, 0)};
     EXPECT_EQ(undirected(cleanupBandSection(t, true)),
               undirected({QLineF(0, 0, 5, 0), QLineF(5, 0, 10, 0), QLineF(5, 0, 5, 5)}));
+    // With nothing usable left the input comes back.
+    const SectionLines one{QLineF(kNaN, 0, 1, 1)};
+    EXPECT_EQ(cleanupBandSection(one, true), one);
+    const SectionLines allBad{QLineF(kNaN, 0, 1, 1), QLineF(0, 0, 0, 0)};
+    EXPECT_EQ(cleanupBandSection(allBad, true), allBad);
+    // Every line shorter than the weld radius collapses: the sanitised input comes back.
+    const SectionLines tiny{QLineF(0, 0, 0.001, 0), QLineF(kNaN, 0, 0, 0), QLineF(50, 50, 50, 50.001)};
+    EXPECT_EQ(cleanupBandSection(tiny, true), sanitizeSectionLines(tiny));
 }
 
 namespace {
@@ -323,17 +331,6 @@ TEST(PostProcessBandCleanup, BridgesFacingEndsOnlyInBandModeAndWithinTheBridgeDi
     appendRun(parallel, {0, 0.5}, {100, 0.5}, 1.0);
     EXPECT_EQ(undirected(cleanupBandSection(parallel, true)),
               undirected({QLineF(0, 0, 100, 0), QLineF(0, 0.5, 100, 0.5)}));
-}
-
-TEST(PostProcessBandCleanup, ReturnsItsInputWhenNothingUsableRemains)
-{
-    const SectionLines one{QLineF(kNaN, 0, 1, 1)};
-    EXPECT_EQ(cleanupBandSection(one, true), one);
-    const SectionLines allBad{QLineF(kNaN, 0, 1, 1), QLineF(0, 0, 0, 0)};
-    EXPECT_EQ(cleanupBandSection(allBad, true), allBad);
-    // Every line shorter than the weld radius collapses: the sanitised input comes back.
-    const SectionLines tiny{QLineF(0, 0, 0.001, 0), QLineF(kNaN, 0, 0, 0), QLineF(50, 50, 50, 50.001)};
-    EXPECT_EQ(cleanupBandSection(tiny, true), sanitizeSectionLines(tiny));
 }
 
 TEST(PostProcessBandCleanup, NoisyBandRectangleCollapsesToFewLines)
@@ -465,7 +462,7 @@ TEST(PostProcessChaining, SquareClosesOpenPathRunsFromAnEndJunctionGoesStraightO
               (QList<SectionPolyline>{{{-1, 0}, {0, 0}, {1, 0}}, {{0, 0}, {0, -1}}, {{0, 0}, {0, 1}}}));
 }
 
-TEST(PostProcessChaining, JoinsEndsWithinToleranceAndSkipsDuplicateEdges)
+TEST(PostProcessChaining, JoinsEndsWithinToleranceFromMedianExtentOrFloorAndSkipsDuplicateEdges)
 {
     const SectionLines in{QLineF(0, 0, 1, 0), QLineF(1.0005, 0, 2, 0), QLineF(1, 0, 0, 0)};
     const QList<SectionPolyline> joined = chainSegmentsToPolylines(in, 0.001);
@@ -477,15 +474,12 @@ TEST(PostProcessChaining, JoinsEndsWithinToleranceAndSkipsDuplicateEdges)
     EXPECT_TRUE(chainSegmentsToPolylines({QLineF(kNaN, 0, 1, 1), QLineF(0, 0, 0.01, 0)}, 0.1).isEmpty());
     // A zero or negative tolerance is raised to 1e-6, not trusted.
     EXPECT_EQ(chainSegmentsToPolylines({QLineF(0, 0, 1, 0)}, -5.0).size(), 1);
-}
-
-TEST(PostProcessChaining, JoinToleranceFollowsMedianExtentAndFloor)
-{
-    SectionLines in;
-    appendRun(in, {0, 0}, {100, 0}, 1.0);
-    EXPECT_NEAR(estimateJoinTolerance(in, {0.0021, 0.8, 0.02}), 0.8, 1e-9); // median wins
-    EXPECT_NEAR(estimateJoinTolerance(in, {0.01, 0.3, 0.006}), 1.0, 1e-9);  // extent wins
-    EXPECT_DOUBLE_EQ(estimateJoinTolerance(in, {0.00095, 0.003, 0.5}), 0.5); // floor wins
+    // The join tolerance follows the median, the extent or the floor.
+    SectionLines run;
+    appendRun(run, {0, 0}, {100, 0}, 1.0);
+    EXPECT_NEAR(estimateJoinTolerance(run, {0.0021, 0.8, 0.02}), 0.8, 1e-9); // median wins
+    EXPECT_NEAR(estimateJoinTolerance(run, {0.01, 0.3, 0.006}), 1.0, 1e-9);  // extent wins
+    EXPECT_DOUBLE_EQ(estimateJoinTolerance(run, {0.00095, 0.003, 0.5}), 0.5); // floor wins
     EXPECT_DOUBLE_EQ(estimateJoinTolerance({}, {0.0021, 0.8, 0.0}), 1e-6);
 }
 
@@ -511,7 +505,7 @@ TEST(PostProcessDensify, SplitsEachPieceIntoCeilLengthOverStepPartsAtMostSixteen
     EXPECT_EQ(densifyPolyline({{1, 1}}, 0.1).size(), 1);
 }
 
-TEST(PostProcessRelax, RoundsTheCornerButNeverMovesTheEndsOrGentleRuns)
+TEST(PostProcessRelax, RoundsTheCornerWithinTheDeviationLimitButNeverMovesTheEndsOrGentleRuns)
 {
     // An L: 10 mm along x, then 10 mm up, densified to 0.5 mm spacing.
     const SectionPolyline in = densifyPolyline({{0, 0}, {10, 0}, {10, 10}}, 0.5);
@@ -535,34 +529,31 @@ TEST(PostProcessRelax, RoundsTheCornerButNeverMovesTheEndsOrGentleRuns)
     EXPECT_EQ(relaxPolylineCorners(in, 0, false), in);
     const SectionPolyline two{{0, 0}, {1, 1}};
     EXPECT_EQ(relaxPolylineCorners(two, 100, false), two);
-}
-
-TEST(PostProcessRelax, RespectsTheDeviationLimit)
-{
+    // Noise moves no point beyond the deviation limit.
     Noise noise(9);
-    SectionPolyline in;
+    SectionPolyline wavy;
     for (int i = 0; i < 60; ++i)
-        in.append(QPointF(i * 0.5, noise.uniform(-0.6, 0.6)));
+        wavy.append(QPointF(i * 0.5, noise.uniform(-0.6, 0.6)));
     for (int strength : {1, 35, 100}) {
-        const SectionPolyline out = relaxPolylineCorners(in, strength, true);
+        const SectionPolyline relaxed = relaxPolylineCorners(wavy, strength, true);
         const double s = strength / 100.0;
-        const double spacing = polylineLength(in) / double(in.size() - 1);
+        const double spacing = polylineLength(wavy) / double(wavy.size() - 1);
         const double limit = std::max((1.05 * s + 0.35) * spacing, 0.006);
         double moved = 0.0;
-        for (qsizetype i = 0; i < in.size(); ++i) {
-            EXPECT_LE(distance(out[i], in[i]), limit + 1e-9) << strength << " " << i;
-            moved = std::max(moved, distance(out[i], in[i]));
+        for (qsizetype i = 0; i < wavy.size(); ++i) {
+            EXPECT_LE(distance(relaxed[i], wavy[i]), limit + 1e-9) << strength << " " << i;
+            moved = std::max(moved, distance(relaxed[i], wavy[i]));
         }
         EXPECT_GT(moved, 0.0);
-        EXPECT_EQ(out.first(), in.first());
-        EXPECT_EQ(out.last(), in.last());
+        EXPECT_EQ(relaxed.first(), wavy.first());
+        EXPECT_EQ(relaxed.last(), wavy.last());
     }
 }
 
 
 // ---------------------------------------------------------------------------
 
-TEST(PostProcessChainAndSmooth, StrengthZeroChainsWithoutMovingAnythingAndFallsBack)
+TEST(PostProcessChainAndSmooth, StrengthZeroChainsWithoutMovingAnythingPositiveRoundsCornersAndFallsBack)
 {
     SectionLines in{QLineF(10, 0, 10, 10), QLineF(0, 0, 10, 0), QLineF(0, 10, 10, 10), QLineF(0, 10, 0, 0),
                     QLineF(kNaN, 0, 0, 0)};
@@ -582,21 +573,18 @@ TEST(PostProcessChainAndSmooth, StrengthZeroChainsWithoutMovingAnythingAndFallsB
     // Lines shorter than the join tolerance weld shut: nothing chains.
     const SectionLines tiny{QLineF(0, 0, 0.001, 0), QLineF(9, 9, 9.001, 9)};
     EXPECT_EQ(chainAndSmoothSection(tiny, 35, false), tiny);
-}
-
-TEST(PostProcessChainAndSmooth, PositiveStrengthDensifiesAndRoundsCorners)
-{
+    // A positive strength densifies and rounds the corners.
     SectionLines square;
-    const QPointF c[4] = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
+    const QPointF corners[4] = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
     for (int s = 0; s < 4; ++s)
-        appendRun(square, c[s], c[(s + 1) % 4], 1.0);
-    const SectionLines out = chainAndSmoothSection(square, 55, true);
-    EXPECT_GT(out.size(), 40);
-    EXPECT_LT(totalLength(out), 40.0);
-    EXPECT_GT(totalLength(out), 30.0);
-    const QList<SectionPolyline> chains = chainSegmentsToPolylines(out, 1e-6);
-    ASSERT_EQ(chains.size(), 1);
-    EXPECT_EQ(chains[0].first(), chains[0].last());
+        appendRun(square, corners[s], corners[(s + 1) % 4], 1.0);
+    const SectionLines smoothed = chainAndSmoothSection(square, 55, true);
+    EXPECT_GT(smoothed.size(), 40);
+    EXPECT_LT(totalLength(smoothed), 40.0);
+    EXPECT_GT(totalLength(smoothed), 30.0);
+    const QList<SectionPolyline> rings = chainSegmentsToPolylines(smoothed, 1e-6);
+    ASSERT_EQ(rings.size(), 1);
+    EXPECT_EQ(rings[0].first(), rings[0].last());
 }
 
 
@@ -677,7 +665,7 @@ TEST(PostProcessPipeline, CircleComesOutAsOneClosedChainOnTheCircle)
         }
 }
 
-TEST(PostProcessPipeline, NoisyBandCutComesOutAsFewLongPolylines)
+TEST(PostProcessPipeline, BandCutsComeOutAsFewLongPolylines)
 {
     // Every piece twice (both copies weld into degree-4 nodes) with a 0.03 mm zigzag.
     const SectionLines in = noisyBandRectangle(4, 0.03, 2);
@@ -695,28 +683,25 @@ TEST(PostProcessPipeline, NoisyBandCutComesOutAsFewLongPolylines)
     const QRectF b = boundsOf(out);
     EXPECT_NEAR(b.width(), 100.0, 0.3);
     EXPECT_NEAR(b.height(), 60.0, 0.3);
-}
-
-TEST(PostProcessPipeline, RealBandCutOfACylinderBecomesOneRing)
-{
+    // A real band cut of a cylinder becomes one ring.
     MeshModel m = shapes::cylinder(10.0f, 40.0f, 128, 8);
-    const Segments raw = m.sliceAxis(Axis::Z, 17.3f, 0.8f);
-    ASSERT_FALSE(raw.empty());
+    const Segments cut = m.sliceAxis(Axis::Z, 17.3f, 0.8f);
+    ASSERT_FALSE(cut.empty());
     for (int strength : {0, 35}) {
-        SectionPostProcessSettings s;
-        s.bandThickness = 0.8f;
-        s.smoothStrength = strength;
-        const SectionLines out = postProcessSection(raw, Axis::Z, s);
-        const QList<SectionPolyline> chains = chainSegmentsToPolylines(out, 1e-6);
-        ASSERT_EQ(chains.size(), 1) << strength;
-        EXPECT_EQ(chains[0].first(), chains[0].last());
+        SectionPostProcessSettings settings;
+        settings.bandThickness = 0.8f;
+        settings.smoothStrength = strength;
+        const SectionLines ring = postProcessSection(cut, Axis::Z, settings);
+        const QList<SectionPolyline> rings = chainSegmentsToPolylines(ring, 1e-6);
+        ASSERT_EQ(rings.size(), 1) << strength;
+        EXPECT_EQ(rings[0].first(), rings[0].last());
         if (strength == 0) {
-            EXPECT_NEAR(totalLength(out), 2.0 * kPi * 10.0, 2.0 * kPi * 10.0 * 0.015);
+            EXPECT_NEAR(totalLength(ring), 2.0 * kPi * 10.0, 2.0 * kPi * 10.0 * 0.015);
         }
     }
 }
 
-TEST(PostProcessPipeline, BadInputNeverCrashesOrEmptiesAValidSection)
+TEST(PostProcessPipeline, BadInputAndGarbageNeverCrashOrEmptyAValidSectionAndYieldOnlyValidLines)
 {
     SectionPostProcessSettings s;
     EXPECT_TRUE(postProcessSection({}, Axis::Z, s).isEmpty());
@@ -733,10 +718,7 @@ TEST(PostProcessPipeline, BadInputNeverCrashesOrEmptiesAValidSection)
     s.bandThickness = 0.0f;
     EXPECT_TRUE(postProcessSection(Segments{seg(nan, 0, 1, 1)}, Axis::Z, s).isEmpty());
     EXPECT_EQ(postProcessSection(Segments{seg(0, 0, 1, 1)}, static_cast<Axis>(7), s).size(), 1); // out-of-range axis maps as Z
-}
-
-TEST(PostProcessPipeline, GarbageThroughEveryStageYieldsOnlyValidLines)
-{
+    // Garbage through every stage yields only valid lines.
     const double inf = std::numeric_limits<double>::infinity();
     Noise noise(77);
     for (int round = 0; round < 40; ++round) {
