@@ -164,7 +164,7 @@ TEST(ImportDispatch, Utf8PathsWithSpacesReachEveryReader)
 
 // --- poly data conversion ------------------------------------------------------------
 
-TEST(ImportPolyData, MissingPartsGiveTheirMessages)
+TEST(ImportPolyData, MissingPartsGiveTheirMessagesAndOnlyValidTrianglesAreTaken)
 {
     std::vector<Vec3f> v;
     std::vector<Triangle> f;
@@ -182,16 +182,13 @@ TEST(ImportPolyData, MissingPartsGiveTheirMessages)
     pointsOnly->SetPoints(points);
     EXPECT_FALSE(polyDataToMesh(pointsOnly, v, f, &error));
     EXPECT_EQ(error, "No triangle faces were found in the mesh.");
-}
-
-TEST(ImportPolyData, OnlyValidThreePointCellsBecomeTrianglesInOrder)
-{
-    auto points = vtkSmartPointer<vtkPoints>::New();
-    points->SetDataTypeToDouble();
-    points->InsertNextPoint(0.1, 0.2, 0.3);
-    points->InsertNextPoint(1.0 + 1e-12, 0, 0);
-    points->InsertNextPoint(0, 1, 0);
-    points->InsertNextPoint(1, 1, 0);
+    // Only valid three-point cells become triangles, in order.
+    auto corners = vtkSmartPointer<vtkPoints>::New();
+    corners->SetDataTypeToDouble();
+    corners->InsertNextPoint(0.1, 0.2, 0.3);
+    corners->InsertNextPoint(1.0 + 1e-12, 0, 0);
+    corners->InsertNextPoint(0, 1, 0);
+    corners->InsertNextPoint(1, 1, 0);
     auto polys = vtkSmartPointer<vtkCellArray>::New();
     const vtkIdType quad[4] = {0, 1, 3, 2}, past[3] = {0, 1, 4}, negative[3] = {-1, 1, 2}, first[3] = {2, 1, 0},
                     second[3] = {1, 3, 2};
@@ -201,12 +198,8 @@ TEST(ImportPolyData, OnlyValidThreePointCellsBecomeTrianglesInOrder)
     polys->InsertNextCell(3, negative);
     polys->InsertNextCell(3, second);
     auto polyData = vtkSmartPointer<vtkPolyData>::New();
-    polyData->SetPoints(points);
+    polyData->SetPoints(corners);
     polyData->SetPolys(polys);
-
-    std::vector<Vec3f> v;
-    std::vector<Triangle> f;
-    std::string error;
     ASSERT_TRUE(polyDataToMesh(polyData, v, f, &error)) << error;
     ASSERT_EQ(v.size(), 4u);
     EXPECT_EQ(v[0], (Vec3f{0.1f, 0.2f, 0.3f})); // doubles narrowed, point order kept
@@ -308,27 +301,7 @@ TEST(ImportObj, QuadsAreSplitIntoTwoTrianglesEach)
     EXPECT_NEAR(fixtures::signedVolume(r.model), 8.0, 1e-4); // and keep their outward winding
 }
 
-TEST(ImportObj, FacesPastTheVertexListAreDropped)
-{
-    TempDir dir;
-    fixtures::writeText(dir.path("oor.obj"),
-                        "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0\nf 1 2 3\nf 1 2 99\nf -1 -2 -10\nf 0 1 2\nf 2 4 3\n");
-    const Loaded r = load(dir.path("oor.obj"));
-    ASSERT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(r.model.vertices.size(), 4u);
-    EXPECT_EQ(r.model.faces.size(), 2u);
-    expectBounds(r.model, {0, 0, 0}, {1, 1, 0});
-}
-
 // --- PLY ------------------------------------------------------------------------
-
-TEST(ImportPly, BinaryDataCutShortIsRefused)
-{
-    TempDir dir;
-    const std::string full = fixtures::plyFile(kCube, {"binary_little_endian"});
-    fixtures::writeText(dir.path("cut.ply"), full.substr(0, full.size() - 7));
-    EXPECT_EQ(load(dir.path("cut.ply")).error, "Malformed PLY file: the data ends in face 11 of 12 declared.");
-}
 
 // The reader splits text lines as C strings in a 4096-byte buffer: a longer
 // line made it free memory twice. The native reader takes it; the pipeline,
@@ -380,11 +353,16 @@ const TextCase kTextCases[] = {
      kNoVertices},
     {"negative.obj", "v 0 0 0\nv 3 0 0\nv 0 4 0\nf -3 -2 -1\n", "", 1, 6.0},
     {"past_the_end.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 7\n", kNoVertices},
+    {"some_past_the_end.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0\nf 1 2 3\nf 1 2 99\nf -1 -2 -10\nf 0 1 2\nf 2 4 3\n", "", 2,
+     1.0},
     {"lines.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nl 1 2 3\np 1\n", kNoVertices},
     {"garbage.obj", "hello world\nf x y z\n", kNoVertices},
     {"quad.ply", plyHeader(4, 1) + "0 0 0\n2 0 0\n2 3 0\n0 3 0\n4 0 1 2 3\n", "", 2, 6.0},
     {"more.ply", plyHeader(10, 5) + "0 0 0\n1 0 0\n0 1 0\n1 1 0\n3 0 1 2\n3 1 3 2\n",
      "Malformed PLY file: the data ends in vertex 6 of 10 declared."},
+    {"cut.ply", [] { const std::string full = fixtures::plyFile(kCube, {"binary_little_endian"});
+                     return full.substr(0, full.size() - 7); }(),
+     "Malformed PLY file: the data ends in face 11 of 12 declared."},
     {"huge.ply",
      "ply\nformat binary_little_endian 1.0\nelement vertex 1000000000\nproperty float x\nproperty float y\n"
      "property float z\nelement face 1000000000\nproperty list uchar int vertex_indices\nend_header\n",

@@ -50,50 +50,45 @@ TEST(ImportStep, BoxBecomesTwoTrianglesPerFaceOnItsEightCornersFromStepOrStp)
 // Solids arrive closed and outward-wound: every edge joins exactly two
 // triangles that run it in opposite directions, and the volume is positive.
 // The reader program's mesh is the one this process would tessellate.
-struct StepSolid {
-    const char* name;
-    void (*write)(const std::string&);
-    double volume;
-    double tolerance;
-};
-
-class ImportStepSolid : public ::testing::TestWithParam<StepSolid> {};
-
-TEST_P(ImportStepSolid, IsClosedOutwardWoundAndAsTessellatedInProcess)
+TEST(ImportStep, SolidsAreClosedOutwardWoundAndAsTessellatedInProcess)
 {
-    TempDir dir;
-    GetParam().write(dir.path("part.step"));
-    const Loaded r = load(dir.path("part.step"));
-    ASSERT_TRUE(r.ok) << r.error;
-    std::vector<Vec3f> vertices;
-    std::vector<Triangle> faces;
-    ASSERT_EQ(tessellateStep(dir.path("part.step"), vertices, faces), StepReadStatus::Ok);
-    EXPECT_EQ(r.model.vertices.vec(), vertices);
-    EXPECT_EQ(r.model.faces.vec(), faces);
-
-    std::map<std::pair<std::uint32_t, std::uint32_t>, int> directed;
-    for (const Triangle& t : r.model.faces)
-        for (int k = 0; k < 3; ++k)
-            ++directed[{t[k], t[(k + 1) % 3]}];
-    for (const auto& [edge, count] : directed) {
-        EXPECT_EQ(count, 1) << edge.first << "-" << edge.second << " runs the same way twice";
-        EXPECT_EQ(directed.count({edge.second, edge.first}), 1u) << edge.first << "-" << edge.second << " is open";
-    }
-    EXPECT_NEAR(fixtures::signedVolume(r.model), GetParam().volume, GetParam().tolerance);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Solids, ImportStepSolid,
-    ::testing::Values(
-        StepSolid{"Box", [](const std::string& p) { fixtures::writeStepBox(p, 10, 20, 30); }, 6000.0, 1e-3},
+    const struct {
+        const char* name;
+        void (*write)(const std::string&);
+        double volume;
+        double tolerance;
+    } cases[] = {
+        {"box", [](const std::string& p) { fixtures::writeStepBox(p, 10, 20, 30); }, 6000.0, 1e-3},
         // The tessellated cylinder lies inside the true one by at most the deflection.
-        StepSolid{"Cylinder", [](const std::string& p) { fixtures::writeStepCylinder(p, 10, 20); },
-                  M_PI * 100.0 * 20.0, 2.0 * M_PI * 10.0 * 20.0 * 0.1},
-        StepSolid{"PlateWithCrossHole",
-                  [](const std::string& p) { fixtures::writeStepPlateWithCrossHole(p, 100, 60, 8, 2); },
-                  100.0 * 60.0 * 8.0 - M_PI * 4.0 * 60.0, 2.0 * M_PI * 2.0 * 60.0 * 0.1},
-        StepSolid{"TwoBoxes", [](const std::string& p) { fixtures::writeStepTwoBoxes(p, 5, 20); }, 250.0, 1e-3}),
-    [](const ::testing::TestParamInfo<StepSolid>& info) { return std::string(info.param.name); });
+        {"cylinder", [](const std::string& p) { fixtures::writeStepCylinder(p, 10, 20); }, M_PI * 100.0 * 20.0,
+         2.0 * M_PI * 10.0 * 20.0 * 0.1},
+        {"plate", [](const std::string& p) { fixtures::writeStepPlateWithCrossHole(p, 100, 60, 8, 2); },
+         100.0 * 60.0 * 8.0 - M_PI * 4.0 * 60.0, 2.0 * M_PI * 2.0 * 60.0 * 0.1},
+        {"two boxes", [](const std::string& p) { fixtures::writeStepTwoBoxes(p, 5, 20); }, 250.0, 1e-3},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.path(std::string(c.name) + ".step");
+        c.write(path);
+        const Loaded r = load(path);
+        ASSERT_TRUE(r.ok) << r.error;
+        std::vector<Vec3f> vertices;
+        std::vector<Triangle> faces;
+        ASSERT_EQ(tessellateStep(path, vertices, faces), StepReadStatus::Ok);
+        EXPECT_EQ(r.model.vertices.vec(), vertices);
+        EXPECT_EQ(r.model.faces.vec(), faces);
+        std::map<std::pair<std::uint32_t, std::uint32_t>, int> directed;
+        for (const Triangle& t : r.model.faces)
+            for (int k = 0; k < 3; ++k)
+                ++directed[{t[k], t[(k + 1) % 3]}];
+        for (const auto& [edge, count] : directed) {
+            EXPECT_EQ(count, 1) << edge.first << "-" << edge.second << " runs the same way twice";
+            EXPECT_EQ(directed.count({edge.second, edge.first}), 1u) << edge.first << "-" << edge.second << " is open";
+        }
+        EXPECT_NEAR(fixtures::signedVolume(r.model), c.volume, c.tolerance);
+    }
+}
 
 TEST(ImportStep, CylinderIsTessellatedWithinTheAbsoluteDeflection)
 {
