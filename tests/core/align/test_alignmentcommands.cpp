@@ -147,7 +147,7 @@ TEST(PrincipalAxisAlignment, LeastSpreadOnTargetGreatestInPlaneThenTwist)
     EXPECT_NEAR(onX.extents().y, 100.0f, 0.01f);
 }
 
-TEST(Flip, HalfTurnKeepsExtentsNegatesTheOtherTwoAxesAndSeatsOnZ)
+TEST(FlipAndSwap, HalfTurnsAndTheXYSwapKeepTheMeshRightSideOutAndSeatItOnZ)
 {
     for (Axis axis : {Axis::X, Axis::Y, Axis::Z}) {
         MeshModel m = shapes::box({20, 100, 60}, 3);
@@ -167,23 +167,20 @@ TEST(Flip, HalfTurnKeepsExtentsNegatesTheOtherTwoAxesAndSeatsOnZ)
         ASSERT_TRUE(m.flipAboutAxis(axis, 180.0f));
         expectMapped(m, o, [](Vec3f p) { return Vec3f(p.x - 10.0f, p.y - 50.0f, p.z); });
     }
-}
-
-TEST(SwapXY, ExchangesExtentsWithoutTurningTheMeshInsideOut)
-{
-    MeshModel m = shapes::box({20, 100, 60}, 3);
-    const std::vector<Vec3f> o = m.vertices.vec();
-    const std::vector<Triangle> faces = m.faces.vec();
-    const double volume = shapes::signedVolume(m);
-    ASSERT_TRUE(m.swapXYAxes());
-    expectExtents(m, 100.0f, 20.0f, 60.0f, 1e-4f);
-    expectMapped(m, o, [](Vec3f p) { return Vec3f(p.y - 50.0f, p.x - 10.0f, p.z); }, 1e-4f);
-    EXPECT_NEAR(shapes::signedVolume(m), volume, std::fabs(volume) * 1e-5);
-    ASSERT_EQ(m.faces.size(), faces.size());
-    EXPECT_EQ(m.faces[5], Triangle(faces[5][0], faces[5][2], faces[5][1]));
+    // Swapping X and Y exchanges the extents without turning the mesh inside out.
+    MeshModel swapped = shapes::box({20, 100, 60}, 3);
+    const std::vector<Vec3f> original = swapped.vertices.vec();
+    const std::vector<Triangle> faces = swapped.faces.vec();
+    const double swappedVolume = shapes::signedVolume(swapped);
+    ASSERT_TRUE(swapped.swapXYAxes());
+    expectExtents(swapped, 100.0f, 20.0f, 60.0f, 1e-4f);
+    expectMapped(swapped, original, [](Vec3f p) { return Vec3f(p.y - 50.0f, p.x - 10.0f, p.z); }, 1e-4f);
+    EXPECT_NEAR(shapes::signedVolume(swapped), swappedVolume, std::fabs(swappedVolume) * 1e-5);
+    ASSERT_EQ(swapped.faces.size(), faces.size());
+    EXPECT_EQ(swapped.faces[5], Triangle(faces[5][0], faces[5][2], faces[5][1]));
     // The as-loaded arrays are not touched.
-    EXPECT_EQ(m.loadedFaces.vec(), faces);
-    EXPECT_EQ(m.loadedVertices.vec(), o);
+    EXPECT_EQ(swapped.loadedFaces.vec(), faces);
+    EXPECT_EQ(swapped.loadedVertices.vec(), original);
 }
 
 TEST(FineTune, ComposesXThenYThenZAboutTheCentroid)
@@ -237,7 +234,7 @@ TEST(AlignmentHistory, FineTuneUndoRestoresExactlyAndRedoReapplies)
     EXPECT_EQ(history.undoCount(), 1u);
 }
 
-TEST(AlignmentHistory, KeepsTenEntriesAndTheFirstStateIsLost)
+TEST(AlignmentHistory, KeepsTenEntriesAndEntriesWithFacesRestoreTopologyBothWays)
 {
     MeshModel m = shapes::box({20, 100, 60}, 1);
     AlignmentHistory history;
@@ -259,6 +256,25 @@ TEST(AlignmentHistory, KeepsTenEntriesAndTheFirstStateIsLost)
     while (history.redo(m)) {
     }
     EXPECT_EQ(m.vertices.vec(), states[11]);
+    // Entries with faces restore the topology both ways.
+    MeshModel repaired = shapes::box({20, 100, 60}, 2);
+    const std::vector<Vec3f> vertsBefore = repaired.vertices.vec();
+    const std::vector<Triangle> facesBefore = repaired.faces.vec();
+    AlignmentHistory withFaces;
+    withFaces.record(repaired, true);
+    // A "repair" that drops triangles and moves a vertex.
+    std::vector<Triangle> fewer(facesBefore.begin(), facesBefore.end() - 4);
+    repaired.faces.assign(fewer);
+    repaired.vertices.edit()[0] = Vec3f(-5, -5, -5);
+    repaired.updateCaches();
+
+    ASSERT_TRUE(withFaces.undo(repaired));
+    EXPECT_EQ(repaired.faces.vec(), facesBefore);
+    EXPECT_EQ(repaired.vertices.vec(), vertsBefore);
+    EXPECT_EQ(repaired.sliceFaces.vec(), facesBefore);
+    ASSERT_TRUE(withFaces.redo(repaired));
+    EXPECT_EQ(repaired.faces.vec(), fewer);
+    EXPECT_EQ(repaired.vertices[0], Vec3f(-5, -5, -5));
 }
 
 TEST(AlignmentHistory, NewCommandAfterUndoDropsRedoAndVertexOnlyEntriesLeaveFacesAlone)
@@ -284,28 +300,6 @@ TEST(AlignmentHistory, NewCommandAfterUndoDropsRedoAndVertexOnlyEntriesLeaveFace
     ASSERT_TRUE(history.undo(m));
     EXPECT_EQ(m.faces.vec(), changed);
     EXPECT_TRUE(history.redoEntries().back().faces.empty());
-}
-
-TEST(AlignmentHistory, EntriesWithFacesRestoreTopologyBothWays)
-{
-    MeshModel m = shapes::box({20, 100, 60}, 2);
-    const std::vector<Vec3f> vertsBefore = m.vertices.vec();
-    const std::vector<Triangle> facesBefore = m.faces.vec();
-    AlignmentHistory history;
-    history.record(m, true);
-    // A "repair" that drops triangles and moves a vertex.
-    std::vector<Triangle> fewer(facesBefore.begin(), facesBefore.end() - 4);
-    m.faces.assign(fewer);
-    m.vertices.edit()[0] = Vec3f(-5, -5, -5);
-    m.updateCaches();
-
-    ASSERT_TRUE(history.undo(m));
-    EXPECT_EQ(m.faces.vec(), facesBefore);
-    EXPECT_EQ(m.vertices.vec(), vertsBefore);
-    EXPECT_EQ(m.sliceFaces.vec(), facesBefore);
-    ASSERT_TRUE(history.redo(m));
-    EXPECT_EQ(m.faces.vec(), fewer);
-    EXPECT_EQ(m.vertices[0], Vec3f(-5, -5, -5));
 }
 
 TEST(ResetAlignment, RestoresTheLoadedArraysThenAutoAligns)

@@ -129,38 +129,31 @@ bool hiddenNeverDoublesVisible(const std::vector<DrawingEdge2D>& edges, float to
 
 } // namespace
 
-struct BoxView {
-    const char* name;
-    int view;
-    float width, height; // the box's outline in that view
-};
-
-class DrawingBoxViews : public testing::TestWithParam<BoxView> {};
-
 // A box seen along an axis is its outline, drawn once as silhouette, and
 // with hidden lines on, its far edges (all behind the near ones) add nothing.
-TEST_P(DrawingBoxViews, OutlineIsOneSilhouetteAndHidesNothingTwice)
+TEST(DrawingEdges, BoxOutlineIsOneSilhouetteInEveryViewAndHidesNothingTwice)
 {
-    const BoxView& p = GetParam();
+    const struct {
+        const char* name;
+        int view;
+        float width, height; // the box's outline in that view
+    } views[] = {{"top", 0, 40, 20}, {"front", 1, 40, 10}, {"right", 2, 20, 10}, {"out of range is top", 3, 40, 20}};
     Mesh box;
     addBox(box, {0, 0, 0}, {40, 20, 10});
-    for (bool hidden : {false, true}) {
-        DrawingOptions o = plainOptions(p.view);
-        o.includeHidden = hidden;
-        const auto edges = extractDrawingEdges(box.vertices, box.faces, o);
-        ASSERT_FALSE(edges.empty());
-        for (const auto& e : edges) {
-            EXPECT_EQ(e.type, kDrawingSilhouette) << "hidden=" << hidden;
-            EXPECT_TRUE(onRectangle(e, 0, 0, p.width, p.height)) << e.x1 << "," << e.y1 << " " << e.x2 << "," << e.y2;
+    for (const auto& p : views)
+        for (bool hidden : {false, true}) {
+            SCOPED_TRACE(testing::Message() << p.name << (hidden ? " with hidden lines" : ""));
+            DrawingOptions o = plainOptions(p.view);
+            o.includeHidden = hidden;
+            const auto edges = extractDrawingEdges(box.vertices, box.faces, o);
+            ASSERT_FALSE(edges.empty());
+            for (const auto& e : edges) {
+                EXPECT_EQ(e.type, kDrawingSilhouette);
+                EXPECT_TRUE(onRectangle(e, 0, 0, p.width, p.height)) << e.x1 << "," << e.y1 << " " << e.x2 << "," << e.y2;
+            }
+            EXPECT_NEAR(totalLength(edges, kDrawingSilhouette), 2.0 * (p.width + p.height), 0.5);
         }
-        EXPECT_NEAR(totalLength(edges, kDrawingSilhouette), 2.0 * (p.width + p.height), 0.5);
-    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Views, DrawingBoxViews,
-                         testing::Values(BoxView{"Top", 0, 40, 20}, BoxView{"Front", 1, 40, 10},
-                                         BoxView{"Right", 2, 20, 10}, BoxView{"OutOfRangeIsTop", 3, 40, 20}),
-                         [](const testing::TestParamInfo<BoxView>& info) { return std::string(info.param.name); });
 
 TEST(DrawingEdges, SphereFromTheTopIsOneSilhouetteLoop)
 {
@@ -293,7 +286,7 @@ TEST(DrawingEdges, SteppedBlockShowsTheStepAndEdgesUnderAnOverhangAreHidden)
         EXPECT_LT(std::max(e.x1, e.x2), 150.0f);
 }
 
-TEST(DrawingEdges, CreaseAngleThresholdIsRespected)
+TEST(DrawingEdges, CreaseAngleThresholdIsRespectedAndSheetBordersFacingAwayAreBoundaries)
 {
     // An open tent whose two halves meet at x = 10 with 20 degrees between normals.
     Mesh tent;
@@ -321,19 +314,16 @@ TEST(DrawingEdges, CreaseAngleThresholdIsRespected)
     EXPECT_EQ(countType(soft, kDrawingFeature), 0);
     // Seen from above the open border is the outline.
     EXPECT_NEAR(totalLength(soft, kDrawingSilhouette), 80.0, 0.5);
-}
-
-TEST(DrawingEdges, FlatSheetBorderIsOutlineFacingTheViewerElseBoundary)
-{
+    // A flat sheet's border is the outline facing the viewer, else a boundary.
     const MeshModel plate = shapes::plate(30.0f, 20.0f, 6);
-    std::vector<Triangle> faces = plate.faces.vec();
+    std::vector<Triangle> sheetFaces = plate.faces.vec();
     for (int type : {kDrawingSilhouette, kDrawingBoundary}) {
-        const auto edges = extractDrawingEdges(plate.vertices.vec(), faces, plainOptions());
-        ASSERT_FALSE(edges.empty());
-        for (const auto& e : edges)
+        const auto border = extractDrawingEdges(plate.vertices.vec(), sheetFaces, plainOptions());
+        ASSERT_FALSE(border.empty());
+        for (const auto& e : border)
             EXPECT_EQ(e.type, type);
-        EXPECT_NEAR(totalLength(edges, type), 100.0, 0.5);
-        for (Triangle& t : faces)
+        EXPECT_NEAR(totalLength(border, type), 100.0, 0.5);
+        for (Triangle& t : sheetFaces)
             std::swap(t[1], t[2]);
     }
 }
