@@ -128,7 +128,7 @@ TEST(AutoOrient, LockAxisAndEdgeChooseWhichSideFacesTheAxisLeftIsRightTurnedHalf
     }
 }
 
-TEST(AutoOrient, NoisyTiltedScanLandsOnItsBlockFace)
+TEST(AutoOrient, NoisyTiltedScanAndCadPlateLandOnTheirFlatFace)
 {
     SyntheticScanOptions options;
     options.targetTriangles = 60000;
@@ -155,22 +155,18 @@ TEST(AutoOrient, NoisyTiltedScanLandsOnItsBlockFace)
     EXPECT_NEAR(m.boundsMin().z, 0.0f, 1e-4f);
     EXPECT_NEAR(m.boundsMin().x + m.boundsMax().x, 0.0f, 1e-3f);
     EXPECT_NEAR(m.boundsMin().y + m.boundsMax().y, 0.0f, 1e-3f);
-}
-
-TEST(AutoOrient, CadPlateWhoseFlatFaceIsTwoTrianglesLandsOnIt)
-{
+    // A CAD plate whose flat face is two triangles lands on it.
     fixtures::TempDir dir;
     fixtures::writeStepPlateWithCrossHole(dir.path("plate.step"), 100, 60, 8, 2);
-    MeshModel m;
-    std::string error;
-    ASSERT_TRUE(loadMesh(m, dir.path("plate.step"), &error)) << error;
-    shapes::transform(m, arbitraryPose(), {12, -7, 30});
-    ASSERT_TRUE(m.autoOrientFlatFace(0, Axis::X, 2.0f, &error)) << error;
-    const Vec3f ext = m.extents();
-    EXPECT_NEAR(ext.x, 100.0f, 1e-2f);
-    EXPECT_NEAR(ext.y, 60.0f, 1e-2f);
-    EXPECT_NEAR(ext.z, 8.0f, 1e-2f);
-    EXPECT_NEAR(m.boundsMin().z, 0.0f, 1e-4f);
+    MeshModel plate;
+    ASSERT_TRUE(loadMesh(plate, dir.path("plate.step"), &error)) << error;
+    shapes::transform(plate, arbitraryPose(), {12, -7, 30});
+    ASSERT_TRUE(plate.autoOrientFlatFace(0, Axis::X, 2.0f, &error)) << error;
+    const Vec3f plateExtents = plate.extents();
+    EXPECT_NEAR(plateExtents.x, 100.0f, 1e-2f);
+    EXPECT_NEAR(plateExtents.y, 60.0f, 1e-2f);
+    EXPECT_NEAR(plateExtents.z, 8.0f, 1e-2f);
+    EXPECT_NEAR(plate.boundsMin().z, 0.0f, 1e-4f);
 }
 
 TEST(AutoOrient, DegenerateInputOrNoFlatFaceIsRefused)
@@ -213,26 +209,7 @@ TEST(AutoOrient, DegenerateInputOrNoFlatFaceIsRefused)
     expectFails(ball, "Flat-face patch has too few points.");
 }
 
-TEST(TrimmedRange, DropsKAtEachEnd)
-{
-    std::vector<float> values;
-    for (int i = 99; i >= 0; --i)
-        values.push_back(float(i));
-    float lo, hi;
-    trimmedRange(values, 15, &lo, &hi);
-    EXPECT_EQ(lo, 15.0f);
-    EXPECT_EQ(hi, 84.0f);
-    trimmedRange(values, 0, &lo, &hi);
-    EXPECT_EQ(lo, 0.0f);
-    EXPECT_EQ(hi, 99.0f);
-    // More than half trimmed never turns the range inside out.
-    std::vector<float> few{3, 1, 2};
-    trimmedRange(few, 10, &lo, &hi);
-    EXPECT_LE(lo, hi);
-    EXPECT_EQ(hi, 3.0f);
-}
-
-TEST(MinimumAreaRectangle, FindsTurnedRectangleAndItsLongSideAlsoForDegenerateInput)
+TEST(OrientHelpers, MinimumAreaRectangleAndTrimmedRange)
 {
     // 40 x 10 rectangle turned by 30 degrees, with points inside as well.
     const float c = std::cos(0.5235988f), s = std::sin(0.5235988f);
@@ -257,5 +234,21 @@ TEST(MinimumAreaRectangle, FindsTurnedRectangleAndItsLongSideAlsoForDegenerateIn
     ASSERT_TRUE(minimumAreaRectangle({{0, 0}, {1, 1}, {2, 2}, {5, 5}}, &l, &p));
     EXPECT_NEAR(std::fabs(l.x), std::sqrt(0.5f), 1e-6f);
     EXPECT_NEAR(std::fabs(l.y), std::sqrt(0.5f), 1e-6f);
+    // A trimmed range drops k values at each end.
+    std::vector<float> values;
+    for (int i = 99; i >= 0; --i)
+        values.push_back(float(i));
+    float lo, hi;
+    trimmedRange(values, 15, &lo, &hi);
+    EXPECT_EQ(lo, 15.0f);
+    EXPECT_EQ(hi, 84.0f);
+    trimmedRange(values, 0, &lo, &hi);
+    EXPECT_EQ(lo, 0.0f);
+    EXPECT_EQ(hi, 99.0f);
+    // More than half trimmed never turns the range inside out.
+    std::vector<float> few{3, 1, 2};
+    trimmedRange(few, 10, &lo, &hi);
+    EXPECT_LE(lo, hi);
+    EXPECT_EQ(hi, 3.0f);
 }
 

@@ -46,7 +46,7 @@ std::vector<Vec3f> grid(int n, float h)
 
 } // namespace
 
-TEST(ImportAscParse, SeparatorsCommentsShortLinesAndNonFiniteValues)
+TEST(ImportAscParse, SeparatorsCommentsShortLinesNonFiniteValuesAndFailures)
 {
     TempDir dir;
     const auto points = parse(dir, "1,2,3\n1 2 3\n1\t2 ,3\n4;5;6\n7, 8, 9, 10, 11\n");
@@ -63,17 +63,13 @@ TEST(ImportAscParse, SeparatorsCommentsShortLinesAndNonFiniteValues)
     const auto finite = parse(dir, "nan 1 2\ninf 0 0\n1e999 0 0\n1 2 3\n4 5 6\n7 8 9\n");
     ASSERT_EQ(finite.size(), 3u);
     EXPECT_EQ(finite[0], (Vec3f{1, 2, 3}));
-}
-
-TEST(ImportAscParse, TooFewPointsAndMissingFileFail)
-{
-    TempDir dir;
+    // Too few points and a missing file fail.
     std::string error;
     parse(dir, "1 2 3\n4 5 6\n", &error);
     EXPECT_EQ(error, "ASC file needs at least 3 points.");
 
-    std::vector<Vec3f> points;
-    EXPECT_FALSE(readAscPoints(dir.path("missing.asc"), points, &error));
+    std::vector<Vec3f> none;
+    EXPECT_FALSE(readAscPoints(dir.path("missing.asc"), none, &error));
     EXPECT_EQ(error, "Failed to open ASC file.");
 
     MeshModel m;
@@ -192,7 +188,7 @@ TEST(ImportAscReconstruct, CancelStopsTheParseAndTheReconstruction)
 // The field must be VTK's filter output value for value, so that the mesh is
 // the same: on surfaces, volumes, flat grids (all links tie), coincident and
 // collinear points, and two clouds apart (only one is oriented).
-TEST(ImportAscReconstruct, FieldIsVtksFilterOutputExactly)
+TEST(ImportAscReconstruct, FieldIsVtksFilterOutputExactlyAndDegenerateCloudsGiveAFlatPatch)
 {
     std::vector<Vec3f> random;
     std::srand(7);
@@ -245,10 +241,6 @@ TEST(ImportAscReconstruct, FieldIsVtksFilterOutputExactly)
             differing += want->GetValue(i) != got->GetValue(i);
         EXPECT_EQ(differing, 0) << c.name << " of " << want->GetNumberOfValues();
     }
-}
-
-TEST(ImportAscReconstruct, DegenerateCloudsGiveAFlatPatchAroundThePoints)
-{
     // Coincident or collinear points have no surface, but VTK's tangent-plane
     // estimate still picks a plane and the zero contour is a flat patch of it,
     // within the sampled volume (the points' bounds plus two samples).
@@ -261,10 +253,10 @@ TEST(ImportAscReconstruct, DegenerateCloudsGiveAFlatPatchAroundThePoints)
         for (int a = 0; a < 3; ++a)
             EXPECT_NEAR(p[a], 1.0f, 2.5e-4f); // sample spacing 0.0001
 
-    std::vector<Vec3f> line;
+    std::vector<Vec3f> row;
     for (int i = 0; i < 40; ++i)
-        line.emplace_back(float(i), 0.0f, 0.0f);
-    ASSERT_TRUE(reconstructSurface(line, v, f, &error)) << error;
+        row.emplace_back(float(i), 0.0f, 0.0f);
+    ASSERT_TRUE(reconstructSurface(row, v, f, &error)) << error;
     ASSERT_FALSE(f.empty());
     const float sample = 1.75f; // 1.75 x the unit spacing
     Vec3f normal = cross(v[f[0][1]] - v[f[0][0]], v[f[0][2]] - v[f[0][0]]);
@@ -276,3 +268,4 @@ TEST(ImportAscReconstruct, DegenerateCloudsGiveAFlatPatchAroundThePoints)
         EXPECT_LE(p.x, 39 + 2 * sample + 1e-3f);
     }
 }
+

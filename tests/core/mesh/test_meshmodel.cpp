@@ -110,6 +110,14 @@ TEST(MeshModelDisplay, ExactlyTargetTrianglesAreCopiedOneMoreAreClustered)
         EXPECT_LE(p.y, side);
         EXPECT_EQ(p.z, 0.0f);
     }
+    // Updating the caches builds the reduced render mesh.
+    MeshModel cached = plate(kTarget + 20000);
+    const std::uint64_t revision = cached.geometryRevision;
+    cached.updateCaches();
+    EXPECT_GT(cached.geometryRevision, revision);
+    EXPECT_FALSE(cached.displayFaces.empty());
+    EXPECT_LT(cached.displayFaces.size(), cached.faces.size());
+    EXPECT_EQ(cached.sliceFaces, cached.faces);
 }
 
 TEST(MeshModelDisplay, ClusteredScanKeepsShapeAndWinding)
@@ -222,29 +230,7 @@ TEST(MeshModelDisplay, CollapsedTrianglesVanishAndCellDuplicatesAppearOnce)
     EXPECT_GT(unitNormal(d.vertices, t).z, 0.99f);
 }
 
-TEST(MeshModelDisplay, OutOfRangeIndexIsSkipped)
-{
-    // Reduced path.
-    MeshModel big = plate(kTarget + 1000);
-    std::vector<Triangle> f = big.faces.vec();
-    const auto n = std::uint32_t(big.vertices.size());
-    f.insert(f.begin(), Triangle{0, n, 5000});
-    big.faces.assign(std::move(f));
-    Display d = reduce(big);
-    ASSERT_FALSE(d.faces.empty());
-    for (const Triangle& t : d.faces)
-        EXPECT_TRUE(t.inRange(d.vertices.size()));
-
-    // Copy path: the valid triangles are all there, the broken one is not.
-    MeshModel small = modelOf({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}, {{0, 1, 2}, {1, 4, 2}, {1, 3, 2}});
-    d = reduce(small);
-    EXPECT_EQ(d.vertices, small.vertices);
-    ASSERT_EQ(d.faces.size(), 2u);
-    EXPECT_EQ(d.faces[0], (Triangle{0, 1, 2}));
-    EXPECT_EQ(d.faces[1], (Triangle{1, 3, 2}));
-}
-
-TEST(MeshModelDisplay, NonFiniteAndExtremeVerticesDoNotPoisonTheRenderMesh)
+TEST(MeshModelDisplay, BadIndicesNonFiniteAndExtremeVerticesDoNotPoisonTheRenderMesh)
 {
     // A NaN or infinite vertex joins no cell: its triangles leave the render
     // mesh, every other cell keeps a finite mean.
@@ -274,15 +260,24 @@ TEST(MeshModelDisplay, NonFiniteAndExtremeVerticesDoNotPoisonTheRenderMesh)
     EXPECT_LE(e.faces.size(), MeshModel::kDisplayFaceCap);
     for (const Triangle& t : e.faces)
         EXPECT_TRUE(t.inRange(e.vertices.size()));
+    // An out-of-range index is skipped.
+    // Reduced path.
+    MeshModel big = plate(kTarget + 1000);
+    std::vector<Triangle> withBad = big.faces.vec();
+    const auto count = std::uint32_t(big.vertices.size());
+    withBad.insert(withBad.begin(), Triangle{0, count, 5000});
+    big.faces.assign(std::move(withBad));
+    Display r = reduce(big);
+    ASSERT_FALSE(r.faces.empty());
+    for (const Triangle& t : r.faces)
+        EXPECT_TRUE(t.inRange(r.vertices.size()));
+
+    // Copy path: the valid triangles are all there, the broken one is not.
+    MeshModel small = modelOf({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}, {{0, 1, 2}, {1, 4, 2}, {1, 3, 2}});
+    r = reduce(small);
+    EXPECT_EQ(r.vertices, small.vertices);
+    ASSERT_EQ(r.faces.size(), 2u);
+    EXPECT_EQ(r.faces[0], (Triangle{0, 1, 2}));
+    EXPECT_EQ(r.faces[1], (Triangle{1, 3, 2}));
 }
 
-TEST(MeshModelDisplay, UpdateCachesBuildsTheReducedRenderMesh)
-{
-    MeshModel m = plate(kTarget + 20000);
-    const std::uint64_t revision = m.geometryRevision;
-    m.updateCaches();
-    EXPECT_GT(m.geometryRevision, revision);
-    EXPECT_FALSE(m.displayFaces.empty());
-    EXPECT_LT(m.displayFaces.size(), m.faces.size());
-    EXPECT_EQ(m.sliceFaces, m.faces);
-}

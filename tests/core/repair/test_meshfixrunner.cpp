@@ -268,7 +268,7 @@ TEST(RepairProgram, GivesAClosedManifoldOutwardMesh)
     }
 }
 
-TEST(RepairProgram, KeepsThePartWhenNoStepMayRun)
+TEST(RepairProgram, KeepsThePartWhenNoStepMayRunAndRefusesUnreadableInput)
 {
     const fixtures::Mesh input = fixtures::sphereWithHoles(25.0f, 30.0f);
     QTemporaryDir dir;
@@ -284,24 +284,21 @@ TEST(RepairProgram, KeepsThePartWhenNoStepMayRun)
     std::vector<Triangle> f;
     ASSERT_TRUE(meshfix::readBinaryStl(out, v, f));
     EXPECT_EQ(f.size(), input.faces.size());
-}
-
-TEST(RepairProgram, UnreadableOrEmptyInputExitsWithAMessageAndNoFile)
-{
-    QTemporaryDir dir;
-    const QString out = dir.filePath(QStringLiteral("out.stl"));
-    const QString garbage = dir.filePath(QStringLiteral("garbage.stl"));
-    const QString collapsed = dir.filePath(QStringLiteral("collapsed.stl"));
+    // Unreadable or empty input exits with a message and writes no file.
+    QTemporaryDir scratch;
+    const QString nothing = scratch.filePath(QStringLiteral("out.stl"));
+    const QString garbage = scratch.filePath(QStringLiteral("garbage.stl"));
+    const QString collapsed = scratch.filePath(QStringLiteral("collapsed.stl"));
     fixtures::writeText(garbage.toStdString(), "solid nothing\n");
     // Every triangle collapses onto a point.
     ASSERT_TRUE(meshfix::writeBinaryStl(collapsed, {{1, 1, 1}, {1, 1, 1}, {1, 1, 1}}, {{0, 1, 2}, {2, 1, 0}}));
     for (const auto& [input, code] : {std::pair{garbage, 3}, std::pair{collapsed, 4}}) {
-        QProcess process;
-        process.start(QStringLiteral(HALVORAN_MESHFIX_PATH), {input, out});
-        ASSERT_TRUE(process.waitForFinished(30000));
-        EXPECT_EQ(process.exitCode(), code) << input.toStdString();
-        EXPECT_FALSE(process.readAllStandardError().trimmed().isEmpty());
-        EXPECT_FALSE(QFileInfo::exists(out));
+        QProcess run;
+        run.start(QStringLiteral(HALVORAN_MESHFIX_PATH), {input, nothing});
+        ASSERT_TRUE(run.waitForFinished(30000));
+        EXPECT_EQ(run.exitCode(), code) << input.toStdString();
+        EXPECT_FALSE(run.readAllStandardError().trimmed().isEmpty());
+        EXPECT_FALSE(QFileInfo::exists(nothing));
     }
 }
 

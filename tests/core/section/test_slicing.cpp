@@ -28,7 +28,7 @@ double polygonPerimeter(double r, int n)
 
 } // namespace
 
-TEST(SliceAxis, CylinderCrossSectionHasItsCircumference)
+TEST(SliceCylinder, CrossSectionHasItsCircumferenceAndAnObliqueCutIsAnEllipse)
 {
     MeshModel m = shapes::cylinder(10.0f, 40.0f, 64, 3);
     for (float band : {0.0f, 0.8f}) {
@@ -40,6 +40,20 @@ TEST(SliceAxis, CylinderCrossSectionHasItsCircumference)
             EXPECT_NEAR(std::hypot(s.p0.x, s.p0.y), 10.0f, 0.1f);
         }
     }
+    // An oblique plane through a long cylinder cuts an ellipse.
+    MeshModel tall = shapes::cylinder(10.0f, 100.0f, 128, 20);
+    const float tilt = 0.5f; // radians away from the axis
+    const QVector3D normal(std::sin(tilt), 0.0f, std::cos(tilt));
+    const auto ellipse = tall.slicePlane(normal * 3.0f, QVector3D(0, 0, 50), 0.0f);
+    // Ellipse with semi-axes r and r / cos(tilt) (Ramanujan's perimeter).
+    const double a = 10.0 / std::cos(tilt), b = 10.0;
+    const double h = (a - b) * (a - b) / ((a + b) * (a + b));
+    const double perimeter = M_PI * (a + b) * (1 + 3 * h / (10 + std::sqrt(4 - 3 * h)));
+    EXPECT_NEAR(totalLength(ellipse), perimeter, perimeter * 0.003);
+    for (const auto& s : ellipse)
+        EXPECT_NEAR(dot(s.p0 - Vec3f(0, 0, 50), Vec3f(normal.x(), normal.y(), normal.z())), 0.0f, 1e-3f);
+    EXPECT_TRUE(tall.slicePlane(QVector3D(0, 0, 0), QVector3D(0, 0, 50), 0.0f).empty());
+    EXPECT_FALSE(tall.axisSliceCacheValid);
 }
 
 TEST(SliceAxis, BoxSectionIsItsRectangleAlsoThroughAVertexRowAndNothingOffIt)
@@ -89,7 +103,7 @@ TEST(SliceAxis, NearlyEqualPositionIsServedFromCache)
 // A cutter belongs to one geometry state: never to the model after a change,
 // and never to another copy that changed on its own, even though both copies
 // started from the same revision.
-TEST(SliceCutter, ServesOnlyTheGeometryItWasBuiltFor)
+TEST(SliceCutter, ServesOnlyItsGeometryAndFindsExactlyTheTouchingTriangles)
 {
     MeshModel a = shapes::cylinder(5.0f, 10.0f, 32);
     a.updateCaches();
@@ -107,38 +121,33 @@ TEST(SliceCutter, ServesOnlyTheGeometryItWasBuiltFor)
     Progress canceled;
     canceled.cancel();
     EXPECT_FALSE(SliceCutter::build(a, &canceled));
-}
-
-// The index must find exactly the triangles a full pass finds, including at
-// positions that coincide with vertex coordinates and outside the mesh.
-TEST(SliceCutter, FindsExactlyTheTouchingTriangles)
-{
-    MeshModel m = makeSyntheticModel(60000);
-    m.updateCaches();
+    // The index finds exactly the triangles a full pass finds.
+    MeshModel synthetic = makeSyntheticModel(60000);
+    synthetic.updateCaches();
     // A few long slivers across the part, which the index keeps apart.
-    std::vector<Vec3f> vertices = m.vertices.vec();
-    std::vector<Triangle> faces = m.faces.vec();
-    const Vec3f lo = m.boundsMin(), hi = m.boundsMax();
+    std::vector<Vec3f> vertices = synthetic.vertices.vec();
+    std::vector<Triangle> faces = synthetic.faces.vec();
+    const Vec3f lo = synthetic.boundsMin(), hi = synthetic.boundsMax();
     const auto base = std::uint32_t(vertices.size());
     vertices.insert(vertices.end(), {lo, hi, {lo.x, hi.y, lo.z}});
     faces.push_back({base, base + 1, base + 2});
-    m.vertices.assign(vertices);
-    m.faces.assign(faces);
-    m.updateCaches();
-    const auto cutter = SliceCutter::build(m);
-    ASSERT_TRUE(cutter);
+    synthetic.vertices.assign(vertices);
+    synthetic.faces.assign(faces);
+    synthetic.updateCaches();
+    const auto index = SliceCutter::build(synthetic);
+    ASSERT_TRUE(index);
     for (int axis = 0; axis < 3; ++axis) {
         std::vector<float> positions{lo[axis] - 1.0f, lo[axis], hi[axis], hi[axis] + 1.0f};
         for (int k = 0; k < 40; ++k)
-            positions.push_back(m.vertices[std::size_t(k) * 997 % m.vertices.size()][axis]);
+            positions.push_back(synthetic.vertices[std::size_t(k) * 997 % synthetic.vertices.size()][axis]);
         for (int k = 1; k < 20; ++k)
             positions.push_back(lo[axis] + (hi[axis] - lo[axis]) * float(k) / 20.0f);
         for (float p : positions) {
             std::vector<std::uint32_t> found, expected;
-            cutter->trianglesTouching(m, axisFromIndex(axis), p, found);
-            for (std::uint32_t i = 0; i < m.faces.size(); ++i) {
-                const Triangle& t = m.faces[i];
-                const float a = m.vertices[t[0]][axis], b = m.vertices[t[1]][axis], c = m.vertices[t[2]][axis];
+            index->trianglesTouching(synthetic, axisFromIndex(axis), p, found);
+            for (std::uint32_t i = 0; i < synthetic.faces.size(); ++i) {
+                const Triangle& t = synthetic.faces[i];
+                const float a = synthetic.vertices[t[0]][axis], b = synthetic.vertices[t[1]][axis], c = synthetic.vertices[t[2]][axis];
                 if (std::min({a, b, c}) <= p && std::max({a, b, c}) >= p)
                     expected.push_back(i);
             }
@@ -147,6 +156,8 @@ TEST(SliceCutter, FindsExactlyTheTouchingTriangles)
     }
 }
 
+// The index must find exactly the triangles a full pass finds, including at
+// positions that coincide with vertex coordinates and outside the mesh.
 // The cutter works on several threads; the section must not depend on how
 // they were scheduled, or the same cut exports a different file each time.
 // With the cutter the triangles come from the index, without it from a full
@@ -205,23 +216,6 @@ TEST(BandWalk, VertexOnPlaneTriangleInPlaneAndBadIndices)
     EXPECT_EQ(inPlane[0].p1, Vec3f(4, 3, 0));
     // Triangles with an index past the vertex list are skipped.
     EXPECT_EQ(model({{0, 0, -1}, {10, 0, 1}, {0, 10, 1}}, {{0, 1, 7}, {0, 1, 2}}).sliceAxis(Axis::Z, 0.0f, 0.5f).size(), 1u);
-}
-
-TEST(SlicePlane, ObliquePlaneThroughCylinderIsAnEllipse)
-{
-    MeshModel m = shapes::cylinder(10.0f, 100.0f, 128, 20);
-    const float tilt = 0.5f; // radians away from the axis
-    const QVector3D normal(std::sin(tilt), 0.0f, std::cos(tilt));
-    const auto cut = m.slicePlane(normal * 3.0f, QVector3D(0, 0, 50), 0.0f);
-    // Ellipse with semi-axes r and r / cos(tilt) (Ramanujan's perimeter).
-    const double a = 10.0 / std::cos(tilt), b = 10.0;
-    const double h = (a - b) * (a - b) / ((a + b) * (a + b));
-    const double perimeter = M_PI * (a + b) * (1 + 3 * h / (10 + std::sqrt(4 - 3 * h)));
-    EXPECT_NEAR(totalLength(cut), perimeter, perimeter * 0.003);
-    for (const auto& s : cut)
-        EXPECT_NEAR(dot(s.p0 - Vec3f(0, 0, 50), Vec3f(normal.x(), normal.y(), normal.z())), 0.0f, 1e-3f);
-    EXPECT_TRUE(m.slicePlane(QVector3D(0, 0, 0), QVector3D(0, 0, 50), 0.0f).empty());
-    EXPECT_FALSE(m.axisSliceCacheValid);
 }
 
 TEST(SectionLines, AxisAndPlaneMappings)

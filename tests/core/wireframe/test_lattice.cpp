@@ -158,7 +158,7 @@ TEST(Lattice, ComplexityKeepsEveryKthLaneAndBothEndsWithinTheBudget)
     EXPECT_EQ(map[1234], 1234u);
 }
 
-TEST(Lattice, EmptyAndBrokenInputGiveNothingAndDoNotCrash)
+TEST(Lattice, EmptyBrokenAndFlatInputDoNotCrashAndFlatMeshesAreCutOneWay)
 {
     EXPECT_TRUE(computeLatticeSegments(MeshModel{}).empty());
 
@@ -182,19 +182,16 @@ TEST(Lattice, EmptyAndBrokenInputGiveNothingAndDoNotCrash)
     std::vector<std::uint32_t> map;
     (void)selectLatticeForDisplay(withNan, lanes, {NAN, 0, 0}, {INFINITY, 1, 1}, -5, map);
     EXPECT_TRUE(dominantFeatureLines({{{NAN, NAN, NAN}, {NAN, NAN, NAN}}}).empty());
-}
-
-TEST(Lattice, MeshFlatInXIsCutOnlyAcrossY)
-{
+    // A mesh flat in X is cut only across Y.
     // A vertical 50 x 20 sheet at x = 5.
     MeshModel sheet;
     sheet.vertices.assign(std::vector<Vec3f>{{5, 0, 0}, {5, 50, 0}, {5, 50, 20}, {5, 0, 20}});
     sheet.faces.assign(std::vector<Triangle>{Triangle{0, 1, 2}, Triangle{0, 2, 3}});
     sheet.updateCaches();
-    const LatticeSegments lattice = computeLatticeSegments(sheet);
-    ASSERT_FALSE(lattice.empty());
+    const LatticeSegments sheetCuts = computeLatticeSegments(sheet);
+    ASSERT_FALSE(sheetCuts.empty());
     std::set<long> cutPositions;
-    for (const Segment& s : lattice) {
+    for (const Segment& s : sheetCuts) {
         EXPECT_FLOAT_EQ(s.p0.x, 5.0f);
         EXPECT_FLOAT_EQ(s.p1.x, 5.0f);
         if (s.p0.y == s.p1.y && s.p0.y > 0.01f && s.p0.y < 49.99f)
