@@ -65,7 +65,7 @@ TEST(AlignmentMath, RotationsReachTheirTargetIncludingOpposite)
     expectNear(twisted.apply(QVector3D(1, 0, 0)), QVector3D(0, 1, 0));
 }
 
-TEST(AutoAlign, RotatedBoxComesBackSortedCentredAndUnmirrored)
+TEST(AutoAlign, RotatedBoxComesBackSortedCentredAndUnmirroredAndAPlateLiesFlat)
 {
     std::mt19937 rng(11);
     for (int trial = 0; trial < 8; ++trial) {
@@ -87,24 +87,21 @@ TEST(AutoAlign, RotatedBoxComesBackSortedCentredAndUnmirrored)
         // The loaded pose is kept for a later reset.
         EXPECT_FALSE(m.loadedVertices == m.vertices);
     }
-}
-
-TEST(AutoAlign, FlatPlateEndsWithNormalOnZ)
-{
-    std::mt19937 rng(5);
+    // A flat plate ends with its normal on Z.
+    std::mt19937 plateRng(5);
     for (int trial = 0; trial < 4; ++trial) {
-        MeshModel m = shapes::plate(80, 30, 6);
-        shapes::transform(m, randomRotation(rng), {1, 2, 3});
-        std::string message;
-        ASSERT_TRUE(m.autoAlignOnImport(&message));
-        const Vec3f e = m.extents();
-        EXPECT_NEAR(e.x, 80.0f, 0.05f);
-        EXPECT_NEAR(e.y, 30.0f, 0.05f);
-        EXPECT_NEAR(e.z, 0.0f, 0.01f);
+        MeshModel plate = shapes::plate(80, 30, 6);
+        shapes::transform(plate, randomRotation(plateRng), {1, 2, 3});
+        std::string plateMessage;
+        ASSERT_TRUE(plate.autoAlignOnImport(&plateMessage));
+        const Vec3f plateExtents = plate.extents();
+        EXPECT_NEAR(plateExtents.x, 80.0f, 0.05f);
+        EXPECT_NEAR(plateExtents.y, 30.0f, 0.05f);
+        EXPECT_NEAR(plateExtents.z, 0.0f, 0.01f);
     }
 }
 
-TEST(AutoAlign, TwoVerticesFallBackThreeUseTheBoxAndNoMeshIsRefused)
+TEST(AutoAlign, SmallOrDegenerateInputFallsBackWithItsReasonOrIsRefused)
 {
     MeshModel m;
     m.vertices.assign(std::vector<Vec3f>{{10, 20, 30}, {14, 20, 30}});
@@ -130,24 +127,21 @@ TEST(AutoAlign, TwoVerticesFallBackThreeUseTheBoxAndNoMeshIsRefused)
     EXPECT_EQ(message, "No mesh loaded.");
     EXPECT_EQ(pointOnly.vertices[0], Vec3f(1, 2, 3));
     EXPECT_EQ(pointOnly.geometryRevision, 0u);
-}
-
-TEST(AutoAlign, ObbFailureReasonsAreReported)
-{
-    MeshModel m;
-    Rotation3 r;
-    std::string message;
-    EXPECT_FALSE(m.computeObbAlignment(&r, &message));
-    EXPECT_EQ(message, "Not enough points for OBB alignment.");
+    // OBB failure reasons are reported.
+    MeshModel spot;
+    Rotation3 rotation;
+    std::string why;
+    EXPECT_FALSE(spot.computeObbAlignment(&rotation, &why));
+    EXPECT_EQ(why, "Not enough points for OBB alignment.");
     // All points on one spot: the box has no axes.
-    m.vertices.assign(std::vector<Vec3f>(5, Vec3f(3, 3, 3)));
-    m.faces.assign(std::vector<Triangle>{{0, 1, 2}});
-    EXPECT_FALSE(m.computeObbAlignment(&r, &message));
-    EXPECT_EQ(message, "VTK OBB produced a degenerate orientation.");
+    spot.vertices.assign(std::vector<Vec3f>(5, Vec3f(3, 3, 3)));
+    spot.faces.assign(std::vector<Triangle>{{0, 1, 2}});
+    EXPECT_FALSE(spot.computeObbAlignment(&rotation, &why));
+    EXPECT_EQ(why, "VTK OBB produced a degenerate orientation.");
     std::string aligned;
-    EXPECT_TRUE(m.autoAlignOnImport(&aligned));
+    EXPECT_TRUE(spot.autoAlignOnImport(&aligned));
     EXPECT_EQ(aligned, "OBB auto-align fallback: VTK OBB produced a degenerate orientation.");
-    EXPECT_EQ(m.vertices[0], Vec3f(0, 0, 0));
+    EXPECT_EQ(spot.vertices[0], Vec3f(0, 0, 0));
 }
 
 TEST(AutoAlign, PrincipalAxesOfElongatedCloudAndRotationAboutTheCentroid)

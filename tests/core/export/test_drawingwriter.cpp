@@ -70,7 +70,7 @@ QList<QStringList> dxfLines(const QString& text)
 
 } // namespace
 
-TEST(DrawingSvg, SingleEdgeViewBoxFlippedYPreambleAndElementText)
+TEST(DrawingSvg, ViewBoxFlippedYPreambleElementTextAndFiveGroupsInOrder)
 {
     const auto groups = parseSvg(svgOf({{0, 0, 10, 0, kDrawingFeature}}));
     EXPECT_EQ(svgViewBox, QStringLiteral("-0.5 -1.5 11 2"));
@@ -87,26 +87,23 @@ TEST(DrawingSvg, SingleEdgeViewBoxFlippedYPreambleAndElementText)
     EXPECT_EQ(rows[8], QStringLiteral("  <g id=\"hidden\" class=\"hidden\" fill=\"none\">"));
     EXPECT_TRUE(text.contains(QStringLiteral("    <line x1=\"0\" y1=\"0\" x2=\"10\" y2=\"0\" />\n")));
     EXPECT_TRUE(text.endsWith(QStringLiteral("  </g>\n</svg>\n")));
-}
-
-TEST(DrawingSvg, FiveGroupsInOrderEvenWhenEmpty)
-{
-    const auto groups = parseSvg(svgOf({{0, 0, 5, 0, kDrawingBoundary},
+    // Five groups in order, even when empty.
+    const auto five = parseSvg(svgOf({{0, 0, 5, 0, kDrawingBoundary},
                                         {0, 1, 5, 1, kDrawingFeature},
                                         {0, 2, 5, 2, kDrawingHidden},
                                         {0, 3, 5, 3, kDrawingBoundary}}));
-    ASSERT_EQ(groups.size(), 5);
+    ASSERT_EQ(five.size(), 5);
     const QStringList ids = {"hidden", "contours", "features", "boundaries", "silhouette"};
     const QStringList classes = {"hidden", "contour", "feature", "feature", "silhouette"};
     for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(groups[i].id, ids[i]);
-        EXPECT_EQ(groups[i].cls, classes[i]);
+        EXPECT_EQ(five[i].id, ids[i]);
+        EXPECT_EQ(five[i].cls, classes[i]);
     }
-    EXPECT_EQ(groups[0].lines.size(), 1);
-    EXPECT_EQ(groups[1].lines.size(), 0);
-    EXPECT_EQ(groups[2].lines.size(), 1);
-    EXPECT_EQ(groups[3].lines.size(), 2);
-    EXPECT_EQ(groups[4].lines.size(), 0);
+    EXPECT_EQ(five[0].lines.size(), 1);
+    EXPECT_EQ(five[1].lines.size(), 0);
+    EXPECT_EQ(five[2].lines.size(), 1);
+    EXPECT_EQ(five[3].lines.size(), 2);
+    EXPECT_EQ(five[4].lines.size(), 0);
 }
 
 TEST(DrawingDxf, LayersByClassAndUnflippedCoordinates)

@@ -88,7 +88,7 @@ TEST(DxfWriter, AnnotationRulesFallThroughInOrder)
     EXPECT_EQ(count(point, "TEXT"), 1);
 }
 
-TEST(DxfWriter, SectionFileSkipsErasedAndMarksKept)
+TEST(DxfWriter, SectionFileSkipsErasedMarksKeptAndAsksProgressEvery64Items)
 {
     const SectionLines lines{QLineF(0, 0, 1, 0), QLineF(1, 0, 1, 1), QLineF(1, 1, 0, 1)};
     SectionDxfContent content;
@@ -103,24 +103,21 @@ TEST(DxfWriter, SectionFileSkipsErasedAndMarksKept)
     EXPECT_EQ(count(text, "LINE"), 2);
     EXPECT_EQ(text.count("8\nKEEP\n"), 1);
     EXPECT_EQ(text.count("8\nSLICE\n"), 1);
-}
-
-TEST(DxfWriter, ProgressIsAskedEvery64ItemsAndCanStop)
-{
-    SectionLines lines;
+    // Progress is asked every 64 items and can stop.
+    SectionLines many;
     for (int i = 0; i < 200; ++i)
-        lines.append(QLineF(i, 0, i + 1, 0));
-    SectionDxfContent content;
-    content.lines = &lines;
+        many.append(QLineF(i, 0, i + 1, 0));
+    SectionDxfContent longContent;
+    longContent.lines = &many;
     for (int i = 0; i < 200; ++i)
-        content.visibleIndices.push_back(i);
+        longContent.visibleIndices.push_back(i);
     QList<int> asked;
-    bool finished = false;
-    sectionText(content, [&](int item) { asked << item; return true; }, &finished);
-    EXPECT_TRUE(finished);
+    bool done = false;
+    sectionText(longContent, [&](int item) { asked << item; return true; }, &done);
+    EXPECT_TRUE(done);
     EXPECT_EQ(asked, (QList<int>{0, 64, 128, 192}));
-    sectionText(content, [](int item) { return item < 64; }, &finished);
-    EXPECT_FALSE(finished);
+    sectionText(longContent, [](int item) { return item < 64; }, &done);
+    EXPECT_FALSE(done);
 }
 
 // DXF ARCs always run counter-clockwise in degrees: a clockwise arc is

@@ -99,7 +99,7 @@ QList<Element> named(const Parsed& p, const char* name)
 
 } // namespace
 
-TEST(SectionSvg, LinesWithFlippedYUnitHighViewBoxAndSixSignificantDigits)
+TEST(SectionSvg, LinesWithFlippedYUnitHighViewBoxSixDigitsErasedLeftOutAndKeptRed)
 {
     const SectionLines lines{QLineF(0, 0, 10, 0)};
     const QString svg = render(withLines(lines));
@@ -129,44 +129,21 @@ TEST(SectionSvg, LinesWithFlippedYUnitHighViewBoxAndSixSignificantDigits)
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(named(r, "line").value(0).attributes.value("x1"), QStringLiteral("1.23457e+06"));
     EXPECT_EQ(named(r, "line").value(0).attributes.value("y1"), QStringLiteral("-0.333333"));
+    // Erased lines are left out and kept ones are red.
+    const SectionLines three{QLineF(0, 0, 1, 0), QLineF(0, 1, 1, 1), QLineF(0, 2, 1, 2)};
+    SectionDxfContent content = withLines(three);
+    content.visibleIndices = {0, 2, 7}; // 1 erased; 7 is stale
+    content.keptIndices = {2};
+    const Parsed kept = parse(render(content));
+    ASSERT_TRUE(kept.ok);
+    const QList<Element> shown = named(kept, "line");
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_EQ(shown[0].attributes.value("stroke"), QStringLiteral("#f7e45b"));
+    EXPECT_EQ(shown[1].attributes.value("stroke"), QStringLiteral("#ff4040"));
+    EXPECT_EQ(shown[1].attributes.value("y1"), QStringLiteral("-2"));
 }
 
-TEST(SectionSvg, ErasedLinesAreLeftOutAndKeptOnesAreRed)
-{
-    const SectionLines lines{QLineF(0, 0, 1, 0), QLineF(0, 1, 1, 1), QLineF(0, 2, 1, 2)};
-    SectionDxfContent c = withLines(lines);
-    c.visibleIndices = {0, 2, 7}; // 1 erased; 7 is stale
-    c.keptIndices = {2};
-    const Parsed p = parse(render(c));
-    ASSERT_TRUE(p.ok);
-    const QList<Element> l = named(p, "line");
-    ASSERT_EQ(l.size(), 2);
-    EXPECT_EQ(l[0].attributes.value("stroke"), QStringLiteral("#f7e45b"));
-    EXPECT_EQ(l[1].attributes.value("stroke"), QStringLiteral("#ff4040"));
-    EXPECT_EQ(l[1].attributes.value("y1"), QStringLiteral("-2"));
-}
-
-TEST(SectionSvg, ClosedPolygonRepeatsTheFirstPointWithoutTrailingSpace)
-{
-    SectionAnnotation tri = annotation("polygon", {QPointF(0, 0), QPointF(5, 0), QPointF(5, 5)});
-    tri.closed = true;
-    SectionAnnotation open = tri;
-    open.closed = false;
-    SectionDxfContent c;
-    c.annotations = {tri, open};
-    const Parsed p = parse(render(c));
-    ASSERT_TRUE(p.ok);
-    const QList<Element> polys = named(p, "polyline");
-    ASSERT_EQ(polys.size(), 2);
-    EXPECT_EQ(polys[0].attributes.value("points"), QStringLiteral("0,-0 5,-0 5,-5 0,-0"));
-    EXPECT_EQ(polys[0].attributes.value("points").split(' ').size(), 4);
-    EXPECT_EQ(polys[1].attributes.value("points"), QStringLiteral("0,-0 5,-0 5,-5 "));
-    EXPECT_EQ(polys[0].attributes.value("fill"), QStringLiteral("none"));
-    EXPECT_EQ(polys[0].attributes.value("stroke-width"), QStringLiteral("1.1"));
-    EXPECT_TRUE(named(p, "text").isEmpty());
-}
-
-TEST(SectionSvg, AnnotationsAndMeasurementsByKind)
+TEST(SectionSvg, AnnotationsAndMeasurementsByKindAndClosedPolygons)
 {
     SectionAnnotation rect = annotation("rectangle", {});
     rect.rect = QRectF(1, 2, 3, 4);
@@ -227,6 +204,23 @@ TEST(SectionSvg, AnnotationsAndMeasurementsByKind)
     EXPECT_EQ(texts[3].text, QStringLiteral("P1"));
     EXPECT_EQ(texts[3].attributes.value("font-size"), QStringLiteral("2.5"));
     EXPECT_EQ(texts[3].attributes.value("fill"), QStringLiteral("#f38ba8"));
+    // A closed polygon repeats the first point, without a trailing space.
+    SectionAnnotation tri = annotation("polygon", {QPointF(0, 0), QPointF(5, 0), QPointF(5, 5)});
+    tri.closed = true;
+    SectionAnnotation open = tri;
+    open.closed = false;
+    SectionDxfContent polygons;
+    polygons.annotations = {tri, open};
+    const Parsed parsed = parse(render(polygons));
+    ASSERT_TRUE(parsed.ok);
+    const QList<Element> polys = named(parsed, "polyline");
+    ASSERT_EQ(polys.size(), 2);
+    EXPECT_EQ(polys[0].attributes.value("points"), QStringLiteral("0,-0 5,-0 5,-5 0,-0"));
+    EXPECT_EQ(polys[0].attributes.value("points").split(' ').size(), 4);
+    EXPECT_EQ(polys[1].attributes.value("points"), QStringLiteral("0,-0 5,-0 5,-5 "));
+    EXPECT_EQ(polys[0].attributes.value("fill"), QStringLiteral("none"));
+    EXPECT_EQ(polys[0].attributes.value("stroke-width"), QStringLiteral("1.1"));
+    EXPECT_TRUE(named(parsed, "text").isEmpty());
 }
 
 TEST(SectionSvg, BoundsCoverRectanglesCirclesAndSkipNonFinitePoints)

@@ -16,7 +16,7 @@ Vec3f unit(Vec3f v)
 
 } // namespace
 
-TEST(RayPick, TriangleHitsNearestOfStackedTrianglesAndNearestVertex)
+TEST(RayPick, TriangleHitsStackedTrianglesNearestVertexAndTheIndexAgreeingOnAScan)
 {
     const Vec3f a(0, 0, 0), b(2, 0, 0), c(0, 2, 0);
     float t = 0.0f;
@@ -45,17 +45,14 @@ TEST(RayPick, TriangleHitsNearestOfStackedTrianglesAndNearestVertex)
     // The nearest vertex has the smallest squared distance.
     EXPECT_EQ(nearestVertex(SharedArray<Vec3f>({{0, 0, 0}, {1, 0, 0}, {5, 5, 5}}), Vec3f(0.6f, 0.1f, 0.0f)), 1);
     EXPECT_EQ(nearestVertex(SharedArray<Vec3f>(), Vec3f()), -1);
-}
-
-TEST(RayPickIndex, AgreesWithTheLinearPassOnAScan)
-{
+    // The index agrees with the linear pass on a scan.
     SyntheticScanOptions options;
     options.targetTriangles = 60000;
     const SyntheticScan scan = makeSyntheticScan(options);
-    const SharedArray<Vec3f> vertices(scan.vertices);
-    const SharedArray<Triangle> faces(scan.faces);
-    RayPickIndex index;
-    index.build(vertices, faces);
+    const SharedArray<Vec3f> scanVertices(scan.vertices);
+    const SharedArray<Triangle> scanFaces(scan.faces);
+    RayPickIndex scanIndex;
+    scanIndex.build(scanVertices, scanFaces);
 
     const Vec3f centre = boundingBoxCentre(scan);
     std::mt19937 rng(11);
@@ -67,15 +64,15 @@ TEST(RayPickIndex, AgreesWithTheLinearPassOnAScan)
         const Vec3f from = centre + unit(Vec3f(unitRange(rng), unitRange(rng), unitRange(rng))) * 300.0f;
         const Vec3f to = centre + Vec3f(unitRange(rng) * 80.0f, unitRange(rng) * 60.0f, unitRange(rng) * 30.0f);
         const Vec3f dir = unit(to - from);
-        RayHit linear, indexed;
-        const bool a = pickLinear(vertices, faces, from, dir, &linear);
-        const bool b = index.pick(from, dir, &indexed);
+        RayHit linear, fromIndex;
+        const bool a = pickLinear(scanVertices, scanFaces, from, dir, &linear);
+        const bool b = scanIndex.pick(from, dir, &fromIndex);
         ASSERT_EQ(a, b) << "ray " << i;
         if (!a)
             continue;
         ++hits;
-        EXPECT_EQ(linear.triangle, indexed.triangle) << "ray " << i;
-        EXPECT_FLOAT_EQ(linear.t, indexed.t) << "ray " << i;
+        EXPECT_EQ(linear.triangle, fromIndex.triangle) << "ray " << i;
+        EXPECT_FLOAT_EQ(linear.t, fromIndex.t) << "ray " << i;
     }
     EXPECT_GT(hits, 200);
 }

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(SectionCacheKey, MatchesOnlyTheSameCutOfTheSameGeometry)
+TEST(SectionCacheKey, MatchesOnlyTheSameCutOrPlaneOfTheSameGeometry)
 {
     SectionRequest request;
     request.axis = Axis::Y;
@@ -38,27 +38,25 @@ TEST(SectionCacheKey, MatchesOnlyTheSameCutOfTheSameGeometry)
     EXPECT_TRUE(sectionCacheKeyMatches(key, other, 7));
     // A fresh key never matches (axis Z at 0, band 0, keep 1).
     EXPECT_FALSE(sectionCacheKeyMatches(SectionCacheKey(), SectionRequest(), 0));
+    // Surface slices compare the plane, not the axis.
+    SectionRequest surface;
+    surface.surface = true;
+    surface.normal = QVector3D(0, 1, 0);
+    surface.origin = QVector3D(1, 2, 3);
+    surface.u = QVector3D(1, 0, 0);
+    surface.v = QVector3D(0, 0, 1);
+    const SectionCacheKey surfaceKey = sectionCacheKey(surface, 1);
+    EXPECT_EQ(surfaceKey.axis, -1);
+
+    SectionRequest moved = surface;
+    moved.axis = Axis::X;
+    moved.position = 99.0f;
+    EXPECT_TRUE(sectionCacheKeyMatches(surfaceKey, moved, 1));
+    moved = surface;
+    moved.origin.setZ(3.001f);
+    EXPECT_FALSE(sectionCacheKeyMatches(surfaceKey, moved, 1));
+    moved = surface;
+    moved.v = QVector3D(0, 0, -1);
+    EXPECT_FALSE(sectionCacheKeyMatches(surfaceKey, moved, 1));
 }
 
-TEST(SectionCacheKey, SurfaceSlicesCompareThePlaneNotTheAxis)
-{
-    SectionRequest request;
-    request.surface = true;
-    request.normal = QVector3D(0, 1, 0);
-    request.origin = QVector3D(1, 2, 3);
-    request.u = QVector3D(1, 0, 0);
-    request.v = QVector3D(0, 0, 1);
-    const SectionCacheKey key = sectionCacheKey(request, 1);
-    EXPECT_EQ(key.axis, -1);
-
-    SectionRequest other = request;
-    other.axis = Axis::X;
-    other.position = 99.0f;
-    EXPECT_TRUE(sectionCacheKeyMatches(key, other, 1));
-    other = request;
-    other.origin.setZ(3.001f);
-    EXPECT_FALSE(sectionCacheKeyMatches(key, other, 1));
-    other = request;
-    other.v = QVector3D(0, 0, -1);
-    EXPECT_FALSE(sectionCacheKeyMatches(key, other, 1));
-}

@@ -169,7 +169,7 @@ TEST(SectionSketch, SnapToNearestEndOrLineWithinRadius)
     EXPECT_EQ(sketch::snapPoint(QPointF(23.5, 0), 1.0, segments, {}, {circle}, 0), QPointF(23.5, 0));
 }
 
-TEST(SectionSketch, TraceFollowsAClosedOutlineInAnyOrder)
+TEST(SectionSketch, TraceFollowsOutlinesInAnyOrderStopsAtOpenEndsSkipsErasedAndWeldsGaps)
 {
     // A 10 x 6 rectangle in eight pieces, shuffled and partly reversed, and
     // an unrelated segment that must not join.
@@ -189,27 +189,23 @@ TEST(SectionSketch, TraceFollowsAClosedOutlineInAnyOrder)
         EXPECT_FALSE(containsPoint(chain.points, midpoint));
     EXPECT_LE(chain.points.size(), 5);
     EXPECT_FALSE(containsPoint(chain.points, QPointF(45, 45)));
-}
-
-TEST(SectionSketch, TraceStopsAtOpenEndsSkipsErasedWeldsGapsAndGoesStraightOn)
-{
-    const SectionLines segments{QLineF(0, 0, 5, 0), QLineF(5, 0, 5, 5), QLineF(5, 5, 0, 5)};
-    const sketch::Chain open = sketch::traceChain(segments, {}, 1, 0.1);
+    const SectionLines path{QLineF(0, 0, 5, 0), QLineF(5, 0, 5, 5), QLineF(5, 5, 0, 5)};
+    const sketch::Chain open = sketch::traceChain(path, {}, 1, 0.1);
     EXPECT_FALSE(open.closed);
     EXPECT_EQ(open.points.size(), 4);
     EXPECT_TRUE(samePoint(open.points.first(), QPointF(0, 0)) || samePoint(open.points.first(), QPointF(0, 5)));
 
-    const sketch::Chain cut = sketch::traceChain(segments, {2}, 1, 0.1);
+    const sketch::Chain cut = sketch::traceChain(path, {2}, 1, 0.1);
     EXPECT_EQ(cut.points.size(), 3);
     EXPECT_FALSE(containsPoint(cut.points, QPointF(0, 5)));
 
     // Gaps of 0.05 weld (tolerance 0.8 x 0.1); at (10, 0) the walk goes on
     // straight rather than up the branch.
     const SectionLines gapped{QLineF(0, 0, 5, 0), QLineF(5.05, 0, 10, 0), QLineF(10, 0, 10, 4), QLineF(10, 0, 15, 0)};
-    const sketch::Chain chain = sketch::traceChain(gapped, {}, 0, 0.1);
-    ASSERT_EQ(chain.points.size(), 2);
-    EXPECT_TRUE(containsPoint(chain.points, QPointF(15, 0)));
-    EXPECT_TRUE(containsPoint(chain.points, QPointF(0, 0)));
+    const sketch::Chain straight = sketch::traceChain(gapped, {}, 0, 0.1);
+    ASSERT_EQ(straight.points.size(), 2);
+    EXPECT_TRUE(containsPoint(straight.points, QPointF(15, 0)));
+    EXPECT_TRUE(containsPoint(straight.points, QPointF(0, 0)));
 }
 
 TEST(SectionSketch, OffsetMovesOneUnitTowardsTheClickAndAlongCornerBisectors)

@@ -87,7 +87,7 @@ TEST(SliceStack, SlicesAtEvenPositionsWithSectionCoordinatesFollowingTheAxis)
     EXPECT_NEAR(maxV, 40.0, 1e-4); // the second section coordinate is z
 }
 
-TEST(SliceStack, DxfHasOneLayerPerSliceAndNoneForAMiss)
+TEST(SliceStack, DxfHasOneLayerPerSliceNoneForAMissAndStopsUnfinished)
 {
     MeshModel model = boxesWithGap();
     SliceStackRequest request;
@@ -108,24 +108,20 @@ TEST(SliceStack, DxfHasOneLayerPerSliceAndNoneForAMiss)
     EXPECT_EQ(text.count(QStringLiteral("\n0\nLINE\n")) + (text.startsWith(QStringLiteral("0\nLINE")) ? 1 : 0),
               int(written));
     EXPECT_FALSE(text.contains(QStringLiteral("CIRCLE")));
-}
-
-TEST(SliceStack, StoppingBeforeASliceEndsTheFileUnfinishedAndNoMeshWritesAnEmptyStack)
-{
-    MeshModel box = shapes::box({10, 10, 10});
-    SliceStackRequest request;
-    request.count = 5;
+    MeshModel small = shapes::box({10, 10, 10});
+    SliceStackRequest five;
+    five.count = 5;
     QList<int> asked;
-    QString text;
-    QTextStream s(&text);
-    EXPECT_FALSE(writeSliceStackDxf(s, box, request, [&](int done) {
+    QString partial;
+    QTextStream stream(&partial);
+    EXPECT_FALSE(writeSliceStackDxf(stream, small, five, [&](int done) {
         asked.append(done);
         return done < 2;
     }));
     EXPECT_EQ(asked, (QList<int>{0, 1, 2}));
-    s.flush();
-    EXPECT_FALSE(text.contains(QStringLiteral("EOF")));
-    EXPECT_FALSE(text.contains(QStringLiteral("SLICE_3")));
+    stream.flush();
+    EXPECT_FALSE(partial.contains(QStringLiteral("EOF")));
+    EXPECT_FALSE(partial.contains(QStringLiteral("SLICE_3")));
     // An empty model writes an empty stack.
     MeshModel empty;
     QString none;

@@ -62,7 +62,7 @@ double turnAt(const FitEntity& a, const FitEntity& b)
     return std::abs(std::atan2(u.x() * v.y() - u.y() * v.x(), u.x() * v.x() + u.y() * v.y())) * 180 / kPi;
 }
 
-TEST(SectionFit, ShapesGiveTheDesignedEntities)
+TEST(SectionFit, ShapesGiveTheDesignedEntitiesAlsoWithScanNoise)
 {
     struct Case {
         const char* name;
@@ -100,18 +100,15 @@ TEST(SectionFit, ShapesGiveTheDesignedEntities)
     EXPECT_NEAR(c.radius, 20.0, 0.01);
     EXPECT_NEAR(c.center.x(), 3.0, 1e-6);
     EXPECT_NEAR(c.center.y(), -2.0, 1e-6);
-}
-
-TEST(SectionFit, NoisyProfileKeepsItsDesign)
-{
+    // Scan-like noise keeps the design.
     // Scan-like: dense vertices every 0.15 mm, sigma 0.02 mm, fitted at 0.1.
     for (std::uint32_t seed : {1u, 2u, 3u}) {
-        const QList<Polyline> chains{noisy(profile(0.15), 0.02, seed), noisy(circle({40, 25}, 6, 250), 0.02, seed + 9)};
-        const FitResult r = sectionfit::fitSectionChains(chains, withTolerance(0.1));
-        expectSound(chains, r, 0.1);
-        EXPECT_EQ(r.lines, 7) << "seed " << seed;
-        EXPECT_EQ(r.arcs, 5) << "seed " << seed;
-        EXPECT_EQ(r.circles, 1) << "seed " << seed;
+        const QList<Polyline> noisyChains{noisy(profile(0.15), 0.02, seed), noisy(circle({40, 25}, 6, 250), 0.02, seed + 9)};
+        const FitResult noisyFit = sectionfit::fitSectionChains(noisyChains, withTolerance(0.1));
+        expectSound(noisyChains, noisyFit, 0.1);
+        EXPECT_EQ(noisyFit.lines, 7) << "seed " << seed;
+        EXPECT_EQ(noisyFit.arcs, 5) << "seed " << seed;
+        EXPECT_EQ(noisyFit.circles, 1) << "seed " << seed;
     }
 }
 
