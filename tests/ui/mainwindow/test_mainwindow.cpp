@@ -39,7 +39,6 @@ QStringList menuLayout(QMenu* menu)
     return entries;
 }
 
-
 } // namespace
 
 class TestMainWindow : public WindowTest {
@@ -49,189 +48,179 @@ private slots:
     void init() { openWindow(); }
     void cleanup() { closeWindow(); }
 
-    void startStateShowsNoMesh();
-    void menusHaveEntriesShortcutsAndStates();
-    void mainToolbarOrder();
-    void pageToolbarsAndSharedSnap();
-    void timersAreSingleShotDebounces();
-    void wireframePreviewDelayIsClamped();
-    void busyGuardStopsPendingDebounces();
-    void bottomControlsToggleReports();
-    void escapeCancels();
+    void startStateShowsNoMesh()
+    {
+        QCOMPARE(window_->windowTitle(), QStringLiteral("Halvoran 2.0"));
+        QCOMPARE(window_->size(), QSize(1400, 800));
+        QCOMPARE(window_->statusBar()->currentMessage(), QStringLiteral("Ready - Load STL/ASC scan data to begin"));
+        QCOMPARE(label("fileLabel"), QStringLiteral("No file loaded"));
+        for (const char* name : {"typeLabel", "verticesLabel", "facesLabel", "extentsLabel"})
+            QCOMPARE(label(name), QStringLiteral("-"));
+        QCOMPARE(label("alignmentLabel"), QStringLiteral("Not aligned"));
+        QCOMPARE(window_->modeText(), QStringLiteral("Navigation"));
+        QVERIFY(!findAction(window_.get(), "Undo Alignment")->isEnabled());
+        QVERIFY(!findAction(window_.get(), "Redo Alignment")->isEnabled());
+        QVERIFY(!window_->model().hasMesh());
+        QVERIFY(!window_->isLoadInProgress());
+        QVERIFY(!window_->isBusy());
+        QVERIFY(!child<QScrollArea>("bottomControls")->isVisible());
+        // The mesh commands are off (test_mainwindow_load.cpp checks them all),
+        // the surface-plane Clear too; loading stays possible.
+        for (QPushButton* button : window_->findChildren<QPushButton*>())
+            if (button->text() == QStringLiteral("Clear"))
+                QVERIFY(!button->isEnabled());
+        QVERIFY(findAction(window_.get(), "Open Scan...")->isEnabled());
+        QVERIFY(findAction(window_.get(), "Load Scan")->isEnabled());
+    }
+
+    void menusHaveEntriesShortcutsAndStates()
+    {
+        QStringList titles;
+        QList<QStringList> menus;
+        for (QAction* action : window_->menuBar()->actions()) {
+            titles << action->text();
+            menus << menuLayout(action->menu());
+        }
+        QCOMPARE(titles, (QStringList{"&File", "&Edit", "&View", "&Tools"}));
+        QCOMPARE(menus[0], (QStringList{"&Open Scan... [Ctrl+O]", "|", "&Save Session... [Ctrl+S]",
+                                        "&Load Session... [Ctrl+Shift+S]", "|", "Export &DXF...", "Export S&VG...",
+                                        "Export &Wireframe DXF...", "Export &Mesh..."}));
+        QCOMPARE(menus[1], (QStringList{"&Undo Alignment [Ctrl+Z] {disabled}", "&Redo Alignment [Ctrl+Y] {disabled}", "|",
+                                        "&File Coordinates"}));
+        QCOMPARE(menus[2], (QStringList{"&Fit All [F]", "|", "View Along &X [1]", "View Along &Y [2]", "View Along &Z [3]",
+                                        "|", "View &Isometric [4]", "|", "&Orthographic Projection {checked}",
+                                        "&Perspective Projection {checkable}", "|", "&Wireframe Mode [W] {checkable}"}));
+        QCOMPARE(menus[3], (QStringList{"3D &Measurement {checkable,disabled}", "Curvature &Heatmap {checkable,disabled}",
+                                        "|", "Show &Bottom Controls {checkable}", "|", "&Slice Stack...",
+                                        "&Compare Slice...", "&Fit Primitive", "|", "Add &Datum Plane...",
+                                        "C&lear Datum Planes"}));
+    }
+
+    void mainToolbarOrder()
+    {
+        QToolBar* bar = findToolbar(window_.get(), "Main Toolbar");
+        QVERIFY(bar);
+        QCOMPARE(toolbarLayout(bar),
+                 (QStringList{"Load Scan", "|", "Auto Orient", "Auto X", "Auto Y", "Auto Z", "Flip 180 X", "Flip 180 Y",
+                              "Flip 180 Z", "Swap X<->Y", "Rect Snap", "Reset Alignment", "|", "Model Color",
+                              "Background Color", "Contour Color", "|", "Export DXF", "Export SVG", "2D Drawing", "|",
+                              "Wireframe", "Export Wireframe DXF"}));
+        QVERIFY(findAction(window_.get(), "Wireframe")->isCheckable());
+    }
+
+    void pageToolbarsAndSharedSnap()
+    {
+        QToolBar* draw = findToolbar(window_.get(), "Draw Tools");
+        QToolBar* measure = findToolbar(window_.get(), "Measure Tools");
+        QToolBar* wire = findToolbar(window_.get(), "Wireframe Tools");
+        QVERIFY(draw && measure && wire);
+        QStringList drawTexts = toolbarLayout(draw);
+        drawTexts.replace(drawTexts.indexOf(QString()), QStringLiteral("<brush>"));
+        QCOMPARE(drawTexts, (QStringList{"Line", "Circle", "Rect", "Polygon", "|", "Trace", "Offset", "|", "Select",
+                                         "Eraser", "Area Eraser", "|", "Snap", "|", "<brush>", "|", "Undo", "Delete",
+                                         "Merge", "Clear"}));
+        QStringList measureTexts = toolbarLayout(measure);
+        measureTexts.replace(measureTexts.indexOf(QString()), QStringLiteral("<tolerance>"));
+        QCOMPARE(measureTexts, (QStringList{"Length", "Radius", "Arc", "Angle", "|", "Point", "|", "Snap", "|", "Snapshot",
+                                            "|", "<tolerance>", "Fit Lines/Arcs"}));
+        const QStringList wireTexts = toolbarLayout(wire);
+        QCOMPARE(wireTexts.mid(0, 7),
+                 (QStringList{"Measure", "Snap", "Select Line", "Delete Line", "Keep N...", "Clear Measure", "|"}));
+
+        QAction* drawSnap = toolbarRowActions(draw).at(11);
+        QAction* measureSnap = measure->actions().at(7);
+        QCOMPARE(drawSnap, measureSnap);
+        QVERIFY(drawSnap->isCheckable());
+        QVERIFY(!drawSnap->isChecked());
+
+        QAction* wireSnap = wire->actions().at(1);
+        QVERIFY(wireSnap != drawSnap);
+        QVERIFY(wireSnap->isCheckable() && wireSnap->isChecked());
+        QVERIFY(wire->actions().at(0)->isCheckable() && !wire->actions().at(0)->isChecked());
+        QVERIFY(wire->actions().at(2)->isCheckable());
+
+    }
+
+    void timersAreSingleShotDebounces()
+    {
+        QList<int> intervals;
+        for (QTimer* timer : window_->findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly)) {
+            QVERIFY(timer->isSingleShot());
+            QVERIFY(!timer->isActive());
+            intervals << timer->interval();
+        }
+        std::sort(intervals.begin(), intervals.end());
+        QCOMPARE(intervals, (QList<int>{60, 80}));
+    }
+
+    void wireframePreviewDelayIsClamped()
+    {
+        QTimer* preview = nullptr;
+        for (QTimer* timer : window_->findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly))
+            if (timer->interval() == 80)
+                preview = timer;
+        QVERIFY(preview);
+        window_->scheduleWireframePreview(5);
+        QVERIFY(preview->isActive());
+        QCOMPARE(preview->interval(), 20);
+        window_->scheduleWireframePreview(1000);
+        QCOMPARE(preview->interval(), 400);
+        window_->scheduleWireframePreview(150);
+        QCOMPARE(preview->interval(), 150);
+        preview->stop();
+        // No delay: the rebuild runs at once instead of arming the timer.
+        window_->scheduleWireframePreview(0);
+        QVERIFY(!preview->isActive());
+    }
+
+    void busyGuardStopsPendingDebounces()
+    {
+        window_->scheduleWireframePreview(300);
+        child<QSlider>("smooth2DSlider")->setValue(50); // arms the slice debounce
+        const auto active = [this]() {
+            int count = 0;
+            for (QTimer* timer : window_->findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly))
+                count += timer->isActive() ? 1 : 0;
+            return count;
+        };
+        QCOMPARE(active(), 2);
+        QVERIFY(window_->beginBusyOperation(QStringLiteral("Fine Tune")));
+        QCOMPARE(active(), 0);
+        window_->endBusyOperation();
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    void bottomControlsToggleReports()
+    {
+        QAction* toggle = findAction(window_.get(), "Show Bottom Controls");
+        auto* bottom = child<QScrollArea>("bottomControls");
+        toggle->trigger();
+        QVERIFY(bottom->isVisible());
+        QCOMPARE(window_->statusBar()->currentMessage(), QStringLiteral("Bottom controls shown"));
+        toggle->trigger();
+        QVERIFY(!bottom->isVisible());
+        QCOMPARE(window_->statusBar()->currentMessage(), QStringLiteral("Bottom controls hidden"));
+    }
+
+    void escapeCancels()
+    {
+        window_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        QTest::keyClick(window_.get(), Qt::Key_Escape);
+        QCOMPARE(window_->statusBar()->currentMessage(), QStringLiteral("Cancelled"));
+
+        QAction* measure = findAction(window_.get(), "3D Measurement");
+        measure->setEnabled(true);
+        measure->setChecked(true);
+        window_->statusBar()->clearMessage();
+        QTest::keyClick(window_.get(), Qt::Key_Escape);
+        QVERIFY(!measure->isChecked());
+        QCOMPARE(window_->statusBar()->currentMessage(), QStringLiteral("Cancelled"));
+    }
 
 private:
     QString label(const char* name) { return child<QLabel>(name)->text(); }
 };
-
-void TestMainWindow::startStateShowsNoMesh()
-{
-    QCOMPARE(window_->windowTitle(), QStringLiteral("Halvoran 2.0"));
-    QCOMPARE(window_->size(), QSize(1400, 800));
-    QCOMPARE(window_->statusBar()->currentMessage(), QStringLiteral("Ready - Load STL/ASC scan data to begin"));
-    QCOMPARE(label("fileLabel"), QStringLiteral("No file loaded"));
-    for (const char* name : {"typeLabel", "verticesLabel", "facesLabel", "extentsLabel"})
-        QCOMPARE(label(name), QStringLiteral("-"));
-    QCOMPARE(label("alignmentLabel"), QStringLiteral("Not aligned"));
-    QCOMPARE(window_->modeText(), QStringLiteral("Navigation"));
-    QVERIFY(!findAction(window_.get(), "Undo Alignment")->isEnabled());
-    QVERIFY(!findAction(window_.get(), "Redo Alignment")->isEnabled());
-    QVERIFY(!window_->model().hasMesh());
-    QVERIFY(!window_->isLoadInProgress());
-    QVERIFY(!window_->isBusy());
-    QVERIFY(!child<QScrollArea>("bottomControls")->isVisible());
-    // The mesh commands are off (test_mainwindow_load.cpp checks them all),
-    // the surface-plane Clear too; loading stays possible.
-    for (QPushButton* button : window_->findChildren<QPushButton*>())
-        if (button->text() == QStringLiteral("Clear"))
-            QVERIFY(!button->isEnabled());
-    QVERIFY(findAction(window_.get(), "Open Scan...")->isEnabled());
-    QVERIFY(findAction(window_.get(), "Load Scan")->isEnabled());
-}
-
-void TestMainWindow::menusHaveEntriesShortcutsAndStates()
-{
-    QStringList titles;
-    QList<QStringList> menus;
-    for (QAction* action : window_->menuBar()->actions()) {
-        titles << action->text();
-        menus << menuLayout(action->menu());
-    }
-    QCOMPARE(titles, (QStringList{"&File", "&Edit", "&View", "&Tools"}));
-    QCOMPARE(menus[0], (QStringList{"&Open Scan... [Ctrl+O]", "|", "&Save Session... [Ctrl+S]",
-                                    "&Load Session... [Ctrl+Shift+S]", "|", "Export &DXF...", "Export S&VG...",
-                                    "Export &Wireframe DXF...", "Export &Mesh..."}));
-    QCOMPARE(menus[1], (QStringList{"&Undo Alignment [Ctrl+Z] {disabled}", "&Redo Alignment [Ctrl+Y] {disabled}", "|",
-                                    "&File Coordinates"}));
-    QCOMPARE(menus[2], (QStringList{"&Fit All [F]", "|", "View Along &X [1]", "View Along &Y [2]", "View Along &Z [3]",
-                                    "|", "View &Isometric [4]", "|", "&Orthographic Projection {checked}",
-                                    "&Perspective Projection {checkable}", "|", "&Wireframe Mode [W] {checkable}"}));
-    QCOMPARE(menus[3], (QStringList{"3D &Measurement {checkable,disabled}", "Curvature &Heatmap {checkable,disabled}",
-                                    "|", "Show &Bottom Controls {checkable}", "|", "&Slice Stack...",
-                                    "&Compare Slice...", "&Fit Primitive", "|", "Add &Datum Plane...",
-                                    "C&lear Datum Planes"}));
-}
-
-void TestMainWindow::mainToolbarOrder()
-{
-    QToolBar* bar = findToolbar(window_.get(), "Main Toolbar");
-    QVERIFY(bar);
-    QCOMPARE(toolbarLayout(bar),
-             (QStringList{"Load Scan", "|", "Auto Orient", "Auto X", "Auto Y", "Auto Z", "Flip 180 X", "Flip 180 Y",
-                          "Flip 180 Z", "Swap X<->Y", "Rect Snap", "Reset Alignment", "|", "Model Color",
-                          "Background Color", "Contour Color", "|", "Export DXF", "Export SVG", "2D Drawing", "|",
-                          "Wireframe", "Export Wireframe DXF"}));
-    QVERIFY(findAction(window_.get(), "Wireframe")->isCheckable());
-}
-
-void TestMainWindow::pageToolbarsAndSharedSnap()
-{
-    QToolBar* draw = findToolbar(window_.get(), "Draw Tools");
-    QToolBar* measure = findToolbar(window_.get(), "Measure Tools");
-    QToolBar* wire = findToolbar(window_.get(), "Wireframe Tools");
-    QVERIFY(draw && measure && wire);
-    QStringList drawTexts = toolbarLayout(draw);
-    drawTexts.replace(drawTexts.indexOf(QString()), QStringLiteral("<brush>"));
-    QCOMPARE(drawTexts, (QStringList{"Line", "Circle", "Rect", "Polygon", "|", "Trace", "Offset", "|", "Select",
-                                     "Eraser", "Area Eraser", "|", "Snap", "|", "<brush>", "|", "Undo", "Delete",
-                                     "Merge", "Clear"}));
-    QStringList measureTexts = toolbarLayout(measure);
-    measureTexts.replace(measureTexts.indexOf(QString()), QStringLiteral("<tolerance>"));
-    QCOMPARE(measureTexts, (QStringList{"Length", "Radius", "Arc", "Angle", "|", "Point", "|", "Snap", "|", "Snapshot",
-                                        "|", "<tolerance>", "Fit Lines/Arcs"}));
-    const QStringList wireTexts = toolbarLayout(wire);
-    QCOMPARE(wireTexts.mid(0, 7),
-             (QStringList{"Measure", "Snap", "Select Line", "Delete Line", "Keep N...", "Clear Measure", "|"}));
-
-    QAction* drawSnap = toolbarRowActions(draw).at(11);
-    QAction* measureSnap = measure->actions().at(7);
-    QCOMPARE(drawSnap, measureSnap);
-    QVERIFY(drawSnap->isCheckable());
-    QVERIFY(!drawSnap->isChecked());
-
-    QAction* wireSnap = wire->actions().at(1);
-    QVERIFY(wireSnap != drawSnap);
-    QVERIFY(wireSnap->isCheckable() && wireSnap->isChecked());
-    QVERIFY(wire->actions().at(0)->isCheckable() && !wire->actions().at(0)->isChecked());
-    QVERIFY(wire->actions().at(2)->isCheckable());
-
-}
-
-void TestMainWindow::timersAreSingleShotDebounces()
-{
-    QList<int> intervals;
-    for (QTimer* timer : window_->findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly)) {
-        QVERIFY(timer->isSingleShot());
-        QVERIFY(!timer->isActive());
-        intervals << timer->interval();
-    }
-    std::sort(intervals.begin(), intervals.end());
-    QCOMPARE(intervals, (QList<int>{60, 80}));
-}
-
-void TestMainWindow::wireframePreviewDelayIsClamped()
-{
-    QTimer* preview = nullptr;
-    for (QTimer* timer : window_->findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly))
-        if (timer->interval() == 80)
-            preview = timer;
-    QVERIFY(preview);
-    window_->scheduleWireframePreview(5);
-    QVERIFY(preview->isActive());
-    QCOMPARE(preview->interval(), 20);
-    window_->scheduleWireframePreview(1000);
-    QCOMPARE(preview->interval(), 400);
-    window_->scheduleWireframePreview(150);
-    QCOMPARE(preview->interval(), 150);
-    preview->stop();
-    // No delay: the rebuild runs at once instead of arming the timer.
-    window_->scheduleWireframePreview(0);
-    QVERIFY(!preview->isActive());
-}
-
-void TestMainWindow::busyGuardStopsPendingDebounces()
-{
-    window_->scheduleWireframePreview(300);
-    child<QSlider>("smooth2DSlider")->setValue(50); // arms the slice debounce
-    const auto active = [this]() {
-        int count = 0;
-        for (QTimer* timer : window_->findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly))
-            count += timer->isActive() ? 1 : 0;
-        return count;
-    };
-    QCOMPARE(active(), 2);
-    QVERIFY(window_->beginBusyOperation(QStringLiteral("Fine Tune")));
-    QCOMPARE(active(), 0);
-    window_->endBusyOperation();
-    QVERIFY(!QApplication::overrideCursor());
-}
-
-void TestMainWindow::bottomControlsToggleReports()
-{
-    QAction* toggle = findAction(window_.get(), "Show Bottom Controls");
-    auto* bottom = child<QScrollArea>("bottomControls");
-    toggle->trigger();
-    QVERIFY(bottom->isVisible());
-    QCOMPARE(window_->statusBar()->currentMessage(), QStringLiteral("Bottom controls shown"));
-    toggle->trigger();
-    QVERIFY(!bottom->isVisible());
-    QCOMPARE(window_->statusBar()->currentMessage(), QStringLiteral("Bottom controls hidden"));
-}
-
-void TestMainWindow::escapeCancels()
-{
-    window_->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
-    QTest::keyClick(window_.get(), Qt::Key_Escape);
-    QCOMPARE(window_->statusBar()->currentMessage(), QStringLiteral("Cancelled"));
-
-    QAction* measure = findAction(window_.get(), "3D Measurement");
-    measure->setEnabled(true);
-    measure->setChecked(true);
-    window_->statusBar()->clearMessage();
-    QTest::keyClick(window_.get(), Qt::Key_Escape);
-    QVERIFY(!measure->isChecked());
-    QCOMPARE(window_->statusBar()->currentMessage(), QStringLiteral("Cancelled"));
-}
 
 QTEST_MAIN(TestMainWindow)
 #include "test_mainwindow.moc"

@@ -38,21 +38,292 @@ private slots:
     }
     void cleanup() { closeWindow(); }
 
-    void autoAxisStartsDirectPick();
-    void autoAxisWithPlaneOverlays();
-    void arrowBeforeFacePickAsksForIt();
-    void pickedFaceAndArrowAlignOntoTarget();
-    void arrowPickedInViewAppliesItsAngle();
-    void invalidPickWarnsThenUsesPrincipalAxes();
-    void arrowWithoutPickUsesPrincipalAxes();
-    void flipTurnsHalfAroundAxisAndRefreshesSection();
-    void swapExchangesXYAndUndoRestoresFaces();
-    void fineTuneUndoRedo();
-    void fineTuneAtZeroDoesNothing();
-    void historyKeepsTenAndNewCommandDropsRedo();
-    void resetReturnsToLoadedPose();
-    void busyGuardRefusesAlignmentCommands();
-    void reloadDropsHistoryOfPreviousMesh();
+    void autoAxisStartsDirectPick()
+    {
+        trigger(QStringLiteral("Auto Y"));
+        QCOMPARE(window_->modeText(), QStringLiteral("Align Pick (Y)"));
+        QCOMPARE(status(), QStringLiteral("ALIGN -> Y: click a surface, then choose +Y direction with the angle arrows."));
+        QCOMPARE(targetCombo()->currentIndex(), 1);
+        QVERIFY(window_->isAlignPickActive());
+        QVERIFY(!window_->isAlignFacePicked());
+        QVERIFY(window_->mainView()->surfacePick());
+        QCOMPARE(window_->mainView()->alignPickMode(), 0);
+        // Nothing changed yet.
+        QVERIFY(window_->alignmentHistory().undoEntries().empty());
+    }
+
+    void autoAxisWithPlaneOverlays()
+    {
+        QCheckBox* direct = nullptr;
+        for (QCheckBox* box : window_->findChildren<QCheckBox*>())
+            if (box->text() == QStringLiteral("Pick directly on mesh"))
+                direct = box;
+        QVERIFY(direct);
+        direct->setChecked(false);
+        trigger(QStringLiteral("Auto X"));
+        QCOMPARE(window_->modeText(), QStringLiteral("Align Pick (X)"));
+        QCOMPARE(status(), QStringLiteral("ALIGN -> X: click a plane overlay, then choose +X direction with the angle arrows."));
+        QVERIFY(!window_->mainView()->surfacePick());
+        QCOMPARE(window_->mainView()->alignPickMode(), 1);
+        QCOMPARE(window_->mainView()->candidatePlanes().size(), 6);
+    }
+
+    void arrowBeforeFacePickAsksForIt()
+    {
+        const auto before = verticesOf(*window_);
+        trigger(QStringLiteral("Auto Z"));
+        click(QStringLiteral("+X"));
+        QCOMPARE(status(), QStringLiteral("Pick a surface in 3D first, then choose arrow direction."));
+        QCOMPARE(verticesOf(*window_), before);
+        QVERIFY(!undo_->isEnabled());
+        QVERIFY(window_->isAlignPickActive());
+    }
+
+    void pickedFaceAndArrowAlignOntoTarget()
+    {
+        // After the load the block lies 120 x 80 x 40; pick its +Y side for Z.
+        const Vec3f e0 = window_->model().extents();
+        QVERIFY(e0.x > e0.y && e0.y > e0.z);
+        const SectionLines sectionBefore = window_->sectionLines();
+        trigger(QStringLiteral("Auto Z"));
+        emit window_->mainView()->facePicked(QVector3D(0, 1, 0), QVector3D(1, 0, 0));
+        QVERIFY(window_->isAlignFacePicked());
+        QVERIFY(window_->isAlignPickActive());
+        QCOMPARE(status(), QStringLiteral("ALIGN -> Z: face selected. Pick +Z with arrows, click a second point for exact "
+                                          "direction, or use Rect Snap."));
+        emit window_->mainView()->arrowsShown();
+        QCOMPARE(status(), QStringLiteral("ALIGN -> Z: pick +Z direction (0, +/-45, +/-90, +/-135, 180) or click a second "
+                                          "point on-plane for exact."));
+
+        click(QStringLiteral("+X"));
+        QCOMPARE(status(), QStringLiteral("Applied +X using picked face on Z axis"));
+        const Vec3f e = window_->model().extents();
+        QVERIFY2(std::fabs(e.x - e0.x) < 0.5f && std::fabs(e.y - e0.z) < 0.5f && std::fabs(e.z - e0.y) < 0.5f,
+                 qPrintable(QStringLiteral("%1 %2 %3").arg(e.x).arg(e.y).arg(e.z)));
+        QCOMPARE(window_->model().boundsMin().z, 0.0f);
+        QVERIFY(std::fabs(window_->model().boundsMin().x + window_->model().boundsMax().x) < 1e-3f);
+        QCOMPARE(window_->modeText(), QStringLiteral("Axis Slice"));
+        QVERIFY(!window_->isAlignPickActive());
+        QVERIFY(!window_->isAlignFacePicked());
+        QVERIFY(!window_->mainView()->surfacePick());
+        QVERIFY(window_->isAligned());
+        QVERIFY(undo_->isEnabled());
+        QVERIFY(!redo_->isEnabled());
+        QVERIFY(!window_->isBusy());
+        // The section was recut on the new pose at the middle of the new range.
+        auto* exact = window_->findChild<QDoubleSpinBox*>(QStringLiteral("sliceExactSpin"));
+        QVERIFY(std::fabs(exact->value() - 0.5 * double(e.z)) < 0.05);
+        QVERIFY(!window_->sectionLines().isEmpty());
+        QVERIFY(window_->sectionLines() != sectionBefore);
+        QCOMPARE(window_->sectionLines(), expectedSection(*window_));
+    }
+
+    void arrowPickedInViewAppliesItsAngle()
+    {
+        trigger(QStringLiteral("Auto X"));
+        const Vec3f e0 = window_->model().extents();
+        // The top face onto X, its reference (X) onto Y, then a quarter turn.
+        emit window_->mainView()->arrowPicked(QVector3D(0, 0, 1), QVector3D(1, 0, 0), 90.0f, QStringLiteral("+X (+90)"));
+        QCOMPARE(status(), QStringLiteral("Applied +X (+90) using picked face on X axis"));
+        const Vec3f e = window_->model().extents();
+        QVERIFY2(std::fabs(e.x - e0.z) < 0.5f && std::fabs(e.y - e0.y) < 0.5f && std::fabs(e.z - e0.x) < 0.5f,
+                 qPrintable(QStringLiteral("%1 %2 %3").arg(e.x).arg(e.y).arg(e.z)));
+        QCOMPARE(window_->model().boundsMin().x, 0.0f);
+        QCOMPARE(targetCombo()->currentIndex(), 0);
+        QVERIFY(!window_->isAlignPickActive());
+        QCOMPARE(window_->alignmentHistory().undoCount(), std::size_t(1));
+    }
+
+    void invalidPickWarnsThenUsesPrincipalAxes()
+    {
+        MessageBoxCatcher boxes;
+        trigger(QStringLiteral("Auto Z"));
+        window_->onFacePicked(QVector3D(0, 0, 0), QVector3D(1, 0, 0));
+        click(QStringLiteral("+X"));
+        QCOMPARE(boxes.titles, QStringList{QStringLiteral("Alignment")});
+        QCOMPARE(boxes.texts, QStringList{QStringLiteral("Picked face normal is invalid.")});
+        QCOMPARE(status(), QStringLiteral("Applied +X orientation on Z axis"));
+        // The failed attempt's entry stays; undoing it changes nothing.
+        QCOMPARE(window_->alignmentHistory().undoCount(), std::size_t(2));
+        QVERIFY(!window_->isBusy());
+    }
+
+    void arrowWithoutPickUsesPrincipalAxes()
+    {
+        const Vec3f e0 = window_->model().extents();
+        targetCombo()->setCurrentIndex(2);
+        click(QStringLiteral("+45"));
+        QCOMPARE(status(), QStringLiteral("Applied +45 orientation on Z axis"));
+        const Vec3f e = window_->model().extents();
+        // The footprint turned by 45 degrees: both sides grow towards the diagonal.
+        QVERIFY2(e.x > e0.y + 20.0f && e.y > e0.y + 20.0f && std::fabs(e.z - e0.z) < 1.0f,
+                 qPrintable(QStringLiteral("%1 %2 %3").arg(e.x).arg(e.y).arg(e.z)));
+        QVERIFY(window_->isAligned());
+        QVERIFY(undo_->isEnabled());
+    }
+
+    void flipTurnsHalfAroundAxisAndRefreshesSection()
+    {
+        const auto before = verticesOf(*window_);
+        const Vec3f e0 = window_->model().extents();
+        const SectionLines sectionBefore = window_->sectionLines();
+        trigger(QStringLiteral("Flip 180 X"));
+        QCOMPARE(status(), QStringLiteral("Applied preset: 180° around X"));
+        const auto after = verticesOf(*window_);
+        const Vec3f e = window_->model().extents();
+        QVERIFY(std::fabs(e.x - e0.x) < 1e-2f && std::fabs(e.y - e0.y) < 1e-2f && std::fabs(e.z - e0.z) < 1e-2f);
+        QCOMPARE(window_->model().boundsMin().z, 0.0f);
+        // X keeps its sense, Y and Z are negated.
+        for (std::size_t i : {std::size_t(1), after.size() / 2, after.size() - 1}) {
+            const Vec3f d0 = before[i] - before[0], d = after[i] - after[0];
+            QVERIFY(std::fabs(d.x - d0.x) < 1e-3f && std::fabs(d.y + d0.y) < 1e-3f && std::fabs(d.z + d0.z) < 1e-3f);
+        }
+        QCOMPARE(window_->modeText(), QStringLiteral("Axis Slice"));
+        QVERIFY(window_->sectionLines() != sectionBefore);
+        QCOMPARE(window_->sectionLines(), expectedSection(*window_));
+
+        trigger(QStringLiteral("Undo Alignment"));
+        QCOMPARE(status(), QStringLiteral("Undo alignment (0 remaining)"));
+        QCOMPARE(verticesOf(*window_), before);
+        QCOMPARE(window_->sectionLines(), expectedSection(*window_));
+    }
+
+    void swapExchangesXYAndUndoRestoresFaces()
+    {
+        const auto vertsBefore = verticesOf(*window_);
+        const auto facesBefore = window_->model().faces.vec();
+        const Vec3f e0 = window_->model().extents();
+        trigger(QStringLiteral("Swap X<->Y"));
+        QCOMPARE(status(), QStringLiteral("Applied preset: swapped X and Y axes"));
+        const Vec3f e = window_->model().extents();
+        QVERIFY(std::fabs(e.x - e0.y) < 1e-3f && std::fabs(e.y - e0.x) < 1e-3f && std::fabs(e.z - e0.z) < 1e-3f);
+        QVERIFY(window_->model().faces.vec() != facesBefore);
+        trigger(QStringLiteral("Undo Alignment"));
+        QCOMPARE(verticesOf(*window_), vertsBefore);
+        QVERIFY(window_->model().faces.vec() == facesBefore);
+        trigger(QStringLiteral("Redo Alignment"));
+        QCOMPARE(status(), QStringLiteral("Redo alignment (0 remaining)"));
+        QVERIFY(std::fabs(window_->model().extents().x - e0.y) < 1e-3f);
+    }
+
+    void fineTuneUndoRedo()
+    {
+        auto* x = window_->findChild<QSlider*>(QStringLiteral("fineTuneX"));
+        auto* y = window_->findChild<QSlider*>(QStringLiteral("fineTuneY"));
+        auto* z = window_->findChild<QSlider*>(QStringLiteral("fineTuneZ"));
+        QVERIFY(x && y && z);
+        const auto before = verticesOf(*window_);
+        const Vec3f c0 = window_->model().centroid();
+        x->setValue(20);
+        y->setValue(-10);
+        z->setValue(15);
+        click(QStringLiteral("Apply Fine-Tune"));
+        QCOMPARE(status(), QStringLiteral("Fine-tune rotation applied: X=0.40 Y=-0.20 Z=0.30 deg"));
+        QCOMPARE(x->value(), 0);
+        QCOMPARE(y->value(), 0);
+        QCOMPARE(z->value(), 0);
+        const auto tuned = verticesOf(*window_);
+        QVERIFY(tuned != before);
+        // Turned about the centroid, which stays put.
+        const Vec3f c = window_->model().centroid();
+        QVERIFY(std::fabs(c.x - c0.x) < 1e-3f && std::fabs(c.y - c0.y) < 1e-3f && std::fabs(c.z - c0.z) < 1e-3f);
+        QVERIFY(undo_->isEnabled());
+        QVERIFY(!redo_->isEnabled());
+
+        trigger(QStringLiteral("Undo Alignment"));
+        QCOMPARE(status(), QStringLiteral("Undo alignment (0 remaining)"));
+        QCOMPARE(verticesOf(*window_), before);
+        QVERIFY(!undo_->isEnabled());
+        QVERIFY(redo_->isEnabled());
+
+        trigger(QStringLiteral("Redo Alignment"));
+        QCOMPARE(status(), QStringLiteral("Redo alignment (0 remaining)"));
+        QCOMPARE(verticesOf(*window_), tuned);
+        QVERIFY(undo_->isEnabled());
+        QVERIFY(!redo_->isEnabled());
+    }
+
+    void fineTuneAtZeroDoesNothing()
+    {
+        const std::uint64_t revision = window_->model().geometryRevision;
+        click(QStringLiteral("Apply Fine-Tune"));
+        QCOMPARE(status(), QStringLiteral("No fine-tune rotation to apply"));
+        QCOMPARE(window_->model().geometryRevision, revision);
+        QVERIFY(!undo_->isEnabled());
+    }
+
+    void historyKeepsTenAndNewCommandDropsRedo()
+    {
+        for (int i = 0; i < 11; ++i)
+            trigger(i % 2 ? QStringLiteral("Flip 180 Y") : QStringLiteral("Flip 180 Z"));
+        QCOMPARE(window_->alignmentHistory().undoCount(), std::size_t(10));
+        trigger(QStringLiteral("Undo Alignment"));
+        QCOMPARE(status(), QStringLiteral("Undo alignment (9 remaining)"));
+        trigger(QStringLiteral("Undo Alignment"));
+        QVERIFY(redo_->isEnabled());
+        QCOMPARE(window_->alignmentHistory().redoCount(), std::size_t(2));
+        trigger(QStringLiteral("Flip 180 X"));
+        QVERIFY(!redo_->isEnabled());
+        QCOMPARE(window_->alignmentHistory().redoCount(), std::size_t(0));
+        QCOMPARE(window_->alignmentHistory().undoCount(), std::size_t(9));
+    }
+
+    void resetReturnsToLoadedPose()
+    {
+        const auto loaded = verticesOf(*window_);
+        trigger(QStringLiteral("Flip 180 X"));
+        trigger(QStringLiteral("Swap X<->Y"));
+        QVERIFY(verticesOf(*window_) != loaded);
+        trigger(QStringLiteral("Reset Alignment"));
+        QCOMPARE(status(), QStringLiteral("Alignment reset and auto-aligned (minimum OBB)"));
+        QCOMPARE(verticesOf(*window_), loaded);
+        QCOMPARE(window_->modeText(), QStringLiteral("Axis Slice"));
+        QCOMPARE(window_->alignmentHistory().undoCount(), std::size_t(3));
+        QCOMPARE(window_->sectionLines(), expectedSection(*window_));
+        // Undo brings back the swapped pose, faces included.
+        trigger(QStringLiteral("Undo Alignment"));
+        QVERIFY(verticesOf(*window_) != loaded);
+    }
+
+    void busyGuardRefusesAlignmentCommands()
+    {
+        trigger(QStringLiteral("Flip 180 X"));
+        const auto before = verticesOf(*window_);
+        QVERIFY(window_->beginBusyOperation(QStringLiteral("Other Work")));
+        const auto refused = [&](void (MainWindow::*slot)()) {
+            window_->statusBar()->clearMessage();
+            (window_.get()->*slot)();
+            return status() == QStringLiteral("Please wait for the current operation to finish.");
+        };
+        QVERIFY(refused(&MainWindow::onFlipYSide));
+        QVERIFY(refused(&MainWindow::onSwapXYAxes));
+        QVERIFY(refused(&MainWindow::onResetAlignment));
+        QVERIFY(refused(&MainWindow::onAutoAlignX));
+        QVERIFY(refused(&MainWindow::onArrowPlus45));
+        QVERIFY(refused(&MainWindow::onUndoAlignment));
+        window_->findChild<QSlider*>(QStringLiteral("fineTuneX"))->setValue(50);
+        QVERIFY(refused(&MainWindow::onFineTuneApply));
+        QCOMPARE(verticesOf(*window_), before);
+        QCOMPARE(window_->alignmentHistory().undoCount(), std::size_t(1));
+        QCOMPARE(window_->modeText(), QStringLiteral("Other Work"));
+        window_->endBusyOperation();
+        click(QStringLiteral("Apply Fine-Tune"));
+        QCOMPARE(status(), QStringLiteral("Fine-tune rotation applied: X=1.00 Y=0.00 Z=0.00 deg"));
+    }
+
+    void reloadDropsHistoryOfPreviousMesh()
+    {
+        trigger(QStringLiteral("Flip 180 X"));
+        QVERIFY(undo_->isEnabled());
+        load(scanPath_);
+        // Nothing of the previous scan is offered for undo.
+        QVERIFY(!undo_->isEnabled());
+        const auto fresh = verticesOf(*window_);
+        window_->onUndoAlignment();
+        QCOMPARE(verticesOf(*window_), fresh);
+        QVERIFY(!undo_->isEnabled());
+        QVERIFY(window_->alignmentHistory().undoEntries().empty());
+    }
 
 private:
     QComboBox* targetCombo() const { return window_->findChild<QComboBox*>(QStringLiteral("alignTargetCombo")); }
@@ -61,293 +332,6 @@ private:
     QAction* undo_ = nullptr;
     QAction* redo_ = nullptr;
 };
-
-void TestMainWindowAlignment::autoAxisStartsDirectPick()
-{
-    trigger(QStringLiteral("Auto Y"));
-    QCOMPARE(window_->modeText(), QStringLiteral("Align Pick (Y)"));
-    QCOMPARE(status(), QStringLiteral("ALIGN -> Y: click a surface, then choose +Y direction with the angle arrows."));
-    QCOMPARE(targetCombo()->currentIndex(), 1);
-    QVERIFY(window_->isAlignPickActive());
-    QVERIFY(!window_->isAlignFacePicked());
-    QVERIFY(window_->mainView()->surfacePick());
-    QCOMPARE(window_->mainView()->alignPickMode(), 0);
-    // Nothing changed yet.
-    QVERIFY(window_->alignmentHistory().undoEntries().empty());
-}
-
-void TestMainWindowAlignment::autoAxisWithPlaneOverlays()
-{
-    QCheckBox* direct = nullptr;
-    for (QCheckBox* box : window_->findChildren<QCheckBox*>())
-        if (box->text() == QStringLiteral("Pick directly on mesh"))
-            direct = box;
-    QVERIFY(direct);
-    direct->setChecked(false);
-    trigger(QStringLiteral("Auto X"));
-    QCOMPARE(window_->modeText(), QStringLiteral("Align Pick (X)"));
-    QCOMPARE(status(), QStringLiteral("ALIGN -> X: click a plane overlay, then choose +X direction with the angle arrows."));
-    QVERIFY(!window_->mainView()->surfacePick());
-    QCOMPARE(window_->mainView()->alignPickMode(), 1);
-    QCOMPARE(window_->mainView()->candidatePlanes().size(), 6);
-}
-
-void TestMainWindowAlignment::arrowBeforeFacePickAsksForIt()
-{
-    const auto before = verticesOf(*window_);
-    trigger(QStringLiteral("Auto Z"));
-    click(QStringLiteral("+X"));
-    QCOMPARE(status(), QStringLiteral("Pick a surface in 3D first, then choose arrow direction."));
-    QCOMPARE(verticesOf(*window_), before);
-    QVERIFY(!undo_->isEnabled());
-    QVERIFY(window_->isAlignPickActive());
-}
-
-void TestMainWindowAlignment::pickedFaceAndArrowAlignOntoTarget()
-{
-    // After the load the block lies 120 x 80 x 40; pick its +Y side for Z.
-    const Vec3f e0 = window_->model().extents();
-    QVERIFY(e0.x > e0.y && e0.y > e0.z);
-    const SectionLines sectionBefore = window_->sectionLines();
-    trigger(QStringLiteral("Auto Z"));
-    emit window_->mainView()->facePicked(QVector3D(0, 1, 0), QVector3D(1, 0, 0));
-    QVERIFY(window_->isAlignFacePicked());
-    QVERIFY(window_->isAlignPickActive());
-    QCOMPARE(status(), QStringLiteral("ALIGN -> Z: face selected. Pick +Z with arrows, click a second point for exact "
-                                      "direction, or use Rect Snap."));
-    emit window_->mainView()->arrowsShown();
-    QCOMPARE(status(), QStringLiteral("ALIGN -> Z: pick +Z direction (0, +/-45, +/-90, +/-135, 180) or click a second "
-                                      "point on-plane for exact."));
-
-    click(QStringLiteral("+X"));
-    QCOMPARE(status(), QStringLiteral("Applied +X using picked face on Z axis"));
-    const Vec3f e = window_->model().extents();
-    QVERIFY2(std::fabs(e.x - e0.x) < 0.5f && std::fabs(e.y - e0.z) < 0.5f && std::fabs(e.z - e0.y) < 0.5f,
-             qPrintable(QStringLiteral("%1 %2 %3").arg(e.x).arg(e.y).arg(e.z)));
-    QCOMPARE(window_->model().boundsMin().z, 0.0f);
-    QVERIFY(std::fabs(window_->model().boundsMin().x + window_->model().boundsMax().x) < 1e-3f);
-    QCOMPARE(window_->modeText(), QStringLiteral("Axis Slice"));
-    QVERIFY(!window_->isAlignPickActive());
-    QVERIFY(!window_->isAlignFacePicked());
-    QVERIFY(!window_->mainView()->surfacePick());
-    QVERIFY(window_->isAligned());
-    QVERIFY(undo_->isEnabled());
-    QVERIFY(!redo_->isEnabled());
-    QVERIFY(!window_->isBusy());
-    // The section was recut on the new pose at the middle of the new range.
-    auto* exact = window_->findChild<QDoubleSpinBox*>(QStringLiteral("sliceExactSpin"));
-    QVERIFY(std::fabs(exact->value() - 0.5 * double(e.z)) < 0.05);
-    QVERIFY(!window_->sectionLines().isEmpty());
-    QVERIFY(window_->sectionLines() != sectionBefore);
-    QCOMPARE(window_->sectionLines(), expectedSection(*window_));
-}
-
-void TestMainWindowAlignment::arrowPickedInViewAppliesItsAngle()
-{
-    trigger(QStringLiteral("Auto X"));
-    const Vec3f e0 = window_->model().extents();
-    // The top face onto X, its reference (X) onto Y, then a quarter turn.
-    emit window_->mainView()->arrowPicked(QVector3D(0, 0, 1), QVector3D(1, 0, 0), 90.0f, QStringLiteral("+X (+90)"));
-    QCOMPARE(status(), QStringLiteral("Applied +X (+90) using picked face on X axis"));
-    const Vec3f e = window_->model().extents();
-    QVERIFY2(std::fabs(e.x - e0.z) < 0.5f && std::fabs(e.y - e0.y) < 0.5f && std::fabs(e.z - e0.x) < 0.5f,
-             qPrintable(QStringLiteral("%1 %2 %3").arg(e.x).arg(e.y).arg(e.z)));
-    QCOMPARE(window_->model().boundsMin().x, 0.0f);
-    QCOMPARE(targetCombo()->currentIndex(), 0);
-    QVERIFY(!window_->isAlignPickActive());
-    QCOMPARE(window_->alignmentHistory().undoCount(), std::size_t(1));
-}
-
-void TestMainWindowAlignment::invalidPickWarnsThenUsesPrincipalAxes()
-{
-    MessageBoxCatcher boxes;
-    trigger(QStringLiteral("Auto Z"));
-    window_->onFacePicked(QVector3D(0, 0, 0), QVector3D(1, 0, 0));
-    click(QStringLiteral("+X"));
-    QCOMPARE(boxes.titles, QStringList{QStringLiteral("Alignment")});
-    QCOMPARE(boxes.texts, QStringList{QStringLiteral("Picked face normal is invalid.")});
-    QCOMPARE(status(), QStringLiteral("Applied +X orientation on Z axis"));
-    // The failed attempt's entry stays; undoing it changes nothing.
-    QCOMPARE(window_->alignmentHistory().undoCount(), std::size_t(2));
-    QVERIFY(!window_->isBusy());
-}
-
-void TestMainWindowAlignment::arrowWithoutPickUsesPrincipalAxes()
-{
-    const Vec3f e0 = window_->model().extents();
-    targetCombo()->setCurrentIndex(2);
-    click(QStringLiteral("+45"));
-    QCOMPARE(status(), QStringLiteral("Applied +45 orientation on Z axis"));
-    const Vec3f e = window_->model().extents();
-    // The footprint turned by 45 degrees: both sides grow towards the diagonal.
-    QVERIFY2(e.x > e0.y + 20.0f && e.y > e0.y + 20.0f && std::fabs(e.z - e0.z) < 1.0f,
-             qPrintable(QStringLiteral("%1 %2 %3").arg(e.x).arg(e.y).arg(e.z)));
-    QVERIFY(window_->isAligned());
-    QVERIFY(undo_->isEnabled());
-}
-
-void TestMainWindowAlignment::flipTurnsHalfAroundAxisAndRefreshesSection()
-{
-    const auto before = verticesOf(*window_);
-    const Vec3f e0 = window_->model().extents();
-    const SectionLines sectionBefore = window_->sectionLines();
-    trigger(QStringLiteral("Flip 180 X"));
-    QCOMPARE(status(), QStringLiteral("Applied preset: 180° around X"));
-    const auto after = verticesOf(*window_);
-    const Vec3f e = window_->model().extents();
-    QVERIFY(std::fabs(e.x - e0.x) < 1e-2f && std::fabs(e.y - e0.y) < 1e-2f && std::fabs(e.z - e0.z) < 1e-2f);
-    QCOMPARE(window_->model().boundsMin().z, 0.0f);
-    // X keeps its sense, Y and Z are negated.
-    for (std::size_t i : {std::size_t(1), after.size() / 2, after.size() - 1}) {
-        const Vec3f d0 = before[i] - before[0], d = after[i] - after[0];
-        QVERIFY(std::fabs(d.x - d0.x) < 1e-3f && std::fabs(d.y + d0.y) < 1e-3f && std::fabs(d.z + d0.z) < 1e-3f);
-    }
-    QCOMPARE(window_->modeText(), QStringLiteral("Axis Slice"));
-    QVERIFY(window_->sectionLines() != sectionBefore);
-    QCOMPARE(window_->sectionLines(), expectedSection(*window_));
-
-    trigger(QStringLiteral("Undo Alignment"));
-    QCOMPARE(status(), QStringLiteral("Undo alignment (0 remaining)"));
-    QCOMPARE(verticesOf(*window_), before);
-    QCOMPARE(window_->sectionLines(), expectedSection(*window_));
-}
-
-void TestMainWindowAlignment::swapExchangesXYAndUndoRestoresFaces()
-{
-    const auto vertsBefore = verticesOf(*window_);
-    const auto facesBefore = window_->model().faces.vec();
-    const Vec3f e0 = window_->model().extents();
-    trigger(QStringLiteral("Swap X<->Y"));
-    QCOMPARE(status(), QStringLiteral("Applied preset: swapped X and Y axes"));
-    const Vec3f e = window_->model().extents();
-    QVERIFY(std::fabs(e.x - e0.y) < 1e-3f && std::fabs(e.y - e0.x) < 1e-3f && std::fabs(e.z - e0.z) < 1e-3f);
-    QVERIFY(window_->model().faces.vec() != facesBefore);
-    trigger(QStringLiteral("Undo Alignment"));
-    QCOMPARE(verticesOf(*window_), vertsBefore);
-    QVERIFY(window_->model().faces.vec() == facesBefore);
-    trigger(QStringLiteral("Redo Alignment"));
-    QCOMPARE(status(), QStringLiteral("Redo alignment (0 remaining)"));
-    QVERIFY(std::fabs(window_->model().extents().x - e0.y) < 1e-3f);
-}
-
-void TestMainWindowAlignment::fineTuneUndoRedo()
-{
-    auto* x = window_->findChild<QSlider*>(QStringLiteral("fineTuneX"));
-    auto* y = window_->findChild<QSlider*>(QStringLiteral("fineTuneY"));
-    auto* z = window_->findChild<QSlider*>(QStringLiteral("fineTuneZ"));
-    QVERIFY(x && y && z);
-    const auto before = verticesOf(*window_);
-    const Vec3f c0 = window_->model().centroid();
-    x->setValue(20);
-    y->setValue(-10);
-    z->setValue(15);
-    click(QStringLiteral("Apply Fine-Tune"));
-    QCOMPARE(status(), QStringLiteral("Fine-tune rotation applied: X=0.40 Y=-0.20 Z=0.30 deg"));
-    QCOMPARE(x->value(), 0);
-    QCOMPARE(y->value(), 0);
-    QCOMPARE(z->value(), 0);
-    const auto tuned = verticesOf(*window_);
-    QVERIFY(tuned != before);
-    // Turned about the centroid, which stays put.
-    const Vec3f c = window_->model().centroid();
-    QVERIFY(std::fabs(c.x - c0.x) < 1e-3f && std::fabs(c.y - c0.y) < 1e-3f && std::fabs(c.z - c0.z) < 1e-3f);
-    QVERIFY(undo_->isEnabled());
-    QVERIFY(!redo_->isEnabled());
-
-    trigger(QStringLiteral("Undo Alignment"));
-    QCOMPARE(status(), QStringLiteral("Undo alignment (0 remaining)"));
-    QCOMPARE(verticesOf(*window_), before);
-    QVERIFY(!undo_->isEnabled());
-    QVERIFY(redo_->isEnabled());
-
-    trigger(QStringLiteral("Redo Alignment"));
-    QCOMPARE(status(), QStringLiteral("Redo alignment (0 remaining)"));
-    QCOMPARE(verticesOf(*window_), tuned);
-    QVERIFY(undo_->isEnabled());
-    QVERIFY(!redo_->isEnabled());
-}
-
-void TestMainWindowAlignment::fineTuneAtZeroDoesNothing()
-{
-    const std::uint64_t revision = window_->model().geometryRevision;
-    click(QStringLiteral("Apply Fine-Tune"));
-    QCOMPARE(status(), QStringLiteral("No fine-tune rotation to apply"));
-    QCOMPARE(window_->model().geometryRevision, revision);
-    QVERIFY(!undo_->isEnabled());
-}
-
-void TestMainWindowAlignment::historyKeepsTenAndNewCommandDropsRedo()
-{
-    for (int i = 0; i < 11; ++i)
-        trigger(i % 2 ? QStringLiteral("Flip 180 Y") : QStringLiteral("Flip 180 Z"));
-    QCOMPARE(window_->alignmentHistory().undoCount(), std::size_t(10));
-    trigger(QStringLiteral("Undo Alignment"));
-    QCOMPARE(status(), QStringLiteral("Undo alignment (9 remaining)"));
-    trigger(QStringLiteral("Undo Alignment"));
-    QVERIFY(redo_->isEnabled());
-    QCOMPARE(window_->alignmentHistory().redoCount(), std::size_t(2));
-    trigger(QStringLiteral("Flip 180 X"));
-    QVERIFY(!redo_->isEnabled());
-    QCOMPARE(window_->alignmentHistory().redoCount(), std::size_t(0));
-    QCOMPARE(window_->alignmentHistory().undoCount(), std::size_t(9));
-}
-
-void TestMainWindowAlignment::resetReturnsToLoadedPose()
-{
-    const auto loaded = verticesOf(*window_);
-    trigger(QStringLiteral("Flip 180 X"));
-    trigger(QStringLiteral("Swap X<->Y"));
-    QVERIFY(verticesOf(*window_) != loaded);
-    trigger(QStringLiteral("Reset Alignment"));
-    QCOMPARE(status(), QStringLiteral("Alignment reset and auto-aligned (minimum OBB)"));
-    QCOMPARE(verticesOf(*window_), loaded);
-    QCOMPARE(window_->modeText(), QStringLiteral("Axis Slice"));
-    QCOMPARE(window_->alignmentHistory().undoCount(), std::size_t(3));
-    QCOMPARE(window_->sectionLines(), expectedSection(*window_));
-    // Undo brings back the swapped pose, faces included.
-    trigger(QStringLiteral("Undo Alignment"));
-    QVERIFY(verticesOf(*window_) != loaded);
-}
-
-void TestMainWindowAlignment::busyGuardRefusesAlignmentCommands()
-{
-    trigger(QStringLiteral("Flip 180 X"));
-    const auto before = verticesOf(*window_);
-    QVERIFY(window_->beginBusyOperation(QStringLiteral("Other Work")));
-    const auto refused = [&](void (MainWindow::*slot)()) {
-        window_->statusBar()->clearMessage();
-        (window_.get()->*slot)();
-        return status() == QStringLiteral("Please wait for the current operation to finish.");
-    };
-    QVERIFY(refused(&MainWindow::onFlipYSide));
-    QVERIFY(refused(&MainWindow::onSwapXYAxes));
-    QVERIFY(refused(&MainWindow::onResetAlignment));
-    QVERIFY(refused(&MainWindow::onAutoAlignX));
-    QVERIFY(refused(&MainWindow::onArrowPlus45));
-    QVERIFY(refused(&MainWindow::onUndoAlignment));
-    window_->findChild<QSlider*>(QStringLiteral("fineTuneX"))->setValue(50);
-    QVERIFY(refused(&MainWindow::onFineTuneApply));
-    QCOMPARE(verticesOf(*window_), before);
-    QCOMPARE(window_->alignmentHistory().undoCount(), std::size_t(1));
-    QCOMPARE(window_->modeText(), QStringLiteral("Other Work"));
-    window_->endBusyOperation();
-    click(QStringLiteral("Apply Fine-Tune"));
-    QCOMPARE(status(), QStringLiteral("Fine-tune rotation applied: X=1.00 Y=0.00 Z=0.00 deg"));
-}
-
-void TestMainWindowAlignment::reloadDropsHistoryOfPreviousMesh()
-{
-    trigger(QStringLiteral("Flip 180 X"));
-    QVERIFY(undo_->isEnabled());
-    load(scanPath_);
-    // Nothing of the previous scan is offered for undo.
-    QVERIFY(!undo_->isEnabled());
-    const auto fresh = verticesOf(*window_);
-    window_->onUndoAlignment();
-    QCOMPARE(verticesOf(*window_), fresh);
-    QVERIFY(!undo_->isEnabled());
-    QVERIFY(window_->alignmentHistory().undoEntries().empty());
-}
 
 QTEST_MAIN(TestMainWindowAlignment)
 #include "test_mainwindow_alignment.moc"

@@ -41,12 +41,104 @@ private slots:
     }
     void cleanup() { closeWindow(); }
 
-    void autoOrientSeatsPartOnLargestFace();
-    void autoOrientUndoRestoresPose();
-    void rectSnapSquaresShapePlaneOntoTarget();
-    void rectSnapUsesPickedPlane();
-    void rectSnapRefusesInvalidPickedNormal();
-    void busyGuardRefusesBoth();
+    void autoOrientSeatsPartOnLargestFace()
+    {
+        targetCombo_->setCurrentIndex(0);
+        sideCombo_->setCurrentIndex(2);
+        lockCombo_->setCurrentIndex(1);
+        trimSpin_->setValue(4.5);
+        MessageBoxCatcher boxes;
+        trigger(QStringLiteral("Auto Orient"));
+        QVERIFY(boxes.texts.isEmpty());
+        QCOMPARE(status(), QStringLiteral("Auto Orient: largest planar face -> Z, Top edge locked to Y (trim 4.5%)"));
+        QVERIFY(window_->isAligned());
+        QCOMPARE(targetCombo_->currentIndex(), 2);
+        QCOMPARE(window_->modeText(), QStringLiteral("Axis Slice"));
+        // The 120 x 80 x 40 block (faces bulging by a few mm) rests on a big face.
+        const Vec3f e = window_->model().extents();
+        QVERIFY2(e.z < 50.0f && std::min(e.x, e.y) > 78.0f, qPrintable(QStringLiteral("%1 %2 %3").arg(e.x).arg(e.y).arg(e.z)));
+        QCOMPARE(window_->model().boundsMin().z, 0.0f);
+        QVERIFY(std::fabs(window_->model().boundsMin().x + window_->model().boundsMax().x) < 1e-3f);
+    }
+
+    void autoOrientUndoRestoresPose()
+    {
+        const std::vector<Vec3f> before = window_->model().vertices.vec();
+        trigger(QStringLiteral("Auto Orient"));
+        QVERIFY(status().startsWith(QStringLiteral("Auto Orient: largest planar face -> Z, Right edge locked to X (trim 2.0%)")));
+        QVERIFY(window_->model().vertices.vec() != before);
+        trigger(QStringLiteral("Undo Alignment"));
+        QCOMPARE(status(), QStringLiteral("Undo alignment (0 remaining)"));
+        QVERIFY(window_->model().vertices.vec() == before);
+    }
+
+    void rectSnapSquaresShapePlaneOntoTarget()
+    {
+        targetCombo_->setCurrentIndex(1);
+        sideCombo_->setCurrentIndex(1);
+        trimSpin_->setValue(15.0);
+        const std::vector<Vec3f> before = window_->model().vertices.vec();
+        MessageBoxCatcher boxes;
+        trigger(QStringLiteral("Rect Snap"));
+        QVERIFY(boxes.texts.isEmpty());
+        QCOMPARE(status(), QStringLiteral("Rectangle snap aligned Y axis (Left side, trim 15.0%) using shape average"));
+        QVERIFY(window_->isAligned());
+        // Least spread (the 40 mm height, plus bulges) now along Y, seated on it.
+        const Vec3f e = window_->model().extents();
+        QVERIFY2(e.y < 50.0f && e.x > 78.0f && e.z > 78.0f, qPrintable(QStringLiteral("%1 %2 %3").arg(e.x).arg(e.y).arg(e.z)));
+        QCOMPARE(window_->model().boundsMin().y, 0.0f);
+        trigger(QStringLiteral("Undo Alignment"));
+        QVERIFY(window_->model().vertices.vec() == before);
+    }
+
+    void rectSnapUsesPickedPlane()
+    {
+        trigger(QStringLiteral("Auto X"));
+        // The face picked in the view: its normal is world Z.
+        window_->onFacePicked(QVector3D(0, 0, 1), QVector3D(1, 0, 0));
+        QVERIFY(window_->isAlignFacePicked());
+        trigger(QStringLiteral("Rect Snap"));
+        QCOMPARE(status(), QStringLiteral("Rectangle snap aligned X axis (Right side, trim 2.0%) using picked plane"));
+        // The auto-aligned part had its 40 mm height on Z; that is now X.
+        const Vec3f e = window_->model().extents();
+        QVERIFY2(e.x < 50.0f, qPrintable(QString::number(e.x)));
+        QCOMPARE(window_->model().boundsMin().x, 0.0f);
+        QVERIFY(!window_->isAlignFacePicked());
+        QVERIFY(!window_->isAlignPickActive());
+    }
+
+    void rectSnapRefusesInvalidPickedNormal()
+    {
+        trigger(QStringLiteral("Auto Z"));
+        window_->onFacePicked(QVector3D(0, 0, 0), QVector3D(1, 0, 0));
+        const std::vector<Vec3f> before = window_->model().vertices.vec();
+        const int undoDepth = int(window_->alignmentHistory().undoCount());
+        MessageBoxCatcher boxes;
+        trigger(QStringLiteral("Rect Snap"));
+        QTRY_COMPARE(boxes.titles, QStringList{QStringLiteral("Rectangle Snap")});
+        QCOMPARE(boxes.texts, QStringList{QStringLiteral("Picked face normal is invalid.")});
+        QVERIFY(window_->model().vertices.vec() == before);
+        // The entry taken before the attempt stays; undoing it changes nothing.
+        QCOMPARE(int(window_->alignmentHistory().undoCount()), undoDepth + 1);
+        QVERIFY(!window_->isBusy());
+    }
+
+    void busyGuardRefusesBoth()
+    {
+        const std::vector<Vec3f> before = window_->model().vertices.vec();
+        QVERIFY(window_->beginBusyOperation(QStringLiteral("Other Work")));
+        for (void (MainWindow::*slot)() : {&MainWindow::onAutoFlatAlign, &MainWindow::onRectSnapAlign}) {
+            window_->statusBar()->clearMessage();
+            (window_.get()->*slot)();
+            QCOMPARE(status(), QStringLiteral("Please wait for the current operation to finish."));
+        }
+        QVERIFY(window_->model().vertices.vec() == before);
+        QCOMPARE(int(window_->alignmentHistory().undoCount()), 0);
+        QCOMPARE(window_->modeText(), QStringLiteral("Other Work"));
+        window_->endBusyOperation();
+        trigger(QStringLiteral("Auto Orient"));
+        QVERIFY(status().startsWith(QStringLiteral("Auto Orient: largest planar face")));
+    }
 
 private:
     QString scanPath_;
@@ -55,105 +147,6 @@ private:
     QComboBox* targetCombo_ = nullptr;
     QDoubleSpinBox* trimSpin_ = nullptr;
 };
-
-void TestMainWindowAutoOrient::autoOrientSeatsPartOnLargestFace()
-{
-    targetCombo_->setCurrentIndex(0);
-    sideCombo_->setCurrentIndex(2);
-    lockCombo_->setCurrentIndex(1);
-    trimSpin_->setValue(4.5);
-    MessageBoxCatcher boxes;
-    trigger(QStringLiteral("Auto Orient"));
-    QVERIFY(boxes.texts.isEmpty());
-    QCOMPARE(status(), QStringLiteral("Auto Orient: largest planar face -> Z, Top edge locked to Y (trim 4.5%)"));
-    QVERIFY(window_->isAligned());
-    QCOMPARE(targetCombo_->currentIndex(), 2);
-    QCOMPARE(window_->modeText(), QStringLiteral("Axis Slice"));
-    // The 120 x 80 x 40 block (faces bulging by a few mm) rests on a big face.
-    const Vec3f e = window_->model().extents();
-    QVERIFY2(e.z < 50.0f && std::min(e.x, e.y) > 78.0f, qPrintable(QStringLiteral("%1 %2 %3").arg(e.x).arg(e.y).arg(e.z)));
-    QCOMPARE(window_->model().boundsMin().z, 0.0f);
-    QVERIFY(std::fabs(window_->model().boundsMin().x + window_->model().boundsMax().x) < 1e-3f);
-}
-
-void TestMainWindowAutoOrient::autoOrientUndoRestoresPose()
-{
-    const std::vector<Vec3f> before = window_->model().vertices.vec();
-    trigger(QStringLiteral("Auto Orient"));
-    QVERIFY(status().startsWith(QStringLiteral("Auto Orient: largest planar face -> Z, Right edge locked to X (trim 2.0%)")));
-    QVERIFY(window_->model().vertices.vec() != before);
-    trigger(QStringLiteral("Undo Alignment"));
-    QCOMPARE(status(), QStringLiteral("Undo alignment (0 remaining)"));
-    QVERIFY(window_->model().vertices.vec() == before);
-}
-
-void TestMainWindowAutoOrient::rectSnapSquaresShapePlaneOntoTarget()
-{
-    targetCombo_->setCurrentIndex(1);
-    sideCombo_->setCurrentIndex(1);
-    trimSpin_->setValue(15.0);
-    const std::vector<Vec3f> before = window_->model().vertices.vec();
-    MessageBoxCatcher boxes;
-    trigger(QStringLiteral("Rect Snap"));
-    QVERIFY(boxes.texts.isEmpty());
-    QCOMPARE(status(), QStringLiteral("Rectangle snap aligned Y axis (Left side, trim 15.0%) using shape average"));
-    QVERIFY(window_->isAligned());
-    // Least spread (the 40 mm height, plus bulges) now along Y, seated on it.
-    const Vec3f e = window_->model().extents();
-    QVERIFY2(e.y < 50.0f && e.x > 78.0f && e.z > 78.0f, qPrintable(QStringLiteral("%1 %2 %3").arg(e.x).arg(e.y).arg(e.z)));
-    QCOMPARE(window_->model().boundsMin().y, 0.0f);
-    trigger(QStringLiteral("Undo Alignment"));
-    QVERIFY(window_->model().vertices.vec() == before);
-}
-
-void TestMainWindowAutoOrient::rectSnapUsesPickedPlane()
-{
-    trigger(QStringLiteral("Auto X"));
-    // The face picked in the view: its normal is world Z.
-    window_->onFacePicked(QVector3D(0, 0, 1), QVector3D(1, 0, 0));
-    QVERIFY(window_->isAlignFacePicked());
-    trigger(QStringLiteral("Rect Snap"));
-    QCOMPARE(status(), QStringLiteral("Rectangle snap aligned X axis (Right side, trim 2.0%) using picked plane"));
-    // The auto-aligned part had its 40 mm height on Z; that is now X.
-    const Vec3f e = window_->model().extents();
-    QVERIFY2(e.x < 50.0f, qPrintable(QString::number(e.x)));
-    QCOMPARE(window_->model().boundsMin().x, 0.0f);
-    QVERIFY(!window_->isAlignFacePicked());
-    QVERIFY(!window_->isAlignPickActive());
-}
-
-void TestMainWindowAutoOrient::rectSnapRefusesInvalidPickedNormal()
-{
-    trigger(QStringLiteral("Auto Z"));
-    window_->onFacePicked(QVector3D(0, 0, 0), QVector3D(1, 0, 0));
-    const std::vector<Vec3f> before = window_->model().vertices.vec();
-    const int undoDepth = int(window_->alignmentHistory().undoCount());
-    MessageBoxCatcher boxes;
-    trigger(QStringLiteral("Rect Snap"));
-    QTRY_COMPARE(boxes.titles, QStringList{QStringLiteral("Rectangle Snap")});
-    QCOMPARE(boxes.texts, QStringList{QStringLiteral("Picked face normal is invalid.")});
-    QVERIFY(window_->model().vertices.vec() == before);
-    // The entry taken before the attempt stays; undoing it changes nothing.
-    QCOMPARE(int(window_->alignmentHistory().undoCount()), undoDepth + 1);
-    QVERIFY(!window_->isBusy());
-}
-
-void TestMainWindowAutoOrient::busyGuardRefusesBoth()
-{
-    const std::vector<Vec3f> before = window_->model().vertices.vec();
-    QVERIFY(window_->beginBusyOperation(QStringLiteral("Other Work")));
-    for (void (MainWindow::*slot)() : {&MainWindow::onAutoFlatAlign, &MainWindow::onRectSnapAlign}) {
-        window_->statusBar()->clearMessage();
-        (window_.get()->*slot)();
-        QCOMPARE(status(), QStringLiteral("Please wait for the current operation to finish."));
-    }
-    QVERIFY(window_->model().vertices.vec() == before);
-    QCOMPARE(int(window_->alignmentHistory().undoCount()), 0);
-    QCOMPARE(window_->modeText(), QStringLiteral("Other Work"));
-    window_->endBusyOperation();
-    trigger(QStringLiteral("Auto Orient"));
-    QVERIFY(status().startsWith(QStringLiteral("Auto Orient: largest planar face")));
-}
 
 QTEST_MAIN(TestMainWindowAutoOrient)
 #include "test_mainwindow_autoorient.moc"

@@ -69,14 +69,220 @@ private slots:
     void init() { openWindow(true); }
     void cleanup() { closeWindow(); }
 
-    void commandsWithoutMeshWarn();
-    void generateShowsTheDrawingInThe2DView();
-    void hiddenLinesAreErasedInThe2DView();
-    void openMeshGetsTheRepairHintFirst();
-    void exportWritesTopSvgInAutomation();
-    void exportFrontAsDxfReadsBackInEzdxf();
-    void unwritablePathIsReported();
-    void previewShowsCountsAndSaves();
+    void commandsWithoutMeshWarn()
+    {
+        MessageBoxCatcher boxes;
+        switchToDrawingMode();
+        QAbstractButton* generate = findButton(window_.get(), QStringLiteral("Generate"));
+        QVERIFY(generate);
+        generate->click();
+        // The toolbar action is disabled without a mesh; the command still refuses.
+        QVERIFY(!findAction(window_.get(), QStringLiteral("2D Drawing"))->isEnabled());
+        window_->onExport2DDrawing();
+        QTRY_COMPARE(boxes.texts.size(), 2);
+        QCOMPARE(boxes.titles, (QStringList{QStringLiteral("2D Drawing"), QStringLiteral("2D Drawing")}));
+        QCOMPARE(boxes.texts, (QStringList{QStringLiteral("No mesh loaded."), QStringLiteral("No mesh loaded.")}));
+        QVERIFY(QDir(outDir_->path()).entryList(QDir::Files).isEmpty());
+    }
+
+    void generateShowsTheDrawingInThe2DView()
+    {
+        MessageBoxCatcher boxes;
+        load(scanPath_);
+        switchToDrawingMode();
+        findButton(window_.get(), QStringLiteral("Generate"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("2D Drawing (Top)")), 60000);
+        QVERIFY2(boxes.texts.isEmpty(), qPrintable(boxes.texts.join(QLatin1Char('|'))));
+        const QRegularExpressionMatch m =
+            QRegularExpression(QStringLiteral("^2D Drawing \\(Top\\): (\\d+) feature, (\\d+) contour edges; (\\d+) outline$"))
+                .match(status());
+        QVERIFY2(m.hasMatch(), qPrintable(status()));
+        const SectionLines& lines = window_->sectionCanvas()->sectionLines();
+        QVERIFY(m.captured(1).toInt() > 0 && m.captured(3).toInt() > 0);
+        // The status counts every line the view shows.
+        QCOMPARE(m.captured(1).toInt() + m.captured(2).toInt() + m.captured(3).toInt(), int(lines.size()));
+        QVERIFY(window_->sectionCanvas()->erasedIndices().isEmpty());
+
+        // The drawing lies within the part's footprint seen from the top.
+        const Vec3f lo = window_->model().boundsMin(), hi = window_->model().boundsMax();
+        for (const QLineF& line : lines)
+            for (const QPointF& p : {line.p1(), line.p2()}) {
+                QVERIFY(p.x() >= lo.x - 0.5 && p.x() <= hi.x + 0.5);
+                QVERIFY(p.y() >= lo.y - 0.5 && p.y() <= hi.y + 0.5);
+            }
+
+        // A different view is drawn in its own plane.
+        QComboBox* viewCombo = nullptr;
+        for (QComboBox* combo : window_->findChildren<QComboBox*>())
+            if (combo->findText(QStringLiteral("Front (XZ)")) >= 0)
+                viewCombo = combo;
+        QVERIFY(viewCombo);
+        viewCombo->setCurrentIndex(1);
+        findButton(window_.get(), QStringLiteral("Generate"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("2D Drawing (Front)")), 60000);
+        for (const QLineF& line : window_->sectionCanvas()->sectionLines())
+            QVERIFY(line.p1().y() >= lo.z - 0.5 && line.p1().y() <= hi.z + 0.5);
+    }
+
+    void hiddenLinesAreErasedInThe2DView()
+    {
+        MessageBoxCatcher boxes;
+        load(scanPath_);
+        switchToDrawingMode();
+        QCheckBox* hidden = nullptr;
+        for (QCheckBox* box : window_->findChildren<QCheckBox*>())
+            if (box->text() == QLatin1String("Hidden lines"))
+                hidden = box;
+        QVERIFY(hidden);
+        QVERIFY(!hidden->isChecked());
+        hidden->setChecked(true);
+        findButton(window_.get(), QStringLiteral("Generate"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("2D Drawing (Top)")), 60000);
+        const QRegularExpressionMatch m =
+            QRegularExpression(QStringLiteral("(\\d+) feature, (\\d+) contour")).match(status());
+        QVERIFY(m.hasMatch());
+        const QSet<int> erased = window_->sectionCanvas()->erasedIndices();
+        const int total = int(window_->sectionCanvas()->sectionLines().size());
+        // The synthetic part's underside has creases and holes that the top hides.
+        QVERIFY(!erased.isEmpty());
+        QVERIFY(m.captured(1).toInt() + m.captured(2).toInt() + int(erased.size()) < total);
+        for (int index : erased)
+            QVERIFY(index >= 0 && index < total);
+    }
+
+    void openMeshGetsTheRepairHintFirst()
+    {
+        load(scanPath_);
+        env_.restore();
+        MessageBoxCatcher boxes;
+        switchToDrawingMode();
+        findButton(window_.get(), QStringLiteral("Generate"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("2D Drawing (Top)")), 60000);
+        QCOMPARE(boxes.titles, QStringList{QStringLiteral("2D Drawing")});
+        const QRegularExpressionMatch m = QRegularExpression(
+            QStringLiteral("^This mesh has (\\d+) boundary edges \\(holes\\)\\. Running Repair Mesh first may produce "
+                           "cleaner 2D drawings\\.$")).match(boxes.texts.value(0));
+        QVERIFY2(m.hasMatch(), qPrintable(boxes.texts.value(0)));
+        QVERIFY(m.captured(1).toInt() > 0);
+        QVERIFY(!window_->sectionCanvas()->sectionLines().isEmpty());
+    }
+
+    void exportWritesTopSvgInAutomation()
+    {
+        MessageBoxCatcher boxes;
+        load(scanPath_);
+        findAction(window_.get(), QStringLiteral("2D Drawing"))->trigger();
+        const QString path = QDir(outDir_->path()).filePath(QStringLiteral("drawing_top.svg"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path), 60000);
+        QVERIFY2(boxes.texts.isEmpty(), qPrintable(boxes.texts.join(QLatin1Char('|'))));
+        const SvgSummary svg = readSvg(path);
+        QVERIFY(svg.wellFormed);
+        QCOMPARE(svg.groupIds, (QStringList{"hidden", "contours", "features", "boundaries", "silhouette"}));
+        QVERIFY(svg.lines > 0);
+        QVERIFY(svg.linesInsideViewBox);
+        QVERIFY2(status().startsWith(QStringLiteral("Exported 2D drawing: %1 (").arg(QFileInfo(path).absoluteFilePath())),
+                 qPrintable(status()));
+        QVERIFY(status().endsWith(QStringLiteral(" (%1 edges)").arg(svg.lines)));
+    }
+
+    // With hidden lines and other sliders, read back in ezdxf, and written to the
+    // byte by halvoran-cli with the same settings.
+    void exportFrontAsDxfReadsBackInEzdxf()
+    {
+        MessageBoxCatcher boxes;
+        load(scanPath_);
+        const QString path = QDir(outDir_->path()).filePath(QStringLiteral("front.DXF"));
+        env_.set("HALVORAN_AUTOMATION_DRAWING_VIEW", "1");
+        env_.set("HALVORAN_AUTOMATION_DRAWING_EXPORT", QFile::encodeName(path));
+        window_->findChild<QCheckBox*>(QStringLiteral("hiddenLinesCheck"))->setChecked(true);
+        window_->findChild<QSlider*>(QStringLiteral("drawingMinSizeSlider"))->setValue(10);
+        window_->findChild<QSlider*>(QStringLiteral("drawingDetailSlider"))->setValue(70);
+        findAction(window_.get(), QStringLiteral("2D Drawing"))->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path), 60000);
+
+        const QString cliOut = outDir_->filePath(QStringLiteral("cli.dxf"));
+        runCli({"drawing", scanPath_, "-o", cliOut, "--view", "front", "--hidden", "--min-size", "10", "--detail", "70"});
+        expectSameBytes(path, cliOut);
+
+        const QJsonObject summary = readDxfSummary(path);
+        QVERIFY(!summary.isEmpty());
+        QCOMPARE(summary.value(QStringLiteral("units")).toInt(), 4);
+        const QJsonObject counts = summary.value(QStringLiteral("counts")).toObject();
+        QVERIFY(counts.value(QStringLiteral("LINE/FEATURE")).toInt() > 0);
+        for (const QString& key : counts.keys())
+            QVERIFY2(key == QLatin1String("LINE/FEATURE") || key == QLatin1String("LINE/CONTOUR")
+                         || key == QLatin1String("LINE/SILHOUETTE") || key == QLatin1String("LINE/HIDDEN"),
+                     qPrintable(key));
+        QVERIFY(counts.value(QStringLiteral("LINE/SILHOUETTE")).toInt() > 0);
+        // Front view: drawing y is world z, not flipped.
+        const Vec3f lo = window_->model().boundsMin(), hi = window_->model().boundsMax();
+        const QJsonArray lines = summary.value(QStringLiteral("lines")).toArray();
+        QVERIFY(!lines.isEmpty());
+        for (const QJsonValue& v : lines) {
+            const QJsonArray l = v.toArray();
+            QVERIFY(l[1].toDouble() >= lo.z - 0.5 && l[1].toDouble() <= hi.z + 0.5);
+            QVERIFY(l[0].toDouble() >= lo.x - 0.5 && l[0].toDouble() <= hi.x + 0.5);
+        }
+    }
+
+    void unwritablePathIsReported()
+    {
+        MessageBoxCatcher boxes;
+        load(scanPath_);
+        env_.set("HALVORAN_AUTOMATION_DRAWING_EXPORT", "/proc/halvoran-no-such/x.svg");
+        findAction(window_.get(), QStringLiteral("2D Drawing"))->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!boxes.texts.isEmpty(), 60000);
+        QCOMPARE(boxes.titles.first(), QStringLiteral("Export"));
+        QCOMPARE(boxes.texts.first(), QStringLiteral("Failed to write file."));
+        QVERIFY(!status().startsWith(QStringLiteral("Exported")));
+    }
+
+    void previewShowsCountsAndSaves()
+    {
+        load(scanPath_);
+        env_.restore();
+        const QString path = QDir(outDir_->path()).filePath(QStringLiteral("chosen.svg"));
+        QString countsText;
+        bool sawViewChoice = false;
+        // Answer the view question with "Right (YZ)", then save from the preview.
+        QTimer driver;
+        driver.setInterval(20);
+        connect(&driver, &QTimer::timeout, this, [&]() {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* input = qobject_cast<QInputDialog*>(w); input && input->isVisible()) {
+                    sawViewChoice = input->labelText() == QLatin1String("Projection view:");
+                    input->setTextValue(QStringLiteral("Right (YZ)"));
+                    input->accept();
+                    return;
+                }
+                if (auto* dialog = qobject_cast<QDialog*>(w);
+                    dialog && dialog->isVisible() && dialog->windowTitle() == QLatin1String("2D Drawing Preview")) {
+                    if (auto* label = dialog->findChild<QLabel*>(QStringLiteral("drawingCounts")))
+                        countsText = label->text();
+                    // Answer the save question from the environment from here on.
+                    env_.set("HALVORAN_AUTOMATION", "1");
+                    env_.set("HALVORAN_AUTOMATION_DRAWING_EXPORT", QFile::encodeName(path));
+                    findButton(dialog, QStringLiteral("Save SVG / DXF"))->click();
+                    return;
+                }
+            }
+        });
+        driver.start();
+        window_->onExport2DDrawing();
+        driver.stop();
+        QVERIFY(sawViewChoice);
+        QVERIFY(QFile::exists(path));
+        const QRegularExpressionMatch m = QRegularExpression(
+            QStringLiteral("^Silhouette: (\\d+)  \\|  Feature: (\\d+)  \\|  Contour: (\\d+)  \\|  Hidden: 0$")).match(countsText);
+        QVERIFY2(m.hasMatch(), qPrintable(countsText));
+        QVERIFY(m.captured(1).toInt() > 0);
+        const SvgSummary svg = readSvg(path);
+        QCOMPARE(svg.lines, m.captured(1).toInt() + m.captured(2).toInt() + m.captured(3).toInt());
+        // Right view: drawing x is world y.
+        const Vec3f lo = window_->model().boundsMin(), hi = window_->model().boundsMax();
+        QVERIFY(svg.viewBox.left() < lo.y + 1.0 && svg.viewBox.right() > hi.y - 1.0);
+        QVERIFY(svg.viewBox.width() < (hi.y - lo.y) * 1.2 + 1.0);
+    }
 
 private:
     void switchToDrawingMode()
@@ -89,221 +295,6 @@ private:
 
     QString scanPath_;
 };
-
-void TestMainWindowDrawing::commandsWithoutMeshWarn()
-{
-    MessageBoxCatcher boxes;
-    switchToDrawingMode();
-    QAbstractButton* generate = findButton(window_.get(), QStringLiteral("Generate"));
-    QVERIFY(generate);
-    generate->click();
-    // The toolbar action is disabled without a mesh; the command still refuses.
-    QVERIFY(!findAction(window_.get(), QStringLiteral("2D Drawing"))->isEnabled());
-    window_->onExport2DDrawing();
-    QTRY_COMPARE(boxes.texts.size(), 2);
-    QCOMPARE(boxes.titles, (QStringList{QStringLiteral("2D Drawing"), QStringLiteral("2D Drawing")}));
-    QCOMPARE(boxes.texts, (QStringList{QStringLiteral("No mesh loaded."), QStringLiteral("No mesh loaded.")}));
-    QVERIFY(QDir(outDir_->path()).entryList(QDir::Files).isEmpty());
-}
-
-void TestMainWindowDrawing::generateShowsTheDrawingInThe2DView()
-{
-    MessageBoxCatcher boxes;
-    load(scanPath_);
-    switchToDrawingMode();
-    findButton(window_.get(), QStringLiteral("Generate"))->click();
-    QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("2D Drawing (Top)")), 60000);
-    QVERIFY2(boxes.texts.isEmpty(), qPrintable(boxes.texts.join(QLatin1Char('|'))));
-    const QRegularExpressionMatch m =
-        QRegularExpression(QStringLiteral("^2D Drawing \\(Top\\): (\\d+) feature, (\\d+) contour edges; (\\d+) outline$"))
-            .match(status());
-    QVERIFY2(m.hasMatch(), qPrintable(status()));
-    const SectionLines& lines = window_->sectionCanvas()->sectionLines();
-    QVERIFY(m.captured(1).toInt() > 0 && m.captured(3).toInt() > 0);
-    // The status counts every line the view shows.
-    QCOMPARE(m.captured(1).toInt() + m.captured(2).toInt() + m.captured(3).toInt(), int(lines.size()));
-    QVERIFY(window_->sectionCanvas()->erasedIndices().isEmpty());
-
-    // The drawing lies within the part's footprint seen from the top.
-    const Vec3f lo = window_->model().boundsMin(), hi = window_->model().boundsMax();
-    for (const QLineF& line : lines)
-        for (const QPointF& p : {line.p1(), line.p2()}) {
-            QVERIFY(p.x() >= lo.x - 0.5 && p.x() <= hi.x + 0.5);
-            QVERIFY(p.y() >= lo.y - 0.5 && p.y() <= hi.y + 0.5);
-        }
-
-    // A different view is drawn in its own plane.
-    QComboBox* viewCombo = nullptr;
-    for (QComboBox* combo : window_->findChildren<QComboBox*>())
-        if (combo->findText(QStringLiteral("Front (XZ)")) >= 0)
-            viewCombo = combo;
-    QVERIFY(viewCombo);
-    viewCombo->setCurrentIndex(1);
-    findButton(window_.get(), QStringLiteral("Generate"))->click();
-    QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("2D Drawing (Front)")), 60000);
-    for (const QLineF& line : window_->sectionCanvas()->sectionLines())
-        QVERIFY(line.p1().y() >= lo.z - 0.5 && line.p1().y() <= hi.z + 0.5);
-}
-
-void TestMainWindowDrawing::hiddenLinesAreErasedInThe2DView()
-{
-    MessageBoxCatcher boxes;
-    load(scanPath_);
-    switchToDrawingMode();
-    QCheckBox* hidden = nullptr;
-    for (QCheckBox* box : window_->findChildren<QCheckBox*>())
-        if (box->text() == QLatin1String("Hidden lines"))
-            hidden = box;
-    QVERIFY(hidden);
-    QVERIFY(!hidden->isChecked());
-    hidden->setChecked(true);
-    findButton(window_.get(), QStringLiteral("Generate"))->click();
-    QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("2D Drawing (Top)")), 60000);
-    const QRegularExpressionMatch m =
-        QRegularExpression(QStringLiteral("(\\d+) feature, (\\d+) contour")).match(status());
-    QVERIFY(m.hasMatch());
-    const QSet<int> erased = window_->sectionCanvas()->erasedIndices();
-    const int total = int(window_->sectionCanvas()->sectionLines().size());
-    // The synthetic part's underside has creases and holes that the top hides.
-    QVERIFY(!erased.isEmpty());
-    QVERIFY(m.captured(1).toInt() + m.captured(2).toInt() + int(erased.size()) < total);
-    for (int index : erased)
-        QVERIFY(index >= 0 && index < total);
-}
-
-void TestMainWindowDrawing::openMeshGetsTheRepairHintFirst()
-{
-    load(scanPath_);
-    env_.restore();
-    MessageBoxCatcher boxes;
-    switchToDrawingMode();
-    findButton(window_.get(), QStringLiteral("Generate"))->click();
-    QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("2D Drawing (Top)")), 60000);
-    QCOMPARE(boxes.titles, QStringList{QStringLiteral("2D Drawing")});
-    const QRegularExpressionMatch m = QRegularExpression(
-        QStringLiteral("^This mesh has (\\d+) boundary edges \\(holes\\)\\. Running Repair Mesh first may produce "
-                       "cleaner 2D drawings\\.$")).match(boxes.texts.value(0));
-    QVERIFY2(m.hasMatch(), qPrintable(boxes.texts.value(0)));
-    QVERIFY(m.captured(1).toInt() > 0);
-    QVERIFY(!window_->sectionCanvas()->sectionLines().isEmpty());
-}
-
-void TestMainWindowDrawing::exportWritesTopSvgInAutomation()
-{
-    MessageBoxCatcher boxes;
-    load(scanPath_);
-    findAction(window_.get(), QStringLiteral("2D Drawing"))->trigger();
-    const QString path = QDir(outDir_->path()).filePath(QStringLiteral("drawing_top.svg"));
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path), 60000);
-    QVERIFY2(boxes.texts.isEmpty(), qPrintable(boxes.texts.join(QLatin1Char('|'))));
-    const SvgSummary svg = readSvg(path);
-    QVERIFY(svg.wellFormed);
-    QCOMPARE(svg.groupIds, (QStringList{"hidden", "contours", "features", "boundaries", "silhouette"}));
-    QVERIFY(svg.lines > 0);
-    QVERIFY(svg.linesInsideViewBox);
-    QVERIFY2(status().startsWith(QStringLiteral("Exported 2D drawing: %1 (").arg(QFileInfo(path).absoluteFilePath())),
-             qPrintable(status()));
-    QVERIFY(status().endsWith(QStringLiteral(" (%1 edges)").arg(svg.lines)));
-}
-
-// With hidden lines and other sliders, read back in ezdxf, and written to the
-// byte by halvoran-cli with the same settings.
-void TestMainWindowDrawing::exportFrontAsDxfReadsBackInEzdxf()
-{
-    MessageBoxCatcher boxes;
-    load(scanPath_);
-    const QString path = QDir(outDir_->path()).filePath(QStringLiteral("front.DXF"));
-    env_.set("HALVORAN_AUTOMATION_DRAWING_VIEW", "1");
-    env_.set("HALVORAN_AUTOMATION_DRAWING_EXPORT", QFile::encodeName(path));
-    window_->findChild<QCheckBox*>(QStringLiteral("hiddenLinesCheck"))->setChecked(true);
-    window_->findChild<QSlider*>(QStringLiteral("drawingMinSizeSlider"))->setValue(10);
-    window_->findChild<QSlider*>(QStringLiteral("drawingDetailSlider"))->setValue(70);
-    findAction(window_.get(), QStringLiteral("2D Drawing"))->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path), 60000);
-
-    const QString cliOut = outDir_->filePath(QStringLiteral("cli.dxf"));
-    runCli({"drawing", scanPath_, "-o", cliOut, "--view", "front", "--hidden", "--min-size", "10", "--detail", "70"});
-    expectSameBytes(path, cliOut);
-
-    const QJsonObject summary = readDxfSummary(path);
-    QVERIFY(!summary.isEmpty());
-    QCOMPARE(summary.value(QStringLiteral("units")).toInt(), 4);
-    const QJsonObject counts = summary.value(QStringLiteral("counts")).toObject();
-    QVERIFY(counts.value(QStringLiteral("LINE/FEATURE")).toInt() > 0);
-    for (const QString& key : counts.keys())
-        QVERIFY2(key == QLatin1String("LINE/FEATURE") || key == QLatin1String("LINE/CONTOUR")
-                     || key == QLatin1String("LINE/SILHOUETTE") || key == QLatin1String("LINE/HIDDEN"),
-                 qPrintable(key));
-    QVERIFY(counts.value(QStringLiteral("LINE/SILHOUETTE")).toInt() > 0);
-    // Front view: drawing y is world z, not flipped.
-    const Vec3f lo = window_->model().boundsMin(), hi = window_->model().boundsMax();
-    const QJsonArray lines = summary.value(QStringLiteral("lines")).toArray();
-    QVERIFY(!lines.isEmpty());
-    for (const QJsonValue& v : lines) {
-        const QJsonArray l = v.toArray();
-        QVERIFY(l[1].toDouble() >= lo.z - 0.5 && l[1].toDouble() <= hi.z + 0.5);
-        QVERIFY(l[0].toDouble() >= lo.x - 0.5 && l[0].toDouble() <= hi.x + 0.5);
-    }
-}
-
-void TestMainWindowDrawing::unwritablePathIsReported()
-{
-    MessageBoxCatcher boxes;
-    load(scanPath_);
-    env_.set("HALVORAN_AUTOMATION_DRAWING_EXPORT", "/proc/halvoran-no-such/x.svg");
-    findAction(window_.get(), QStringLiteral("2D Drawing"))->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(!boxes.texts.isEmpty(), 60000);
-    QCOMPARE(boxes.titles.first(), QStringLiteral("Export"));
-    QCOMPARE(boxes.texts.first(), QStringLiteral("Failed to write file."));
-    QVERIFY(!status().startsWith(QStringLiteral("Exported")));
-}
-
-void TestMainWindowDrawing::previewShowsCountsAndSaves()
-{
-    load(scanPath_);
-    env_.restore();
-    const QString path = QDir(outDir_->path()).filePath(QStringLiteral("chosen.svg"));
-    QString countsText;
-    bool sawViewChoice = false;
-    // Answer the view question with "Right (YZ)", then save from the preview.
-    QTimer driver;
-    driver.setInterval(20);
-    connect(&driver, &QTimer::timeout, this, [&]() {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (auto* input = qobject_cast<QInputDialog*>(w); input && input->isVisible()) {
-                sawViewChoice = input->labelText() == QLatin1String("Projection view:");
-                input->setTextValue(QStringLiteral("Right (YZ)"));
-                input->accept();
-                return;
-            }
-            if (auto* dialog = qobject_cast<QDialog*>(w);
-                dialog && dialog->isVisible() && dialog->windowTitle() == QLatin1String("2D Drawing Preview")) {
-                if (auto* label = dialog->findChild<QLabel*>(QStringLiteral("drawingCounts")))
-                    countsText = label->text();
-                // Answer the save question from the environment from here on.
-                env_.set("HALVORAN_AUTOMATION", "1");
-                env_.set("HALVORAN_AUTOMATION_DRAWING_EXPORT", QFile::encodeName(path));
-                findButton(dialog, QStringLiteral("Save SVG / DXF"))->click();
-                return;
-            }
-        }
-    });
-    driver.start();
-    window_->onExport2DDrawing();
-    driver.stop();
-    QVERIFY(sawViewChoice);
-    QVERIFY(QFile::exists(path));
-    const QRegularExpressionMatch m = QRegularExpression(
-        QStringLiteral("^Silhouette: (\\d+)  \\|  Feature: (\\d+)  \\|  Contour: (\\d+)  \\|  Hidden: 0$")).match(countsText);
-    QVERIFY2(m.hasMatch(), qPrintable(countsText));
-    QVERIFY(m.captured(1).toInt() > 0);
-    const SvgSummary svg = readSvg(path);
-    QCOMPARE(svg.lines, m.captured(1).toInt() + m.captured(2).toInt() + m.captured(3).toInt());
-    // Right view: drawing x is world y.
-    const Vec3f lo = window_->model().boundsMin(), hi = window_->model().boundsMax();
-    QVERIFY(svg.viewBox.left() < lo.y + 1.0 && svg.viewBox.right() > hi.y - 1.0);
-    QVERIFY(svg.viewBox.width() < (hi.y - lo.y) * 1.2 + 1.0);
-}
 
 QTEST_MAIN(TestMainWindowDrawing)
 #include "test_mainwindow_drawing.moc"

@@ -25,17 +25,132 @@ private slots:
 
     // One row per section exporter, DXF and SVG.
     void nothingToExportWarns_data() { formats(); }
-    void nothingToExportWarns();
-    void validationRefusalWritesNothing_data() { formats(); }
-    void validationRefusalWritesNothing();
-    void cancelLeavesNoFile_data() { formats(); }
-    void cancelLeavesNoFile();
-    void unwritablePathFailsCleanly_data() { formats(); }
-    void unwritablePathFailsCleanly();
 
-    void annotationsAloneExport();
-    void sectionWithErasedKeptAndAnnotations();
-    void windowAndCommandLineWriteTheSameBytes();
+    void nothingToExportWarns()
+    {
+        QFETCH(QString, format);
+        MessageBoxCatcher boxes;
+        // The command is disabled without a mesh; call the slot as a script would.
+        exportAs(format);
+        QCOMPARE(boxes.titles, QStringList{QStringLiteral("Export")});
+        QCOMPARE(boxes.texts, QStringList{QStringLiteral("No slice data or annotations to export.")});
+        QVERIFY(!QFile::exists(defaultPath(format)));
+    }
+    void validationRefusalWritesNothing_data() { formats(); }
+
+    void validationRefusalWritesNothing()
+    {
+        QFETCH(QString, format);
+        const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+        window_->sectionCanvas()->setAnnotations({annotation("line", {QPointF(0, 0), QPointF(nan, 1)}),
+                                                  annotation("line", {QPointF(0, 0), QPointF(inf, 1)}),
+                                                  annotation("line", {QPointF(2, 2), QPointF(2, 2)}),
+                                                  annotation("line", {QPointF(0, 0), QPointF(1, 1)})});
+        MessageBoxCatcher boxes; // answers the question with neither Yes nor No: not Yes
+        exportAs(format);
+        QCOMPARE(boxes.titles, QStringList{QStringLiteral("Export Validation")});
+        QCOMPARE(boxes.texts.value(0), format + QStringLiteral(" export found potential issues:\n- Non-finite entities: 2\n"
+                                                               "- Zero-length entities: 1\n\nContinue anyway?"));
+        QCOMPARE(status(), format + QStringLiteral(" export canceled by validation."));
+        QVERIFY(!QFile::exists(defaultPath(format)));
+    }
+    void cancelLeavesNoFile_data() { formats(); }
+
+    void cancelLeavesNoFile()
+    {
+        QFETCH(QString, format);
+        load();
+        cancelProgressNamed(QStringLiteral("Exporting %1...").arg(format));
+        exportAs(format);
+        QCOMPARE(status(), format + QStringLiteral(" export canceled."));
+        QVERIFY(!QFile::exists(defaultPath(format)));
+    }
+    void unwritablePathFailsCleanly_data() { formats(); }
+
+    void unwritablePathFailsCleanly()
+    {
+        QFETCH(QString, format);
+        window_->sectionCanvas()->setAnnotations({annotation("line", {QPointF(0, 0), QPointF(1, 1)})});
+        // A folder where the file should go.
+        const QString taken = outDir_->filePath(QStringLiteral("taken.") + format.toLower());
+        QVERIFY(QDir().mkpath(taken));
+        env_.set(format == QLatin1String("DXF") ? "HALVORAN_AUTOMATION_EXPORT_DXF" : "HALVORAN_AUTOMATION_EXPORT_SVG",
+                 QFile::encodeName(taken));
+        MessageBoxCatcher boxes;
+        exportAs(format);
+        QCOMPARE(boxes.texts, QStringList{QStringLiteral("Failed to write %1 file.").arg(format)});
+    }
+
+    void annotationsAloneExport()
+    {
+        window_->sectionCanvas()->setAnnotations(
+            {annotation("point_label", {QPointF(1234567.0, -2.5)}, true, QStringLiteral("(1234567.00, -2.50)"))});
+        window_->onExportDxf();
+        QCOMPARE(status(), QStringLiteral("Exported DXF: %1").arg(defaultPath()));
+        // The number format and file frame are test_dxfwriter.cpp's; here what a
+        // CAD reader makes of the window's file.
+        const QJsonObject summary = readDxfSummary(defaultPath());
+        QCOMPARE(count(summary, "POINT/MEASURE"), 1);
+        QCOMPARE(count(summary, "TEXT/MEASURE"), 1);
+        QCOMPARE(summary.value(QStringLiteral("counts")).toObject().size(), 2);
+    }
+
+    void sectionWithErasedKeptAndAnnotations()
+    {
+        load();
+        Section2DWidget* canvas = window_->sectionCanvas();
+        const SectionLines lines = window_->sectionLines();
+        QVERIFY(lines.size() >= 10);
+        canvas->setErasedIndices({0, 1, 2});
+        canvas->setKeptIndices({3, 4});
+
+        SectionAnnotation closedPolygon = annotation("polygon", {QPointF(0, 0), QPointF(5, 0), QPointF(5, 5)});
+        closedPolygon.closed = true;
+        SectionAnnotation circle = annotation("circle", {}, false, QStringLiteral("R4"));
+        circle.center = QPointF(1, 1);
+        circle.radius = 4;
+        SectionAnnotation rect = annotation("rectangle", {});
+        rect.rect = QRectF(0, 0, 3, 2);
+        canvas->setAnnotations({closedPolygon, circle, rect,
+                                annotation("measure_angle", {QPointF(0, 0), QPointF(1, 0), QPointF(1, 1), QPointF(2, 2)},
+                                           true, QStringLiteral("45.00 deg")),
+                                annotation("line", {QPointF(0, 0), QPointF(0, 9)})});
+        window_->onExportDxf();
+        QCOMPARE(status(), QStringLiteral("Exported DXF: %1").arg(defaultPath()));
+
+        const QJsonObject summary = readDxfSummary(defaultPath());
+        QCOMPARE(count(summary, "LINE/SLICE"), int(lines.size()) - 5);
+        QCOMPARE(count(summary, "LINE/KEEP"), 2);
+        // 3 polygon sides, 4 rectangle sides, 1 line.
+        QCOMPARE(count(summary, "LINE/ANNOTATION"), 8);
+        QCOMPARE(count(summary, "CIRCLE/ANNOTATION"), 1);
+        QCOMPARE(count(summary, "TEXT/ANNOTATION"), 1);
+        // An angle with four points falls through to a plain polyline: 3 LINEs, no TEXT.
+        QCOMPARE(count(summary, "LINE/MEASURE"), 3);
+        QCOMPARE(count(summary, "TEXT/MEASURE"), 0);
+
+        // The erased lines are nowhere in the file.
+        const QJsonArray written = summary.value(QStringLiteral("lines")).toArray();
+        for (int erased : {0, 1, 2}) {
+            const QLineF l = lines[erased];
+            for (const QJsonValue& value : written) {
+                const QJsonArray w = value.toArray();
+                QVERIFY(!(std::abs(w[0].toDouble() - l.x1()) < 1e-4 && std::abs(w[1].toDouble() - l.y1()) < 1e-4
+                          && std::abs(w[2].toDouble() - l.x2()) < 1e-4 && std::abs(w[3].toDouble() - l.y2()) < 1e-4));
+            }
+        }
+    }
+
+    void windowAndCommandLineWriteTheSameBytes()
+    {
+        load();
+        window_->onExportDxf();
+        // The window cuts where its "Exact:" box says, rounded to its decimals.
+        const double at = window_->findChild<QDoubleSpinBox*>(QStringLiteral("sliceExactSpin"))->value();
+        const QString cliOut = outDir_->filePath(QStringLiteral("cli.dxf"));
+        runCli({"section", scanPath_, "-o", cliOut, "--at", QString::number(at, 'g', 17)});
+        expectSameBytes(defaultPath(), cliOut);
+    }
 
 private:
     static void formats()
@@ -60,129 +175,6 @@ private:
 
     QString scanPath_;
 };
-
-void TestMainWindowExport::nothingToExportWarns()
-{
-    QFETCH(QString, format);
-    MessageBoxCatcher boxes;
-    // The command is disabled without a mesh; call the slot as a script would.
-    exportAs(format);
-    QCOMPARE(boxes.titles, QStringList{QStringLiteral("Export")});
-    QCOMPARE(boxes.texts, QStringList{QStringLiteral("No slice data or annotations to export.")});
-    QVERIFY(!QFile::exists(defaultPath(format)));
-}
-
-void TestMainWindowExport::validationRefusalWritesNothing()
-{
-    QFETCH(QString, format);
-    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
-    window_->sectionCanvas()->setAnnotations({annotation("line", {QPointF(0, 0), QPointF(nan, 1)}),
-                                              annotation("line", {QPointF(0, 0), QPointF(inf, 1)}),
-                                              annotation("line", {QPointF(2, 2), QPointF(2, 2)}),
-                                              annotation("line", {QPointF(0, 0), QPointF(1, 1)})});
-    MessageBoxCatcher boxes; // answers the question with neither Yes nor No: not Yes
-    exportAs(format);
-    QCOMPARE(boxes.titles, QStringList{QStringLiteral("Export Validation")});
-    QCOMPARE(boxes.texts.value(0), format + QStringLiteral(" export found potential issues:\n- Non-finite entities: 2\n"
-                                                           "- Zero-length entities: 1\n\nContinue anyway?"));
-    QCOMPARE(status(), format + QStringLiteral(" export canceled by validation."));
-    QVERIFY(!QFile::exists(defaultPath(format)));
-}
-
-void TestMainWindowExport::cancelLeavesNoFile()
-{
-    QFETCH(QString, format);
-    load();
-    cancelProgressNamed(QStringLiteral("Exporting %1...").arg(format));
-    exportAs(format);
-    QCOMPARE(status(), format + QStringLiteral(" export canceled."));
-    QVERIFY(!QFile::exists(defaultPath(format)));
-}
-
-void TestMainWindowExport::unwritablePathFailsCleanly()
-{
-    QFETCH(QString, format);
-    window_->sectionCanvas()->setAnnotations({annotation("line", {QPointF(0, 0), QPointF(1, 1)})});
-    // A folder where the file should go.
-    const QString taken = outDir_->filePath(QStringLiteral("taken.") + format.toLower());
-    QVERIFY(QDir().mkpath(taken));
-    env_.set(format == QLatin1String("DXF") ? "HALVORAN_AUTOMATION_EXPORT_DXF" : "HALVORAN_AUTOMATION_EXPORT_SVG",
-             QFile::encodeName(taken));
-    MessageBoxCatcher boxes;
-    exportAs(format);
-    QCOMPARE(boxes.texts, QStringList{QStringLiteral("Failed to write %1 file.").arg(format)});
-}
-
-void TestMainWindowExport::annotationsAloneExport()
-{
-    window_->sectionCanvas()->setAnnotations(
-        {annotation("point_label", {QPointF(1234567.0, -2.5)}, true, QStringLiteral("(1234567.00, -2.50)"))});
-    window_->onExportDxf();
-    QCOMPARE(status(), QStringLiteral("Exported DXF: %1").arg(defaultPath()));
-    // The number format and file frame are test_dxfwriter.cpp's; here what a
-    // CAD reader makes of the window's file.
-    const QJsonObject summary = readDxfSummary(defaultPath());
-    QCOMPARE(count(summary, "POINT/MEASURE"), 1);
-    QCOMPARE(count(summary, "TEXT/MEASURE"), 1);
-    QCOMPARE(summary.value(QStringLiteral("counts")).toObject().size(), 2);
-}
-
-void TestMainWindowExport::sectionWithErasedKeptAndAnnotations()
-{
-    load();
-    Section2DWidget* canvas = window_->sectionCanvas();
-    const SectionLines lines = window_->sectionLines();
-    QVERIFY(lines.size() >= 10);
-    canvas->setErasedIndices({0, 1, 2});
-    canvas->setKeptIndices({3, 4});
-
-    SectionAnnotation closedPolygon = annotation("polygon", {QPointF(0, 0), QPointF(5, 0), QPointF(5, 5)});
-    closedPolygon.closed = true;
-    SectionAnnotation circle = annotation("circle", {}, false, QStringLiteral("R4"));
-    circle.center = QPointF(1, 1);
-    circle.radius = 4;
-    SectionAnnotation rect = annotation("rectangle", {});
-    rect.rect = QRectF(0, 0, 3, 2);
-    canvas->setAnnotations({closedPolygon, circle, rect,
-                            annotation("measure_angle", {QPointF(0, 0), QPointF(1, 0), QPointF(1, 1), QPointF(2, 2)},
-                                       true, QStringLiteral("45.00 deg")),
-                            annotation("line", {QPointF(0, 0), QPointF(0, 9)})});
-    window_->onExportDxf();
-    QCOMPARE(status(), QStringLiteral("Exported DXF: %1").arg(defaultPath()));
-
-    const QJsonObject summary = readDxfSummary(defaultPath());
-    QCOMPARE(count(summary, "LINE/SLICE"), int(lines.size()) - 5);
-    QCOMPARE(count(summary, "LINE/KEEP"), 2);
-    // 3 polygon sides, 4 rectangle sides, 1 line.
-    QCOMPARE(count(summary, "LINE/ANNOTATION"), 8);
-    QCOMPARE(count(summary, "CIRCLE/ANNOTATION"), 1);
-    QCOMPARE(count(summary, "TEXT/ANNOTATION"), 1);
-    // An angle with four points falls through to a plain polyline: 3 LINEs, no TEXT.
-    QCOMPARE(count(summary, "LINE/MEASURE"), 3);
-    QCOMPARE(count(summary, "TEXT/MEASURE"), 0);
-
-    // The erased lines are nowhere in the file.
-    const QJsonArray written = summary.value(QStringLiteral("lines")).toArray();
-    for (int erased : {0, 1, 2}) {
-        const QLineF l = lines[erased];
-        for (const QJsonValue& value : written) {
-            const QJsonArray w = value.toArray();
-            QVERIFY(!(std::abs(w[0].toDouble() - l.x1()) < 1e-4 && std::abs(w[1].toDouble() - l.y1()) < 1e-4
-                      && std::abs(w[2].toDouble() - l.x2()) < 1e-4 && std::abs(w[3].toDouble() - l.y2()) < 1e-4));
-        }
-    }
-}
-
-void TestMainWindowExport::windowAndCommandLineWriteTheSameBytes()
-{
-    load();
-    window_->onExportDxf();
-    // The window cuts where its "Exact:" box says, rounded to its decimals.
-    const double at = window_->findChild<QDoubleSpinBox*>(QStringLiteral("sliceExactSpin"))->value();
-    const QString cliOut = outDir_->filePath(QStringLiteral("cli.dxf"));
-    runCli({"section", scanPath_, "-o", cliOut, "--at", QString::number(at, 'g', 17)});
-    expectSameBytes(defaultPath(), cliOut);
-}
 
 QTEST_MAIN(TestMainWindowExport)
 #include "test_mainwindow_export.moc"

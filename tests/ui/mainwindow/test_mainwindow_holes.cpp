@@ -33,16 +33,183 @@ private slots:
     }
     void cleanup() { closeWindow(); }
 
-    void detectDrawsEveryLoop();
-    void clickingAHoleTwiceReleasesIt();
-    void fillKeepsTheChosenHoleOpenAndCanBeUndone();
-    void fillWithoutDetectClosesEverything();
-    void everyHoleKeptOpenIsRefused();
-    void watertightMeshReportsNoHoles();
-    void fillRefusedWhileBusy();
-    void repairClosesTheScanAndCanBeUndone();
-    void backgroundBuildsSayWhatRunsAndEndTheirStatus_data();
-    void backgroundBuildsSayWhatRunsAndEndTheirStatus();
+    void detectDrawsEveryLoop()
+    {
+        open(scanPath_);
+        click(QStringLiteral("Detect Holes"));
+        QCOMPARE(status(), QStringLiteral("Found 3 holes. Click holes to KEEP open, then press Fill Holes."));
+        QVERIFY(window_->isHoleMode());
+        QVERIFY(window_->mainView()->wireSelectMode());
+        std::size_t edges = 0;
+        for (const auto& loop : window_->holeList())
+            edges += loop.size();
+        const auto& segments = window_->mainView()->wireSegments();
+        QCOMPARE(segments.size(), edges);
+        // Each segment joins two consecutive loop vertices where the mesh has them.
+        const auto& loop = window_->holeList()[0];
+        const Vec3f a = window_->model().vertices[loop[0]], b = window_->model().vertices[loop[1]];
+        QVERIFY(segments[0].p0 == a && segments[0].p1 == b);
+    }
+
+    void clickingAHoleTwiceReleasesIt()
+    {
+        open(scanPath_);
+        click(QStringLiteral("Detect Holes"));
+        pickHole(1);
+        QCOMPARE(status(), QStringLiteral("Keeping 1 of 3 holes open. Press Fill Holes when ready."));
+        QCOMPARE(window_->keepOpenHoles(), std::set<std::uint32_t>{1});
+        const QList<int> selected = window_->mainView()->selectedWireSegments();
+        QCOMPARE(std::size_t(selected.size()), window_->holeList()[1].size());
+        QVERIFY(selected.contains(segmentOfHole(1)));
+        pickHole(1);
+        QCOMPARE(status(), QStringLiteral("Keeping 0 of 3 holes open. Press Fill Holes when ready."));
+        QVERIFY(window_->keepOpenHoles().empty());
+        QVERIFY(window_->mainView()->selectedWireSegments().isEmpty());
+    }
+
+    void fillKeepsTheChosenHoleOpenAndCanBeUndone()
+    {
+        open(scanPath_);
+        const std::size_t facesBefore = window_->model().faces.size();
+        click(QStringLiteral("Detect Holes"));
+        const std::set<std::uint32_t> kept = asSet(window_->holeList()[2]);
+        pickHole(2);
+        click(QStringLiteral("Fill Holes"));
+        QTRY_VERIFY(!window_->isBusy());
+        const std::size_t facesAfter = window_->model().faces.size();
+        QVERIFY(facesAfter > facesBefore);
+        QCOMPARE(status(), QStringLiteral("Holes filled: %1 → %2 faces (+%3)")
+                               .arg(facesBefore)
+                               .arg(facesAfter)
+                               .arg(facesAfter - facesBefore));
+        const auto left = window_->model().findBoundaryLoops();
+        QCOMPARE(left.size(), std::size_t(1));
+        QVERIFY(asSet(left[0]) == kept);
+        QVERIFY(!window_->isHoleMode());
+        QVERIFY(window_->holeList().empty());
+        QVERIFY(window_->mainView()->wireSegments().empty());
+
+        QAction* undo = findAction(window_.get(), QStringLiteral("Undo Alignment"));
+        QVERIFY(undo && undo->isEnabled());
+        undo->trigger();
+        QTRY_VERIFY(!window_->isBusy());
+        QCOMPARE(window_->model().faces.size(), facesBefore);
+        QCOMPARE(window_->model().findBoundaryLoops().size(), std::size_t(3));
+    }
+
+    void fillWithoutDetectClosesEverything()
+    {
+        open(scanPath_);
+        MessageBoxCatcher boxes;
+        click(QStringLiteral("Fill Holes"));
+        QTRY_VERIFY(!window_->isBusy());
+        QVERIFY(boxes.texts.isEmpty());
+        QVERIFY(window_->model().findBoundaryLoops().empty());
+        QVERIFY(status().startsWith(QStringLiteral("Holes filled: ")));
+    }
+
+    void everyHoleKeptOpenIsRefused()
+    {
+        open(scanPath_);
+        click(QStringLiteral("Detect Holes"));
+        for (std::uint32_t h = 0; h < 3; ++h)
+            pickHole(h);
+        const std::size_t faces = window_->model().faces.size();
+        MessageBoxCatcher boxes;
+        click(QStringLiteral("Fill Holes"));
+        QTRY_VERIFY(!boxes.texts.isEmpty());
+        QCOMPARE(boxes.titles.front(), QStringLiteral("Fill Holes"));
+        QCOMPARE(boxes.texts.front(), QStringLiteral("No holes selected to fill."));
+        QTRY_VERIFY(!window_->isBusy());
+        QCOMPARE(window_->model().faces.size(), faces);
+        QCOMPARE(window_->model().findBoundaryLoops().size(), std::size_t(3));
+    }
+
+    void watertightMeshReportsNoHoles()
+    {
+        open(closedPath_);
+        MessageBoxCatcher boxes;
+        click(QStringLiteral("Detect Holes"));
+        QTRY_COMPARE(boxes.texts.size(), 1);
+        QCOMPARE(boxes.titles[0], QStringLiteral("Detect Holes"));
+        QCOMPARE(boxes.texts[0], QStringLiteral("No holes found in the mesh."));
+        QVERIFY(!window_->isHoleMode());
+        QVERIFY(window_->mainView()->wireSegments().empty());
+        click(QStringLiteral("Fill Holes"));
+        QTRY_COMPARE(boxes.texts.size(), 2);
+        QCOMPARE(boxes.titles[1], QStringLiteral("Fill Holes"));
+        QCOMPARE(boxes.texts[1], QStringLiteral("No holes found."));
+    }
+
+    void fillRefusedWhileBusy()
+    {
+        open(scanPath_);
+        const std::size_t faces = window_->model().faces.size();
+        QVERIFY(window_->beginBusyOperation(QStringLiteral("Test")));
+        MessageBoxCatcher boxes;
+        window_->onFillHoles();
+        QTRY_COMPARE(boxes.texts.size(), 1);
+        QCOMPARE(boxes.texts[0], QStringLiteral("Cannot start: another operation is in progress."));
+        window_->endBusyOperation();
+        QCOMPARE(window_->model().faces.size(), faces);
+    }
+
+    void repairClosesTheScanAndCanBeUndone()
+    {
+        open(scanPath_);
+        const std::size_t faces = window_->model().faces.size();
+        qputenv("HALVORAN_AUTOMATION", "1"); // no options dialog, no results box
+        click(QStringLiteral("Repair Mesh"));
+        qunsetenv("HALVORAN_AUTOMATION");
+        QTRY_VERIFY(!window_->isBusy());
+        QVERIFY(window_->model().repaired);
+        QVERIFY(status().startsWith(QStringLiteral("Mesh repaired: ")));
+        const MeshStats stats = computeMeshStats(window_->model());
+        QCOMPARE(stats.boundaryEdges, 0u);
+        QCOMPARE(stats.nonManifoldEdges, 0u);
+        QVERIFY(window_->model().findBoundaryLoops().empty());
+
+        findAction(window_.get(), QStringLiteral("Undo Alignment"))->trigger();
+        QTRY_VERIFY(!window_->isBusy());
+        QCOMPARE(window_->model().faces.size(), faces);
+        QCOMPARE(window_->model().findBoundaryLoops().size(), std::size_t(3));
+    }
+
+    // Every long command the window runs on a worker tells the status bar what
+    // runs, and leaves no such text behind once it has ended.
+    void backgroundBuildsSayWhatRunsAndEndTheirStatus_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("running");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("fill holes") << "Fill Holes" << "Filling holes..." << "Holes filled: ";
+        QTest::newRow("repair") << "Repair Mesh" << "Repairing mesh..." << "Mesh repaired: ";
+        QTest::newRow("2D drawing") << "2D drawing" << "Computing 2D drawing..." << "2D Drawing (Top): ";
+        QTest::newRow("stale lattice for the export") << "Export Wireframe DXF" << "Building wireframe lattice..."
+                                                      << "Exported wireframe DXF (";
+    }
+
+    void backgroundBuildsSayWhatRunsAndEndTheirStatus()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, running);
+        QFETCH(QString, result);
+        openWindow(true); // no option dialogs, no result boxes
+        load(scanPath_);
+        QStringList shown;
+        connect(window_->statusBar(), &QStatusBar::messageChanged, window_.get(),
+                [&shown](const QString& text) { shown << text; });
+        MessageBoxCatcher boxes; // the repair hint before a drawing of an open scan
+        if (command == QLatin1String("2D drawing"))
+            window_->onGenerate2DDrawing();
+        else if (command == QLatin1String("Export Wireframe DXF"))
+            trigger(command);
+        else
+            click(command);
+        QTRY_VERIFY(!window_->isBusy());
+        QVERIFY2(shown.contains(running), qPrintable(shown.join(QLatin1String(" | "))));
+        QVERIFY2(status().startsWith(result), qPrintable(status()));
+    }
 
 private:
     void open(const QString& path)
@@ -69,184 +236,6 @@ private:
     QString scanPath_;
     QString closedPath_;
 };
-
-void TestMainWindowHoles::detectDrawsEveryLoop()
-{
-    open(scanPath_);
-    click(QStringLiteral("Detect Holes"));
-    QCOMPARE(status(), QStringLiteral("Found 3 holes. Click holes to KEEP open, then press Fill Holes."));
-    QVERIFY(window_->isHoleMode());
-    QVERIFY(window_->mainView()->wireSelectMode());
-    std::size_t edges = 0;
-    for (const auto& loop : window_->holeList())
-        edges += loop.size();
-    const auto& segments = window_->mainView()->wireSegments();
-    QCOMPARE(segments.size(), edges);
-    // Each segment joins two consecutive loop vertices where the mesh has them.
-    const auto& loop = window_->holeList()[0];
-    const Vec3f a = window_->model().vertices[loop[0]], b = window_->model().vertices[loop[1]];
-    QVERIFY(segments[0].p0 == a && segments[0].p1 == b);
-}
-
-void TestMainWindowHoles::clickingAHoleTwiceReleasesIt()
-{
-    open(scanPath_);
-    click(QStringLiteral("Detect Holes"));
-    pickHole(1);
-    QCOMPARE(status(), QStringLiteral("Keeping 1 of 3 holes open. Press Fill Holes when ready."));
-    QCOMPARE(window_->keepOpenHoles(), std::set<std::uint32_t>{1});
-    const QList<int> selected = window_->mainView()->selectedWireSegments();
-    QCOMPARE(std::size_t(selected.size()), window_->holeList()[1].size());
-    QVERIFY(selected.contains(segmentOfHole(1)));
-    pickHole(1);
-    QCOMPARE(status(), QStringLiteral("Keeping 0 of 3 holes open. Press Fill Holes when ready."));
-    QVERIFY(window_->keepOpenHoles().empty());
-    QVERIFY(window_->mainView()->selectedWireSegments().isEmpty());
-}
-
-void TestMainWindowHoles::fillKeepsTheChosenHoleOpenAndCanBeUndone()
-{
-    open(scanPath_);
-    const std::size_t facesBefore = window_->model().faces.size();
-    click(QStringLiteral("Detect Holes"));
-    const std::set<std::uint32_t> kept = asSet(window_->holeList()[2]);
-    pickHole(2);
-    click(QStringLiteral("Fill Holes"));
-    QTRY_VERIFY(!window_->isBusy());
-    const std::size_t facesAfter = window_->model().faces.size();
-    QVERIFY(facesAfter > facesBefore);
-    QCOMPARE(status(), QStringLiteral("Holes filled: %1 → %2 faces (+%3)")
-                           .arg(facesBefore)
-                           .arg(facesAfter)
-                           .arg(facesAfter - facesBefore));
-    const auto left = window_->model().findBoundaryLoops();
-    QCOMPARE(left.size(), std::size_t(1));
-    QVERIFY(asSet(left[0]) == kept);
-    QVERIFY(!window_->isHoleMode());
-    QVERIFY(window_->holeList().empty());
-    QVERIFY(window_->mainView()->wireSegments().empty());
-
-    QAction* undo = findAction(window_.get(), QStringLiteral("Undo Alignment"));
-    QVERIFY(undo && undo->isEnabled());
-    undo->trigger();
-    QTRY_VERIFY(!window_->isBusy());
-    QCOMPARE(window_->model().faces.size(), facesBefore);
-    QCOMPARE(window_->model().findBoundaryLoops().size(), std::size_t(3));
-}
-
-void TestMainWindowHoles::fillWithoutDetectClosesEverything()
-{
-    open(scanPath_);
-    MessageBoxCatcher boxes;
-    click(QStringLiteral("Fill Holes"));
-    QTRY_VERIFY(!window_->isBusy());
-    QVERIFY(boxes.texts.isEmpty());
-    QVERIFY(window_->model().findBoundaryLoops().empty());
-    QVERIFY(status().startsWith(QStringLiteral("Holes filled: ")));
-}
-
-void TestMainWindowHoles::everyHoleKeptOpenIsRefused()
-{
-    open(scanPath_);
-    click(QStringLiteral("Detect Holes"));
-    for (std::uint32_t h = 0; h < 3; ++h)
-        pickHole(h);
-    const std::size_t faces = window_->model().faces.size();
-    MessageBoxCatcher boxes;
-    click(QStringLiteral("Fill Holes"));
-    QTRY_VERIFY(!boxes.texts.isEmpty());
-    QCOMPARE(boxes.titles.front(), QStringLiteral("Fill Holes"));
-    QCOMPARE(boxes.texts.front(), QStringLiteral("No holes selected to fill."));
-    QTRY_VERIFY(!window_->isBusy());
-    QCOMPARE(window_->model().faces.size(), faces);
-    QCOMPARE(window_->model().findBoundaryLoops().size(), std::size_t(3));
-}
-
-void TestMainWindowHoles::watertightMeshReportsNoHoles()
-{
-    open(closedPath_);
-    MessageBoxCatcher boxes;
-    click(QStringLiteral("Detect Holes"));
-    QTRY_COMPARE(boxes.texts.size(), 1);
-    QCOMPARE(boxes.titles[0], QStringLiteral("Detect Holes"));
-    QCOMPARE(boxes.texts[0], QStringLiteral("No holes found in the mesh."));
-    QVERIFY(!window_->isHoleMode());
-    QVERIFY(window_->mainView()->wireSegments().empty());
-    click(QStringLiteral("Fill Holes"));
-    QTRY_COMPARE(boxes.texts.size(), 2);
-    QCOMPARE(boxes.titles[1], QStringLiteral("Fill Holes"));
-    QCOMPARE(boxes.texts[1], QStringLiteral("No holes found."));
-}
-
-void TestMainWindowHoles::fillRefusedWhileBusy()
-{
-    open(scanPath_);
-    const std::size_t faces = window_->model().faces.size();
-    QVERIFY(window_->beginBusyOperation(QStringLiteral("Test")));
-    MessageBoxCatcher boxes;
-    window_->onFillHoles();
-    QTRY_COMPARE(boxes.texts.size(), 1);
-    QCOMPARE(boxes.texts[0], QStringLiteral("Cannot start: another operation is in progress."));
-    window_->endBusyOperation();
-    QCOMPARE(window_->model().faces.size(), faces);
-}
-
-void TestMainWindowHoles::repairClosesTheScanAndCanBeUndone()
-{
-    open(scanPath_);
-    const std::size_t faces = window_->model().faces.size();
-    qputenv("HALVORAN_AUTOMATION", "1"); // no options dialog, no results box
-    click(QStringLiteral("Repair Mesh"));
-    qunsetenv("HALVORAN_AUTOMATION");
-    QTRY_VERIFY(!window_->isBusy());
-    QVERIFY(window_->model().repaired);
-    QVERIFY(status().startsWith(QStringLiteral("Mesh repaired: ")));
-    const MeshStats stats = computeMeshStats(window_->model());
-    QCOMPARE(stats.boundaryEdges, 0u);
-    QCOMPARE(stats.nonManifoldEdges, 0u);
-    QVERIFY(window_->model().findBoundaryLoops().empty());
-
-    findAction(window_.get(), QStringLiteral("Undo Alignment"))->trigger();
-    QTRY_VERIFY(!window_->isBusy());
-    QCOMPARE(window_->model().faces.size(), faces);
-    QCOMPARE(window_->model().findBoundaryLoops().size(), std::size_t(3));
-}
-
-// Every long command the window runs on a worker tells the status bar what
-// runs, and leaves no such text behind once it has ended.
-void TestMainWindowHoles::backgroundBuildsSayWhatRunsAndEndTheirStatus_data()
-{
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QString>("running");
-    QTest::addColumn<QString>("result");
-    QTest::newRow("fill holes") << "Fill Holes" << "Filling holes..." << "Holes filled: ";
-    QTest::newRow("repair") << "Repair Mesh" << "Repairing mesh..." << "Mesh repaired: ";
-    QTest::newRow("2D drawing") << "2D drawing" << "Computing 2D drawing..." << "2D Drawing (Top): ";
-    QTest::newRow("stale lattice for the export") << "Export Wireframe DXF" << "Building wireframe lattice..."
-                                                  << "Exported wireframe DXF (";
-}
-
-void TestMainWindowHoles::backgroundBuildsSayWhatRunsAndEndTheirStatus()
-{
-    QFETCH(QString, command);
-    QFETCH(QString, running);
-    QFETCH(QString, result);
-    openWindow(true); // no option dialogs, no result boxes
-    load(scanPath_);
-    QStringList shown;
-    connect(window_->statusBar(), &QStatusBar::messageChanged, window_.get(),
-            [&shown](const QString& text) { shown << text; });
-    MessageBoxCatcher boxes; // the repair hint before a drawing of an open scan
-    if (command == QLatin1String("2D drawing"))
-        window_->onGenerate2DDrawing();
-    else if (command == QLatin1String("Export Wireframe DXF"))
-        trigger(command);
-    else
-        click(command);
-    QTRY_VERIFY(!window_->isBusy());
-    QVERIFY2(shown.contains(running), qPrintable(shown.join(QLatin1String(" | "))));
-    QVERIFY2(status().startsWith(result), qPrintable(status()));
-}
 
 QTEST_MAIN(TestMainWindowHoles)
 #include "test_mainwindow_holes.moc"

@@ -56,21 +56,393 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
     }
 
-    void loadStartShowsProgressAndDisablesCommands();
-    void loadInstallsAlignedMesh();
-    void openCommandLoadsAutomationPath();
-    void missingFileShowsLoadErrorAndKeepsMesh();
-    void missingFileInAutomationDoesNotBlock();
-    void secondRequestWhileLoadingIsRefused();
-    void cancelThenLateResultChangesNothing_data();
-    void cancelThenLateResultChangesNothing();
-    void stepReaderCrashAndCancelKeepTheSession();
-    void busyGuardRefusesSecondOperation();
-    void busyGuardRefusesDuringLoad();
-    void loadTraceReachesRuntimeLog();
-    void newScanStartsWithACleanSection();
-    void smokeTestNeedsAnExistingMesh();
-    void smokeTestLoadsThroughOpenCommand();
+    void loadStartShowsProgressAndDisablesCommands()
+    {
+        load(otherPath_);
+        expectMeshCommandsEnabled(true);
+
+        window_->beginAsyncLoad(scanPath_);
+        // Nothing has been handed back before the event loop runs again.
+        QVERIFY(window_->isLoadInProgress());
+        QCOMPARE(status(), QStringLiteral("Loading scan.stl ..."));
+        QCOMPARE(window_->modeText(), QStringLiteral("Loading"));
+        expectMeshCommandsEnabled(false);
+        QVERIFY(!window_->findChild<QSlider*>(QStringLiteral("sliceSlider"))->isEnabled());
+        QVERIFY(QApplication::overrideCursor());
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        QProgressDialog* progress = visibleProgress(window_.get());
+        QVERIFY(progress);
+        QCOMPARE(progress->windowTitle(), QStringLiteral("Loading"));
+        QCOMPARE(progress->labelText(), QStringLiteral("Loading scan file..."));
+        QCOMPARE(progress->windowModality(), Qt::ApplicationModal);
+        QCOMPARE(progress->minimum(), 0);
+        QCOMPARE(progress->maximum(), 0);
+
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+        QVERIFY(!visibleProgress(window_.get()));
+        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(window_->findChild<QSlider*>(QStringLiteral("sliceSlider"))->isEnabled());
+    }
+
+    void loadInstallsAlignedMesh()
+    {
+        auto* exportCombo = window_->findChild<QComboBox*>(QStringLiteral("wireExportCombo"));
+        exportCombo->setCurrentIndex(0);
+        load(scanPath_);
+
+        const MeshModel& model = window_->model();
+        QVERIFY(model.hasMesh());
+        QCOMPARE(model.faces.size(), triangles_);
+        // The load task aligned it: exactly the core's load and import pose.
+        MeshModel expected;
+        QVERIFY(loadMesh(expected, scanPath_.toStdString()));
+        QVERIFY(expected.autoAlignOnImport());
+        QVERIFY(model.vertices == expected.vertices);
+        QVERIFY(model.faces == expected.faces);
+        QVERIFY(model.displayVertices == expected.displayVertices);
+        const QString vertices = QString::number(model.vertices.size());
+        const QString faces = QString::number(model.faces.size());
+        QCOMPARE(status(), QStringLiteral("Loaded scan.stl (%1 vertices, render %2 faces) - auto-aligned (minimum OBB)")
+                               .arg(vertices, faces));
+        QCOMPARE(window_->modeText(), QStringLiteral("Axis Slice"));
+        QVERIFY(window_->isAligned());
+        QCOMPARE(label("fileLabel"), QStringLiteral("scan.stl"));
+        QCOMPARE(label("typeLabel"), QStringLiteral("Mesh"));
+        // Below the render reduction target the render mesh is the mesh.
+        QCOMPARE(label("verticesLabel"), QStringLiteral("%1 (render %1)").arg(vertices));
+        QCOMPARE(label("facesLabel"), QStringLiteral("%1 (render %1)").arg(faces));
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\d+\\.\\d x \\d+\\.\\d x \\d+\\.\\d mm$"))
+                     .match(label("extentsLabel"))
+                     .hasMatch(),
+                 qPrintable(label("extentsLabel")));
+        QCOMPARE(label("alignmentLabel"), QStringLiteral("Aligned"));
+        QCOMPARE(exportCombo->currentText(), QStringLiteral("X/Y Lattice Vectors"));
+        expectMeshCommandsEnabled(true);
+        QVERIFY(!findAction(window_.get(), "Undo Alignment")->isEnabled());
+    }
+
+    void openCommandLoadsAutomationPath()
+    {
+        env_.set("HALVORAN_AUTOMATION", "1");
+        env_.set("HALVORAN_AUTOMATION_OPEN_MESH", QFile::encodeName(otherPath_));
+        findAction(window_.get(), "Open Scan...")->trigger();
+        QVERIFY(window_->isLoadInProgress());
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+        QVERIFY(window_->model().hasMesh());
+        QCOMPARE(label("fileLabel"), QStringLiteral("other.stl"));
+
+        // Automation without a path: the command does nothing.
+        qunsetenv("HALVORAN_AUTOMATION_OPEN_MESH");
+        window_->statusBar()->showMessage(QStringLiteral("before"));
+        findAction(window_.get(), "Load Scan")->trigger();
+        QVERIFY(!window_->isLoadInProgress());
+        QCOMPARE(status(), QStringLiteral("before"));
+    }
+
+    void missingFileShowsLoadErrorAndKeepsMesh()
+    {
+        load(scanPath_);
+        const std::size_t vertices = window_->model().vertices.size();
+
+        const QString missing = dir_.filePath(QStringLiteral("missing.stl"));
+        MessageBoxCatcher boxes;
+        load(missing);
+        QTRY_COMPARE(boxes.titles.size(), 1);
+        QCOMPARE(boxes.titles.first(), QStringLiteral("Load Error"));
+        QCOMPARE(boxes.texts.first(), QStringLiteral("File not found: ") + missing);
+        QTRY_COMPARE(status(), QStringLiteral("Load failed: missing.stl"));
+        QCOMPARE(window_->model().vertices.size(), vertices);
+        QCOMPARE(label("fileLabel"), QStringLiteral("scan.stl"));
+        QCOMPARE(window_->modeText(), QStringLiteral("Navigation"));
+        expectMeshCommandsEnabled(true);
+    }
+
+    void missingFileInAutomationDoesNotBlock()
+    {
+        env_.set("HALVORAN_AUTOMATION", "1");
+        const QString missing = dir_.filePath(QStringLiteral("absent.obj"));
+        load(missing, false);
+        // The hand-back returned with the box still open.
+        QCOMPARE(status(), QStringLiteral("Load failed: absent.obj"));
+        QMessageBox* shown = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
+                shown = box;
+        QVERIFY(shown);
+        QCOMPARE(shown->windowTitle(), QStringLiteral("Load Error"));
+        QCOMPARE(shown->text(), QStringLiteral("File not found: ") + missing);
+        shown->close();
+        QVERIFY(!window_->model().hasMesh());
+        QCOMPARE(label("fileLabel"), QStringLiteral("No file loaded"));
+        expectMeshCommandsEnabled(false);
+    }
+
+    void secondRequestWhileLoadingIsRefused()
+    {
+        env_.set("HALVORAN_AUTOMATION", "1");
+        env_.set("HALVORAN_AUTOMATION_OPEN_MESH", QFile::encodeName(otherPath_));
+        window_->beginAsyncLoad(scanPath_);
+        findAction(window_.get(), "Open Scan...")->trigger();
+        QCOMPARE(status(), QStringLiteral("Please wait for the current operation to finish."));
+        findAction(window_.get(), "Load Scan")->trigger();
+        QCOMPARE(status(), QStringLiteral("Please wait for the current operation to finish."));
+
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+        // The first request is the one that landed.
+        QCOMPARE(label("fileLabel"), QStringLiteral("scan.stl"));
+        QCOMPARE(window_->model().faces.size(), triangles_);
+    }
+
+    void cancelThenLateResultChangesNothing_data()
+    {
+        QTest::addColumn<bool>("earlierMesh");
+        QTest::newRow("no mesh before") << false;
+        QTest::newRow("a mesh before") << true;
+    }
+
+    // Cancel answers at once; the worker's late result is dropped and whatever
+    // was shown before the load stays.
+    void cancelThenLateResultChangesNothing()
+    {
+        QFETCH(bool, earlierMesh);
+        if (earlierMesh)
+            load(otherPath_);
+        const std::size_t faces = window_->model().faces.size();
+        const QString file = label("fileLabel");
+        window_->beginAsyncLoad(scanPath_);
+        QProgressDialog* progress = visibleProgress(window_.get());
+        QVERIFY(progress);
+        QPushButton* cancel = progress->findChild<QPushButton*>();
+        QVERIFY(cancel);
+        QCOMPARE(cancel->text(), QStringLiteral("Cancel"));
+        cancel->click();
+
+        QCOMPARE(status(), QStringLiteral("Load canceled."));
+        QCOMPARE(window_->modeText(), QStringLiteral("Navigation"));
+        QVERIFY(!QApplication::overrideCursor());
+        expectMeshCommandsEnabled(earlierMesh);
+        // The worker still runs; a new load waits for its result to be dropped.
+        QVERIFY(window_->isLoadInProgress());
+
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+        QCOMPARE(window_->model().hasMesh(), earlierMesh);
+        QCOMPARE(window_->model().faces.size(), faces);
+        QCOMPARE(status(), QStringLiteral("Load canceled."));
+        QCOMPARE(label("fileLabel"), file);
+        QCOMPARE(window_->isAligned(), earlierMesh);
+        QVERIFY(!visibleProgress(window_.get()));
+        QVERIFY(!QApplication::overrideCursor());
+        expectMeshCommandsEnabled(earlierMesh);
+        QVERIFY(window_->findChild<QSlider*>(QStringLiteral("sliceSlider"))->isEnabled());
+    }
+
+    void stepReaderCrashAndCancelKeepTheSession()
+    {
+        load(otherPath_);
+        const std::size_t faces = window_->model().faces.size();
+        const QString part = dir_.filePath(QStringLiteral("part.step"));
+        QFile file(part);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("ISO-10303-21;\n");
+        file.close();
+        struct ReaderGuard {
+            ~ReaderGuard() { setStepReaderProgram(std::string()); }
+        } guard;
+
+        fixtures::FakeProgram crash(QStringLiteral("reader"), "kill -SEGV $$");
+        setStepReaderProgram(crash.path(QStringLiteral("reader")).toStdString());
+        MessageBoxCatcher boxes;
+        load(part);
+        QTRY_COMPARE(boxes.texts.size(), 1);
+        QCOMPARE(boxes.texts.first(), QStringLiteral("Failed to read STEP file."));
+        QCOMPARE(window_->model().faces.size(), faces);
+        QCOMPARE(label("fileLabel"), QStringLiteral("other.stl"));
+
+        // A reader that never ends is killed by Cancel, long before its minute.
+        fixtures::FakeProgram hang(QStringLiteral("reader"), "");
+        const QString pidFile = hang.path(QStringLiteral("pid"));
+        hang.add(QStringLiteral("reader"), "echo $$ > '" + pidFile.toUtf8() + "'\nexec sleep 60");
+        setStepReaderProgram(hang.path(QStringLiteral("reader")).toStdString());
+        window_->beginAsyncLoad(part);
+        QTRY_VERIFY(QFile(pidFile).size() > 0);
+        visibleProgress(window_.get())->findChild<QPushButton*>()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), 20000);
+        QFile pid(pidFile);
+        QVERIFY(pid.open(QIODevice::ReadOnly));
+        QVERIFY(::kill(pid.readAll().trimmed().toInt(), 0) != 0);
+        QCOMPARE(window_->model().faces.size(), faces);
+        QCOMPARE(label("fileLabel"), QStringLiteral("other.stl"));
+        QCOMPARE(status(), QStringLiteral("Load canceled."));
+    }
+
+    void busyGuardRefusesSecondOperation()
+    {
+        load(otherPath_);
+        QVERIFY(window_->beginBusyOperation(QStringLiteral("Repairing Mesh")));
+        QVERIFY(window_->isBusy());
+        QCOMPARE(window_->modeText(), QStringLiteral("Repairing Mesh"));
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        expectMeshCommandsEnabled(false);
+
+        QVERIFY(!window_->beginBusyOperation(QStringLiteral("Aligning")));
+        QCOMPARE(status(), QStringLiteral("Please wait for the current operation to finish."));
+        QCOMPARE(window_->modeText(), QStringLiteral("Repairing Mesh"));
+        window_->statusBar()->clearMessage();
+        findAction(window_.get(), "Open Scan...")->trigger();
+        QCOMPARE(status(), QStringLiteral("Please wait for the current operation to finish."));
+        QVERIFY(!window_->isLoadInProgress());
+
+        window_->endBusyOperation();
+        QVERIFY(!window_->isBusy());
+        QVERIFY(!QApplication::overrideCursor());
+        expectMeshCommandsEnabled(true);
+        // A second release is harmless and pops nothing.
+        window_->endBusyOperation();
+        QVERIFY(!QApplication::overrideCursor());
+
+        // An empty mode text leaves the label alone; without a mesh the
+        // commands stay off afterwards.
+        auto fresh = std::make_unique<MainWindow>();
+        QVERIFY(fresh->beginBusyOperation(QString()));
+        QCOMPARE(fresh->modeText(), QStringLiteral("Navigation"));
+        fresh->endBusyOperation();
+        QVERIFY(!findAction(fresh.get(), "Auto Orient")->isEnabled());
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    void busyGuardRefusesDuringLoad()
+    {
+        window_->beginAsyncLoad(otherPath_);
+        QVERIFY(!window_->beginBusyOperation(QStringLiteral("Aligning")));
+        QCOMPARE(status(), QStringLiteral("Please wait for the current operation to finish."));
+        QVERIFY(!window_->isBusy());
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+        QVERIFY(window_->beginBusyOperation(QStringLiteral("Aligning")));
+        window_->endBusyOperation();
+    }
+
+    void loadTraceReachesRuntimeLog()
+    {
+        const QString logPath = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("halvoran_runtime.log"));
+        QFile before(logPath);
+        const qint64 offset = before.exists() ? before.size() : 0;
+
+        const QtMessageHandler previous = qInstallMessageHandler(runtimeMessageHandler);
+        window_->beginAsyncLoad(scanPath_);
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+        qInstallMessageHandler(previous);
+
+        QFile log(logPath);
+        QVERIFY(log.open(QIODevice::ReadOnly | QIODevice::Text));
+        QVERIFY(log.seek(offset));
+        QStringList traces;
+        for (const QString& line : QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'))) {
+            const int at = line.indexOf(QStringLiteral("[INFO] [LOAD_TRACE] "));
+            if (at > 0)
+                traces << line.mid(at + 20);
+        }
+        // The reader says which way it read the file; the load task aligns, then
+        // the window installs the aligned mesh.
+        QVERIFY(!traces.isEmpty());
+        QVERIFY2(traces.first().startsWith(QStringLiteral("native reader: ")), qPrintable(traces.first()));
+        traces.removeFirst();
+        const MeshModel& model = window_->model();
+        QCOMPARE(traces, (QStringList{
+                             "step 1: autoAlignOnImport...",
+                             "step 2: autoAlign done",
+                             QStringLiteral("mesh assigned, verts=%1 faces=%2 displayVerts=%1 displayFaces=%2")
+                                 .arg(model.vertices.size())
+                                 .arg(model.faces.size()),
+                             "step 3: updateSliceBounds...",
+                             "step 4: staying in current view mode...",
+                             "step 5: wireExportModeCombo...",
+                             "step 6: refresh3DViews...",
+                             "step 7: refresh2DSection...",
+                             "step 8: updateStatusPanel...",
+                         }));
+    }
+
+    // The previous part's drawn work must not reach the next part's section or
+    // its exports; reloading the same file keeps it.
+    void newScanStartsWithACleanSection()
+    {
+        Section2DWidget* canvas = window_->sectionCanvas();
+        const auto drawWork = [&]() {
+            SectionAnnotation fit = annotation("line", {QPointF(-400, -400), QPointF(-300, -300)});
+            fit.isFit = true;
+            canvas->setAnnotations({annotation("line", {QPointF(400, 400), QPointF(500, 500)}),
+                                    annotation("measure_length", {QPointF(0, 0), QPointF(99.98, 0)}, true,
+                                               QStringLiteral("99.98 mm")),
+                                    fit});
+            canvas->setComparisonLines({QLineF(-900, -900, 900, 900)});
+            canvas->setErasedIndices({2});
+            canvas->setKeptIndices({0, 1});
+            QCOMPARE(canvas->keptIndices().size(), 2);
+        };
+        const auto expectClean = [&]() {
+            QVERIFY(canvas->annotations().isEmpty());
+            QVERIFY(canvas->keptIndices().isEmpty());
+            QVERIFY(canvas->erasedIndices().isEmpty());
+            QVERIFY(canvas->comparisonOverlay().isEmpty());
+        };
+
+        load(scanPath_);
+        drawWork();
+        load(scanPath_);
+        QVERIFY(canvas->annotations().size() >= 2); // same file: the sketches stay
+        QCOMPARE(canvas->annotations().first().points.last(), QPointF(500, 500));
+        QVERIFY(!canvas->comparisonOverlay().isEmpty());
+
+        load(otherPath_);
+        expectClean();
+        // The view fits the new section alone, centred on it.
+        QVERIFY(!canvas->sectionLines().isEmpty());
+        QRectF lines;
+        for (const QLineF& line : canvas->sectionLines())
+            lines |= QRectF(line.p1(), line.p2()).normalized();
+        QVERIFY(canvas->contentBounds().contains(lines));
+        QVERIFY2(canvas->contentBounds().width() < 2 * lines.width() + 1, "bounds reach the old sketches");
+        QVERIFY(QLineF(canvas->viewCenter(), lines.center()).length() < 0.05 * lines.width());
+
+        // A 2D drawing of the old part does not stay on the new part's canvas.
+        env_.set("HALVORAN_AUTOMATION", "1");
+        window_->findChild<QComboBox*>(QStringLiteral("modeCombo"))->setCurrentIndex(1);
+        findButton(window_.get(), QStringLiteral("Generate"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->isBusy(), kLoadTimeoutMs);
+        const SectionLines drawing = canvas->sectionLines();
+        QVERIFY(!drawing.isEmpty());
+        drawWork();
+        load(scanPath_);
+        expectClean();
+        QVERIFY(canvas->sectionLines() != drawing);
+    }
+
+    void smokeTestNeedsAnExistingMesh()
+    {
+        QString error;
+        const QString missing = dir_.filePath(QStringLiteral("nope.stl"));
+        QVERIFY(!window_->runReleaseSmokeTest(missing, dir_.filePath(QStringLiteral("out")), error));
+        QCOMPARE(error, QStringLiteral("Smoke mesh not found: ") + missing);
+        QVERIFY(!window_->runReleaseSmokeTest(QString(), dir_.filePath(QStringLiteral("out")), error));
+        QCOMPARE(error, QStringLiteral("Smoke mesh not found: "));
+        QVERIFY(!QDir(dir_.filePath(QStringLiteral("out"))).exists());
+    }
+
+    void smokeTestLoadsThroughOpenCommand()
+    {
+        const QString out = dir_.filePath(QStringLiteral("smoke"));
+        QDir().mkpath(out + QStringLiteral("/stale"));
+        QString error;
+        // Every step runs its command for real; any failure fails this test.
+        QVERIFY2(window_->runReleaseSmokeTest(scanPath_, out, error), qPrintable(error));
+        QVERIFY(window_->model().hasMesh());
+        QCOMPARE(label("fileLabel"), QStringLiteral("scan.stl"));
+        QVERIFY(QDir(out).exists());
+        QVERIFY(!QDir(out + QStringLiteral("/stale")).exists());
+        QCOMPARE(qEnvironmentVariable("HALVORAN_AUTOMATION_OUTPUT_DIR"), out);
+        for (const char* name : {"HALVORAN_AUTOMATION", "HALVORAN_AUTOMATION_OUTPUT_DIR", "HALVORAN_AUTOMATION_OPEN_MESH"})
+            qunsetenv(name); // the smoke run sets them for its own commands
+    }
 
 private:
     QString label(const char* name) const { return child<QLabel>(name)->text(); }
@@ -86,394 +458,6 @@ private:
     QString otherPath_;
     std::size_t triangles_ = 0;
 };
-
-void TestMainWindowLoad::loadStartShowsProgressAndDisablesCommands()
-{
-    load(otherPath_);
-    expectMeshCommandsEnabled(true);
-
-    window_->beginAsyncLoad(scanPath_);
-    // Nothing has been handed back before the event loop runs again.
-    QVERIFY(window_->isLoadInProgress());
-    QCOMPARE(status(), QStringLiteral("Loading scan.stl ..."));
-    QCOMPARE(window_->modeText(), QStringLiteral("Loading"));
-    expectMeshCommandsEnabled(false);
-    QVERIFY(!window_->findChild<QSlider*>(QStringLiteral("sliceSlider"))->isEnabled());
-    QVERIFY(QApplication::overrideCursor());
-    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-    QProgressDialog* progress = visibleProgress(window_.get());
-    QVERIFY(progress);
-    QCOMPARE(progress->windowTitle(), QStringLiteral("Loading"));
-    QCOMPARE(progress->labelText(), QStringLiteral("Loading scan file..."));
-    QCOMPARE(progress->windowModality(), Qt::ApplicationModal);
-    QCOMPARE(progress->minimum(), 0);
-    QCOMPARE(progress->maximum(), 0);
-
-    QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
-    QVERIFY(!visibleProgress(window_.get()));
-    QVERIFY(!QApplication::overrideCursor());
-    QVERIFY(window_->findChild<QSlider*>(QStringLiteral("sliceSlider"))->isEnabled());
-}
-
-void TestMainWindowLoad::loadInstallsAlignedMesh()
-{
-    auto* exportCombo = window_->findChild<QComboBox*>(QStringLiteral("wireExportCombo"));
-    exportCombo->setCurrentIndex(0);
-    load(scanPath_);
-
-    const MeshModel& model = window_->model();
-    QVERIFY(model.hasMesh());
-    QCOMPARE(model.faces.size(), triangles_);
-    // The load task aligned it: exactly the core's load and import pose.
-    MeshModel expected;
-    QVERIFY(loadMesh(expected, scanPath_.toStdString()));
-    QVERIFY(expected.autoAlignOnImport());
-    QVERIFY(model.vertices == expected.vertices);
-    QVERIFY(model.faces == expected.faces);
-    QVERIFY(model.displayVertices == expected.displayVertices);
-    const QString vertices = QString::number(model.vertices.size());
-    const QString faces = QString::number(model.faces.size());
-    QCOMPARE(status(), QStringLiteral("Loaded scan.stl (%1 vertices, render %2 faces) - auto-aligned (minimum OBB)")
-                           .arg(vertices, faces));
-    QCOMPARE(window_->modeText(), QStringLiteral("Axis Slice"));
-    QVERIFY(window_->isAligned());
-    QCOMPARE(label("fileLabel"), QStringLiteral("scan.stl"));
-    QCOMPARE(label("typeLabel"), QStringLiteral("Mesh"));
-    // Below the render reduction target the render mesh is the mesh.
-    QCOMPARE(label("verticesLabel"), QStringLiteral("%1 (render %1)").arg(vertices));
-    QCOMPARE(label("facesLabel"), QStringLiteral("%1 (render %1)").arg(faces));
-    QVERIFY2(QRegularExpression(QStringLiteral("^\\d+\\.\\d x \\d+\\.\\d x \\d+\\.\\d mm$"))
-                 .match(label("extentsLabel"))
-                 .hasMatch(),
-             qPrintable(label("extentsLabel")));
-    QCOMPARE(label("alignmentLabel"), QStringLiteral("Aligned"));
-    QCOMPARE(exportCombo->currentText(), QStringLiteral("X/Y Lattice Vectors"));
-    expectMeshCommandsEnabled(true);
-    QVERIFY(!findAction(window_.get(), "Undo Alignment")->isEnabled());
-}
-
-void TestMainWindowLoad::openCommandLoadsAutomationPath()
-{
-    env_.set("HALVORAN_AUTOMATION", "1");
-    env_.set("HALVORAN_AUTOMATION_OPEN_MESH", QFile::encodeName(otherPath_));
-    findAction(window_.get(), "Open Scan...")->trigger();
-    QVERIFY(window_->isLoadInProgress());
-    QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
-    QVERIFY(window_->model().hasMesh());
-    QCOMPARE(label("fileLabel"), QStringLiteral("other.stl"));
-
-    // Automation without a path: the command does nothing.
-    qunsetenv("HALVORAN_AUTOMATION_OPEN_MESH");
-    window_->statusBar()->showMessage(QStringLiteral("before"));
-    findAction(window_.get(), "Load Scan")->trigger();
-    QVERIFY(!window_->isLoadInProgress());
-    QCOMPARE(status(), QStringLiteral("before"));
-}
-
-void TestMainWindowLoad::missingFileShowsLoadErrorAndKeepsMesh()
-{
-    load(scanPath_);
-    const std::size_t vertices = window_->model().vertices.size();
-
-    const QString missing = dir_.filePath(QStringLiteral("missing.stl"));
-    MessageBoxCatcher boxes;
-    load(missing);
-    QTRY_COMPARE(boxes.titles.size(), 1);
-    QCOMPARE(boxes.titles.first(), QStringLiteral("Load Error"));
-    QCOMPARE(boxes.texts.first(), QStringLiteral("File not found: ") + missing);
-    QTRY_COMPARE(status(), QStringLiteral("Load failed: missing.stl"));
-    QCOMPARE(window_->model().vertices.size(), vertices);
-    QCOMPARE(label("fileLabel"), QStringLiteral("scan.stl"));
-    QCOMPARE(window_->modeText(), QStringLiteral("Navigation"));
-    expectMeshCommandsEnabled(true);
-}
-
-void TestMainWindowLoad::missingFileInAutomationDoesNotBlock()
-{
-    env_.set("HALVORAN_AUTOMATION", "1");
-    const QString missing = dir_.filePath(QStringLiteral("absent.obj"));
-    load(missing, false);
-    // The hand-back returned with the box still open.
-    QCOMPARE(status(), QStringLiteral("Load failed: absent.obj"));
-    QMessageBox* shown = nullptr;
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
-            shown = box;
-    QVERIFY(shown);
-    QCOMPARE(shown->windowTitle(), QStringLiteral("Load Error"));
-    QCOMPARE(shown->text(), QStringLiteral("File not found: ") + missing);
-    shown->close();
-    QVERIFY(!window_->model().hasMesh());
-    QCOMPARE(label("fileLabel"), QStringLiteral("No file loaded"));
-    expectMeshCommandsEnabled(false);
-}
-
-void TestMainWindowLoad::secondRequestWhileLoadingIsRefused()
-{
-    env_.set("HALVORAN_AUTOMATION", "1");
-    env_.set("HALVORAN_AUTOMATION_OPEN_MESH", QFile::encodeName(otherPath_));
-    window_->beginAsyncLoad(scanPath_);
-    findAction(window_.get(), "Open Scan...")->trigger();
-    QCOMPARE(status(), QStringLiteral("Please wait for the current operation to finish."));
-    findAction(window_.get(), "Load Scan")->trigger();
-    QCOMPARE(status(), QStringLiteral("Please wait for the current operation to finish."));
-
-    QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
-    // The first request is the one that landed.
-    QCOMPARE(label("fileLabel"), QStringLiteral("scan.stl"));
-    QCOMPARE(window_->model().faces.size(), triangles_);
-}
-
-void TestMainWindowLoad::cancelThenLateResultChangesNothing_data()
-{
-    QTest::addColumn<bool>("earlierMesh");
-    QTest::newRow("no mesh before") << false;
-    QTest::newRow("a mesh before") << true;
-}
-
-// Cancel answers at once; the worker's late result is dropped and whatever
-// was shown before the load stays.
-void TestMainWindowLoad::cancelThenLateResultChangesNothing()
-{
-    QFETCH(bool, earlierMesh);
-    if (earlierMesh)
-        load(otherPath_);
-    const std::size_t faces = window_->model().faces.size();
-    const QString file = label("fileLabel");
-    window_->beginAsyncLoad(scanPath_);
-    QProgressDialog* progress = visibleProgress(window_.get());
-    QVERIFY(progress);
-    QPushButton* cancel = progress->findChild<QPushButton*>();
-    QVERIFY(cancel);
-    QCOMPARE(cancel->text(), QStringLiteral("Cancel"));
-    cancel->click();
-
-    QCOMPARE(status(), QStringLiteral("Load canceled."));
-    QCOMPARE(window_->modeText(), QStringLiteral("Navigation"));
-    QVERIFY(!QApplication::overrideCursor());
-    expectMeshCommandsEnabled(earlierMesh);
-    // The worker still runs; a new load waits for its result to be dropped.
-    QVERIFY(window_->isLoadInProgress());
-
-    QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
-    QCOMPARE(window_->model().hasMesh(), earlierMesh);
-    QCOMPARE(window_->model().faces.size(), faces);
-    QCOMPARE(status(), QStringLiteral("Load canceled."));
-    QCOMPARE(label("fileLabel"), file);
-    QCOMPARE(window_->isAligned(), earlierMesh);
-    QVERIFY(!visibleProgress(window_.get()));
-    QVERIFY(!QApplication::overrideCursor());
-    expectMeshCommandsEnabled(earlierMesh);
-    QVERIFY(window_->findChild<QSlider*>(QStringLiteral("sliceSlider"))->isEnabled());
-}
-
-void TestMainWindowLoad::stepReaderCrashAndCancelKeepTheSession()
-{
-    load(otherPath_);
-    const std::size_t faces = window_->model().faces.size();
-    const QString part = dir_.filePath(QStringLiteral("part.step"));
-    QFile file(part);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("ISO-10303-21;\n");
-    file.close();
-    struct ReaderGuard {
-        ~ReaderGuard() { setStepReaderProgram(std::string()); }
-    } guard;
-
-    fixtures::FakeProgram crash(QStringLiteral("reader"), "kill -SEGV $$");
-    setStepReaderProgram(crash.path(QStringLiteral("reader")).toStdString());
-    MessageBoxCatcher boxes;
-    load(part);
-    QTRY_COMPARE(boxes.texts.size(), 1);
-    QCOMPARE(boxes.texts.first(), QStringLiteral("Failed to read STEP file."));
-    QCOMPARE(window_->model().faces.size(), faces);
-    QCOMPARE(label("fileLabel"), QStringLiteral("other.stl"));
-
-    // A reader that never ends is killed by Cancel, long before its minute.
-    fixtures::FakeProgram hang(QStringLiteral("reader"), "");
-    const QString pidFile = hang.path(QStringLiteral("pid"));
-    hang.add(QStringLiteral("reader"), "echo $$ > '" + pidFile.toUtf8() + "'\nexec sleep 60");
-    setStepReaderProgram(hang.path(QStringLiteral("reader")).toStdString());
-    window_->beginAsyncLoad(part);
-    QTRY_VERIFY(QFile(pidFile).size() > 0);
-    visibleProgress(window_.get())->findChild<QPushButton*>()->click();
-    QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), 20000);
-    QFile pid(pidFile);
-    QVERIFY(pid.open(QIODevice::ReadOnly));
-    QVERIFY(::kill(pid.readAll().trimmed().toInt(), 0) != 0);
-    QCOMPARE(window_->model().faces.size(), faces);
-    QCOMPARE(label("fileLabel"), QStringLiteral("other.stl"));
-    QCOMPARE(status(), QStringLiteral("Load canceled."));
-}
-
-void TestMainWindowLoad::busyGuardRefusesSecondOperation()
-{
-    load(otherPath_);
-    QVERIFY(window_->beginBusyOperation(QStringLiteral("Repairing Mesh")));
-    QVERIFY(window_->isBusy());
-    QCOMPARE(window_->modeText(), QStringLiteral("Repairing Mesh"));
-    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-    expectMeshCommandsEnabled(false);
-
-    QVERIFY(!window_->beginBusyOperation(QStringLiteral("Aligning")));
-    QCOMPARE(status(), QStringLiteral("Please wait for the current operation to finish."));
-    QCOMPARE(window_->modeText(), QStringLiteral("Repairing Mesh"));
-    window_->statusBar()->clearMessage();
-    findAction(window_.get(), "Open Scan...")->trigger();
-    QCOMPARE(status(), QStringLiteral("Please wait for the current operation to finish."));
-    QVERIFY(!window_->isLoadInProgress());
-
-    window_->endBusyOperation();
-    QVERIFY(!window_->isBusy());
-    QVERIFY(!QApplication::overrideCursor());
-    expectMeshCommandsEnabled(true);
-    // A second release is harmless and pops nothing.
-    window_->endBusyOperation();
-    QVERIFY(!QApplication::overrideCursor());
-
-    // An empty mode text leaves the label alone; without a mesh the
-    // commands stay off afterwards.
-    auto fresh = std::make_unique<MainWindow>();
-    QVERIFY(fresh->beginBusyOperation(QString()));
-    QCOMPARE(fresh->modeText(), QStringLiteral("Navigation"));
-    fresh->endBusyOperation();
-    QVERIFY(!findAction(fresh.get(), "Auto Orient")->isEnabled());
-    QVERIFY(!QApplication::overrideCursor());
-}
-
-void TestMainWindowLoad::busyGuardRefusesDuringLoad()
-{
-    window_->beginAsyncLoad(otherPath_);
-    QVERIFY(!window_->beginBusyOperation(QStringLiteral("Aligning")));
-    QCOMPARE(status(), QStringLiteral("Please wait for the current operation to finish."));
-    QVERIFY(!window_->isBusy());
-    QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
-    QVERIFY(window_->beginBusyOperation(QStringLiteral("Aligning")));
-    window_->endBusyOperation();
-}
-
-void TestMainWindowLoad::loadTraceReachesRuntimeLog()
-{
-    const QString logPath = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("halvoran_runtime.log"));
-    QFile before(logPath);
-    const qint64 offset = before.exists() ? before.size() : 0;
-
-    const QtMessageHandler previous = qInstallMessageHandler(runtimeMessageHandler);
-    window_->beginAsyncLoad(scanPath_);
-    QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
-    qInstallMessageHandler(previous);
-
-    QFile log(logPath);
-    QVERIFY(log.open(QIODevice::ReadOnly | QIODevice::Text));
-    QVERIFY(log.seek(offset));
-    QStringList traces;
-    for (const QString& line : QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'))) {
-        const int at = line.indexOf(QStringLiteral("[INFO] [LOAD_TRACE] "));
-        if (at > 0)
-            traces << line.mid(at + 20);
-    }
-    // The reader says which way it read the file; the load task aligns, then
-    // the window installs the aligned mesh.
-    QVERIFY(!traces.isEmpty());
-    QVERIFY2(traces.first().startsWith(QStringLiteral("native reader: ")), qPrintable(traces.first()));
-    traces.removeFirst();
-    const MeshModel& model = window_->model();
-    QCOMPARE(traces, (QStringList{
-                         "step 1: autoAlignOnImport...",
-                         "step 2: autoAlign done",
-                         QStringLiteral("mesh assigned, verts=%1 faces=%2 displayVerts=%1 displayFaces=%2")
-                             .arg(model.vertices.size())
-                             .arg(model.faces.size()),
-                         "step 3: updateSliceBounds...",
-                         "step 4: staying in current view mode...",
-                         "step 5: wireExportModeCombo...",
-                         "step 6: refresh3DViews...",
-                         "step 7: refresh2DSection...",
-                         "step 8: updateStatusPanel...",
-                     }));
-}
-
-// The previous part's drawn work must not reach the next part's section or
-// its exports; reloading the same file keeps it.
-void TestMainWindowLoad::newScanStartsWithACleanSection()
-{
-    Section2DWidget* canvas = window_->sectionCanvas();
-    const auto drawWork = [&]() {
-        SectionAnnotation fit = annotation("line", {QPointF(-400, -400), QPointF(-300, -300)});
-        fit.isFit = true;
-        canvas->setAnnotations({annotation("line", {QPointF(400, 400), QPointF(500, 500)}),
-                                annotation("measure_length", {QPointF(0, 0), QPointF(99.98, 0)}, true,
-                                           QStringLiteral("99.98 mm")),
-                                fit});
-        canvas->setComparisonLines({QLineF(-900, -900, 900, 900)});
-        canvas->setErasedIndices({2});
-        canvas->setKeptIndices({0, 1});
-        QCOMPARE(canvas->keptIndices().size(), 2);
-    };
-    const auto expectClean = [&]() {
-        QVERIFY(canvas->annotations().isEmpty());
-        QVERIFY(canvas->keptIndices().isEmpty());
-        QVERIFY(canvas->erasedIndices().isEmpty());
-        QVERIFY(canvas->comparisonOverlay().isEmpty());
-    };
-
-    load(scanPath_);
-    drawWork();
-    load(scanPath_);
-    QVERIFY(canvas->annotations().size() >= 2); // same file: the sketches stay
-    QCOMPARE(canvas->annotations().first().points.last(), QPointF(500, 500));
-    QVERIFY(!canvas->comparisonOverlay().isEmpty());
-
-    load(otherPath_);
-    expectClean();
-    // The view fits the new section alone, centred on it.
-    QVERIFY(!canvas->sectionLines().isEmpty());
-    QRectF lines;
-    for (const QLineF& line : canvas->sectionLines())
-        lines |= QRectF(line.p1(), line.p2()).normalized();
-    QVERIFY(canvas->contentBounds().contains(lines));
-    QVERIFY2(canvas->contentBounds().width() < 2 * lines.width() + 1, "bounds reach the old sketches");
-    QVERIFY(QLineF(canvas->viewCenter(), lines.center()).length() < 0.05 * lines.width());
-
-    // A 2D drawing of the old part does not stay on the new part's canvas.
-    env_.set("HALVORAN_AUTOMATION", "1");
-    window_->findChild<QComboBox*>(QStringLiteral("modeCombo"))->setCurrentIndex(1);
-    findButton(window_.get(), QStringLiteral("Generate"))->click();
-    QTRY_VERIFY_WITH_TIMEOUT(!window_->isBusy(), kLoadTimeoutMs);
-    const SectionLines drawing = canvas->sectionLines();
-    QVERIFY(!drawing.isEmpty());
-    drawWork();
-    load(scanPath_);
-    expectClean();
-    QVERIFY(canvas->sectionLines() != drawing);
-}
-
-void TestMainWindowLoad::smokeTestNeedsAnExistingMesh()
-{
-    QString error;
-    const QString missing = dir_.filePath(QStringLiteral("nope.stl"));
-    QVERIFY(!window_->runReleaseSmokeTest(missing, dir_.filePath(QStringLiteral("out")), error));
-    QCOMPARE(error, QStringLiteral("Smoke mesh not found: ") + missing);
-    QVERIFY(!window_->runReleaseSmokeTest(QString(), dir_.filePath(QStringLiteral("out")), error));
-    QCOMPARE(error, QStringLiteral("Smoke mesh not found: "));
-    QVERIFY(!QDir(dir_.filePath(QStringLiteral("out"))).exists());
-}
-
-void TestMainWindowLoad::smokeTestLoadsThroughOpenCommand()
-{
-    const QString out = dir_.filePath(QStringLiteral("smoke"));
-    QDir().mkpath(out + QStringLiteral("/stale"));
-    QString error;
-    // Every step runs its command for real; any failure fails this test.
-    QVERIFY2(window_->runReleaseSmokeTest(scanPath_, out, error), qPrintable(error));
-    QVERIFY(window_->model().hasMesh());
-    QCOMPARE(label("fileLabel"), QStringLiteral("scan.stl"));
-    QVERIFY(QDir(out).exists());
-    QVERIFY(!QDir(out + QStringLiteral("/stale")).exists());
-    QCOMPARE(qEnvironmentVariable("HALVORAN_AUTOMATION_OUTPUT_DIR"), out);
-    for (const char* name : {"HALVORAN_AUTOMATION", "HALVORAN_AUTOMATION_OUTPUT_DIR", "HALVORAN_AUTOMATION_OPEN_MESH"})
-        qunsetenv(name); // the smoke run sets them for its own commands
-}
 
 QTEST_MAIN(TestMainWindowLoad)
 #include "test_mainwindow_load.moc"

@@ -67,11 +67,83 @@ private slots:
     void init() { openWindow(true, QSize(1600, 1000)); }
     void cleanup() { closeWindow(); }
 
-    void fitGivesThePlateItsLinesAndHoles();
-    void fitLayerUndoAndDelete();
-    void newPlaneDropsTheFitOtherSettingsKeepIt();
-    void windowAndCommandLineWriteTheSameBytes();
-    void fitWithoutMeshSaysSo();
+    void fitGivesThePlateItsLinesAndHoles()
+    {
+        load();
+        QVERIFY(window_->findChild<QAction*>(QStringLiteral("fitLinesArcsAction"))->isVisible());
+        QCOMPARE(window_->findChild<QDoubleSpinBox*>(QStringLiteral("fitToleranceSpin"))->value(), 0.05);
+        fit();
+        QVERIFY2(QRegularExpression(QStringLiteral("^Fitted 4 lines, 0 arcs, 2 circles \\(max deviation 0\\.0[0-5]\\d mm\\)$"))
+                     .match(status())
+                     .hasMatch(),
+                 qPrintable(status()));
+        QList<double> radii;
+        for (const SectionAnnotation& a : canvas()->annotations())
+            if (a.kind == QLatin1String("circle") && a.isFit)
+                radii.append(a.radius);
+        std::sort(radii.begin(), radii.end());
+        QCOMPARE(radii.size(), 2);
+        QVERIFY(std::abs(radii[0] - 5.0) < 0.01 && std::abs(radii[1] - 8.0) < 0.01);
+    }
+
+    void fitLayerUndoAndDelete()
+    {
+        load();
+        canvas()->setAnnotations({annotation("line", {{0, 0}, {1, 1}})});
+        fit();
+        QCOMPARE(fitCount(canvas()), 6);
+
+        window_->findChild<QCheckBox*>(QStringLiteral("layerFitCheck"))->setChecked(false);
+        QVERIFY(!canvas()->isLayerVisible(QStringLiteral("fit")));
+        QVERIFY(canvas()->isLayerVisible(QStringLiteral("annotation")));
+
+        canvas()->setSelectedAnnotation(3);
+        findAction(window_.get(), QStringLiteral("Delete"))->trigger();
+        QCOMPARE(fitCount(canvas()), 5);
+        // Undo takes back the whole fit, and only the fit.
+        findAction(window_.get(), QStringLiteral("Undo"))->trigger();
+        QCOMPARE(canvas()->annotations().size(), 1);
+        QCOMPARE(canvas()->annotations()[0].kind, QStringLiteral("line"));
+    }
+
+    void newPlaneDropsTheFitOtherSettingsKeepIt()
+    {
+        load();
+        fit();
+        QCOMPARE(fitCount(canvas()), 6);
+        window_->findChild<QDoubleSpinBox*>(QStringLiteral("bandThicknessSpin"))->setValue(0.5);
+        QCOMPARE(fitCount(canvas()), 6);
+        auto* exact = window_->findChild<QDoubleSpinBox*>(QStringLiteral("sliceExactSpin"));
+        exact->setValue(exact->value() + 1.0);
+        QTRY_COMPARE_WITH_TIMEOUT(fitCount(canvas()), 0, 10000);
+    }
+
+    void windowAndCommandLineWriteTheSameBytes()
+    {
+        load();
+        fit();
+        const QString summaryLine = status();
+        window_->onExportDxf();
+        const QString windowPath = outDir_->filePath(QStringLiteral("section.dxf"));
+        const QJsonObject summary = readDxfSummary(windowPath);
+        QCOMPARE(summary.value(QStringLiteral("units")).toInt(), 4);
+        QCOMPARE(count(summary, "LINE/FIT"), 4);
+        QCOMPARE(count(summary, "CIRCLE/FIT"), 2);
+
+        const double at = window_->findChild<QDoubleSpinBox*>(QStringLiteral("sliceExactSpin"))->value();
+        const QString cliOut = outDir_->filePath(QStringLiteral("cli.dxf"));
+        QByteArray printed;
+        runCli({"section", platePath_, "-o", cliOut, "--at", QString::number(at, 'g', 17), "--fit", "0.05"}, &printed);
+        QVERIFY(printed.contains(summaryLine.toUtf8()));
+        expectSameBytes(windowPath, cliOut);
+    }
+
+    void fitWithoutMeshSaysSo()
+    {
+        fit();
+        QCOMPARE(status(), QStringLiteral("No mesh loaded."));
+        QCOMPARE(canvas()->annotations().size(), 0);
+    }
 
 private:
     void load()
@@ -84,84 +156,6 @@ private:
 
     QString platePath_;
 };
-
-void TestMainWindowSectionFit::fitGivesThePlateItsLinesAndHoles()
-{
-    load();
-    QVERIFY(window_->findChild<QAction*>(QStringLiteral("fitLinesArcsAction"))->isVisible());
-    QCOMPARE(window_->findChild<QDoubleSpinBox*>(QStringLiteral("fitToleranceSpin"))->value(), 0.05);
-    fit();
-    QVERIFY2(QRegularExpression(QStringLiteral("^Fitted 4 lines, 0 arcs, 2 circles \\(max deviation 0\\.0[0-5]\\d mm\\)$"))
-                 .match(status())
-                 .hasMatch(),
-             qPrintable(status()));
-    QList<double> radii;
-    for (const SectionAnnotation& a : canvas()->annotations())
-        if (a.kind == QLatin1String("circle") && a.isFit)
-            radii.append(a.radius);
-    std::sort(radii.begin(), radii.end());
-    QCOMPARE(radii.size(), 2);
-    QVERIFY(std::abs(radii[0] - 5.0) < 0.01 && std::abs(radii[1] - 8.0) < 0.01);
-}
-
-void TestMainWindowSectionFit::fitLayerUndoAndDelete()
-{
-    load();
-    canvas()->setAnnotations({annotation("line", {{0, 0}, {1, 1}})});
-    fit();
-    QCOMPARE(fitCount(canvas()), 6);
-
-    window_->findChild<QCheckBox*>(QStringLiteral("layerFitCheck"))->setChecked(false);
-    QVERIFY(!canvas()->isLayerVisible(QStringLiteral("fit")));
-    QVERIFY(canvas()->isLayerVisible(QStringLiteral("annotation")));
-
-    canvas()->setSelectedAnnotation(3);
-    findAction(window_.get(), QStringLiteral("Delete"))->trigger();
-    QCOMPARE(fitCount(canvas()), 5);
-    // Undo takes back the whole fit, and only the fit.
-    findAction(window_.get(), QStringLiteral("Undo"))->trigger();
-    QCOMPARE(canvas()->annotations().size(), 1);
-    QCOMPARE(canvas()->annotations()[0].kind, QStringLiteral("line"));
-}
-
-void TestMainWindowSectionFit::newPlaneDropsTheFitOtherSettingsKeepIt()
-{
-    load();
-    fit();
-    QCOMPARE(fitCount(canvas()), 6);
-    window_->findChild<QDoubleSpinBox*>(QStringLiteral("bandThicknessSpin"))->setValue(0.5);
-    QCOMPARE(fitCount(canvas()), 6);
-    auto* exact = window_->findChild<QDoubleSpinBox*>(QStringLiteral("sliceExactSpin"));
-    exact->setValue(exact->value() + 1.0);
-    QTRY_COMPARE_WITH_TIMEOUT(fitCount(canvas()), 0, 10000);
-}
-
-void TestMainWindowSectionFit::windowAndCommandLineWriteTheSameBytes()
-{
-    load();
-    fit();
-    const QString summaryLine = status();
-    window_->onExportDxf();
-    const QString windowPath = outDir_->filePath(QStringLiteral("section.dxf"));
-    const QJsonObject summary = readDxfSummary(windowPath);
-    QCOMPARE(summary.value(QStringLiteral("units")).toInt(), 4);
-    QCOMPARE(count(summary, "LINE/FIT"), 4);
-    QCOMPARE(count(summary, "CIRCLE/FIT"), 2);
-
-    const double at = window_->findChild<QDoubleSpinBox*>(QStringLiteral("sliceExactSpin"))->value();
-    const QString cliOut = outDir_->filePath(QStringLiteral("cli.dxf"));
-    QByteArray printed;
-    runCli({"section", platePath_, "-o", cliOut, "--at", QString::number(at, 'g', 17), "--fit", "0.05"}, &printed);
-    QVERIFY(printed.contains(summaryLine.toUtf8()));
-    expectSameBytes(windowPath, cliOut);
-}
-
-void TestMainWindowSectionFit::fitWithoutMeshSaysSo()
-{
-    fit();
-    QCOMPARE(status(), QStringLiteral("No mesh loaded."));
-    QCOMPARE(canvas()->annotations().size(), 0);
-}
 
 QTEST_MAIN(TestMainWindowSectionFit)
 #include "test_mainwindow_sectionfit.moc"

@@ -31,139 +31,135 @@ private slots:
     void init() { openWindow(true); }
     void cleanup() { closeWindow(); }
 
-    void savedSettingsComeBackWithTheScan();
-    void olderFilesLeaveTheDrawnWorkAlone();
-    void damagedFilesAreReported();
+    void savedSettingsComeBackWithTheScan()
+    {
+        const QString sessionPath = outPath("session.hvs");
+        load(scanPath_);
+        child<QComboBox>("sliceAxisCombo")->setCurrentIndex(1);
+        child<QDoubleSpinBox>("sliceExactSpin")->setValue(1.0);
+        child<QDoubleSpinBox>("bandThicknessSpin")->setValue(0.8);
+        child<QSlider>("keepRatioSlider")->setValue(85);
+        child<QSlider>("smooth2DSlider")->setValue(20);
+        layerBox(window_.get(), "Kept")->setChecked(false);
+        layerBox(window_.get(), "Hidden lines")->setChecked(true);
+        window_->onUsePerspectiveProjection();
+        // The section at that plane, then work drawn on it.
+        QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("Slice complete")), kLoadTimeoutMs);
+        Section2DWidget* canvas = window_->sectionCanvas();
+        const SectionLines savedLines = canvas->sectionLines();
+        QVERIFY(savedLines.size() > 6);
+        canvas->setKeptIndices({1, 3, 5});
+        SectionAnnotation radius = sketch::buildToolRecord(sketch::Tool::Radius, {QPointF(5, 0), QPointF(0, 5), QPointF(-5, 0)});
+        SectionAnnotation polygon = annotation("polygon", {QPointF(1, 1), QPointF(4, 1), QPointF(4, 3)});
+        polygon.closed = true;
+        SectionAnnotation fit = annotation("line", {QPointF(0, 0), QPointF(1, 0)});
+        fit.isFit = true;
+        canvas->setAnnotations({radius, annotation("point_label", {QPointF(3.1, -4)}, true, QStringLiteral("(3.10, -4.00)")),
+                                polygon, fit});
+        const QList<SectionAnnotation> savedDrawn = canvas->annotations().mid(0, 3);
+        const QSet<int> savedKept = canvas->keptIndices();
+        window_->onSaveSession();
+        QCOMPARE(status(), QStringLiteral("Session saved: %1").arg(sessionPath));
+        QFile file(sessionPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonObject saved = QJsonDocument::fromJson(file.readAll()).object();
+        QCOMPARE(saved.value(QStringLiteral("meshPath")).toString(), scanPath_);
+        QCOMPARE(saved.value(QStringLiteral("isAligned")).toBool(), true);
+        QCOMPARE(saved.value(QStringLiteral("sectionAnnotations")).toArray().size(), 3); // no fits
+
+        openWindow(); // a second window, the automation environment kept
+        window_->onLoadSession();
+        QCOMPARE(status(), QStringLiteral("Session loaded: %1").arg(sessionPath));
+        QVERIFY(window_->isLoadInProgress()); // the scan comes back in the background
+        QCOMPARE(child<QDoubleSpinBox>("bandThicknessSpin")->value(), 0.8);
+        QCOMPARE(child<QSlider>("keepRatioSlider")->value(), 85);
+        QCOMPARE(child<QSlider>("smooth2DSlider")->value(), 20);
+        QVERIFY(!layerBox(window_.get(), "Kept")->isChecked());
+        QVERIFY(layerBox(window_.get(), "Hidden lines")->isChecked());
+        QVERIFY(!findAction(window_.get(), QStringLiteral("Orthographic Projection"))->isChecked());
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+        QCOMPARE(QString::fromStdString(window_->model().sourcePath), scanPath_);
+        // The plane as saved, not recentred by the load, and the same section
+        // with the same lines kept and the same sketches on it.
+        QCOMPARE(child<QComboBox>("sliceAxisCombo")->currentIndex(), 1);
+        QCOMPARE(child<QDoubleSpinBox>("sliceExactSpin")->value(), 1.0);
+        canvas = window_->sectionCanvas();
+        QCOMPARE(canvas->sectionLines(), savedLines);
+        QCOMPARE(canvas->keptIndices(), savedKept);
+        const QList<SectionAnnotation> back = canvas->annotations();
+        QCOMPARE(back.size(), savedDrawn.size());
+        for (int i = 0; i < back.size(); ++i) {
+            QCOMPARE(back[i].kind, savedDrawn[i].kind);
+            QCOMPARE(back[i].points, savedDrawn[i].points);
+            QCOMPARE(back[i].center, savedDrawn[i].center);
+            QCOMPARE(back[i].radius, savedDrawn[i].radius);
+            QCOMPARE(back[i].closed, savedDrawn[i].closed);
+            QCOMPARE(back[i].label, savedDrawn[i].label);
+            QCOMPARE(back[i].isMeasurement, savedDrawn[i].isMeasurement);
+        }
+        // Nothing later replaces the restored section and drops its marks.
+        QTest::qWait(300);
+        QCOMPARE(canvas->keptIndices(), savedKept);
+    }
+
+    // A file written before the drawn work was saved: the plane still comes
+    // back after the reload, and the sketches on the canvas stay.
+    void olderFilesLeaveTheDrawnWorkAlone()
+    {
+        const QString sessionPath = dir_.filePath(QStringLiteral("older.hvs"));
+        QFile file(sessionPath);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QJsonObject older{{QStringLiteral("version"), 1}, {QStringLiteral("meshPath"), scanPath_},
+                          {QStringLiteral("sliceAxis"), 0}, {QStringLiteral("slicePosition"), 1.0}};
+        file.write(QJsonDocument(older).toJson(QJsonDocument::Compact));
+        file.close();
+
+        load(scanPath_);
+        const SectionAnnotation line = annotation("line", {QPointF(1, 2), QPointF(3, 4)});
+        window_->sectionCanvas()->setAnnotations({line});
+        env_.set("HALVORAN_AUTOMATION_LOAD_SESSION", QFile::encodeName(sessionPath));
+        window_->onLoadSession();
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+        QCOMPARE(child<QComboBox>("sliceAxisCombo")->currentIndex(), 0);
+        QCOMPARE(child<QDoubleSpinBox>("sliceExactSpin")->value(), 1.0);
+        QCOMPARE(window_->sectionCanvas()->annotations().size(), 1);
+        QCOMPARE(window_->sectionCanvas()->annotations().first().points, line.points);
+    }
+
+    void damagedFilesAreReported()
+    {
+        const QString broken = dir_.filePath(QStringLiteral("broken.hvs"));
+        QFile file(broken);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("{\"sliceAxis\": 0, ");
+        file.close();
+        env_.set("HALVORAN_AUTOMATION_LOAD_SESSION", QFile::encodeName(broken));
+        const int keep = child<QSlider>("keepRatioSlider")->value();
+        {
+            MessageBoxCatcher boxes;
+            window_->onLoadSession();
+            QCOMPARE(boxes.titles, QStringList{QStringLiteral("Load Session")});
+            QVERIFY2(boxes.texts.value(0).startsWith(QStringLiteral("Invalid session file: ")), qPrintable(boxes.texts.value(0)));
+        }
+        QCOMPARE(child<QSlider>("keepRatioSlider")->value(), keep);
+
+        env_.set("HALVORAN_AUTOMATION_LOAD_SESSION", QFile::encodeName(dir_.filePath(QStringLiteral("missing.hvs"))));
+        {
+            MessageBoxCatcher boxes;
+            window_->onLoadSession();
+            QCOMPARE(boxes.texts, QStringList{QStringLiteral("Failed to read session file.")});
+        }
+        env_.set("HALVORAN_AUTOMATION_SAVE_SESSION", QFile::encodeName(outDir_->path())); // a folder
+        {
+            MessageBoxCatcher boxes;
+            window_->onSaveSession();
+            QCOMPARE(boxes.texts, QStringList{QStringLiteral("Failed to write session file.")});
+        }
+    }
 
 private:
     QString scanPath_;
 };
-
-void TestMainWindowSession::savedSettingsComeBackWithTheScan()
-{
-    const QString sessionPath = outPath("session.hvs");
-    load(scanPath_);
-    child<QComboBox>("sliceAxisCombo")->setCurrentIndex(1);
-    child<QDoubleSpinBox>("sliceExactSpin")->setValue(1.0);
-    child<QDoubleSpinBox>("bandThicknessSpin")->setValue(0.8);
-    child<QSlider>("keepRatioSlider")->setValue(85);
-    child<QSlider>("smooth2DSlider")->setValue(20);
-    layerBox(window_.get(), "Kept")->setChecked(false);
-    layerBox(window_.get(), "Hidden lines")->setChecked(true);
-    window_->onUsePerspectiveProjection();
-    // The section at that plane, then work drawn on it.
-    QTRY_VERIFY_WITH_TIMEOUT(status().startsWith(QStringLiteral("Slice complete")), kLoadTimeoutMs);
-    Section2DWidget* canvas = window_->sectionCanvas();
-    const SectionLines savedLines = canvas->sectionLines();
-    QVERIFY(savedLines.size() > 6);
-    canvas->setKeptIndices({1, 3, 5});
-    SectionAnnotation radius = sketch::buildToolRecord(sketch::Tool::Radius, {QPointF(5, 0), QPointF(0, 5), QPointF(-5, 0)});
-    SectionAnnotation polygon = annotation("polygon", {QPointF(1, 1), QPointF(4, 1), QPointF(4, 3)});
-    polygon.closed = true;
-    SectionAnnotation fit = annotation("line", {QPointF(0, 0), QPointF(1, 0)});
-    fit.isFit = true;
-    canvas->setAnnotations({radius, annotation("point_label", {QPointF(3.1, -4)}, true, QStringLiteral("(3.10, -4.00)")),
-                            polygon, fit});
-    const QList<SectionAnnotation> savedDrawn = canvas->annotations().mid(0, 3);
-    const QSet<int> savedKept = canvas->keptIndices();
-    window_->onSaveSession();
-    QCOMPARE(status(), QStringLiteral("Session saved: %1").arg(sessionPath));
-    QFile file(sessionPath);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QJsonObject saved = QJsonDocument::fromJson(file.readAll()).object();
-    QCOMPARE(saved.value(QStringLiteral("meshPath")).toString(), scanPath_);
-    QCOMPARE(saved.value(QStringLiteral("isAligned")).toBool(), true);
-    QCOMPARE(saved.value(QStringLiteral("sectionAnnotations")).toArray().size(), 3); // no fits
-
-    openWindow(); // a second window, the automation environment kept
-    window_->onLoadSession();
-    QCOMPARE(status(), QStringLiteral("Session loaded: %1").arg(sessionPath));
-    QVERIFY(window_->isLoadInProgress()); // the scan comes back in the background
-    QCOMPARE(child<QDoubleSpinBox>("bandThicknessSpin")->value(), 0.8);
-    QCOMPARE(child<QSlider>("keepRatioSlider")->value(), 85);
-    QCOMPARE(child<QSlider>("smooth2DSlider")->value(), 20);
-    QVERIFY(!layerBox(window_.get(), "Kept")->isChecked());
-    QVERIFY(layerBox(window_.get(), "Hidden lines")->isChecked());
-    QVERIFY(!findAction(window_.get(), QStringLiteral("Orthographic Projection"))->isChecked());
-    QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
-    QCOMPARE(QString::fromStdString(window_->model().sourcePath), scanPath_);
-    // The plane as saved, not recentred by the load, and the same section
-    // with the same lines kept and the same sketches on it.
-    QCOMPARE(child<QComboBox>("sliceAxisCombo")->currentIndex(), 1);
-    QCOMPARE(child<QDoubleSpinBox>("sliceExactSpin")->value(), 1.0);
-    canvas = window_->sectionCanvas();
-    QCOMPARE(canvas->sectionLines(), savedLines);
-    QCOMPARE(canvas->keptIndices(), savedKept);
-    const QList<SectionAnnotation> back = canvas->annotations();
-    QCOMPARE(back.size(), savedDrawn.size());
-    for (int i = 0; i < back.size(); ++i) {
-        QCOMPARE(back[i].kind, savedDrawn[i].kind);
-        QCOMPARE(back[i].points, savedDrawn[i].points);
-        QCOMPARE(back[i].center, savedDrawn[i].center);
-        QCOMPARE(back[i].radius, savedDrawn[i].radius);
-        QCOMPARE(back[i].closed, savedDrawn[i].closed);
-        QCOMPARE(back[i].label, savedDrawn[i].label);
-        QCOMPARE(back[i].isMeasurement, savedDrawn[i].isMeasurement);
-    }
-    // Nothing later replaces the restored section and drops its marks.
-    QTest::qWait(300);
-    QCOMPARE(canvas->keptIndices(), savedKept);
-}
-
-// A file written before the drawn work was saved: the plane still comes
-// back after the reload, and the sketches on the canvas stay.
-void TestMainWindowSession::olderFilesLeaveTheDrawnWorkAlone()
-{
-    const QString sessionPath = dir_.filePath(QStringLiteral("older.hvs"));
-    QFile file(sessionPath);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QJsonObject older{{QStringLiteral("version"), 1}, {QStringLiteral("meshPath"), scanPath_},
-                      {QStringLiteral("sliceAxis"), 0}, {QStringLiteral("slicePosition"), 1.0}};
-    file.write(QJsonDocument(older).toJson(QJsonDocument::Compact));
-    file.close();
-
-    load(scanPath_);
-    const SectionAnnotation line = annotation("line", {QPointF(1, 2), QPointF(3, 4)});
-    window_->sectionCanvas()->setAnnotations({line});
-    env_.set("HALVORAN_AUTOMATION_LOAD_SESSION", QFile::encodeName(sessionPath));
-    window_->onLoadSession();
-    QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
-    QCOMPARE(child<QComboBox>("sliceAxisCombo")->currentIndex(), 0);
-    QCOMPARE(child<QDoubleSpinBox>("sliceExactSpin")->value(), 1.0);
-    QCOMPARE(window_->sectionCanvas()->annotations().size(), 1);
-    QCOMPARE(window_->sectionCanvas()->annotations().first().points, line.points);
-}
-
-void TestMainWindowSession::damagedFilesAreReported()
-{
-    const QString broken = dir_.filePath(QStringLiteral("broken.hvs"));
-    QFile file(broken);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("{\"sliceAxis\": 0, ");
-    file.close();
-    env_.set("HALVORAN_AUTOMATION_LOAD_SESSION", QFile::encodeName(broken));
-    const int keep = child<QSlider>("keepRatioSlider")->value();
-    {
-        MessageBoxCatcher boxes;
-        window_->onLoadSession();
-        QCOMPARE(boxes.titles, QStringList{QStringLiteral("Load Session")});
-        QVERIFY2(boxes.texts.value(0).startsWith(QStringLiteral("Invalid session file: ")), qPrintable(boxes.texts.value(0)));
-    }
-    QCOMPARE(child<QSlider>("keepRatioSlider")->value(), keep);
-
-    env_.set("HALVORAN_AUTOMATION_LOAD_SESSION", QFile::encodeName(dir_.filePath(QStringLiteral("missing.hvs"))));
-    {
-        MessageBoxCatcher boxes;
-        window_->onLoadSession();
-        QCOMPARE(boxes.texts, QStringList{QStringLiteral("Failed to read session file.")});
-    }
-    env_.set("HALVORAN_AUTOMATION_SAVE_SESSION", QFile::encodeName(outDir_->path())); // a folder
-    {
-        MessageBoxCatcher boxes;
-        window_->onSaveSession();
-        QCOMPARE(boxes.texts, QStringList{QStringLiteral("Failed to write session file.")});
-    }
-}
 
 QTEST_MAIN(TestMainWindowSession)
 #include "test_mainwindow_session.moc"

@@ -14,99 +14,93 @@ class TestPollingLoop : public QObject {
     Q_OBJECT
 
 private slots:
-    void returnsTaskResult();
-    void guiEventsRunWhileTaskWaits();
-    void cancelReachesTaskAndLoopWaitsForIt();
-    void voidTaskAndProgressCallback();
-    void taskExceptionReachesCaller();
-};
+    void returnsTaskResult()
+    {
+        Progress progress;
+        const std::vector<int> values = runPollingLoop(
+            []() {
+                std::vector<int> v(1000);
+                for (int i = 0; i < 1000; ++i)
+                    v[i] = i * i;
+                return v;
+            },
+            nullptr, &progress);
+        QCOMPARE(values.size(), std::size_t(1000));
+        QCOMPARE(values[999], 999 * 999);
+        QVERIFY(!progress.canceled());
+    }
 
-void TestPollingLoop::returnsTaskResult()
-{
-    Progress progress;
-    const std::vector<int> values = runPollingLoop(
-        []() {
-            std::vector<int> v(1000);
-            for (int i = 0; i < 1000; ++i)
-                v[i] = i * i;
-            return v;
-        },
-        nullptr, &progress);
-    QCOMPARE(values.size(), std::size_t(1000));
-    QCOMPARE(values[999], 999 * 999);
-    QVERIFY(!progress.canceled());
-}
-
-void TestPollingLoop::guiEventsRunWhileTaskWaits()
-{
-    // The task can only finish once a GUI-thread timer has fired, so a loop
-    // that stopped processing events would never return.
-    std::atomic<bool> released{false};
-    QTimer::singleShot(50, [&released]() { released = true; });
-    const int result = runPollingLoop([&released]() {
-        while (!released)
-            QThread::msleep(2);
-        return 42;
-    });
-    QCOMPARE(result, 42);
-}
-
-void TestPollingLoop::cancelReachesTaskAndLoopWaitsForIt()
-{
-    QProgressDialog dialog(QStringLiteral("Working..."), QStringLiteral("Cancel"), 0, 100);
-    dialog.setMinimumDuration(0);
-    dialog.show();
-    Progress progress;
-    std::atomic<bool> finished{false};
-    // The task reports progress until it sees the dialog's Cancel, then
-    // needs a moment to wind down: the loop must wait for that too.
-    QTimer::singleShot(60, &dialog, [&]() { dialog.cancel(); });
-    const int result = runPollingLoop(
-        [&]() {
-            for (int i = 0; !progress.canceled(); i = (i + 1) % 100) {
-                progress.setPercent(i);
-                QThread::msleep(1);
-            }
-            QThread::msleep(20);
-            finished = true;
-            return 7;
-        },
-        &dialog, &progress);
-    QVERIFY(progress.canceled());
-    QVERIFY(finished);
-    QCOMPARE(result, 7);
-}
-
-void TestPollingLoop::voidTaskAndProgressCallback()
-{
-    std::atomic<int> steps{0};
-    std::atomic<bool> released{false};
-    int polls = 0;
-    runPollingLoop(
-        [&]() {
+    void guiEventsRunWhileTaskWaits()
+    {
+        // The task can only finish once a GUI-thread timer has fired, so a loop
+        // that stopped processing events would never return.
+        std::atomic<bool> released{false};
+        QTimer::singleShot(50, [&released]() { released = true; });
+        const int result = runPollingLoop([&released]() {
             while (!released)
                 QThread::msleep(2);
-            steps = 3;
-        },
-        nullptr, nullptr,
-        [&]() {
-            if (++polls == 3)
-                released = true;
+            return 42;
         });
-    QCOMPARE(steps.load(), 3);
-    QVERIFY(polls >= 3);
-}
-
-void TestPollingLoop::taskExceptionReachesCaller()
-{
-    bool caught = false;
-    try {
-        runPollingLoop([]() -> int { throw std::runtime_error("task failed"); });
-    } catch (const std::runtime_error& e) {
-        caught = QString::fromLatin1(e.what()) == QStringLiteral("task failed");
+        QCOMPARE(result, 42);
     }
-    QVERIFY(caught);
-}
+
+    void cancelReachesTaskAndLoopWaitsForIt()
+    {
+        QProgressDialog dialog(QStringLiteral("Working..."), QStringLiteral("Cancel"), 0, 100);
+        dialog.setMinimumDuration(0);
+        dialog.show();
+        Progress progress;
+        std::atomic<bool> finished{false};
+        // The task reports progress until it sees the dialog's Cancel, then
+        // needs a moment to wind down: the loop must wait for that too.
+        QTimer::singleShot(60, &dialog, [&]() { dialog.cancel(); });
+        const int result = runPollingLoop(
+            [&]() {
+                for (int i = 0; !progress.canceled(); i = (i + 1) % 100) {
+                    progress.setPercent(i);
+                    QThread::msleep(1);
+                }
+                QThread::msleep(20);
+                finished = true;
+                return 7;
+            },
+            &dialog, &progress);
+        QVERIFY(progress.canceled());
+        QVERIFY(finished);
+        QCOMPARE(result, 7);
+    }
+
+    void voidTaskAndProgressCallback()
+    {
+        std::atomic<int> steps{0};
+        std::atomic<bool> released{false};
+        int polls = 0;
+        runPollingLoop(
+            [&]() {
+                while (!released)
+                    QThread::msleep(2);
+                steps = 3;
+            },
+            nullptr, nullptr,
+            [&]() {
+                if (++polls == 3)
+                    released = true;
+            });
+        QCOMPARE(steps.load(), 3);
+        QVERIFY(polls >= 3);
+    }
+
+    void taskExceptionReachesCaller()
+    {
+        bool caught = false;
+        try {
+            runPollingLoop([]() -> int { throw std::runtime_error("task failed"); });
+        } catch (const std::runtime_error& e) {
+            caught = QString::fromLatin1(e.what()) == QStringLiteral("task failed");
+        }
+        QVERIFY(caught);
+    }
+};
 
 QTEST_MAIN(TestPollingLoop)
 #include "test_pollingloop.moc"
