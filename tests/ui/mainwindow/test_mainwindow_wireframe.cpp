@@ -7,7 +7,6 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QFile>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -54,7 +53,9 @@ private slots:
     void init() { openWindow(true); }
     void cleanup() { closeWindow(); }
 
-    void wireframePageBuildsAndShowsTheLattice()
+    // One lattice job serves the page, the export of what is shown, every
+    // complexity and the deletion of a whole lane.
+    void wireframePageBuildsThinsExportsAndDeletesLanes()
     {
         load(scanPath_);
         QCOMPARE(window_->latticeJobsStarted(), 0); // nothing is built while the section page is up
@@ -69,16 +70,19 @@ private slots:
         const auto& shown = window_->wireView()->wireSegments();
         QCOMPARE(shown.size(), expected.size());
         QVERIFY(shown.front().p0 == expected.front().p0 && shown.back().p1 == expected.back().p1);
-        const Vec3f lo = window_->model().boundsMin(), hi = window_->model().boundsMax();
-        for (const auto& s : window_->latticeSegments())
-            QVERIFY(inside(s.p0, lo, hi, 0.01f) && inside(s.p1, lo, hi, 0.01f));
-    }
 
-    void complexityThinsWithoutRecomputing()
-    {
-        load(scanPath_);
-        showWireframe();
-        const std::size_t at70 = window_->wireView()->wireSegments().size();
+        // The export writes what is shown (in order: test_wireframedxf.cpp).
+        MessageBoxCatcher boxes;
+        findAction(window_.get(), QStringLiteral("Export Wireframe DXF"))->trigger();
+        QVERIFY(boxes.texts.isEmpty());
+        const QString path = outDir_->filePath(QStringLiteral("wireframe.dxf"));
+        QCOMPARE(status(), QStringLiteral("Exported wireframe DXF (X/Y lattice vectors): %1 entities -> %2")
+                               .arg(shown.size())
+                               .arg(path));
+        QCOMPARE(readDxfSummary(path).value(QStringLiteral("counts")).toObject(),
+                 QJsonObject({{QStringLiteral("LINE/WIRE_LATTICE"), int(shown.size())}}));
+
+        const std::size_t at70 = shown.size();
         slider()->setValue(100);
         QCOMPARE(status(), QStringLiteral("Wireframe complexity: 100% (lane spacing ~5.0 mm)"));
         QTRY_COMPARE(window_->wireView()->wireSegments().size(), expectedAt(100).size());
@@ -88,6 +92,22 @@ private slots:
         QTRY_COMPARE(window_->wireView()->wireSegments().size(), expectedAt(10).size());
         QVERIFY(window_->wireView()->wireSegments().size() < at70);
         QCOMPARE(window_->latticeJobsStarted(), 1);
+
+        const auto s = window_->wireView()->wireSegments().front();
+        window_->onWireSegmentPicked(0, QVector3D(s.p0.x, s.p0.y, s.p0.z), QVector3D(s.p1.x, s.p1.y, s.p1.z));
+        const std::vector<std::uint32_t> lane = window_->selectedLatticeSegments();
+        QVERIFY(!lane.empty());
+        QVERIFY(status().startsWith(QStringLiteral("Selected full lattice line: %1 segments").arg(lane.size())));
+        QVERIFY(window_->wireView()->selectedWireSegments().contains(0));
+        const std::size_t before = window_->latticeSegments().size();
+        window_->onWireDeleteSelected();
+        QCOMPARE(status(), QStringLiteral("Deleted full lattice line (%1 segment(s)).").arg(lane.size()));
+        QVERIFY(window_->latticeSegments().size() < before);
+        // The deleted lane's geometry is gone from the lattice.
+        for (const auto& t : window_->latticeSegments())
+            QVERIFY(!(t.p0 == s.p0 && t.p1 == s.p1));
+        window_->onWireDeleteSelected();
+        QCOMPARE(status(), QStringLiteral("No wire segment selected to delete."));
     }
 
     void staleLatticeIsDroppedAfterNewLoad()
@@ -110,33 +130,6 @@ private slots:
             QVERIFY(inside(s.p0, lo, hi, 0.01f) && inside(s.p1, lo, hi, 0.01f));
     }
 
-    void exportWritesWhatIsShown()
-    {
-        load(scanPath_);
-        showWireframe();
-        MessageBoxCatcher boxes;
-        findAction(window_.get(), QStringLiteral("Export Wireframe DXF"))->trigger();
-        QVERIFY(boxes.texts.isEmpty());
-        const QString path = outDir_->filePath(QStringLiteral("wireframe.dxf"));
-        const auto& shown = window_->wireView()->wireSegments();
-        QCOMPARE(status(), QStringLiteral("Exported wireframe DXF (X/Y lattice vectors): %1 entities -> %2")
-                               .arg(shown.size())
-                               .arg(path));
-        const QJsonObject summary = readDxfSummary(path);
-        QVERIFY(!summary.isEmpty());
-        const QJsonObject counts = summary.value(QStringLiteral("counts")).toObject();
-        QCOMPARE(counts.size(), 1);
-        QCOMPARE(counts.value(QStringLiteral("LINE/WIRE_LATTICE")).toInt(), int(shown.size()));
-        const QJsonArray lines = summary.value(QStringLiteral("lines")).toArray();
-        for (int i : {0, int(shown.size()) / 2, int(shown.size()) - 1}) {
-            const QJsonArray line = lines.at(i).toArray();
-            QVERIFY(std::fabs(line.at(0).toDouble() - shown[i].p0.x) < 1e-3);
-            QVERIFY(std::fabs(line.at(1).toDouble() - shown[i].p0.y) < 1e-3);
-            QVERIFY(std::fabs(line.at(2).toDouble() - shown[i].p1.x) < 1e-3);
-            QVERIFY(std::fabs(line.at(3).toDouble() - shown[i].p1.y) < 1e-3);
-        }
-    }
-
     void exportWithoutLatticeComputesTheFullOne()
     {
         load(scanPath_);
@@ -156,37 +149,6 @@ private slots:
         QCOMPARE(summary.value(QStringLiteral("counts")).toObject().value(QStringLiteral("LINE/WIRE_LATTICE")).toInt(),
                  int(full));
         QCOMPARE(window_->latticeJobsStarted(), 0);
-    }
-
-    void exportWithoutMeshWarns()
-    {
-        MessageBoxCatcher boxes;
-        window_->onExportWireframeDxf();
-        QCOMPARE(boxes.titles, QStringList{QStringLiteral("Export")});
-        QCOMPARE(boxes.texts, QStringList{QStringLiteral("No mesh loaded.")});
-        QVERIFY(!QFile::exists(outDir_->filePath(QStringLiteral("wireframe.dxf"))));
-    }
-
-    void selectedLaneIsDeletedWhole()
-    {
-        load(scanPath_);
-        showWireframe();
-        const auto shown = window_->wireView()->wireSegments();
-        const auto& s = shown.front();
-        window_->onWireSegmentPicked(0, QVector3D(s.p0.x, s.p0.y, s.p0.z), QVector3D(s.p1.x, s.p1.y, s.p1.z));
-        const std::vector<std::uint32_t> lane = window_->selectedLatticeSegments();
-        QVERIFY(!lane.empty());
-        QVERIFY(status().startsWith(QStringLiteral("Selected full lattice line: %1 segments").arg(lane.size())));
-        QVERIFY(window_->wireView()->selectedWireSegments().contains(0));
-        const std::size_t before = window_->latticeSegments().size();
-        window_->onWireDeleteSelected();
-        QCOMPARE(status(), QStringLiteral("Deleted full lattice line (%1 segment(s)).").arg(lane.size()));
-        QVERIFY(window_->latticeSegments().size() < before);
-        // The deleted lane's geometry is gone from the lattice.
-        for (const auto& t : window_->latticeSegments())
-            QVERIFY(!(t.p0 == s.p0 && t.p1 == s.p1));
-        window_->onWireDeleteSelected();
-        QCOMPARE(status(), QStringLiteral("No wire segment selected to delete."));
     }
 
     void longFeatureLinesBuildOnceAndAreEdited()
