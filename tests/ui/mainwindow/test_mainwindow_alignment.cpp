@@ -38,8 +38,11 @@ private slots:
     }
     void cleanup() { closeWindow(); }
 
-    void autoAxisStartsDirectPick()
+    // Auto X/Y/Z start a pick on the mesh, or on the candidate planes when
+    // direct picking is off; an arrow before the face is picked only asks for it.
+    void autoAxisStartsThePick()
     {
+        const auto before = verticesOf(*window_);
         trigger(QStringLiteral("Auto Y"));
         QCOMPARE(window_->modeText(), QStringLiteral("Align Pick (Y)"));
         QCOMPARE(status(), QStringLiteral("ALIGN -> Y: click a surface, then choose +Y direction with the angle arrows."));
@@ -48,12 +51,12 @@ private slots:
         QVERIFY(!window_->isAlignFacePicked());
         QVERIFY(window_->mainView()->surfacePick());
         QCOMPARE(window_->mainView()->alignPickMode(), 0);
-        // Nothing changed yet.
-        QVERIFY(window_->alignmentHistory().undoEntries().empty());
-    }
+        click(QStringLiteral("+X"));
+        QCOMPARE(status(), QStringLiteral("Pick a surface in 3D first, then choose arrow direction."));
+        QCOMPARE(verticesOf(*window_), before);
+        QVERIFY(!undo_->isEnabled());
+        QVERIFY(window_->isAlignPickActive());
 
-    void autoAxisWithPlaneOverlays()
-    {
         QCheckBox* direct = nullptr;
         for (QCheckBox* box : window_->findChildren<QCheckBox*>())
             if (box->text() == QStringLiteral("Pick directly on mesh"))
@@ -66,17 +69,6 @@ private slots:
         QVERIFY(!window_->mainView()->surfacePick());
         QCOMPARE(window_->mainView()->alignPickMode(), 1);
         QCOMPARE(window_->mainView()->candidatePlanes().size(), 6);
-    }
-
-    void arrowBeforeFacePickAsksForIt()
-    {
-        const auto before = verticesOf(*window_);
-        trigger(QStringLiteral("Auto Z"));
-        click(QStringLiteral("+X"));
-        QCOMPARE(status(), QStringLiteral("Pick a surface in 3D first, then choose arrow direction."));
-        QCOMPARE(verticesOf(*window_), before);
-        QVERIFY(!undo_->isEnabled());
-        QVERIFY(window_->isAlignPickActive());
     }
 
     void pickedFaceAndArrowAlignOntoTarget()
@@ -162,83 +154,61 @@ private slots:
         QVERIFY(undo_->isEnabled());
     }
 
-    void flipTurnsHalfAroundAxisAndRefreshesSection()
+    void commandTurnsRecutsAndUndoes_data()
     {
+        QTest::addColumn<QString>("command"); // an action, or the fine-tune button
+        QTest::addColumn<QString>("applied");
+        QTest::newRow("flip") << QStringLiteral("Flip 180 X") << QStringLiteral("Applied preset: 180° around X");
+        QTest::newRow("swap") << QStringLiteral("Swap X<->Y") << QStringLiteral("Applied preset: swapped X and Y axes");
+        QTest::newRow("fine tune") << QStringLiteral("Apply Fine-Tune")
+                                   << QStringLiteral("Fine-tune rotation applied: X=0.40 Y=-0.20 Z=0.30 deg");
+    }
+
+    // The turns themselves are test_alignmentcommands.cpp's (Flip, SwapXY,
+    // FineTune, AlignmentHistory); here the window reports them, recuts the
+    // section, and undo and redo give back the exact arrays, faces included.
+    void commandTurnsRecutsAndUndoes()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, applied);
         const auto before = verticesOf(*window_);
-        const Vec3f e0 = window_->model().extents();
+        const auto facesBefore = window_->model().faces.vec();
         const SectionLines sectionBefore = window_->sectionLines();
-        trigger(QStringLiteral("Flip 180 X"));
-        QCOMPARE(status(), QStringLiteral("Applied preset: 180° around X"));
-        const auto after = verticesOf(*window_);
-        const Vec3f e = window_->model().extents();
-        QVERIFY(std::fabs(e.x - e0.x) < 1e-2f && std::fabs(e.y - e0.y) < 1e-2f && std::fabs(e.z - e0.z) < 1e-2f);
-        QCOMPARE(window_->model().boundsMin().z, 0.0f);
-        // X keeps its sense, Y and Z are negated.
-        for (std::size_t i : {std::size_t(1), after.size() / 2, after.size() - 1}) {
-            const Vec3f d0 = before[i] - before[0], d = after[i] - after[0];
-            QVERIFY(std::fabs(d.x - d0.x) < 1e-3f && std::fabs(d.y + d0.y) < 1e-3f && std::fabs(d.z + d0.z) < 1e-3f);
+        QSlider* tune[3] = {window_->findChild<QSlider*>(QStringLiteral("fineTuneX")),
+                            window_->findChild<QSlider*>(QStringLiteral("fineTuneY")),
+                            window_->findChild<QSlider*>(QStringLiteral("fineTuneZ"))};
+        if (command == QLatin1String("Apply Fine-Tune")) {
+            tune[0]->setValue(20);
+            tune[1]->setValue(-10);
+            tune[2]->setValue(15);
+            click(command);
+        } else {
+            trigger(command);
         }
+        QCOMPARE(status(), applied);
+        for (QSlider* slider : tune)
+            QCOMPARE(slider->value(), 0);
+        const auto after = verticesOf(*window_);
+        const auto facesAfter = window_->model().faces.vec();
+        QVERIFY(after != before);
         QCOMPARE(window_->modeText(), QStringLiteral("Axis Slice"));
         QVERIFY(window_->sectionLines() != sectionBefore);
         QCOMPARE(window_->sectionLines(), expectedSection(*window_));
-
-        trigger(QStringLiteral("Undo Alignment"));
-        QCOMPARE(status(), QStringLiteral("Undo alignment (0 remaining)"));
-        QCOMPARE(verticesOf(*window_), before);
-        QCOMPARE(window_->sectionLines(), expectedSection(*window_));
-    }
-
-    void swapExchangesXYAndUndoRestoresFaces()
-    {
-        const auto vertsBefore = verticesOf(*window_);
-        const auto facesBefore = window_->model().faces.vec();
-        const Vec3f e0 = window_->model().extents();
-        trigger(QStringLiteral("Swap X<->Y"));
-        QCOMPARE(status(), QStringLiteral("Applied preset: swapped X and Y axes"));
-        const Vec3f e = window_->model().extents();
-        QVERIFY(std::fabs(e.x - e0.y) < 1e-3f && std::fabs(e.y - e0.x) < 1e-3f && std::fabs(e.z - e0.z) < 1e-3f);
-        QVERIFY(window_->model().faces.vec() != facesBefore);
-        trigger(QStringLiteral("Undo Alignment"));
-        QCOMPARE(verticesOf(*window_), vertsBefore);
-        QVERIFY(window_->model().faces.vec() == facesBefore);
-        trigger(QStringLiteral("Redo Alignment"));
-        QCOMPARE(status(), QStringLiteral("Redo alignment (0 remaining)"));
-        QVERIFY(std::fabs(window_->model().extents().x - e0.y) < 1e-3f);
-    }
-
-    void fineTuneUndoRedo()
-    {
-        auto* x = window_->findChild<QSlider*>(QStringLiteral("fineTuneX"));
-        auto* y = window_->findChild<QSlider*>(QStringLiteral("fineTuneY"));
-        auto* z = window_->findChild<QSlider*>(QStringLiteral("fineTuneZ"));
-        QVERIFY(x && y && z);
-        const auto before = verticesOf(*window_);
-        const Vec3f c0 = window_->model().centroid();
-        x->setValue(20);
-        y->setValue(-10);
-        z->setValue(15);
-        click(QStringLiteral("Apply Fine-Tune"));
-        QCOMPARE(status(), QStringLiteral("Fine-tune rotation applied: X=0.40 Y=-0.20 Z=0.30 deg"));
-        QCOMPARE(x->value(), 0);
-        QCOMPARE(y->value(), 0);
-        QCOMPARE(z->value(), 0);
-        const auto tuned = verticesOf(*window_);
-        QVERIFY(tuned != before);
-        // Turned about the centroid, which stays put.
-        const Vec3f c = window_->model().centroid();
-        QVERIFY(std::fabs(c.x - c0.x) < 1e-3f && std::fabs(c.y - c0.y) < 1e-3f && std::fabs(c.z - c0.z) < 1e-3f);
         QVERIFY(undo_->isEnabled());
         QVERIFY(!redo_->isEnabled());
 
         trigger(QStringLiteral("Undo Alignment"));
         QCOMPARE(status(), QStringLiteral("Undo alignment (0 remaining)"));
         QCOMPARE(verticesOf(*window_), before);
+        QVERIFY(window_->model().faces.vec() == facesBefore);
+        QCOMPARE(window_->sectionLines(), expectedSection(*window_));
         QVERIFY(!undo_->isEnabled());
         QVERIFY(redo_->isEnabled());
 
         trigger(QStringLiteral("Redo Alignment"));
         QCOMPARE(status(), QStringLiteral("Redo alignment (0 remaining)"));
-        QCOMPARE(verticesOf(*window_), tuned);
+        QCOMPARE(verticesOf(*window_), after);
+        QVERIFY(window_->model().faces.vec() == facesAfter);
         QVERIFY(undo_->isEnabled());
         QVERIFY(!redo_->isEnabled());
     }
@@ -252,20 +222,17 @@ private slots:
         QVERIFY(!undo_->isEnabled());
     }
 
+    // The window's history holds ten turns and a new command drops the redo.
     void historyKeepsTenAndNewCommandDropsRedo()
     {
         for (int i = 0; i < 11; ++i)
             trigger(i % 2 ? QStringLiteral("Flip 180 Y") : QStringLiteral("Flip 180 Z"));
-        QCOMPARE(window_->alignmentHistory().undoCount(), std::size_t(10));
         trigger(QStringLiteral("Undo Alignment"));
         QCOMPARE(status(), QStringLiteral("Undo alignment (9 remaining)"));
-        trigger(QStringLiteral("Undo Alignment"));
         QVERIFY(redo_->isEnabled());
-        QCOMPARE(window_->alignmentHistory().redoCount(), std::size_t(2));
         trigger(QStringLiteral("Flip 180 X"));
         QVERIFY(!redo_->isEnabled());
-        QCOMPARE(window_->alignmentHistory().redoCount(), std::size_t(0));
-        QCOMPARE(window_->alignmentHistory().undoCount(), std::size_t(9));
+        QCOMPARE(window_->alignmentHistory().undoCount(), std::size_t(10));
     }
 
     void resetReturnsToLoadedPose()
