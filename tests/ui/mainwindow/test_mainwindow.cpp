@@ -11,8 +11,6 @@
 #include <QSlider>
 #include <QTimer>
 
-#include <algorithm>
-
 namespace {
 
 // "text [shortcut] {flags}" per entry, "|" for separators.
@@ -141,26 +139,16 @@ private slots:
 
     }
 
-    void timersAreSingleShotDebounces()
+    // The window's two timers are idle single-shot debounces: the slice's and
+    // the wireframe preview's, whose delay is clamped. Busy work stops both.
+    void debounceTimers()
     {
-        QList<int> intervals;
-        for (QTimer* timer : window_->findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly)) {
-            QVERIFY(timer->isSingleShot());
-            QVERIFY(!timer->isActive());
-            intervals << timer->interval();
-        }
-        std::sort(intervals.begin(), intervals.end());
-        QCOMPARE(intervals, (QList<int>{60, 80}));
-    }
-
-    void wireframePreviewDelayIsClamped()
-    {
-        QTimer* preview = nullptr;
-        for (QTimer* timer : window_->findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly))
-            if (timer->interval() == 80)
-                preview = timer;
-        QVERIFY(preview);
+        QList<QTimer*> timers = window_->findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly);
+        QCOMPARE(timers.size(), 2);
+        for (QTimer* timer : timers)
+            QVERIFY(timer->isSingleShot() && !timer->isActive());
         window_->scheduleWireframePreview(5);
+        QTimer* preview = timers[0]->isActive() ? timers[0] : timers[1];
         QVERIFY(preview->isActive());
         QCOMPARE(preview->interval(), 20);
         window_->scheduleWireframePreview(1000);
@@ -171,21 +159,12 @@ private slots:
         // No delay: the rebuild runs at once instead of arming the timer.
         window_->scheduleWireframePreview(0);
         QVERIFY(!preview->isActive());
-    }
 
-    void busyGuardStopsPendingDebounces()
-    {
         window_->scheduleWireframePreview(300);
         child<QSlider>("smooth2DSlider")->setValue(50); // arms the slice debounce
-        const auto active = [this]() {
-            int count = 0;
-            for (QTimer* timer : window_->findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly))
-                count += timer->isActive() ? 1 : 0;
-            return count;
-        };
-        QCOMPARE(active(), 2);
+        QVERIFY(timers[0]->isActive() && timers[1]->isActive());
         QVERIFY(window_->beginBusyOperation(QStringLiteral("Fine Tune")));
-        QCOMPARE(active(), 0);
+        QVERIFY(!timers[0]->isActive() && !timers[1]->isActive());
         window_->endBusyOperation();
         QVERIFY(!QApplication::overrideCursor());
     }

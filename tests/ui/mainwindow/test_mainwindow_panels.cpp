@@ -17,6 +17,11 @@ class TestMainWindowPanels : public WindowTest {
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        writeScan(first_, "first.stl", 6000);
+        writeScan(second_, "second.stl", 8000);
+    }
     void init() { openWindow(); }
     void cleanup() { closeWindow(); }
 
@@ -128,15 +133,8 @@ private slots:
     void staleDrawingLeavesWithItsGeometry()
     {
         QFETCH(QString, change);
-        QTemporaryDir dir;
-        const QString first = dir.filePath(QStringLiteral("first.stl")), second = dir.filePath(QStringLiteral("second.stl"));
-        QVERIFY(writeSyntheticStl(first, 6000) > 0 && writeSyntheticStl(second, 8000) > 0);
         MessageBoxCatcher boxes;
-        const auto load = [this](const QString& path) {
-            window_->beginAsyncLoad(path);
-            QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), 60000);
-        };
-        load(first);
+        load(first_);
         Section2DWidget* canvas = window_->sectionCanvas();
         const SectionLines slice = canvas->sectionLines();
         QVERIFY(!slice.isEmpty());
@@ -149,16 +147,14 @@ private slots:
         QVERIFY(!drawing.isEmpty() && drawing != slice);
 
         if (change == QLatin1String("load"))
-            load(second);
+            load(second_);
         else if (change == QLatin1String("Clear surface plane"))
             window_->onClearSurfaceBuildPlane();
         else if (change == QLatin1String("Repair Mesh")) {
-            qputenv("HALVORAN_AUTOMATION", "1"); // no options dialog
-            findButton(window_.get(), change)->click();
-            qunsetenv("HALVORAN_AUTOMATION");
-        }
-        else
-            findAction(window_.get(), change)->trigger();
+            env_.set("HALVORAN_AUTOMATION", "1"); // no options dialog
+            click(change);
+        } else
+            trigger(change);
         QTRY_VERIFY_WITH_TIMEOUT(!window_->isBusy(), 60000);
 
         QCOMPARE(mode->currentIndex(), 0);
@@ -169,61 +165,40 @@ private slots:
         QVERIFY(canvas->sectionLines() != drawing);
     }
 
-    void zThresholdSliderDrivesSpin_data()
+    void zThresholdSliderAndSpinFollowEachOther_data()
     {
+        QTest::addColumn<bool>("fromSlider");
         QTest::addColumn<int>("slider");
         QTest::addColumn<double>("millimetres");
-        QTest::newRow("0") << 0 << 0.01;
-        QTest::newRow("20") << 20 << 0.11;     // 10^(1.0602 - 2) = 0.1149
-        QTest::newRow("30") << 30 << 0.39;     // 10^(1.5903 - 2) = 0.3893
-        QTest::newRow("60") << 60 << 15.16;    // 10^(3.1806 - 2) = 15.157
-        QTest::newRow("100") << 100 << 1999.86; // 10^3.301
+        // The slider is log scaled: mm = 10^(5.301 s / 100 - 2).
+        const struct { bool fromSlider; int slider; double mm; } rows[] = {
+            {true, 0, 0.01}, {true, 20, 0.11}, {true, 30, 0.39}, {true, 60, 15.16}, {true, 100, 1999.86},
+            {false, 0, 0.01}, {false, 32, 0.5}, {false, 38, 1.0}, {false, 57, 10.0}, {false, 83, 250.0}, {false, 100, 2000.0}};
+        for (const auto& r : rows)
+            QTest::addRow("%s %d", r.fromSlider ? "slider" : "spin", r.slider) << r.fromSlider << r.slider << r.mm;
     }
 
-    void zThresholdSliderDrivesSpin()
+    // Moving one sets the other without echoing a change back.
+    void zThresholdSliderAndSpinFollowEachOther()
     {
+        QFETCH(bool, fromSlider);
         QFETCH(int, slider);
         QFETCH(double, millimetres);
         auto* zSlider = child<QSlider>("zThresholdSlider");
         auto* zSpin = child<QDoubleSpinBox>("zThresholdSpin");
-        zSlider->setValue(slider == 0 ? 1 : 0); // make the next change a real one
+        // Start elsewhere, so that the next change is a real one.
+        fromSlider ? zSlider->setValue(slider == 0 ? 1 : 0) : zSpin->setValue(3.0);
         QSignalSpy spinChanges(zSpin, &QDoubleSpinBox::valueChanged);
         QSignalSpy sliderChanges(zSlider, &QSlider::valueChanged);
-        zSlider->setValue(slider);
-        QCOMPARE(sliderChanges.count(), 1);
-        QCOMPARE(spinChanges.count(), 0);
+        fromSlider ? zSlider->setValue(slider) : zSpin->setValue(millimetres);
+        QCOMPARE(sliderChanges.count(), fromSlider ? 1 : 0);
+        QCOMPARE(spinChanges.count(), fromSlider ? 0 : 1);
         QCOMPARE(zSpin->value(), millimetres);
         QCOMPARE(zSlider->value(), slider);
     }
 
-    void zThresholdSpinDrivesSlider_data()
-    {
-        QTest::addColumn<double>("millimetres");
-        QTest::addColumn<int>("slider");
-        QTest::newRow("min") << 0.01 << 0;
-        QTest::newRow("0.5") << 0.5 << 32;   // (log10 0.5 + 2) / 5.301 = 0.3205
-        QTest::newRow("1") << 1.0 << 38;     // 2 / 5.301 = 0.3773
-        QTest::newRow("10") << 10.0 << 57;   // 3 / 5.301 = 0.5659
-        QTest::newRow("250") << 250.0 << 83; // 4.3979 / 5.301 = 0.8296
-        QTest::newRow("max") << 2000.0 << 100;
-    }
-
-    void zThresholdSpinDrivesSlider()
-    {
-        QFETCH(double, millimetres);
-        QFETCH(int, slider);
-        auto* zSlider = child<QSlider>("zThresholdSlider");
-        auto* zSpin = child<QDoubleSpinBox>("zThresholdSpin");
-        zSpin->setValue(millimetres == 3.0 ? 4.0 : 3.0);
-        QSignalSpy spinChanges(zSpin, &QDoubleSpinBox::valueChanged);
-        QSignalSpy sliderChanges(zSlider, &QSlider::valueChanged);
-        zSpin->setValue(millimetres);
-        QCOMPARE(spinChanges.count(), 1);
-        QCOMPARE(sliderChanges.count(), 0);
-        QCOMPARE(zSlider->value(), slider);
-        QCOMPARE(zSpin->value(), millimetres);
-    }
-
+private:
+    QString first_, second_;
 };
 
 QTEST_MAIN(TestMainWindowPanels)
