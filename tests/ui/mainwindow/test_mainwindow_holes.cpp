@@ -33,9 +33,12 @@ private slots:
     }
     void cleanup() { closeWindow(); }
 
-    void detectDrawsEveryLoop()
+    // Detect draws every loop; a click keeps a hole open and a second click
+    // releases it; Fill closes all but the kept one, and Undo brings them back.
+    void detectKeepFillAndUndo()
     {
         open(scanPath_);
+        const std::size_t facesBefore = window_->model().faces.size();
         click(QStringLiteral("Detect Holes"));
         QCOMPARE(status(), QStringLiteral("Found 3 holes. Click holes to KEEP open, then press Fill Holes."));
         QVERIFY(window_->isHoleMode());
@@ -49,12 +52,7 @@ private slots:
         const auto& loop = window_->holeList()[0];
         const Vec3f a = window_->model().vertices[loop[0]], b = window_->model().vertices[loop[1]];
         QVERIFY(segments[0].p0 == a && segments[0].p1 == b);
-    }
 
-    void clickingAHoleTwiceReleasesIt()
-    {
-        open(scanPath_);
-        click(QStringLiteral("Detect Holes"));
         pickHole(1);
         QCOMPARE(status(), QStringLiteral("Keeping 1 of 3 holes open. Press Fill Holes when ready."));
         QCOMPARE(window_->keepOpenHoles(), std::set<std::uint32_t>{1});
@@ -65,13 +63,7 @@ private slots:
         QCOMPARE(status(), QStringLiteral("Keeping 0 of 3 holes open. Press Fill Holes when ready."));
         QVERIFY(window_->keepOpenHoles().empty());
         QVERIFY(window_->mainView()->selectedWireSegments().isEmpty());
-    }
 
-    void fillKeepsTheChosenHoleOpenAndCanBeUndone()
-    {
-        open(scanPath_);
-        const std::size_t facesBefore = window_->model().faces.size();
-        click(QStringLiteral("Detect Holes"));
         const std::set<std::uint32_t> kept = asSet(window_->holeList()[2]);
         pickHole(2);
         click(QStringLiteral("Fill Holes"));
@@ -89,9 +81,7 @@ private slots:
         QVERIFY(window_->holeList().empty());
         QVERIFY(window_->mainView()->wireSegments().empty());
 
-        QAction* undo = findAction(window_.get(), QStringLiteral("Undo Alignment"));
-        QVERIFY(undo && undo->isEnabled());
-        undo->trigger();
+        trigger(QStringLiteral("Undo Alignment"));
         QTRY_VERIFY(!window_->isBusy());
         QCOMPARE(window_->model().faces.size(), facesBefore);
         QCOMPARE(window_->model().findBoundaryLoops().size(), std::size_t(3));
@@ -108,19 +98,27 @@ private slots:
         QVERIFY(status().startsWith(QStringLiteral("Holes filled: ")));
     }
 
-    void everyHoleKeptOpenIsRefused()
+    // Every hole kept open, or another operation running: Fill refuses and
+    // the mesh stays as it was.
+    void fillRefusals()
     {
         open(scanPath_);
+        const std::size_t faces = window_->model().faces.size();
         click(QStringLiteral("Detect Holes"));
         for (std::uint32_t h = 0; h < 3; ++h)
             pickHole(h);
-        const std::size_t faces = window_->model().faces.size();
         MessageBoxCatcher boxes;
         click(QStringLiteral("Fill Holes"));
         QTRY_VERIFY(!boxes.texts.isEmpty());
         QCOMPARE(boxes.titles.front(), QStringLiteral("Fill Holes"));
         QCOMPARE(boxes.texts.front(), QStringLiteral("No holes selected to fill."));
         QTRY_VERIFY(!window_->isBusy());
+
+        QVERIFY(window_->beginBusyOperation(QStringLiteral("Test")));
+        window_->onFillHoles();
+        QTRY_COMPARE(boxes.texts.size(), 2);
+        QCOMPARE(boxes.texts[1], QStringLiteral("Cannot start: another operation is in progress."));
+        window_->endBusyOperation();
         QCOMPARE(window_->model().faces.size(), faces);
         QCOMPARE(window_->model().findBoundaryLoops().size(), std::size_t(3));
     }
@@ -141,26 +139,12 @@ private slots:
         QCOMPARE(boxes.texts[1], QStringLiteral("No holes found."));
     }
 
-    void fillRefusedWhileBusy()
-    {
-        open(scanPath_);
-        const std::size_t faces = window_->model().faces.size();
-        QVERIFY(window_->beginBusyOperation(QStringLiteral("Test")));
-        MessageBoxCatcher boxes;
-        window_->onFillHoles();
-        QTRY_COMPARE(boxes.texts.size(), 1);
-        QCOMPARE(boxes.texts[0], QStringLiteral("Cannot start: another operation is in progress."));
-        window_->endBusyOperation();
-        QCOMPARE(window_->model().faces.size(), faces);
-    }
-
     void repairClosesTheScanAndCanBeUndone()
     {
         open(scanPath_);
         const std::size_t faces = window_->model().faces.size();
-        qputenv("HALVORAN_AUTOMATION", "1"); // no options dialog, no results box
+        env_.set("HALVORAN_AUTOMATION", "1"); // no options dialog, no results box
         click(QStringLiteral("Repair Mesh"));
-        qunsetenv("HALVORAN_AUTOMATION");
         QTRY_VERIFY(!window_->isBusy());
         QVERIFY(window_->model().repaired);
         QVERIFY(status().startsWith(QStringLiteral("Mesh repaired: ")));
@@ -169,7 +153,7 @@ private slots:
         QCOMPARE(stats.nonManifoldEdges, 0u);
         QVERIFY(window_->model().findBoundaryLoops().empty());
 
-        findAction(window_.get(), QStringLiteral("Undo Alignment"))->trigger();
+        trigger(QStringLiteral("Undo Alignment"));
         QTRY_VERIFY(!window_->isBusy());
         QCOMPARE(window_->model().faces.size(), faces);
         QCOMPARE(window_->model().findBoundaryLoops().size(), std::size_t(3));
