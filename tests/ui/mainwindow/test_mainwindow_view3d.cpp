@@ -22,58 +22,49 @@ private slots:
     void init() { openWindow(); }
     void cleanup() { closeWindow(); }
 
-    void viewsSitInTheirHosts()
+    // The views sit in their hosts; a load hands the render mesh to the main
+    // view (the wireframe view holds one only while its page shows) and shows
+    // the slice plane where the controls say.
+    void loadHandsTheMeshAndSlicePlaneToTheViews()
     {
-        QVERIFY(window_->mainView());
-        QCOMPARE(window_->mainView()->parentWidget(), window_->mainViewHost());
-        QVERIFY(window_->mainViewHost()->layout()->indexOf(window_->mainView()) >= 0);
+        OcctMeshView* view = window_->mainView();
+        QCOMPARE(view->parentWidget(), window_->mainViewHost());
+        QVERIFY(window_->mainViewHost()->layout()->indexOf(view) >= 0);
         QTRY_COMPARE(window_->wireView()->parentWidget(), window_->wireViewHost());
         QVERIFY(window_->wireViewHost()->layout()->indexOf(window_->wireView()) >= 0);
-        QVERIFY(!window_->mainView()->hasMesh());
-    }
+        QVERIFY(!view->hasMesh());
+        QVERIFY(!view->isSlicePlaneIndicatorVisible());
 
-    void loadHandsTheRenderMeshToTheMainView()
-    {
         loadScan();
-        OcctMeshView* view = window_->mainView();
         QVERIFY(view->hasMesh());
         QCOMPARE(std::size_t(view->triangleCount()), window_->model().displayFaces.size());
         // The fit follows the aligned (recentred) model.
         QVERIFY(view->camera().fitDistance > 2.0f * 60.0f);
-        // Only the shown page's view holds a mesh.
         QVERIFY(!window_->wireView()->hasMesh());
         window_->onShow3DWireframe();
         QVERIFY(window_->wireView()->hasMesh());
         window_->onShow2DSection();
         QVERIFY(!window_->wireView()->hasMesh());
-    }
 
-    void sliceIndicatorFollowsTheControls()
-    {
-        QVERIFY(!window_->mainView()->isSlicePlaneIndicatorVisible());
-        loadScan();
-        OcctMeshView* view = window_->mainView();
         QVERIFY(view->isSlicePlaneIndicatorVisible());
         auto* axis = window_->findChild<QComboBox*>(QStringLiteral("sliceAxisCombo"));
         auto* exact = window_->findChild<QDoubleSpinBox*>(QStringLiteral("sliceExactSpin"));
         QCOMPARE(view->slicePlaneIndicatorAxis(), axis->currentIndex());
         axis->setCurrentIndex(0);
         QCOMPARE(view->slicePlaneIndicatorAxis(), 0);
-        const double target = exact->minimum() + 0.25 * (exact->maximum() - exact->minimum());
-        exact->setValue(target);
+        exact->setValue(exact->minimum() + 0.25 * (exact->maximum() - exact->minimum()));
         QVERIFY(std::fabs(view->slicePlaneIndicatorPosition() - float(exact->value())) < 1e-4f);
     }
 
-    void projectionCommandsReachBothViews()
+    void cameraCommands()
     {
+        loadScan();
         QAction* perspective = findAction(window_.get(), QStringLiteral("Perspective Projection"));
         QAction* orthographic = findAction(window_.get(), QStringLiteral("Orthographic Projection"));
-        QVERIFY(perspective && orthographic);
         perspective->trigger();
         QVERIFY(!window_->mainView()->isOrthographic());
         QVERIFY(!window_->wireView()->isOrthographic());
         QCOMPARE(status(), QStringLiteral("Projection: Perspective"));
-
         window_->onViewIsometric();
         QVERIFY(window_->mainView()->isOrthographic());
         QVERIFY(window_->wireView()->isOrthographic());
@@ -82,11 +73,7 @@ private slots:
         QCOMPARE(window_->mainView()->camera().azimuth, 45.0f);
         QCOMPARE(window_->wireView()->camera().azimuth, 45.0f);
         QCOMPARE(status(), QStringLiteral("View: Isometric"));
-    }
 
-    void cameraCommandsActOnTheMainView()
-    {
-        loadScan();
         OcctMeshView* view = window_->mainView();
         window_->onViewAlongZ();
         QCOMPARE(view->camera().elevation, 89.0f);
