@@ -137,6 +137,18 @@ private slots:
         findAction(window_.get(), "Load Scan")->trigger();
         QVERIFY(!window_->isLoadInProgress());
         QCOMPARE(status(), QStringLiteral("before"));
+
+        // While a load runs, both commands are refused and the first request lands.
+        env_.set("HALVORAN_AUTOMATION_OPEN_MESH", QFile::encodeName(otherPath_));
+        window_->beginAsyncLoad(scanPath_);
+        findAction(window_.get(), "Open Scan...")->trigger();
+        QCOMPARE(status(), QStringLiteral("Please wait for the current operation to finish."));
+        window_->statusBar()->clearMessage();
+        findAction(window_.get(), "Load Scan")->trigger();
+        QCOMPARE(status(), QStringLiteral("Please wait for the current operation to finish."));
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+        QCOMPARE(label("fileLabel"), QStringLiteral("scan.stl"));
+        QCOMPARE(window_->model().faces.size(), triangles_);
     }
 
     void missingFileShowsLoadErrorAndKeepsMesh()
@@ -175,22 +187,6 @@ private slots:
         QVERIFY(!window_->model().hasMesh());
         QCOMPARE(label("fileLabel"), QStringLiteral("No file loaded"));
         expectMeshCommandsEnabled(false);
-    }
-
-    void secondRequestWhileLoadingIsRefused()
-    {
-        env_.set("HALVORAN_AUTOMATION", "1");
-        env_.set("HALVORAN_AUTOMATION_OPEN_MESH", QFile::encodeName(otherPath_));
-        window_->beginAsyncLoad(scanPath_);
-        findAction(window_.get(), "Open Scan...")->trigger();
-        QCOMPARE(status(), QStringLiteral("Please wait for the current operation to finish."));
-        findAction(window_.get(), "Load Scan")->trigger();
-        QCOMPARE(status(), QStringLiteral("Please wait for the current operation to finish."));
-
-        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
-        // The first request is the one that landed.
-        QCOMPARE(label("fileLabel"), QStringLiteral("scan.stl"));
-        QCOMPARE(window_->model().faces.size(), triangles_);
     }
 
     void cancelThenLateResultChangesNothing_data()
@@ -275,9 +271,16 @@ private slots:
         QCOMPARE(status(), QStringLiteral("Load canceled."));
     }
 
+    // One operation at a time: a load refuses a busy operation, a busy
+    // operation refuses another and the load.
     void busyGuardRefusesSecondOperation()
     {
-        load(otherPath_);
+        window_->beginAsyncLoad(otherPath_);
+        QVERIFY(!window_->beginBusyOperation(QStringLiteral("Aligning")));
+        QCOMPARE(status(), QStringLiteral("Please wait for the current operation to finish."));
+        QVERIFY(!window_->isBusy());
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
+
         QVERIFY(window_->beginBusyOperation(QStringLiteral("Repairing Mesh")));
         QVERIFY(window_->isBusy());
         QCOMPARE(window_->modeText(), QStringLiteral("Repairing Mesh"));
@@ -308,17 +311,6 @@ private slots:
         fresh->endBusyOperation();
         QVERIFY(!findAction(fresh.get(), "Auto Orient")->isEnabled());
         QVERIFY(!QApplication::overrideCursor());
-    }
-
-    void busyGuardRefusesDuringLoad()
-    {
-        window_->beginAsyncLoad(otherPath_);
-        QVERIFY(!window_->beginBusyOperation(QStringLiteral("Aligning")));
-        QCOMPARE(status(), QStringLiteral("Please wait for the current operation to finish."));
-        QVERIFY(!window_->isBusy());
-        QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
-        QVERIFY(window_->beginBusyOperation(QStringLiteral("Aligning")));
-        window_->endBusyOperation();
     }
 
     void loadTraceReachesRuntimeLog()
@@ -417,22 +409,18 @@ private slots:
         QVERIFY(canvas->sectionLines() != drawing);
     }
 
-    void smokeTestNeedsAnExistingMesh()
+    void smokeTestLoadsThroughOpenCommand()
     {
         QString error;
         const QString missing = dir_.filePath(QStringLiteral("nope.stl"));
-        QVERIFY(!window_->runReleaseSmokeTest(missing, dir_.filePath(QStringLiteral("out")), error));
-        QCOMPARE(error, QStringLiteral("Smoke mesh not found: ") + missing);
-        QVERIFY(!window_->runReleaseSmokeTest(QString(), dir_.filePath(QStringLiteral("out")), error));
-        QCOMPARE(error, QStringLiteral("Smoke mesh not found: "));
+        for (const QString& mesh : {missing, QString()}) {
+            QVERIFY(!window_->runReleaseSmokeTest(mesh, dir_.filePath(QStringLiteral("out")), error));
+            QCOMPARE(error, QStringLiteral("Smoke mesh not found: ") + mesh);
+        }
         QVERIFY(!QDir(dir_.filePath(QStringLiteral("out"))).exists());
-    }
 
-    void smokeTestLoadsThroughOpenCommand()
-    {
         const QString out = dir_.filePath(QStringLiteral("smoke"));
         QDir().mkpath(out + QStringLiteral("/stale"));
-        QString error;
         // Every step runs its command for real; any failure fails this test.
         QVERIFY2(window_->runReleaseSmokeTest(scanPath_, out, error), qPrintable(error));
         QVERIFY(window_->model().hasMesh());
