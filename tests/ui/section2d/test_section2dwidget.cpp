@@ -2,7 +2,7 @@
 // middle-button pan, erased segments, layer switches and the empty state.
 #include "ui/mainwindow/mainwindow.h"
 #include "ui/section2d/section2dwidget.h"
-#include "tests/ui/common/uitestutil.h"
+#include "tests/ui/common/windowtest.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -86,20 +86,9 @@ private slots:
     }
     void cleanup() { canvas_.reset(); }
 
-    void startsEmptyWithDefaultBounds()
-    {
-        QVERIFY(canvas_->sectionLines().isEmpty());
-        QVERIFY(canvas_->annotations().isEmpty());
-        QVERIFY(!canvas_->isViewInitialised());
-        QCOMPARE(canvas_->contentBounds(), QRectF(-1, -1, 2, 2));
-        QCOMPARE(canvas_->zoom(), 1.0);
-        QVERIFY(canvas_->minimumSize() == QSize(320, 240));
-        QVERIFY(canvas_->hasMouseTracking());
-        for (const char* layer : {"contour", "annotation", "measurement", "kept"})
-            QVERIFY(canvas_->isLayerVisible(QString::fromLatin1(layer)));
-    }
-
-    void boundsArePaddedAroundSegments()
+    // The bounds pad the content, the fit centres them inside a 12-pixel inset
+    // on the limiting side, and section y runs up the screen.
+    void fitCentresPaddedContentYUp()
     {
         canvas_->setSectionLines(rectangleOutline());
         // 10 x 6 content: pad = 10 * 0.08 + 0.01 = 0.81.
@@ -110,6 +99,20 @@ private slots:
         QVERIFY(qFuzzyCompare(b.height(), 6 + 1.62));
         QVERIFY(canvas_->isViewInitialised());
         QCOMPARE(canvas_->viewCenter(), b.center());
+
+        comparePoints(canvas_->mapToSection(QPoint(200, 150)), QPointF(7, 6), 1e-9);
+        const QTransform t = canvas_->viewTransform();
+        const QRectF mapped = t.mapRect(b);
+        QVERIFY(mapped.left() >= 12.0 - 1e-6 && mapped.right() <= 388.0 + 1e-6);
+        QVERIFY(mapped.top() >= 12.0 - 1e-6 && mapped.bottom() <= 288.0 + 1e-6);
+        QVERIFY(std::abs(mapped.width() - 376.0) < 1e-6 || std::abs(mapped.height() - 276.0) < 1e-6);
+        const double fit = std::min(276.0 / b.height(), 376.0 / b.width());
+        QVERIFY(std::abs(canvas_->unitsPerPixel() - 1.0 / fit) < 1e-12);
+
+        const QPointF low = t.map(QPointF(7, 3)), high = t.map(QPointF(7, 9));
+        QVERIFY(high.y() < low.y());
+        QCOMPARE(high.x(), low.x());
+        QVERIFY(t.map(QPointF(12, 6)).x() > t.map(QPointF(2, 6)).x());
     }
 
     void singlePointAnnotationGivesSmallUsableBounds()
@@ -169,34 +172,6 @@ private slots:
         QVERIFY(canvas_->contentBounds().contains(QPointF(1, 1)));
     }
 
-    void fitCentresContentInWidget()
-    {
-        canvas_->setSectionLines(rectangleOutline());
-        comparePoints(canvas_->mapToSection(QPoint(200, 150)), QPointF(7, 6), 1e-9);
-        // The padded content fits inside the 12-pixel inset on its limiting side.
-        const QTransform t = canvas_->viewTransform();
-        const QRectF mapped = t.mapRect(canvas_->contentBounds());
-        QVERIFY(mapped.left() >= 12.0 - 1e-6 && mapped.right() <= 388.0 + 1e-6);
-        QVERIFY(mapped.top() >= 12.0 - 1e-6 && mapped.bottom() <= 288.0 + 1e-6);
-        QVERIFY(std::abs(mapped.width() - 376.0) < 1e-6 || std::abs(mapped.height() - 276.0) < 1e-6);
-        const QRectF b = canvas_->contentBounds();
-        const double fit = std::min(276.0 / b.height(), 376.0 / b.width());
-        QVERIFY(std::abs(canvas_->unitsPerPixel() - 1.0 / fit) < 1e-12);
-    }
-
-    void transformIsYUp()
-    {
-        canvas_->setSectionLines(rectangleOutline());
-        const QTransform t = canvas_->viewTransform();
-        const QPointF low = t.map(QPointF(7, 3));
-        const QPointF high = t.map(QPointF(7, 9));
-        QVERIFY(high.y() < low.y());
-        QCOMPARE(high.x(), low.x());
-        QVERIFY(t.map(QPointF(12, 6)).x() > t.map(QPointF(2, 6)).x());
-        // A pixel nearer the top maps to a larger section y.
-        QVERIFY(canvas_->mapToSection(QPoint(200, 40)).y() > canvas_->mapToSection(QPoint(200, 260)).y());
-    }
-
     void tinyWidgetUsesIdentity()
     {
         canvas_->setMinimumSize(0, 0);
@@ -227,11 +202,8 @@ private slots:
         QVERIFY(std::abs(canvas_->unitsPerPixel() - upp * 1.12) < 1e-12);
         // The widget centre has moved, since the cursor was off-centre.
         QVERIFY(QLineF(canvas_->viewCenter(), canvas_->contentBounds().center()).length() > 1e-3);
-    }
 
-    void zoomStaysInRange()
-    {
-        canvas_->setSectionLines(rectangleOutline());
+        // The zoom stays between 0.05 and 80.
         for (int i = 0; i < 200; ++i)
             sendWheel(canvas_.get(), QPoint(150, 100), 120);
         QCOMPARE(canvas_->zoom(), 80.0);
@@ -241,7 +213,7 @@ private slots:
         QVERIFY(!canvas_->grab().isNull());
     }
 
-    void middleDragPans()
+    void middleDragPansLeftDragDoesNot()
     {
         canvas_->setSectionLines(rectangleOutline());
         const QPointF grabbed = canvas_->mapToSection(QPoint(100, 100));
@@ -254,24 +226,26 @@ private slots:
         comparePoints(canvas_->mapToSection(QPoint(160, 120)), grabbed, 1e-9);
         QVERIFY(canvas_->cursor().shape() != Qt::ClosedHandCursor);
 
-        // Moves after the release no longer pan.
+        // Moves after the release, and left drags, do not pan.
         const QPointF centre = canvas_->viewCenter();
         sendMouse(canvas_.get(), QEvent::MouseMove, QPoint(10, 10), Qt::NoButton, Qt::NoButton);
         QCOMPARE(canvas_->viewCenter(), centre);
-    }
-
-    void leftDragDoesNotPan()
-    {
-        canvas_->setSectionLines(rectangleOutline());
-        const QPointF centre = canvas_->viewCenter();
         sendMouse(canvas_.get(), QEvent::MouseButtonPress, QPoint(100, 100), Qt::LeftButton, Qt::LeftButton);
         sendMouse(canvas_.get(), QEvent::MouseMove, QPoint(150, 150), Qt::NoButton, Qt::LeftButton);
         sendMouse(canvas_.get(), QEvent::MouseButtonRelease, QPoint(150, 150), Qt::LeftButton, Qt::NoButton);
         QCOMPARE(canvas_->viewCenter(), centre);
     }
 
+    // Empty, the canvas has unit bounds, no view yet and every layer on, and
+    // draws only the hint; with content comes the scale bar.
     void emptyCanvasShowsOnlyHint()
     {
+        QVERIFY(!canvas_->isViewInitialised());
+        QCOMPARE(canvas_->contentBounds(), QRectF(-1, -1, 2, 2));
+        QCOMPARE(canvas_->zoom(), 1.0);
+        QVERIFY(canvas_->hasMouseTracking()); // the snap and shape previews follow the pointer
+        for (const char* layer : {"contour", "annotation", "measurement", "kept"})
+            QVERIFY(canvas_->isLayerVisible(QString::fromLatin1(layer)));
         const QImage image = render();
         QCOMPARE(image.pixelColor(2, 2), Section2DWidget::backgroundColor());
         // Some text is drawn in the hint colour, near the middle only.
@@ -379,12 +353,10 @@ private slots:
             QVERIFY2(canvas->isLayerVisible(layer), entry.layer);
         }
         // "Contour Color" recolours the section lines (automation answers the dialog).
-        qputenv("HALVORAN_AUTOMATION", "1");
-        qputenv("HALVORAN_AUTOMATION_CONTOUR_COLOR", "#ff8000");
-        findAction(&window, QStringLiteral("Contour Color"))->setEnabled(true);
-        findAction(&window, QStringLiteral("Contour Color"))->trigger();
-        qunsetenv("HALVORAN_AUTOMATION");
-        qunsetenv("HALVORAN_AUTOMATION_CONTOUR_COLOR");
+        ScopedEnv env;
+        env.set("HALVORAN_AUTOMATION", "1");
+        env.set("HALVORAN_AUTOMATION_CONTOUR_COLOR", "#ff8000");
+        window.onContourColor();
         QCOMPARE(canvas->contourPenColor(), QColor(255, 128, 0));
         canvas->setSectionLines(rectangleOutline());
         canvas->resize(400, 300);
