@@ -179,6 +179,13 @@ QRect litBox(const QImage& image)
     return box;
 }
 
+// Leaves a picture next to the test binary for a person to look at.
+bool saveScreenshot(const QImage& image, const char* name)
+{
+    const QDir dir(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("screenshots")));
+    return QDir().mkpath(dir.path()) && image.save(dir.filePath(QString::fromLatin1(name)));
+}
+
 QStringList capturedLog;
 void captureMessages(QtMsgType, const QMessageLogContext&, const QString& message)
 {
@@ -216,7 +223,7 @@ private slots:
 
     // --- camera ----------------------------------------------------------------
 
-    void eyeFollowsAzimuthAndElevation()
+    void eyeFollowsAzimuthElevationWrapsAndNaN()
     {
         OrbitCamera camera;
         camera.target = QVector3D(1, 2, 3);
@@ -238,25 +245,20 @@ private slots:
         QVERIFY(fuzzyVec(camera.eye(), QVector3D(1, 2, 13), 1e-3f));
         QVERIFY(std::fabs(QVector3D::dotProduct(camera.up(), camera.forward())) < 1e-3f);
         QVERIFY(std::fabs(camera.up().length() - 1.0f) < 1e-4f);
-    }
 
-    void elevationWrapsAndNaNFallsBack()
-    {
+        // Elevation wraps; NaN falls back to a unit eye on +X.
         OrbitCamera wrapped, reference;
         wrapped.elevation = 190.0f;
         reference.elevation = -170.0f;
         QCOMPARE(wrapped.usedElevation(), -170.0f);
         QVERIFY(fuzzyVec(wrapped.eye(), reference.eye(), 1e-3f));
         QVERIFY(fuzzyVec(wrapped.up(), reference.up(), 1e-5f));
-
         OrbitCamera nan;
-        nan.azimuth = std::nanf("");
-        nan.elevation = std::nanf("");
-        nan.distance = std::nanf("");
+        nan.azimuth = nan.elevation = nan.distance = std::nanf("");
         QVERIFY(fuzzyVec(nan.eye(), QVector3D(1, 0, 0)));
     }
 
-    void zeroRadiusMeshUsesUnitDistance()
+    void degenerateAndEmptyMeshes()
     {
         MeshModel m;
         m.vertices.assign(std::vector<Vec3f>{{0, 0, 0}, {0, 0, 0}, {0, 0, 0}});
@@ -273,6 +275,14 @@ private slots:
         QCOMPARE(view_->camera().distance, 1.0f);
         QCOMPARE(view_->camera().azimuth, 45.0f);
         QVERIFY(std::fabs(view_->camera().elevation - 35.264389f) < 1e-5f);
+
+        // An empty mesh clears the view and ends a pending pick.
+        view_->setSurfacePlanePick(true);
+        view_->setMesh(MeshModel());
+        QVERIFY(!view_->hasMesh());
+        QCOMPARE(view_->triangleCount(), 0);
+        QVERIFY(!view_->surfacePlanePick());
+        QVERIFY(!view_->rayPick(QPointF(240, 180)));
     }
 
     void orthographicMatchesPerspectiveAtTheTarget()
@@ -437,18 +447,6 @@ private slots:
         QCOMPARE(view_->triangleCount(), 1000);
     }
 
-    void emptyMeshClearsTheView()
-    {
-        view_->setMesh(cubeModel());
-        view_->setSurfacePlanePick(true);
-        QVERIFY(view_->hasMesh());
-        view_->setMesh(MeshModel());
-        QVERIFY(!view_->hasMesh());
-        QCOMPARE(view_->triangleCount(), 0);
-        QVERIFY(!view_->surfacePlanePick());
-        QVERIFY(!view_->rayPick(QPointF(240, 180)));
-    }
-
     void driverStringsAndShaderSummaryAreLogged()
     {
         capturedLog.clear();
@@ -496,7 +494,7 @@ private slots:
 
     // --- image ------------------------------------------------------------------------
 
-    void backgroundGradientRunsFromBottomToDarkerTop()
+    void backgroundGradientAndModelColour()
     {
         view_->setBackgroundColor(Qt::white);
         QVERIFY(fuzzyVec(view_->backgroundTop(), QVector3D(0.45f, 0.45f, 0.45f), 1e-6f));
@@ -509,6 +507,19 @@ private slots:
         QVERIFY2(channelDistance(bottom, QColor(200, 100, 50)) <= 6, qPrintable(bottom.name()));
         const QColor middle = image.pixelColor(image.width() / 2, image.height() / 2);
         QVERIFY(middle.red() > top.red() + 30 && middle.red() < bottom.red() - 30);
+
+        // On black, a mesh covers the centre in the model colour; the corners stay black.
+        view_->setBackgroundColor(Qt::black);
+        view_->setMesh(cubeModel());
+        view_->setModelColor(QColor(230, 40, 40));
+        const QImage red = view_->grabFramebuffer();
+        const QPoint centre(red.width() / 2, red.height() / 2);
+        const QColor r = red.pixelColor(centre);
+        QVERIFY2(r.red() > r.green() + 60 && r.red() > r.blue() + 60, qPrintable(r.name()));
+        view_->setModelColor(QColor(40, 40, 230));
+        const QColor b = view_->grabFramebuffer().pixelColor(centre);
+        QVERIFY2(b.blue() > b.red() + 60 && b.blue() > b.green() + 60, qPrintable(b.name()));
+        QVERIFY(channelDistance(red.pixelColor(2, 2), Qt::black) < 8);
     }
 
     // Each visible face of a cube shades as one flat tone, and the three
@@ -519,9 +530,7 @@ private slots:
         view_->setBackgroundColor(Qt::black);
         view_->setMesh(cubeModel());
         const QImage image = view_->grabFramebuffer();
-        const QString dir = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("screenshots"));
-        QVERIFY(QDir().mkpath(dir));
-        QVERIFY(image.save(QDir(dir).filePath(QStringLiteral("cube_flat_faces.png"))));
+        QVERIFY(saveScreenshot(image, "cube_flat_faces.png"));
         // Top (+Z), -X and -Y face the default camera.
         const QVector3D centres[3] = {{0, 0, kH}, {-kH, 0, 0}, {0, -kH, 0}};
         const QVector3D spans[3][2] = {{{1, 0, 0}, {0, 1, 0}}, {{0, 1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 0, 1}}};
@@ -545,24 +554,6 @@ private slots:
             for (int b = a + 1; b < 3; ++b)
                 QVERIFY2(channelDistance(tone[a], tone[b]) >= 12,
                          qPrintable(QStringLiteral("%1 vs %2").arg(tone[a].name(), tone[b].name())));
-    }
-
-    void meshCoversTheCentreAndTakesTheModelColour()
-    {
-        requireGl();
-        const QImage empty = view_->grabFramebuffer();
-        view_->setMesh(cubeModel());
-        view_->setModelColor(QColor(230, 40, 40));
-        const QImage red = view_->grabFramebuffer();
-        const QPoint centre(red.width() / 2, red.height() / 2);
-        QVERIFY(channelDistance(red.pixelColor(centre), empty.pixelColor(centre)) > 60);
-        const QColor r = red.pixelColor(centre);
-        QVERIFY2(r.red() > r.green() + 60 && r.red() > r.blue() + 60, qPrintable(r.name()));
-        view_->setModelColor(QColor(40, 40, 230));
-        const QColor b = view_->grabFramebuffer().pixelColor(centre);
-        QVERIFY2(b.blue() > b.red() + 60 && b.blue() > b.green() + 60, qPrintable(b.name()));
-        // Corners of the view stay background.
-        QVERIFY(channelDistance(red.pixelColor(2, 2), empty.pixelColor(2, 2)) < 8);
     }
 
     // Both projections show the part the same size; wireframe draws edges only.
@@ -656,7 +647,7 @@ private slots:
         QCOMPARE(spy.count(), 2);
     }
 
-    void facePickShowsTheCompassAndArrowsEmit()
+    void facePickShowsTheCompassArrowsAndExactClickEmit()
     {
         view_->setMesh(cubeModel());
         QSignalSpy faceSpy(view_.get(), &OcctMeshView::facePicked);
@@ -691,32 +682,25 @@ private slots:
         QCOMPARE(arrowSpy[0][2].toFloat(), 90.0f);
         QCOMPARE(arrowSpy[0][3].toString(), QStringLiteral("+X (+90)"));
         QCOMPARE(view_->alignPickMode(), 0);
-    }
 
-    void exactDirectionClickGivesItsAngle()
-    {
-        view_->setMesh(cubeModel());
+        // A second click on the plane instead of an arrow gives its exact angle.
         view_->setAlignTargetAxis(Axis::Y);
         view_->setSurfacePick(true);
         const QPointF first = projected(*view_, QVector3D(kH / 3, -kH / 3, kH));
         const QPointF second = projected(*view_, QVector3D(-0.7f * kH, 0.7f * kH, kH));
-        const auto a = view_->rayPick(first);
-        const auto b = view_->rayPick(second);
+        const auto a = view_->rayPick(first), b = view_->rayPick(second);
         QVERIFY(a && b);
-        QSignalSpy faceSpy(view_.get(), &OcctMeshView::facePicked);
-        QSignalSpy arrowSpy(view_.get(), &OcctMeshView::arrowPicked);
         click(view_.get(), first);
-        QCOMPARE(faceSpy.count(), 1);
-        const QVector3D n = faceSpy[0][0].value<QVector3D>();
-        const QVector3D ref = faceSpy[0][1].value<QVector3D>();
+        QCOMPARE(faceSpy.count(), 2);
+        const QVector3D n = faceSpy[1][0].value<QVector3D>(), r = faceSpy[1][1].value<QVector3D>();
         click(view_.get(), second);
-        QCOMPARE(arrowSpy.count(), 1);
+        QCOMPARE(arrowSpy.count(), 2);
         QVector3D v = b->point - a->point;
         v = (v - QVector3D::dotProduct(v, n) * n).normalized();
-        const double expected = std::atan2(double(QVector3D::dotProduct(n, QVector3D::crossProduct(ref, v))),
-                                           double(QVector3D::dotProduct(ref, v))) * 180.0 / M_PI;
-        QVERIFY(std::fabs(arrowSpy[0][2].toFloat() - expected) < 1e-3);
-        QCOMPARE(arrowSpy[0][3].toString(), QStringLiteral("custom %1 deg").arg(expected, 0, 'f', 1));
+        const double expected = std::atan2(double(QVector3D::dotProduct(n, QVector3D::crossProduct(r, v))),
+                                           double(QVector3D::dotProduct(r, v))) * 180.0 / M_PI;
+        QVERIFY(std::fabs(arrowSpy[1][2].toFloat() - expected) < 1e-3);
+        QCOMPARE(arrowSpy[1][3].toString(), QStringLiteral("custom %1 deg").arg(expected, 0, 'f', 1));
         QCOMPARE(view_->alignPickMode(), 0);
     }
 
@@ -816,7 +800,7 @@ private slots:
 
     // --- navigation ------------------------------------------------------------------
 
-    void dragsOrbitPanAndRespectPendingPicks()
+    void navigationDragsWheelAndTriad()
     {
         view_->setMesh(cubeModel());
         const QPointF from(240, 180);
@@ -836,22 +820,16 @@ private slots:
         const QPointF after = projected(*view_, QVector3D(0, 0, 0));
         QVERIFY2(QLineF(after, before + QPointF(30, -20)).length() < 0.5,
                  qPrintable(QStringLiteral("%1,%2").arg(after.x() - before.x()).arg(after.y() - before.y())));
-    }
 
-    void wheelZoomStopsAtOneHundredth()
-    {
-        view_->setMesh(cubeModel());
+        // The wheel steps by a tenth and stops at a hundredth of a unit.
         const float start = view_->camera().distance;
-        wheel(view_.get(), QPointF(240, 180), -120);
+        wheel(view_.get(), from, -120);
         QVERIFY(std::fabs(view_->camera().distance - 1.1f * start) < 1e-3f);
         for (int i = 0; i < 200; ++i)
-            wheel(view_.get(), QPointF(240, 180), 120);
+            wheel(view_.get(), from, 120);
         QCOMPARE(view_->camera().distance, 0.01f);
-    }
 
-    void triadClickLooksAlongTheAxis()
-    {
-        view_->setMesh(cubeModel());
+        // A triad tip looks along its axis; Fit All returns to the default pose.
         click(view_.get(), view_->triadTip(2));
         QCOMPARE(view_->camera().elevation, 89.0f);
         click(view_.get(), view_->triadTip(0));
@@ -860,6 +838,8 @@ private slots:
         view_->fitAll();
         QCOMPARE(view_->camera().azimuth, 225.0f);
     }
+
+
 
     // --- look at it -----------------------------------------------------------------
 
@@ -889,9 +869,7 @@ private slots:
         for (int i = 0; i < 20 && view_->readyTriangleCount() < view_->triangleCount(); ++i)
             view_->grabFramebuffer();
         const QImage image = view_->grabFramebuffer();
-        const QString dir = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("screenshots"));
-        QVERIFY(QDir().mkpath(dir));
-        QVERIFY(image.save(QDir(dir).filePath(QStringLiteral("sphere_reduced.png"))));
+        QVERIFY(saveScreenshot(image, "sphere_reduced.png"));
         // Each pixel against the median of its 7 x 7 neighbourhood, wherever
         // that neighbourhood lies wholly inside the silhouette.
         const int w = image.width(), h = image.height();
@@ -921,44 +899,41 @@ private slots:
     void screenshotsOfAScan()
     {
         requireGl();
-        const QString dir = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("screenshots"));
-        QVERIFY(QDir().mkpath(dir));
         view_->resize(800, 600);
         const MeshModel scan = scanModel(200000);
         view_->setMesh(scan);
         const Vec3f lo = scan.boundsMin(), hi = scan.boundsMax();
         view_->setSlicePlaneIndicator(Axis::Z, 0.5f * (lo.z + hi.z), qv(lo), qv(hi));
         QImage last;
-        const auto save = [&](const QString& name) {
-            QImage image;
+        const auto save = [&](const char* name) {
             for (int i = 0; i < 10 && view_->readyTriangleCount() < view_->triangleCount(); ++i)
                 view_->grabFramebuffer();
-            image = view_->grabFramebuffer();
-            QVERIFY(image.save(QDir(dir).filePath(name)));
+            const QImage image = view_->grabFramebuffer();
+            QVERIFY(saveScreenshot(image, name));
             const QPoint centre(image.width() / 2, image.height() / 2);
             QVERIFY(channelDistance(image.pixelColor(centre), image.pixelColor(centre.x(), 2)) > 20);
             QVERIFY(image != last);
             last = image;
         };
-        save(QStringLiteral("scan_orthographic.png"));
+        save("scan_orthographic.png");
         view_->setOrthographic(false);
-        save(QStringLiteral("scan_perspective.png"));
+        save("scan_perspective.png");
         view_->setOrthographic(true);
         view_->viewIsometric();
-        save(QStringLiteral("scan_isometric.png"));
+        save("scan_isometric.png");
         view_->setWireframeComplexity(30);
         view_->setMesh(scan, true);
         view_->hideSlicePlaneIndicator();
-        save(QStringLiteral("scan_wireframe.png"));
+        save("scan_wireframe.png");
         view_->setMesh(scan, false);
         view_->setModelColor(QColor(0x6e, 0xc8, 0xff));
         view_->setBackgroundColor(QColor(0x10, 0x16, 0x1f));
         view_->setAlignTargetAxis(Axis::X);
         view_->setSurfacePick(true);
         click(view_.get(), QPointF(400, 300));
-        save(QStringLiteral("scan_compass.png"));
+        save("scan_compass.png");
         view_->startAlignPick(Axis::Z);
-        save(QStringLiteral("scan_candidate_planes.png"));
+        save("scan_candidate_planes.png");
     }
 };
 
