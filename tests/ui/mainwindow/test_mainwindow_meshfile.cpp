@@ -1,6 +1,7 @@
 // The working mesh as a file and back to the file's frame: Export Mesh
 // writes what halvoran-cli writes, File Coordinates undoes bit for bit, and
 // Repair Mesh's Cancel stops the repair program and leaves the model alone.
+#include "tests/core/fixtures/fakeprogram.h"
 #include "tests/ui/common/windowtest.h"
 
 #include <QProgressDialog>
@@ -58,7 +59,7 @@ private slots:
         QCOMPARE(status(), QStringLiteral("Back in the file's own coordinates"));
         QVERIFY(sameBits(window_->model().vertices, window_->model().loadedVertices));
         QVERIFY(!window_->isAligned());
-        findAction(window_.get(), QStringLiteral("Undo Alignment"))->trigger();
+        trigger(QStringLiteral("Undo Alignment"));
         QVERIFY(sameBits(window_->model().vertices, aligned));
     }
 
@@ -66,14 +67,10 @@ private slots:
     {
         open();
         // A repair program that reports some progress, then hangs.
-        QTemporaryDir programDir;
-        const QString pidFile = programDir.filePath(QStringLiteral("pid"));
-        QFile script(programDir.filePath(QStringLiteral("meshfix")));
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\necho $$ > '" + QFile::encodeName(pidFile) + "'\necho 'progress 40' >&2\nexec sleep 60\n");
-        script.close();
-        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        window_->setRepairProgramDir(programDir.path());
+        fixtures::FakeProgram program(QStringLiteral("meshfix"), "");
+        const QString pidFile = program.path(QStringLiteral("pid"));
+        program.add(QStringLiteral("meshfix"), "echo $$ > '" + QFile::encodeName(pidFile) + "'\necho 'progress 40' >&2\nexec sleep 60");
+        window_->setRepairProgramDir(program.dir());
 
         const MeshModel& model = window_->model();
         const void* vertexStorage = model.vertices.storageId();
