@@ -38,9 +38,11 @@ inline QAction* findAction(QWidget* window, const QString& text)
     return nullptr;
 }
 
-inline QAbstractButton* findButton(QWidget* window, const QString& text)
+// The button (or check box: findButton<QCheckBox>) showing this text.
+template <class Button = QAbstractButton>
+Button* findButton(QWidget* window, const QString& text)
 {
-    for (QAbstractButton* button : window->findChildren<QAbstractButton*>())
+    for (Button* button : window->findChildren<Button*>())
         if (button->text() == text)
             return button;
     return nullptr;

@@ -341,10 +341,7 @@ private slots:
             const char* layer;
         } switches[] = {{"Contour", "contour"}, {"Annot", "annotation"}, {"Measure", "measurement"}, {"Kept", "kept"}};
         for (const auto& entry : switches) {
-            QCheckBox* box = nullptr;
-            for (QCheckBox* candidate : window.findChildren<QCheckBox*>())
-                if (candidate->text() == QLatin1String(entry.check))
-                    box = candidate;
+            QCheckBox* box = findButton<QCheckBox>(&window, QString::fromLatin1(entry.check));
             QVERIFY2(box, entry.check);
             const QString layer = QString::fromLatin1(entry.layer);
             box->setChecked(false);
