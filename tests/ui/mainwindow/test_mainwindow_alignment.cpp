@@ -57,12 +57,7 @@ private slots:
         QVERIFY(!undo_->isEnabled());
         QVERIFY(window_->isAlignPickActive());
 
-        QCheckBox* direct = nullptr;
-        for (QCheckBox* box : window_->findChildren<QCheckBox*>())
-            if (box->text() == QStringLiteral("Pick directly on mesh"))
-                direct = box;
-        QVERIFY(direct);
-        direct->setChecked(false);
+        findButton<QCheckBox>(window_.get(), QStringLiteral("Pick directly on mesh"))->setChecked(false);
         trigger(QStringLiteral("Auto X"));
         QCOMPARE(window_->modeText(), QStringLiteral("Align Pick (X)"));
         QCOMPARE(status(), QStringLiteral("ALIGN -> X: click a plane overlay, then choose +X direction with the angle arrows."));
@@ -268,6 +263,8 @@ private slots:
         QVERIFY(refused(&MainWindow::onAutoAlignX));
         QVERIFY(refused(&MainWindow::onArrowPlus45));
         QVERIFY(refused(&MainWindow::onUndoAlignment));
+        QVERIFY(refused(&MainWindow::onAutoFlatAlign));
+        QVERIFY(refused(&MainWindow::onRectSnapAlign));
         window_->findChild<QSlider*>(QStringLiteral("fineTuneX"))->setValue(50);
         QVERIFY(refused(&MainWindow::onFineTuneApply));
         QCOMPARE(verticesOf(*window_), before);
@@ -276,6 +273,9 @@ private slots:
         window_->endBusyOperation();
         click(QStringLiteral("Apply Fine-Tune"));
         QCOMPARE(status(), QStringLiteral("Fine-tune rotation applied: X=1.00 Y=0.00 Z=0.00 deg"));
+        // Auto Orient with the panel's defaults runs again too.
+        trigger(QStringLiteral("Auto Orient"));
+        QVERIFY(status().startsWith(QStringLiteral("Auto Orient: largest planar face -> Z, Right edge locked to X (trim 2.0%)")));
     }
 
     void reloadDropsHistoryOfPreviousMesh()

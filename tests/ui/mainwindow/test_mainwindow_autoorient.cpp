@@ -116,23 +116,6 @@ private slots:
         QVERIFY(!window_->isBusy());
     }
 
-    void busyGuardRefusesBoth()
-    {
-        const std::vector<Vec3f> before = window_->model().vertices.vec();
-        QVERIFY(window_->beginBusyOperation(QStringLiteral("Other Work")));
-        for (void (MainWindow::*slot)() : {&MainWindow::onAutoFlatAlign, &MainWindow::onRectSnapAlign}) {
-            window_->statusBar()->clearMessage();
-            (window_.get()->*slot)();
-            QCOMPARE(status(), QStringLiteral("Please wait for the current operation to finish."));
-        }
-        QVERIFY(window_->model().vertices.vec() == before);
-        QCOMPARE(int(window_->alignmentHistory().undoCount()), 0);
-        QCOMPARE(window_->modeText(), QStringLiteral("Other Work"));
-        window_->endBusyOperation();
-        trigger(QStringLiteral("Auto Orient"));
-        QVERIFY(status().startsWith(QStringLiteral("Auto Orient: largest planar face -> Z, Right edge locked to X (trim 2.0%)")));
-    }
-
 private:
     QString scanPath_;
     QComboBox* sideCombo_ = nullptr;
