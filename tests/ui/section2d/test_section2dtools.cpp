@@ -209,7 +209,7 @@ private slots:
         QVERIFY(canvas_->pendingPointList().isEmpty());
     }
 
-    void changingToolDropsShapeInProgress()
+    void changingToolOrClearDropsShapeInProgress()
     {
         loadOutline();
         canvas_->setTool(sketch::Tool::Line);
@@ -222,6 +222,11 @@ private slots:
         QCOMPARE(canvas_->selectedAnnotationIndex(), 0); // kept into Select
         canvas_->setTool(sketch::Tool::Circle);
         QCOMPARE(canvas_->selectedAnnotationIndex(), -1);
+        // Clear drops a shape in progress too.
+        clickPixel(QPoint(100, 100));
+        canvas_->clearAnnotations();
+        QVERIFY(canvas_->annotations().isEmpty());
+        QVERIFY(canvas_->pendingPointList().isEmpty());
     }
 
     void shapeInProgressIsDrawn()
@@ -388,11 +393,12 @@ private slots:
         QVERIFY(canvas_->keptIndices().isEmpty());
     }
 
-    void traceOfClosedOutlineIsClosed()
+    // Which segments a trace follows, and the offset's geometry, are
+    // test_sectionsketch.cpp's (TraceFollowsAClosedOutlineInAnyOrder,
+    // OffsetMovesOneUnitTowardsTheClick); here the clicks that reach them.
+    void traceReachesWithinOnePointFourPickRadii()
     {
-        // The outline in pieces, with an open branch far away.
-        canvas_->setSectionLines({QLineF(2, 3, 7, 3), QLineF(7, 3, 12, 3), QLineF(12, 9, 12, 3), QLineF(2, 9, 12, 9),
-                                  QLineF(2, 3, 2, 9), QLineF(20, 20, 25, 20)});
+        loadOutline();
         canvas_->setTool(sketch::Tool::Trace);
         clickPixel(pixelOf(QPointF(12, 6)) + QPoint(4, 0));
         QCOMPARE(canvas_->annotations().size(), 1);
@@ -400,22 +406,12 @@ private slots:
         QCOMPARE(piece.kind, QStringLiteral("contour_piece"));
         QVERIFY(piece.closed);
         QVERIFY(!piece.isMeasurement);
-        for (const QPointF& corner : {QPointF(2, 3), QPointF(12, 3), QPointF(12, 9), QPointF(2, 9)}) {
-            bool found = false;
-            for (const QPointF& p : piece.points)
-                found = found || near(p, corner, 1e-9);
-            QVERIFY2(found, qPrintable(describe(corner)));
-        }
-        for (const QPointF& p : piece.points)
-            QVERIFY(p.x() < 13.0);
         QCOMPARE(canvas_->selectedAnnotationIndex(), 0);
-
         // 15 pixels inside the outline is beyond 1.4 x the pick radius; 13 is not.
         clickPixel(pixelOf(QPointF(12, 6)) + QPoint(-15, 0));
         QCOMPARE(canvas_->annotations().size(), 1);
         clickPixel(pixelOf(QPointF(12, 6)) + QPoint(-13, 0));
         QCOMPARE(canvas_->annotations().size(), 2);
-        QCOMPARE(canvas_->annotations()[1].kind, QStringLiteral("contour_piece"));
     }
 
     void offsetMovesOneUnitTowardsClick()
@@ -430,18 +426,12 @@ private slots:
         QCOMPARE(canvas_->annotations().size(), 1);
         const SectionAnnotation offset = canvas_->annotations().first();
         QCOMPARE(offset.kind, QStringLiteral("offset"));
-        QVERIFY(!offset.closed);
-        QVERIFY(offset.points.size() >= 2);
-        for (const QPointF& p : offset.points) {
-            QVERIFY2(std::abs(p.y() - 1.0) < 1e-9, qPrintable(describe(p)));
-            QVERIFY(p.x() >= -1e-9 && p.x() <= 30.0 + 1e-9);
-        }
+        // The whole chain, on the side clicked.
         QVERIFY(std::abs(offset.points.first().x() - offset.points.last().x()) > 30.0 - 1e-9);
-
+        QCOMPARE(offset.points.first().y(), 1.0);
         clickPixel(pixelOf(QPointF(15, -5)));
         QCOMPARE(canvas_->annotations().size(), 2);
-        for (const QPointF& p : canvas_->annotations()[1].points)
-            QVERIFY2(std::abs(p.y() + 1.0) < 1e-9, qPrintable(describe(p)));
+        QCOMPARE(canvas_->annotations()[1].points.first().y(), -1.0);
     }
 
     void oneClickRadiusOnArc()
@@ -532,64 +522,6 @@ private slots:
         QVERIFY(!canvas_->isLayerVisible(QStringLiteral("fit")));
     }
 
-    void undoDeleteClearOnCanvas()
-    {
-        loadOutline();
-        canvas_->setTool(sketch::Tool::Line);
-        clickPixel(QPoint(100, 100));
-        clickPixel(QPoint(200, 100));
-        clickPixel(QPoint(100, 200));
-        clickPixel(QPoint(200, 200));
-        QCOMPARE(canvas_->annotations().size(), 2);
-        QCOMPARE(canvas_->selectedAnnotationIndex(), 1);
-        canvas_->undoLastAnnotation();
-        QCOMPARE(canvas_->annotations().size(), 1);
-        QCOMPARE(canvas_->selectedAnnotationIndex(), -1);
-        QCOMPARE(canvas_->annotations().first().points[0], canvas_->mapToSection(QPoint(100, 100)));
-
-        canvas_->setSelectedAnnotation(0);
-        QVERIFY(canvas_->deleteSelected());
-        QVERIFY(canvas_->annotations().isEmpty());
-        QVERIFY(!canvas_->deleteSelected());
-
-        canvas_->setSelectedSegment(2);
-        QVERIFY(canvas_->deleteSelected());
-        QCOMPARE(canvas_->erasedIndices(), QSet<int>({2}));
-        QCOMPARE(canvas_->selectedSegmentIndex(), -1);
-
-        clickPixel(QPoint(100, 100));
-        clickPixel(QPoint(200, 100));
-        clickPixel(QPoint(120, 120));
-        canvas_->clearAnnotations();
-        QVERIFY(canvas_->annotations().isEmpty());
-        QVERIFY(canvas_->pendingPointList().isEmpty());
-        QCOMPARE(canvas_->selectedAnnotationIndex(), -1);
-    }
-
-    void mergeTurnsSketchIntoSegments()
-    {
-        loadOutline();
-        SectionAnnotation rect;
-        rect.kind = QStringLiteral("rectangle");
-        rect.rect = QRectF(4, 4, 2, 2);
-        SectionAnnotation measure = sketch::buildToolRecord(sketch::Tool::Length, {QPointF(3, 4), QPointF(6, 8)});
-        canvas_->setAnnotations({rect, measure});
-
-        canvas_->setSelectedAnnotation(1);
-        QVERIFY(!canvas_->mergeSelectedAnnotation());
-        QCOMPARE(canvas_->annotations().size(), 2);
-        QCOMPARE(canvas_->sectionLines().size(), 4);
-
-        canvas_->setSelectedAnnotation(0);
-        QVERIFY(canvas_->mergeSelectedAnnotation());
-        QCOMPARE(canvas_->annotations().size(), 1);
-        QCOMPARE(canvas_->annotations().first().kind, QStringLiteral("measure_length"));
-        QCOMPARE(canvas_->sectionLines().size(), 8);
-        QCOMPARE(canvas_->sectionLines().mid(4), Section2DWidget::annotationToLines(rect));
-        QCOMPARE(canvas_->selectedAnnotationIndex(), -1);
-        QVERIFY(!canvas_->mergeSelectedAnnotation());
-    }
-
     void windowToolActionsAndStatus()
     {
         MainWindow window;
@@ -665,15 +597,26 @@ private slots:
             std::function<void()> run;
             std::function<bool()> done;
         } steps[] = {
-            {"Undo last annotation", [&] { act("Undo"); }, [&] { return annotations(2); }},
+            // Undo takes the last annotation and the selection with it.
+            {"Undo last annotation",
+             [&] {
+                 canvas->setSelectedAnnotation(2);
+                 act("Undo");
+             },
+             [&] { return annotations(2) && canvas->annotations()[1].isMeasurement && canvas->selectedAnnotationIndex() == -1; }},
             {"Nothing selected", [&] { act("Delete"); }, [&] { return annotations(2); }},
             {"Deleted selected item", [&] { canvas->setSelectedAnnotation(0); act("Delete"); }, [&] { return annotations(1); }},
             {"Deleted selected item", [&] { canvas->setSelectedSegment(1); act("Delete"); },
-             [&] { return canvas->erasedIndices() == QSet<int>{1}; }},
+             [&] { return canvas->erasedIndices() == QSet<int>{1} && canvas->selectedSegmentIndex() == -1; }},
             // The remaining annotation is the measurement: merge is refused.
             {"Select a non-measure annotation to merge", [&] { canvas->setSelectedAnnotation(0); act("Merge"); },
              [&] { return annotations(1) && canvas->sectionLines().size() == 2; }},
-            {"Cleared annotations", [&] { act("Clear"); }, [&] { return annotations(0); }},
+            {"Cleared annotations",
+             [&] {
+                 canvas->setSelectedAnnotation(0);
+                 act("Clear");
+             },
+             [&] { return annotations(0) && canvas->selectedAnnotationIndex() == -1; }},
             {"Undo last annotation", [&] { act("Undo"); }, [&] { return annotations(0); }},
             // A sketch merged becomes section lines, in the window's copy too.
             {"Merged annotation into contour data",
@@ -683,9 +626,11 @@ private slots:
                  act("Merge");
              },
              [&] {
-                 return annotations(0) && window.sectionLines() == canvas->sectionLines() &&
-                        window.sectionLines().size() == 5 && window.sectionLines().last() == QLineF(4, 3, 1, 1);
+                 return annotations(0) && canvas->selectedAnnotationIndex() == -1 &&
+                        window.sectionLines() == canvas->sectionLines() &&
+                        canvas->sectionLines().mid(2) == Section2DWidget::annotationToLines(polygon);
              }},
+            {"Select a non-measure annotation to merge", [&] { act("Merge"); }, [&] { return canvas->sectionLines().size() == 5; }},
             {"Eraser brush size: Large", [&] { brush->setCurrentIndex(2); }, [&] { return canvas->eraserRadiusPixels() == 30.0; }},
             {"Eraser brush size: Small", [&] { brush->setCurrentIndex(0); }, [&] { return canvas->eraserRadiusPixels() == 8.0; }},
             {"Keep vector mode: drag rectangle in 2D view", [&] { keep->setChecked(true); },
