@@ -30,12 +30,17 @@ bool near(const QPointF& a, const QPointF& b, double tolerance)
 
 // The entry of a named toolbar, so that same-named actions elsewhere (the
 // wireframe toolbar's Snap) cannot be picked up instead.
-QAction* drawAction(QWidget* window, const QString& text)
+QAction* toolbarAction(QToolBar* bar, const QString& text)
 {
-    for (QAction* action : toolbarRowActions(findToolbar(window, QStringLiteral("Draw Tools"))))
+    for (QAction* action : toolbarRowActions(bar))
         if (action->text() == text)
             return action;
     return nullptr;
+}
+
+QAction* drawAction(QWidget* window, const QString& text)
+{
+    return toolbarAction(findToolbar(window, QStringLiteral("Draw Tools")), text);
 }
 
 QString describe(const QPointF& p)
@@ -163,13 +168,13 @@ private slots:
         QCOMPARE(canvas_->selectedAnnotationIndex(), 0);
     }
 
-    void lengthAndRightClickDiscard()
+    void snappedMeasurementsFinishOrAreDiscarded()
     {
         loadOutline();
         canvas_->setSnapEnabled(true);
         canvas_->setTool(sketch::Tool::Length);
-        // Just outside two corners of the outline, snapped exactly onto them:
-        // 10 units apart.
+        // Snapped measurements: just outside two corners of the outline, snapped
+        // exactly onto them, 10 units apart.
         clickPixel(pixelOf(QPointF(2, 3)) + QPoint(-3, 3));
         clickPixel(pixelOf(QPointF(12, 3)) + QPoint(3, 3));
         QCOMPARE(canvas_->annotations().size(), 1);
@@ -184,28 +189,22 @@ private slots:
         clickPixel(QPoint(5, 5), Qt::RightButton);
         QVERIFY(canvas_->pendingPointList().isEmpty());
         QCOMPARE(canvas_->annotations().size(), 1);
-    }
 
-    void measureDoubleClickFinishesAngle()
-    {
-        loadOutline();
-        canvas_->setSnapEnabled(true);
+        // The angle's third point by double click on the corner above the vertex.
         canvas_->setTool(sketch::Tool::Angle);
         clickPixel(pixelOf(QPointF(12, 3)) + QPoint(3, 3));
         clickPixel(pixelOf(QPointF(2, 3)) + QPoint(-3, 3));
-        // Third point by double click on the corner above the vertex.
         doubleClickPixel(pixelOf(QPointF(2, 9)) + QPoint(-3, -3));
-        QCOMPARE(canvas_->annotations().size(), 1);
-        const SectionAnnotation angle = canvas_->annotations().first();
+        QCOMPARE(canvas_->annotations().size(), 2);
+        const SectionAnnotation angle = canvas_->annotations()[1];
         QCOMPARE(angle.kind, QStringLiteral("measure_angle"));
         QCOMPARE(angle.label, QStringLiteral("90.00 deg"));
         QCOMPARE(angle.points[1], QPointF(2, 3));
-
-        // Right click with two points finishes with too few: discarded.
+        // A right click with two points finishes with too few: discarded.
         clickPixel(QPoint(100, 100));
         clickPixel(QPoint(200, 200));
         clickPixel(QPoint(5, 5), Qt::RightButton);
-        QCOMPARE(canvas_->annotations().size(), 1);
+        QCOMPARE(canvas_->annotations().size(), 2);
         QVERIFY(canvas_->pendingPointList().isEmpty());
     }
 
@@ -529,12 +528,7 @@ private slots:
         QToolBar* draw = findToolbar(&window, QStringLiteral("Draw Tools"));
         QToolBar* measure = findToolbar(&window, QStringLiteral("Measure Tools"));
         QVERIFY(draw && measure);
-        const auto actionOn = [](QToolBar* bar, const QString& text) -> QAction* {
-            for (QAction* action : toolbarRowActions(bar))
-                if (action->text() == text)
-                    return action;
-            return nullptr;
-        };
+        const auto actionOn = toolbarAction;
 
         const struct {
             const char* text;
