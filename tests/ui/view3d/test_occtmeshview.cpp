@@ -411,21 +411,6 @@ private slots:
         QVERIFY(fuzzyVec(view_->meshBoundsMax(), QVector3D(10, 10, std::max(s * scale, 0.0f))));
     }
 
-    void cubeCornersTakeTheirFaceNormal()
-    {
-        view_->setMesh(cubeModel());
-        const std::vector<float>& data = view_->cpuVertexData();
-        QCOMPARE(view_->triangleCount(), 12);
-        for (int t = 0; t < 12; ++t) {
-            const float* tri = data.data() + t * OcctMeshView::kFloatsPerTriangle;
-            const QVector3D a(tri[0], tri[1], tri[2]), b(tri[6], tri[7], tri[8]), c(tri[12], tri[13], tri[14]);
-            const QVector3D face = QVector3D::crossProduct(b - a, c - a).normalized();
-            for (int k = 0; k < 3; ++k)
-                QVERIFY2(fuzzyVec(QVector3D(tri[6 * k + 3], tri[6 * k + 4], tri[6 * k + 5]), face, 1e-5f),
-                         qPrintable(QStringLiteral("triangle %1 corner %2").arg(t).arg(k)));
-        }
-    }
-
     void wireframeThinningKeepsEveryStepthFace()
     {
         view_->setWireframeComplexity(4);
