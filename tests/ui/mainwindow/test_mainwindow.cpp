@@ -50,7 +50,7 @@ private slots:
     {
         QCOMPARE(window_->windowTitle(), QStringLiteral("Halvoran 2.0"));
         QCOMPARE(window_->size(), QSize(1400, 800));
-        QCOMPARE(window_->statusBar()->currentMessage(), QStringLiteral("Ready - Load STL/ASC scan data to begin"));
+        QCOMPARE(status(), QStringLiteral("Ready - Load STL/ASC scan data to begin"));
         QCOMPARE(label("fileLabel"), QStringLiteral("No file loaded"));
         for (const char* name : {"typeLabel", "verticesLabel", "facesLabel", "extentsLabel"})
             QCOMPARE(label(name), QStringLiteral("-"));
@@ -169,24 +169,23 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
     }
 
-    void bottomControlsToggleReports()
+    // Show Bottom Controls toggles the panel and says so; Escape cancels and
+    // ends a 3D measurement.
+    void bottomControlsAndEscape()
     {
         QAction* toggle = findAction(window_.get(), "Show Bottom Controls");
         auto* bottom = child<QScrollArea>("bottomControls");
         toggle->trigger();
         QVERIFY(bottom->isVisible());
-        QCOMPARE(window_->statusBar()->currentMessage(), QStringLiteral("Bottom controls shown"));
+        QCOMPARE(status(), QStringLiteral("Bottom controls shown"));
         toggle->trigger();
         QVERIFY(!bottom->isVisible());
-        QCOMPARE(window_->statusBar()->currentMessage(), QStringLiteral("Bottom controls hidden"));
-    }
+        QCOMPARE(status(), QStringLiteral("Bottom controls hidden"));
 
-    void escapeCancels()
-    {
         window_->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window_.get()));
         QTest::keyClick(window_.get(), Qt::Key_Escape);
-        QCOMPARE(window_->statusBar()->currentMessage(), QStringLiteral("Cancelled"));
+        QCOMPARE(status(), QStringLiteral("Cancelled"));
 
         QAction* measure = findAction(window_.get(), "3D Measurement");
         measure->setEnabled(true);
@@ -194,7 +193,7 @@ private slots:
         window_->statusBar()->clearMessage();
         QTest::keyClick(window_.get(), Qt::Key_Escape);
         QVERIFY(!measure->isChecked());
-        QCOMPARE(window_->statusBar()->currentMessage(), QStringLiteral("Cancelled"));
+        QCOMPARE(status(), QStringLiteral("Cancelled"));
     }
 
 private:

@@ -20,7 +20,12 @@ private slots:
     {
         window_->onFitPrimitive();
         QCOMPARE(status(), QStringLiteral("No mesh loaded."));
-
+        {
+            MessageBoxCatcher boxes;
+            window_->onAddDatum();
+            QCOMPARE(boxes.titles, QStringList{QStringLiteral("Datum")});
+            QCOMPARE(boxes.texts, QStringList{QStringLiteral("No mesh loaded.")});
+        }
         load(scanPath_);
         const PrimitiveFit expected = fitPrimitive(window_->model());
 
@@ -49,12 +54,6 @@ private slots:
 
     void datumPlanesAtTheSlicePosition()
     {
-        {
-            MessageBoxCatcher boxes;
-            window_->onAddDatum();
-            QCOMPARE(boxes.titles, QStringList{QStringLiteral("Datum")});
-            QCOMPARE(boxes.texts, QStringList{QStringLiteral("No mesh loaded.")});
-        }
         load(scanPath_);
 
         env_.set("HALVORAN_AUTOMATION", "1");

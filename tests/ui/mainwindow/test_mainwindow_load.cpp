@@ -56,10 +56,14 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
     }
 
-    void loadStartShowsProgressAndDisablesCommands()
+    // While the worker loads, progress and the wait cursor show and the mesh
+    // commands are off; then the aligned mesh, its labels and the commands.
+    void loadShowsProgressThenInstallsTheAlignedMesh()
     {
         load(otherPath_);
         expectMeshCommandsEnabled(true);
+        auto* exportCombo = window_->findChild<QComboBox*>(QStringLiteral("wireExportCombo"));
+        exportCombo->setCurrentIndex(0);
 
         window_->beginAsyncLoad(scanPath_);
         // Nothing has been handed back before the event loop runs again.
@@ -82,16 +86,8 @@ private slots:
         QVERIFY(!visibleProgress(window_.get()));
         QVERIFY(!QApplication::overrideCursor());
         QVERIFY(window_->findChild<QSlider*>(QStringLiteral("sliceSlider"))->isEnabled());
-    }
-
-    void loadInstallsAlignedMesh()
-    {
-        auto* exportCombo = window_->findChild<QComboBox*>(QStringLiteral("wireExportCombo"));
-        exportCombo->setCurrentIndex(0);
-        load(scanPath_);
 
         const MeshModel& model = window_->model();
-        QVERIFY(model.hasMesh());
         QCOMPARE(model.faces.size(), triangles_);
         // The load task aligned it: exactly the core's load and import pose.
         MeshModel expected;
