@@ -340,54 +340,46 @@ private slots:
         QCOMPARE(canvas_->eraserRadiusPixels(), 8.0);
     }
 
-    void eraserDragErasesAlongThePath()
+    // Drags over eleven vertical lines: keep mode marks what a box crosses, the
+    // area eraser what a box holds the midpoint of, the eraser what its path
+    // touches, and an erased segment stops being kept.
+    void dragsKeepAndErase()
     {
         loadComb();
-        canvas_->setKeptIndices({2, 5});
-        canvas_->setTool(sketch::Tool::Eraser);
-        canvas_->setEraserSize(0);
-        // Across lines 2..5 at mid height, then a move with the button up.
-        const QPoint from = pixelOf(QPointF(2, 5));
-        const QPoint to = pixelOf(QPointF(5, 5));
-        sendMouse(canvas_.get(), QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
-        for (int step = 1; step <= 6; ++step)
-            sendMouse(canvas_.get(), QEvent::MouseMove, from + (to - from) * step / 6, Qt::NoButton, Qt::LeftButton);
-        sendMouse(canvas_.get(), QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
-        sendMouse(canvas_.get(), QEvent::MouseMove, pixelOf(QPointF(8, 5)), Qt::NoButton, Qt::NoButton);
-        QCOMPARE(canvas_->erasedIndices(), QSet<int>({2, 3, 4, 5}));
-        QVERIFY(canvas_->keptIndices().isEmpty());
-    }
-
-    void areaEraseRemovesSegmentsInside()
-    {
-        loadComb();
-        canvas_->setTool(sketch::Tool::AreaEraser);
-        // Thin boxes, 2 x 20 pixels centred on a segment midpoint, erase nothing.
-        const QPoint mid = pixelOf(QPointF(5, 5));
-        drag(mid - QPoint(1, 10), mid + QPoint(1, 10));
-        QVERIFY(canvas_->erasedIndices().isEmpty());
-        drag(mid - QPoint(10, 1), mid + QPoint(10, 1));
-        QVERIFY(canvas_->erasedIndices().isEmpty());
-        // Midpoints of lines 3, 4 and 5 inside; dragged from lower right to upper left.
-        drag(pixelOf(QPointF(5.5, 4)), pixelOf(QPointF(2.5, 6)));
-        QCOMPARE(canvas_->erasedIndices(), QSet<int>({3, 4, 5}));
-        QCOMPARE(canvas_->visibleSegmentIndices().size(), 8);
-    }
-
-    void keepDragMarksSegments()
-    {
-        loadComb();
-
         // Without keep mode a left drag keeps nothing.
         drag(pixelOf(QPointF(0.5, 2)), pixelOf(QPointF(2.5, 8)));
         QVERIFY(canvas_->keptIndices().isEmpty());
-
         canvas_->setKeepVectorMode(true);
         drag(pixelOf(QPointF(0.5, 2)), pixelOf(QPointF(2.5, 8)));
         QCOMPARE(canvas_->keptIndices(), QSet<int>({1, 2}));
         drag(pixelOf(QPointF(8.5, 2)), pixelOf(QPointF(9.5, 8)));
         QCOMPARE(canvas_->keptIndices(), QSet<int>({1, 2, 9}));
         QVERIFY(canvas_->erasedIndices().isEmpty());
+        canvas_->setKeepVectorMode(false);
+
+        canvas_->setTool(sketch::Tool::AreaEraser);
+        // Thin boxes, 2 x 20 pixels centred on a segment midpoint, erase nothing.
+        const QPoint mid = pixelOf(QPointF(5, 5));
+        drag(mid - QPoint(1, 10), mid + QPoint(1, 10));
+        drag(mid - QPoint(10, 1), mid + QPoint(10, 1));
+        QVERIFY(canvas_->erasedIndices().isEmpty());
+        // Midpoints of lines 4 and 5 inside; dragged from lower right to upper left.
+        drag(pixelOf(QPointF(5.5, 4)), pixelOf(QPointF(3.5, 6)));
+        QCOMPARE(canvas_->erasedIndices(), QSet<int>({4, 5}));
+        QCOMPARE(canvas_->visibleSegmentIndices().size(), 9);
+
+        canvas_->setTool(sketch::Tool::Eraser);
+        canvas_->setEraserSize(0);
+        // Across lines 0..2 at mid height, then a move with the button up.
+        const QPoint from = pixelOf(QPointF(0, 5));
+        const QPoint to = pixelOf(QPointF(2, 5));
+        sendMouse(canvas_.get(), QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+        for (int step = 1; step <= 6; ++step)
+            sendMouse(canvas_.get(), QEvent::MouseMove, from + (to - from) * step / 6, Qt::NoButton, Qt::LeftButton);
+        sendMouse(canvas_.get(), QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+        sendMouse(canvas_.get(), QEvent::MouseMove, pixelOf(QPointF(8, 5)), Qt::NoButton, Qt::NoButton);
+        QCOMPARE(canvas_->erasedIndices(), QSet<int>({0, 1, 2, 4, 5}));
+        QCOMPARE(canvas_->keptIndices(), QSet<int>({9}));
         canvas_->clearKeptIndices();
         QVERIFY(canvas_->keptIndices().isEmpty());
     }

@@ -142,7 +142,9 @@ private slots:
         QVERIFY(!canvas_->viewTransform().isIdentity());
     }
 
-    void newSectionClearsMarksButKeepsView()
+    // A new section drops the marks but keeps the view; erased segments are
+    // neither visible, kept nor in the bounds.
+    void newSectionAndErasedSegments()
     {
         canvas_->setSectionLines(rectangleOutline());
         canvas_->setErasedIndices({1});
@@ -160,10 +162,7 @@ private slots:
         QCOMPARE(canvas_->viewCenter(), centre);
         QCOMPARE(canvas_->zoom(), zoom);
         QCOMPARE(canvas_->sectionLines().size(), 1);
-    }
 
-    void visibleIndicesSkipErased()
-    {
         SectionLines lines;
         for (int i = 0; i < 6; ++i)
             lines.append(QLineF(i, 0, i, 1));
