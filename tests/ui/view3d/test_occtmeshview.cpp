@@ -592,13 +592,12 @@ private slots:
         QVERIFY(fuzzyVec(sideHit->normal, QVector3D(0, -1, 0), 1e-5f));
 
         QVERIFY(!view_->rayPick(QPointF(3, 3)).has_value());
-        // The first picks test every triangle; later ones use the index.
+        // The first picks test every triangle; later ones use the index (that the
+        // two agree is test_raypick.cpp's RayPickIndex.AgreesWithTheLinearPassOnAScan).
         QVERIFY(view_->waitForPickIndex(10000));
-        QCOMPARE(view_->rayPick(projected(*view_, side))->triangle, 4);
-        QVERIFY(!view_->rayPick(QPointF(3, 3)).has_value());
         view_->setOrthographic(false);
-        QVERIFY(view_->rayPick(projected(*view_, centroid)).has_value());
-        QCOMPARE(view_->rayPick(projected(*view_, centroid))->triangle, 2);
+        const auto persp = view_->rayPick(projected(*view_, centroid));
+        QVERIFY(persp && persp->triangle == 2);
     }
 
     void surfacePlanePickEmitsAndEnds()
