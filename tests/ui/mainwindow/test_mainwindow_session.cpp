@@ -118,28 +118,28 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("{\"sliceAxis\": 0, ");
         file.close();
-        env_.set("HALVORAN_AUTOMATION_LOAD_SESSION", QFile::encodeName(broken));
         const int keep = child<QSlider>("keepRatioSlider")->value();
-        {
+        const QString missing = dir_.filePath(QStringLiteral("missing.hvs"));
+        const struct {
+            const char* variable;
+            QString path;
+            void (MainWindow::*command)();
+            const char* title;
+            const char* refusal; // the start of the text
+        } rows[] = {
+            {"HALVORAN_AUTOMATION_LOAD_SESSION", broken, &MainWindow::onLoadSession, "Load Session", "Invalid session file: "},
+            {"HALVORAN_AUTOMATION_LOAD_SESSION", missing, &MainWindow::onLoadSession, "Load Session",
+             "Failed to read session file."},
+            {"HALVORAN_AUTOMATION_SAVE_SESSION", outDir_->path(), &MainWindow::onSaveSession, "Save Session", // a folder
+             "Failed to write session file."}};
+        for (const auto& row : rows) {
+            env_.set(row.variable, QFile::encodeName(row.path));
             MessageBoxCatcher boxes;
-            window_->onLoadSession();
-            QCOMPARE(boxes.titles, QStringList{QStringLiteral("Load Session")});
-            QVERIFY2(boxes.texts.value(0).startsWith(QStringLiteral("Invalid session file: ")), qPrintable(boxes.texts.value(0)));
+            (window_.get()->*row.command)();
+            QCOMPARE(boxes.titles, QStringList{QLatin1String(row.title)});
+            QVERIFY2(boxes.texts.value(0).startsWith(QLatin1String(row.refusal)), qPrintable(boxes.texts.value(0)));
         }
         QCOMPARE(child<QSlider>("keepRatioSlider")->value(), keep);
-
-        env_.set("HALVORAN_AUTOMATION_LOAD_SESSION", QFile::encodeName(dir_.filePath(QStringLiteral("missing.hvs"))));
-        {
-            MessageBoxCatcher boxes;
-            window_->onLoadSession();
-            QCOMPARE(boxes.texts, QStringList{QStringLiteral("Failed to read session file.")});
-        }
-        env_.set("HALVORAN_AUTOMATION_SAVE_SESSION", QFile::encodeName(outDir_->path())); // a folder
-        {
-            MessageBoxCatcher boxes;
-            window_->onSaveSession();
-            QCOMPARE(boxes.texts, QStringList{QStringLiteral("Failed to write session file.")});
-        }
     }
 
 private:
