@@ -54,16 +54,6 @@ private slots:
     void init() { openWindow(true); }
     void cleanup() { closeWindow(); }
 
-    // The export command's refusal is in the section files test's table.
-    void generateWithoutMeshWarns()
-    {
-        MessageBoxCatcher boxes;
-        switchToDrawingMode();
-        findButton(window_.get(), QStringLiteral("Generate"))->click();
-        QTRY_COMPARE(boxes.texts, QStringList{QStringLiteral("No mesh loaded.")});
-        QCOMPARE(boxes.titles, QStringList{QStringLiteral("2D Drawing")});
-    }
-
     void generateShowsTheDrawingInThe2DView()
     {
         MessageBoxCatcher boxes;

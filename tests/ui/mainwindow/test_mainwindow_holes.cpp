@@ -34,8 +34,9 @@ private slots:
     void cleanup() { closeWindow(); }
 
     // Detect draws every loop; a click keeps a hole open and a second click
-    // releases it; Fill closes all but the kept one, and Undo brings them back.
-    void detectKeepFillAndUndo()
+    // releases it; Fill closes all but the kept one, and Undo brings them back;
+    // then Repair Mesh and its Undo.
+    void detectKeepFillRepairAndUndo()
     {
         open(scanPath_);
         const std::size_t facesBefore = window_->model().faces.size();
@@ -81,6 +82,20 @@ private slots:
         QVERIFY(window_->holeList().empty());
         QVERIFY(window_->mainView()->wireSegments().empty());
 
+        trigger(QStringLiteral("Undo Alignment"));
+        QTRY_VERIFY(!window_->isBusy());
+        QCOMPARE(window_->model().faces.size(), facesBefore);
+        QCOMPARE(window_->model().findBoundaryLoops().size(), std::size_t(3));
+
+        // Repair Mesh closes the scan into a manifold, and is undone the same way.
+        env_.set("HALVORAN_AUTOMATION", "1"); // no options dialog, no results box
+        click(QStringLiteral("Repair Mesh"));
+        QTRY_VERIFY(!window_->isBusy());
+        QVERIFY(window_->model().repaired);
+        QVERIFY(status().startsWith(QStringLiteral("Mesh repaired: ")));
+        const MeshStats stats = computeMeshStats(window_->model());
+        QCOMPARE(stats.boundaryEdges, 0u);
+        QCOMPARE(stats.nonManifoldEdges, 0u);
         trigger(QStringLiteral("Undo Alignment"));
         QTRY_VERIFY(!window_->isBusy());
         QCOMPARE(window_->model().faces.size(), facesBefore);
@@ -137,26 +152,6 @@ private slots:
         QTRY_COMPARE(boxes.texts.size(), 2);
         QCOMPARE(boxes.titles[1], QStringLiteral("Fill Holes"));
         QCOMPARE(boxes.texts[1], QStringLiteral("No holes found."));
-    }
-
-    void repairClosesTheScanAndCanBeUndone()
-    {
-        open(scanPath_);
-        const std::size_t faces = window_->model().faces.size();
-        env_.set("HALVORAN_AUTOMATION", "1"); // no options dialog, no results box
-        click(QStringLiteral("Repair Mesh"));
-        QTRY_VERIFY(!window_->isBusy());
-        QVERIFY(window_->model().repaired);
-        QVERIFY(status().startsWith(QStringLiteral("Mesh repaired: ")));
-        const MeshStats stats = computeMeshStats(window_->model());
-        QCOMPARE(stats.boundaryEdges, 0u);
-        QCOMPARE(stats.nonManifoldEdges, 0u);
-        QVERIFY(window_->model().findBoundaryLoops().empty());
-
-        trigger(QStringLiteral("Undo Alignment"));
-        QTRY_VERIFY(!window_->isBusy());
-        QCOMPARE(window_->model().faces.size(), faces);
-        QCOMPARE(window_->model().findBoundaryLoops().size(), std::size_t(3));
     }
 
     // Every long command the window runs on a worker tells the status bar what

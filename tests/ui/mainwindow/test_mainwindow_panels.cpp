@@ -61,7 +61,7 @@ private slots:
         QCOMPARE(unchecked, QStringList{QStringLiteral("Hidden lines")});
     }
 
-    void wireframeKeyAndTogglesSwitchPages()
+    void wireframeKeyTogglesAndModeSwitchPages()
     {
         auto* stack = child<QStackedWidget>("rightStack");
         QToolBar* draw = findToolbar(window_.get(), "Draw Tools");
@@ -98,27 +98,21 @@ private slots:
         onWirePage(true);
         QTest::keyClick(window_.get(), Qt::Key_W);
         onWirePage(false);
-    }
 
-    void modeComboSwitchesDrawingControls()
-    {
+        // The mode combo swaps the slice row for the drawing controls; the
+        // wireframe page hides both.
         auto* mode = child<QComboBox>("modeCombo");
         QWidget* drawing = child<QWidget>("drawingControls");
         QWidget* sliceRow = child<QSlider>("sliceSlider")->parentWidget();
-        QVERIFY(!drawing->isVisible());
-        QVERIFY(sliceRow->isVisible());
+        QVERIFY(!drawing->isVisible() && sliceRow->isVisible());
         mode->setCurrentIndex(1);
-        QVERIFY(drawing->isVisible());
-        QVERIFY(!sliceRow->isVisible());
-        // The wireframe page hides both.
-        QTest::mouseClick(findButton(window_.get(), "3D Wireframe"), Qt::LeftButton);
-        QVERIFY(!drawing->isVisible());
-        QVERIFY(!sliceRow->isVisible());
-        QTest::mouseClick(findButton(window_.get(), "2D"), Qt::LeftButton);
+        QVERIFY(drawing->isVisible() && !sliceRow->isVisible());
+        QTest::mouseClick(show3D, Qt::LeftButton);
+        QVERIFY(!drawing->isVisible() && !sliceRow->isVisible());
+        QTest::mouseClick(show2D, Qt::LeftButton);
         QVERIFY(drawing->isVisible());
         mode->setCurrentIndex(0);
-        QVERIFY(!drawing->isVisible());
-        QVERIFY(sliceRow->isVisible());
+        QVERIFY(!drawing->isVisible() && sliceRow->isVisible());
     }
 
     void staleDrawingLeavesWithItsGeometry_data()

@@ -84,12 +84,12 @@ private slots:
             void (MainWindow::*command)();
             const char* title;
             const char* text;
-            const char* file;
-        } rows[] = {{&MainWindow::onExportSvg, "Export", "Nothing visible to export.", "section.svg"},
-                    {&MainWindow::onSliceStack, "Slice Stack", "No mesh loaded.", "slicestack.dxf"},
-                    {&MainWindow::onLoadComparisonSlice, "Compare", "No mesh loaded.", "section.dxf"},
-                    {&MainWindow::onExportWireframeDxf, "Export", "No mesh loaded.", "wireframe.dxf"},
-                    {&MainWindow::onExport2DDrawing, "2D Drawing", "No mesh loaded.", "drawing_top.svg"}};
+        } rows[] = {{&MainWindow::onExportSvg, "Export", "Nothing visible to export."},
+                    {&MainWindow::onSliceStack, "Slice Stack", "No mesh loaded."},
+                    {&MainWindow::onLoadComparisonSlice, "Compare", "No mesh loaded."},
+                    {&MainWindow::onExportWireframeDxf, "Export", "No mesh loaded."},
+                    {&MainWindow::onExport2DDrawing, "2D Drawing", "No mesh loaded."},
+                    {&MainWindow::onGenerate2DDrawing, "2D Drawing", "No mesh loaded."}};
         for (const auto& row : rows) {
             MessageBoxCatcher boxes;
             (window_.get()->*row.command)();
