@@ -716,7 +716,9 @@ private slots:
         QCOMPARE(arrowSpy.count(), 1);
     }
 
-    void measurementReportsTheTwoPoints()
+    // Two clicks measure; then wire segments are picked, deleted and, with
+    // measure on too, measured and selected by the same click.
+    void measurementAndWireSegmentPicks()
     {
         view_->setMesh(cubeModel());
         QSignalSpy spy(view_.get(), &OcctMeshView::measurement3D);
@@ -746,11 +748,9 @@ private slots:
         QVERIFY(fuzzyVec(spy[2][1].value<QVector3D>(), QVector3D(-kH, -kH, kH)));
         QVERIFY(fuzzyVec(spy[2][2].value<QVector3D>(), QVector3D(kH, kH, kH)));
         QVERIFY(std::fabs(spy[2][0].toFloat() - std::sqrt(8.0f) * kH) < 1e-4f);
-    }
 
-    void wireSegmentPickAndDelete()
-    {
-        view_->setMesh(cubeModel());
+        // Wire segments: Delete does nothing until one is selected.
+        view_->setMeasureMode(false);
         const std::vector<MeshModel::SliceSegment3D> segments = {
             {{-kH, -kH, kH}, {kH, -kH, kH}}, {{kH, -kH, kH}, {kH, kH, kH}}, {{-kH, -kH, kH}, {-kH, kH, kH}}};
         view_->setWireSegments(segments);
@@ -770,16 +770,17 @@ private slots:
         QCOMPARE(deleteSpy.count(), 1);
 
         // With measure on as well, a click measures and then selects.
-        QSignalSpy measureSpy(view_.get(), &OcctMeshView::measurement3D);
+        view_->setSnapEnabled(false);
         view_->setMeasureMode(true);
+        spy.clear();
         click(view_.get(), projected(*view_, QVector3D(0, -kH + 0.5f, kH)));
         QCOMPARE(pickSpy.count(), 2);
         QCOMPARE(pickSpy[1][0].toInt(), 0);
         click(view_.get(), projected(*view_, QVector3D(kH - 0.5f, 0, kH)));
         QCOMPARE(pickSpy.count(), 3);
         QCOMPARE(view_->selectedWireSegment(), 1);
-        QCOMPARE(measureSpy.count(), 1);
-        QVERIFY(std::fabs(measureSpy[0][0].toFloat() - QVector2D(kH - 0.5f, kH - 0.5f).length()) < 1e-3f);
+        QCOMPARE(spy.count(), 1);
+        QVERIFY(std::fabs(spy[0][0].toFloat() - QVector2D(kH - 0.5f, kH - 0.5f).length()) < 1e-3f);
     }
 
     // --- navigation ------------------------------------------------------------------
