@@ -94,20 +94,16 @@ private slots:
                                         "C&lear Datum Planes"}));
     }
 
-    void mainToolbarOrder()
+    // The main toolbar, then the page toolbars, whose draw and measure Snap is
+    // one action and the wireframe's another.
+    void toolbarsInOrderAndSharedSnap()
     {
-        QToolBar* bar = findToolbar(window_.get(), "Main Toolbar");
-        QVERIFY(bar);
-        QCOMPARE(toolbarLayout(bar),
+        QCOMPARE(toolbarLayout(findToolbar(window_.get(), "Main Toolbar")),
                  (QStringList{"Load Scan", "|", "Auto Orient", "Auto X", "Auto Y", "Auto Z", "Flip 180 X", "Flip 180 Y",
                               "Flip 180 Z", "Swap X<->Y", "Rect Snap", "Reset Alignment", "|", "Model Color",
                               "Background Color", "Contour Color", "|", "Export DXF", "Export SVG", "2D Drawing", "|",
                               "Wireframe", "Export Wireframe DXF"}));
         QVERIFY(findAction(window_.get(), "Wireframe")->isCheckable());
-    }
-
-    void pageToolbarsAndSharedSnap()
-    {
         QToolBar* draw = findToolbar(window_.get(), "Draw Tools");
         QToolBar* measure = findToolbar(window_.get(), "Measure Tools");
         QToolBar* wire = findToolbar(window_.get(), "Wireframe Tools");
@@ -136,7 +132,6 @@ private slots:
         QVERIFY(wireSnap->isCheckable() && wireSnap->isChecked());
         QVERIFY(wire->actions().at(0)->isCheckable() && !wire->actions().at(0)->isChecked());
         QVERIFY(wire->actions().at(2)->isCheckable());
-
     }
 
     // The window's two timers are idle single-shot debounces: the slice's and

@@ -98,10 +98,8 @@ private slots:
         QCOMPARE(window_->model().boundsMin().x, 0.0f);
         QVERIFY(!window_->isAlignFacePicked());
         QVERIFY(!window_->isAlignPickActive());
-    }
 
-    void rectSnapRefusesInvalidPickedNormal()
-    {
+        // A picked face without a usable normal is refused and changes nothing.
         trigger(QStringLiteral("Auto Z"));
         window_->onFacePicked(QVector3D(0, 0, 0), QVector3D(1, 0, 0));
         const std::vector<Vec3f> before = window_->model().vertices.vec();

@@ -23,10 +23,11 @@ private slots:
     void init() { openWindow(true); }
     void cleanup() { closeWindow(); }
 
-    // One row per section exporter, DXF and SVG.
-    void nothingToExportWarns_data() { formats(); }
+    // One row per section exporter, DXF and SVG: nothing to export, then
+    // sketches that fail validation.
+    void nothingToExportOrInvalidWritesNothing_data() { formats(); }
 
-    void nothingToExportWarns()
+    void nothingToExportOrInvalidWritesNothing()
     {
         QFETCH(QString, format);
         MessageBoxCatcher boxes;
@@ -35,21 +36,16 @@ private slots:
         QCOMPARE(boxes.titles, QStringList{QStringLiteral("Export")});
         QCOMPARE(boxes.texts, QStringList{QStringLiteral("No slice data or annotations to export.")});
         QVERIFY(!QFile::exists(defaultPath(format)));
-    }
-    void validationRefusalWritesNothing_data() { formats(); }
 
-    void validationRefusalWritesNothing()
-    {
-        QFETCH(QString, format);
+        // Non-finite and zero-length sketches: the question, answered not Yes.
         const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
         window_->sectionCanvas()->setAnnotations({annotation("line", {QPointF(0, 0), QPointF(nan, 1)}),
                                                   annotation("line", {QPointF(0, 0), QPointF(inf, 1)}),
                                                   annotation("line", {QPointF(2, 2), QPointF(2, 2)}),
                                                   annotation("line", {QPointF(0, 0), QPointF(1, 1)})});
-        MessageBoxCatcher boxes; // answers the question with neither Yes nor No: not Yes
         exportAs(format);
-        QCOMPARE(boxes.titles, QStringList{QStringLiteral("Export Validation")});
-        QCOMPARE(boxes.texts.value(0), format + QStringLiteral(" export found potential issues:\n- Non-finite entities: 2\n"
+        QCOMPARE(boxes.titles, (QStringList{QStringLiteral("Export"), QStringLiteral("Export Validation")}));
+        QCOMPARE(boxes.texts.value(1), format + QStringLiteral(" export found potential issues:\n- Non-finite entities: 2\n"
                                                                "- Zero-length entities: 1\n\nContinue anyway?"));
         QCOMPARE(status(), format + QStringLiteral(" export canceled by validation."));
         QVERIFY(!QFile::exists(defaultPath(format)));

@@ -49,7 +49,9 @@ private slots:
         expectSameBytes(fromWindow, fromCli);
     }
 
-    void fileCoordinatesThenUndoIsBitForBit()
+    // File Coordinates and its Undo are bit for bit; a cancelled repair stops
+    // the program and leaves the model as it was.
+    void fileCoordinatesUndoAndCancelledRepair()
     {
         open();
         QVERIFY(window_->isAligned());
@@ -61,11 +63,7 @@ private slots:
         QVERIFY(!window_->isAligned());
         trigger(QStringLiteral("Undo Alignment"));
         QVERIFY(sameBits(window_->model().vertices, aligned));
-    }
 
-    void cancelledRepairStopsTheProgramAndKeepsTheModel()
-    {
-        open();
         // A repair program that reports some progress, then hangs.
         fixtures::FakeProgram program(QStringLiteral("meshfix"), "");
         const QString pidFile = program.path(QStringLiteral("pid"));
