@@ -83,7 +83,8 @@ private slots:
         QCOMPARE(status(), QStringLiteral("Datum planes cleared"));
     }
 
-    void measurementModeAndDistanceReport()
+    // 3D Measurement reports a distance; the curvature heatmap colours the surface.
+    void measurementAndHeatmap()
     {
         load(scanPath_);
         QAction* measure = findAction(window_.get(), QStringLiteral("3D Measurement"));
@@ -99,11 +100,7 @@ private slots:
         QVERIFY(!window_->mainView()->measureMode());
         QCOMPARE(window_->modeText(), QStringLiteral("Navigation"));
         QCOMPARE(status(), QStringLiteral("3D Measurement disabled"));
-    }
 
-    void curvatureHeatmapColoursTheSurface()
-    {
-        load(scanPath_);
         OcctMeshView* view = window_->mainView();
         const QImage before = view->grabFramebuffer();
 

@@ -108,6 +108,8 @@ private slots:
             QVERIFY(line.p1().y() >= lo.z - 0.5 && line.p1().y() <= hi.z + 0.5);
     }
 
+    // The export in automation: the top view as SVG, the front as DXF, and an
+    // unwritable path reported.
     void exportWritesTopSvgOrReportsTheFailure()
     {
         MessageBoxCatcher boxes;
@@ -123,7 +125,29 @@ private slots:
                  qPrintable(status()));
         QVERIFY(status().endsWith(QStringLiteral(" (%1 edges)").arg(svg.lines)));
 
+        // The front view as DXF with hidden lines and other sliders: halvoran-cli
+        // with the same settings writes the same bytes.
+        const QString front = QDir(outDir_->path()).filePath(QStringLiteral("front.DXF"));
+        env_.set("HALVORAN_AUTOMATION_DRAWING_VIEW", "1");
+        env_.set("HALVORAN_AUTOMATION_DRAWING_EXPORT", QFile::encodeName(front));
+        window_->findChild<QCheckBox*>(QStringLiteral("hiddenLinesCheck"))->setChecked(true);
+        window_->findChild<QSlider*>(QStringLiteral("drawingMinSizeSlider"))->setValue(10);
+        window_->findChild<QSlider*>(QStringLiteral("drawingDetailSlider"))->setValue(70);
+        trigger(QStringLiteral("2D Drawing"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(front), 60000);
+
+        const QString cliOut = outDir_->filePath(QStringLiteral("cli.dxf"));
+        runCli({"drawing", scanPath_, "-o", cliOut, "--view", "front", "--hidden", "--min-size", "10", "--detail", "70"});
+        expectSameBytes(front, cliOut);
+
+        // Layers and the unflipped front frame are test_drawingwriter.cpp's
+        // (DrawingDxf.LayersByClassAndUnflippedCoordinates); here ezdxf reads the file.
+        const QJsonObject summary = readDxfSummary(front);
+        for (const char* layer : {"LINE/FEATURE", "LINE/SILHOUETTE"})
+            QVERIFY2(count(summary, layer) > 0, layer);
+
         // An unwritable path is reported, and nothing claimed exported.
+        QTRY_VERIFY(!window_->isBusy());
         window_->statusBar()->clearMessage();
         env_.set("HALVORAN_AUTOMATION_DRAWING_EXPORT", "/proc/halvoran-no-such/x.svg");
         trigger(QStringLiteral("2D Drawing"));
@@ -131,32 +155,6 @@ private slots:
         QCOMPARE(boxes.titles, QStringList{QStringLiteral("Export")});
         QCOMPARE(boxes.texts, QStringList{QStringLiteral("Failed to write file.")});
         QVERIFY(!status().startsWith(QStringLiteral("Exported")));
-    }
-
-    // With hidden lines and other sliders, read back in ezdxf, and written to the
-    // byte by halvoran-cli with the same settings.
-    void exportFrontAsDxfReadsBackInEzdxf()
-    {
-        MessageBoxCatcher boxes;
-        load(scanPath_);
-        const QString path = QDir(outDir_->path()).filePath(QStringLiteral("front.DXF"));
-        env_.set("HALVORAN_AUTOMATION_DRAWING_VIEW", "1");
-        env_.set("HALVORAN_AUTOMATION_DRAWING_EXPORT", QFile::encodeName(path));
-        window_->findChild<QCheckBox*>(QStringLiteral("hiddenLinesCheck"))->setChecked(true);
-        window_->findChild<QSlider*>(QStringLiteral("drawingMinSizeSlider"))->setValue(10);
-        window_->findChild<QSlider*>(QStringLiteral("drawingDetailSlider"))->setValue(70);
-        findAction(window_.get(), QStringLiteral("2D Drawing"))->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path), 60000);
-
-        const QString cliOut = outDir_->filePath(QStringLiteral("cli.dxf"));
-        runCli({"drawing", scanPath_, "-o", cliOut, "--view", "front", "--hidden", "--min-size", "10", "--detail", "70"});
-        expectSameBytes(path, cliOut);
-
-        // Layers and the unflipped front frame are test_drawingwriter.cpp's
-        // (DrawingDxf.LayersByClassAndUnflippedCoordinates); here ezdxf reads the file.
-        const QJsonObject summary = readDxfSummary(path);
-        for (const char* layer : {"LINE/FEATURE", "LINE/SILHOUETTE"})
-            QVERIFY2(count(summary, layer) > 0, layer);
     }
 
     // Without automation: an open mesh gets the repair hint before Generate

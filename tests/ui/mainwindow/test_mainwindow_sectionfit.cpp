@@ -70,6 +70,8 @@ private slots:
     // settings keep it and a new plane drops it.
     void fitOnTheCanvasLayerUndoAndNewPlane()
     {
+        fit(); // no mesh yet
+        QCOMPARE(status(), QStringLiteral("No mesh loaded."));
         load();
         canvas()->setAnnotations({annotation("line", {{0, 0}, {1, 1}})});
         fit();
@@ -123,13 +125,6 @@ private slots:
         runCli({"section", platePath_, "-o", cliOut, "--at", QString::number(at, 'g', 17), "--fit", "0.05"}, &printed);
         QVERIFY(printed.contains(summaryLine.toUtf8()));
         expectSameBytes(windowPath, cliOut);
-    }
-
-    void fitWithoutMeshSaysSo()
-    {
-        fit();
-        QCOMPARE(status(), QStringLiteral("No mesh loaded."));
-        QCOMPARE(canvas()->annotations().size(), 0);
     }
 
 private:

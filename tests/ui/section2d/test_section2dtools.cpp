@@ -513,7 +513,7 @@ private slots:
         QVERIFY(!canvas_->isLayerVisible(QStringLiteral("fit")));
     }
 
-    void windowToolActionsAndStatus()
+    void windowToolsAndCommandsReportStatus()
     {
         MainWindow window;
         Section2DWidget* canvas = window.sectionCanvas();
@@ -558,14 +558,9 @@ private slots:
         QVERIFY(!actionOn(draw, QStringLiteral("Line"))->isChecked());
         QCOMPARE(window.modeText(), QStringLiteral("2D Measure: Angle"));
         QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Measure tool selected: Angle"));
-    }
 
-    // The canvas commands of the toolbars and side panel in turn, each with
-    // what it does and what it says.
-    void windowCommandsReportStatus()
-    {
-        MainWindow window;
-        Section2DWidget* canvas = window.sectionCanvas();
+        // The canvas commands of the toolbars and side panel in turn, each with
+        // what it does and what it says.
         canvas->setSectionLines({QLineF(0, 0, 10, 0), QLineF(10, 0, 10, 10)});
         const SectionAnnotation line = sketch::buildToolRecord(sketch::Tool::Line, {QPointF(1, 1), QPointF(5, 5)});
         const SectionAnnotation polygon =
