@@ -46,7 +46,7 @@ private slots:
     void init() { openWindow(); }
     void cleanup() { closeWindow(); }
 
-    void startStateShowsNoMesh()
+    void startStateAndMenus()
     {
         QCOMPARE(window_->windowTitle(), QStringLiteral("Halvoran 2.0"));
         QCOMPARE(window_->size(), QSize(1400, 800));
@@ -69,10 +69,8 @@ private slots:
                 QVERIFY(!button->isEnabled());
         QVERIFY(findAction(window_.get(), "Open Scan...")->isEnabled());
         QVERIFY(findAction(window_.get(), "Load Scan")->isEnabled());
-    }
 
-    void menusHaveEntriesShortcutsAndStates()
-    {
+        // The menus' entries, shortcuts and states.
         QStringList titles;
         QList<QStringList> menus;
         for (QAction* action : window_->menuBar()->actions()) {

@@ -41,7 +41,8 @@ private slots:
     }
     void cleanup() { closeWindow(); }
 
-    void autoOrientSeatsPartOnLargestFaceAndUndoes()
+    // Auto Orient and Rect Snap with the panel's settings, each undone.
+    void autoOrientAndRectSnapSeatThePartAndUndo()
     {
         const std::vector<Vec3f> before = window_->model().vertices.vec();
         targetCombo_->setCurrentIndex(0);
@@ -63,22 +64,19 @@ private slots:
         trigger(QStringLiteral("Undo Alignment"));
         QCOMPARE(status(), QStringLiteral("Undo alignment (0 remaining)"));
         QVERIFY(window_->model().vertices.vec() == before);
-    }
 
-    void rectSnapSquaresShapePlaneOntoTarget()
-    {
+        // Rect Snap with the shape average squares the part onto the target.
         targetCombo_->setCurrentIndex(1);
         sideCombo_->setCurrentIndex(1);
         trimSpin_->setValue(15.0);
-        const std::vector<Vec3f> before = window_->model().vertices.vec();
-        MessageBoxCatcher boxes;
         trigger(QStringLiteral("Rect Snap"));
         QVERIFY(boxes.texts.isEmpty());
         QCOMPARE(status(), QStringLiteral("Rectangle snap aligned Y axis (Left side, trim 15.0%) using shape average"));
         QVERIFY(window_->isAligned());
         // Least spread (the 40 mm height, plus bulges) now along Y, seated on it.
-        const Vec3f e = window_->model().extents();
-        QVERIFY2(e.y < 50.0f && e.x > 78.0f && e.z > 78.0f, qPrintable(QStringLiteral("%1 %2 %3").arg(e.x).arg(e.y).arg(e.z)));
+        const Vec3f snapped = window_->model().extents();
+        QVERIFY2(snapped.y < 50.0f && snapped.x > 78.0f && snapped.z > 78.0f,
+                 qPrintable(QStringLiteral("%1 %2 %3").arg(snapped.x).arg(snapped.y).arg(snapped.z)));
         QCOMPARE(window_->model().boundsMin().y, 0.0f);
         trigger(QStringLiteral("Undo Alignment"));
         QVERIFY(window_->model().vertices.vec() == before);

@@ -451,7 +451,7 @@ private slots:
         QCOMPARE(canvas_->pendingPointList().size(), 1);
     }
 
-    void draggingLengthEndUpdatesLabel()
+    void draggedHandlesUpdateLengthAndArc()
     {
         loadOutline();
         SectionAnnotation length = sketch::buildToolRecord(sketch::Tool::Length, {QPointF(4, 5), QPointF(7, 9)});
@@ -477,13 +477,9 @@ private slots:
         sendMouse(canvas_.get(), QEvent::MouseMove, QPoint(20, 20), Qt::NoButton, Qt::NoButton);
         QCOMPARE(canvas_->annotations().first().points[1], moved.points[1]);
         QCOMPARE(canvas_->annotations().first().points[0], QPointF(4, 5));
-    }
 
-    // A fitted arc keeps passing through its three handles; a drag that would
-    // line them up is refused, and the Fit layer switch hides it from view.
-    void draggedArcFollowsItsPoints()
-    {
-        loadOutline();
+        // A fitted arc keeps passing through its three handles; a drag that would
+        // line them up is refused, and the Fit layer switch hides it from view.
         SectionAnnotation arc;
         arc.kind = QStringLiteral("arc");
         arc.isFit = true;
@@ -491,17 +487,16 @@ private slots:
         arc.center = QPointF(7, 6);
         arc.radius = 2.0;
         canvas_->setAnnotations({arc});
-        canvas_->setTool(sketch::Tool::Select);
         clickPixel(pixelOf(QPointF(7, 8)));
         QCOMPARE(canvas_->selectedAnnotationIndex(), 0);
 
         drag(pixelOf(QPointF(7, 8)), pixelOf(QPointF(7, 9)));
-        const SectionAnnotation moved = canvas_->annotations().first();
-        const QPointF top = moved.points[1];
+        const SectionAnnotation bent = canvas_->annotations().first();
+        const QPointF top = bent.points[1];
         QVERIFY2(std::abs(top.y() - 9) < 2 * upp(), qPrintable(describe(top)));
-        for (const QPointF& p : moved.points)
-            QVERIFY(std::abs(QLineF(p, moved.center).length() - moved.radius) < 1e-9);
-        QVERIFY(moved.radius > 2.0);
+        for (const QPointF& p : bent.points)
+            QVERIFY(std::abs(QLineF(p, bent.center).length() - bent.radius) < 1e-9);
+        QVERIFY(bent.radius > 2.0);
 
         sendMouse(canvas_.get(), QEvent::MouseButtonPress, pixelOf(top), Qt::LeftButton, Qt::LeftButton);
         sendMouse(canvas_.get(), QEvent::MouseMove, pixelOf(QPointF(7, 6)), Qt::NoButton, Qt::LeftButton);
