@@ -67,7 +67,10 @@ WireframeController::WireframeController(QWidget* window, Host host)
         });
     longJob_ = std::make_unique<LatestJob<WireSegments>>(
         this, [this](WireSegments segments) { longFeaturesBuilt(std::move(segments)); },
-        [this]() { host_.showBuild(job_->isBusy(), QString()); });
+        [this]() {
+            longInFlight_ = false;
+            host_.showBuild(job_->isBusy(), QString());
+        });
 }
 
 WireframeController::~WireframeController()
@@ -198,6 +201,9 @@ void WireframeController::refreshPreview()
         host_.showBuild(true, QString());
         return;
     }
+    // A load or repair replaces the geometry and refreshes when it is done.
+    if (host_.busy())
+        return;
     launchKey_ = keyOf(model);
     buildStartMs_ = QDateTime::currentMSecsSinceEpoch();
     // The creases for the overlay build beside the lanes.
