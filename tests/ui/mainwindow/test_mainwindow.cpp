@@ -134,7 +134,7 @@ private slots:
 
     // The window's two timers are idle single-shot debounces: the slice's and
     // the wireframe preview's, whose delay is clamped. Busy work stops both.
-    void debounceTimers()
+    void debounceTimersBottomControlsAndEscape()
     {
         QList<QTimer*> timers = window_->findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly);
         QCOMPARE(timers.size(), 2);
@@ -160,12 +160,9 @@ private slots:
         QVERIFY(!timers[0]->isActive() && !timers[1]->isActive());
         window_->endBusyOperation();
         QVERIFY(!QApplication::overrideCursor());
-    }
 
-    // Show Bottom Controls toggles the panel and says so; Escape cancels and
-    // ends a 3D measurement.
-    void bottomControlsAndEscape()
-    {
+        // Show Bottom Controls toggles the panel and says so; Escape cancels and
+        // ends a 3D measurement.
         QAction* toggle = findAction(window_.get(), "Show Bottom Controls");
         auto* bottom = child<QScrollArea>("bottomControls");
         toggle->trigger();

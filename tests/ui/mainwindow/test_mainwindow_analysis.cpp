@@ -16,7 +16,7 @@ private slots:
     void init() { openWindow(false, QSize(1400, 800)); }
     void cleanup() { closeWindow(); }
 
-    void fitPrimitiveReportsTheBestShape()
+    void fitPrimitiveAndDatumPlanes()
     {
         window_->onFitPrimitive();
         QCOMPARE(status(), QStringLiteral("No mesh loaded."));
@@ -50,13 +50,8 @@ private slots:
         window_->onFitPrimitive();
         QVERIFY(boxes.titles.isEmpty());
         QVERIFY(status().startsWith(QStringLiteral("Primitive fit: ")));
-    }
 
-    void datumPlanesAtTheSlicePosition()
-    {
-        load(scanPath_);
-
-        env_.set("HALVORAN_AUTOMATION", "1");
+        // Datum planes at the slice position, three at most.
         env_.set("HALVORAN_AUTOMATION_DATUM_AXIS", " Y ");
         window_->findChild<QComboBox*>(QStringLiteral("sliceAxisCombo"))->setCurrentIndex(1);
         window_->findChild<QDoubleSpinBox*>(QStringLiteral("sliceExactSpin"))->setValue(-3.456);

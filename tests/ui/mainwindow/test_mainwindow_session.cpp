@@ -85,24 +85,20 @@ private slots:
         // Nothing later replaces the restored section and drops its marks.
         QTest::qWait(300);
         QCOMPARE(canvas->keptIndices(), savedKept);
-    }
 
-    // A file written before the drawn work was saved: the plane still comes
-    // back after the reload, and the sketches on the canvas stay.
-    void olderFilesLeaveTheDrawnWorkAlone()
-    {
-        const QString sessionPath = dir_.filePath(QStringLiteral("older.hvs"));
-        QFile file(sessionPath);
-        QVERIFY(file.open(QIODevice::WriteOnly));
+        // A file written before the drawn work was saved: the plane still comes
+        // back after the reload, and the sketches on the canvas stay.
+        const QString olderPath = dir_.filePath(QStringLiteral("older.hvs"));
+        QFile olderFile(olderPath);
+        QVERIFY(olderFile.open(QIODevice::WriteOnly));
         QJsonObject older{{QStringLiteral("version"), 1}, {QStringLiteral("meshPath"), scanPath_},
                           {QStringLiteral("sliceAxis"), 0}, {QStringLiteral("slicePosition"), 1.0}};
-        file.write(QJsonDocument(older).toJson(QJsonDocument::Compact));
-        file.close();
+        olderFile.write(QJsonDocument(older).toJson(QJsonDocument::Compact));
+        olderFile.close();
 
-        load(scanPath_);
         const SectionAnnotation line = annotation("line", {QPointF(1, 2), QPointF(3, 4)});
         window_->sectionCanvas()->setAnnotations({line});
-        env_.set("HALVORAN_AUTOMATION_LOAD_SESSION", QFile::encodeName(sessionPath));
+        env_.set("HALVORAN_AUTOMATION_LOAD_SESSION", QFile::encodeName(olderPath));
         window_->onLoadSession();
         QTRY_VERIFY_WITH_TIMEOUT(!window_->isLoadInProgress(), kLoadTimeoutMs);
         QCOMPARE(child<QComboBox>("sliceAxisCombo")->currentIndex(), 0);

@@ -115,7 +115,7 @@ private slots:
     // The wireframe view's measurement reaches the status bar; Delete over
     // the main view's hole loops stays with them instead of reaching the
     // wireframe page's delete.
-    void wireMeasureReportsAndHoleDeleteStaysWithTheHoles()
+    void wireMeasureHoleDeleteAndColourCommands()
     {
         loadScan();
         window_->onShow3DWireframe();
@@ -143,10 +143,8 @@ private slots:
         QCOMPARE(status(), before);
         QVERIFY(window_->isHoleMode());
         QCOMPARE(view->wireSegments().size(), loops);
-    }
 
-    void colourCommandsReadTheAutomationColours()
-    {
+        // The colour commands read the automation colours and reach both views.
         env_.set("HALVORAN_AUTOMATION", "1");
         env_.set("HALVORAN_AUTOMATION_MODEL_COLOR", "#ff0000");
         window_->onModelColor();
@@ -168,6 +166,7 @@ private slots:
         window_->onContourColor();
         QCOMPARE(status(), QStringLiteral("Contour color changed to #123456"));
     }
+
 };
 
 QTEST_MAIN(TestMainWindowView3D)
