@@ -207,18 +207,16 @@ private slots:
         QVERIFY(!redo_->isEnabled());
     }
 
-    void fineTuneAtZeroDoesNothing()
+    // Fine tune at zero adds nothing; the window's history holds ten turns and
+    // a new command drops the redo.
+    void historyKeepsTenAndNewCommandDropsRedo()
     {
         const std::uint64_t revision = window_->model().geometryRevision;
         click(QStringLiteral("Apply Fine-Tune"));
         QCOMPARE(status(), QStringLiteral("No fine-tune rotation to apply"));
         QCOMPARE(window_->model().geometryRevision, revision);
         QVERIFY(!undo_->isEnabled());
-    }
 
-    // The window's history holds ten turns and a new command drops the redo.
-    void historyKeepsTenAndNewCommandDropsRedo()
-    {
         for (int i = 0; i < 11; ++i)
             trigger(i % 2 ? QStringLiteral("Flip 180 Y") : QStringLiteral("Flip 180 Z"));
         trigger(QStringLiteral("Undo Alignment"));

@@ -80,10 +80,10 @@ private slots:
         QCOMPARE(window_->model().boundsMin().y, 0.0f);
         trigger(QStringLiteral("Undo Alignment"));
         QVERIFY(window_->model().vertices.vec() == before);
-    }
 
-    void rectSnapUsesPickedPlane()
-    {
+        // With a picked face Rect Snap uses that plane.
+        sideCombo_->setCurrentIndex(0);
+        trimSpin_->setValue(2.0);
         trigger(QStringLiteral("Auto X"));
         // The face picked in the view: its normal is world Z.
         window_->onFacePicked(QVector3D(0, 0, 1), QVector3D(1, 0, 0));
@@ -91,8 +91,8 @@ private slots:
         trigger(QStringLiteral("Rect Snap"));
         QCOMPARE(status(), QStringLiteral("Rectangle snap aligned X axis (Right side, trim 2.0%) using picked plane"));
         // The auto-aligned part had its 40 mm height on Z; that is now X.
-        const Vec3f e = window_->model().extents();
-        QVERIFY2(e.x < 50.0f, qPrintable(QString::number(e.x)));
+        const Vec3f picked = window_->model().extents();
+        QVERIFY2(picked.x < 50.0f, qPrintable(QString::number(picked.x)));
         QCOMPARE(window_->model().boundsMin().x, 0.0f);
         QVERIFY(!window_->isAlignFacePicked());
         QVERIFY(!window_->isAlignPickActive());
@@ -100,13 +100,12 @@ private slots:
         // A picked face without a usable normal is refused and changes nothing.
         trigger(QStringLiteral("Auto Z"));
         window_->onFacePicked(QVector3D(0, 0, 0), QVector3D(1, 0, 0));
-        const std::vector<Vec3f> before = window_->model().vertices.vec();
+        const std::vector<Vec3f> unpicked = window_->model().vertices.vec();
         const int undoDepth = int(window_->alignmentHistory().undoCount());
-        MessageBoxCatcher boxes;
         trigger(QStringLiteral("Rect Snap"));
         QTRY_COMPARE(boxes.titles, QStringList{QStringLiteral("Rectangle Snap")});
         QCOMPARE(boxes.texts, QStringList{QStringLiteral("Picked face normal is invalid.")});
-        QVERIFY(window_->model().vertices.vec() == before);
+        QVERIFY(window_->model().vertices.vec() == unpicked);
         // The entry taken before the attempt stays; undoing it changes nothing.
         QCOMPARE(int(window_->alignmentHistory().undoCount()), undoDepth + 1);
         QVERIFY(!window_->isBusy());
