@@ -14,8 +14,6 @@ class TestMainWindowView3D : public WindowTest {
 private:
     QString scanPath_;
 
-    void loadScan() { load(scanPath_); }
-
 private slots:
     void initTestCase() { writeScan(scanPath_, "scan.stl"); }
 
@@ -35,7 +33,7 @@ private slots:
         QVERIFY(!view->hasMesh());
         QVERIFY(!view->isSlicePlaneIndicatorVisible());
 
-        loadScan();
+        load(scanPath_);
         QVERIFY(view->hasMesh());
         QCOMPARE(std::size_t(view->triangleCount()), window_->model().displayFaces.size());
         // The fit follows the aligned (recentred) model.
@@ -60,7 +58,7 @@ private slots:
     // move the main view's camera, and page switches leave it alone.
     void cameraCommands()
     {
-        loadScan();
+        load(scanPath_);
         QAction* perspective = findAction(window_.get(), QStringLiteral("Perspective Projection"));
         QAction* orthographic = findAction(window_.get(), QStringLiteral("Orthographic Projection"));
         perspective->trigger();
@@ -117,7 +115,7 @@ private slots:
     // wireframe page's delete.
     void wireMeasureHoleDeleteAndColourCommands()
     {
-        loadScan();
+        load(scanPath_);
         window_->onShow3DWireframe();
         OcctMeshView* wire = window_->wireView();
         QTRY_VERIFY(wire->hasMesh() && wire->isVisible());
