@@ -145,13 +145,20 @@ static void expectCancelKillsTheHelper(const std::string& path, int percentAtHal
     EXPECT_NE(::kill(pid.readAll().trimmed().toInt(), 0), 0) << "the helper outlived the cancel";
 }
 
-TEST(StepReader, CancelKillsAHangingReaderAtOnce)
+TEST(HelperPrograms, CancelKillsAHangingReaderOrReconstructionAtOnce)
 {
     TempDir dir;
     const QByteArray pidFile = QByteArray::fromStdString(dir.path("pid"));
     FakeReader reader("echo $$ > '" + pidFile + "'\necho 'progress 50' >&2\nexec sleep 60");
     fixtures::writeText(dir.path("part.step"), "ISO-10303-21;\n");
     expectCancelKillsTheHelper(dir.path("part.step"), 47, pidFile); // half of the reader's 0..95
+    // The reconstruction program likewise.
+    TempDir cloudDir;
+    const QByteArray cloudPid = QByteArray::fromStdString(cloudDir.path("pid"));
+    FakeReader reconstruction("echo $$ > '" + cloudPid + "'\necho 'progress 50' >&2\nexec sleep 60",
+                              setReconstructionProgram, HALVORAN_RECONSTRUCT_PATH);
+    fixtures::writeText(cloudDir.path("cloud.asc"), fixtures::ascText(fixtures::spherePoints(100, 1.0f)));
+    expectCancelKillsTheHelper(cloudDir.path("cloud.asc"), 52, cloudPid); // half of the program's 10..95
 }
 
 TEST(StepHandoff, DecodesOnlyTheCompleteHandoff)
@@ -222,16 +229,6 @@ TEST(Reconstruction, EveryFailureGivesItsMessage)
         else
             EXPECT_EQ(log, "");
     }
-}
-
-TEST(Reconstruction, CancelKillsTheProgramAndKeepsTheModel)
-{
-    TempDir dir;
-    const QByteArray pidFile = QByteArray::fromStdString(dir.path("pid"));
-    FakeReader program("echo $$ > '" + pidFile + "'\necho 'progress 50' >&2\nexec sleep 60",
-                       setReconstructionProgram, HALVORAN_RECONSTRUCT_PATH);
-    fixtures::writeText(dir.path("cloud.asc"), fixtures::ascText(fixtures::spherePoints(100, 1.0f)));
-    expectCancelKillsTheHelper(dir.path("cloud.asc"), 52, pidFile); // half of the program's 10..95
 }
 
 } // namespace

@@ -234,7 +234,7 @@ TEST(HoleFill, LoopsAreTiledWithoutOverlapFacingAwayFromTheirTurn)
     }
 }
 
-TEST(HoleFill, SphereCapIsClosedByAPatchThatFollowsTheSphere)
+TEST(HoleFill, SphereCapFollowsTheSphereAndAModelFillUpdatesItsCaches)
 {
     Arrays mesh = fixtures::sphereWithHoles(25.0f, 30.0f);
     const std::vector<Loop> loops = holes::findBoundaryLoops(mesh.vertices, mesh.faces);
@@ -248,17 +248,14 @@ TEST(HoleFill, SphereCapIsClosedByAPatchThatFollowsTheSphere)
     EXPECT_LE(fixtures::worstCentroidError(mesh, 25.0f), 0.5);
     // Triangles sized like their neighbours: the cap's ~230 removed ones come back in similar number.
     EXPECT_GT(mesh.faces.size(), before + 150);
-}
-
-TEST(HoleFill, ModelFillUpdatesCachesAndNeedsAMesh)
-{
+    // Filling through the model updates its caches and needs a mesh.
     MeshModel model;
-    std::string error;
-    EXPECT_FALSE(model.fillSelectedHoles({{0, 1, 2}}, {}, &error));
-    EXPECT_EQ(error, "No mesh loaded.");
-    const Arrays mesh = syntheticScan(2, 5000);
-    model.vertices.assign(mesh.vertices);
-    model.faces.assign(mesh.faces);
+    std::string modelError;
+    EXPECT_FALSE(model.fillSelectedHoles({{0, 1, 2}}, {}, &modelError));
+    EXPECT_EQ(modelError, "No mesh loaded.");
+    const Arrays scan = syntheticScan(2, 5000);
+    model.vertices.assign(scan.vertices);
+    model.faces.assign(scan.faces);
     model.updateCaches();
     const std::uint64_t revision = model.geometryRevision;
     Progress progress;
@@ -267,3 +264,4 @@ TEST(HoleFill, ModelFillUpdatesCachesAndNeedsAMesh)
     EXPECT_GT(model.geometryRevision, revision);
     EXPECT_EQ(progress.percent(), 90);
 }
+

@@ -200,7 +200,7 @@ TEST(PostProcessSanitize, DropsOnlyBadLinesAndStatisticsUseUpperMedianAndLargerS
 
 // ---------------------------------------------------------------------------
 
-TEST(PostProcessWeldGrid, WeldsTheNearestWithinRadiusAndAddsBeyond)
+TEST(PostProcessWeldGrid, WeldsTheNearestWithinRadiusAndAddsBeyondLikeABruteForceSearch)
 {
     PointWeldGrid grid(0.5);
     EXPECT_EQ(grid.weld({0, 0}), 0);
@@ -233,31 +233,28 @@ TEST(PostProcessWeldGrid, WeldsTheNearestWithinRadiusAndAddsBeyond)
     EXPECT_EQ(odd.weld({kNaN, 0}), 1);
     EXPECT_EQ(odd.weld({1e300, -1e300}), 2);
     EXPECT_EQ(odd.weld({1e300, -1e300}), 2);
-}
-
-TEST(PostProcessWeldGrid, MatchesABruteForceSearch)
-{
-    Noise noise(3);
-    const double r = 0.7;
-    PointWeldGrid grid(r);
-    std::vector<QPointF> nodes;
+    // It matches a brute-force search.
+    Noise random(3);
+    const double radius = 0.7;
+    PointWeldGrid matched(radius);
+    std::vector<QPointF> kept;
     for (int i = 0; i < 3000; ++i) {
-        const QPointF p(noise.uniform(-20, 20), noise.uniform(-20, 20));
+        const QPointF p(random.uniform(-20, 20), random.uniform(-20, 20));
         int expected = -1;
         double best = 0.0;
-        for (int n = 0; n < int(nodes.size()); ++n) {
-            const QPointF d = nodes[std::size_t(n)] - p;
+        for (int n = 0; n < int(kept.size()); ++n) {
+            const QPointF d = kept[std::size_t(n)] - p;
             const double d2 = d.x() * d.x() + d.y() * d.y();
-            if (d2 <= r * r && (expected < 0 || d2 < best)) {
+            if (d2 <= radius * radius && (expected < 0 || d2 < best)) {
                 expected = n;
                 best = d2;
             }
         }
         if (expected < 0) {
-            expected = int(nodes.size());
-            nodes.push_back(p);
+            expected = int(kept.size());
+            kept.push_back(p);
         }
-        ASSERT_EQ(grid.weld(p), expected) << i;
+        ASSERT_EQ(matched.weld(p), expected) << i;
     }
 }
 
@@ -304,7 +301,7 @@ SectionLines gappedRuns(double gapStart, double gapEnd)
 
 } // namespace
 
-TEST(PostProcessBandCleanup, BridgesFacingEndsOnlyInBandModeAndWithinTheBridgeDistance)
+TEST(PostProcessBandCleanup, BridgesFacingEndsWithinTheBridgeDistanceAndCollapsesNoisyBands)
 {
     // m = 1, E = 100: weld radius 0.35, bridge distance 6.
     struct Case {
@@ -331,21 +328,18 @@ TEST(PostProcessBandCleanup, BridgesFacingEndsOnlyInBandModeAndWithinTheBridgeDi
     appendRun(parallel, {0, 0.5}, {100, 0.5}, 1.0);
     EXPECT_EQ(undirected(cleanupBandSection(parallel, true)),
               undirected({QLineF(0, 0, 100, 0), QLineF(0, 0.5, 100, 0.5)}));
-}
-
-TEST(PostProcessBandCleanup, NoisyBandRectangleCollapsesToFewLines)
-{
+    // A noisy band rectangle collapses to its four sides.
     // 800 zigzag pieces: the straight runs merge into the four sides.
-    const SectionLines in = noisyBandRectangle(11, 0.02, 1);
-    const SectionLines out = cleanupBandSection(in, true);
-    EXPECT_EQ(out.size(), 4);
-    EXPECT_NEAR(totalLength(out), 320.0, 320.0 * 0.005);
-    const QRectF b = boundsOf(out);
-    EXPECT_NEAR(b.width(), 100.0, 0.1);
-    EXPECT_NEAR(b.height(), 60.0, 0.1);
-    const QList<SectionPolyline> chains = chainSegmentsToPolylines(out, 1e-6);
-    ASSERT_EQ(chains.size(), 1);
-    EXPECT_EQ(chains[0].first(), chains[0].last());
+    const SectionLines noisy = noisyBandRectangle(11, 0.02, 1);
+    const SectionLines sides = cleanupBandSection(noisy, true);
+    EXPECT_EQ(sides.size(), 4);
+    EXPECT_NEAR(totalLength(sides), 320.0, 320.0 * 0.005);
+    const QRectF bounds = boundsOf(sides);
+    EXPECT_NEAR(bounds.width(), 100.0, 0.1);
+    EXPECT_NEAR(bounds.height(), 60.0, 0.1);
+    const QList<SectionPolyline> rings = chainSegmentsToPolylines(sides, 1e-6);
+    ASSERT_EQ(rings.size(), 1);
+    EXPECT_EQ(rings[0].first(), rings[0].last());
 }
 
 // ---------------------------------------------------------------------------
@@ -374,7 +368,7 @@ double maxAbsY(const SectionLines& lines, double lo, double hi)
 
 } // namespace
 
-TEST(PostProcessGraphSmoothing, FlattensZigzagMoreWhenStrongerKeepsEndsAndDropsBadLines)
+TEST(PostProcessGraphSmoothing, FlattensZigzagsKeepsEndsAndCornersWithinTheLimitAndDropsBadLines)
 {
     const SectionLines in = zigzag();
     EXPECT_EQ(smoothSectionGraph(in, 0), in);
@@ -396,16 +390,13 @@ TEST(PostProcessGraphSmoothing, FlattensZigzagMoreWhenStrongerKeepsEndsAndDropsB
     EXPECT_EQ(cleaned.size(), 40);
     for (const QLineF& l : cleaned)
         EXPECT_TRUE(isValidSectionLine(l));
-}
-
-TEST(PostProcessGraphSmoothing, SquareCornersAreLockedAndNoNodeStraysBeyondTheLimit)
-{
+    // On a square the corners are locked and no node strays beyond the limit.
     // A 20 mm square in 1 mm pieces with a wobble: corners must stay exact.
-    SectionLines in;
-    const QPointF c[4] = {{0, 0}, {20, 0}, {20, 20}, {0, 20}};
+    SectionLines square;
+    const QPointF corners[4] = {{0, 0}, {20, 0}, {20, 20}, {0, 20}};
     for (int s = 0; s < 4; ++s)
-        appendRun(in, c[s], c[(s + 1) % 4], 1.0);
-    for (QLineF& l : in) {
+        appendRun(square, corners[s], corners[(s + 1) % 4], 1.0);
+    for (QLineF& l : square) {
         // Shift the shared interior points consistently: wobble by position.
         const auto wobble = [](QPointF p) {
             const bool corner = (p.x() == 0 || p.x() == 20) && (p.y() == 0 || p.y() == 20);
@@ -413,23 +404,23 @@ TEST(PostProcessGraphSmoothing, SquareCornersAreLockedAndNoNodeStraysBeyondTheLi
         };
         l = QLineF(wobble(l.p1()), wobble(l.p2()));
     }
-    const int strength = 100;
-    const SectionLines out = smoothSectionGraph(in, strength);
-    ASSERT_EQ(out.size(), in.size());
-    std::set<std::pair<double, double>> points;
-    for (const QLineF& l : out) {
-        points.insert({l.x1(), l.y1()});
-        points.insert({l.x2(), l.y2()});
+    const int full = 100;
+    const SectionLines smoothedSquare = smoothSectionGraph(square, full);
+    ASSERT_EQ(smoothedSquare.size(), square.size());
+    std::set<std::pair<double, double>> nodes;
+    for (const QLineF& l : smoothedSquare) {
+        nodes.insert({l.x1(), l.y1()});
+        nodes.insert({l.x2(), l.y2()});
     }
-    for (const QPointF& corner : c)
-        EXPECT_EQ(points.count({corner.x(), corner.y()}), 1u) << corner.x() << "," << corner.y();
+    for (const QPointF& corner : corners)
+        EXPECT_EQ(nodes.count({corner.x(), corner.y()}), 1u) << corner.x() << "," << corner.y();
 
     // Deviation limit: max((0.0012 s + 0.0009) E, (0.3 s + 0.22) m) with s = 1.
-    const SectionStatistics st = sectionStatistics(in);
-    const double limit = std::max(0.0021 * st.extent, 0.52 * st.medianLength);
-    for (qsizetype i = 0; i < in.size(); ++i) {
-        EXPECT_LE(distance(out[i].p1(), in[i].p1()), limit + 1e-9);
-        EXPECT_LE(distance(out[i].p2(), in[i].p2()), limit + 1e-9);
+    const SectionStatistics stats = sectionStatistics(square);
+    const double bound = std::max(0.0021 * stats.extent, 0.52 * stats.medianLength);
+    for (qsizetype i = 0; i < square.size(); ++i) {
+        EXPECT_LE(distance(smoothedSquare[i].p1(), square[i].p1()), bound + 1e-9);
+        EXPECT_LE(distance(smoothedSquare[i].p2(), square[i].p2()), bound + 1e-9);
     }
 }
 
@@ -590,7 +581,7 @@ TEST(PostProcessChainAndSmooth, StrengthZeroChainsWithoutMovingAnythingPositiveR
 
 // ---------------------------------------------------------------------------
 
-TEST(PostProcessPipeline, RunsTheStagesInOrder)
+TEST(PostProcessPipeline, RunsTheStagesInOrderCappingExactCutsAtFiftyFive)
 {
     Segments raw = circleCut(20.0, 200);
     raw.push_back(seg(0, 0, 0.05f, 0.0f, 5.0f)); // short stray, removed by the keep ratio
@@ -610,29 +601,26 @@ TEST(PostProcessPipeline, RunsTheStagesInOrder)
         const SectionLines cleaned = toSectionLines(keepLongestSegments(raw, 0.9f), Axis::Z);
         EXPECT_EQ(postProcessSection(raw, Axis::Z, s), isBand ? cleanupBandSection(cleaned, true) : cleaned);
     }
-}
-
-TEST(PostProcessPipeline, ExactCutAtEightySmoothsAsIfFiftyFive)
-{
-    Noise noise(21);
-    Segments raw = circleCut(15.0, 300);
-    for (auto& s : raw) {
-        s.p0.x += float(noise.uniform(-0.02, 0.02));
-        s.p1.y += float(noise.uniform(-0.02, 0.02));
+    // An exact cut at 80 smooths as if at 55; a band cut uses the full strength.
+    Noise jitter(21);
+    Segments noisyCircle = circleCut(15.0, 300);
+    for (auto& settings : noisyCircle) {
+        settings.p0.x += float(jitter.uniform(-0.02, 0.02));
+        settings.p1.y += float(jitter.uniform(-0.02, 0.02));
     }
-    SectionPostProcessSettings s;
-    s.smoothStrength = 80;
-    const SectionLines at80 = postProcessSection(raw, Axis::Z, s);
-    s.smoothStrength = 55;
-    EXPECT_EQ(at80, postProcessSection(raw, Axis::Z, s));
-    s.smoothStrength = 35;
-    EXPECT_NE(at80, postProcessSection(raw, Axis::Z, s));
+    SectionPostProcessSettings settings;
+    settings.smoothStrength = 80;
+    const SectionLines exact80 = postProcessSection(noisyCircle, Axis::Z, settings);
+    settings.smoothStrength = 55;
+    EXPECT_EQ(exact80, postProcessSection(noisyCircle, Axis::Z, settings));
+    settings.smoothStrength = 35;
+    EXPECT_NE(exact80, postProcessSection(noisyCircle, Axis::Z, settings));
     // A band cut uses the full strength.
-    s.bandThickness = 0.5f;
-    s.smoothStrength = 80;
-    const SectionLines band80 = postProcessSection(raw, Axis::Z, s);
-    s.smoothStrength = 55;
-    EXPECT_NE(band80, postProcessSection(raw, Axis::Z, s));
+    settings.bandThickness = 0.5f;
+    settings.smoothStrength = 80;
+    const SectionLines banded80 = postProcessSection(noisyCircle, Axis::Z, settings);
+    settings.smoothStrength = 55;
+    EXPECT_NE(banded80, postProcessSection(noisyCircle, Axis::Z, settings));
 }
 
 TEST(PostProcessPipeline, CircleComesOutAsOneClosedChainOnTheCircle)

@@ -90,7 +90,7 @@ std::vector<Case> cases()
 
 } // namespace
 
-TEST(LongFeature, CreasesAtLeastLLongBecomeStraightPolylines)
+TEST(LongFeature, CreasesAtLeastLLongBecomeStraightPolylinesAngleIsClampedBordersCount)
 {
     for (Case& c : cases()) {
         SCOPED_TRACE(c.name);
@@ -109,10 +109,6 @@ TEST(LongFeature, CreasesAtLeastLLongBecomeStraightPolylines)
         }
         EXPECT_NEAR(total, c.totalLength, 1e-3 * c.totalLength);
     }
-}
-
-TEST(LongFeature, AngleIsClampedAndOpenBordersAreFeatures)
-{
     MeshModel box = prism({{0, 0}, {100, 0}, {100, 80}, {0, 80}}, 30, 50, 1);
     EXPECT_TRUE(buildLongFeatureSegments(box, 89.0f).size() == 12u); // clamped to 85: 90-degree edges stay
     // An open 100 x 60 sheet: its border is the feature, four sides.
