@@ -183,22 +183,7 @@ TEST(FlipAndSwap, HalfTurnsAndTheXYSwapKeepTheMeshRightSideOutAndSeatItOnZ)
     EXPECT_EQ(swapped.loadedVertices.vec(), original);
 }
 
-TEST(FineTune, ComposesXThenYThenZAboutTheCentroid)
-{
-    MeshModel m = shapes::box({20, 100, 60}, 2);
-    const std::vector<Vec3f> o = m.vertices.vec();
-    const Vec3f c = m.centroid();
-    m.applyFineTune(1.5f, -0.8f, 2.0f);
-    const Rotation3 r = axisAngleRotation({0, 0, 1}, 2.0f * kDeg) * axisAngleRotation({0, 1, 0}, -0.8f * kDeg) *
-                        axisAngleRotation({1, 0, 0}, 1.5f * kDeg);
-    expectMapped(m, o, [&](Vec3f p) {
-        const QVector3D d = r.apply(q(p - c));
-        return Vec3f(c.x + d.x(), c.y + d.y(), c.z + d.z());
-    });
-    EXPECT_NEAR(fineTuneRotation(1.5f, -0.8f, 2.0f).determinant(), 1.0f, 1e-6f);
-}
-
-TEST(AlignmentHistory, FineTuneUndoRestoresExactlyAndRedoReapplies)
+TEST(AlignmentHistory, FineTuneComposesXYZAboutTheCentroidUndoRestoresExactlyRedoReapplies)
 {
     MeshModel m = shapes::box({20, 100, 60}, 3);
     AlignmentHistory history;
@@ -232,6 +217,18 @@ TEST(AlignmentHistory, FineTuneUndoRestoresExactlyAndRedoReapplies)
     MeshModel empty;
     EXPECT_FALSE(history.undo(empty)); // no mesh: the entry stays
     EXPECT_EQ(history.undoCount(), 1u);
+    // Fine tune composes X, then Y, then Z about the centroid.
+    MeshModel tuned = shapes::box({20, 100, 60}, 2);
+    const std::vector<Vec3f> start = tuned.vertices.vec();
+    const Vec3f centre = tuned.centroid();
+    tuned.applyFineTune(1.5f, -0.8f, 2.0f);
+    const Rotation3 composed = axisAngleRotation({0, 0, 1}, 2.0f * kDeg) * axisAngleRotation({0, 1, 0}, -0.8f * kDeg) *
+                        axisAngleRotation({1, 0, 0}, 1.5f * kDeg);
+    expectMapped(tuned, start, [&](Vec3f p) {
+        const QVector3D d = composed.apply(q(p - centre));
+        return Vec3f(centre.x + d.x(), centre.y + d.y(), centre.z + d.z());
+    });
+    EXPECT_NEAR(fineTuneRotation(1.5f, -0.8f, 2.0f).determinant(), 1.0f, 1e-6f);
 }
 
 TEST(AlignmentHistory, KeepsTenEntriesAndEntriesWithFacesRestoreTopologyBothWays)
@@ -302,7 +299,7 @@ TEST(AlignmentHistory, NewCommandAfterUndoDropsRedoAndVertexOnlyEntriesLeaveFace
     EXPECT_TRUE(history.redoEntries().back().faces.empty());
 }
 
-TEST(ResetAlignment, RestoresTheLoadedArraysThenAutoAligns)
+TEST(AlignmentCommands, ResetRestoresTheLoadedArraysAndEveryChangeBumpsRevisionAndDropsCaches)
 {
     std::vector<Vec3f> o;
     Rotation3 pose;
@@ -325,12 +322,9 @@ TEST(ResetAlignment, RestoresTheLoadedArraysThenAutoAligns)
     EXPECT_GT(m.geometryRevision, revision);
     EXPECT_EQ(m.displayFaces.size(), m.faces.size());
     EXPECT_EQ(m.sliceFaces.vec(), m.faces.vec());
-}
-
-TEST(AlignmentCommands, EveryChangeBumpsRevisionAndDropsCaches)
-{
-    MeshModel m = shapes::box({20, 100, 60}, 2);
-    const std::vector<std::function<bool(MeshModel&)>> ops = {
+    // Every command bumps the revision and drops the caches.
+    MeshModel box = shapes::box({20, 100, 60}, 2);
+    const std::vector<std::function<bool(MeshModel&)>> commands = {
         [](MeshModel& x) { return x.alignToPickedFace({0, 1, 0}, {1, 0, 0}, Axis::Z, 0.0f); },
         [](MeshModel& x) { return x.alignPrincipalAxes(Axis::Y, 45.0f); },
         [](MeshModel& x) { return x.flipAboutAxis(Axis::X, 180.0f); },
@@ -338,17 +332,18 @@ TEST(AlignmentCommands, EveryChangeBumpsRevisionAndDropsCaches)
         [](MeshModel& x) { x.applyFineTune(0.0f, 1.0f, 0.0f); return true; },
         [](MeshModel& x) { return x.resetAlignment(); },
     };
-    for (std::size_t i = 0; i < ops.size(); ++i) {
-        const float z = 0.5f * (m.boundsMin().z + m.boundsMax().z);
-        ASSERT_FALSE(m.sliceAxis(Axis::Z, z, 0.0f).empty());
-        ASSERT_TRUE(m.axisSliceCacheValid);
-        const std::uint64_t revision = m.geometryRevision;
-        ASSERT_TRUE(ops[i](m)) << "operation " << i;
-        EXPECT_GT(m.geometryRevision, revision) << "operation " << i;
-        EXPECT_FALSE(m.axisSliceCacheValid) << "operation " << i;
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        const float z = 0.5f * (box.boundsMin().z + box.boundsMax().z);
+        ASSERT_FALSE(box.sliceAxis(Axis::Z, z, 0.0f).empty());
+        ASSERT_TRUE(box.axisSliceCacheValid);
+        const std::uint64_t before = box.geometryRevision;
+        ASSERT_TRUE(commands[i](box)) << "operation " << i;
+        EXPECT_GT(box.geometryRevision, before) << "operation " << i;
+        EXPECT_FALSE(box.axisSliceCacheValid) << "operation " << i;
         // The render mesh matches the moved vertices (small mesh: copied as is).
-        ASSERT_EQ(m.displayVertices.size(), m.vertices.size()) << "operation " << i;
-        EXPECT_NEAR(m.displayVertices[7].x, m.vertices[7].x, 1e-4f) << "operation " << i;
-        EXPECT_NEAR(m.displayVertices[7].z, m.vertices[7].z, 1e-4f) << "operation " << i;
+        ASSERT_EQ(box.displayVertices.size(), box.vertices.size()) << "operation " << i;
+        EXPECT_NEAR(box.displayVertices[7].x, box.vertices[7].x, 1e-4f) << "operation " << i;
+        EXPECT_NEAR(box.displayVertices[7].z, box.vertices[7].z, 1e-4f) << "operation " << i;
     }
 }
+

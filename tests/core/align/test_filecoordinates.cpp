@@ -41,7 +41,7 @@ bool sameBits(const SharedArray<Vec3f>& a, const SharedArray<Vec3f>& b)
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Vec3f)) == 0;
 }
 
-TEST(FileCoordinates, AlignedPartGoesBackBitForBitRepairedMeshAsLoaded)
+TEST(FileCoordinates, AlignedPartGoesBackBitForBitHoleFillsFollowRepairedMeshAsLoaded)
 {
     MeshModel model = loadedSphere();
     align(model);
@@ -65,23 +65,20 @@ TEST(FileCoordinates, AlignedPartGoesBackBitForBitRepairedMeshAsLoaded)
     std::string error;
     EXPECT_FALSE(restoreFileCoordinates(empty, nullptr, &error));
     EXPECT_EQ(error, "No mesh loaded.");
-}
-
-TEST(FileCoordinates, VerticesAddedByAHoleFillFollowThePart)
-{
-    MeshModel model = loadedSphere();
-    align(model);
-    ASSERT_TRUE(model.fillSelectedHoles(model.findBoundaryLoops(), {}));
-    const std::size_t loaded = model.loadedVertices.size();
-    ASSERT_GT(model.vertices.size(), loaded);
-    FileFrameRestore how = FileFrameRestore::Reloaded;
-    ASSERT_TRUE(restoreFileCoordinates(model, &how));
-    EXPECT_EQ(how, FileFrameRestore::Exact);
-    EXPECT_EQ(std::memcmp(model.vertices.data(), model.loadedVertices.data(), loaded * sizeof(Vec3f)), 0);
+    // Vertices added by a hole fill follow the part.
+    MeshModel filled = loadedSphere();
+    align(filled);
+    ASSERT_TRUE(filled.fillSelectedHoles(filled.findBoundaryLoops(), {}));
+    const std::size_t loadedCount = filled.loadedVertices.size();
+    ASSERT_GT(filled.vertices.size(), loadedCount);
+    FileFrameRestore filledHow = FileFrameRestore::Reloaded;
+    ASSERT_TRUE(restoreFileCoordinates(filled, &filledHow));
+    EXPECT_EQ(filledHow, FileFrameRestore::Exact);
+    EXPECT_EQ(std::memcmp(filled.vertices.data(), filled.loadedVertices.data(), loadedCount * sizeof(Vec3f)), 0);
     // The patches lie on the sphere where the file has it (a patch left in
     // the aligned frame would be about 100 mm away).
-    for (std::size_t i = loaded; i < model.vertices.size(); ++i) {
-        const Vec3f d = model.vertices[i] - Vec3f{100.0f, -40.0f, 7.5f};
+    for (std::size_t i = loadedCount; i < filled.vertices.size(); ++i) {
+        const Vec3f d = filled.vertices[i] - Vec3f{100.0f, -40.0f, 7.5f};
         EXPECT_NEAR(std::sqrt(dot(d, d)), 25.0, 0.6) << "vertex " << i;
     }
 }

@@ -102,19 +102,15 @@ TEST(AutoOrient, LargestFaceAtBottomOnXYAndLongSideOnX)
         EXPECT_NEAR(stray.vertices[i].z, clean.vertices[i].z, 1e-3f);
     }
     EXPECT_TRUE(std::isnan(stray.vertices.back().x));
-}
-
-TEST(AutoOrient, LockAxisAndEdgeChooseWhichSideFacesTheAxisLeftIsRightTurnedHalf)
-{
     for (const auto& [edge, lock] :
          {std::pair{0, Axis::Y}, std::pair{2, Axis::X}, std::pair{3, Axis::X}, std::pair{1, Axis::Y}}) {
-        MeshModel m = posedFrustum();
-        ASSERT_TRUE(m.autoOrientFlatFace(edge, lock, 2.0f));
-        const Vec3f ext = m.extents();
-        EXPECT_NEAR(ext.x, 60.0f, 1e-2f) << edge << " " << axisName(lock);
-        EXPECT_NEAR(ext.y, 100.0f, 1e-2f) << edge << " " << axisName(lock);
-        EXPECT_NEAR(ext.z, 30.0f, 1e-2f) << edge << " " << axisName(lock);
-        EXPECT_NEAR(m.boundsMin().z, 0.0f, 1e-4f);
+        MeshModel locked = posedFrustum();
+        ASSERT_TRUE(locked.autoOrientFlatFace(edge, lock, 2.0f));
+        const Vec3f lockedExtents = locked.extents();
+        EXPECT_NEAR(lockedExtents.x, 60.0f, 1e-2f) << edge << " " << axisName(lock);
+        EXPECT_NEAR(lockedExtents.y, 100.0f, 1e-2f) << edge << " " << axisName(lock);
+        EXPECT_NEAR(lockedExtents.z, 30.0f, 1e-2f) << edge << " " << axisName(lock);
+        EXPECT_NEAR(locked.boundsMin().z, 0.0f, 1e-4f);
     }
     // Left is right turned half about Z.
     MeshModel right = posedFrustum(), left = posedFrustum();

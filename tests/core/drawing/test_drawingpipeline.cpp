@@ -30,7 +30,7 @@ std::size_t openEdges(const std::vector<Vec3f>& v, const std::vector<Triangle>& 
 // The scan is large enough to be simplified in several chunks: their cuts
 // must still meet, the target must hold, and the result must not depend on
 // which thread took which chunk.
-TEST(DrawingPipeline, ChunkedDecimationStaysClosedDeterministicAndCancels)
+TEST(DrawingPipeline, DecimationStaysClosedDeterministicCancelsAndSmoothingKeepsCreases)
 {
     SyntheticScanOptions o;
     o.targetTriangles = 200000;
@@ -54,52 +54,45 @@ TEST(DrawingPipeline, ChunkedDecimationStaysClosedDeterministicAndCancels)
     MeshModel model = makeSyntheticModel(20000);
     EXPECT_FALSE(model.computeDrawingEdges(DrawingOptions()).empty());
     EXPECT_TRUE(model.computeDrawingEdges(DrawingOptions(), &canceled).empty());
-}
-
-// Smoothing moves vertices within flat faces and along straight creases,
-// never off the solid: a box with a dent in one face keeps its corners and
-// edges, and only the dent is pulled back towards the face. An open sheet
-// keeps its border.
-TEST(DrawingPipeline, CreaseSmoothingKeepsCornersEdgesAndBorders)
-{
+    // Crease smoothing keeps corners, edges and borders.
     const Vec3f size{40, 20, 10};
     const MeshModel box = shapes::box(size, 4);
-    std::vector<Vec3f> v = box.vertices.vec();
+    std::vector<Vec3f> boxVertices = box.vertices.vec();
     std::vector<Triangle> boxFaces = box.faces.vec();
-    shapes::weldExact(v, boxFaces);
+    shapes::weldExact(boxVertices, boxFaces);
     const auto onBound = [&](const Vec3f& p, int k) {
         return std::abs(p[k]) < 1e-4f || std::abs(p[k] - size[k]) < 1e-4f;
     };
     std::size_t dent = 0;
-    for (std::size_t i = 0; i < v.size(); ++i)
-        if (std::abs(v[i].z - size.z) < 1e-4f && !onBound(v[i], 0) && !onBound(v[i], 1))
+    for (std::size_t i = 0; i < boxVertices.size(); ++i)
+        if (std::abs(boxVertices[i].z - size.z) < 1e-4f && !onBound(boxVertices[i], 0) && !onBound(boxVertices[i], 1))
             dent = i;
-    v[dent].z -= 1.0f;
+    boxVertices[dent].z -= 1.0f;
     CreaseSmoothing settings;
     settings.iterations = 5;
     settings.relaxation = 0.3;
     std::vector<Vec3f> out;
     std::vector<Triangle> faces;
-    ASSERT_TRUE(smoothKeepingCreases(v, boxFaces, settings, ProgressStage(nullptr, 0, 100), out, faces));
-    ASSERT_EQ(out.size(), v.size());
-    for (std::size_t i = 0; i < v.size(); ++i) {
+    ASSERT_TRUE(smoothKeepingCreases(boxVertices, boxFaces, settings, ProgressStage(nullptr, 0, 100), out, faces));
+    ASSERT_EQ(out.size(), boxVertices.size());
+    for (std::size_t i = 0; i < boxVertices.size(); ++i) {
         int bounds = 0;
         for (int k = 0; k < 3; ++k)
-            bounds += onBound(v[i], k);
+            bounds += onBound(boxVertices[i], k);
         // The dented face's own vertices follow the dent; all else keeps
         // its face, edge or corner.
-        if (i == dent || (bounds == 1 && onBound(v[i], 2) && v[i].z > 1.0f))
+        if (i == dent || (bounds == 1 && onBound(boxVertices[i], 2) && boxVertices[i].z > 1.0f))
             continue;
         for (int k = 0; k < 3; ++k) {
-            if (onBound(v[i], k)) {
-                EXPECT_NEAR(out[i][k], v[i][k], 1e-4f) << "vertex " << i << " left its face";
+            if (onBound(boxVertices[i], k)) {
+                EXPECT_NEAR(out[i][k], boxVertices[i][k], 1e-4f) << "vertex " << i << " left its face";
             }
         }
         if (bounds == 3) {
-            EXPECT_EQ(out[i], v[i]) << "corner " << i << " moved";
+            EXPECT_EQ(out[i], boxVertices[i]) << "corner " << i << " moved";
         }
     }
-    EXPECT_GT(out[dent].z, v[dent].z + 0.2f);
+    EXPECT_GT(out[dent].z, boxVertices[dent].z + 0.2f);
 
     MeshModel sheet = shapes::plate(10, 10, 6);
     std::vector<Vec3f> bumpy = sheet.vertices.vec();
@@ -111,7 +104,11 @@ TEST(DrawingPipeline, CreaseSmoothingKeepsCornersEdgesAndBorders)
             EXPECT_EQ(out[i], bumpy[i]) << "border vertex " << i << " moved";
         }
 
-    Progress canceled;
     canceled.cancel();
-    EXPECT_FALSE(smoothKeepingCreases(v, boxFaces, settings, ProgressStage(&canceled, 0, 100), out, faces));
+    EXPECT_FALSE(smoothKeepingCreases(boxVertices, boxFaces, settings, ProgressStage(&canceled, 0, 100), out, faces));
 }
+
+// Smoothing moves vertices within flat faces and along straight creases,
+// never off the solid: a box with a dent in one face keeps its corners and
+// edges, and only the dent is pulled back towards the face. An open sheet
+// keeps its border.

@@ -89,28 +89,7 @@ TEST(ImportDispatch, MissingFilesFoldersPipesAndNoExtensionGiveTheirMessages)
 #endif
 }
 
-TEST(ImportDispatch, SuccessStoresTheMeshItsCopyAndCaches)
-{
-    TempDir dir;
-    const std::string path = dir.path("cube.stl");
-    fixtures::writeBinaryStl(path, kCube);
-    MeshModel m;
-    m.repaired = true;
-    const std::uint64_t revision = m.geometryRevision;
-    std::string error = "untouched";
-    ASSERT_TRUE(loadMesh(m, path, &error));
-    EXPECT_EQ(error, "untouched");
-    EXPECT_EQ(m.sourcePath, path);
-    EXPECT_FALSE(m.repaired);
-    EXPECT_GT(m.geometryRevision, revision);
-    EXPECT_EQ(m.loadedVertices, m.vertices);
-    EXPECT_EQ(m.loadedFaces, m.faces);
-    EXPECT_EQ(m.displayFaces, m.faces);
-    EXPECT_EQ(m.sliceFaces, m.faces);
-    expectBounds(m, {-1, 2, 3}, {4, 5, 10});
-}
-
-TEST(ImportDispatch, FailuresLeaveTheModelExactlyAsItWas)
+TEST(ImportDispatch, FailuresLeaveTheModelExactlyAsItWasSuccessStoresMeshCopyAndCaches)
 {
     TempDir dir;
     const std::string good = dir.path("good.stl");
@@ -140,6 +119,23 @@ TEST(ImportDispatch, FailuresLeaveTheModelExactlyAsItWas)
     // No error text wanted: still a clean failure.
     EXPECT_FALSE(loadMesh(m, dir.path("garbage.stl"), nullptr));
     fixtures::expectSameState(m, before);
+    // Success stores the mesh, its copy and the caches.
+    const std::string cubePath = dir.path("cube.stl");
+    fixtures::writeBinaryStl(cubePath, kCube);
+    MeshModel fresh;
+    fresh.repaired = true;
+    const std::uint64_t startRevision = fresh.geometryRevision;
+    std::string untouched = "untouched";
+    ASSERT_TRUE(loadMesh(fresh, cubePath, &untouched));
+    EXPECT_EQ(untouched, "untouched");
+    EXPECT_EQ(fresh.sourcePath, cubePath);
+    EXPECT_FALSE(fresh.repaired);
+    EXPECT_GT(fresh.geometryRevision, startRevision);
+    EXPECT_EQ(fresh.loadedVertices, fresh.vertices);
+    EXPECT_EQ(fresh.loadedFaces, fresh.faces);
+    EXPECT_EQ(fresh.displayFaces, fresh.faces);
+    EXPECT_EQ(fresh.sliceFaces, fresh.faces);
+    expectBounds(fresh, {-1, 2, 3}, {4, 5, 10});
 }
 
 TEST(ImportDispatch, Utf8PathsWithSpacesReachEveryReader)
@@ -242,7 +238,7 @@ TEST(ImportCube, EveryEncodingGivesTheSameMergedMeshWithItsExactGeometry)
     }
 }
 
-TEST(ImportStl, HeaderCountBeyondTheDataIsReportedAsTruncation)
+TEST(ImportStl, TruncationIsReportedAndNonFiniteCoordinatesDropTheirTriangles)
 {
     TempDir dir;
     fixtures::writeBinaryStl(dir.path("short.stl"), kCube, 13);
@@ -258,26 +254,21 @@ TEST(ImportStl, HeaderCountBeyondTheDataIsReportedAsTruncation)
     fixtures::writeBytes(dir.path("cut.stl"), bytes);
     EXPECT_EQ(load(dir.path("cut.stl")).error,
               "Truncated binary STL: the header declares 12 triangles but the file holds 11.");
-}
-
-TEST(ImportStl, NonFiniteCoordinatesAreDroppedWithTheirTriangles)
-{
     // A NaN or infinite corner makes its triangle unusable; the vertex and
     // the triangle are removed, the rest of the mesh loads unchanged.
-    TempDir dir;
-    fixtures::Mesh m = kCube;
+    fixtures::Mesh withNaN = kCube;
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
-    m.vertices.insert(m.vertices.end(), {{nan, 0, 0}, {0, inf, 0}, {1, 1, 1}});
-    m.faces.insert(m.faces.end(), {{8, 0, 1}, {9, 2, 3}, {10, 8, 4}});
-    fixtures::writeBinaryStl(dir.path("nan.stl"), m);
-    const Loaded r = load(dir.path("nan.stl"));
-    ASSERT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(r.model.faces.size(), 12u);
-    for (const Vec3f& p : r.model.vertices)
+    withNaN.vertices.insert(withNaN.vertices.end(), {{nan, 0, 0}, {0, inf, 0}, {1, 1, 1}});
+    withNaN.faces.insert(withNaN.faces.end(), {{8, 0, 1}, {9, 2, 3}, {10, 8, 4}});
+    fixtures::writeBinaryStl(dir.path("nan.stl"), withNaN);
+    const Loaded loaded = load(dir.path("nan.stl"));
+    ASSERT_TRUE(loaded.ok) << loaded.error;
+    EXPECT_EQ(loaded.model.faces.size(), 12u);
+    for (const Vec3f& p : loaded.model.vertices)
         EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z));
-    for (const Triangle& t : r.model.faces)
-        EXPECT_TRUE(t.inRange(r.model.vertices.size()));
-    expectBounds(r.model, {-1, 2, 3}, {4, 5, 10});
+    for (const Triangle& t : loaded.model.faces)
+        EXPECT_TRUE(t.inRange(loaded.model.vertices.size()));
+    expectBounds(loaded.model, {-1, 2, 3}, {4, 5, 10});
 
     fixtures::Mesh allBroken;
     allBroken.vertices = {{nan, 0, 0}, {1, 0, 0}, {0, 1, 0}};

@@ -19,7 +19,7 @@ using fixtures::TempDir;
 
 // --- STEP -----------------------------------------------------------------------
 
-TEST(ImportStep, BoxBecomesTwoTrianglesPerFaceOnItsEightCornersFromStepOrStp)
+TEST(ImportStep, BoxesBecomeTwoTrianglesPerFaceFromStepOrStpAndTwoSolidsOneMesh)
 {
     TempDir dir;
     fixtures::writeStepBox(dir.path("box.step"), 10, 20, 30);
@@ -45,6 +45,22 @@ TEST(ImportStep, BoxBecomesTwoTrianglesPerFaceOnItsEightCornersFromStepOrStp)
     ASSERT_TRUE(stp.ok) << stp.error;
     EXPECT_EQ(r.model.vertices, stp.model.vertices);
     EXPECT_EQ(r.model.faces, stp.model.faces);
+    // Two solids give one mesh with offset indices.
+    fixtures::writeStepTwoBoxes(dir.path("two.step"), 5, 20);
+    const Loaded two = load(dir.path("two.step"));
+    ASSERT_TRUE(two.ok) << two.error;
+    ASSERT_EQ(two.model.faces.size(), 24u);
+    ASSERT_EQ(two.model.vertices.size(), 16u);
+    // The first solid's triangles use the first 8 vertices, the second's the rest.
+    for (std::size_t i = 0; i < 24; ++i) {
+        const Triangle& t = two.model.faces[i];
+        const bool second = i >= 12;
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_EQ(t[k] >= 8u, second) << "triangle " << i;
+            EXPECT_EQ(two.model.vertices[t[k]].x >= 20.0f, second) << "triangle " << i;
+        }
+    }
+    EXPECT_FLOAT_EQ(two.model.boundsMax().x, 25.0f);
 }
 
 // Solids arrive closed and outward-wound: every edge joins exactly two
@@ -88,48 +104,25 @@ TEST(ImportStep, SolidsAreClosedOutwardWoundAndAsTessellatedInProcess)
         }
         EXPECT_NEAR(fixtures::signedVolume(r.model), c.volume, c.tolerance);
     }
-}
-
-TEST(ImportStep, CylinderIsTessellatedWithinTheAbsoluteDeflection)
-{
-    TempDir dir;
-    const double r = 10.0;
-    fixtures::writeStepCylinder(dir.path("cyl.step"), r, 20.0);
-    const Loaded loaded = load(dir.path("cyl.step"));
-    ASSERT_TRUE(loaded.ok) << loaded.error;
-    const MeshModel& m = loaded.model;
+    // The cylinder is tessellated within the absolute deflection.
+    TempDir cylDir;
+    const double radiusMm = 10.0;
+    fixtures::writeStepCylinder(cylDir.path("cyl.step"), radiusMm, 20.0);
+    const Loaded cylinder = load(cylDir.path("cyl.step"));
+    ASSERT_TRUE(cylinder.ok) << cylinder.error;
+    const MeshModel& cyl = cylinder.model;
     std::set<long> angles;
-    for (const Vec3f& p : m.vertices) {
+    for (const Vec3f& p : cyl.vertices) {
         const double radius = std::hypot(p.x, p.y);
-        EXPECT_LE(radius, r + 1e-4);
-        EXPECT_TRUE(std::abs(p.z) < 1e-5 || std::abs(p.z - 20.0f) < 1e-5 || std::abs(radius - r) < 1e-4);
-        if (std::abs(radius - r) < 1e-4)
+        EXPECT_LE(radius, radiusMm + 1e-4);
+        EXPECT_TRUE(std::abs(p.z) < 1e-5 || std::abs(p.z - 20.0f) < 1e-5 || std::abs(radius - radiusMm) < 1e-4);
+        if (std::abs(radius - radiusMm) < 1e-4)
             angles.insert(std::lround(std::atan2(p.y, p.x) * 1e4));
     }
     // Chord sagitta r (1 - cos(pi / n)) <= 0.1 needs n >= 23 segments.
     EXPECT_GE(angles.size(), 23u);
     // Still a plain tessellation, not a dense one.
-    EXPECT_LT(m.faces.size(), 2000u);
-}
-
-TEST(ImportStep, TwoSolidsGiveOneMeshWithOffsetIndices)
-{
-    TempDir dir;
-    fixtures::writeStepTwoBoxes(dir.path("two.step"), 5, 20);
-    const Loaded r = load(dir.path("two.step"));
-    ASSERT_TRUE(r.ok) << r.error;
-    ASSERT_EQ(r.model.faces.size(), 24u);
-    ASSERT_EQ(r.model.vertices.size(), 16u);
-    // The first solid's triangles use the first 8 vertices, the second's the rest.
-    for (std::size_t i = 0; i < 24; ++i) {
-        const Triangle& t = r.model.faces[i];
-        const bool second = i >= 12;
-        for (int k = 0; k < 3; ++k) {
-            EXPECT_EQ(t[k] >= 8u, second) << "triangle " << i;
-            EXPECT_EQ(r.model.vertices[t[k]].x >= 20.0f, second) << "triangle " << i;
-        }
-    }
-    EXPECT_FLOAT_EQ(r.model.boundsMax().x, 25.0f);
+    EXPECT_LT(cyl.faces.size(), 2000u);
 }
 
 TEST(ImportStep, DamagedFilesFailWithTheirMessages)

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(SessionFile, RoundTripKeepsEverySetting)
+TEST(SessionFile, RoundTripKeepsEverySettingAndTheDrawnWork)
 {
     SessionSettings s;
     s.meshPath = QStringLiteral("/scans/gehäuse teil.stl");
@@ -60,6 +60,48 @@ TEST(SessionFile, RoundTripKeepsEverySetting)
     EXPECT_EQ(back.layerMeasurement, false);
     EXPECT_EQ(back.projectionOrthographic, false);
     EXPECT_EQ(back.drawingHiddenLines, true);
+    // Drawn work round-trips too.
+    SectionAnnotation radius;
+    radius.kind = QStringLiteral("measure_radius");
+    radius.points = {QPointF(5, 0), QPointF(0, 5), QPointF(-5, 0)};
+    radius.center = QPointF(0, 0);
+    radius.radius = 5.0;
+    radius.isMeasurement = true;
+    radius.label = QStringLiteral("R 5.00 mm");
+    SectionAnnotation rectangle;
+    rectangle.kind = QStringLiteral("rectangle");
+    rectangle.rect = QRectF(-1.5, 2.25, 4, 3);
+    SectionAnnotation polygon;
+    polygon.kind = QStringLiteral("polygon");
+    polygon.points = {QPointF(1, 1), QPointF(4, 1), QPointF(4, 3)};
+    polygon.closed = true;
+
+    SessionSettings drawn;
+    drawn.annotations = QList<SectionAnnotation>{radius, rectangle, polygon};
+    drawn.keptIndices = QList<int>{0, 4, 17};
+    SessionSettings drawnBack;
+    QString drawnError;
+    ASSERT_TRUE(sessionFromJson(sessionToJson(drawn), &drawnBack, &drawnError));
+    ASSERT_TRUE(drawnBack.annotations && drawnBack.keptIndices);
+    EXPECT_EQ(*drawnBack.keptIndices, *drawn.keptIndices);
+    ASSERT_EQ(drawnBack.annotations->size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const SectionAnnotation& a = (*drawnBack.annotations)[i];
+        const SectionAnnotation& b = (*drawn.annotations)[i];
+        EXPECT_EQ(a.kind, b.kind);
+        EXPECT_EQ(a.points, b.points);
+        EXPECT_EQ(a.center, b.center);
+        EXPECT_EQ(a.rect, b.rect);
+        EXPECT_EQ(a.radius, b.radius);
+        EXPECT_EQ(a.closed, b.closed);
+        EXPECT_EQ(a.label, b.label);
+        EXPECT_EQ(a.isMeasurement, b.isMeasurement);
+    }
+
+    // Files from before these keys leave both empty, so nothing is touched.
+    ASSERT_TRUE(sessionFromJson(R"({"version":1,"sliceAxis":0})", &drawnBack, &drawnError));
+    EXPECT_FALSE(drawnBack.annotations);
+    EXPECT_FALSE(drawnBack.keptIndices);
 }
 
 TEST(SessionFile, MissingOrMistypedKeysTakeDefaultsAndNonJsonIsRefused)
@@ -99,51 +141,6 @@ TEST(SessionFile, MissingOrMistypedKeysTakeDefaultsAndNonJsonIsRefused)
         EXPECT_FALSE(error.isEmpty());
         EXPECT_EQ(s.keepRatio, 42); // untouched
     }
-}
-
-TEST(SessionFile, DrawnWorkRoundTrips)
-{
-    SectionAnnotation radius;
-    radius.kind = QStringLiteral("measure_radius");
-    radius.points = {QPointF(5, 0), QPointF(0, 5), QPointF(-5, 0)};
-    radius.center = QPointF(0, 0);
-    radius.radius = 5.0;
-    radius.isMeasurement = true;
-    radius.label = QStringLiteral("R 5.00 mm");
-    SectionAnnotation rectangle;
-    rectangle.kind = QStringLiteral("rectangle");
-    rectangle.rect = QRectF(-1.5, 2.25, 4, 3);
-    SectionAnnotation polygon;
-    polygon.kind = QStringLiteral("polygon");
-    polygon.points = {QPointF(1, 1), QPointF(4, 1), QPointF(4, 3)};
-    polygon.closed = true;
-
-    SessionSettings s;
-    s.annotations = QList<SectionAnnotation>{radius, rectangle, polygon};
-    s.keptIndices = QList<int>{0, 4, 17};
-    SessionSettings back;
-    QString error;
-    ASSERT_TRUE(sessionFromJson(sessionToJson(s), &back, &error));
-    ASSERT_TRUE(back.annotations && back.keptIndices);
-    EXPECT_EQ(*back.keptIndices, *s.keptIndices);
-    ASSERT_EQ(back.annotations->size(), 3);
-    for (int i = 0; i < 3; ++i) {
-        const SectionAnnotation& a = (*back.annotations)[i];
-        const SectionAnnotation& b = (*s.annotations)[i];
-        EXPECT_EQ(a.kind, b.kind);
-        EXPECT_EQ(a.points, b.points);
-        EXPECT_EQ(a.center, b.center);
-        EXPECT_EQ(a.rect, b.rect);
-        EXPECT_EQ(a.radius, b.radius);
-        EXPECT_EQ(a.closed, b.closed);
-        EXPECT_EQ(a.label, b.label);
-        EXPECT_EQ(a.isMeasurement, b.isMeasurement);
-    }
-
-    // Files from before these keys leave both empty, so nothing is touched.
-    ASSERT_TRUE(sessionFromJson(R"({"version":1,"sliceAxis":0})", &back, &error));
-    EXPECT_FALSE(back.annotations);
-    EXPECT_FALSE(back.keptIndices);
 }
 
 // A damaged record is left out, its neighbours come back; kept indices keep

@@ -110,7 +110,7 @@ TEST(Lattice, BoxCutsLieOnTheFacesAtTheLanePositionsInLanesAndCreasesAreStraight
     }
 }
 
-TEST(Lattice, ComplexityKeepsEveryKthLaneAndBothEndsWithinTheBudget)
+TEST(Lattice, ComplexityKeepsEveryKthLaneAndBothEndsWithinTheBudgetEvenOnACadPlate)
 {
     // Eleven lanes along Y at x = 0, 10, ..., 100, two segments each.
     LatticeSegments segments;
@@ -156,6 +156,38 @@ TEST(Lattice, ComplexityKeepsEveryKthLaneAndBothEndsWithinTheBudget)
     const LatticeSegments all = selectLatticeForDisplay(many, LatticeLanes{}, {0, 0, 0}, {1, 1, 1}, 100, map);
     ASSERT_EQ(all.size(), 20000u);
     EXPECT_EQ(map[1234], 1234u);
+    // A CAD plate shows even lanes across its top.
+    // 100 x 60 x 8 with two holes, in long thin triangles as a CAD export has them.
+    const MeshModel plate = shapes::plateWithHoles({100, 60, 8}, 5, 32);
+    LatticeSegments plateLattice = computeLatticeSegments(plate);
+    LatticeLanes plateLanes;
+    ASSERT_TRUE(buildLatticeLanes(plateLattice, plateLanes, plate.boundsMin(), plate.boundsMax()));
+    // One lane per cut plane (wall pieces included), plus a few straightened creases.
+    EXPECT_GE(plateLanes.alongX.size(), 180u);
+    EXPECT_LE(plateLanes.alongX.size(), 186u);
+    EXPECT_GE(plateLanes.alongY.size(), 180u);
+    EXPECT_LE(plateLanes.alongY.size(), 186u);
+
+    std::vector<std::uint32_t> plateMap;
+    const LatticeSegments plateShown = selectLatticeForDisplay(plateLattice, plateLanes, plate.boundsMin(), plate.boundsMax(), 70, plateMap);
+    std::set<float> topY, topX; // lane positions of the lines on the top face
+    std::size_t plumb = 0;
+    for (const Segment& s : plateShown) {
+        if (std::fabs(s.p1.z - s.p0.z) > 0.9f * len(s))
+            ++plumb;
+        if (std::fabs(s.p0.z - 8) < 0.1f && std::fabs(s.p1.z - 8) < 0.1f)
+            (std::fabs(s.p1.x - s.p0.x) >= std::fabs(s.p1.y - s.p0.y) ? topY : topX).insert(s.p0.x == s.p1.x ? s.p0.x : s.p0.y);
+    }
+    // Mostly lines over the part, not the walls' edges.
+    EXPECT_LT(plumb * 2, plateShown.size());
+    // Lanes every ~18.5 mm from edge to edge of the top, both ways.
+    for (const auto& [positions, extent] : {std::pair{topY, 60.0f}, std::pair{topX, 100.0f}}) {
+        ASSERT_GE(positions.size(), 4u);
+        EXPECT_NEAR(*positions.begin(), 0.0f, 1.0f);
+        EXPECT_NEAR(*positions.rbegin(), extent, 1.0f);
+        for (auto it = std::next(positions.begin()); it != positions.end(); ++it)
+            EXPECT_LT(*it - *std::prev(it), 19.0f) << *it;
+    }
 }
 
 TEST(Lattice, EmptyBrokenAndFlatInputDoNotCrashAndFlatMeshesAreCutOneWay)
@@ -200,37 +232,3 @@ TEST(Lattice, EmptyBrokenAndFlatInputDoNotCrashAndFlatMeshesAreCutOneWay)
     EXPECT_EQ(cutPositions.size(), 180u);
 }
 
-TEST(Lattice, CadPlateShowsEvenLanesAcrossItsTop)
-{
-    // 100 x 60 x 8 with two holes, in long thin triangles as a CAD export has them.
-    const MeshModel plate = shapes::plateWithHoles({100, 60, 8}, 5, 32);
-    LatticeSegments lattice = computeLatticeSegments(plate);
-    LatticeLanes lanes;
-    ASSERT_TRUE(buildLatticeLanes(lattice, lanes, plate.boundsMin(), plate.boundsMax()));
-    // One lane per cut plane (wall pieces included), plus a few straightened creases.
-    EXPECT_GE(lanes.alongX.size(), 180u);
-    EXPECT_LE(lanes.alongX.size(), 186u);
-    EXPECT_GE(lanes.alongY.size(), 180u);
-    EXPECT_LE(lanes.alongY.size(), 186u);
-
-    std::vector<std::uint32_t> map;
-    const LatticeSegments shown = selectLatticeForDisplay(lattice, lanes, plate.boundsMin(), plate.boundsMax(), 70, map);
-    std::set<float> topY, topX; // lane positions of the lines on the top face
-    std::size_t plumb = 0;
-    for (const Segment& s : shown) {
-        if (std::fabs(s.p1.z - s.p0.z) > 0.9f * len(s))
-            ++plumb;
-        if (std::fabs(s.p0.z - 8) < 0.1f && std::fabs(s.p1.z - 8) < 0.1f)
-            (std::fabs(s.p1.x - s.p0.x) >= std::fabs(s.p1.y - s.p0.y) ? topY : topX).insert(s.p0.x == s.p1.x ? s.p0.x : s.p0.y);
-    }
-    // Mostly lines over the part, not the walls' edges.
-    EXPECT_LT(plumb * 2, shown.size());
-    // Lanes every ~18.5 mm from edge to edge of the top, both ways.
-    for (const auto& [positions, extent] : {std::pair{topY, 60.0f}, std::pair{topX, 100.0f}}) {
-        ASSERT_GE(positions.size(), 4u);
-        EXPECT_NEAR(*positions.begin(), 0.0f, 1.0f);
-        EXPECT_NEAR(*positions.rbegin(), extent, 1.0f);
-        for (auto it = std::next(positions.begin()); it != positions.end(); ++it)
-            EXPECT_LT(*it - *std::prev(it), 19.0f) << *it;
-    }
-}
