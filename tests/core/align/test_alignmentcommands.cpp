@@ -57,7 +57,7 @@ MeshModel tiltedBox(std::vector<Vec3f>* original, Rotation3* pose)
 
 } // namespace
 
-TEST(PickedFaceAlignment, FaceNormalOnTargetAxisReferenceInPlaneTwistedAndSeated)
+TEST(PickedFaceAlignment, FaceNormalOnTargetAxisSnappedReferenceInPlaneTwistedAndSeated)
 {
     // The box's top face (normal +Z before the pose) with a reference along or
     // near its long edge (Y), checked against a map of its original corners.
@@ -79,25 +79,22 @@ TEST(PickedFaceAlignment, FaceNormalOnTargetAxisReferenceInPlaneTwistedAndSeated
         check(reference, Axis::Z, 0.0f, [](Vec3f p) { return Vec3f(p.y - 50.0f, 10.0f - p.x, p.z); });
     // A 90 degree twist turns it back to +Y: the box's own orientation.
     check({0, 1, 0}, Axis::Z, 90.0f, [](Vec3f p) { return Vec3f(p.x - 10.0f, p.y - 50.0f, p.z); });
-}
-
-TEST(PickedFaceAlignment, ReferenceSnappingThreshold)
-{
+    // The picked reference snaps to the nearer part axis within 44 degrees.
     const Rotation3 rows = Rotation3::identity();
-    const QVector3D n(0, 0, 1);
+    const QVector3D normal(0, 0, 1);
     const auto at = [](float deg) { return QVector3D(std::cos(deg * kDeg), std::sin(deg * kDeg), 0.0f); };
     auto expectDir = [](const QVector3D& a, const QVector3D& b) {
         EXPECT_NEAR(a.x(), b.x(), 1e-5f);
         EXPECT_NEAR(a.y(), b.y(), 1e-5f);
         EXPECT_NEAR(a.z(), b.z(), 1e-5f);
     };
-    expectDir(snapPickedReference(n, at(40.0f), rows), QVector3D(1, 0, 0));
-    expectDir(snapPickedReference(n, at(170.0f), rows), QVector3D(-1, 0, 0)); // keeps the picked sense
-    expectDir(snapPickedReference(n, at(-60.0f), rows), QVector3D(0, -1, 0));
+    expectDir(snapPickedReference(normal, at(40.0f), rows), QVector3D(1, 0, 0));
+    expectDir(snapPickedReference(normal, at(170.0f), rows), QVector3D(-1, 0, 0)); // keeps the picked sense
+    expectDir(snapPickedReference(normal, at(-60.0f), rows), QVector3D(0, -1, 0));
     // 45 degrees is farther than 44 from both X and Y: used as picked.
-    expectDir(snapPickedReference(n, at(45.0f), rows), at(45.0f));
+    expectDir(snapPickedReference(normal, at(45.0f), rows), at(45.0f));
     // The picked direction is flattened into the face plane first.
-    expectDir(snapPickedReference(n, QVector3D(0.2f, 1.0f, 5.0f), rows), QVector3D(0, 1, 0));
+    expectDir(snapPickedReference(normal, QVector3D(0.2f, 1.0f, 5.0f), rows), QVector3D(0, 1, 0));
 }
 
 TEST(AlignmentRefusals, PickedFaceAndResetRefusalsLeaveModelUnchanged)
@@ -231,7 +228,7 @@ TEST(AlignmentHistory, FineTuneComposesXYZAboutTheCentroidUndoRestoresExactlyRed
     EXPECT_NEAR(fineTuneRotation(1.5f, -0.8f, 2.0f).determinant(), 1.0f, 1e-6f);
 }
 
-TEST(AlignmentHistory, KeepsTenEntriesAndEntriesWithFacesRestoreTopologyBothWays)
+TEST(AlignmentHistory, KeepsTenEntriesDropsRedoOnANewCommandAndRestoresTopologyOnlyWithFaces)
 {
     MeshModel m = shapes::box({20, 100, 60}, 1);
     AlignmentHistory history;
@@ -272,31 +269,28 @@ TEST(AlignmentHistory, KeepsTenEntriesAndEntriesWithFacesRestoreTopologyBothWays
     ASSERT_TRUE(withFaces.redo(repaired));
     EXPECT_EQ(repaired.faces.vec(), fewer);
     EXPECT_EQ(repaired.vertices[0], Vec3f(-5, -5, -5));
-}
-
-TEST(AlignmentHistory, NewCommandAfterUndoDropsRedoAndVertexOnlyEntriesLeaveFacesAlone)
-{
-    MeshModel m = shapes::box({20, 100, 60}, 1);
-    AlignmentHistory history;
-    history.record(m);
-    m.flipAboutAxis(Axis::X, 180.0f);
-    history.record(m);
-    m.flipAboutAxis(Axis::Y, 180.0f);
-    ASSERT_TRUE(history.undo(m));
-    EXPECT_TRUE(history.canRedo());
-    history.record(m);
-    m.swapXYAxes();
-    EXPECT_FALSE(history.canRedo());
-    EXPECT_EQ(history.undoCount(), 2u);
+    // A new command after an undo drops the redo entries.
+    MeshModel flipped = shapes::box({20, 100, 60}, 1);
+    AlignmentHistory flips;
+    flips.record(flipped);
+    flipped.flipAboutAxis(Axis::X, 180.0f);
+    flips.record(flipped);
+    flipped.flipAboutAxis(Axis::Y, 180.0f);
+    ASSERT_TRUE(flips.undo(flipped));
+    EXPECT_TRUE(flips.canRedo());
+    flips.record(flipped);
+    flipped.swapXYAxes();
+    EXPECT_FALSE(flips.canRedo());
+    EXPECT_EQ(flips.undoCount(), 2u);
     // A vertex-only entry leaves the faces alone.
-    history.record(m);
-    std::vector<Triangle> changed = m.faces.vec();
-    m.flipAboutAxis(Axis::Z, 180.0f);
-    changed.pop_back();
-    m.faces.assign(changed);
-    ASSERT_TRUE(history.undo(m));
-    EXPECT_EQ(m.faces.vec(), changed);
-    EXPECT_TRUE(history.redoEntries().back().faces.empty());
+    flips.record(flipped);
+    std::vector<Triangle> fewerFaces = flipped.faces.vec();
+    flipped.flipAboutAxis(Axis::Z, 180.0f);
+    fewerFaces.pop_back();
+    flipped.faces.assign(fewerFaces);
+    ASSERT_TRUE(flips.undo(flipped));
+    EXPECT_EQ(flipped.faces.vec(), fewerFaces);
+    EXPECT_TRUE(flips.redoEntries().back().faces.empty());
 }
 
 TEST(AlignmentCommands, ResetRestoresTheLoadedArraysAndEveryChangeBumpsRevisionAndDropsCaches)

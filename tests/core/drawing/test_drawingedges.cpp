@@ -284,6 +284,13 @@ TEST(DrawingEdges, SteppedBlockShowsTheStepAndEdgesUnderAnOverhangAreHidden)
     ASSERT_FALSE(withSpeck.empty());
     for (const auto& e : withSpeck)
         EXPECT_LT(std::max(e.x1, e.x2), 150.0f);
+    // The depth grid: an edge outside it is visible, one under the box is not.
+    Mesh cube;
+    addBox(cube, {0, 0, 0}, {10, 10, 10});
+    const DrawingDepthGrid grid(cube.vertices, cube.faces, drawingProjection(DrawingView::Top));
+    EXPECT_TRUE(grid.isEdgeVisible({50, 50, -100}, {60, 50, -100}, 0.01f));
+    EXPECT_FALSE(grid.isEdgeVisible({2, 5, 0}, {8, 5, 0}, 0.01f));
+    EXPECT_TRUE(grid.isEdgeVisible({2, 5, 10}, {8, 5, 10}, 0.01f));
 }
 
 TEST(DrawingEdges, CreaseAngleThresholdIsRespectedAndSheetBordersFacingAwayAreBoundaries)
@@ -400,16 +407,6 @@ TEST(DrawingEdges, DedupeKeepsTheHigherClassOnceAndChainingMergesPerClass)
     EXPECT_FLOAT_EQ(std::min(chained[0].x1, chained[0].x2), 0.0f);
     EXPECT_FLOAT_EQ(std::max(chained[0].x1, chained[0].x2), 10.0f);
     EXPECT_EQ(chained[1].type, kDrawingContour);
-}
-
-TEST(DrawingEdges, EdgeOutsideTheGridIsVisible)
-{
-    Mesh box;
-    addBox(box, {0, 0, 0}, {10, 10, 10});
-    const DrawingDepthGrid grid(box.vertices, box.faces, drawingProjection(DrawingView::Top));
-    EXPECT_TRUE(grid.isEdgeVisible({50, 50, -100}, {60, 50, -100}, 0.01f));
-    EXPECT_FALSE(grid.isEdgeVisible({2, 5, 0}, {8, 5, 0}, 0.01f));
-    EXPECT_TRUE(grid.isEdgeVisible({2, 5, 10}, {8, 5, 10}, 0.01f));
 }
 
 TEST(DrawingEdges, PanelValuesMapToOptionsAndTheModelDrawsABoxAndNothingForNoMesh)

@@ -42,17 +42,7 @@ SectionAnnotation annotation(const QString& kind, QList<QPointF> points, bool cl
 
 } // namespace
 
-TEST(DxfWriter, LineAndTextTemplatesNumberFormatAndNoEmptyText)
-{
-    const QString text = render([](DxfWriter& w) { w.line({1234567.0, 0.5}, {1.0 / 3.0, -12.5}, "SLICE"); });
-    EXPECT_EQ(text, QStringLiteral("0\nLINE\n8\nSLICE\n10\n1.23457e+06\n20\n0.5\n30\n0\n11\n0.333333\n21\n-12.5\n31\n0\n"));
-    // Text only when not empty.
-    EXPECT_TRUE(render([](DxfWriter& w) { w.text({1, 2}, QString(), "MEASURE"); }).isEmpty());
-    EXPECT_EQ(render([](DxfWriter& w) { w.text({1, 2}, "R5", "MEASURE"); }),
-              QStringLiteral("0\nTEXT\n8\nMEASURE\n10\n1\n20\n2\n30\n0\n40\n2.0\n1\nR5\n"));
-}
-
-TEST(DxfWriter, AnnotationRulesFallThroughInOrder)
+TEST(DxfWriter, TemplatesNumberFormatAndAnnotationRulesFallingThroughInOrder)
 {
     const auto write = [](const SectionAnnotation& a) {
         return render([&](DxfWriter& w) { writeDxfAnnotation(w, a); });
@@ -86,6 +76,13 @@ TEST(DxfWriter, AnnotationRulesFallThroughInOrder)
     const QString point = write(annotation("point_label", {{7, 8}}, false, "P1"));
     EXPECT_EQ(count(point, "POINT"), 1);
     EXPECT_EQ(count(point, "TEXT"), 1);
+    // Line and text templates and the number format; no empty text.
+    const QString lineText = render([](DxfWriter& w) { w.line({1234567.0, 0.5}, {1.0 / 3.0, -12.5}, "SLICE"); });
+    EXPECT_EQ(lineText, QStringLiteral("0\nLINE\n8\nSLICE\n10\n1.23457e+06\n20\n0.5\n30\n0\n11\n0.333333\n21\n-12.5\n31\n0\n"));
+    // Text only when not empty.
+    EXPECT_TRUE(render([](DxfWriter& w) { w.text({1, 2}, QString(), "MEASURE"); }).isEmpty());
+    EXPECT_EQ(render([](DxfWriter& w) { w.text({1, 2}, "R5", "MEASURE"); }),
+              QStringLiteral("0\nTEXT\n8\nMEASURE\n10\n1\n20\n2\n30\n0\n40\n2.0\n1\nR5\n"));
 }
 
 TEST(DxfWriter, SectionFileSkipsErasedMarksKeptAndAsksProgressEvery64Items)

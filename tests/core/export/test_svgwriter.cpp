@@ -223,30 +223,6 @@ TEST(SectionSvg, AnnotationsAndMeasurementsByKindAndClosedPolygons)
     EXPECT_TRUE(named(parsed, "text").isEmpty());
 }
 
-TEST(SectionSvg, BoundsCoverRectanglesCirclesAndSkipNonFinitePoints)
-{
-    SectionAnnotation rect = annotation("rectangle", {});
-    rect.rect = QRectF(-5, -5, 2, 1);
-    SectionAnnotation circle = annotation("arc", {}); // other kinds use their points only
-    circle.kind = QStringLiteral("measure_arc");
-    circle.center = QPointF(20, 0);
-    circle.radius = 3;
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    SectionDxfContent c;
-    c.annotations = {rect, circle, annotation("line", {QPointF(nan, 100), QPointF(0, 1)})};
-    const auto b = sectionSvgBounds(c);
-    ASSERT_TRUE(b.has_value());
-    EXPECT_DOUBLE_EQ(b->minX, -5);
-    EXPECT_DOUBLE_EQ(b->minY, -5);
-    EXPECT_DOUBLE_EQ(b->maxX, 23);
-    EXPECT_DOUBLE_EQ(b->maxY, 3);
-    EXPECT_FALSE(sectionSvgBounds(SectionDxfContent{}).has_value());
-    // A rectangle with no other content still has a box; a lone empty-kind annotation has none.
-    SectionDxfContent onlyEmpty;
-    onlyEmpty.annotations = {annotation("polygon", {})};
-    EXPECT_FALSE(sectionSvgBounds(onlyEmpty).has_value());
-}
-
 TEST(SectionSvg, ProgressEvery64ItemsAndStopping)
 {
     SectionLines lines;
@@ -269,7 +245,7 @@ TEST(SectionSvg, ProgressEvery64ItemsAndStopping)
 
 // Arcs become path arcs in the flipped y of the file: the sweep flag of a
 // counter-clockwise section arc is 0, and the bounds take in its bulge.
-TEST(SectionSvg, FittedArcsArePathsWithTheSweepFlagFlipped)
+TEST(SectionSvg, FittedArcsArePathsWithTheSweepFlagFlippedAndBoundsCoverEveryKind)
 {
     const auto arc = [](QList<QPointF> points) {
         SectionAnnotation a = annotation("arc", std::move(points));
@@ -296,4 +272,25 @@ TEST(SectionSvg, FittedArcsArePathsWithTheSweepFlagFlipped)
     ASSERT_EQ(box.size(), 4);
     EXPECT_NEAR(box[1].toDouble(), -10.0, 1e-9); // the top of the half circle
     EXPECT_NEAR(box[3].toDouble(), 20.0, 1e-9);
+    // Bounds cover rectangles and circles and skip non-finite points.
+    SectionAnnotation rectangle = annotation("rectangle", {});
+    rectangle.rect = QRectF(-5, -5, 2, 1);
+    SectionAnnotation arcMeasure = annotation("arc", {}); // other kinds use their points only
+    arcMeasure.kind = QStringLiteral("measure_arc");
+    arcMeasure.center = QPointF(20, 0);
+    arcMeasure.radius = 3;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    SectionDxfContent content2;
+    content2.annotations = {rectangle, arcMeasure, annotation("line", {QPointF(nan, 100), QPointF(0, 1)})};
+    const auto bounds = sectionSvgBounds(content2);
+    ASSERT_TRUE(bounds.has_value());
+    EXPECT_DOUBLE_EQ(bounds->minX, -5);
+    EXPECT_DOUBLE_EQ(bounds->minY, -5);
+    EXPECT_DOUBLE_EQ(bounds->maxX, 23);
+    EXPECT_DOUBLE_EQ(bounds->maxY, 3);
+    EXPECT_FALSE(sectionSvgBounds(SectionDxfContent{}).has_value());
+    // A rectangle with no other content still has a box; a lone empty-kind annotation has none.
+    SectionDxfContent onlyEmpty;
+    onlyEmpty.annotations = {annotation("polygon", {})};
+    EXPECT_FALSE(sectionSvgBounds(onlyEmpty).has_value());
 }

@@ -129,7 +129,7 @@ TEST(ImportAscSpacing, SampleSpacingFollowsThePointSpacingAndBoundsTheVolume)
     EXPECT_GT(voxels, double(1u << 26)); // coarsened no more than needed
 }
 
-TEST(ImportAscReconstruct, SphereBecomesAnOutwardClosedSurface)
+TEST(ImportAscReconstruct, SphereBecomesAnOutwardClosedSurfaceUnlessCanceled)
 {
     TempDir dir;
     const float radius = 10.0f;
@@ -144,6 +144,20 @@ TEST(ImportAscReconstruct, SphereBecomesAnOutwardClosedSurface)
     const double volume = 4.0 / 3.0 * M_PI * radius * radius * radius;
     EXPECT_NEAR(fixtures::signedVolume(m) / volume, 1.0, 0.1);
     EXPECT_EQ(m.loadedFaces, m.faces);
+    // A cancel stops the parse and the reconstruction.
+    TempDir bigDir;
+    const std::vector<Vec3f> big = fixtures::spherePoints(70000, 10.0f);
+    fixtures::writeText(bigDir.path("big.asc"), fixtures::ascText(big));
+    Progress canceled;
+    canceled.cancel();
+    std::vector<Vec3f> read, v;
+    std::vector<Triangle> f;
+    std::string canceledError;
+    EXPECT_FALSE(readAscPoints(bigDir.path("big.asc"), read, &canceledError, &canceled));
+    EXPECT_EQ(canceledError, "Load canceled.");
+    EXPECT_FALSE(reconstructSurface(big, v, f, &canceledError, &canceled));
+    EXPECT_EQ(canceledError, "Load canceled.");
+    EXPECT_TRUE(f.empty());
 }
 
 TEST(ImportAscReconstruct, FarOutliersAreLeftOutOfTheBoundsOrTheCloudIsRefused)
@@ -166,23 +180,6 @@ TEST(ImportAscReconstruct, FarOutliersAreLeftOutOfTheBoundsOrTheCloudIsRefused)
     ASSERT_GT(m.faces.size(), 500u);
     for (const Vec3f& p : m.vertices)
         ASSERT_NEAR(std::sqrt(dot(p, p)), radius, 0.6f);
-}
-
-TEST(ImportAscReconstruct, CancelStopsTheParseAndTheReconstruction)
-{
-    TempDir dir;
-    const std::vector<Vec3f> points = fixtures::spherePoints(70000, 10.0f);
-    fixtures::writeText(dir.path("big.asc"), fixtures::ascText(points));
-    Progress canceled;
-    canceled.cancel();
-    std::vector<Vec3f> read, v;
-    std::vector<Triangle> f;
-    std::string error;
-    EXPECT_FALSE(readAscPoints(dir.path("big.asc"), read, &error, &canceled));
-    EXPECT_EQ(error, "Load canceled.");
-    EXPECT_FALSE(reconstructSurface(points, v, f, &error, &canceled));
-    EXPECT_EQ(error, "Load canceled.");
-    EXPECT_TRUE(f.empty());
 }
 
 // The field must be VTK's filter output value for value, so that the mesh is

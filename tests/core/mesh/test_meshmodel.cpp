@@ -120,7 +120,7 @@ TEST(MeshModelDisplay, ExactlyTargetTrianglesAreCopiedOneMoreAreClustered)
     EXPECT_EQ(cached.sliceFaces, cached.faces);
 }
 
-TEST(MeshModelDisplay, ClusteredScanKeepsShapeAndWinding)
+TEST(MeshModelDisplay, ClusteredScanKeepsShapeAndWindingAndNothingPassesTheHardCap)
 {
     SyntheticScanOptions options;
     options.targetTriangles = 600000;
@@ -158,26 +158,23 @@ TEST(MeshModelDisplay, ClusteredScanKeepsShapeAndWinding)
         EXPECT_TRUE(key[0] != key[1] && key[1] != key[2]);
         EXPECT_TRUE(seen.insert(key).second);
     }
-}
-
-TEST(MeshModelDisplay, NeverMoreThanTheHardCap)
-{
+    // Random triangles never make more than the hard cap.
     // Random triangles filling a cube: almost every vertex gets its own cell,
     // so nearly nothing collapses and the cap has to stop the walk.
-    std::mt19937 rng(3);
-    std::uniform_real_distribution<float> u(0.0f, 1.0f);
-    std::vector<Vec3f> v(1500000);
-    for (Vec3f& p : v)
-        p = {u(rng), u(rng), u(rng)};
-    std::vector<Triangle> f;
-    for (std::uint32_t i = 0; i + 2 < v.size(); i += 3)
-        f.emplace_back(i, i + 1, i + 2);
-    const MeshModel m = modelOf(std::move(v), std::move(f));
-    const Display d = reduce(m);
-    EXPECT_EQ(d.faces.size(), MeshModel::kDisplayFaceCap);
+    std::mt19937 random(3);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    std::vector<Vec3f> soup(1500000);
+    for (Vec3f& p : soup)
+        p = {unit(random), unit(random), unit(random)};
+    std::vector<Triangle> soupFaces;
+    for (std::uint32_t i = 0; i + 2 < soup.size(); i += 3)
+        soupFaces.emplace_back(i, i + 1, i + 2);
+    const MeshModel scattered = modelOf(std::move(soup), std::move(soupFaces));
+    const Display capped = reduce(scattered);
+    EXPECT_EQ(capped.faces.size(), MeshModel::kDisplayFaceCap);
 }
 
-TEST(MeshModelDisplay, FlatMeshStillReducesIntoCellZeroAlongTheFlatAxis)
+TEST(MeshModelDisplay, FlatMeshesReduceKeepingWindingCollapsedAndDuplicateTrianglesVanish)
 {
     MeshModel m = plate(500000);
     const Display d = reduce(m);
@@ -188,46 +185,42 @@ TEST(MeshModelDisplay, FlatMeshStillReducesIntoCellZeroAlongTheFlatAxis)
     // All normals still point along +z: the flat axis did not scramble the winding.
     for (std::size_t i = 0; i < d.faces.size(); i += 997)
         EXPECT_GT(unitNormal(d.vertices, d.faces[i]).z, 0.99f);
-}
-
-TEST(MeshModelDisplay, CollapsedTrianglesVanishAndCellDuplicatesAppearOnce)
-{
     // Flat 100 x 100 square: area estimate 20,000, cell edge 0.3162, 317 cells
     // per axis of 100/317 mm. Cell (i, j) has its centre at ((i + .5) s, (j + .5) s).
     const float s = 100.0f / 317.0f;
     auto in = [s](int i, int j, float dx = 0.0f, float dy = 0.0f) {
         return Vec3f{(float(i) + 0.5f + dx) * s, (float(j) + 0.5f + dy) * s, 0.0f};
     };
-    std::vector<Vec3f> v = {{0, 0, 0}, {100, 100, 0}, {100, 0, 0}};
-    std::vector<Triangle> f;
+    std::vector<Vec3f> points = {{0, 0, 0}, {100, 100, 0}, {100, 0, 0}};
+    std::vector<Triangle> triangles;
     // Filler within the single cell at the origin: every one of them vanishes.
-    while (f.size() < kTarget + 10) {
-        const auto b = std::uint32_t(v.size());
-        v.push_back(in(0, 0, -0.3f, -0.3f));
-        v.push_back(in(0, 0, 0.3f, -0.3f));
-        v.push_back(in(0, 0, 0.0f, 0.3f));
-        f.emplace_back(b, b + 1, b + 2);
+    while (triangles.size() < kTarget + 10) {
+        const auto b = std::uint32_t(points.size());
+        points.push_back(in(0, 0, -0.3f, -0.3f));
+        points.push_back(in(0, 0, 0.3f, -0.3f));
+        points.push_back(in(0, 0, 0.0f, 0.3f));
+        triangles.emplace_back(b, b + 1, b + 2);
     }
     auto add = [&](Vec3f a, Vec3f b, Vec3f c) {
-        const auto base = std::uint32_t(v.size());
-        v.insert(v.end(), {a, b, c});
-        f.emplace_back(base, base + 1, base + 2);
+        const auto base = std::uint32_t(points.size());
+        points.insert(points.end(), {a, b, c});
+        triangles.emplace_back(base, base + 1, base + 2);
     };
     add(in(10, 10), in(12, 10), in(10, 12));                                     // kept
     add(in(10, 10, 0.2f, 0.1f), in(12, 10, -0.2f, 0.1f), in(10, 12, 0.1f, -0.2f)); // same cells: dropped
     add(in(12, 10, 0.1f), in(10, 12, 0.1f), in(10, 10, 0.1f));                   // same cells, rotated: dropped
     add(in(20, 20), in(20, 20, 0.2f), in(22, 20));                               // two cells only: vanishes
-    const MeshModel m = modelOf(std::move(v), std::move(f));
-    const Display d = reduce(m);
+    const MeshModel square = modelOf(std::move(points), std::move(triangles));
+    const Display single = reduce(square);
 
-    ASSERT_EQ(d.faces.size(), 1u);
-    const Triangle t = d.faces[0];
+    ASSERT_EQ(single.faces.size(), 1u);
+    const Triangle t = single.faces[0];
     // Corners are the means of everything clustered into the three cells.
-    EXPECT_NEAR(d.vertices[t[0]].x, (10.5f + 0.2f / 3 + 0.1f / 3) * s, 1e-3f);
-    EXPECT_NEAR(d.vertices[t[1]].x, (12.5f - 0.2f / 3 + 0.1f / 3) * s, 1e-3f);
-    EXPECT_NEAR(d.vertices[t[2]].y, (12.5f - 0.2f / 3) * s, 1e-3f);
+    EXPECT_NEAR(single.vertices[t[0]].x, (10.5f + 0.2f / 3 + 0.1f / 3) * s, 1e-3f);
+    EXPECT_NEAR(single.vertices[t[1]].x, (12.5f - 0.2f / 3 + 0.1f / 3) * s, 1e-3f);
+    EXPECT_NEAR(single.vertices[t[2]].y, (12.5f - 0.2f / 3) * s, 1e-3f);
     // The first triangle's winding (+z normal) survives.
-    EXPECT_GT(unitNormal(d.vertices, t).z, 0.99f);
+    EXPECT_GT(unitNormal(single.vertices, t).z, 0.99f);
 }
 
 TEST(MeshModelDisplay, BadIndicesNonFiniteAndExtremeVerticesDoNotPoisonTheRenderMesh)

@@ -62,7 +62,7 @@ TEST(MeshFixRunner, EveryFailureIsReportedWithItsMessage)
     }
 }
 
-TEST(MeshFixRunner, RefusesEmptyMeshAndMissingOrUnstartableProgram)
+TEST(MeshFixRunner, RefusesBadInputOrProgramsAndPrefersTheCliNameInItsOwnDirectory)
 {
     EXPECT_EQ(runMeshFix({}, cube().faces).error, "Empty mesh \u2014 nothing to repair.");
     EXPECT_EQ(runMeshFix(cube().vertices, {}).error, "Empty mesh \u2014 nothing to repair.");
@@ -71,10 +71,7 @@ TEST(MeshFixRunner, RefusesEmptyMeshAndMissingOrUnstartableProgram)
               "MeshFix executable not found next to the application.");
     FakeProgram notExecutable(QStringLiteral("meshfix"), "exit 0", false);
     EXPECT_EQ(runMeshFix(cube().vertices, cube().faces, notExecutable.dir()).error, "Failed to start MeshFix process.");
-}
-
-TEST(MeshFixRunner, CliNameIsPreferredAndGetsTwoPathsInItsOwnTemporaryDirectory)
-{
+    // The CLI name is preferred and gets two paths in its own temporary directory.
     FakeProgram programs(QStringLiteral("meshfix"), "exit 7");
     QTemporaryDir scratch;
     const QByteArray where = scratch.filePath(QStringLiteral("where")).toUtf8();

@@ -260,7 +260,20 @@ TEST(PostProcessWeldGrid, WeldsTheNearestWithinRadiusAndAddsBeyondLikeABruteForc
 
 // ---------------------------------------------------------------------------
 
-TEST(PostProcessBandCleanup, MergesGentleRunsKeepsJunctionsAndReturnsUnusableInput)
+namespace {
+
+// Two 1 mm-piece runs along y = 0 from 0 to 100 with a gap between them.
+SectionLines gappedRuns(double gapStart, double gapEnd)
+{
+    SectionLines lines;
+    appendRun(lines, {0, 0}, {gapStart, 0}, 1.0);
+    appendRun(lines, {gapEnd, 0}, {100, 0}, 1.0);
+    return lines;
+}
+
+} // namespace
+
+TEST(PostProcessBandCleanup, MergesGentleRunsBridgesFacingEndsCollapsesNoisyBandsAndKeepsJunctions)
 {
     EXPECT_EQ(undirected(cleanupBandSection({QLineF(0, 0, 10, 0), QLineF(20, 0, 10, 0)}, true)),
               undirected({QLineF(0, 0, 20, 0)}));
@@ -286,23 +299,6 @@ TEST(PostProcessBandCleanup, MergesGentleRunsKeepsJunctionsAndReturnsUnusableInp
     // Every line shorter than the weld radius collapses: the sanitised input comes back.
     const SectionLines tiny{QLineF(0, 0, 0.001, 0), QLineF(kNaN, 0, 0, 0), QLineF(50, 50, 50, 50.001)};
     EXPECT_EQ(cleanupBandSection(tiny, true), sanitizeSectionLines(tiny));
-}
-
-namespace {
-
-// Two 1 mm-piece runs along y = 0 from 0 to 100 with a gap between them.
-SectionLines gappedRuns(double gapStart, double gapEnd)
-{
-    SectionLines lines;
-    appendRun(lines, {0, 0}, {gapStart, 0}, 1.0);
-    appendRun(lines, {gapEnd, 0}, {100, 0}, 1.0);
-    return lines;
-}
-
-} // namespace
-
-TEST(PostProcessBandCleanup, BridgesFacingEndsWithinTheBridgeDistanceAndCollapsesNoisyBands)
-{
     // m = 1, E = 100: weld radius 0.35, bridge distance 6.
     struct Case {
         double gapStart, gapEnd;
@@ -341,6 +337,7 @@ TEST(PostProcessBandCleanup, BridgesFacingEndsWithinTheBridgeDistanceAndCollapse
     ASSERT_EQ(rings.size(), 1);
     EXPECT_EQ(rings[0].first(), rings[0].last());
 }
+
 
 // ---------------------------------------------------------------------------
 
@@ -427,7 +424,7 @@ TEST(PostProcessGraphSmoothing, FlattensZigzagsKeepsEndsAndCornersWithinTheLimit
 
 // ---------------------------------------------------------------------------
 
-TEST(PostProcessChaining, SquareClosesOpenPathRunsFromAnEndJunctionGoesStraightOn)
+TEST(PostProcessChaining, ClosesWalksFromAnEndGoesStraightOnAndJoinsEndsWithinTheTolerance)
 {
     const SectionLines square{QLineF(10, 0, 10, 10), QLineF(0, 0, 10, 0), QLineF(0, 10, 10, 10),
                               QLineF(0, 10, 0, 0)};
@@ -451,15 +448,11 @@ TEST(PostProcessChaining, SquareClosesOpenPathRunsFromAnEndJunctionGoesStraightO
     // at the junction follow in adjacency order.
     EXPECT_EQ(chainSegmentsToPolylines(cross, 0.01),
               (QList<SectionPolyline>{{{-1, 0}, {0, 0}, {1, 0}}, {{0, 0}, {0, -1}}, {{0, 0}, {0, 1}}}));
-}
-
-TEST(PostProcessChaining, JoinsEndsWithinToleranceFromMedianExtentOrFloorAndSkipsDuplicateEdges)
-{
-    const SectionLines in{QLineF(0, 0, 1, 0), QLineF(1.0005, 0, 2, 0), QLineF(1, 0, 0, 0)};
-    const QList<SectionPolyline> joined = chainSegmentsToPolylines(in, 0.001);
+    const SectionLines gapped{QLineF(0, 0, 1, 0), QLineF(1.0005, 0, 2, 0), QLineF(1, 0, 0, 0)};
+    const QList<SectionPolyline> joined = chainSegmentsToPolylines(gapped, 0.001);
     ASSERT_EQ(joined.size(), 1);
     EXPECT_EQ(joined[0].size(), 3);
-    EXPECT_EQ(chainSegmentsToPolylines(in, 0.0001).size(), 2);
+    EXPECT_EQ(chainSegmentsToPolylines(gapped, 0.0001).size(), 2);
     // Nothing usable gives no polylines.
     EXPECT_TRUE(chainSegmentsToPolylines({}, 0.1).isEmpty());
     EXPECT_TRUE(chainSegmentsToPolylines({QLineF(kNaN, 0, 1, 1), QLineF(0, 0, 0.01, 0)}, 0.1).isEmpty());
@@ -476,27 +469,7 @@ TEST(PostProcessChaining, JoinsEndsWithinToleranceFromMedianExtentOrFloorAndSkip
 
 // ---------------------------------------------------------------------------
 
-TEST(PostProcessDensify, SplitsEachPieceIntoCeilLengthOverStepPartsAtMostSixteen)
-{
-    const SectionPolyline in{{0, 0}, {1, 0}, {1, 0}, {1, 2}};
-    const SectionPolyline out = densifyPolyline(in, 0.3);
-    // ceil(1 / 0.3) = 4, the repeated point adds nothing, ceil(2 / 0.3) = 7.
-    ASSERT_EQ(out.size(), 1 + 4 + 7);
-    EXPECT_EQ(out[0], QPointF(0, 0));
-    EXPECT_NEAR(out[1].x(), 0.25, 1e-12);
-    EXPECT_EQ(out[4], QPointF(1, 0));
-    EXPECT_NEAR(out[5].y(), 2.0 / 7.0, 1e-12);
-    EXPECT_EQ(out.last(), QPointF(1, 2));
-    // At most sixteen parts; bad steps change nothing.
-    const SectionPolyline line{{0, 0}, {100, 0}};
-    EXPECT_EQ(densifyPolyline(line, 0.1).size(), 17);
-    EXPECT_EQ(densifyPolyline(line, 200.0).size(), 2);
-    EXPECT_EQ(densifyPolyline(line, 0.0), line);
-    EXPECT_EQ(densifyPolyline(line, kNaN), line);
-    EXPECT_EQ(densifyPolyline({{1, 1}}, 0.1).size(), 1);
-}
-
-TEST(PostProcessRelax, RoundsTheCornerWithinTheDeviationLimitButNeverMovesTheEndsOrGentleRuns)
+TEST(PostProcessDensifyAndRelax, PiecesSplitEvenlyAndCornersRoundWithinTheLimitWithEndsAndGentleRunsKept)
 {
     // An L: 10 mm along x, then 10 mm up, densified to 0.5 mm spacing.
     const SectionPolyline in = densifyPolyline({{0, 0}, {10, 0}, {10, 10}}, 0.5);
@@ -539,6 +512,23 @@ TEST(PostProcessRelax, RoundsTheCornerWithinTheDeviationLimitButNeverMovesTheEnd
         EXPECT_EQ(relaxed.first(), wavy.first());
         EXPECT_EQ(relaxed.last(), wavy.last());
     }
+    // Densifying splits each piece into ceil(length / step) parts, at most sixteen.
+    const SectionPolyline pieces{{0, 0}, {1, 0}, {1, 0}, {1, 2}};
+    const SectionPolyline dense = densifyPolyline(pieces, 0.3);
+    // ceil(1 / 0.3) = 4, the repeated point adds nothing, ceil(2 / 0.3) = 7.
+    ASSERT_EQ(dense.size(), 1 + 4 + 7);
+    EXPECT_EQ(dense[0], QPointF(0, 0));
+    EXPECT_NEAR(dense[1].x(), 0.25, 1e-12);
+    EXPECT_EQ(dense[4], QPointF(1, 0));
+    EXPECT_NEAR(dense[5].y(), 2.0 / 7.0, 1e-12);
+    EXPECT_EQ(dense.last(), QPointF(1, 2));
+    // At most sixteen parts; bad steps change nothing.
+    const SectionPolyline line{{0, 0}, {100, 0}};
+    EXPECT_EQ(densifyPolyline(line, 0.1).size(), 17);
+    EXPECT_EQ(densifyPolyline(line, 200.0).size(), 2);
+    EXPECT_EQ(densifyPolyline(line, 0.0), line);
+    EXPECT_EQ(densifyPolyline(line, kNaN), line);
+    EXPECT_EQ(densifyPolyline({{1, 1}}, 0.1).size(), 1);
 }
 
 

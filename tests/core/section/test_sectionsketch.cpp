@@ -121,7 +121,7 @@ TEST(SectionSketch, ToolRecordKindsAndLabels)
     EXPECT_TRUE(rect.points.isEmpty());
 }
 
-TEST(SectionSketch, AnnotationLines)
+TEST(SectionSketch, AnnotationLinesAndSnapToTheNearestEndLineOrCircle)
 {
     SectionAnnotation rect = annotation("rectangle", {});
     rect.rect = QRectF(1, 2, 4, 3);
@@ -149,24 +149,21 @@ TEST(SectionSketch, AnnotationLines)
     EXPECT_EQ(edges.last(), QLineF(QPointF(1, 1), QPointF(0, 0)));
 
     EXPECT_TRUE(sketch::annotationToLines(annotation("point_label", {QPointF(1, 1)})).isEmpty());
-}
-
-TEST(SectionSketch, SnapToNearestEndOrLineWithinRadius)
-{
-    const SectionLines segments{QLineF(0, 0, 10, 0), QLineF(0, 5, 10, 5)};
+    // Snapping goes to the nearest end or line within the radius.
+    const SectionLines lines{QLineF(0, 0, 10, 0), QLineF(0, 5, 10, 5)};
     // Past the end of the first segment: its end is the nearest candidate.
-    EXPECT_EQ(sketch::snapPoint(QPointF(10.6, -0.4), 1.0, segments, {}, {}), QPointF(10, 0));
-    EXPECT_EQ(sketch::snapPoint(QPointF(11.2, 0.3), 1.0, segments, {}, {}), QPointF(11.2, 0.3));
+    EXPECT_EQ(sketch::snapPoint(QPointF(10.6, -0.4), 1.0, lines, {}, {}), QPointF(10, 0));
+    EXPECT_EQ(sketch::snapPoint(QPointF(11.2, 0.3), 1.0, lines, {}, {}), QPointF(11.2, 0.3));
     // Beside the line: the foot of the perpendicular.
-    EXPECT_TRUE(samePoint(sketch::snapPoint(QPointF(4, 0.7), 1.0, segments, {}, {}), QPointF(4, 0)));
+    EXPECT_TRUE(samePoint(sketch::snapPoint(QPointF(4, 0.7), 1.0, lines, {}, {}), QPointF(4, 0)));
     // Erased segments are not snapped to.
-    EXPECT_EQ(sketch::snapPoint(QPointF(4, 0.7), 1.0, segments, {0}, {}), QPointF(4, 0.7));
+    EXPECT_EQ(sketch::snapPoint(QPointF(4, 0.7), 1.0, lines, {0}, {}), QPointF(4, 0.7));
 
-    const SectionAnnotation circle = annotation("circle", {}, QPointF(20, 0), 3.0);
-    const QPointF onCircle = sketch::snapPoint(QPointF(23.5, 0), 1.0, segments, {}, {circle});
+    const SectionAnnotation target = annotation("circle", {}, QPointF(20, 0), 3.0);
+    const QPointF onCircle = sketch::snapPoint(QPointF(23.5, 0), 1.0, lines, {}, {target});
     EXPECT_NEAR(onCircle.x(), 23.0, 1e-9);
     EXPECT_NEAR(onCircle.y(), 0.0, 1e-9);
-    EXPECT_EQ(sketch::snapPoint(QPointF(23.5, 0), 1.0, segments, {}, {circle}, 0), QPointF(23.5, 0));
+    EXPECT_EQ(sketch::snapPoint(QPointF(23.5, 0), 1.0, lines, {}, {target}, 0), QPointF(23.5, 0));
 }
 
 TEST(SectionSketch, TraceFollowsOutlinesInAnyOrderStopsAtOpenEndsSkipsErasedAndWeldsGaps)
