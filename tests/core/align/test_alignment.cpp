@@ -140,7 +140,7 @@ TEST(AutoAlign, SmallOrDegenerateInputFallsBackWithItsReasonOrIsRefused)
     EXPECT_EQ(spot.vertices[0], Vec3f(0, 0, 0));
 }
 
-TEST(AutoAlign, PrincipalAxesOfElongatedCloudAndRotationAboutTheCentroid)
+TEST(AutoAlign, PrincipalAxesRotationAboutTheCentroidAndTheBoxBitForBitAsVtks)
 {
     MeshModel m = shapes::box({10, 200, 40}, 3);
     Rotation3 r;
@@ -161,12 +161,7 @@ TEST(AutoAlign, PrincipalAxesOfElongatedCloudAndRotationAboutTheCentroid)
     EXPECT_GT(m.geometryRevision, revision);
     EXPECT_EQ(m.displayVertices.size(), m.vertices.size());
     EXPECT_NEAR(m.displayVertices[3].x, m.vertices[3].x, 1e-5f);
-}
-
-// The import pose depends on every bit of the box: the fast path must equal
-// vtkOBBTree on the same samples, including the sets it hands back to VTK.
-TEST(AutoAlign, PointObbEqualsVtkBitForBit)
-{
+    // The import pose depends on every bit of the box: the fast path must equal vtkOBBTree on the same samples, including the sets it hands back to VTK.
     SyntheticScanOptions options;
     options.targetTriangles = 500000; // enough points for the two-thread projection
     const SyntheticScan scan = makeSyntheticScan(options);
@@ -192,3 +187,6 @@ TEST(AutoAlign, PointObbEqualsVtkBitForBit)
         EXPECT_EQ(std::memcmp(&fast, &vtk, sizeof fast), 0);
     }
 }
+
+// The import pose depends on every bit of the box: the fast path must equal
+// vtkOBBTree on the same samples, including the sets it hands back to VTK.

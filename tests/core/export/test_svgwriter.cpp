@@ -141,6 +141,23 @@ TEST(SectionSvg, LinesWithFlippedYUnitHighViewBoxSixDigitsErasedLeftOutAndKeptRe
     EXPECT_EQ(shown[0].attributes.value("stroke"), QStringLiteral("#f7e45b"));
     EXPECT_EQ(shown[1].attributes.value("stroke"), QStringLiteral("#ff4040"));
     EXPECT_EQ(shown[1].attributes.value("y1"), QStringLiteral("-2"));
+    // Progress is asked every 64 items and can stop.
+    SectionLines hundred;
+    for (int i = 0; i < 100; ++i)
+        hundred.append(QLineF(0, i, 1, i));
+    SectionDxfContent many = withLines(hundred);
+    many.annotations = {annotation("line", {QPointF(0, 0), QPointF(1, 1)})};
+    QList<int> asked;
+    bool done = false;
+    render(many, [&](int item) { asked.append(item); return true; }, &done);
+    EXPECT_TRUE(done);
+    EXPECT_EQ(asked, (QList<int>{0, 64}));
+
+    asked.clear();
+    const QString partial = render(many, [&](int item) { asked.append(item); return item < 64; }, &done);
+    EXPECT_FALSE(done);
+    EXPECT_FALSE(partial.contains(QStringLiteral("</svg>")));
+    EXPECT_EQ(partial.count(QStringLiteral("<line")), 64);
 }
 
 TEST(SectionSvg, AnnotationsAndMeasurementsByKindAndClosedPolygons)
@@ -221,26 +238,6 @@ TEST(SectionSvg, AnnotationsAndMeasurementsByKindAndClosedPolygons)
     EXPECT_EQ(polys[0].attributes.value("fill"), QStringLiteral("none"));
     EXPECT_EQ(polys[0].attributes.value("stroke-width"), QStringLiteral("1.1"));
     EXPECT_TRUE(named(parsed, "text").isEmpty());
-}
-
-TEST(SectionSvg, ProgressEvery64ItemsAndStopping)
-{
-    SectionLines lines;
-    for (int i = 0; i < 100; ++i)
-        lines.append(QLineF(0, i, 1, i));
-    SectionDxfContent c = withLines(lines);
-    c.annotations = {annotation("line", {QPointF(0, 0), QPointF(1, 1)})};
-    QList<int> asked;
-    bool finished = false;
-    render(c, [&](int item) { asked.append(item); return true; }, &finished);
-    EXPECT_TRUE(finished);
-    EXPECT_EQ(asked, (QList<int>{0, 64}));
-
-    asked.clear();
-    const QString partial = render(c, [&](int item) { asked.append(item); return item < 64; }, &finished);
-    EXPECT_FALSE(finished);
-    EXPECT_FALSE(partial.contains(QStringLiteral("</svg>")));
-    EXPECT_EQ(partial.count(QStringLiteral("<line")), 64);
 }
 
 // Arcs become path arcs in the flipped y of the file: the sweep flag of a

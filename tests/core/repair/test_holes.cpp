@@ -171,7 +171,7 @@ TEST(BoundaryLoops, SharedVerticesNonManifoldEdgesAndNanVerticesAreHandled)
     EXPECT_TRUE(closedAndConsistent(nanBox));
 }
 
-TEST(HoleFill, BoxTopClosedByEarClippingKeepsVolumeAndWinding)
+TEST(HoleFill, LoopsAreTiledWithoutOverlapFacingAwayFromTheirTurnAndCloseABoxTop)
 {
     Arrays mesh = boxWithoutTop({2, 3, 4});
     std::vector<Loop> loops = holes::findBoundaryLoops(mesh.vertices, mesh.faces);
@@ -194,10 +194,6 @@ TEST(HoleFill, BoxTopClosedByEarClippingKeepsVolumeAndWinding)
     EXPECT_EQ(mesh.faces.size(), 12u);
     EXPECT_TRUE(closedAndConsistent(mesh));
     EXPECT_NEAR(repairtools::signedVolume(mesh.vertices, mesh.faces) / 6.0, 24.0, 1e-4);
-}
-
-TEST(HoleFill, LoopsAreTiledWithoutOverlapFacingAwayFromTheirTurn)
-{
     std::vector<Vec3f> nineGon;
     for (int i = 0; i < 9; ++i)
         nineGon.push_back({float(5 * std::cos(2.0 * M_PI * i / 9)), float(5 * std::sin(2.0 * M_PI * i / 9)), 1.0f});
@@ -215,20 +211,20 @@ TEST(HoleFill, LoopsAreTiledWithoutOverlapFacingAwayFromTheirTurn)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        std::vector<Vec3f> vertices = c.vertices;
-        Loop loop;
-        for (std::uint32_t i = 0; i < vertices.size(); ++i)
-            loop.push_back(i);
-        std::vector<Triangle> out;
-        EXPECT_EQ(holes::triangulateLoop(vertices, loop, out), c.triangles);
-        ASSERT_EQ(vertices.size(), c.vertices.size() + (c.centroidAdded ? 1 : 0));
+        std::vector<Vec3f> corners = c.vertices;
+        Loop ring;
+        for (std::uint32_t i = 0; i < corners.size(); ++i)
+            ring.push_back(i);
+        std::vector<Triangle> tiles;
+        EXPECT_EQ(holes::triangulateLoop(corners, ring, tiles), c.triangles);
+        ASSERT_EQ(corners.size(), c.vertices.size() + (c.centroidAdded ? 1 : 0));
         if (c.centroidAdded) {
-            EXPECT_FLOAT_EQ(vertices.back().x, 1.5f);
+            EXPECT_FLOAT_EQ(corners.back().x, 1.5f);
         }
         double total = 0.0;
-        for (const Triangle& t : out) {
-            total += area(vertices, t);
-            EXPECT_LE(cross(vertices[t[1]] - vertices[t[0]], vertices[t[2]] - vertices[t[0]]).z, 0.0f);
+        for (const Triangle& t : tiles) {
+            total += area(corners, t);
+            EXPECT_LE(cross(corners[t[1]] - corners[t[0]], corners[t[2]] - corners[t[0]]).z, 0.0f);
         }
         EXPECT_NEAR(total, c.area, 1e-3);
     }

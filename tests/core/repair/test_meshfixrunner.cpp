@@ -88,19 +88,16 @@ TEST(MeshFixRunner, RefusesBadInputOrProgramsAndPrefersTheCliNameInItsOwnDirecto
     QFile used(scratch.filePath(QStringLiteral("where")));
     ASSERT_TRUE(used.open(QIODevice::ReadOnly));
     EXPECT_FALSE(QFileInfo::exists(QString::fromUtf8(used.readAll()).trimmed())); // removed afterwards
-}
-
-TEST(MeshFixRunner, ProgressMovesTheStageAndCancelKillsTheProgram)
-{
-    FakeProgram program(QStringLiteral("meshfix"), "");
-    const QByteArray pidFile = program.path(QStringLiteral("pid")).toUtf8();
-    program.add(QStringLiteral("meshfix"), "echo $$ > '" + pidFile + "'\n"
+    // Progress moves the stage and a cancel kills the program.
+    FakeProgram sleeper(QStringLiteral("meshfix"), "");
+    const QByteArray pidPath = sleeper.path(QStringLiteral("pid")).toUtf8();
+    sleeper.add(QStringLiteral("meshfix"), "echo $$ > '" + pidPath + "'\n"
                                            "echo 'progress 50' >&2\n"
                                            "echo 'step 1/7 weld and stitch: 3 border edge pairs stitched' >&2\n"
                                            "exec sleep 60");
     Progress progress;
     MeshFixResult result;
-    std::thread worker([&]() { result = runMeshFix(cube().vertices, cube().faces, program.dir(), {&progress, 30, 70}); });
+    std::thread worker([&]() { result = runMeshFix(cube().vertices, cube().faces, sleeper.dir(), {&progress, 30, 70}); });
     for (int i = 0; i < 1000 && progress.percent() != 50; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(progress.percent(), 50); // half of 30..70
@@ -109,7 +106,7 @@ TEST(MeshFixRunner, ProgressMovesTheStageAndCancelKillsTheProgram)
     EXPECT_TRUE(result.canceled);
     EXPECT_EQ(result.error, "Repair canceled.");
     EXPECT_EQ(result.report, std::vector<std::string>{"step 1/7 weld and stitch: 3 border edge pairs stitched"});
-    QFile pid(QString::fromUtf8(pidFile));
+    QFile pid(QString::fromUtf8(pidPath));
     ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
     EXPECT_NE(::kill(pid.readAll().trimmed().toInt(), 0), 0) << "the repair program outlived the cancel";
 }

@@ -143,7 +143,7 @@ SectionLines noisyBandRectangle(std::uint32_t seed, double amplitude, int copies
 
 // ---------------------------------------------------------------------------
 
-TEST(PostProcessKeepLongest, KeepsTheLongestInInputOrder)
+TEST(PostProcessFirstStages, KeepTheLongestInInputOrderAndDropOnlyBadLines)
 {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     struct Case {
@@ -175,20 +175,15 @@ TEST(PostProcessKeepLongest, KeepsTheLongestInInputOrder)
         for (std::size_t i = 0; i < out.size(); ++i)
             EXPECT_EQ(out[i].p0.y, float(c.kept[i])) << i; // each input segment sits at y = its index
     }
-}
-
-// ---------------------------------------------------------------------------
-
-TEST(PostProcessSanitize, DropsOnlyBadLinesAndStatisticsUseUpperMedianAndLargerSide)
-{
+    // Sanitizing drops only bad lines; statistics use the upper median and the larger side.
     const double inf = std::numeric_limits<double>::infinity();
-    const SectionLines in{QLineF(0, 0, 1, 0), QLineF(kNaN, 0, 1, 1), QLineF(2, 2, 3, 3), QLineF(0, 0, inf, 1),
+    const SectionLines lines{QLineF(0, 0, 1, 0), QLineF(kNaN, 0, 1, 1), QLineF(2, 2, 3, 3), QLineF(0, 0, inf, 1),
                           QLineF(4, 4, 4, 4 + 5e-8), QLineF(5, 5, 5, 6)};
-    const SectionLines out = sanitizeSectionLines(in);
-    ASSERT_EQ(out.size(), 3);
-    EXPECT_EQ(out[0], in[0]);
-    EXPECT_EQ(out[1], in[2]);
-    EXPECT_EQ(out[2], in[5]);
+    const SectionLines sane = sanitizeSectionLines(lines);
+    ASSERT_EQ(sane.size(), 3);
+    EXPECT_EQ(sane[0], lines[0]);
+    EXPECT_EQ(sane[1], lines[2]);
+    EXPECT_EQ(sane[2], lines[5]);
     // Statistics use the upper median and the larger side of the bounds.
     const SectionStatistics stats = sectionStatistics(
         {QLineF(0, 0, 4, 0), QLineF(0, 0, 1, 0), QLineF(0, 0, 0, 3), QLineF(10, 2, 12, 2), QLineF(kNaN, 0, 100, 100)});
@@ -197,6 +192,8 @@ TEST(PostProcessSanitize, DropsOnlyBadLinesAndStatisticsUseUpperMedianAndLargerS
     EXPECT_DOUBLE_EQ(stats.extent, 12.0);
     EXPECT_EQ(sectionStatistics({}).validCount, 0);
 }
+
+// ---------------------------------------------------------------------------
 
 // ---------------------------------------------------------------------------
 
@@ -613,37 +610,7 @@ TEST(PostProcessPipeline, RunsTheStagesInOrderCappingExactCutsAtFiftyFive)
     EXPECT_NE(banded80, postProcessSection(noisyCircle, Axis::Z, settings));
 }
 
-TEST(PostProcessPipeline, CircleComesOutAsOneClosedChainOnTheCircle)
-{
-    // Band cleanup merges runs bending less than 14 degrees, so in a band cut
-    // the 720-gon becomes a coarse polygon whose corners stay on the circle.
-    const double r = 20.0;
-    const int n = 720;
-    const double perimeter = 2.0 * n * r * std::sin(kPi / n);
-    for (float band : {0.0f, 0.8f})
-        for (int strength : {0, 35, 100}) {
-            SCOPED_TRACE(testing::Message() << "band " << band << " strength " << strength);
-            SectionPostProcessSettings s;
-            s.bandThickness = band;
-            s.smoothStrength = strength;
-            const SectionLines out = postProcessSection(circleCut(r, n), Axis::Z, s);
-            const QList<SectionPolyline> chains = chainSegmentsToPolylines(out, 1e-6);
-            ASSERT_EQ(chains.size(), 1);
-            EXPECT_EQ(chains[0].first(), chains[0].last());
-            const bool onCircle = band == 0.0f || strength == 0;
-            if (onCircle)
-                EXPECT_NEAR(totalLength(out), perimeter, perimeter * (band == 0.0f ? 0.001 : 0.015));
-            for (const QLineF& l : out) {
-                const double d = QLineF(QPointF(0, 0), l.p1()).length();
-                if (onCircle)
-                    EXPECT_NEAR(d, r, band == 0.0f ? 0.01 : 1e-3);
-                else
-                    EXPECT_LE(d, r + 1e-3); // smoothing only pulls inwards
-            }
-        }
-}
-
-TEST(PostProcessPipeline, BandCutsComeOutAsFewLongPolylines)
+TEST(PostProcessPipeline, CirclesAndBandCutsComeOutAsFewClosedPolylines)
 {
     // Every piece twice (both copies weld into degree-4 nodes) with a 0.03 mm zigzag.
     const SectionLines in = noisyBandRectangle(4, 0.03, 2);
@@ -677,6 +644,32 @@ TEST(PostProcessPipeline, BandCutsComeOutAsFewLongPolylines)
             EXPECT_NEAR(totalLength(ring), 2.0 * kPi * 10.0, 2.0 * kPi * 10.0 * 0.015);
         }
     }
+    // Band cleanup merges runs bending less than 14 degrees, so in a band cut
+    // the 720-gon becomes a coarse polygon whose corners stay on the circle.
+    const double radius = 20.0;
+    const int sides = 720;
+    const double polygonPerimeter = 2.0 * sides * radius * std::sin(kPi / sides);
+    for (float band : {0.0f, 0.8f})
+        for (int strength : {0, 35, 100}) {
+            SCOPED_TRACE(testing::Message() << "band " << band << " strength " << strength);
+            SectionPostProcessSettings circleSettings;
+            circleSettings.bandThickness = band;
+            circleSettings.smoothStrength = strength;
+            const SectionLines circle = postProcessSection(circleCut(radius, sides), Axis::Z, circleSettings);
+            const QList<SectionPolyline> loops = chainSegmentsToPolylines(circle, 1e-6);
+            ASSERT_EQ(loops.size(), 1);
+            EXPECT_EQ(loops[0].first(), loops[0].last());
+            const bool onCircle = band == 0.0f || strength == 0;
+            if (onCircle)
+                EXPECT_NEAR(totalLength(circle), polygonPerimeter, polygonPerimeter * (band == 0.0f ? 0.001 : 0.015));
+            for (const QLineF& l : circle) {
+                const double d = QLineF(QPointF(0, 0), l.p1()).length();
+                if (onCircle)
+                    EXPECT_NEAR(d, radius, band == 0.0f ? 0.01 : 1e-3);
+                else
+                    EXPECT_LE(d, radius + 1e-3); // smoothing only pulls inwards
+            }
+        }
 }
 
 TEST(PostProcessPipeline, BadInputAndGarbageNeverCrashOrEmptyAValidSectionAndYieldOnlyValidLines)

@@ -49,25 +49,7 @@ SectionAnnotation annotation(const char* kind, QList<QPointF> points, QPointF ce
 
 } // namespace
 
-TEST(SectionSketch, CircleThroughThreePoints)
-{
-    const auto circle = sketch::circleThrough(QPointF(1, 0), QPointF(0, 1), QPointF(-1, 0));
-    ASSERT_TRUE(circle.has_value());
-    EXPECT_TRUE(samePoint(circle->center, QPointF(0, 0)));
-    EXPECT_NEAR(circle->radius, 1.0, 1e-12);
-
-    const auto offCentre = sketch::circleThrough(QPointF(7, 2), QPointF(2, 7), QPointF(-3, 2));
-    ASSERT_TRUE(offCentre.has_value());
-    EXPECT_TRUE(samePoint(offCentre->center, QPointF(2, 2)));
-    EXPECT_NEAR(offCentre->radius, 5.0, 1e-12);
-    // Collinear or coincident points make no circle.
-    EXPECT_FALSE(sketch::circleThrough(QPointF(0, 0), QPointF(1, 1), QPointF(3, 3)).has_value());
-    EXPECT_FALSE(sketch::circleThrough(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2)).has_value());
-    // A finite but microscopic circle is no circle either.
-    EXPECT_FALSE(sketch::circleThrough(QPointF(0, 0), QPointF(1e-7, 0), QPointF(0, 1e-7)).has_value());
-}
-
-TEST(SectionSketch, ToolRecordKindsAndLabels)
+TEST(SectionSketch, CircleThroughThreePointsAndToolRecordKindsAndLabels)
 {
     using T = sketch::Tool;
     const QList<QPointF> circleClicks{QPointF(7, 2), QPointF(2, 7), QPointF(-3, 2)};
@@ -119,6 +101,21 @@ TEST(SectionSketch, ToolRecordKindsAndLabels)
     EXPECT_EQ(rect.kind, "rectangle");
     EXPECT_EQ(rect.rect, QRectF(2, 1, 3, 3));
     EXPECT_TRUE(rect.points.isEmpty());
+    // A circle goes through three points, unless they are collinear, coincident or microscopic.
+    const auto through = sketch::circleThrough(QPointF(1, 0), QPointF(0, 1), QPointF(-1, 0));
+    ASSERT_TRUE(through.has_value());
+    EXPECT_TRUE(samePoint(through->center, QPointF(0, 0)));
+    EXPECT_NEAR(through->radius, 1.0, 1e-12);
+
+    const auto offCentre = sketch::circleThrough(QPointF(7, 2), QPointF(2, 7), QPointF(-3, 2));
+    ASSERT_TRUE(offCentre.has_value());
+    EXPECT_TRUE(samePoint(offCentre->center, QPointF(2, 2)));
+    EXPECT_NEAR(offCentre->radius, 5.0, 1e-12);
+    // Collinear or coincident points make no circle.
+    EXPECT_FALSE(sketch::circleThrough(QPointF(0, 0), QPointF(1, 1), QPointF(3, 3)).has_value());
+    EXPECT_FALSE(sketch::circleThrough(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2)).has_value());
+    // A finite but microscopic circle is no circle either.
+    EXPECT_FALSE(sketch::circleThrough(QPointF(0, 0), QPointF(1e-7, 0), QPointF(0, 1e-7)).has_value());
 }
 
 TEST(SectionSketch, AnnotationLinesAndSnapToTheNearestEndLineOrCircle)

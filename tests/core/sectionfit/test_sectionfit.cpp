@@ -152,23 +152,7 @@ Polyline randomChain(std::mt19937& rng, int kind)
     return p;
 }
 
-TEST(SectionFit, RandomChainsKeepTheBoundAndStayClosed)
-{
-    std::mt19937 rng(20261206);
-    const double tolerances[] = {0.01, 0.05, 0.2};
-    for (int trial = 0; trial < 27; ++trial) {
-        const int kind = trial % 3;
-        const double tol = tolerances[(trial / 3) % 3];
-        const QList<Polyline> chains{randomChain(rng, kind)};
-        SCOPED_TRACE(testing::Message() << "trial " << trial << " kind " << kind << " tolerance " << tol);
-        const FitResult r = sectionfit::fitSectionChains(chains, withTolerance(tol));
-        ASSERT_EQ(r.chains.size(), 1u);
-        EXPECT_EQ(r.chains[0].closed, kind == 0);
-        expectSound(chains, r, tol);
-    }
-}
-
-TEST(SectionFit, OddInputNeverBreaksTheFitAndCancelReturnsNothing)
+TEST(SectionFit, RandomAndOddInputKeepsTheBoundAndCancelReturnsNothing)
 {
     const double nan = std::nan("");
     // One NaN splits the polyline; repeats and lone points vanish.
@@ -193,6 +177,19 @@ TEST(SectionFit, OddInputNeverBreaksTheFitAndCancelReturnsNothing)
     const FitResult canceled = sectionfit::fitSectionChains({profile(0.1)}, withTolerance(0.05), &progress);
     EXPECT_TRUE(canceled.canceled);
     EXPECT_TRUE(canceled.chains.empty());
+    // Random chains keep the bound and stay closed.
+    std::mt19937 rng(20261206);
+    const double tolerances[] = {0.01, 0.05, 0.2};
+    for (int trial = 0; trial < 27; ++trial) {
+        const int kind = trial % 3;
+        const double tolerance = tolerances[(trial / 3) % 3];
+        const QList<Polyline> randomChains{randomChain(rng, kind)};
+        SCOPED_TRACE(testing::Message() << "trial " << trial << " kind " << kind << " tolerance " << tolerance);
+        const FitResult randomFit = sectionfit::fitSectionChains(randomChains, withTolerance(tolerance));
+        ASSERT_EQ(randomFit.chains.size(), 1u);
+        EXPECT_EQ(randomFit.chains[0].closed, kind == 0);
+        expectSound(randomChains, randomFit, tolerance);
+    }
 }
 
 } // namespace
