@@ -28,7 +28,36 @@ QByteArray lineEntity(const char* x1, const char* y1, const char* x2, const char
 
 } // namespace
 
-TEST(DxfLineReader, ReadsBackOurOwnSectionExport)
+// Small files by table: the lines read and the non-finite ones skipped.
+struct ReadCase {
+    const char* name;
+    QByteArray dxf;
+    QList<QLineF> lines;
+    int nonFiniteSkipped;
+};
+
+QByteArray cutBeforeSecondEndPoint()
+{
+    QByteArray dxf = lineEntity("1", "1", "2", "2") + lineEntity("3", "3", "4", "4");
+    dxf.chop(dxf.size() - dxf.lastIndexOf("11\n"));
+    return dxf;
+}
+
+const ReadCase kReadCases[] = {
+    {"CrLfAndIndentedCodes",
+     "  0\r\nSECTION\r\n  2\r\nENTITIES\r\n  0\r\nLINE\r\n  8\r\n0\r\n 10\r\n1.5\r\n 20\r\n2.5\r\n 30\r\n0.0\r\n"
+     " 11\r\n3.5\r\n 21\r\n4.5\r\n 31\r\n0.0\r\n  0\r\nENDSEC\r\n  0\r\nEOF\r\n",
+     {QLineF(1.5, 2.5, 3.5, 4.5)}, 0},
+    {"UnreadableNumbersReadAsZero", lineEntity("abc", "2", "", "1e999999"), {QLineF(0, 2, 0, 0)}, 0},
+    {"NonFiniteLinesSkippedAndCounted",
+     lineEntity("nan", "0", "1", "1") + lineEntity("0", "inf", "1", "1") + lineEntity("1", "1", "2", "2"),
+     {QLineF(1, 1, 2, 2)}, 2},
+    {"FileEndingInsideALineDropsOnlyThatLine", cutBeforeSecondEndPoint(), {QLineF(1, 1, 2, 2)}, 0},
+    {"NoLinesInOtherEntities",
+     "0\nSECTION\n2\nENTITIES\n0\nCIRCLE\n8\n0\n10\n1\n20\n1\n30\n0\n40\n2\n0\nENDSEC\n0\nEOF\n", {}, 0},
+};
+
+TEST(DxfLineReader, ReadsBackOurOwnSectionExportAndWhatSmallFilesHold)
 {
     const SectionLines lines{QLineF(0, 0, 10, 0), QLineF(10, 0, 10, 5.25), QLineF(-1234567.0, 0.125, 3, 4)};
     SectionAnnotation rect;
@@ -60,6 +89,12 @@ TEST(DxfLineReader, ReadsBackOurOwnSectionExport)
     // Written with 6 significant digits.
     EXPECT_NEAR(r.lines[2].x1(), -1234570.0, 0.5);
     EXPECT_EQ(r.lines[6], QLineF(0, 1, 0, 0));
+    for (const ReadCase& c : kReadCases) {
+        SCOPED_TRACE(c.name);
+        const DxfLineReadResult small = read(c.dxf);
+        EXPECT_EQ(small.lines, c.lines);
+        EXPECT_EQ(small.nonFiniteSkipped, c.nonFiniteSkipped);
+    }
 }
 
 TEST(DxfLineReader, GarbageHugeLinesAndTheLineLimitNeitherCrashNorHoardMemory)
@@ -86,41 +121,3 @@ TEST(DxfLineReader, GarbageHugeLinesAndTheLineLimitNeitherCrashNorHoardMemory)
     EXPECT_EQ(limited.lines.size(), 10);
 }
 
-// Small files by table: the lines read and the non-finite ones skipped.
-struct ReadCase {
-    const char* name;
-    QByteArray dxf;
-    QList<QLineF> lines;
-    int nonFiniteSkipped;
-};
-
-QByteArray cutBeforeSecondEndPoint()
-{
-    QByteArray dxf = lineEntity("1", "1", "2", "2") + lineEntity("3", "3", "4", "4");
-    dxf.chop(dxf.size() - dxf.lastIndexOf("11\n"));
-    return dxf;
-}
-
-const ReadCase kReadCases[] = {
-    {"CrLfAndIndentedCodes",
-     "  0\r\nSECTION\r\n  2\r\nENTITIES\r\n  0\r\nLINE\r\n  8\r\n0\r\n 10\r\n1.5\r\n 20\r\n2.5\r\n 30\r\n0.0\r\n"
-     " 11\r\n3.5\r\n 21\r\n4.5\r\n 31\r\n0.0\r\n  0\r\nENDSEC\r\n  0\r\nEOF\r\n",
-     {QLineF(1.5, 2.5, 3.5, 4.5)}, 0},
-    {"UnreadableNumbersReadAsZero", lineEntity("abc", "2", "", "1e999999"), {QLineF(0, 2, 0, 0)}, 0},
-    {"NonFiniteLinesSkippedAndCounted",
-     lineEntity("nan", "0", "1", "1") + lineEntity("0", "inf", "1", "1") + lineEntity("1", "1", "2", "2"),
-     {QLineF(1, 1, 2, 2)}, 2},
-    {"FileEndingInsideALineDropsOnlyThatLine", cutBeforeSecondEndPoint(), {QLineF(1, 1, 2, 2)}, 0},
-    {"NoLinesInOtherEntities",
-     "0\nSECTION\n2\nENTITIES\n0\nCIRCLE\n8\n0\n10\n1\n20\n1\n30\n0\n40\n2\n0\nENDSEC\n0\nEOF\n", {}, 0},
-};
-
-TEST(DxfLineReader, SmallFilesReadTheLinesTheyCan)
-{
-    for (const ReadCase& c : kReadCases) {
-        SCOPED_TRACE(c.name);
-        const DxfLineReadResult r = read(c.dxf);
-        EXPECT_EQ(r.lines, c.lines);
-        EXPECT_EQ(r.nonFiniteSkipped, c.nonFiniteSkipped);
-    }
-}

@@ -202,32 +202,6 @@ TEST(SectionSketch, TraceFollowsOutlinesInAnyOrderStopsAtOpenEndsSkipsErasedAndW
     EXPECT_TRUE(containsPoint(straight.points, QPointF(0, 0)));
 }
 
-TEST(SectionSketch, OffsetMovesOneUnitTowardsTheClickAndAlongCornerBisectors)
-{
-    const sketch::Chain chain{{QPointF(0, 0), QPointF(10, 0), QPointF(20, 0), QPointF(30, 0)}};
-    const sketch::Chain above = sketch::offsetChain(chain, QPointF(15, 5), 0.5);
-    ASSERT_EQ(above.points.size(), 4);
-    for (int i = 0; i < 4; ++i)
-        EXPECT_TRUE(samePoint(above.points[i], chain.points[i] + QPointF(0, 1)));
-    EXPECT_FALSE(above.closed);
-
-    const sketch::Chain below = sketch::offsetChain(chain, QPointF(25, -0.2), 0.5);
-    for (int i = 0; i < 4; ++i)
-        EXPECT_TRUE(samePoint(below.points[i], chain.points[i] - QPointF(0, 1)));
-
-    // At a corner the point moves along the bisector.
-    const sketch::Chain corner{{QPointF(0, 0), QPointF(10, 0), QPointF(10, 10)}};
-    // Inside the corner: left of the first segment.
-    const sketch::Chain inside = sketch::offsetChain(corner, QPointF(5, 2), 0.5);
-    ASSERT_EQ(inside.points.size(), 3);
-    EXPECT_TRUE(samePoint(inside.points[0], QPointF(0, 1)));
-    EXPECT_TRUE(samePoint(inside.points[1], QPointF(10 - std::sqrt(0.5), std::sqrt(0.5))));
-    EXPECT_TRUE(samePoint(inside.points[2], QPointF(9, 10)));
-
-    // A zero-length nearest segment gives no side.
-    EXPECT_TRUE(sketch::offsetChain(sketch::Chain{{QPointF(1, 1), QPointF(1, 1)}}, QPointF(2, 2), 0.5).points.isEmpty());
-}
-
 // Closed outlines as a slice gives them: straight runs cut into short,
 // shuffled pieces. Each case names a bottom-edge segment to pick and the
 // outline itself for checking.
@@ -317,7 +291,7 @@ TEST(SectionSketch, ClickBesideTheBottomEdgeOfAClosedOutlineGivesAClosedOutlineO
     }
 }
 
-TEST(SectionSketch, RadiusFitFindsTheArcAndRejectsCornersAndLines)
+TEST(SectionSketch, RadiusFitFindsArcsOnlyAndOffsetsMoveOneUnitTowardsTheClick)
 {
     const SectionLines arc = arcSegments(QPointF(4, -2), 10.0, 0.0, kPi * 0.8, 40);
     const sketch::Chain chain = sketch::traceChain(arc, {}, 20, 0.1);
@@ -333,4 +307,27 @@ TEST(SectionSketch, RadiusFitFindsTheArcAndRejectsCornersAndLines)
     const QList<QPointF> corner{QPointF(0, 0), QPointF(10, 0), QPointF(20, 0), QPointF(20, 10), QPointF(20, 20)};
     EXPECT_FALSE(sketch::fitRadius(corner, QPointF(19, 1), 0.1).has_value());
     EXPECT_FALSE(sketch::fitRadius({QPointF(0, 0), QPointF(1, 0), QPointF(2, 0)}, QPointF(1, 0), 0.1).has_value());
+    // An offset moves one unit towards the click, along the bisector at corners.
+    const sketch::Chain straightRun{{QPointF(0, 0), QPointF(10, 0), QPointF(20, 0), QPointF(30, 0)}};
+    const sketch::Chain above = sketch::offsetChain(straightRun, QPointF(15, 5), 0.5);
+    ASSERT_EQ(above.points.size(), 4);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(samePoint(above.points[i], straightRun.points[i] + QPointF(0, 1)));
+    EXPECT_FALSE(above.closed);
+
+    const sketch::Chain below = sketch::offsetChain(straightRun, QPointF(25, -0.2), 0.5);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(samePoint(below.points[i], straightRun.points[i] - QPointF(0, 1)));
+
+    // At a corner the point moves along the bisector.
+    const sketch::Chain bend{{QPointF(0, 0), QPointF(10, 0), QPointF(10, 10)}};
+    // Inside the corner: left of the first segment.
+    const sketch::Chain inside = sketch::offsetChain(bend, QPointF(5, 2), 0.5);
+    ASSERT_EQ(inside.points.size(), 3);
+    EXPECT_TRUE(samePoint(inside.points[0], QPointF(0, 1)));
+    EXPECT_TRUE(samePoint(inside.points[1], QPointF(10 - std::sqrt(0.5), std::sqrt(0.5))));
+    EXPECT_TRUE(samePoint(inside.points[2], QPointF(9, 10)));
+
+    // A zero-length nearest segment gives no side.
+    EXPECT_TRUE(sketch::offsetChain(sketch::Chain{{QPointF(1, 1), QPointF(1, 1)}}, QPointF(2, 2), 0.5).points.isEmpty());
 }
