@@ -65,7 +65,7 @@ Bounds boundsOfUsed(const fixtures::Mesh& m)
     return b;
 }
 
-TEST(MeshWriter, EveryFormatReadsBackWithTheSameTrianglesAndBounds)
+TEST(MeshWriter, EveryFormatReadsBackTheSameAndFailuresLeaveTheOldFileAlone)
 {
     const fixtures::Mesh mesh = meshToWrite();
     const std::size_t valid = mesh.faces.size() - 1;
@@ -119,32 +119,29 @@ TEST(MeshWriter, EveryFormatReadsBackWithTheSameTrianglesAndBounds)
     MeshModel boxModel;
     ASSERT_TRUE(loadMesh(boxModel, boxPath.toStdString(), &boxError)) << boxError;
     EXPECT_NEAR(fixtures::signedVolume(boxModel), 6.0, 1e-5);
-}
-
-TEST(MeshWriter, FailuresAndCancelsLeaveTheOldFileAlone)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("old.obj"));
-    fixtures::writeText(path.toStdString(), "old content\n");
-    const fixtures::Mesh mesh = meshToWrite();
-    std::string error;
+    // Failures and cancels leave the old file alone.
+    QTemporaryDir oldDir;
+    const QString oldPath = oldDir.filePath(QStringLiteral("old.obj"));
+    fixtures::writeText(oldPath.toStdString(), "old content\n");
+    const fixtures::Mesh sphere = meshToWrite();
+    std::string failure;
     // Nothing to write: no triangle, or none in range.
-    EXPECT_FALSE(writeMeshFile(path, MeshFileFormat::Obj, mesh.vertices, {}, &error));
-    EXPECT_EQ(error, "The mesh has no triangles to write.");
-    EXPECT_FALSE(writeMeshFile(path, MeshFileFormat::Stl, {}, mesh.faces, &error));
+    EXPECT_FALSE(writeMeshFile(oldPath, MeshFileFormat::Obj, sphere.vertices, {}, &failure));
+    EXPECT_EQ(failure, "The mesh has no triangles to write.");
+    EXPECT_FALSE(writeMeshFile(oldPath, MeshFileFormat::Stl, {}, sphere.faces, &failure));
     // Cancelled at the first progress call, in every format.
     for (const MeshFileType& type : kMeshFileTypes) {
-        EXPECT_FALSE(writeMeshFile(path, type.format, mesh.vertices, mesh.faces, &error, nullptr,
+        EXPECT_FALSE(writeMeshFile(oldPath, type.format, sphere.vertices, sphere.faces, &failure, nullptr,
                                    [](int) { return false; }))
             << type.name;
-        EXPECT_EQ(error, "Export canceled.");
+        EXPECT_EQ(failure, "Export canceled.");
     }
-    EXPECT_EQ(fixtures::readBytes(path.toStdString()).size(), std::string("old content\n").size());
+    EXPECT_EQ(fixtures::readBytes(oldPath.toStdString()).size(), std::string("old content\n").size());
     // A folder that does not exist.
-    EXPECT_FALSE(writeMeshFile(dir.filePath(QStringLiteral("missing/x.stl")), MeshFileFormat::Stl, mesh.vertices,
-                               mesh.faces, &error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("old.obj")});
+    EXPECT_FALSE(writeMeshFile(oldDir.filePath(QStringLiteral("missing/x.stl")), MeshFileFormat::Stl, sphere.vertices,
+                               sphere.faces, &failure));
+    EXPECT_FALSE(failure.empty());
+    EXPECT_EQ(QDir(oldDir.path()).entryList(QDir::Files), QStringList{QStringLiteral("old.obj")});
 }
 
 } // namespace

@@ -169,7 +169,7 @@ TEST(ImportStep, DamagedFilesFailWithTheirMessages)
 
 // --- 3MF ------------------------------------------------------------------------
 
-TEST(Import3mf, SecondObjectIndicesAreOffsetAndBuildItemTransformsAreNotApplied)
+TEST(Import3mf, ObjectsAreOffsetTransformsIgnoredAndDamagedPackagesGiveTheirMessages)
 {
     TempDir dir;
     const fixtures::Mesh cube = fixtures::box({0, 0, 0}, {1, 2, 3});
@@ -192,25 +192,22 @@ TEST(Import3mf, SecondObjectIndicesAreOffsetAndBuildItemTransformsAreNotApplied)
     ASSERT_TRUE(moved.ok) << moved.error;
     EXPECT_FLOAT_EQ(moved.model.boundsMin().x, 0.0f);
     EXPECT_FLOAT_EQ(moved.model.boundsMax().x, 1.0f);
-}
-
-TEST(Import3mf, DamagedOrEmptyPackagesGiveTheirMessages)
-{
-    TempDir dir;
+    // Damaged or empty packages give their messages.
     fixtures::writeText(dir.path("text.3mf"), "this is not a zip archive");
     fixtures::writeText(dir.path("empty.3mf"), "");
     fixtures::write3mf(dir.path("good.3mf"), {{fixtures::box({0, 0, 0}, {1, 1, 1}), false}});
-    std::vector<unsigned char> bytes = fixtures::readBytes(dir.path("good.3mf"));
-    bytes.resize(bytes.size() / 2);
-    fixtures::writeBytes(dir.path("cut.3mf"), bytes);
+    std::vector<unsigned char> half = fixtures::readBytes(dir.path("good.3mf"));
+    half.resize(half.size() / 2);
+    fixtures::writeBytes(dir.path("cut.3mf"), half);
     EXPECT_EQ(load(dir.path("text.3mf")).error, "3MF load error: Could not read ZIP file");
     for (const char* name : {"text.3mf", "empty.3mf", "cut.3mf"}) {
-        const Loaded r = load(dir.path(name));
-        EXPECT_FALSE(r.ok) << name;
-        EXPECT_EQ(r.error.rfind("3MF load error: ", 0), 0u) << name << ": " << r.error;
-        EXPECT_GT(r.error.size(), std::string("3MF load error: ").size()) << name;
+        const Loaded failed = load(dir.path(name));
+        EXPECT_FALSE(failed.ok) << name;
+        EXPECT_EQ(failed.error.rfind("3MF load error: ", 0), 0u) << name << ": " << failed.error;
+        EXPECT_GT(failed.error.size(), std::string("3MF load error: ").size()) << name;
     }
     // A package without meshes has no mesh data.
     fixtures::write3mf(dir.path("nomesh.3mf"), {});
     EXPECT_EQ(load(dir.path("nomesh.3mf")).error, "No mesh data found in 3MF file.");
 }
+

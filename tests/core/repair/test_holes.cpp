@@ -84,7 +84,7 @@ double area(const std::vector<Vec3f>& v, const Triangle& t)
 
 } // namespace
 
-TEST(BoundaryLoops, BoxWithOneFaceRemovedHasOneFourVertexLoopAndBadTrianglesAreIgnored)
+TEST(BoundaryLoops, OneLoopPerHoleIgnoringBadTrianglesSharedVerticesAndNonManifoldEdges)
 {
     Arrays mesh = boxWithoutTop({10, 20, 30});
     // A triangle past the vertex list and a collapsed one change nothing.
@@ -105,6 +105,32 @@ TEST(BoundaryLoops, BoxWithOneFaceRemovedHasOneFourVertexLoopAndBadTrianglesAreI
     shapes::weldExact(closed.vertices, closed.faces);
     EXPECT_TRUE(holes::findBoundaryLoops(closed.vertices, closed.faces).empty());
     EXPECT_EQ(holes::countBoundaryEdges(closed.faces, closed.vertices.size()), 0u);
+    // Two triangles touching only at vertex 0: two loops of three.
+    const Arrays touching{{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {-1, 0, 0}, {0, -1, 0}}, {{0, 1, 2}, {0, 3, 4}}};
+    const std::vector<Loop> odd = holes::findBoundaryLoops(touching.vertices, touching.faces);
+    ASSERT_EQ(odd.size(), 2u);
+    for (const Loop& loop : odd) {
+        EXPECT_EQ(std::set<std::uint32_t>(loop.begin(), loop.end()).size(), loop.size());
+        EXPECT_EQ(loop.size(), 3u);
+        EXPECT_TRUE(loopEdgesAreBoundary(touching, loop));
+    }
+    // Three triangles on edge 0-1: that edge is never part of a loop.
+    const Arrays fan{{{0, 0, 0}, {1, 0, 0}, {0.5f, 1, 0}, {0.5f, -1, 0}, {0.5f, 0, 1}}, {{0, 1, 2}, {1, 0, 3}, {0, 1, 4}}};
+    for (const Loop& loop : holes::findBoundaryLoops(fan.vertices, fan.faces)) {
+        ASSERT_GE(loop.size(), 3u);
+        EXPECT_TRUE(loopEdgesAreBoundary(fan, loop));
+    }
+    EXPECT_EQ(holes::countBoundaryEdges(fan.faces, fan.vertices.size()), 6u);
+    // A NaN vertex still gets its loop closed flat.
+    Arrays nanBox = boxWithoutTop({2, 2, 2});
+    const std::vector<Loop> boxLoops = holes::findBoundaryLoops(nanBox.vertices, nanBox.faces);
+    ASSERT_EQ(boxLoops.size(), 1u);
+    nanBox.vertices[boxLoops[0][1]].x = std::numeric_limits<float>::quiet_NaN();
+    holes::FillStats flatStats;
+    ASSERT_TRUE(holes::fillHoles(nanBox.vertices, nanBox.faces, boxLoops, {}, {}, nullptr, nullptr, &flatStats));
+    EXPECT_EQ(flatStats.triangulated, 1u); // fairing refuses a patch with a NaN in it
+    EXPECT_TRUE(holes::findBoundaryLoops(nanBox.vertices, nanBox.faces).empty());
+    EXPECT_TRUE(closedAndConsistent(nanBox));
 }
 
 TEST(BoundaryLoops, SyntheticScanWithThreeHolesCancelsKeepsOneOpenOrFillsAll)
@@ -139,36 +165,6 @@ TEST(BoundaryLoops, SyntheticScanWithThreeHolesCancelsKeepsOneOpenOrFillsAll)
     EXPECT_GT(mesh.faces.size(), before.faces.size());
     EXPECT_TRUE(holes::findBoundaryLoops(mesh.vertices, mesh.faces).empty());
     EXPECT_TRUE(closedAndConsistent(mesh));
-}
-
-TEST(BoundaryLoops, SharedVerticesNonManifoldEdgesAndNanVerticesAreHandled)
-{
-    // Two triangles touching only at vertex 0: two loops of three.
-    const Arrays touching{{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {-1, 0, 0}, {0, -1, 0}}, {{0, 1, 2}, {0, 3, 4}}};
-    const std::vector<Loop> loops = holes::findBoundaryLoops(touching.vertices, touching.faces);
-    ASSERT_EQ(loops.size(), 2u);
-    for (const Loop& loop : loops) {
-        EXPECT_EQ(std::set<std::uint32_t>(loop.begin(), loop.end()).size(), loop.size());
-        EXPECT_EQ(loop.size(), 3u);
-        EXPECT_TRUE(loopEdgesAreBoundary(touching, loop));
-    }
-    // Three triangles on edge 0-1: that edge is never part of a loop.
-    const Arrays fan{{{0, 0, 0}, {1, 0, 0}, {0.5f, 1, 0}, {0.5f, -1, 0}, {0.5f, 0, 1}}, {{0, 1, 2}, {1, 0, 3}, {0, 1, 4}}};
-    for (const Loop& loop : holes::findBoundaryLoops(fan.vertices, fan.faces)) {
-        ASSERT_GE(loop.size(), 3u);
-        EXPECT_TRUE(loopEdgesAreBoundary(fan, loop));
-    }
-    EXPECT_EQ(holes::countBoundaryEdges(fan.faces, fan.vertices.size()), 6u);
-    // A NaN vertex still gets its loop closed flat.
-    Arrays nanBox = boxWithoutTop({2, 2, 2});
-    const std::vector<Loop> boxLoops = holes::findBoundaryLoops(nanBox.vertices, nanBox.faces);
-    ASSERT_EQ(boxLoops.size(), 1u);
-    nanBox.vertices[boxLoops[0][1]].x = std::numeric_limits<float>::quiet_NaN();
-    holes::FillStats flatStats;
-    ASSERT_TRUE(holes::fillHoles(nanBox.vertices, nanBox.faces, boxLoops, {}, {}, nullptr, nullptr, &flatStats));
-    EXPECT_EQ(flatStats.triangulated, 1u); // fairing refuses a patch with a NaN in it
-    EXPECT_TRUE(holes::findBoundaryLoops(nanBox.vertices, nanBox.faces).empty());
-    EXPECT_TRUE(closedAndConsistent(nanBox));
 }
 
 TEST(HoleFill, LoopsAreTiledWithoutOverlapFacingAwayFromTheirTurnAndCloseABoxTop)

@@ -53,7 +53,7 @@ std::map<QString, int> layerCounts(const QString& dxf)
 
 } // namespace
 
-TEST(SliceStack, SlicesAtEvenPositionsWithSectionCoordinatesFollowingTheAxis)
+TEST(SliceStack, EvenPositionsAxisCoordinatesAndOneDxfLayerPerSlice)
 {
     MeshModel box = shapes::box({40, 30, 100}, 4);
     SliceStackRequest request;
@@ -85,29 +85,25 @@ TEST(SliceStack, SlicesAtEvenPositionsWithSectionCoordinatesFollowingTheAxis)
     for (const QLineF& l : cut)
         maxV = std::max({maxV, l.y1(), l.y2()});
     EXPECT_NEAR(maxV, 40.0, 1e-4); // the second section coordinate is z
-}
-
-TEST(SliceStack, DxfHasOneLayerPerSliceNoneForAMissAndStopsUnfinished)
-{
-    MeshModel model = boxesWithGap();
-    SliceStackRequest request;
-    request.count = 3; // 25 and 75 hit the boxes, 50 falls into the gap
-    QString text;
-    QTextStream s(&text);
+    MeshModel gapped = boxesWithGap();
+    SliceStackRequest stack;
+    stack.count = 3; // 25 and 75 hit the boxes, 50 falls into the gap
+    QString dxf;
+    QTextStream out(&dxf);
     qsizetype written = -1;
-    ASSERT_TRUE(writeSliceStackDxf(s, model, request, {}, &written));
-    s.flush();
-    EXPECT_TRUE(text.startsWith(QStringLiteral("0\nSECTION\n2\nENTITIES\n")));
-    EXPECT_TRUE(text.endsWith(QStringLiteral("0\nENDSEC\n0\nEOF\n")));
-    const std::map<QString, int> counts = layerCounts(text);
+    ASSERT_TRUE(writeSliceStackDxf(out, gapped, stack, {}, &written));
+    out.flush();
+    EXPECT_TRUE(dxf.startsWith(QStringLiteral("0\nSECTION\n2\nENTITIES\n")));
+    EXPECT_TRUE(dxf.endsWith(QStringLiteral("0\nENDSEC\n0\nEOF\n")));
+    const std::map<QString, int> counts = layerCounts(dxf);
     ASSERT_EQ(counts.size(), 2u);
     EXPECT_GT(counts.at(QStringLiteral("SLICE_1")), 3);
     EXPECT_EQ(counts.at(QStringLiteral("SLICE_1")), counts.at(QStringLiteral("SLICE_3")));
     EXPECT_EQ(written, counts.at(QStringLiteral("SLICE_1")) * 2);
     // Only LINEs, every z a literal 0.
-    EXPECT_EQ(text.count(QStringLiteral("\n0\nLINE\n")) + (text.startsWith(QStringLiteral("0\nLINE")) ? 1 : 0),
+    EXPECT_EQ(dxf.count(QStringLiteral("\n0\nLINE\n")) + (dxf.startsWith(QStringLiteral("0\nLINE")) ? 1 : 0),
               int(written));
-    EXPECT_FALSE(text.contains(QStringLiteral("CIRCLE")));
+    EXPECT_FALSE(dxf.contains(QStringLiteral("CIRCLE")));
     MeshModel small = shapes::box({10, 10, 10});
     SliceStackRequest five;
     five.count = 5;
