@@ -660,8 +660,9 @@ TEST(PostProcessPipeline, CirclesAndBandCutsComeOutAsFewClosedPolylines)
             ASSERT_EQ(loops.size(), 1);
             EXPECT_EQ(loops[0].first(), loops[0].last());
             const bool onCircle = band == 0.0f || strength == 0;
-            if (onCircle)
+            if (onCircle) {
                 EXPECT_NEAR(totalLength(circle), polygonPerimeter, polygonPerimeter * (band == 0.0f ? 0.001 : 0.015));
+            }
             for (const QLineF& l : circle) {
                 const double d = QLineF(QPointF(0, 0), l.p1()).length();
                 if (onCircle)

@@ -89,8 +89,9 @@ TEST(SectionSketch, CircleThroughThreePointsAndToolRecordKindsAndLabels)
             continue;
         EXPECT_EQ(a.label, c.label);
         EXPECT_EQ(a.isMeasurement, c.measurement);
-        if (c.tool != T::Radius)
+        if (c.tool != T::Radius) {
             EXPECT_EQ(a.points, c.clicks); // the clicks are kept
+        }
     }
     const SectionAnnotation circle = sketch::buildToolRecord(T::Circle, circleClicks);
     EXPECT_TRUE(samePoint(circle.center, QPointF(2, 2)));

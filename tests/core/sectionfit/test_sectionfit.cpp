@@ -32,8 +32,9 @@ void expectSound(const QList<Polyline>& chains, const FitResult& r, double tol)
         ASSERT_FALSE(chain.entities.empty());
         for (std::size_t k = 0; k + 1 < chain.entities.size(); ++k)
             EXPECT_EQ(chain.entities[k].end, chain.entities[k + 1].start) << "entity " << k;
-        if (chain.closed)
+        if (chain.closed) {
             EXPECT_EQ(chain.entities.back().end, chain.entities.front().start);
+        }
         for (const FitEntity& e : chain.entities) {
             EXPECT_LE(e.maxDeviation, tol);
             if (e.type == FitEntityType::Arc) {

@@ -158,8 +158,8 @@ private slots:
                                    << QStringLiteral("Fine-tune rotation applied: X=0.40 Y=-0.20 Z=0.30 deg");
     }
 
-    // The turns themselves are test_alignmentcommands.cpp's (Flip, SwapXY,
-    // FineTune, AlignmentHistory); here the window reports them, recuts the
+    // The turns themselves are test_alignmentcommands.cpp's (FlipAndSwap,
+    // AlignmentHistory); here the window reports them, recuts the
     // section, and undo and redo give back the exact arrays, faces included.
     void commandTurnsRecutsAndUndoes()
     {

@@ -117,7 +117,8 @@ private slots:
         // An angle with four points falls through to a plain polyline: 3 LINEs, no TEXT.
         QCOMPARE(count(summary, "LINE/MEASURE"), 3);
         QCOMPARE(count(summary, "TEXT/MEASURE"), 0);
-        // Which lines the erased ones are is test_dxfwriter.cpp's SectionFileSkipsErasedAndMarksKept.
+        // Which lines the erased ones are is test_dxfwriter.cpp's
+        // SectionFileSkipsErasedMarksKeptAndAsksProgressEvery64Items.
     }
 
     void windowAndCommandLineWriteTheSameBytes()

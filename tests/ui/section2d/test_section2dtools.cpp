@@ -385,8 +385,8 @@ private slots:
     }
 
     // Which segments a trace follows, and the offset's geometry, are
-    // test_sectionsketch.cpp's (TraceFollowsAClosedOutlineInAnyOrder,
-    // OffsetMovesOneUnitTowardsTheClick); here the clicks that reach them.
+    // test_sectionsketch.cpp's (TraceFollowsOutlinesInAnyOrderStopsAtOpenEndsSkipsErasedAndWeldsGaps,
+    // RadiusFitFindsArcsOnlyAndOffsetsMoveOneUnitTowardsTheClick); here the clicks that reach them.
     void traceReachesWithinOnePointFourPickRadii()
     {
         loadOutline();

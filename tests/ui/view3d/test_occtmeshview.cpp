@@ -593,7 +593,8 @@ private slots:
 
         QVERIFY(!view_->rayPick(QPointF(3, 3)).has_value());
         // The first picks test every triangle; later ones use the index (that the
-        // two agree is test_raypick.cpp's RayPickIndex.AgreesWithTheLinearPassOnAScan).
+        // two agree is test_raypick.cpp's
+        // RayPick.TriangleHitsStackedTrianglesNearestVertexAndTheIndexAgreeingOnAScan).
         QVERIFY(view_->waitForPickIndex(10000));
         view_->setOrthographic(false);
         const auto persp = view_->rayPick(projected(*view_, centroid));
