@@ -67,10 +67,7 @@ WireframeController::WireframeController(QWidget* window, Host host)
         });
     longJob_ = std::make_unique<LatestJob<WireSegments>>(
         this, [this](WireSegments segments) { longFeaturesBuilt(std::move(segments)); },
-        [this]() {
-            longInFlight_ = false;
-            host_.showBuild(job_->isBusy(), QString());
-        });
+        [this]() { host_.showBuild(job_->isBusy(), QString()); });
 }
 
 WireframeController::~WireframeController()
@@ -201,9 +198,6 @@ void WireframeController::refreshPreview()
         host_.showBuild(true, QString());
         return;
     }
-    // A load or repair replaces the geometry and refreshes when it is done.
-    if (host_.busy())
-        return;
     launchKey_ = keyOf(model);
     buildStartMs_ = QDateTime::currentMSecsSinceEpoch();
     // The creases for the overlay build beside the lanes.

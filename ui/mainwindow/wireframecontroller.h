@@ -161,7 +161,6 @@ private:
     // Counts invalidations, so a build launched before one is not taken.
     int longGeneration_ = 0;
     int longLaunchGeneration_ = -1;
-    bool longInFlight_ = false; // requested, result not yet delivered
     qint64 longStartMs_ = 0;
     LongFeatureDisplay display_;
     DisplayKey displayKey_;

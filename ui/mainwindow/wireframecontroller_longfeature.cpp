@@ -98,15 +98,9 @@ void WireframeController::startLongFeatureBuild(bool announce)
 {
     const MeshModel& model = host_.model();
     const LongFeatureKey key = LongFeatureKey::of(model, edgeAngle_);
-    // The job counts as idle once its work returns, before the result is
-    // delivered; the flag covers that gap, so the same list is not built twice.
-    const bool underWay = longInFlight_ && longLaunchGeneration_ == longGeneration_ &&
+    const bool underWay = longJob_->isBusy() && longLaunchGeneration_ == longGeneration_ &&
                           longLaunchKey_.matches(model, edgeAngle_);
     if (!underWay) {
-        // A load or repair replaces the geometry and refreshes when it is done.
-        if (host_.busy())
-            return;
-        longInFlight_ = true;
         longLaunchKey_ = key;
         longLaunchGeneration_ = longGeneration_;
         longStartMs_ = QDateTime::currentMSecsSinceEpoch();
@@ -120,7 +114,6 @@ void WireframeController::startLongFeatureBuild(bool announce)
 
 void WireframeController::longFeaturesBuilt(WireSegments segments)
 {
-    longInFlight_ = false;
     const MeshModel& model = host_.model();
     host_.showBuild(job_->isBusy(), QString());
     if (longLaunchGeneration_ != longGeneration_ || !longLaunchKey_.matches(model, edgeAngle_)) {
