@@ -65,15 +65,11 @@ WireframeController::WireframeController(QWidget* window, Host host)
             if (host_.pageShown())
                 host_.schedulePreview(40);
         });
-    longJob_ = std::make_unique<LatestJob<WireSegments>>(
-        this, [this](WireSegments segments) { longFeaturesBuilt(std::move(segments)); },
-        [this]() { host_.showBuild(job_->isBusy(), QString()); });
 }
 
 WireframeController::~WireframeController()
 {
     job_->detach();
-    longJob_->detach();
 }
 
 // --- state -----------------------------------------------------------------
@@ -173,10 +169,9 @@ void WireframeController::refreshPreview()
         }
         view->setMeshVisible(false);
         view->setWireSegments(shown);
-        // The creases drawn over the lanes, once built.
-        const std::size_t overlay = updateLongFeatures(false)
-            ? latticeFeatureOverlayCount(longFeatures_.size(), complexity())
-            : 0;
+        // The creases drawn over the lanes.
+        updateLongFeatures(false);
+        const std::size_t overlay = latticeFeatureOverlayCount(longFeatures_.size(), complexity());
         view->setSecondaryWireSegments(WireSegments(longFeatures_.begin(), longFeatures_.begin() + std::ptrdiff_t(overlay)));
         QList<int> selected;
         if (!selectedLattice_.empty()) {
@@ -200,8 +195,6 @@ void WireframeController::refreshPreview()
     }
     launchKey_ = keyOf(model);
     buildStartMs_ = QDateTime::currentMSecsSinceEpoch();
-    // The creases for the overlay build beside the lanes.
-    updateLongFeatures(false);
     // The copy shares the arrays; the worker never sees the window.
     auto snapshot = std::make_shared<const MeshModel>(model);
     job_->submit([snapshot, cutter = host_.cutter()](Progress& progress) {
@@ -508,7 +501,7 @@ void WireframeController::exportDxf()
             return;
         }
     } else {
-        updateLongFeatures(false, true); // the shown list when current, else built now
+        updateLongFeatures(false); // the shown list when current, else built now
         segments = display_.segments;
     }
     if (segments.empty()) {

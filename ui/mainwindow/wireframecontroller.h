@@ -21,11 +21,10 @@ class QSlider;
 class QWidget;
 class SliceCutter;
 
-// The wireframe page's commands: the lattice and the long-feature polylines
-// built in the background for the current geometry and thinned for display,
-// their selection, delete and Keep N tools, and the DXF export. The window
-// owns one, forwards its wire slots here, and tells it when the geometry
-// changes.
+// The wireframe page's commands: the lattice built in the background for the
+// current geometry and thinned for display, the long-feature polylines built
+// on demand, their selection, delete and Keep N tools, and the DXF export. The window owns one, forwards its wire slots here, and
+// tells it when the geometry changes.
 class WireframeController : public QObject {
     Q_OBJECT
 
@@ -84,7 +83,7 @@ public:
     const LatticeSegments& latticeSegments() const { return lattice_; }
     const LatticeLanes& latticeLanes() const { return lanes_; }
     bool isLatticeCacheValid() const;
-    bool isBuilding() const { return job_->isBusy() || longJob_->isBusy(); }
+    bool isBuilding() const { return job_->isBusy(); }
     int buildsStarted() const { return job_->started(); }
     const std::vector<std::uint32_t>& selectedLatticeSegments() const { return selectedLattice_; }
     float edgeAngle() const { return edgeAngle_; }
@@ -116,12 +115,8 @@ private:
     DisplayKey displayKeyNow() const;
     bool displayCurrent() const;
     int cleanupIndex() const;
-    // Brings the long-feature display up to date. A stale list is rebuilt in
-    // the background (false until it arrives and refreshes the preview), or
-    // here on this thread when now is set, for commands that need it at once.
-    bool updateLongFeatures(bool showProgress, bool now = false);
-    void startLongFeatureBuild(bool showProgress);
-    void longFeaturesBuilt(WireSegments segments);
+    // Builds what is stale of the long-feature list and its display.
+    void updateLongFeatures(bool showProgress);
     void refreshLongFeaturePreview();
     void clearLongFeatureCaches();
     void pickLongFeature(int index, float pickedLength);
@@ -156,12 +151,6 @@ private:
     float edgeAngle_ = 30.0f;
     WireSegments longFeatures_;
     LongFeatureKey longFeatureKey_;
-    std::unique_ptr<LatestJob<WireSegments>> longJob_;
-    LongFeatureKey longLaunchKey_;
-    // Counts invalidations, so a build launched before one is not taken.
-    int longGeneration_ = 0;
-    int longLaunchGeneration_ = -1;
-    qint64 longStartMs_ = 0;
     LongFeatureDisplay display_;
     DisplayKey displayKey_;
     int longFeatureBuilds_ = 0;

@@ -1,6 +1,6 @@
-// Wireframe page, long-feature half: the ranked crease polylines built on a
-// worker when stale, their thinning for display, Keep N, and the pick and
-// delete of one long-feature segment.
+// Wireframe page, long-feature half: the ranked crease polylines built on the
+// interface thread when stale, their thinning for display, Keep N, and the
+// pick and delete of one long-feature segment.
 #include "ui/mainwindow/wireframecontroller.h"
 
 #include "app/automation.h"
@@ -9,7 +9,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QInputDialog>
 
@@ -53,30 +52,27 @@ bool WireframeController::displayCurrent() const
 
 void WireframeController::clearLongFeatureCaches()
 {
-    longJob_->cancel();
-    ++longGeneration_;
     longFeatures_.clear();
     longFeatureKey_ = LongFeatureKey{};
     display_ = LongFeatureDisplay{};
     displayKey_ = DisplayKey{};
 }
 
-bool WireframeController::updateLongFeatures(bool announce, bool now)
+void WireframeController::updateLongFeatures(bool announce)
 {
     MeshModel& model = host_.model();
     if (!model.hasMesh()) {
         display_ = LongFeatureDisplay{};
         displayKey_ = DisplayKey{};
-        return true;
+        return;
     }
     if (displayCurrent())
-        return true;
+        return;
     if (!longFeatureKey_.matches(model, edgeAngle_)) {
-        if (!now) {
-            startLongFeatureBuild(announce);
-            return false;
+        if (announce) {
+            host_.showBuild(true, QStringLiteral("Building long-feature wireframe..."));
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         }
-        longJob_->cancel();
         QElapsedTimer timer;
         timer.start();
         const bool ownCursor = !QApplication::overrideCursor();
@@ -91,44 +87,6 @@ bool WireframeController::updateLongFeatures(bool announce, bool now)
     }
     display_ = selectLongFeaturesForDisplay(longFeatures_, boxDiagonal(model), complexity(), cleanupIndex());
     displayKey_ = displayKeyNow();
-    return true;
-}
-
-void WireframeController::startLongFeatureBuild(bool announce)
-{
-    const MeshModel& model = host_.model();
-    const LongFeatureKey key = LongFeatureKey::of(model, edgeAngle_);
-    const bool underWay = longJob_->isBusy() && longLaunchGeneration_ == longGeneration_ &&
-                          longLaunchKey_.matches(model, edgeAngle_);
-    if (!underWay) {
-        longLaunchKey_ = key;
-        longLaunchGeneration_ = longGeneration_;
-        longStartMs_ = QDateTime::currentMSecsSinceEpoch();
-        // The copy shares the arrays and keeps its own feature-edge cache.
-        auto snapshot = std::make_shared<MeshModel>(model);
-        longJob_->submit([snapshot, angle = edgeAngle_](Progress&) { return buildLongFeatureSegments(*snapshot, angle); });
-    }
-    if (announce)
-        host_.showBuild(true, QStringLiteral("Building long-feature wireframe..."));
-}
-
-void WireframeController::longFeaturesBuilt(WireSegments segments)
-{
-    const MeshModel& model = host_.model();
-    host_.showBuild(job_->isBusy(), QString());
-    if (longLaunchGeneration_ != longGeneration_ || !longLaunchKey_.matches(model, edgeAngle_)) {
-        // Built for a geometry or angle that has changed since.
-        if (host_.pageShown())
-            host_.schedulePreview(25);
-        return;
-    }
-    longFeatures_ = std::move(segments);
-    longFeatureKey_ = longLaunchKey_;
-    displayKey_ = DisplayKey{};
-    ++longFeatureBuilds_;
-    logPerfTiming(QStringLiteral("Wire long-feature build"), QDateTime::currentMSecsSinceEpoch() - longStartMs_, 40);
-    if (host_.pageShown())
-        refreshPreview();
 }
 
 QList<int> WireframeController::longFeatureSelection() const
@@ -151,11 +109,8 @@ void WireframeController::refreshLongFeaturePreview()
     OcctMeshView* view = controls_.view;
     displayToLattice_.clear();
     view->setMeshVisible(true);
-    if (!updateLongFeatures(true)) {
-        view->clearWireOverlay();
-        return;
-    }
-    host_.showBuild(job_->isBusy(), QString());
+    updateLongFeatures(true);
+    host_.showBuild(false, QString());
     if (display_.segments.empty()) {
         view->clearWireOverlay();
         return;
@@ -209,9 +164,10 @@ void WireframeController::keepTopCount()
         return;
     }
     if (display_.segments.empty()) {
-        updateLongFeatures(false, true);
         if (host_.pageShown())
             refreshPreview();
+        else
+            updateLongFeatures(false);
     }
     const int n = int(display_.segments.size());
     if (n == 0) {
