@@ -21,23 +21,22 @@ std::size_t capacityFor(std::size_t expected)
 
 ExactWeld::ExactWeld(std::size_t expectedPoints)
 {
-    slots_ = ScratchArray<Slot>(capacityFor(expectedPoints), Slot{{0, 0, 0}, kEmpty});
+    slots_ = ScratchArray<Slot>(capacityFor(expectedPoints), Slot{kEmpty, 0});
     mask_ = slots_.size() - 1;
+    recent_ = ScratchArray<Recent>(kRecent, Recent{{0, 0, 0}, kEmpty});
     points_.reserve(expectedPoints);
 }
 
 void ExactWeld::grow()
 {
-    ScratchArray<Slot> old = std::move(slots_);
-    slots_ = ScratchArray<Slot>(old.size() * 2, Slot{{0, 0, 0}, kEmpty});
+    slots_ = ScratchArray<Slot>(slots_.size() * 2, Slot{kEmpty, 0});
     mask_ = slots_.size() - 1;
-    for (std::size_t j = 0; j < old.size(); ++j) {
-        if (old[j].group == kEmpty)
-            continue;
-        std::size_t i = hashOf(old[j]) & mask_;
+    for (std::uint32_t g = 0; g < points_.size(); ++g) {
+        const std::uint64_t h = hashOf(points_[g]);
+        std::size_t i = h & mask_;
         while (slots_[i].group != kEmpty)
             i = (i + 1) & mask_;
-        slots_[i] = old[j];
+        slots_[i] = Slot{g, std::uint32_t(h >> 32)};
     }
 }
 
@@ -45,21 +44,22 @@ std::uint32_t ExactWeld::insert(const Vec3f& p)
 {
     if (full(1))
         grow();
-    const Slot key = keyOf(p);
-    return insertAt(p, key, hashOf(key) & mask_);
+    return insertAt(p, hashOf(p));
 }
 
-std::uint32_t ExactWeld::insertAt(const Vec3f& p, const Slot& key, std::size_t i)
+std::uint32_t ExactWeld::insertAt(const Vec3f& p, std::uint64_t hash)
 {
+    const auto tag = std::uint32_t(hash >> 32);
+    std::size_t i = hash & mask_;
     for (;; i = (i + 1) & mask_) {
-        Slot& s = slots_[i];
+        const Slot s = slots_[i];
         if (s.group == kEmpty)
             break;
-        if (s.key[0] == key.key[0] && s.key[1] == key.key[1] && s.key[2] == key.key[2])
+        if (s.tag == tag && same(points_[s.group], p))
             return s.group;
     }
     const auto g = std::uint32_t(points_.size());
-    slots_[i] = Slot{{key.key[0], key.key[1], key.key[2]}, g};
+    slots_[i] = Slot{g, tag};
     points_.push_back(p);
     return g;
 }

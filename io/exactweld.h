@@ -59,32 +59,44 @@ public:
     std::vector<Vec3f> takePoints() { return std::move(points_); }
 
 private:
-    // The coordinates' bits (-0.0 as 0.0) with the group: a lookup reads
-    // one slot, not a slot and then the point.
+    // A table slot holds the group and 32 more bits of the hash: a lookup
+    // compares the point's coordinates only when those bits agree, so the
+    // table is half the size of one holding the coordinates.
     struct Slot {
-        std::uint32_t key[3];
+        std::uint32_t group;
+        std::uint32_t tag;
+    };
+    struct Recent {
+        Vec3f p;
         std::uint32_t group;
     };
     static constexpr std::uint32_t kEmpty = ~std::uint32_t(0);
+    // The last point seen per hash bucket, small enough for the core's own
+    // cache. Scans list neighbouring triangles together, so most corners
+    // repeat one seen a few dozen corners before and never reach the table,
+    // whose lookups wait for memory and, on 4 KiB pages, for the TLB.
+    static constexpr std::size_t kRecent = 8192;
     static std::uint32_t keyBits(float f)
     {
         std::uint32_t b;
         std::memcpy(&b, &f, 4);
         return b == 0x80000000u ? 0u : b; // -0.0 as 0.0
     }
-    static Slot keyOf(const Vec3f& p) { return Slot{{keyBits(p.x), keyBits(p.y), keyBits(p.z)}, 0}; }
-    static std::uint64_t hashOf(const Slot& k)
+    static std::uint64_t hashOf(const Vec3f& p)
     {
-        return mixBits((std::uint64_t(k.key[0]) << 32 | k.key[1]) ^ (std::uint64_t(k.key[2]) * 0x9e3779b97f4a7c15ULL));
+        return mixBits((std::uint64_t(keyBits(p.x)) << 32 | keyBits(p.y))
+                       ^ (std::uint64_t(keyBits(p.z)) * 0x9e3779b97f4a7c15ULL));
     }
+    // Float equality: -0.0 equals 0.0, as in the hash; no NaN gets here.
+    static bool same(const Vec3f& a, const Vec3f& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
     void grow();
-    // Linear probing stays short up to 70 % load; a lower limit would double
-    // the table (hundreds of megabytes on large scans) for little gain.
+    // Linear probing stays short up to 70 % load.
     bool full(std::size_t more) const { return (points_.size() + more) * 10 > slots_.size() * 7; }
-    std::uint32_t insertAt(const Vec3f& p, const Slot& key, std::size_t slot);
+    std::uint32_t insertAt(const Vec3f& p, std::uint64_t hash);
 
     ScratchArray<Slot> slots_; // group kEmpty when free
     std::size_t mask_ = 0;
+    ScratchArray<Recent> recent_;
     std::vector<Vec3f> points_;
 };
 
@@ -102,12 +114,13 @@ void compactTriangles(const std::vector<Vec3f>& points, const std::uint32_t* gro
 template <class Point>
 bool ExactWeld::insertMany(std::size_t n, Point point, std::uint32_t* groups)
 {
-    // Hash a batch ahead and prefetch its slots: the table is far larger than
-    // the cache, so each lookup would otherwise wait for memory.
-    constexpr std::size_t kBatch = 16;
+    // Corners the recent points do not answer are hashed a batch ahead and
+    // their slots prefetched. Most of a batch is answered, so the batch is
+    // long enough to keep several table lookups in flight.
+    constexpr std::size_t kBatch = 64;
     std::uint64_t hashes[kBatch];
     Vec3f batch[kBatch];
-    Slot keys[kBatch];
+    bool seen[kBatch];
     for (std::size_t start = 0; start < n; start += kBatch) {
         const std::size_t m = std::min(kBatch, n - start);
         if (full(m))
@@ -116,12 +129,21 @@ bool ExactWeld::insertMany(std::size_t n, Point point, std::uint32_t* groups)
             batch[k] = point(start + k);
             if (!(std::isfinite(batch[k].x) && std::isfinite(batch[k].y) && std::isfinite(batch[k].z)))
                 return false;
-            keys[k] = keyOf(batch[k]);
-            hashes[k] = hashOf(keys[k]);
-            __builtin_prefetch(&slots_[hashes[k] & mask_]);
+            hashes[k] = hashOf(batch[k]);
+            const Recent& r = recent_[hashes[k] & (kRecent - 1)];
+            seen[k] = r.group != kEmpty && same(r.p, batch[k]);
+            if (seen[k])
+                groups[start + k] = r.group;
+            else
+                __builtin_prefetch(&slots_[hashes[k] & mask_]);
         }
-        for (std::size_t k = 0; k < m; ++k)
-            groups[start + k] = insertAt(batch[k], keys[k], hashes[k] & mask_);
+        for (std::size_t k = 0; k < m; ++k) {
+            if (seen[k])
+                continue;
+            const std::uint32_t g = insertAt(batch[k], hashes[k]);
+            groups[start + k] = g;
+            recent_[hashes[k] & (kRecent - 1)] = Recent{batch[k], g};
+        }
     }
     return true;
 }
