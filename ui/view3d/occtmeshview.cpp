@@ -4,6 +4,7 @@
 
 #include "ui/view3d/creasenormals.h"
 
+#include <QOpenGLContext>
 #include <QSurfaceFormat>
 
 #include <algorithm>
@@ -49,6 +50,10 @@ OcctMeshView::OcctMeshView(QWidget* parent) : QOpenGLWidget(parent)
 
 OcctMeshView::~OcctMeshView()
 {
+    // The base class destroys the context after this body has run; its
+    // signal must not reach a member of the view that is gone by then.
+    if (context())
+        disconnect(context(), &QOpenGLContext::aboutToBeDestroyed, this, nullptr);
     if (glReady_ && context()) {
         makeCurrent();
         cleanupGL();
